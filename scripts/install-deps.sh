@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Quillory needs to build, run and test, and only those that are
+# missing. Runs as root, or through sudo when it is there.
+set -euo pipefail
+
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev
+          libgl-dev fonts-dejavu-core python3 openssl)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    echo "These packages are missing and I am neither root nor able to use sudo: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+if ! "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
+    "${as_root[@]}" apt-get update
+    "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,87 @@
+#include "app/AppIcons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <functional>
+
+namespace {
+
+const QColor Accent(0x1f, 0x6f, 0xd1);
+
+QIcon drawn(const std::function<void(QPainter&)>& draw)
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 64.0, size / 64.0);
+        draw(painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QPen accentPen(qreal width)
+{
+    return QPen(Accent, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+} // namespace
+
+QIcon QuilloryIcon()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        p.drawRoundedRect(QRectF(2, 2, 60, 60), 14, 14);
+        // A quill across a "Q".
+        p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(14, 12, 34, 34));
+        p.drawLine(QPointF(38, 38), QPointF(50, 52));
+    });
+}
+
+QIcon NewsIcon()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(accentPen(5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(6, 14, 52, 36), 5, 5);
+        p.drawPolyline(QPolygonF({QPointF(8, 17), QPointF(32, 36), QPointF(56, 17)}));
+    });
+}
+
+QIcon UpdateIcon()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(accentPen(6));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(12, 12, 40, 40), 60 * 16, 280 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        p.drawPolygon(QPolygonF({QPointF(40, 4), QPointF(52, 16), QPointF(36, 20)}));
+    });
+}
+
+QIcon HelpIcon()
+{
+    return drawn([](QPainter& p) {
+        p.setPen(accentPen(5));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(6, 6, 52, 52));
+        QPainterPath mark;
+        mark.moveTo(24, 25);
+        mark.cubicTo(24, 14, 41, 14, 41, 25);
+        mark.cubicTo(41, 32, 32, 32, 32, 40);
+        p.drawPath(mark);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        p.drawEllipse(QPointF(32, 48), 3.5, 3.5);
+    });
+}

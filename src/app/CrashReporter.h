@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class MessageBoxes;
+
+// The one place where an error that escaped an event handler ends: it appends a short report to
+// "crash.log" in the program folder and tells the user what failed; the program carries on.
+class CrashReporter {
+public:
+    // The message boxes through which the user is told (the main window's); null until set.
+    static void setMessageBoxes(MessageBoxes* messages);
+
+    static void report(const QString& where, const QString& what);
+
+    // Runs `handler`; an exception that escapes it is reported and goes no further.
+    static void guard(const QString& where, const std::function<void()>& handler);
+
+    static QString logPath();
+};
+
+// Wraps a member handler so that its errors reach the reporter, for use in connect().
+template <typename Object, typename... Args>
+auto Guarded(Object* object, void (Object::*handler)(Args...), const char* name)
+{
+    return [object, handler, name](Args... args) {
+        CrashReporter::guard(QString::fromLatin1(name), [&] { (object->*handler)(args...); });
+    };
+}

@@ -1,0 +1,283 @@
+#include "app/FMain.h"
+
+#include "app/ClickableLabel.h"
+#include "app/CrashReporter.h"
+#include "trends/TrendFiles.h"
+#include "trends/TrendTableModel.h"
+#include "util/DateTimeText.h"
+#include "util/ProgramFolder.h"
+#include "util/TextFile.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+
+TfrmMain::TfrmMain(Seams seams, QWidget* parent)
+    : QMainWindow(parent)
+    , LastScrapeTime(ZeroDateTime())
+    , msgMain(seams.messages.get())
+    , bsSkinSaveDialog1(seams.saveDialog.get())
+    , m_seams(std::move(seams))
+    , m_trendTable(new TrendTableModel(this))
+{
+    buildUi();
+    wireHandlers();
+    CrashReporter::setMessageBoxes(msgMain);
+    tmr->start();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    FormDestroy();
+    CrashReporter::setMessageBoxes(nullptr);
+}
+
+const KeywordIndex& TfrmMain::KnownKeywords() const
+{
+    return m_trendTable->knownKeywords();
+}
+
+void TfrmMain::wireHandlers()
+{
+    connect(bsSkinButton1, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton1Click, "bsSkinButton1Click"));
+    connect(btnSelectAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnSelectAllClick, "btnSelectAllClick"));
+    connect(btnClearAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnClearAllClick, "btnClearAllClick"));
+    connect(btnDelete, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteClick, "btnDeleteClick"));
+    connect(btnDeleteAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteAllClick, "btnDeleteAllClick"));
+    connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
+    connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
+    connect(Timer1, &QTimer::timeout, this, Guarded(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
+}
+
+// ---- Life cycle -------------------------------------------------------------------------------
+
+void TfrmMain::FormCreate()
+{
+    gifBanner->setGeometry(imgBanner->geometry());
+    if (Branding.WelcomePage.isEmpty())
+        Timer1->start();
+    NewsRecords.clear();
+    LoadLastParsed();
+    LoadTrendTable();
+}
+
+void TfrmMain::FormShow()
+{
+    if (!Branding.WelcomePage.isEmpty()) {
+        pgcPrinc->setCurrentWidget(stsWelcome);
+        prfWelcome->setHtml(Branding.WelcomePage);
+    } else if (stsWelcome) {
+        pgcPrinc->removeWidget(stsWelcome);
+        delete stsWelcome;
+        stsWelcome = nullptr;
+        prfWelcome = nullptr;
+        bsSkinPanel14 = nullptr;
+        bsSkinButton1 = nullptr;
+        pgcPrinc->setCurrentWidget(stsMain);
+    }
+    centreBanner();
+}
+
+void TfrmMain::FormResize()
+{
+    centreBanner();
+}
+
+void TfrmMain::centreBanner()
+{
+    // Each half is taken before the subtraction; a banner larger than its panel is clipped evenly.
+    for (QWidget* banner : {static_cast<QWidget*>(imgBanner), static_cast<QWidget*>(gifBanner)}) {
+        banner->move(panBanner->width() / 2 - banner->width() / 2,
+                     panBanner->height() / 2 - banner->height() / 2);
+    }
+}
+
+void TfrmMain::bsSkinButton1Click()
+{
+    pgcPrinc->setCurrentWidget(stsMain);
+    if (!Branding.WelcomePage.isEmpty())
+        Timer1->start();
+}
+
+bool TfrmMain::FormCloseQuery()
+{
+    const QString question = QStringLiteral("If you close you will stop to monitor data. Remember you can always\r\n"
+                                            "minimize to tray. Do you want to close your application?");
+    return msgMain->show(question, MsgKind::Information, MsgButtons::OkCancel) == MsgAnswer::Ok;
+}
+
+void TfrmMain::FormClose()
+{
+    m_closing = true;
+    StopRequested = true;
+    QCoreApplication::quit();
+}
+
+void TfrmMain::FormDestroy()
+{
+    NewsRecords.clear();
+}
+
+void TfrmMain::closeWithoutAsking()
+{
+    if (m_closing)
+        return;
+    FormClose();
+    close();
+}
+
+void TfrmMain::Restore1Click()
+{
+    if (windowState() & Qt::WindowMinimized)
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void TfrmMain::actExit1Click()
+{
+    close();
+}
+
+void TfrmMain::hideToTray()
+{
+    hide();
+    bsTrayIcon1->show();
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        CrashReporter::guard(QStringLiteral("FormShow"), [this] { FormShow(); });
+    }
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimising goes to the tray, where there is one; elsewhere the window just minimises, so that
+    // it can never be lost with no icon to bring it back.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_seams.tray->isAvailable())
+        QTimer::singleShot(0, this, &TfrmMain::hideToTray);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    bool close = false;
+    CrashReporter::guard(QStringLiteral("FormCloseQuery"), [&] { close = FormCloseQuery(); });
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    CrashReporter::guard(QStringLiteral("FormClose"), [this] { FormClose(); });
+    event->accept();
+}
+
+void TfrmMain::Timer1Timer()
+{
+    Timer1->stop();
+}
+
+// ---- Hot Trends table -------------------------------------------------------------------------
+
+void TfrmMain::LoadLastParsed()
+{
+    const QString text = ReadLastParsedText(ProgramFile(LastParsedFileName));
+    if (const std::optional<QDateTime> when = ParseDateTimeText(text)) {
+        LastScrapeTime = *when;
+        lblLastParsed->setText(QStringLiteral("Last scrapped on:") + text);
+    }
+}
+
+void TfrmMain::LoadTrendTable()
+{
+    const QString path = ProgramFile(TrendTableFileName);
+    if (!QFileInfo::exists(path))
+        return;
+    TrendTableRead read = ReadTrendTable(path);
+    if (!read.error.isEmpty())
+        CrashReporter::report(QStringLiteral("LoadTrendTable"),
+                              QStringLiteral("Could not read \"%1\": %2").arg(TrendTableFileName, read.error));
+    m_trendTable->setRows(std::move(read.rows));
+    showTrendCount();
+}
+
+void TfrmMain::SaveTrendTable()
+{
+    const QString path = ProgramFile(TrendTableFileName);
+    const QString error = WriteTrendTable(path, m_trendTable->rows());
+    if (!error.isEmpty())
+        throw FileWriteError(path, error);
+}
+
+void TfrmMain::SaveLastParsed()
+{
+    const QString path = ProgramFile(LastParsedFileName);
+    const QString error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
+    if (!error.isEmpty())
+        throw FileWriteError(path, error);
+}
+
+void TfrmMain::showTrendCount()
+{
+    panSecondary->setText(QString::number(m_trendTable->rowCount()) + QStringLiteral(" items"));
+}
+
+void TfrmMain::btnSelectAllClick()
+{
+    lvwItems->selectAll();
+}
+
+void TfrmMain::btnClearAllClick()
+{
+    lvwItems->clearSelection();
+}
+
+void TfrmMain::btnDeleteClick()
+{
+    if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
+                      MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    // The selection is read after the answer: the table may have changed while the box was open.
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange& range : lvwItems->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    m_trendTable->removeRowList(std::move(rows));
+    showTrendCount();
+    SaveTrendTable();
+}
+
+void TfrmMain::btnDeleteAllClick()
+{
+    if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning, MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
+        return;
+    m_trendTable->clear();
+    showTrendCount();
+    SaveTrendTable();
+}

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "app/BrandingSettings.h"
+#include "app/Seams.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QStringList>
+
+class ClickableLabel;
+class KeywordIndex;
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTableView;
+class QTextBrowser;
+class QTimer;
+class QToolButton;
+class TrendTableModel;
+
+// The main window: it owns the controls, the tables, the timers and the flags, and its handlers
+// hand the work to the classes of each subsystem.
+class TfrmMain final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(Seams seams, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Run-time state.
+    bool StopRequested = false;
+    bool HarvestRunning = false;
+    bool SuggestBusy = false;
+    QDateTime LastScrapeTime;
+    QStringList NewsRecords;
+    BrandingSettings Branding;
+    const KeywordIndex& KnownKeywords() const;
+    TrendTableModel* trendTable() const { return m_trendTable; }
+
+    // Status bar.
+    QStatusBar* bsSkinStatusBar1 = nullptr;
+    QLabel* MainStatusPanel = nullptr;
+    QLabel* panSecondary = nullptr;
+    QProgressBar* MainGauge = nullptr;
+
+    // The two pages: welcome and main.
+    QStackedWidget* pgcPrinc = nullptr;
+    QWidget* stsWelcome = nullptr;
+    QTextBrowser* prfWelcome = nullptr;
+    QFrame* bsSkinPanel14 = nullptr;
+    QPushButton* bsSkinButton1 = nullptr;
+    QWidget* stsMain = nullptr;
+
+    // Main page: top bar, banner, tabs, links.
+    QFrame* bsSkinPanel1 = nullptr;
+    QPushButton* btnMakeMoney = nullptr;
+    QPushButton* btnAbout = nullptr;
+    QToolButton* btnNews = nullptr;
+    QToolButton* btnUpdate = nullptr;
+    QToolButton* btnHelp = nullptr;
+    QFrame* panBanner = nullptr;
+    ClickableLabel* imgBanner = nullptr;
+    ClickableLabel* gifBanner = nullptr;
+    QTabWidget* pgcMain = nullptr;
+    QWidget* bsSkinTabSheet1 = nullptr;
+    QWidget* bsSkinTabSheet2 = nullptr;
+    QFrame* panLinks = nullptr;
+    ClickableLabel* lblLink1URL = nullptr;
+    ClickableLabel* lblLink2URL = nullptr;
+
+    // "Google Hot Trends" tab.
+    QTableView* lvwItems = nullptr;
+    QLabel* lblLastParsed = nullptr;
+    QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
+    QPushButton* bsSkinButton3 = nullptr; // "Export Results"
+    QPushButton* btnSelectAll = nullptr;
+    QPushButton* btnClearAll = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QPushButton* btnDeleteAll = nullptr;
+
+    // "Google Suggest" tab.
+    QTableView* lvwSuggest = nullptr;
+    QSplitter* bsSkinSplitter1 = nullptr;
+    QTableView* lvwPreview = nullptr;
+    QPushButton* btnAdd = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QPushButton* btnStop = nullptr;
+    QPushButton* btnExport = nullptr;
+    QPushButton* bsSkinButton4 = nullptr; // "Select All"
+    QPushButton* bsSkinButton5 = nullptr; // "Clear Selection"
+    QPushButton* bsSkinButton6 = nullptr; // "Delete Selected"
+    QPushButton* bsSkinButton7 = nullptr; // "Delete All"
+
+    QTimer* Timer1 = nullptr;
+    QTimer* tmr = nullptr;
+    QSystemTrayIcon* bsTrayIcon1 = nullptr;
+    QMenu* bsSkinPopupMenu1 = nullptr;
+    QAction* Restore1 = nullptr;
+    QAction* actExit1 = nullptr;
+
+    // Seams.
+    MessageBoxes* msgMain = nullptr;
+    SaveDialog* bsSkinSaveDialog1 = nullptr;
+    Clock& clock() const { return *m_seams.clock; }
+    RandomSource& random() const { return *m_seams.random; }
+    Launcher& launcher() const { return *m_seams.launcher; }
+
+    // Life cycle.
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void bsSkinButton1Click();
+    void Restore1Click();
+    void actExit1Click();
+    // Ends the program as a confirmed close does, without asking (logout, kill).
+    void closeWithoutAsking();
+    bool isClosing() const { return m_closing; }
+
+    // Hot Trends table.
+    void LoadLastParsed();
+    void LoadTrendTable();
+    void SaveTrendTable();
+    void SaveLastParsed();
+    void btnSelectAllClick();
+    void btnClearAllClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+
+    void Timer1Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    void buildHotTrendsTab();
+    void buildSuggestTab();
+    void buildTray();
+    void wireHandlers();
+    void centreBanner();
+    void showTrendCount();
+    void hideToTray();
+
+    Seams m_seams;
+    TrendTableModel* m_trendTable = nullptr;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+};

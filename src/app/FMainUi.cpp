@@ -1,0 +1,322 @@
+// The layout of the main window. The look comes from the skin (a style sheet); sizes follow the
+// window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
+#include "app/AppIcons.h"
+#include "app/ClickableLabel.h"
+#include "app/FMain.h"
+#include "trends/TrendTableModel.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
+{
+    auto* result = named(new QPushButton(caption, parent), name);
+    result->setFixedSize(width, 25);
+    result->setAutoDefault(false);
+    return result;
+}
+
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon)
+{
+    auto* result = named(new QToolButton(parent), name);
+    result->setToolTip(hint);
+    result->setIcon(icon);
+    result->setIconSize(QSize(24, 24));
+    result->setFixedSize(41, 34);
+    result->setAutoRaise(true);
+    return result;
+}
+
+QFrame* panel(QWidget* parent, const char* name, int height, bool framed)
+{
+    auto* result = named(new QFrame(parent), name);
+    result->setFixedHeight(height);
+    result->setFrameShape(framed ? QFrame::StyledPanel : QFrame::NoFrame);
+    return result;
+}
+
+// A report-style list: grid lines, whole rows, several rows selectable, nothing edited in place.
+QTableView* reportList(QWidget* parent, const char* name)
+{
+    auto* list = named(new QTableView(parent), name);
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setWordWrap(false);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list->verticalHeader()->setDefaultSectionSize(22);
+    list->horizontalHeader()->setSectionsClickable(true);
+    list->horizontalHeader()->setHighlightSections(false);
+    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return list;
+}
+
+void setColumnWidths(QTableView* list, const QList<int>& widths)
+{
+    for (int column = 0; column < widths.size(); ++column)
+        list->setColumnWidth(column, widths[column]);
+}
+
+// A list whose rows arrive later; it shows its columns from the start.
+QStandardItemModel* columnsOnly(QObject* parent, const QStringList& captions)
+{
+    auto* model = new QStandardItemModel(0, int(captions.size()), parent);
+    model->setHorizontalHeaderLabels(captions);
+    return model;
+}
+
+QHBoxLayout* buttonBar(QFrame* bar)
+{
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(7, 8, 7, 8);
+    layout->setSpacing(3);
+    return layout;
+}
+
+} // namespace
+
+void TfrmMain::buildUi()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quillory"));
+    setWindowIcon(QuilloryIcon());
+    resize(834, 539 + 17);
+
+    // Status bar: activity, item count, download gauge.
+    bsSkinStatusBar1 = named(new QStatusBar(this), "bsSkinStatusBar1");
+    bsSkinStatusBar1->setSizeGripEnabled(true);
+    bsSkinStatusBar1->setFixedHeight(17 + 6);
+    MainStatusPanel = named(new QLabel(bsSkinStatusBar1), "MainStatusPanel");
+    MainStatusPanel->setFrameShape(QFrame::StyledPanel);
+    panSecondary = named(new QLabel(bsSkinStatusBar1), "panSecondary");
+    panSecondary->setFrameShape(QFrame::StyledPanel);
+    panSecondary->setFixedWidth(147);
+    MainGauge = named(new QProgressBar(bsSkinStatusBar1), "MainGauge");
+    MainGauge->setFixedWidth(130);
+    MainGauge->setRange(0, 100);
+    MainGauge->setValue(0);
+    MainGauge->setFormat(QStringLiteral("%p%"));
+    MainGauge->setTextVisible(true);
+    bsSkinStatusBar1->addWidget(MainStatusPanel, 1);
+    bsSkinStatusBar1->addPermanentWidget(panSecondary);
+    bsSkinStatusBar1->addPermanentWidget(MainGauge);
+    setStatusBar(bsSkinStatusBar1);
+
+    pgcPrinc = named(new QStackedWidget(this), "pgcPrinc");
+    setCentralWidget(pgcPrinc);
+
+    // Welcome page.
+    stsWelcome = named(new QWidget(pgcPrinc), "stsWelcome");
+    auto* welcomeLayout = new QVBoxLayout(stsWelcome);
+    welcomeLayout->setContentsMargins(0, 0, 0, 0);
+    welcomeLayout->setSpacing(0);
+    prfWelcome = named(new QTextBrowser(stsWelcome), "prfWelcome");
+    prfWelcome->setReadOnly(true);
+    prfWelcome->setOpenLinks(false);
+    bsSkinPanel14 = panel(stsWelcome, "bsSkinPanel14", 39, true);
+    auto* welcomeBar = new QHBoxLayout(bsSkinPanel14);
+    welcomeBar->setContentsMargins(0, 7, 0, 7);
+    bsSkinButton1 = button(bsSkinPanel14, "bsSkinButton1", QStringLiteral("Thanks, just show me the main application"),
+                           265);
+    bsSkinButton1->setDefault(true);
+    welcomeBar->addStretch();
+    welcomeBar->addWidget(bsSkinButton1);
+    welcomeBar->addStretch();
+    welcomeLayout->addWidget(prfWelcome, 1);
+    welcomeLayout->addWidget(bsSkinPanel14);
+    pgcPrinc->addWidget(stsWelcome);
+
+    // Main page.
+    stsMain = named(new QWidget(pgcPrinc), "stsMain");
+    auto* mainLayout = new QVBoxLayout(stsMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+
+    bsSkinPanel1 = panel(stsMain, "bsSkinPanel1", 43, false);
+    auto* topBar = new QHBoxLayout(bsSkinPanel1);
+    topBar->setContentsMargins(4, 1, 12, 1);
+    topBar->setSpacing(3);
+    btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98);
+    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91);
+    btnNews = toolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
+    btnUpdate = toolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"), UpdateIcon());
+    btnHelp = toolButton(bsSkinPanel1, "btnHelp", QStringLiteral("Help"), HelpIcon());
+    topBar->addWidget(btnMakeMoney);
+    topBar->addWidget(btnAbout);
+    topBar->addStretch();
+    topBar->addWidget(btnNews);
+    topBar->addWidget(btnUpdate);
+    topBar->addWidget(btnHelp);
+
+    // The banner pictures are placed by hand: they are centred in the panel, clipped when larger.
+    panBanner = panel(stsMain, "panBanner", 65, true);
+    imgBanner = named(new ClickableLabel(panBanner), "imgBanner");
+    imgBanner->setGeometry(0, 0, 105, 55);
+    gifBanner = named(new ClickableLabel(panBanner), "gifBanner");
+    gifBanner->hide();
+
+    pgcMain = named(new QTabWidget(stsMain), "pgcMain");
+    bsSkinTabSheet1 = named(new QWidget(pgcMain), "bsSkinTabSheet1");
+    bsSkinTabSheet2 = named(new QWidget(pgcMain), "bsSkinTabSheet2");
+    pgcMain->addTab(bsSkinTabSheet1, QStringLiteral("Google Hot Trends"));
+    pgcMain->addTab(bsSkinTabSheet2, QStringLiteral("Google Suggest"));
+    buildHotTrendsTab();
+    buildSuggestTab();
+    pgcMain->setCurrentWidget(bsSkinTabSheet1);
+
+    panLinks = panel(stsMain, "panLinks", 36, true);
+    auto* linkBar = new QHBoxLayout(panLinks);
+    linkBar->setContentsMargins(13, 0, 13, 0);
+    lblLink1URL = named(new ClickableLabel(QStringLiteral("Google"), panLinks), "lblLink1URL");
+    lblLink2URL = named(new ClickableLabel(QStringLiteral("Google"), panLinks), "lblLink2URL");
+    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
+        link->setUrl(QStringLiteral("http://www.google.com/"));
+        link->setCursor(Qt::PointingHandCursor);
+        link->setProperty("link", true);
+    }
+    lblLink2URL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    linkBar->addWidget(lblLink1URL);
+    linkBar->addStretch();
+    linkBar->addWidget(lblLink2URL);
+
+    mainLayout->addWidget(bsSkinPanel1);
+    mainLayout->addWidget(panBanner);
+    mainLayout->addWidget(pgcMain, 1);
+    mainLayout->addWidget(panLinks);
+    pgcPrinc->addWidget(stsMain);
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(2000);
+    tmr = named(new QTimer(this), "tmr");
+    tmr->setInterval(5000);
+
+    buildTray();
+}
+
+void TfrmMain::buildHotTrendsTab()
+{
+    auto* layout = new QVBoxLayout(bsSkinTabSheet1);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    lvwItems = reportList(bsSkinTabSheet1, "lvwItems");
+    lvwItems->setModel(m_trendTable);
+    setColumnWidths(lvwItems, {200, 190, 240});
+
+    auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
+    auto* buttons = buttonBar(bar);
+    lblLastParsed = named(new QLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
+    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92);
+    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98);
+    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89);
+    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 87);
+    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 109);
+    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 91);
+    buttons->addWidget(lblLastParsed, 1);
+    for (QPushButton* b : {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll})
+        buttons->addWidget(b);
+
+    layout->addWidget(lvwItems, 1);
+    layout->addWidget(bar);
+}
+
+void TfrmMain::buildSuggestTab()
+{
+    auto* layout = new QVBoxLayout(bsSkinTabSheet2);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    bsSkinSplitter1 = named(new QSplitter(Qt::Horizontal, bsSkinTabSheet2), "bsSkinSplitter1");
+    bsSkinSplitter1->setHandleWidth(10);
+    bsSkinSplitter1->setChildrenCollapsible(false);
+
+    QStringList suggestColumns{QStringLiteral("Keyword Phrase")};
+    QList<int> suggestWidths{150};
+    for (int k = 1; k <= 10; ++k) {
+        suggestColumns << QStringLiteral("Suggest %1").arg(k) << QStringLiteral("Results %1").arg(k);
+        suggestWidths << 100 << 100;
+    }
+    lvwSuggest = reportList(bsSkinSplitter1, "lvwSuggest");
+    lvwSuggest->setModel(columnsOnly(lvwSuggest, suggestColumns));
+    setColumnWidths(lvwSuggest, suggestWidths);
+
+    auto* previewPanel = named(new QFrame(bsSkinSplitter1), "panPreview");
+    previewPanel->setFrameShape(QFrame::StyledPanel);
+    auto* previewLayout = new QVBoxLayout(previewPanel);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    lvwPreview = reportList(previewPanel, "lvwPreview");
+    lvwPreview->setModel(columnsOnly(lvwPreview, {QStringLiteral("Suggestions"), QStringLiteral("Results")}));
+    setColumnWidths(lvwPreview, {200, 120});
+    previewLayout->addWidget(lvwPreview);
+
+    bsSkinSplitter1->addWidget(lvwSuggest);
+    bsSkinSplitter1->addWidget(previewPanel);
+    bsSkinSplitter1->setStretchFactor(0, 1);
+    bsSkinSplitter1->setStretchFactor(1, 0);
+    bsSkinSplitter1->setSizes({451, 373});
+
+    auto* bar = panel(bsSkinTabSheet2, "panSuggestButtons", 45, true);
+    auto* buttons = buttonBar(bar);
+    btnAdd = button(bar, "btnAdd", QStringLiteral("Add Keywords"), 101);
+    btnSearch = button(bar, "btnSearch", QStringLiteral("Get Suggestions!"), 120);
+    btnStop = button(bar, "btnStop", QStringLiteral("Stop"), 66);
+    btnExport = button(bar, "btnExport", QStringLiteral("Export Results"), 94);
+    bsSkinButton4 = button(bar, "bsSkinButton4", QStringLiteral("Select All"), 103);
+    bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103);
+    bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103);
+    bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103);
+    for (QPushButton* b :
+         {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7})
+        buttons->addWidget(b);
+    buttons->addStretch();
+
+    layout->addWidget(bsSkinSplitter1, 1);
+    layout->addWidget(bar);
+}
+
+void TfrmMain::buildTray()
+{
+    bsTrayIcon1 = named(new QSystemTrayIcon(QuilloryIcon(), this), "bsTrayIcon1");
+    bsTrayIcon1->setToolTip(windowTitle());
+    bsSkinPopupMenu1 = named(new QMenu(this), "bsSkinPopupMenu1");
+    Restore1 = named(bsSkinPopupMenu1->addAction(QStringLiteral("Show Application")), "Restore1");
+    bsSkinPopupMenu1->addSeparator();
+    actExit1 = named(bsSkinPopupMenu1->addAction(QStringLiteral("Exit")), "actExit1");
+    bsSkinPopupMenu1->setDefaultAction(Restore1);
+    bsTrayIcon1->setContextMenu(bsSkinPopupMenu1);
+    // A left click opens the menu as a right click does.
+    connect(bsTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            bsSkinPopupMenu1->popup(QCursor::pos());
+    });
+}

@@ -1,0 +1,77 @@
+#include "app/Seams.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+namespace {
+
+class SystemMessageBoxes final : public MessageBoxes {
+public:
+    MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override
+    {
+        const bool warning = kind == MsgKind::Warning;
+        QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
+                        warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
+                        buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setDefaultButton(QMessageBox::Ok);
+        if (buttons == MsgButtons::OkCancel)
+            box.setEscapeButton(QMessageBox::Cancel);
+        box.adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            box.move(screen->availableGeometry().center() - box.rect().center());
+        return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    }
+};
+
+class SystemSaveDialog final : public SaveDialog {
+public:
+    QString ask(const QString& title, const QString& filter, const QString& folder) override
+    {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, filter);
+    }
+};
+
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+class SystemRandom final : public RandomSource {
+public:
+    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
+};
+
+class SystemLauncher final : public Launcher {
+public:
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
+        return QProcess::startDetached(program, arguments);
+    }
+    bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+};
+
+class SystemTray final : public TrayAvailability {
+public:
+    bool isAvailable() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+};
+
+} // namespace
+
+Seams Seams::system()
+{
+    Seams seams;
+    seams.messages = std::make_unique<SystemMessageBoxes>();
+    seams.saveDialog = std::make_unique<SystemSaveDialog>();
+    seams.clock = std::make_unique<SystemClock>();
+    seams.random = std::make_unique<SystemRandom>();
+    seams.launcher = std::make_unique<SystemLauncher>();
+    seams.tray = std::make_unique<SystemTray>();
+    return seams;
+}

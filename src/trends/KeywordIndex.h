@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QStringView>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// The index of the keywords of a table: finds the first row whose keyword equals a text without
+// regard to letter case, in constant time. It stores only row numbers (an open-addressing hash
+// table), so a million keywords cost a few megabytes; the keywords are read from the table itself.
+class KeywordIndex {
+public:
+    using KeywordAt = std::function<QStringView(qsizetype row)>;
+
+    explicit KeywordIndex(KeywordAt keywordAt);
+
+    // Rebuilds the index for rows 0 to rowCount - 1.
+    void rebuild(qsizetype rowCount);
+    // Records row `row` (appended after every row already indexed) unless its keyword is known.
+    void add(qsizetype row);
+    void clear();
+
+    // The first row whose keyword matches, or -1.
+    qsizetype find(QStringView keyword) const;
+    bool contains(QStringView keyword) const { return find(keyword) >= 0; }
+    // Number of distinct keywords.
+    qsizetype size() const { return m_size; }
+
+    static size_t caseFoldedHash(QStringView text);
+
+private:
+    qsizetype slotOf(QStringView keyword, size_t hash) const;
+    void grow();
+
+    KeywordAt m_keywordAt;
+    std::vector<std::int32_t> m_slots; // row number, or -1 for an empty slot
+    qsizetype m_size = 0;
+};

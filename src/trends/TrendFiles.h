@@ -1,0 +1,34 @@
+#pragma once
+
+#include "trends/TrendRecord.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// The files of the Hot Trends table: "dabatase.dat" (the rows) and "config.dat" (the time of the
+// last scrape).
+
+inline const QString TrendTableFileName = QStringLiteral("dabatase.dat");
+inline const QString LastParsedFileName = QStringLiteral("config.dat");
+
+// The rows of a "dabatase.dat" text. Damaged lines load what they can: a line with no field is
+// skipped, missing cells are empty.
+TrendRows ParseTrendTable(QStringView text);
+// The file text of the rows; a row is keyword|date|count| with its spaces stored as "§".
+QString FormatTrendTable(const TrendRows& rows);
+
+// Reads "dabatase.dat"; a missing file is an empty table. `error` tells why a file that exists
+// could not be read.
+struct TrendTableRead {
+    TrendRows rows;
+    QString error;
+};
+TrendTableRead ReadTrendTable(const QString& path);
+// Replaces "dabatase.dat" atomically; an empty string on success, else the reason.
+[[nodiscard]] QString WriteTrendTable(const QString& path, const TrendRows& rows);
+
+// The stored date-time text of "config.dat" (empty when the file or its tags are missing).
+QString ReadLastParsedText(const QString& path);
+[[nodiscard]] QString WriteLastParsed(const QString& path, const QString& dateTimeText);

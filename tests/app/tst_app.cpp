@@ -1,0 +1,420 @@
+#include "app/ClickableLabel.h"
+#include "app/CrashReporter.h"
+#include "app/FMain.h"
+#include "support/FakeSeams.h"
+#include "trends/KeywordIndex.h"
+#include "trends/TrendTableModel.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+const QByteArray fourRows = "alpha|3/5/2009|1|\r\nbeta|3/5/2009|2|\r\ngamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n";
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void controlsCarryTheirNames_data();
+    void controlsCarryTheirNames();
+    void startsOnTheMainPage();
+    void loadsTheTablesAtCreation();
+    void lastParsedFile_data();
+    void lastParsedFile();
+    void damagedTableStillLoads();
+    void selectAndClear();
+    void deleteSelected_data();
+    void deleteSelected();
+    void deleteAll_data();
+    void deleteAll();
+    void bannerStaysCentred();
+    void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
+    void minimiseGoesToTheTrayOnlyWhereThereIsOne();
+    void closeAsksFirst_data();
+    void closeAsksFirst();
+    void trayExitAsksToo();
+    void failedSaveIsReportedAndTheProgramGoesOn();
+    void terminationSignalEndsInOrder_data();
+    void terminationSignalEndsInOrder();
+
+private:
+    std::unique_ptr<TfrmMain> makeWindow();
+    QString file(const QString& name) const { return m_home->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    FakeSeams* m_fakes = nullptr;
+    std::unique_ptr<FakeSeams> m_fakeStore;
+};
+
+void TestApp::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("QUILLORY_HOME", m_home->path().toUtf8());
+    m_fakeStore = std::make_unique<FakeSeams>();
+    m_fakes = m_fakeStore.get();
+}
+
+void TestApp::cleanup()
+{
+    qunsetenv("QUILLORY_HOME");
+}
+
+std::unique_ptr<TfrmMain> TestApp::makeWindow()
+{
+    return std::make_unique<TfrmMain>(m_fakes->take());
+}
+
+void TestApp::controlsCarryTheirNames_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"bsSkinStatusBar1", "MainStatusPanel", "panSecondary", "MainGauge", "pgcPrinc", "stsMain", "bsSkinPanel1",
+          "btnMakeMoney", "btnAbout", "btnNews", "btnUpdate", "btnHelp", "panBanner", "imgBanner", "gifBanner",
+          "pgcMain", "bsSkinTabSheet1", "bsSkinTabSheet2", "panLinks", "lblLink1URL", "lblLink2URL", "lvwItems",
+          "lblLastParsed", "bsSkinButton2", "bsSkinButton3", "btnSelectAll", "btnClearAll", "btnDelete",
+          "btnDeleteAll", "lvwSuggest", "bsSkinSplitter1", "lvwPreview", "btnAdd", "btnSearch", "btnStop",
+          "btnExport", "bsSkinButton4", "bsSkinButton5", "bsSkinButton6", "bsSkinButton7", "Timer1", "tmr",
+          "bsTrayIcon1", "bsSkinPopupMenu1", "Restore1", "actExit1", "stsWelcome", "prfWelcome", "bsSkinButton1"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestApp::controlsCarryTheirNames()
+{
+    QFETCH(QString, name);
+    const auto window = makeWindow();
+    QVERIFY2(window->findChild<QObject*>(name), qPrintable(name));
+}
+
+void TestApp::startsOnTheMainPage()
+{
+    const auto window = makeWindow();
+    QCOMPARE(window->windowTitle(), "Quillory");
+    QVERIFY(window->Timer1->isActive()); // no welcome page: the start-up check is due in 2 s
+    QCOMPARE(window->Timer1->interval(), 2000);
+    QVERIFY(window->tmr->isActive());
+    QCOMPARE(window->tmr->interval(), 5000);
+    QCOMPARE(window->lblLink1URL->text(), "Google");
+    QCOMPARE(window->MainGauge->value(), 0);
+
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
+    QCOMPARE(window->pgcPrinc->count(), 1);
+    QVERIFY(!window->findChild<QObject*>("stsWelcome"));
+    QVERIFY(!window->StopRequested && !window->HarvestRunning && !window->SuggestBusy);
+
+    // The start-up check runs once.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
+}
+
+void TestApp::loadsTheTablesAtCreation()
+{
+    writeBytes(file("dabatase.dat"), fourRows);
+    writeBytes(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
+    const auto window = makeWindow();
+    QCOMPARE(window->trendTable()->rowCount(), 4);
+    QCOMPARE(window->panSecondary->text(), "4 items");
+    QCOMPARE(window->lblLastParsed->text(), "Last scrapped on:3/5/2009 2:15:00 PM");
+    QCOMPARE(window->LastScrapeTime, QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
+    QCOMPARE(window->KnownKeywords().find(u"GAMMA"), 2);
+    QCOMPARE(window->lvwItems->model()->headerData(2, Qt::Horizontal).toString(),
+             "Number of Appearances In The Top 100 List");
+}
+
+void TestApp::lastParsedFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QDateTime>("lastScrape");
+
+    const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
+    QTest::newRow("lower-case markers") << QByteArray("<%%lastparsed%%>3/5/2009<%%/LASTPARSED%%>\r\n")
+                                        << "Last scrapped on:3/5/2009" << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
+    QTest::newRow("unparsable date") << QByteArray("<%%LastParsed%%>05.03.2009<%%/LastParsed%%>\r\n")
+                                     << "Last scrapped on:" << zero;
+    QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "Last scrapped on:" << zero;
+}
+
+void TestApp::lastParsedFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, label);
+    QFETCH(QDateTime, lastScrape);
+    writeBytes(file("config.dat"), content);
+    const auto window = makeWindow();
+    QCOMPARE(window->lblLastParsed->text(), label);
+    QCOMPARE(window->LastScrapeTime, lastScrape);
+}
+
+void TestApp::damagedTableStillLoads()
+{
+    writeBytes(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
+    const auto window = makeWindow();
+    QCOMPARE(window->trendTable()->rows(),
+             (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
+    QCOMPARE(window->panSecondary->text(), "3 items");
+}
+
+void TestApp::selectAndClear()
+{
+    writeBytes(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    window->btnSelectAll->click();
+    QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 4);
+    window->btnClearAll->click();
+    QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 0);
+    QCOMPARE(readBytes(file("dabatase.dat")), fourRows); // selecting saves nothing
+}
+
+void TestApp::deleteSelected_data()
+{
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("ok") << MsgAnswer::Ok << QStringList{"alpha", "gamma"};
+    QTest::newRow("cancel") << MsgAnswer::Cancel << QStringList{"alpha", "beta", "gamma", "delta"};
+}
+
+void TestApp::deleteSelected()
+{
+    QFETCH(MsgAnswer, answer);
+    QFETCH(QStringList, left);
+    writeBytes(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    QItemSelectionModel* selection = window->lvwItems->selectionModel();
+    for (const int row : {1, 3})
+        selection->select(window->trendTable()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    m_fakes->messages->answers.enqueue(answer);
+    window->btnDelete->click();
+
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
+    QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Warning);
+    QCOMPARE(m_fakes->messages->shown[0].buttons, MsgButtons::OkCancel);
+    QStringList keywords;
+    for (const TrendRecord& row : window->trendTable()->rows())
+        keywords << row.keyword;
+    QCOMPARE(keywords, left);
+    if (answer == MsgAnswer::Cancel) {
+        QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+        return;
+    }
+    QCOMPARE(window->panSecondary->text(), "2 items");
+    QCOMPARE(readBytes(file("dabatase.dat")), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
+    // The keywords of the rows that stayed are still known; the deleted ones are not.
+    QCOMPARE(window->KnownKeywords().find(u"gamma"), 1);
+    QVERIFY(!window->KnownKeywords().contains(u"beta"));
+}
+
+void TestApp::deleteAll_data()
+{
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::newRow("ok") << MsgAnswer::Ok;
+    QTest::newRow("cancel") << MsgAnswer::Cancel;
+}
+
+void TestApp::deleteAll()
+{
+    QFETCH(MsgAnswer, answer);
+    writeBytes(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    m_fakes->messages->answers.enqueue(answer);
+    window->btnDeleteAll->click();
+    QCOMPARE(m_fakes->messages->shown.value(0).text, "Are you sure to delete all?");
+    if (answer == MsgAnswer::Cancel) {
+        QCOMPARE(window->trendTable()->rowCount(), 4);
+        QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+        return;
+    }
+    QCOMPARE(window->trendTable()->rowCount(), 0);
+    QCOMPARE(window->panSecondary->text(), "0 items");
+    QVERIFY(QFile::exists(file("dabatase.dat")));
+    QCOMPARE(QFileInfo(file("dabatase.dat")).size(), 0);
+    QVERIFY(!window->KnownKeywords().contains(u"alpha"));
+
+    // After a restart the table is still empty.
+    const auto restarted = std::make_unique<TfrmMain>(FakeSeams().take());
+    QCOMPARE(restarted->trendTable()->rowCount(), 0);
+}
+
+void TestApp::bannerStaysCentred()
+{
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->imgBanner->resize(105, 40);
+    window->resize(900, 600);
+    QTRY_COMPARE(window->panBanner->width(), window->stsMain->width());
+    const int panelWidth = window->panBanner->width();
+    QCOMPARE(window->imgBanner->x(), panelWidth / 2 - 105 / 2);
+    QCOMPARE(window->imgBanner->y(), window->panBanner->height() / 2 - 40 / 2);
+
+    // A banner wider than its panel is clipped evenly on both sides.
+    window->imgBanner->resize(panelWidth + 101, 40);
+    window->resize(901, 600);
+    QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - (panelWidth + 101) / 2);
+    QVERIFY(window->imgBanner->x() < 0);
+}
+
+void TestApp::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
+{
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::newRow("tray") << true;
+    QTest::newRow("no tray") << false;
+}
+
+void TestApp::minimiseGoesToTheTrayOnlyWhereThereIsOne()
+{
+    QFETCH(bool, trayAvailable);
+    m_fakes->tray->available = trayAvailable;
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(!window->bsTrayIcon1->isVisible());
+
+    window->setWindowState(Qt::WindowMinimized);
+    if (trayAvailable) {
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(window->bsTrayIcon1->isVisible());
+        window->Restore1->trigger();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
+        QVERIFY(window->bsTrayIcon1->isVisible()); // the icon stays once shown
+    } else {
+        QTest::qWait(50);
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->bsTrayIcon1->isVisible());
+    }
+}
+
+void TestApp::closeAsksFirst_data()
+{
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::newRow("ok") << MsgAnswer::Ok;
+    QTest::newRow("cancel") << MsgAnswer::Cancel;
+}
+
+void TestApp::closeAsksFirst()
+{
+    QFETCH(MsgAnswer, answer);
+    writeBytes(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    window->show();
+    m_fakes->messages->answers.enqueue(answer);
+    const bool closed = window->close();
+
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text,
+             "If you close you will stop to monitor data. Remember you can always\r\n"
+             "minimize to tray. Do you want to close your application?");
+    QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Information);
+    QCOMPARE(m_fakes->messages->shown[0].buttons, MsgButtons::OkCancel);
+    QCOMPARE(closed, answer == MsgAnswer::Ok);
+    QCOMPARE(window->isClosing(), answer == MsgAnswer::Ok);
+    QCOMPARE(window->StopRequested, answer == MsgAnswer::Ok);
+    QCOMPARE(window->isVisible(), answer == MsgAnswer::Cancel);
+    QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+}
+
+void TestApp::trayExitAsksToo()
+{
+    const auto window = makeWindow();
+    window->show();
+    window->hide(); // as in the tray
+    m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
+    window->actExit1->trigger();
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QVERIFY(!window->isClosing());
+
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    window->actExit1->trigger();
+    QVERIFY(window->isClosing());
+}
+
+void TestApp::failedSaveIsReportedAndTheProgramGoesOn()
+{
+    writeBytes(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    // A folder in the file's place makes the save fail.
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    QVERIFY(QFile::remove(file("dabatase.dat")));
+    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+
+    window->btnDeleteAll->click();
+
+    QCOMPARE(m_fakes->messages->shown.size(), 2);
+    QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
+    QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"), qPrintable(m_fakes->messages->shown[1].text));
+    const QByteArray log = readBytes(file("crash.log"));
+    QVERIFY(log.contains("btnDeleteAllClick"));
+    QVERIFY(log.contains("dabatase.dat"));
+    QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
+}
+
+void TestApp::terminationSignalEndsInOrder_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestApp::terminationSignalEndsInOrder()
+{
+    QFETCH(int, signalNumber);
+    writeBytes(file("dabatase.dat"), fourRows);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUILLORY_HOME", m_home->path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(QUILLORY_EXECUTABLE, {});
+    QVERIFY(program.waitForStarted());
+    // The program names its data folder once it is up.
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += program.readAllStandardError()).contains("data folder"), 10000);
+
+    QCOMPARE(::kill(program.processId(), signalNumber), 0);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(!QFile::exists(file("crash.log")));
+    QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

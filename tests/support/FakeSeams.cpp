@@ -1,0 +1,54 @@
+#include "support/FakeSeams.h"
+
+MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons buttons)
+{
+    shown.append({text, kind, buttons});
+    return answers.isEmpty() ? MsgAnswer::Cancel : answers.dequeue();
+}
+
+QString FakeSaveDialog::ask(const QString& title, const QString& filter, const QString& folder)
+{
+    titles << title;
+    filters << filter;
+    folders << folder;
+    return answers.isEmpty() ? QString() : answers.dequeue();
+}
+
+int FakeRandom::bounded(int bound)
+{
+    bounds << bound;
+    return draws.isEmpty() ? 0 : draws.dequeue() % bound;
+}
+
+bool FakeLauncher::startProgram(const QString& program, const QStringList& arguments)
+{
+    started.append({program, arguments});
+    return true;
+}
+
+bool FakeLauncher::openUrl(const QUrl& url)
+{
+    opened.append(url);
+    return true;
+}
+
+FakeSeams::FakeSeams()
+    : messages(new FakeMessageBoxes)
+    , saveDialog(new FakeSaveDialog)
+    , clock(new FakeClock)
+    , random(new FakeRandom)
+    , launcher(new FakeLauncher)
+    , tray(new FakeTray)
+{
+    m_seams.messages.reset(messages);
+    m_seams.saveDialog.reset(saveDialog);
+    m_seams.clock.reset(clock);
+    m_seams.random.reset(random);
+    m_seams.launcher.reset(launcher);
+    m_seams.tray.reset(tray);
+}
+
+Seams FakeSeams::take()
+{
+    return std::move(m_seams);
+}

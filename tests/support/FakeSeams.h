@@ -1,0 +1,75 @@
+#pragma once
+
+#include "app/Seams.h"
+
+#include <QList>
+#include <QQueue>
+
+// Recording fakes of the main window's seams. Each fake is owned by the window; the test keeps a
+// raw pointer to script answers and read what was asked.
+
+struct ShownMessage {
+    QString text;
+    MsgKind kind;
+    MsgButtons buttons;
+};
+
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override;
+
+    QQueue<MsgAnswer> answers; // the next answers; Cancel when none is left
+    QList<ShownMessage> shown;
+};
+
+class FakeSaveDialog final : public SaveDialog {
+public:
+    QString ask(const QString& title, const QString& filter, const QString& folder) override;
+
+    QQueue<QString> answers; // the next chosen paths; empty (cancel) when none is left
+    QStringList titles, filters, folders;
+};
+
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
+};
+
+class FakeRandom final : public RandomSource {
+public:
+    int bounded(int bound) override;
+    QQueue<int> draws; // the next draws, each taken modulo the bound; 0 when none is left
+    QList<int> bounds;
+};
+
+class FakeLauncher final : public Launcher {
+public:
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+    bool openUrl(const QUrl& url) override;
+
+    QList<QPair<QString, QStringList>> started;
+    QList<QUrl> opened;
+};
+
+class FakeTray final : public TrayAvailability {
+public:
+    bool isAvailable() const override { return available; }
+    bool available = true;
+};
+
+// A complete set of fakes with pointers kept for the test.
+struct FakeSeams {
+    FakeSeams();
+    Seams take(); // hands the fakes to a window; the pointers stay valid while it lives
+
+    FakeMessageBoxes* messages;
+    FakeSaveDialog* saveDialog;
+    FakeClock* clock;
+    FakeRandom* random;
+    FakeLauncher* launcher;
+    FakeTray* tray;
+
+private:
+    Seams m_seams;
+};
