@@ -30,10 +30,17 @@ public:
     static size_t caseFoldedHash(QStringView text);
 
 private:
-    qsizetype slotOf(QStringView keyword, size_t hash) const;
+    size_t slotOf(QStringView keyword, size_t hash) const;
+    void place(qsizetype row, size_t hash);
+    void insert(std::int32_t row, size_t hash);
     void grow();
 
+    struct Slot {
+        std::int32_t row = -1; // -1: empty
+        std::uint32_t hash = 0; // low bits of the keyword's hash, to skip most full comparisons
+    };
+
     KeywordAt m_keywordAt;
-    std::vector<std::int32_t> m_slots; // row number, or -1 for an empty slot
+    std::vector<Slot> m_slots;
     qsizetype m_size = 0;
 };

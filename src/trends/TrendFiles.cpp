@@ -4,7 +4,11 @@
 #include "util/TaggedValue.h"
 #include "util/TextFile.h"
 
-#include <array>
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -14,71 +18,113 @@ const QString LastParsedTag = QStringLiteral("LastParsed");
 // texts share one string: a million rows then cost a million keywords, not three million texts.
 class TextPool {
 public:
-    QString get(QStringView stored)
+    explicit TextPool(bool utf8)
+        : m_utf8(utf8)
     {
-        for (const auto& [known, text] : m_recent) {
-            if (known == stored)
-                return text;
-        }
-        QString text = RestoreSpaces(stored);
-        m_recent[m_next] = {stored.toString(), text};
-        m_next = (m_next + 1) % m_recent.size();
-        return text;
+    }
+
+    std::optional<QString> get(QByteArrayView stored)
+    {
+        // A key that borrows the bytes, so that a lookup allocates nothing.
+        const QByteArray key = QByteArray::fromRawData(stored.data(), stored.size());
+        const auto known = m_shown.constFind(key);
+        if (known != m_shown.cend())
+            return known.value();
+        std::optional<QString> shown = DecodeRowField(stored, m_utf8);
+        if (shown && m_shown.size() < MaxTexts)
+            m_shown.insert(stored.toByteArray(), *shown);
+        return shown;
     }
 
 private:
-    std::array<std::pair<QString, QString>, 32> m_recent; // as stored, as shown
-    size_t m_next = 0;
+    static constexpr qsizetype MaxTexts = 65536;
+    bool m_utf8;
+    QHash<QByteArray, QString> m_shown; // stored bytes (with "§") -> shown text
 };
 
 } // namespace
 
-TrendRows ParseTrendTable(QStringView text)
+namespace {
+
+// Where the line that starts at `start` ends: at CR, LF or the end of the data.
+qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
+{
+    const char* from = data + start;
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(size - start)));
+    const char* end = lf ? lf : data + size;
+    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', size_t(end - from)));
+    return (cr ? cr : end) - data;
+}
+
+// The rows of the file read in one encoding; nothing when a field is not valid UTF-8 where UTF-8
+// was assumed.
+std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8)
 {
     TrendRows rows;
-    TextPool dates;
-    TextPool counts;
-    const qsizetype n = text.size();
+    rows.reserve(std::count(bytes.begin(), bytes.end(), '\n') + 1);
+    TextPool dates(utf8);
+    TextPool counts(utf8);
+    QList<QByteArrayView> fields;
+    const char* data = bytes.data();
+    const qsizetype n = bytes.size();
     qsizetype start = 0;
     while (start < n) {
-        qsizetype end = start;
-        while (end < n && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        const QList<QStringView> fields = SplitRowLine(text.mid(start, end - start));
+        const qsizetype end = lineEnd(data, start, n);
+        SplitRowLine(bytes.sliced(start, end - start), fields);
         if (!fields.isEmpty()) {
-            rows.append({RestoreSpaces(fields[0]), fields.size() > 1 ? dates.get(fields[1]) : QString(),
-                         fields.size() > 2 ? counts.get(fields[2]) : QString()});
+            std::optional<QString> keyword = DecodeRowField(fields[0], utf8);
+            std::optional<QString> date = fields.size() > 1 ? dates.get(fields[1]) : QString();
+            std::optional<QString> count = fields.size() > 2 ? counts.get(fields[2]) : QString();
+            if (!keyword || !date || !count)
+                return std::nullopt;
+            rows.append({std::move(*keyword), std::move(*date), std::move(*count)});
         }
         start = end + 1;
-        if (end + 1 < n && text[end] == u'\r' && text[end + 1] == u'\n')
+        if (end + 1 < n && bytes[end] == '\r' && bytes[end + 1] == '\n')
             ++start;
     }
     return rows;
 }
 
-QString FormatTrendTable(const TrendRows& rows)
+} // namespace
+
+TrendRows ParseTrendTable(QByteArrayView bytes)
 {
-    QString text;
-    qsizetype size = 0;
-    for (const TrendRecord& row : rows)
-        size += row.keyword.size() + row.date.size() + row.count.size() + 5;
-    text.reserve(size);
-    for (const TrendRecord& row : rows) {
-        AppendRowLine(text, {row.keyword, row.date, row.count});
-        text += u"\r\n";
-    }
-    return text;
+    // Fields are decoded one by one from the file's bytes, so a big table never exists as one
+    // text. Files of older versions are Windows-1252, which shows as bytes that are not UTF-8.
+    if (std::optional<TrendRows> rows = parseTrendTable(bytes, true))
+        return std::move(*rows);
+    return *parseTrendTable(bytes, false);
 }
+
+namespace {
+
+void appendTrendLine(QString& text, const TrendRecord& row)
+{
+    AppendRowLine(text, {row.keyword, row.date, row.count});
+    text += QLatin1String("\r\n");
+}
+
+} // namespace
 
 TrendTableRead ReadTrendTable(const QString& path)
 {
-    const FileReadResult file = ReadTextFile(path);
-    return {ParseTrendTable(file.text), file.error};
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, file.errorString()};
+    return {ParseTrendTable(file.readAll()), {}};
 }
 
 QString WriteTrendTable(const QString& path, const TrendRows& rows)
 {
-    return WriteTextFileAtomic(path, FormatTrendTable(rows));
+    AtomicTextFileWriter writer(path);
+    for (const TrendRecord& row : rows) {
+        appendTrendLine(writer.text(), row);
+        writer.flushIfFull();
+    }
+    return writer.commit();
 }
 
 QString ReadLastParsedText(const QString& path)

@@ -13,11 +13,9 @@
 inline const QString TrendTableFileName = QStringLiteral("dabatase.dat");
 inline const QString LastParsedFileName = QStringLiteral("config.dat");
 
-// The rows of a "dabatase.dat" text. Damaged lines load what they can: a line with no field is
+// The rows of the bytes of a "dabatase.dat" (UTF-8, or Windows-1252 from older versions). Damaged lines load what they can: a line with no field is
 // skipped, missing cells are empty.
-TrendRows ParseTrendTable(QStringView text);
-// The file text of the rows; a row is keyword|date|count| with its spaces stored as "§".
-QString FormatTrendTable(const TrendRows& rows);
+TrendRows ParseTrendTable(QByteArrayView bytes);
 
 // Reads "dabatase.dat"; a missing file is an empty table. `error` tells why a file that exists
 // could not be read.
@@ -26,7 +24,8 @@ struct TrendTableRead {
     QString error;
 };
 TrendTableRead ReadTrendTable(const QString& path);
-// Replaces "dabatase.dat" atomically; an empty string on success, else the reason.
+// Replaces "dabatase.dat" atomically, one line per row, keyword|date|count| with every space stored
+// as "§"; an empty string on success, else the reason.
 [[nodiscard]] QString WriteTrendTable(const QString& path, const TrendRows& rows);
 
 // The stored date-time text of "config.dat" (empty when the file or its tags are missing).

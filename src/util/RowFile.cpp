@@ -1,15 +1,10 @@
 #include "util/RowFile.h"
 
-namespace {
+#include "util/TextFile.h"
 
-bool isBlank(QChar c)
-{
-    return c.unicode() >= 1 && c.unicode() <= 32;
-}
+#include <cstdint>
 
-} // namespace
-
-void AppendRowLine(QString& out, const QList<QStringView>& fields)
+void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
 {
     for (const QStringView field : fields) {
         const qsizetype from = out.size();
@@ -23,35 +18,96 @@ void AppendRowLine(QString& out, const QList<QStringView>& fields)
     }
 }
 
-QList<QStringView> SplitRowLine(QStringView line)
+namespace {
+
+// "|" and the blanks are ASCII: they are never part of a surrogate pair or a multi-byte sequence.
+const char16_t* rawChars(QStringView text)
 {
-    QList<QStringView> fields;
+    return text.utf16();
+}
+
+const char* rawChars(QByteArrayView bytes)
+{
+    return bytes.data();
+}
+
+template <typename View>
+void splitRowLine(View line, QList<View>& fields)
+{
+    const auto isBlank = [](auto c) { return std::uint32_t(c) >= 1 && std::uint32_t(c) <= 32; }; // a byte above 0x7F is negative: no blank
+    const auto* chars = rawChars(line);
     const qsizetype n = line.size();
+    fields.clear();
     qsizetype i = 0;
-    while (i < n && isBlank(line[i]))
+    while (i < n && isBlank(chars[i]))
         ++i;
     while (i < n) {
         const qsizetype start = i;
-        while (i < n && line[i] != u'|' && !isBlank(line[i]))
+        while (i < n && chars[i] != '|' && !isBlank(chars[i]))
             ++i;
-        fields.append(line.mid(start, i - start));
-        while (i < n && isBlank(line[i]))
+        fields.append(line.sliced(start, i - start));
+        while (i < n && isBlank(chars[i]))
             ++i;
-        if (i < n && line[i] == u'|') {
+        if (i < n && chars[i] == '|') {
             ++i;
-            while (i < n && isBlank(line[i]))
+            while (i < n && isBlank(chars[i]))
                 ++i;
             if (i == n)
-                fields.append(QStringView());
+                fields.append(View());
         }
     }
+}
+
+} // namespace
+
+QList<QStringView> SplitRowLine(QStringView line)
+{
+    QList<QStringView> fields;
+    SplitRowLine(line, fields);
     return fields;
+}
+
+void SplitRowLine(QStringView line, QList<QStringView>& fields)
+{
+    splitRowLine(line, fields);
+}
+
+void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields)
+{
+    splitRowLine(line, fields);
 }
 
 QString RestoreSpaces(QStringView field)
 {
-    QString text = field.toString();
-    if (field.contains(StoredSpace))
-        text.replace(StoredSpace, u' ');
+    QString text(field.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const QChar c : field)
+        *out++ = c == StoredSpace ? QChar(u' ') : c;
+    return text;
+}
+
+std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
+{
+    // Most fields are ASCII with "§" for their spaces, so those are decoded here directly; any
+    // other character sends the field through the full decoder.
+    QString text(field.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    const qsizetype n = field.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(field[i]);
+        if (byte < 0x80) {
+            *out++ = QLatin1Char(char(byte));
+        } else if (utf8 && byte == 0xC2 && i + 1 < n && static_cast<unsigned char>(field[i + 1]) == 0xA7) {
+            *out++ = u' ';
+            ++i;
+        } else if (!utf8) {
+            return RestoreSpaces(DecodeWindows1252(field));
+        } else if (IsValidUtf8(field)) {
+            return RestoreSpaces(QString::fromUtf8(field));
+        } else {
+            return std::nullopt;
+        }
+    }
+    text.truncate(out - text.constData());
     return text;
 }

@@ -1,21 +1,32 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <initializer_list>
+#include <optional>
 
 // The row files ("dabatase.dat", "dbsuggest.dat"): one line per row, every field followed by "|",
 // and every space of the line stored as "§" so that a field never holds a space.
 
 inline constexpr QChar StoredSpace = u'\u00A7'; // "§"
 
-// Builds a row line: each field followed by "|", then every space replaced by "§".
-void AppendRowLine(QString& out, const QList<QStringView>& fields);
+// Appends a row line to `out`: each field followed by "|", with every space stored as "§".
+void AppendRowLine(QString& out, std::initializer_list<QStringView> fields);
 
 // Splits a row line into its fields. Characters with codes 1 to 32 end a field like "|" does and
 // are skipped around the separators; a "|" at the very end adds one empty field. "§" is not
-// turned back into a space here (see RestoreSpaces).
+// turned back into a space here (see RestoreSpaces). The separators are ASCII, so the raw bytes of
+// a UTF-8 or Windows-1252 line split the same way as its text.
 QList<QStringView> SplitRowLine(QStringView line);
+// The same into `fields` (cleared first), so that a loop over many lines reuses one list.
+void SplitRowLine(QStringView line, QList<QStringView>& fields);
+void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields);
 
 // A field as stored, with every "§" turned back into a space.
 QString RestoreSpaces(QStringView field);
+// A field of a row file's raw bytes as text, with every "§" turned back into a space: read as
+// UTF-8 (nothing when the bytes are not valid UTF-8), or as Windows-1252.
+std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8);

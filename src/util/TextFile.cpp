@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
+
+#include <cstdint>
+#include <cstring>
 
 QString DecodeWindows1252(QByteArrayView bytes)
 {
@@ -21,11 +23,58 @@ QString DecodeWindows1252(QByteArrayView bytes)
     return text;
 }
 
+bool IsValidUtf8(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        // Runs of ASCII are skipped eight bytes at a time.
+        if (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, 8);
+            if ((block & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        char32_t codePoint;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            codePoint = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            codePoint = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            codePoint = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p < length)
+            return false;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            codePoint = (codePoint << 6) | (p[i] & 0x3F);
+        }
+        // No over-long forms, no surrogates, nothing above U+10FFFF.
+        if ((length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000) ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
+            return false;
+        p += length;
+    }
+    return true;
+}
+
 QString DecodeText(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    return utf8.hasError() ? DecodeWindows1252(bytes) : text;
+    return IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeWindows1252(bytes);
 }
 
 QStringList SplitLines(QStringView text)
@@ -94,6 +143,54 @@ QString WriteFileAtomic(const QString& path, QByteArrayView bytes)
 QString WriteTextFileAtomic(const QString& path, QStringView text)
 {
     return WriteFileAtomic(path, text.toUtf8());
+}
+
+namespace {
+
+constexpr qsizetype WriterChunk = 256 * 1024;
+
+} // namespace
+
+AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
+    : m_file(path)
+{
+    if (!m_file.open(QIODevice::WriteOnly))
+        m_error = m_file.errorString();
+    m_text.reserve(WriterChunk + 4096);
+}
+
+AtomicTextFileWriter::~AtomicTextFileWriter()
+{
+    if (m_file.isOpen())
+        m_file.cancelWriting();
+}
+
+void AtomicTextFileWriter::flushIfFull()
+{
+    if (m_text.size() >= WriterChunk)
+        flush();
+}
+
+void AtomicTextFileWriter::flush()
+{
+    if (m_error.isEmpty() && !m_text.isEmpty()) {
+        const QByteArray bytes = m_text.toUtf8();
+        if (m_file.write(bytes) != bytes.size())
+            m_error = m_file.errorString();
+    }
+    m_text.clear();
+}
+
+QString AtomicTextFileWriter::commit()
+{
+    flush();
+    if (!m_error.isEmpty()) {
+        m_file.cancelWriting();
+        return m_error;
+    }
+    if (!m_file.commit())
+        return m_file.errorString();
+    return {};
 }
 
 FileWriteError::FileWriteError(const QString& path, const QString& reason)

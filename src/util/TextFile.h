@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,7 @@
 // earlier Windows versions of the program load unchanged.
 
 QString DecodeText(QByteArrayView bytes);
+bool IsValidUtf8(QByteArrayView bytes);
 QString DecodeWindows1252(QByteArrayView bytes);
 
 // Splits at CR LF, a lone CR or a lone LF. A final line break does not start another line.
@@ -31,6 +33,27 @@ FileReadResult ReadTextFile(const QString& path);
 // if anything fails. Returns an empty string on success, else what went wrong.
 [[nodiscard]] QString WriteTextFileAtomic(const QString& path, QStringView text);
 [[nodiscard]] QString WriteFileAtomic(const QString& path, QByteArrayView bytes);
+
+// Writes a text file atomically in UTF-8 piece by piece, so that a big table never needs its
+// whole text in memory: append to text(), call flushIfFull() now and then, and commit() at the end.
+// Nothing replaces the old file unless commit() succeeds.
+class AtomicTextFileWriter {
+public:
+    explicit AtomicTextFileWriter(const QString& path);
+    ~AtomicTextFileWriter();
+
+    QString& text() { return m_text; }
+    void flushIfFull();
+    // An empty string on success, else what went wrong.
+    [[nodiscard]] QString commit();
+
+private:
+    void flush();
+
+    QSaveFile m_file;
+    QString m_text;
+    QString m_error;
+};
 
 // Thrown where a data or export file could not be written and the handler cannot go on; the
 // program's error handler reports it to the user.

@@ -56,25 +56,25 @@ private Q_SLOTS:
 
 void TestTrends::parseTable_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<TrendRows>("rows");
 
-    QTest::newRow("stored rows") << "new§york|3/5/2009§2:15:00§PM|4|\r\nfoo|3/6/2009|1|\r\n"
+    QTest::newRow("stored rows") << QByteArray("new§york|3/5/2009§2:15:00§PM|4|\r\nfoo|3/6/2009|1|\r\n")
                                  << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}};
-    QTest::newRow("line breaks of any kind") << "a|d|1|\rb|d|2|\nc|d|3|"
+    QTest::newRow("line breaks of any kind") << QByteArray("a|d|1|\rb|d|2|\nc|d|3|")
                                              << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}, {"c", "d", "3"}};
-    QTest::newRow("empty and blank lines skipped") << "\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n"
+    QTest::newRow("empty and blank lines skipped") << QByteArray("\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n")
                                                    << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}};
-    QTest::newRow("short lines get empty cells") << "a|\r\nb|d\r\nc\r\n"
+    QTest::newRow("short lines get empty cells") << QByteArray("a|\r\nb|d\r\nc\r\n")
                                                  << TrendRows{{"a", "", ""}, {"b", "d", ""}, {"c", "", ""}};
-    QTest::newRow("extra fields ignored") << "a|d|1|x|y|\r\n" << TrendRows{{"a", "d", "1"}};
-    QTest::newRow("duplicate keywords stay two rows") << "a|d|1|\r\na|e|2|\r\n"
+    QTest::newRow("extra fields ignored") << QByteArray("a|d|1|x|y|\r\n") << TrendRows{{"a", "d", "1"}};
+    QTest::newRow("duplicate keywords stay two rows") << QByteArray("a|d|1|\r\na|e|2|\r\n")
                                                       << TrendRows{{"a", "d", "1"}, {"a", "e", "2"}};
 }
 
 void TestTrends::parseTable()
 {
-    QFETCH(QString, text);
+    QFETCH(QByteArray, text);
     QFETCH(TrendRows, rows);
     QCOMPARE(ParseTrendTable(text), rows);
 }

@@ -1,0 +1,101 @@
+// Measures the Hot Trends table files at scale:
+//   trend_table_bench generate FILE [ROWS]   writes a "dabatase.dat" of ROWS rows (default 1,000,000)
+//   trend_table_bench load-save FILE         loads it into the table model with its keyword index,
+//                                            saves it again, and reports both times and peak memory
+#include "trends/TrendFiles.h"
+#include "trends/TrendTableModel.h"
+#include "util/DateTimeText.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// Realistic keywords: two to four words from news-like vocabularies, some of them non-ASCII.
+TrendRows makeRows(qsizetype count)
+{
+    const QStringList first = {"taylor", "super", "world", "new", "best", "cheap", "how", "weather", "election",
+                               "apple", "nfl", "premier", "zoë", "münchen", "café", "東京", "são", "crème"};
+    const QStringList second = {"swift", "bowl", "cup", "york", "recipes", "flights", "to", "forecast", "results",
+                                "iphone", "playoffs", "league", "kravitz", "wetter", "olé", "タワー", "paulo", "brûlée"};
+    const QStringList third = {"tickets", "2026", "live", "score", "near me", "update", "today", "schedule", "news",
+                               "release", "highlights", "table", "review", "prices", "tour", "map"};
+    QRandomGenerator random(20261210);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    QStringList dates;
+    for (int i = 0; i < 100; ++i)
+        dates << DateTimeText(QDateTime(QDate(2026, 11, 1), QTime(0, 0)).addSecs(3600LL * i + 37), us);
+
+    TrendRows rows;
+    rows.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        QString keyword = first[random.bounded(int(first.size()))] + u' ' + second[random.bounded(int(second.size()))];
+        if (random.bounded(2))
+            keyword += u' ' + third[random.bounded(int(third.size()))];
+        keyword += u' ' + QString::number(i); // every keyword distinct, as in a grown table
+        rows.append({keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
+    }
+    return rows;
+}
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+int generate(const QString& path, qsizetype count)
+{
+    const QString error = WriteTrendTable(path, makeRows(count));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+        return 1;
+    }
+    std::printf("wrote %lld rows, %.1f MB\n", static_cast<long long>(count), QFileInfo(path).size() / 1e6);
+    return 0;
+}
+
+int loadAndSave(const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    TrendTableModel model;
+    TrendTableRead read = ReadTrendTable(path);
+    const double readSeconds = timer.nsecsElapsed() / 1e9;
+    model.setRows(std::move(read.rows));
+    const double loadSeconds = timer.nsecsElapsed() / 1e9;
+
+    timer.restart();
+    const QString error = WriteTrendTable(path + QStringLiteral(".saved"), model.rows());
+    const double saveSeconds = timer.nsecsElapsed() / 1e9;
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "cannot save: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("rows %d, distinct keywords %lld\n", model.rowCount(), static_cast<long long>(model.knownKeywords().size()));
+    std::printf("load into the table with its keyword index: %.3f s (reading %.3f s, index %.3f s)\n",
+                loadSeconds, readSeconds, loadSeconds - readSeconds);
+    std::printf("save: %.3f s\n", saveSeconds);
+    std::printf("peak memory: %.0f MB\n", peakMegabytes());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args[1] == QLatin1String("generate"))
+        return generate(args[2], args.size() > 3 ? args[3].toLongLong() : 1000000);
+    if (args.size() == 3 && args[1] == QLatin1String("load-save"))
+        return loadAndSave(args[2]);
+    std::fprintf(stderr, "usage: trend_table_bench generate FILE [ROWS] | load-save FILE\n");
+    return 2;
+}
