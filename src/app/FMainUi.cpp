@@ -37,7 +37,10 @@ Widget* named(Widget* widget, const char* name)
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
 {
     auto* result = named(new QPushButton(caption, parent), name);
-    result->setFixedSize(width, 25);
+    // The design width, or more where the caption needs it in the font at hand.
+    result->setMinimumWidth(width);
+    result->setFixedHeight(25);
+    result->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     result->setAutoDefault(false);
     return result;
 }
