@@ -2,6 +2,9 @@
 //   trend_table_bench generate FILE [ROWS]   writes a "dabatase.dat" of ROWS rows (default 1,000,000)
 //   trend_table_bench load-save FILE         loads it into the table model with its keyword index,
 //                                            saves it again, and reports both times and peak memory
+//   trend_table_bench scrape FILE            loads it, folds a 100-item feed (half of it known
+//                                            keywords) into it and saves, timing the update and the save
+#include "trends/HotTrendsFeed.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/DateTimeText.h"
@@ -86,6 +89,33 @@ int loadAndSave(const QString& path)
     return 0;
 }
 
+int scrape(const QString& path)
+{
+    TrendTableModel model;
+    model.setRows(ReadTrendTable(path).rows);
+    QString page = "<feed><ol>";
+    for (int i = 0; i < 100; ++i) {
+        const QString keyword = i % 2 ? model.row(i * 9973).keyword.toUpper() : "fresh keyword " + QString::number(i);
+        page += "<li><a href=\"http://www.google.com/search?q=x\">" + keyword + "</a></li>\n";
+    }
+    page += "</ol></feed>";
+
+    QElapsedTimer timer;
+    timer.start();
+    const int items = FoldFeedIntoTable(page, "12/10/2026 2:15:00 PM", model);
+    const double updateSeconds = timer.nsecsElapsed() / 1e9;
+    timer.restart();
+    const QString error = WriteTrendTable(path + ".scraped", model.rows());
+    const double saveSeconds = timer.nsecsElapsed() / 1e9;
+    if (!error.isEmpty() || items != 100) {
+        std::fprintf(stderr, "scrape failed: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("one scrape of %d items into %d rows: table update %.2f ms, save %.3f s\n", items,
+                model.rowCount(), updateSeconds * 1000, saveSeconds);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,6 +126,8 @@ int main(int argc, char** argv)
         return generate(args[2], args.size() > 3 ? args[3].toLongLong() : 1000000);
     if (args.size() == 3 && args[1] == QLatin1String("load-save"))
         return loadAndSave(args[2]);
-    std::fprintf(stderr, "usage: trend_table_bench generate FILE [ROWS] | load-save FILE\n");
+    if (args.size() == 3 && args[1] == QLatin1String("scrape"))
+        return scrape(args[2]);
+    std::fprintf(stderr, "usage: trend_table_bench generate FILE [ROWS] | load-save FILE | scrape FILE\n");
     return 2;
 }

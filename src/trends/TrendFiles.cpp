@@ -61,7 +61,9 @@ qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
 std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8)
 {
     TrendRows rows;
-    rows.reserve(std::count(bytes.begin(), bytes.end(), '\n') + 1);
+    // Room for the rows of many scrapes to come, so that the first one does not move the table.
+    const qsizetype lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+    rows.reserve(lines + lines / 8 + 1024);
     TextPool dates(utf8);
     TextPool counts(utf8);
     QList<QByteArrayView> fields;

@@ -68,6 +68,13 @@ void TrendTableModel::appendRow(TrendRecord record)
     endInsertRows();
 }
 
+void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const QString& count)
+{
+    m_rows[row].date = date;
+    m_rows[row].count = count;
+    Q_EMIT dataChanged(index(int(row), DateColumn), index(int(row), CountColumn));
+}
+
 void TrendTableModel::removeRowList(QList<qsizetype> rows)
 {
     if (rows.isEmpty())

@@ -26,6 +26,8 @@ public:
 
     void setRows(TrendRows rows);
     void appendRow(TrendRecord record);
+    // Sets the date and count cells of a row; its keyword stays.
+    void setDateAndCount(qsizetype row, const QString& date, const QString& count);
     // Removes the rows listed (any order, duplicates allowed) in one pass.
     void removeRowList(QList<qsizetype> rows);
     void clear();

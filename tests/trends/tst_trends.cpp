@@ -1,4 +1,6 @@
+#include "trends/HotTrendsFeed.h"
 #include "trends/KeywordIndex.h"
+#include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/TextFile.h"
@@ -52,6 +54,14 @@ private Q_SLOTS:
     void keywordIndex();
     void removeRows_data();
     void removeRows();
+    void foldFeed_data();
+    void foldFeed();
+    void wholeHours_data();
+    void wholeHours();
+    void csvExtension_data();
+    void csvExtension();
+    void exportFile();
+    void exportKeepsWhatCannotBeReplaced();
 };
 
 void TestTrends::parseTable_data()
@@ -232,6 +242,131 @@ void TestTrends::removeRows()
         QVERIFY(!model.knownKeywords().contains(QString::number(row)));
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(model.knownKeywords().find(expected[i]), i);
+}
+
+// A feed page of items in the shape of the hourly feed.
+static QString feed(const QStringList& keywords)
+{
+    QString page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
+    for (const QString& keyword : keywords)
+        page += "<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">" + keyword + "</a></span></li>\n";
+    return page + "</ol></content></feed>";
+}
+
+void TestTrends::foldFeed_data()
+{
+    QTest::addColumn<TrendRows>("before");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<TrendRows>("after");
+    QTest::addColumn<int>("items");
+
+    const QString now = "12/10/2026 2:15:00 PM";
+    QTest::newRow("new keyword") << TrendRows{} << feed({"foo"}) << TrendRows{{"foo", now, "1"}} << 1;
+    QTest::newRow("known keyword counts up") << TrendRows{{"foo", "3/5/2009", "1"}, {"bar", "3/5/2009", "7"}}
+                                             << feed({"foo"})
+                                             << TrendRows{{"foo", now, "2"}, {"bar", "3/5/2009", "7"}} << 1;
+    QTest::newRow("listed twice counts two") << TrendRows{{"foo", "3/5/2009", "4"}} << feed({"foo", "foo"})
+                                             << TrendRows{{"foo", now, "6"}} << 2;
+    QTest::newRow("letter case aside") << TrendRows{{"New York", "3/5/2009", "4"}} << feed({"new york"})
+                                       << TrendRows{{"New York", now, "5"}} << 1;
+    QTest::newRow("empty link text") << TrendRows{} << feed({""}) << TrendRows{{"", now, "1"}} << 1;
+    QTest::newRow("taken unchanged") << TrendRows{} << feed({" a &amp; b "}) << TrendRows{{" a &amp; b ", now, "1"}}
+                                     << 1;
+    QTest::newRow("damaged count counts as 0") << TrendRows{{"foo", "", ""}, {"bar", "d", "x1"}}
+                                               << feed({"foo", "bar"})
+                                               << TrendRows{{"foo", now, "1"}, {"bar", now, "1"}} << 2;
+    QTest::newRow("no items") << TrendRows{{"foo", "d", "1"}} << "<feed></feed>" << TrendRows{{"foo", "d", "1"}}
+                              << 0;
+    // An upper-case item alone starts nothing; with a lower-case one after it, it is read first.
+    QTest::newRow("upper-case item alone") << TrendRows{} << "<LI><a href=\"u\">up</a></LI>" << TrendRows{} << 0;
+    QTest::newRow("upper-case item first") << TrendRows{}
+                                           << "<LI><a href=\"u\">up</a></LI><li><a href=\"l\">low</a></li>"
+                                           << TrendRows{{"up", now, "1"}, {"low", now, "1"}} << 2;
+    // An item without a link reaches into the next item, whose keyword is then taken once.
+    QTest::newRow("item without link") << TrendRows{} << "<li>plain</li><li><a href=\"l\">next</a></li>"
+                                       << TrendRows{{"next", now, "1"}} << 1;
+}
+
+void TestTrends::foldFeed()
+{
+    QFETCH(TrendRows, before);
+    QFETCH(QString, page);
+    QFETCH(TrendRows, after);
+    QFETCH(int, items);
+    TrendTableModel table;
+    table.setRows(before);
+    QCOMPARE(FoldFeedIntoTable(page, "12/10/2026 2:15:00 PM", table), items);
+    QCOMPARE(table.rows(), after);
+    for (const TrendRecord& row : after)
+        QVERIFY(table.knownKeywords().contains(row.keyword));
+}
+
+void TestTrends::wholeHours_data()
+{
+    QTest::addColumn<QDateTime>("last");
+    QTest::addColumn<qint64>("hours");
+    const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
+    QTest::newRow("59 minutes") << now.addSecs(-59 * 60) << qint64(0);
+    QTest::newRow("61 minutes") << now.addSecs(-61 * 60) << qint64(1);
+    QTest::newRow("clock set back two hours") << now.addSecs(2 * 3600) << qint64(2);
+    QTest::newRow("never scraped") << QDateTime(QDate(1899, 12, 30), QTime(0, 0))
+                                   << QDate(1899, 12, 30).daysTo(now.date()) * 24 + 14;
+}
+
+void TestTrends::wholeHours()
+{
+    QFETCH(QDateTime, last);
+    QFETCH(qint64, hours);
+    const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
+    QCOMPARE(WholeHoursBetween(last, now), hours);
+    QCOMPARE(WholeHoursBetween(now, last), WholeHoursBetween(last, now));
+}
+
+void TestTrends::csvExtension_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "/tmp/data" << "/tmp/data.csv";
+    QTest::newRow("other extension") << "/tmp/data.txt" << "/tmp/data.txt.csv";
+    QTest::newRow("upper case kept") << "/tmp/DATA.CSV" << "/tmp/DATA.CSV";
+    QTest::newRow("csv") << "/tmp/data.csv" << "/tmp/data.csv";
+}
+
+void TestTrends::csvExtension()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QCOMPARE(WithCsvExtension(chosen), written);
+}
+
+void TestTrends::exportFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    QCOMPARE(ExportTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"a,b", "d", "1"}}).outcome,
+             ExportOutcome::Written);
+    QCOMPARE(readBytes(path), QByteArray("new york|3/5/2009 2:15:00 PM|4|\r\na,b|d|1|\r\n"));
+
+    // Replaced without a question; an empty table gives an empty file.
+    QCOMPARE(ExportTrendTable(path, {}).outcome, ExportOutcome::Written);
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(QFileInfo(path).size(), 0);
+
+    // A folder that does not exist cannot take the file.
+    const ExportResult failed = ExportTrendTable(dir.filePath("missing/out.csv"), {{"a", "d", "1"}});
+    QCOMPARE(failed.outcome, ExportOutcome::Failed);
+    QVERIFY(!failed.error.isEmpty());
+}
+
+void TestTrends::exportKeepsWhatCannotBeReplaced()
+{
+    QTemporaryDir dir;
+    // A name taken by a folder cannot be replaced; the folder and what it holds stay.
+    const QString taken = dir.filePath("taken.csv");
+    QVERIFY(QDir().mkpath(taken + "/inside"));
+    QCOMPARE(ExportTrendTable(taken, {{"a", "d", "1"}}).outcome, ExportOutcome::CannotReplace);
+    QVERIFY(QFileInfo(taken + "/inside").isDir());
+
 }
 
 QTEST_GUILESS_MAIN(TestTrends)

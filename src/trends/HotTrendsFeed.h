@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class TrendTableModel;
+
+// The Hot Trends feed address: the hourly feed on the Google web host, over plain HTTP.
+QString HotTrendsFeedUrl();
+
+// Whole hours between two times, whichever comes first; a clock set back counts as well.
+qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b);
+
+// Folds every item of a feed page into the table: each item's link text is a keyword; a known
+// keyword (letter case aside) gets `dateText` and its count raised by one, a new one a row with the
+// count 1. Returns the number of items read.
+int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& table);
