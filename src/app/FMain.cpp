@@ -2,6 +2,7 @@
 
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/DateTimeText.h"
@@ -53,6 +54,7 @@ void TfrmMain::wireHandlers()
     connect(btnClearAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnClearAllClick, "btnClearAllClick"));
     connect(btnDelete, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteClick, "btnDeleteClick"));
     connect(btnDeleteAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteAllClick, "btnDeleteAllClick"));
+    connect(bsSkinButton3, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton3Click, "bsSkinButton3Click"));
     connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
     connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
     connect(Timer1, &QTimer::timeout, this, Guarded(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
@@ -280,4 +282,30 @@ void TfrmMain::btnDeleteAllClick()
     m_trendTable->clear();
     showTrendCount();
     SaveTrendTable();
+}
+
+void TfrmMain::bsSkinButton3Click()
+{
+    exportThrough([this](const QString& fileName) { return ExportTrendTable(fileName, m_trendTable->rows()); });
+}
+
+void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write)
+{
+    const QString chosen = bsSkinSaveDialog1->ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = WithCsvExtension(chosen);
+    MainStatusPanel->setText(QStringLiteral("Exporting items..."));
+    const ExportResult result = write(fileName);
+    switch (result.outcome) {
+    case ExportOutcome::Written:
+        MainStatusPanel->setText(QStringLiteral("Process finished!"));
+        break;
+    case ExportOutcome::CannotReplace:
+        msgMain->show(QStringLiteral("Can't replace existing file. Please close any application that could be open it."),
+                      MsgKind::Warning, MsgButtons::Ok);
+        break;
+    case ExportOutcome::Failed:
+        throw FileWriteError(fileName, result.error);
+    }
 }

@@ -2,10 +2,13 @@
 
 #include "app/BrandingSettings.h"
 #include "app/Seams.h"
+#include "util/ExportFile.h"
 
 #include <QDateTime>
 #include <QMainWindow>
 #include <QStringList>
+
+#include <functional>
 
 class ClickableLabel;
 class KeywordIndex;
@@ -136,6 +139,7 @@ public:
     void btnClearAllClick();
     void btnDeleteClick();
     void btnDeleteAllClick();
+    void bsSkinButton3Click();
 
     void Timer1Timer();
 
@@ -153,6 +157,8 @@ private:
     void wireHandlers();
     void centreBanner();
     void showTrendCount();
+    // The save dialog, the status texts and the outcome that both exports share.
+    void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
 
     Seams m_seams;

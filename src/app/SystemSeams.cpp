@@ -34,7 +34,13 @@ class SystemSaveDialog final : public SaveDialog {
 public:
     QString ask(const QString& title, const QString& filter, const QString& folder) override
     {
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, filter);
+        // The filter comes as description|mask pairs; Qt wants "description (mask)" lines.
+        const QStringList parts = filter.split(u'|');
+        QStringList filters;
+        for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+            filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + u')';
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder,
+                                            filters.join(QStringLiteral(";;")));
     }
 };
 

@@ -60,6 +60,8 @@ private Q_SLOTS:
     void deleteSelected();
     void deleteAll_data();
     void deleteAll();
+    void exportTrends_data();
+    void exportTrends();
     void bannerStaysCentred();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne();
@@ -269,6 +271,44 @@ void TestApp::deleteAll()
     // After a restart the table is still empty.
     const auto restarted = std::make_unique<TfrmMain>(FakeSeams().take());
     QCOMPARE(restarted->trendTable()->rowCount(), 0);
+}
+
+void TestApp::exportTrends_data()
+{
+    QTest::addColumn<QString>("chosen");   // empty: the dialog is cancelled
+    QTest::addColumn<QString>("written");  // the file that must hold the export, if any
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("csv added") << "out" << "out.csv" << "Process finished!" << "";
+    QTest::newRow("other extension") << "out.txt" << "out.txt.csv" << "Process finished!" << "";
+    QTest::newRow("upper-case extension kept") << "OUT.CSV" << "OUT.CSV" << "Process finished!" << "";
+    QTest::newRow("cancelled") << "" << "" << "" << "";
+    QTest::newRow("cannot replace") << "taken.csv" << "" << "Exporting items..."
+                                    << "Can't replace existing file. Please close any application that could be open it.";
+}
+
+void TestApp::exportTrends()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QString, status);
+    QFETCH(QString, warning);
+    writeBytes(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
+    QVERIFY(QDir(m_home->path()).mkpath("taken.csv/inside"));
+    const auto window = makeWindow();
+    if (!chosen.isEmpty())
+        m_fakes->saveDialog->answers.enqueue(file(chosen));
+    window->bsSkinButton3->click();
+
+    QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
+    QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
+    QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_home->path()});
+    QCOMPARE(window->MainStatusPanel->text(), status);
+    QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
+    if (!written.isEmpty())
+        QCOMPARE(readBytes(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
+    QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
 }
 
 void TestApp::bannerStaysCentred()
