@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class QDialog;
+
 // What the main window must not do for real in a test: modal boxes and dialogs, reading the clock,
 // drawing random numbers, starting programs, asking for the tray. The program gets the Qt versions
 // (SystemSeams.cpp); tests get recording fakes with scripted answers.
@@ -28,6 +30,14 @@ class SaveDialog {
 public:
     virtual ~SaveDialog() = default;
     virtual QString ask(const QString& title, const QString& filter, const QString& folder) = 0;
+};
+
+// Runs a modal window (the add-keywords dialog, the about box, the news window) and gives its
+// result. Tests answer from a script instead, working the dialog's own controls.
+class ModalDialogs {
+public:
+    virtual ~ModalDialogs() = default;
+    virtual int run(QDialog& dialog) = 0;
 };
 
 class Clock {
@@ -52,6 +62,7 @@ public:
 struct Seams {
     std::unique_ptr<MessageBoxes> messages;
     std::unique_ptr<SaveDialog> saveDialog;
+    std::unique_ptr<ModalDialogs> dialogs;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<RandomSource> random;
     std::unique_ptr<Launcher> launcher;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -44,6 +45,11 @@ public:
     }
 };
 
+class SystemDialogs final : public ModalDialogs {
+public:
+    int run(QDialog& dialog) override { return dialog.exec(); }
+};
+
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
@@ -75,6 +81,7 @@ Seams Seams::system()
     Seams seams;
     seams.messages = std::make_unique<SystemMessageBoxes>();
     seams.saveDialog = std::make_unique<SystemSaveDialog>();
+    seams.dialogs = std::make_unique<SystemDialogs>();
     seams.clock = std::make_unique<SystemClock>();
     seams.random = std::make_unique<SystemRandom>();
     seams.launcher = std::make_unique<SystemLauncher>();

@@ -1,5 +1,7 @@
 #include "support/FakeSeams.h"
 
+#include <QDialog>
+
 MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons buttons)
 {
     shown.append({text, kind, buttons});
@@ -12,6 +14,12 @@ QString FakeSaveDialog::ask(const QString& title, const QString& filter, const Q
     filters << filter;
     folders << folder;
     return answers.isEmpty() ? QString() : answers.dequeue();
+}
+
+int FakeDialogs::run(QDialog& dialog)
+{
+    titles << dialog.windowTitle();
+    return answers.isEmpty() ? int(QDialog::Rejected) : answers.dequeue()(dialog);
 }
 
 int FakeRandom::bounded(int bound)
@@ -35,6 +43,7 @@ bool FakeLauncher::openUrl(const QUrl& url)
 FakeSeams::FakeSeams()
     : messages(new FakeMessageBoxes)
     , saveDialog(new FakeSaveDialog)
+    , dialogs(new FakeDialogs)
     , clock(new FakeClock)
     , random(new FakeRandom)
     , launcher(new FakeLauncher)
@@ -42,6 +51,7 @@ FakeSeams::FakeSeams()
 {
     m_seams.messages.reset(messages);
     m_seams.saveDialog.reset(saveDialog);
+    m_seams.dialogs.reset(dialogs);
     m_seams.clock.reset(clock);
     m_seams.random.reset(random);
     m_seams.launcher.reset(launcher);

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QQueue>
 
+#include <functional>
+
 // Recording fakes of the main window's seams. Each fake is owned by the window; the test keeps a
 // raw pointer to script answers and read what was asked.
 
@@ -28,6 +30,16 @@ public:
 
     QQueue<QString> answers; // the next chosen paths; empty (cancel) when none is left
     QStringList titles, filters, folders;
+};
+
+class FakeDialogs final : public ModalDialogs {
+public:
+    int run(QDialog& dialog) override;
+
+    // The next answers: each works the dialog as a user would and returns its result. A dialog
+    // with no answer left is cancelled.
+    QQueue<std::function<int(QDialog&)>> answers;
+    QStringList titles;
 };
 
 class FakeClock final : public Clock {
@@ -65,6 +77,7 @@ struct FakeSeams {
 
     FakeMessageBoxes* messages;
     FakeSaveDialog* saveDialog;
+    FakeDialogs* dialogs;
     FakeClock* clock;
     FakeRandom* random;
     FakeLauncher* launcher;
