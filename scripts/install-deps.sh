@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev
-          libgl-dev fonts-dejavu-core python3 openssl)
+          libgl-dev fonts-dejavu-core python3 openssl p7zip-full)
 
 missing=()
 for p in "${packages[@]}"; do
