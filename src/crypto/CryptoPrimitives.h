@@ -76,6 +76,7 @@ private:
 
     AesBlockEncryptor m_aes;
     std::uint64_t m_counter = 0;
+    unsigned char m_counterBlocks[BatchSize] = {};
     unsigned char m_keyStream[BatchSize];
     std::size_t m_position = BatchSize; // next unused key-stream byte; BatchSize: none left
 };
