@@ -1,9 +1,8 @@
 #include "branding/BrandingText.h"
+#include "support/TestFiles.h"
 #include "util/TaggedValue.h"
 #include "util/UUtils.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,36 +32,9 @@ QStringList readValues(const BrandingText& branding)
     return values;
 }
 
-struct ToolRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ToolRun runTool(const QStringList& arguments, const QString& folder)
+ProcessRun runTool(const QStringList& arguments, const QString& folder)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QUILLORY_BRANDING_TOOL, arguments);
-    ToolRun run;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
-        run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return runProcess(QUILLORY_BRANDING_TOOL, arguments, folder);
 }
 
 } // namespace
@@ -239,7 +211,7 @@ void TestBranding::toolRefusesUndecryptableFile()
     QFETCH(QByteArray, encrypted);
     QTemporaryDir dir;
     writeFile(dir.filePath("in.dat"), encrypted);
-    const ToolRun run = runTool(arguments, dir.path());
+    const ProcessRun run = runTool(arguments, dir.path());
     QCOMPARE(run.status, 1);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);
@@ -262,7 +234,7 @@ void TestBranding::toolUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QTemporaryDir dir;
-    const ToolRun run = runTool(arguments, dir.path());
+    const ProcessRun run = runTool(arguments, dir.path());
     QCOMPARE(run.status, 2);
     QVERIFY(run.err.contains("Usage: quillory-branding"));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
@@ -277,7 +249,7 @@ void TestBranding::toolShowsWhatTheProgramReads()
         + line("Banner2", "ad2.jpg^") + line("Banner4", "never.jpg^") + line("Link1", "Home^http://h/");
     QVERIFY(EncryptToFile(text.toUtf8(), dir.filePath("dbsettings.dat")));
 
-    const ToolRun run = runTool({"show", "dbsettings.dat"}, dir.path());
+    const ProcessRun run = runTool({"show", "dbsettings.dat"}, dir.path());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(QString::fromUtf8(run.out), QString("ApplicationName: Pro\n"

@@ -1,11 +1,10 @@
 #include "crypto/AesLib.h"
 #include "crypto/CryptoPrimitives.h"
+#include "support/TestFiles.h"
 #include "util/UUtils.h"
 
 #include <QBuffer>
 #include <QDataStream>
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -70,19 +69,6 @@ Decrypted decryptBytes(const QByteArray& encrypted, const QString& key = passwor
     return result;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // --- ZIP entries encrypted with AES (extra field 0x9901), stored without compression ---
 
 constexpr quint16 AesExtraId = 0x9901;
@@ -93,15 +79,9 @@ QString sevenZip()
     return QStandardPaths::findExecutable(QStringLiteral("7z"));
 }
 
-// Runs 7z and returns its exit code (-1 when it did not run to the end) and standard output.
-std::pair<int, QByteArray> runSevenZip(const QStringList& arguments, const QString& folder)
+ProcessRun runSevenZip(const QStringList& arguments, const QString& folder)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(sevenZip(), arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return {-1, {}};
-    return {process.exitCode(), process.readAllStandardOutput()};
+    return runProcess(sevenZip(), arguments, folder);
 }
 
 QByteArray aesExtraField(int mode)
@@ -527,9 +507,9 @@ void TestCrypto::zipToolEntryDecrypts()
     QTemporaryDir dir;
     const QByteArray plain = sampleData(size, 3);
     writeFile(dir.filePath("plain.bin"), plain);
-    const auto [status, output] = runSevenZip(
+    const ProcessRun run = runSevenZip(
         {"a", "-tzip", "-mem=" + method, "-mx=0", "-p" + key, "archive.zip", "plain.bin"}, dir.path());
-    QCOMPARE(status, 0);
+    QCOMPARE(run.status, 0);
 
     const std::optional<AesEntry> entry = firstAesEntry(readFile(dir.filePath("archive.zip")));
     QVERIFY(entry);
@@ -567,15 +547,15 @@ void TestCrypto::zipToolAcceptsOurEntry()
     writeFile(dir.filePath("ours.zip"),
               zipWithAesEntry("plain.bin", *encrypted, quint32(plain.size()), mode));
 
-    const int testStatus = runSevenZip({"t", "-p" + key, "ours.zip"}, dir.path()).first;
-    const auto [extractStatus, extracted] = runSevenZip({"x", "-so", "-p" + key, "ours.zip"}, dir.path());
+    const int testStatus = runSevenZip({"t", "-p" + key, "ours.zip"}, dir.path()).status;
     if (damaged) {
         QVERIFY(testStatus > 0);
         return;
     }
     QCOMPARE(testStatus, 0);
-    QCOMPARE(extractStatus, 0);
-    QCOMPARE(extracted, plain);
+    const ProcessRun extracted = runSevenZip({"x", "-so", "-p" + key, "ours.zip"}, dir.path());
+    QCOMPARE(extracted.status, 0);
+    QCOMPARE(extracted.out, plain);
 }
 
 QTEST_GUILESS_MAIN(TestCrypto)
