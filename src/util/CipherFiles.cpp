@@ -9,6 +9,8 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
+
 namespace {
 
 using StreamOperation = bool (*)(QIODevice& source, QIODevice& destination, const QString& password);
@@ -63,7 +65,9 @@ std::optional<QByteArray> DecryptFileToMemory(const QString& path, const QString
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
+    // Reserved at once so that growing leaves no copies of the plain text in freed memory.
     QByteArray plain;
+    plain.reserve(std::max<qint64>(0, in.size() - 20));
     QBuffer out(&plain);
     out.open(QIODevice::WriteOnly);
     if (!decrypt(in, out, password)) {
