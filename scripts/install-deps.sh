@@ -3,8 +3,9 @@
 # missing. Runs as root, or through sudo when it is there.
 set -euo pipefail
 
+# p7zip-full: the cipher tests check the branding files against a ZIP tool's AES encryption.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev
-          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl)
+          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/BrandingSettings.h"
 #include "app/Seams.h"
+#include "branding/BrandingSettings.h"
 #include "util/ExportFile.h"
 
 #include <QDateTime>
