@@ -58,6 +58,7 @@ void TfrmMain::wireHandlers()
     connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
     connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
     connect(Timer1, &QTimer::timeout, this, Guarded(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
+    connect(prfWelcome, &QTextBrowser::anchorClicked, this, Guarded(this, &TfrmMain::openDocumentLink, "prfWelcome"));
 }
 
 // ---- Life cycle -------------------------------------------------------------------------------
@@ -65,6 +66,7 @@ void TfrmMain::wireHandlers()
 void TfrmMain::FormCreate()
 {
     gifBanner->setGeometry(imgBanner->geometry());
+    LoadBrandingSettings();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     NewsRecords.clear();
@@ -108,6 +110,15 @@ void TfrmMain::bsSkinButton1Click()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!Branding.WelcomePage.isEmpty())
         Timer1->start();
+}
+
+void TfrmMain::openDocumentLink(const QUrl& url)
+{
+    // The pages come from the branding file and the news server: nothing in them may start a
+    // program or open a local file.
+    static const QStringList safeSchemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto")};
+    if (safeSchemes.contains(url.scheme().toLower()))
+        launcher().openUrl(url);
 }
 
 bool TfrmMain::FormCloseQuery()

@@ -118,12 +118,15 @@ public:
 
     // Life cycle.
     void FormCreate();
+    void LoadBrandingSettings();
     void FormShow();
     void FormResize();
     bool FormCloseQuery();
     void FormClose();
     void FormDestroy();
     void bsSkinButton1Click();
+    // A link followed in the welcome page or a news body: web and mail addresses only.
+    void openDocumentLink(const QUrl& url);
     void Restore1Click();
     void actExit1Click();
     // Ends the program as a confirmed close does, without asking (logout, kill).
@@ -156,6 +159,7 @@ private:
     void buildTray();
     void wireHandlers();
     void centreBanner();
+    void showBanner(int bannerNumber);
     void showTrendCount();
     // The save dialog, the status texts and the outcome that both exports share.
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);

@@ -1,7 +1,8 @@
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "app/FMain.h"
-#include "support/FakeSeams.h"
+#include "app/AppFixture.h"
+#include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
 
@@ -24,24 +25,11 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 const QByteArray fourRows = "alpha|3/5/2009|1|\r\nbeta|3/5/2009|2|\r\ngamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n";
 
 } // namespace
 
-class TestApp : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -73,34 +61,25 @@ private Q_SLOTS:
     void terminationSignalEndsInOrder();
 
 private:
-    std::unique_ptr<TfrmMain> makeWindow();
-    QString file(const QString& name) const { return m_home->filePath(name); }
+    std::unique_ptr<TfrmMain> makeWindow() { return m_fixture->makeWindow(); }
+    QString file(const QString& name) const { return m_fixture->file(name); }
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<AppFixture> m_fixture;
     FakeSeams* m_fakes = nullptr;
-    std::unique_ptr<FakeSeams> m_fakeStore;
 };
 
-void TestApp::init()
+void TestMainWindow::init()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    m_home = std::make_unique<QTemporaryDir>();
-    qputenv("QUILLORY_HOME", m_home->path().toUtf8());
-    m_fakeStore = std::make_unique<FakeSeams>();
-    m_fakes = m_fakeStore.get();
+    m_fixture = std::make_unique<AppFixture>();
+    m_fakes = &m_fixture->fakes;
 }
 
-void TestApp::cleanup()
+void TestMainWindow::cleanup()
 {
-    qunsetenv("QUILLORY_HOME");
+    m_fixture.reset();
 }
 
-std::unique_ptr<TfrmMain> TestApp::makeWindow()
-{
-    return std::make_unique<TfrmMain>(m_fakes->take());
-}
-
-void TestApp::controlsCarryTheirNames_data()
+void TestMainWindow::controlsCarryTheirNames_data()
 {
     QTest::addColumn<QString>("name");
     for (const char* name :
@@ -114,14 +93,14 @@ void TestApp::controlsCarryTheirNames_data()
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void TestApp::controlsCarryTheirNames()
+void TestMainWindow::controlsCarryTheirNames()
 {
     QFETCH(QString, name);
     const auto window = makeWindow();
     QVERIFY2(window->findChild<QObject*>(name), qPrintable(name));
 }
 
-void TestApp::startsOnTheMainPage()
+void TestMainWindow::startsOnTheMainPage()
 {
     const auto window = makeWindow();
     QCOMPARE(window->windowTitle(), "Quillory");
@@ -143,10 +122,10 @@ void TestApp::startsOnTheMainPage()
     QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
 }
 
-void TestApp::loadsTheTablesAtCreation()
+void TestMainWindow::loadsTheTablesAtCreation()
 {
-    writeBytes(file("dabatase.dat"), fourRows);
-    writeBytes(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
+    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rowCount(), 4);
     QCOMPARE(window->panSecondary->text(), "4 items");
@@ -157,7 +136,7 @@ void TestApp::loadsTheTablesAtCreation()
              "Number of Appearances In The Top 100 List");
 }
 
-void TestApp::lastParsedFile_data()
+void TestMainWindow::lastParsedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("label");
@@ -171,38 +150,38 @@ void TestApp::lastParsedFile_data()
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "Last scrapped on:" << zero;
 }
 
-void TestApp::lastParsedFile()
+void TestMainWindow::lastParsedFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, label);
     QFETCH(QDateTime, lastScrape);
-    writeBytes(file("config.dat"), content);
+    writeFile(file("config.dat"), content);
     const auto window = makeWindow();
     QCOMPARE(window->lblLastParsed->text(), label);
     QCOMPARE(window->LastScrapeTime, lastScrape);
 }
 
-void TestApp::damagedTableStillLoads()
+void TestMainWindow::damagedTableStillLoads()
 {
-    writeBytes(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
+    writeFile(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rows(),
              (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
     QCOMPARE(window->panSecondary->text(), "3 items");
 }
 
-void TestApp::selectAndClear()
+void TestMainWindow::selectAndClear()
 {
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     window->btnSelectAll->click();
     QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 4);
     window->btnClearAll->click();
     QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 0);
-    QCOMPARE(readBytes(file("dabatase.dat")), fourRows); // selecting saves nothing
+    QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
 }
 
-void TestApp::deleteSelected_data()
+void TestMainWindow::deleteSelected_data()
 {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<QStringList>("left");
@@ -210,11 +189,11 @@ void TestApp::deleteSelected_data()
     QTest::newRow("cancel") << MsgAnswer::Cancel << QStringList{"alpha", "beta", "gamma", "delta"};
 }
 
-void TestApp::deleteSelected()
+void TestMainWindow::deleteSelected()
 {
     QFETCH(MsgAnswer, answer);
     QFETCH(QStringList, left);
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     QItemSelectionModel* selection = window->lvwItems->selectionModel();
     for (const int row : {1, 3})
@@ -232,34 +211,34 @@ void TestApp::deleteSelected()
         keywords << row.keyword;
     QCOMPARE(keywords, left);
     if (answer == MsgAnswer::Cancel) {
-        QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+        QCOMPARE(readFile(file("dabatase.dat")), fourRows);
         return;
     }
     QCOMPARE(window->panSecondary->text(), "2 items");
-    QCOMPARE(readBytes(file("dabatase.dat")), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
+    QCOMPARE(readFile(file("dabatase.dat")), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
     // The keywords of the rows that stayed are still known; the deleted ones are not.
     QCOMPARE(window->KnownKeywords().find(u"gamma"), 1);
     QVERIFY(!window->KnownKeywords().contains(u"beta"));
 }
 
-void TestApp::deleteAll_data()
+void TestMainWindow::deleteAll_data()
 {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestApp::deleteAll()
+void TestMainWindow::deleteAll()
 {
     QFETCH(MsgAnswer, answer);
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     m_fakes->messages->answers.enqueue(answer);
     window->btnDeleteAll->click();
     QCOMPARE(m_fakes->messages->shown.value(0).text, "Are you sure to delete all?");
     if (answer == MsgAnswer::Cancel) {
         QCOMPARE(window->trendTable()->rowCount(), 4);
-        QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+        QCOMPARE(readFile(file("dabatase.dat")), fourRows);
         return;
     }
     QCOMPARE(window->trendTable()->rowCount(), 0);
@@ -273,7 +252,7 @@ void TestApp::deleteAll()
     QCOMPARE(restarted->trendTable()->rowCount(), 0);
 }
 
-void TestApp::exportTrends_data()
+void TestMainWindow::exportTrends_data()
 {
     QTest::addColumn<QString>("chosen");   // empty: the dialog is cancelled
     QTest::addColumn<QString>("written");  // the file that must hold the export, if any
@@ -288,14 +267,14 @@ void TestApp::exportTrends_data()
                                     << "Can't replace existing file. Please close any application that could be open it.";
 }
 
-void TestApp::exportTrends()
+void TestMainWindow::exportTrends()
 {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QFETCH(QString, status);
     QFETCH(QString, warning);
-    writeBytes(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
-    QVERIFY(QDir(m_home->path()).mkpath("taken.csv/inside"));
+    writeFile(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
+    QVERIFY(QDir(m_fixture->home()).mkpath("taken.csv/inside"));
     const auto window = makeWindow();
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
@@ -303,15 +282,15 @@ void TestApp::exportTrends()
 
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
-    QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_home->path()});
+    QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
     QCOMPARE(window->MainStatusPanel->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
-        QCOMPARE(readBytes(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
-    QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
+        QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
+    QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
 }
 
-void TestApp::bannerStaysCentred()
+void TestMainWindow::bannerStaysCentred()
 {
     const auto window = makeWindow();
     window->show();
@@ -330,14 +309,14 @@ void TestApp::bannerStaysCentred()
     QVERIFY(window->imgBanner->x() < 0);
 }
 
-void TestApp::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
 {
     QTest::addColumn<bool>("trayAvailable");
     QTest::newRow("tray") << true;
     QTest::newRow("no tray") << false;
 }
 
-void TestApp::minimiseGoesToTheTrayOnlyWhereThereIsOne()
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne()
 {
     QFETCH(bool, trayAvailable);
     m_fakes->tray->available = trayAvailable;
@@ -361,17 +340,17 @@ void TestApp::minimiseGoesToTheTrayOnlyWhereThereIsOne()
     }
 }
 
-void TestApp::closeAsksFirst_data()
+void TestMainWindow::closeAsksFirst_data()
 {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestApp::closeAsksFirst()
+void TestMainWindow::closeAsksFirst()
 {
     QFETCH(MsgAnswer, answer);
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     window->show();
     m_fakes->messages->answers.enqueue(answer);
@@ -387,10 +366,10 @@ void TestApp::closeAsksFirst()
     QCOMPARE(window->isClosing(), answer == MsgAnswer::Ok);
     QCOMPARE(window->StopRequested, answer == MsgAnswer::Ok);
     QCOMPARE(window->isVisible(), answer == MsgAnswer::Cancel);
-    QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
 
-void TestApp::trayExitAsksToo()
+void TestMainWindow::trayExitAsksToo()
 {
     const auto window = makeWindow();
     window->show();
@@ -405,27 +384,27 @@ void TestApp::trayExitAsksToo()
     QVERIFY(window->isClosing());
 }
 
-void TestApp::failedSaveIsReportedAndTheProgramGoesOn()
+void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
 {
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     // A folder in the file's place makes the save fail.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     QVERIFY(QFile::remove(file("dabatase.dat")));
-    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+    QVERIFY(QDir(m_fixture->home()).mkdir("dabatase.dat"));
 
     window->btnDeleteAll->click();
 
     QCOMPARE(m_fakes->messages->shown.size(), 2);
     QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
     QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"), qPrintable(m_fakes->messages->shown[1].text));
-    const QByteArray log = readBytes(file("crash.log"));
+    const QByteArray log = readFile(file("crash.log"));
     QVERIFY(log.contains("btnDeleteAllClick"));
     QVERIFY(log.contains("dabatase.dat"));
     QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
 }
 
-void TestApp::terminationSignalEndsInOrder_data()
+void TestMainWindow::terminationSignalEndsInOrder_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::newRow("SIGTERM") << int(SIGTERM);
@@ -433,13 +412,13 @@ void TestApp::terminationSignalEndsInOrder_data()
     QTest::newRow("SIGHUP") << int(SIGHUP);
 }
 
-void TestApp::terminationSignalEndsInOrder()
+void TestMainWindow::terminationSignalEndsInOrder()
 {
     QFETCH(int, signalNumber);
-    writeBytes(file("dabatase.dat"), fourRows);
+    writeFile(file("dabatase.dat"), fourRows);
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QUILLORY_HOME", m_home->path());
+    environment.insert("QUILLORY_HOME", m_fixture->home());
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
     program.start(QUILLORY_EXECUTABLE, {});
@@ -453,8 +432,8 @@ void TestApp::terminationSignalEndsInOrder()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(!QFile::exists(file("crash.log")));
-    QCOMPARE(readBytes(file("dabatase.dat")), fourRows);
+    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
 
-QTEST_MAIN(TestApp)
-#include "tst_app.moc"
+QUILLORY_REGISTER_TEST(TestMainWindow);
+#include "tst_main_window.moc"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/FMain.h"
+#include "support/FakeSeams.h"
+#include "support/TestFiles.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A program folder of its own (QUILLORY_HOME), US regional settings and a fresh set of fakes for
+// each test; the window is made on demand so that a test can lay out its files first.
+class AppFixture {
+public:
+    AppFixture();
+    ~AppFixture();
+
+    QString file(const QString& name) const { return m_home.filePath(name); }
+    QString home() const { return m_home.path(); }
+    // The main window over the fakes (once per fixture: the fakes go to the window).
+    std::unique_ptr<TfrmMain> makeWindow();
+
+    FakeSeams fakes;
+
+private:
+    QTemporaryDir m_home;
+};

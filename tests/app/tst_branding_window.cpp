@@ -1,0 +1,233 @@
+#include "app/AppFixture.h"
+#include "app/ClickableLabel.h"
+#include "crypto/CipherFiles.h"
+#include "support/TestRegistry.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QImage>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+QString tag(const QString& name, const QString& value)
+{
+    return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
+}
+
+QString entries(const QString& kind, const QStringList& values)
+{
+    QString text;
+    for (int i = 0; i < values.size(); ++i)
+        text += tag(kind + QString::number(i + 1), values[i]);
+    return text;
+}
+
+// A GIF whose logical screen is 120 x 40 (one pixel drawn).
+const QByteArray gif120x40("GIF89a\x78\x00\x28\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
+                           "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+                           35);
+
+QByteArray bmp200x30()
+{
+    QImage image(200, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+} // namespace
+
+class TestBrandingWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_fixture = std::make_unique<AppFixture>(); }
+    void cleanup()
+    {
+        m_fixture.reset();
+        qApp->setStyleSheet(QString());
+    }
+
+    void captionAndButtons_data();
+    void captionAndButtons();
+    void welcomePageComesFirst();
+    void picksAreDrawnIndependently();
+    void banner_data();
+    void banner();
+    void links_data();
+    void links();
+    void skinAppliesEvenWithoutValues();
+
+private:
+    void writeBranding(const QString& text)
+    {
+        QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+    }
+
+    std::unique_ptr<AppFixture> m_fixture;
+};
+
+void TestBrandingWindow::captionAndButtons_data()
+{
+    QTest::addColumn<QString>("branding"); // "garbage": a file that does not decrypt
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("newsVisible");
+    QTest::addColumn<QString>("makeMoney");
+
+    const QString master = tag("MasterNewsBaseURL", "http://news.example/") + tag("PlatinumNewsBaseURL", "") +
+                           tag("GoldNewsBaseURL", "") + tag("MasterPublID", "77");
+    QTest::newRow("master tier") << tag("ApplicationName", "Acme Research") + tag("BranderType", "Master") + master +
+                                        tag("MakeMoneyButton", "Earn With Us")
+                                 << "Acme Research v2.01" << true << "Earn With Us";
+    QTest::newRow("tier in lower case") << tag("ApplicationName", "Acme") + tag("BranderType", "master") + master
+                                        << "Acme v2.01" << false << "Make Money";
+    QTest::newRow("free tier uses the master account") << tag("BranderType", "Free") + master << "Quillory" << true
+                                                       << "Make Money";
+    QTest::newRow("gold without a news server") << tag("BranderType", "Gold") + tag("GoldPublID", "5") << "Quillory"
+                                                << false << "Make Money";
+    QTest::newRow("undecryptable file") << "garbage" << "Quillory" << false << "Make Money";
+}
+
+void TestBrandingWindow::captionAndButtons()
+{
+    QFETCH(QString, branding);
+    QFETCH(QString, caption);
+    QFETCH(bool, newsVisible);
+    QFETCH(QString, makeMoney);
+    if (branding == "garbage")
+        writeFile(m_fixture->file("dbsettings.dat"), QByteArray(300, 'x'));
+    else
+        writeBranding(branding);
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(window->windowTitle(), caption);
+    QCOMPARE(!window->btnNews->isHidden(), newsVisible);
+    QCOMPARE(window->btnMakeMoney->text(), makeMoney);
+}
+
+void TestBrandingWindow::welcomePageComesFirst()
+{
+    writeBranding(tag("ApplicationName", "Acme") + entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
+    const auto window = m_fixture->makeWindow();
+    QVERIFY(!window->Timer1->isActive()); // the start-up check waits for the welcome page to be left
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsWelcome);
+    QVERIFY(window->prfWelcome->toPlainText().contains("Hello"));
+
+    // Links of the page open in the browser; anything but web and mail addresses does nothing.
+    Q_EMIT window->prfWelcome->anchorClicked(QUrl("https://acme.example/"));
+    Q_EMIT window->prfWelcome->anchorClicked(QUrl("file:///etc/passwd"));
+    Q_EMIT window->prfWelcome->anchorClicked(QUrl("javascript:alert(1)"));
+    QCOMPARE(m_fixture->fakes.launcher->opened, QList<QUrl>{QUrl("https://acme.example/")});
+
+    window->bsSkinButton1->click();
+    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
+    QVERIFY(window->Timer1->isActive());
+}
+
+void TestBrandingWindow::picksAreDrawnIndependently()
+{
+    writeBranding(entries("Welcome", {"w1", "w2", "w3"}) + entries("Banner", {"b1.gif^u1", "b2.gif^u2"}) +
+                  entries("Link", {"L1^a1", "L2^a2", "L3^a3"}));
+    for (const int draw : {2, 1, 2, 0})
+        m_fixture->fakes.random->draws.enqueue(draw);
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(m_fixture->fakes.random->bounds, (QList<int>{3, 2, 3, 2}));
+    QCOMPARE(window->Branding.WelcomePage, "w3");
+    QCOMPARE(window->Branding.BannerImage, "b2.gif");
+    QCOMPARE(window->Branding.BannerURL, "u2");
+    QCOMPARE(window->Branding.Link1Text, "L3");
+    QCOMPARE(window->Branding.Link1URL, "a3");
+    QCOMPARE(window->Branding.Link2Text, "L1"); // drawn from the two entries left
+    QCOMPARE(window->Branding.Link2URL, "a1");
+}
+
+void TestBrandingWindow::banner_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("picture"); // empty: no banner file
+    QTest::addColumn<QString>("shown");      // "gif", "image" or "" (panel hidden)
+    QTest::addColumn<int>("panelHeight");
+    QTest::addColumn<bool>("handCursor");
+
+    QTest::newRow("animated, upper-case name") << "AD.GIF^http://ads.example/" << gif120x40 << "gif" << 50 << true;
+    QTest::newRow("still picture") << "pic.bmp^" << bmp200x30() << "image" << 40 << false;
+    QTest::newRow("path in the name") << "C:\\ads\\pic.bmp^http://x/" << bmp200x30() << "image" << 40 << true;
+    QTest::newRow("no banner file") << "pic.bmp^http://x/" << QByteArray() << "" << 0 << true;
+    QTest::newRow("picture that does not decode") << "pic.jpg^http://x/" << QByteArray("not a jpeg") << "" << 0
+                                                  << true;
+    QTest::newRow("no picture name") << "^http://x/" << bmp200x30() << "" << 0 << true;
+}
+
+void TestBrandingWindow::banner()
+{
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, picture);
+    QFETCH(QString, shown);
+    QFETCH(int, panelHeight);
+    QFETCH(bool, handCursor);
+    writeBranding(entries("Banner", {entry}));
+    if (!picture.isEmpty())
+        writeFile(m_fixture->file("banner1.dat"), picture);
+    const QStringList before = QDir(m_fixture->home()).entryList(QDir::Files);
+
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(window->panBanner->isHidden(), shown.isEmpty());
+    if (!shown.isEmpty()) {
+        QCOMPARE(window->gifBanner->isHidden(), shown != "gif");
+        QCOMPARE(window->imgBanner->isHidden(), shown != "image");
+        QCOMPARE(window->panBanner->height(), panelHeight);
+    }
+    QCOMPARE(window->imgBanner->cursor().shape() == Qt::PointingHandCursor, handCursor);
+    // The banner file keeps its name and nothing else appears in the folder.
+    QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), before);
+}
+
+void TestBrandingWindow::links_data()
+{
+    QTest::addColumn<QStringList>("links");
+    QTest::addColumn<bool>("panelVisible");
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+
+    QTest::newRow("two") << QStringList{"Acme^http://acme/", "Blog^http://blog/"} << true << "Acme" << "Blog";
+    QTest::newRow("one") << QStringList{"Acme^http://acme/"} << true << "Acme" << "";
+    QTest::newRow("without address") << QStringList{"Acme"} << true << "Acme" << "";
+    QTest::newRow("none") << QStringList{} << false << "" << "";
+}
+
+void TestBrandingWindow::links()
+{
+    QFETCH(QStringList, links);
+    QFETCH(bool, panelVisible);
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    writeBranding(tag("ApplicationName", "Acme") + entries("Link", links));
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(!window->panLinks->isHidden(), panelVisible);
+    QCOMPARE(window->lblLink1URL->text(), left);
+    QCOMPARE(window->lblLink2URL->text(), right);
+    if (links.size() == 2)
+        QCOMPARE(window->lblLink2URL->url(), "http://blog/");
+}
+
+void TestBrandingWindow::skinAppliesEvenWithoutValues()
+{
+    writeFile(m_fixture->file("dbsettings.dat"), QByteArray(100, '\x01'));
+    writeFile(m_fixture->file("mainskin.dat"), "QPushButton { color: #123456; }");
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(qApp->styleSheet(), "QPushButton { color: #123456; }");
+    QCOMPARE(window->Branding.ApplicationName, QString());
+}
+
+QUILLORY_REGISTER_TEST(TestBrandingWindow);
+#include "tst_branding_window.moc"
