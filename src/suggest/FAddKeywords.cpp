@@ -1,0 +1,68 @@
+#include "suggest/FAddKeywords.h"
+
+#include "app/Seams.h"
+#include "util/TextFile.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_messages(messages)
+{
+    setObjectName(QStringLiteral("frmAddKeywords"));
+    setWindowTitle(QStringLiteral("Add New Keyword(s)"));
+    setFixedSize(362, 191);
+
+    lblPrompt = new QLabel(QStringLiteral("Please type keyword(s) one per line:"), this);
+    memAddKeyword = new QPlainTextEdit(this);
+    memAddKeyword->setObjectName(QStringLiteral("memAddKeyword"));
+    memAddKeyword->setFixedSize(345, 105);
+    memAddKeyword->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memAddKeyword->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    btnOk = new QPushButton(QStringLiteral("Ok"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    for (QPushButton* button : {btnOk, btnCancel}) {
+        button->setFixedSize(82, 23);
+        button->setAutoDefault(false);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(lblPrompt);
+    layout->addWidget(memAddKeyword, 0, Qt::AlignHCenter);
+    layout->addLayout(buttons);
+
+    connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmAddKeywords::btnCancelClick);
+}
+
+QStringList TfrmAddKeywords::lines() const
+{
+    return SplitLines(memAddKeyword->toPlainText());
+}
+
+void TfrmAddKeywords::btnOkClick()
+{
+    // Spaces or line breaks alone still count as text: each line is a phrase, even an empty one.
+    if (memAddKeyword->toPlainText().isEmpty()) {
+        m_messages.show(QStringLiteral("Please add at least one keyword."), MsgKind::Information, MsgButtons::Ok);
+        return;
+    }
+    accept();
+}
+
+void TfrmAddKeywords::btnCancelClick()
+{
+    reject();
+}
