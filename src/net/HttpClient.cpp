@@ -78,7 +78,8 @@ struct HttpClient::Request {
         socketErrorText.clear();
         if (tls) {
             auto sslSocket = std::make_unique<QSslSocket>();
-            QObject::connect(sslSocket.get(), &QSslSocket::encrypted, sslSocket.get(), [this] { wakeup.fire(); });
+            QObject::connect(sslSocket.get(), &QSslSocket::encrypted, sslSocket.get(),
+                             [this] { wakeup.fire(); });
             socket = std::move(sslSocket);
         } else {
             socket = std::make_unique<QTcpSocket>();
@@ -89,13 +90,14 @@ struct HttpClient::Request {
         QObject::connect(s, &QAbstractSocket::connected, s, wake);
         QObject::connect(s, &QIODevice::readyRead, s, wake);
         QObject::connect(s, &QAbstractSocket::disconnected, s, wake);
-        QObject::connect(s, &QAbstractSocket::errorOccurred, s, [this, s](QAbstractSocket::SocketError error) {
-            if (socketError == QAbstractSocket::UnknownSocketError) {
-                socketError = error;
-                socketErrorText = s->errorString();
-            }
-            wakeup.fire();
-        });
+        QObject::connect(s, &QAbstractSocket::errorOccurred, s,
+                         [this, s](QAbstractSocket::SocketError error) {
+                             if (socketError == QAbstractSocket::UnknownSocketError) {
+                                 socketError = error;
+                                 socketErrorText = s->errorString();
+                             }
+                             wakeup.fire();
+                         });
     }
 
     bool connected() const
@@ -162,7 +164,8 @@ QCoro::Task<HttpResult> HttpClient::get(const QUrl& url)
     return send(HttpMethod::Get, url, {}, {});
 }
 
-QCoro::Task<HttpResult> HttpClient::post(const QUrl& url, const QByteArray& body, const QByteArray& contentType)
+QCoro::Task<HttpResult> HttpClient::post(const QUrl& url, const QByteArray& body,
+                                         const QByteArray& contentType)
 {
     return send(HttpMethod::Post, url, body, contentType);
 }
@@ -253,15 +256,16 @@ QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, H
         }
         const QByteArray location = hop.head.header("Location");
         if (location.isEmpty()) {
-            result.error = QStringLiteral("The server answered %1 without a Location").arg(hop.head.statusCode);
+            result.error =
+                QStringLiteral("The server answered %1 without a Location").arg(hop.head.statusCode);
             co_return result;
         }
         url = url.resolved(QUrl::fromEncoded(location));
     }
 }
 
-QCoro::Task<HttpClient::Hop> HttpClient::exchange(std::shared_ptr<Request> request, HttpMethod method, QUrl url,
-                                                  QByteArray body)
+QCoro::Task<HttpClient::Hop> HttpClient::exchange(std::shared_ptr<Request> request, HttpMethod method,
+                                                  QUrl url, QByteArray body)
 {
     Hop hop;
     const std::optional<HttpTarget> target = HttpTargetFromUrl(url, hop.error);

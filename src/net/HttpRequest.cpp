@@ -63,8 +63,9 @@ std::optional<HttpTarget> HttpTargetFromUrl(const QUrl& given, QString& error)
     return target;
 }
 
-QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target, const HttpRequestSettings& settings,
-                              QByteArrayView cookies, QByteArrayView body)
+QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target,
+                              const HttpRequestSettings& settings, QByteArrayView cookies,
+                              QByteArrayView body)
 {
     const bool post = method == HttpMethod::Post;
     QByteArray request = post ? "POST " : "GET ";

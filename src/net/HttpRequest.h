@@ -33,5 +33,6 @@ QUrl HttpUrlFromText(const QString& text);
 
 // The request exactly as it goes on the wire. A GET is sent as HTTP/1.1 and a POST as HTTP/1.0
 // with a Content-Length. `cookies` is the value of the Cookie line, left out when empty.
-QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target, const HttpRequestSettings& settings,
-                              QByteArrayView cookies, QByteArrayView body = {});
+QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target,
+                              const HttpRequestSettings& settings, QByteArrayView cookies,
+                              QByteArrayView body = {});

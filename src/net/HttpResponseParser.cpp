@@ -215,9 +215,9 @@ std::optional<QByteArrayView> HttpResponseParser::nextLine(qsizetype limit, cons
 bool HttpResponseParser::parseHead()
 {
     const qsizetype start = m_pos;
-    const auto line = nextLine(m_limits.maxHeaderBytes - m_blockBytes,
-                               QStringLiteral("The response headers are larger than %1 bytes")
-                                   .arg(m_limits.maxHeaderBytes));
+    const auto line = nextLine(
+        m_limits.maxHeaderBytes - m_blockBytes,
+        QStringLiteral("The response headers are larger than %1 bytes").arg(m_limits.maxHeaderBytes));
     if (!line)
         return false;
     m_blockBytes += m_pos - start;
@@ -332,9 +332,9 @@ bool HttpResponseParser::chooseFraming()
 
 bool HttpResponseParser::parseChunkSize()
 {
-    const auto line = nextLine(m_limits.maxChunkLineBytes,
-                               QStringLiteral("A chunk-size line is longer than %1 bytes")
-                                   .arg(m_limits.maxChunkLineBytes));
+    const auto line =
+        nextLine(m_limits.maxChunkLineBytes,
+                 QStringLiteral("A chunk-size line is longer than %1 bytes").arg(m_limits.maxChunkLineBytes));
     if (!line)
         return false;
     const qsizetype extensions = line->indexOf(';');
@@ -376,9 +376,9 @@ bool HttpResponseParser::parseChunkDataEnd()
 bool HttpResponseParser::parseTrailers()
 {
     const qsizetype start = m_pos;
-    const auto line = nextLine(m_limits.maxHeaderBytes - m_blockBytes,
-                               QStringLiteral("The response trailers are larger than %1 bytes")
-                                   .arg(m_limits.maxHeaderBytes));
+    const auto line = nextLine(
+        m_limits.maxHeaderBytes - m_blockBytes,
+        QStringLiteral("The response trailers are larger than %1 bytes").arg(m_limits.maxHeaderBytes));
     if (!line)
         return false;
     m_blockBytes += m_pos - start;

@@ -87,9 +87,9 @@ private:
     Phase m_phase = Phase::Head;
     QString m_error;
 
-    QByteArray m_buffer;      // bytes not parsed yet, from m_pos on
+    QByteArray m_buffer; // bytes not parsed yet, from m_pos on
     qsizetype m_pos = 0;
-    qsizetype m_scanFrom = 0; // where the search for the next line feed goes on
+    qsizetype m_scanFrom = 0;   // where the search for the next line feed goes on
     qsizetype m_blockBytes = 0; // bytes of the head, or of the trailers, so far
     bool m_anyInput = false;
 

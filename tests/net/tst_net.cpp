@@ -8,6 +8,7 @@
 #include <QCoroTask>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -123,6 +124,7 @@ private Q_SLOTS:
     void transferEvents_data();
     void transferEvents();
     void stallEndsOnIdleTimeout();
+    void silentHandshakeEndsOnConnectTimeout();
     void disconnectEndsTransfer_data();
     void disconnectEndsTransfer();
     void requestsTakeTurns();
@@ -148,15 +150,16 @@ void TestNet::parserReadsResponses_data()
         << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 99\r\nTransfer-Encoding: Chunked\r\n\r\n"
                       "3\r\nabc\r\n0\r\n\r\n")
         << false << 200 << QByteArray("abc");
-    QTest::newRow("until the close") << QByteArray("HTTP/1.0 200 OK\r\nServer: x\r\n\r\nall of it\r\n") << true
-                                     << 200 << QByteArray("all of it\r\n");
+    QTest::newRow("until the close") << QByteArray("HTTP/1.0 200 OK\r\nServer: x\r\n\r\nall of it\r\n")
+                                     << true << 200 << QByteArray("all of it\r\n");
     QTest::newRow("interim 100 skipped")
-        << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok") << false
-        << 201 << QByteArray("ok");
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok")
+        << false << 201 << QByteArray("ok");
     QTest::newRow("204 has no body") << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << false << 204
                                      << QByteArray();
     QTest::newRow("304 has no body despite a length")
-        << QByteArray("HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n") << false << 304 << QByteArray();
+        << QByteArray("HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n") << false << 304
+        << QByteArray();
     QTest::newRow("bare line feeds, no reason phrase")
         << QByteArray("HTTP/1.1 200\nContent-Length: 3\n\nabc") << false << 200 << QByteArray("abc");
     QTest::newRow("empty body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n") << false << 200
@@ -221,7 +224,8 @@ void TestNet::parserRejectsMalformed_data()
     for (int i = 0; i < 700; ++i)
         manyLines += "X-Line: " + QByteArray(90, 'b') + "\r\n";
     QTest::newRow("headers over 64 KiB in many lines") << manyLines + "\r\n" << false;
-    QTest::newRow("chunk-size line over 1 KiB") << chunked + "1;" + QByteArray(1100, 'e') + "\r\nx\r\n" << false;
+    QTest::newRow("chunk-size line over 1 KiB") << chunked + "1;" + QByteArray(1100, 'e') + "\r\nx\r\n"
+                                                << false;
     QTest::newRow("body cut by the close") << ok + "Content-Length: 10\r\n\r\nshort" << true;
     QTest::newRow("chunks cut by the close") << chunked + "5\r\nhel" << true;
     QTest::newRow("closed without a response") << QByteArray() << true;
@@ -260,15 +264,16 @@ void TestNet::parserBodyEvents_data()
     QTest::addColumn<bool>("closeAtEnd");
     QTest::addColumn<QString>("events");
 
-    QTest::newRow("length") << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhe", "llo"} << false
-                            << "B5 P2 P5 E";
+    QTest::newRow("length") << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhe", "llo"}
+                            << false << "B5 P2 P5 E";
     QTest::newRow("chunks, each its own pair")
-        << QByteArrayList{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nab", "c\r\n5\r\nhello\r\n0\r\n\r\n"}
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nab",
+                          "c\r\n5\r\nhello\r\n0\r\n\r\n"}
         << false << "B3 P2 P3 E B5 P5 E";
     QTest::newRow("until the close") << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\nabc", "de"} << true
                                      << "B0 P3 P5 E";
-    QTest::newRow("empty body by length") << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}
-                                          << false << "B0 E";
+    QTest::newRow("empty body by length")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"} << false << "B0 E";
     QTest::newRow("no body") << QByteArrayList{"HTTP/1.1 204 No Content\r\n\r\n"} << false << "";
 }
 
@@ -305,11 +310,12 @@ void TestNet::composesRequests_data()
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray tail = AcceptLine + UserAgentLine;
-    QTest::newRow("get on port 80")
-        << false << "http://www.example.com/trends/hottrends/atom/hourly" << QByteArray() << QByteArray("text/html")
-        << false << QByteArray() << QByteArray()
-        << "GET /trends/hottrends/atom/hourly HTTP/1.1\r\nContent-Type: text/html\r\nHost: www.example.com\r\n" +
-               tail + "\r\n";
+    QTest::newRow("get on port 80") << false << "http://www.example.com/trends/hottrends/atom/hourly"
+                                    << QByteArray() << QByteArray("text/html") << false << QByteArray()
+                                    << QByteArray()
+                                    << "GET /trends/hottrends/atom/hourly HTTP/1.1\r\nContent-Type: "
+                                       "text/html\r\nHost: www.example.com\r\n" +
+                                           tail + "\r\n";
     QTest::newRow("port 8080, query, no-cache")
         << false << "http://suggest.example.com:8080/complete/search?q=red%20shoes&hl=en" << QByteArray()
         << QByteArray("text/html") << true << QByteArray() << QByteArray()
@@ -317,21 +323,25 @@ void TestNet::composesRequests_data()
            "Cache-control: no-cache\r\nPragma: no-cache\r\nHost: suggest.example.com:8080\r\n" +
                tail + "\r\n";
     QTest::newRow("https shows port 443, no path")
-        << false << "https://secure.example.com" << QByteArray() << QByteArray("text/html") << false << QByteArray()
-        << QByteArray()
+        << false << "https://secure.example.com" << QByteArray() << QByteArray("text/html") << false
+        << QByteArray() << QByteArray()
         << "GET / HTTP/1.1\r\nContent-Type: text/html\r\nHost: secure.example.com:443\r\n" + tail + "\r\n";
     QTest::newRow("no protocol means http")
         << false << "www.example.com/a?b" << QByteArray() << QByteArray("text/html") << false << QByteArray()
-        << QByteArray() << "GET /a?b HTTP/1.1\r\nContent-Type: text/html\r\nHost: www.example.com\r\n" + tail + "\r\n";
+        << QByteArray()
+        << "GET /a?b HTTP/1.1\r\nContent-Type: text/html\r\nHost: www.example.com\r\n" + tail + "\r\n";
     QTest::newRow("held connection, own type, cookies last")
         << false << "http://example.com/x" << QByteArray("keep-alive")
-        << QByteArray("multipart/form-data; boundary=--------1") << true << QByteArray("a=1; b=2") << QByteArray()
-        << "GET /x HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; boundary=--------1\r\n"
+        << QByteArray("multipart/form-data; boundary=--------1") << true << QByteArray("a=1; b=2")
+        << QByteArray()
+        << "GET /x HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; "
+           "boundary=--------1\r\n"
            "Cache-control: no-cache\r\nPragma: no-cache\r\nHost: example.com\r\n" +
                tail + "Cookie: a=1; b=2\r\n\r\n";
     QTest::newRow("post as HTTP/1.0 with its length and body")
         << true << "http://news.example.com:81/getlastnews.php" << QByteArray("keep-alive")
-        << QByteArray("multipart/form-data; boundary=--------X") << false << QByteArray() << QByteArray("field=1\r\n")
+        << QByteArray("multipart/form-data; boundary=--------X") << false << QByteArray()
+        << QByteArray("field=1\r\n")
         << "POST /getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\n"
            "Content-Type: multipart/form-data; boundary=--------X\r\nContent-Length: 9\r\n"
            "Host: news.example.com:81\r\n" +
@@ -394,7 +404,8 @@ void TestNet::pageText_data()
     QTest::newRow("cut at zero byte") << QByteArray("ab\0cd\n", 6) << "ab\r\n";
     QTest::newRow("zero byte first") << QByteArray("\0abc", 4) << "";
     QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QString::fromUtf8("caf\xc3\xa9\r\n");
-    QTest::newRow("windows-1252") << QByteArray("caf\xe9 \x80") << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac\r\n");
+    QTest::newRow("windows-1252") << QByteArray("caf\xe9 \x80")
+                                  << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac\r\n");
 }
 
 void TestNet::pageText()
@@ -414,13 +425,14 @@ void TestNet::sendsRequestBytes_data()
     const QByteArray tail = "Host: 127.0.0.1:PORT\r\n" + AcceptLine + UserAgentLine + "\r\n";
     QTest::newRow("as created") << false << QByteArray() << QByteArray()
                                 << "GET /page?q=1 HTTP/1.1\r\nContent-Type: text/html\r\n" + tail;
-    QTest::newRow("no-cache set")
-        << true << QByteArray() << QByteArray()
-        << "GET /page?q=1 HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: no-cache\r\nPragma: no-cache\r\n" +
-               tail;
+    QTest::newRow("no-cache set") << true << QByteArray() << QByteArray()
+                                  << "GET /page?q=1 HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: "
+                                     "no-cache\r\nPragma: no-cache\r\n" +
+                                         tail;
     QTest::newRow("connection and content type held")
         << false << QByteArray("keep-alive") << QByteArray("multipart/form-data; boundary=b")
-        << "GET /page?q=1 HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; boundary=b\r\n" +
+        << "GET /page?q=1 HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; "
+           "boundary=b\r\n" +
                tail;
 }
 
@@ -456,7 +468,8 @@ void TestNet::postKeepsItsSettings()
     server.enqueue(ScriptedHttpServer::ok("update"));
     HttpClient client;
     const QByteArray type = "multipart/form-data; boundary=--------010203040506007";
-    const QByteArray body = "----------010203040506007\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n";
+    const QByteArray body =
+        "----------010203040506007\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n";
 
     const HttpResult posted = Run(client.post(server.url("/news/getlastnews.php"), body, type));
     QVERIFY2(posted.ok, qPrintable(posted.error));
@@ -465,8 +478,9 @@ void TestNet::postKeepsItsSettings()
 
     const QByteArray tail = "Host: " + server.hostAndPort() + "\r\n" + AcceptLine + UserAgentLine + "\r\n";
     QCOMPARE(server.requests().value(0), "POST /news/getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\n"
-                                         "Content-Type: " + type + "\r\nContent-Length: " +
-                                             QByteArray::number(body.size()) + "\r\n" + tail + body);
+                                         "Content-Type: " +
+                                             type + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                                             "\r\n" + tail + body);
     QCOMPARE(server.requests().value(1),
              "GET /update.inf HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: " + type + "\r\n" + tail);
     QCOMPARE(server.connectionCount(), 2);
@@ -490,8 +504,9 @@ void TestNet::readsBodies_data()
     QTest::newRow("empty 200") << ScriptedHttpServer::response(200) << false << 200 << QByteArray();
     QTest::newRow("zero byte") << ScriptedHttpServer::response(200, QByteArray("ab\0cd", 5)) << false << 200
                                << QByteArray("ab\0cd", 5);
-    QTest::newRow("after 100 Continue") << "HTTP/1.1 100 Continue\r\n\r\n" + ScriptedHttpServer::response(200, "x")
-                                        << false << 200 << QByteArray("x");
+    QTest::newRow("after 100 Continue")
+        << "HTTP/1.1 100 Continue\r\n\r\n" + ScriptedHttpServer::response(200, "x") << false << 200
+        << QByteArray("x");
 }
 
 void TestNet::readsBodies()
@@ -550,7 +565,8 @@ void TestNet::failures()
 void TestNet::refusedConnection()
 {
     HttpClient client;
-    const HttpResult result = Run(client.get(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort()))));
+    const HttpResult result =
+        Run(client.get(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort()))));
     QVERIFY(!result.ok);
     QCOMPARE(result.statusCode, 0);
     QVERIFY2(result.error.contains("refused", Qt::CaseInsensitive), qPrintable(result.error));
@@ -563,16 +579,16 @@ void TestNet::followsRedirects_data()
 
     QTest::newRow("302, relative") << ScriptedHttpServer::response(302, "moved", {{"Location", "../b/c?x=1"}})
                                    << "/b/c?x=1";
-    QTest::newRow("301, absolute path") << ScriptedHttpServer::response(301, "", {{"Location", "/other"}})
-                                        << "/other";
-    QTest::newRow("200 with a Location") << ScriptedHttpServer::response(200, "x", {{"Location", "moved.html"}})
-                                         << "/a/moved.html";
+    QTest::newRow("301, absolute path")
+        << ScriptedHttpServer::response(301, "", {{"Location", "/other"}}) << "/other";
+    QTest::newRow("200 with a Location")
+        << ScriptedHttpServer::response(200, "x", {{"Location", "moved.html"}}) << "/a/moved.html";
     QTest::newRow("303 with a chunked body")
-        << ScriptedHttpServer::chunkedResponse({"see", "other"}, {{"Location", "http://127.0.0.1:PORT/z"}}).replace(
-               "HTTP/1.1 200 OK", "HTTP/1.1 303 See Other")
+        << ScriptedHttpServer::chunkedResponse({"see", "other"}, {{"Location", "http://127.0.0.1:PORT/z"}})
+               .replace("HTTP/1.1 200 OK", "HTTP/1.1 303 See Other")
         << "/z";
-    QTest::newRow("404 with a Location") << ScriptedHttpServer::response(404, "", {{"Location", "/found"}})
-                                         << "/found";
+    QTest::newRow("404 with a Location")
+        << ScriptedHttpServer::response(404, "", {{"Location", "/found"}}) << "/found";
 }
 
 void TestNet::followsRedirects()
@@ -623,9 +639,12 @@ void TestNet::redirectChainLimit()
 void TestNet::cookiesGoBackWhereTheyMatch()
 {
     ScriptedHttpServer server;
-    server.enqueue(ScriptedHttpServer::raw(ScriptedHttpServer::response(
-        302, "", {{"Set-Cookie", "session=abc; Path=/app"}, {"Set-Cookie", "lang=en; Path=/"},
-                  {"Set-Cookie2", "theme=dark; Path=/app/deep"}, {"Location", "/app/home"}})));
+    server.enqueue(
+        ScriptedHttpServer::raw(ScriptedHttpServer::response(302, "",
+                                                             {{"Set-Cookie", "session=abc; Path=/app"},
+                                                              {"Set-Cookie", "lang=en; Path=/"},
+                                                              {"Set-Cookie2", "theme=dark; Path=/app/deep"},
+                                                              {"Location", "/app/home"}})));
     server.setFallback(ScriptedHttpServer::ok("page"));
     HttpClient client;
     HttpClient otherClient;
@@ -638,11 +657,12 @@ void TestNet::cookiesGoBackWhereTheyMatch()
     const auto cookieLine = [&](int index) {
         const QByteArray request = server.requests().value(index);
         const qsizetype start = request.indexOf("\r\nCookie: ");
-        return start < 0 ? QByteArray() : request.mid(start + 10, request.indexOf("\r\n", start + 2) - start - 10);
+        return start < 0 ? QByteArray()
+                         : request.mid(start + 10, request.indexOf("\r\n", start + 2) - start - 10);
     };
     QCOMPARE(server.requests().size(), 5);
     QCOMPARE(cookieLine(0), QByteArray());
-    QCOMPARE(cookieLine(1), QByteArray("session=abc; lang=en"));               // the redirect's own cookies
+    QCOMPARE(cookieLine(1), QByteArray("session=abc; lang=en"));             // the redirect's own cookies
     QCOMPARE(cookieLine(2), QByteArray("theme=dark; session=abc; lang=en")); // longest path first
     QCOMPARE(cookieLine(3), QByteArray("lang=en"));
     QCOMPARE(cookieLine(4), QByteArray()); // each client keeps its own
@@ -679,7 +699,8 @@ void TestNet::transferEvents()
 void TestNet::stallEndsOnIdleTimeout()
 {
     ScriptedHttpServer server;
-    server.enqueue(ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part").thenHold());
+    server.enqueue(
+        ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part").thenHold());
     HttpClient client;
     client.setIdleTimeout(300ms);
     TransferLog log(client);
@@ -692,6 +713,27 @@ void TestNet::stallEndsOnIdleTimeout()
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(clock.elapsed() < 5000);
     QCOMPARE(log.text(), "B100 P9 E");
+}
+
+void TestNet::silentHandshakeEndsOnConnectTimeout()
+{
+    if (!QSslSocket::supportsSsl())
+        QSKIP("No TLS backend");
+    // The scripted server never answers a TLS greeting, so the connection is never established.
+    ScriptedHttpServer server;
+    HttpClient client;
+    client.setConnectTimeout(300ms);
+    QUrl url = server.url("/");
+    url.setScheme("https");
+
+    QElapsedTimer clock;
+    clock.start();
+    const HttpResult result = Run(client.get(url));
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.startsWith("Timed out connecting"), qPrintable(result.error));
+    QVERIFY(clock.elapsed() >= 250);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(server.requests().isEmpty());
 }
 
 void TestNet::disconnectEndsTransfer_data()
@@ -770,7 +812,10 @@ void TestNet::clientDestroyedWhileRequestsPending()
     QFETCH(bool, fromWorkHandler);
 
     ScriptedHttpServer server;
-    server.enqueue(ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nsome").thenHold());
+    // Two chunks in one piece: a handler that destroys the client leaves events still to report.
+    server.enqueue(ScriptedHttpServer::raw(
+                       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n3\r\ndef\r\n")
+                       .thenHold());
     QPointer<HttpClient> client = new HttpClient;
     if (fromWorkHandler)
         connect(client.data(), &HttpClient::work, this, [&client] { delete client.data(); });

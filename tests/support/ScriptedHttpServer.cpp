@@ -203,7 +203,8 @@ ScriptedHttpServer::Reply ScriptedHttpServer::ok(const QByteArray& body, const Q
     return raw(response(200, body, {{"Content-Type", contentType}}));
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body, const Headers& headers)
+ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body,
+                                                     const Headers& headers)
 {
     return raw(response(status, body, headers));
 }
