@@ -42,6 +42,7 @@ struct HttpClient::Request {
     bool timedOut = false;
     bool bodyWaitOver = false;
     bool turnGranted = false;
+    bool started = false; // the coroutine has taken its turn
     bool aborted = false;   // disconnect() was called
     bool abandoned = false; // the client is gone: nothing of it may be touched
 
@@ -172,7 +173,9 @@ QCoro::Task<HttpResult> HttpClient::post(const QUrl& url, const QByteArray& body
 
 void HttpClient::disconnect()
 {
-    if (!m_current)
+    // A request granted its turn but not yet resumed is not in flight: a caller that disconnects
+    // right after its own request ended must not cut the next one short.
+    if (!m_current || !m_current->started)
         return;
     m_current->aborted = true;
     m_current->interrupt();
@@ -207,6 +210,7 @@ QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray
         co_return abandoned;
     }
 
+    request->started = true;
     if (method == HttpMethod::Post) {
         if (m_settings.connection.isEmpty())
             m_settings.connection = QByteArrayLiteral("keep-alive");

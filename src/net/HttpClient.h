@@ -63,7 +63,8 @@ public:
     QCoro::Task<HttpResult> post(const QUrl& url, const QByteArray& body, const QByteArray& contentType);
 
     // Ends the request in flight at once (it fails with DisconnectedError); harmless when idle.
-    // Requests still waiting for their turn go on afterwards. Safe from a handler of work().
+    // Requests still waiting for their turn go on afterwards, also one whose turn has just come.
+    // Safe from a handler of work(). The name hides QObject::disconnect: qualify that one.
     void disconnect();
     // A request runs or waits.
     bool busy() const;

@@ -128,6 +128,7 @@ private Q_SLOTS:
     void disconnectEndsTransfer_data();
     void disconnectEndsTransfer();
     void requestsTakeTurns();
+    void disconnectAfterARequestSparesTheNext();
     void clientDestroyedWhileRequestsPending_data();
     void clientDestroyedWhileRequestsPending();
 };
@@ -798,6 +799,27 @@ void TestNet::requestsTakeTurns()
     QCOMPARE(Run(std::move(first)).body, QByteArray("one"));
     QCOMPARE(Run(std::move(second)).body, QByteArray("two"));
     QVERIFY(!client.busy());
+}
+
+void TestNet::disconnectAfterARequestSparesTheNext()
+{
+    ScriptedHttpServer server;
+    server.enqueue(ScriptedHttpServer::ok("one"));
+    server.enqueue(ScriptedHttpServer::ok("two"));
+    HttpClient client;
+    // Like a download that disconnects its client once its own request has ended.
+    const auto download = [&]() -> QCoro::Task<HttpResult> {
+        HttpResult result = co_await client.get(server.url("/1"));
+        client.disconnect();
+        co_return result;
+    };
+
+    QCoro::Task<HttpResult> first = download();
+    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCOMPARE(Run(std::move(first)).body, QByteArray("one"));
+    const HttpResult next = Run(std::move(second));
+    QVERIFY2(next.ok, qPrintable(next.error));
+    QCOMPARE(next.body, QByteArray("two"));
 }
 
 void TestNet::clientDestroyedWhileRequestsPending_data()
