@@ -1,0 +1,99 @@
+#pragma once
+
+#include "net/HttpRequest.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QUrl>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+class CookieStore;
+struct HttpBodyEvent;
+
+struct HttpResult {
+    bool ok = false;
+    int statusCode = 0; // of the last response; 0 when none arrived
+    QByteArray body;    // of the final response (also of an error response)
+    QUrl url;           // of the last request of the chain
+    QString error;      // why the request failed; empty when ok
+};
+
+// The HTTP exchange every request of the program goes through: one request at a time over a new
+// connection, redirects followed, cookies kept, the response body reported while it arrives.
+//
+// A get or post that is called while another one runs waits its turn; calls are served in the
+// order they were made. The client may be destroyed while requests are pending: each of them then
+// ends as a failure, resumed from the event loop, without touching the client again.
+class HttpClient : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxRequestsInChain = 15;
+    static constexpr std::chrono::milliseconds RedirectBodyWait{4000};
+    static constexpr std::chrono::milliseconds ErrorBodyWait{2000};
+    static inline const QString DisconnectedError = QStringLiteral("disconnected");
+
+    explicit HttpClient(QObject* parent = nullptr);
+    ~HttpClient() override;
+
+    // Request settings; an empty value leaves its header line out.
+    QByteArray connectionValue() const { return m_settings.connection; }
+    void setConnectionValue(const QByteArray& value) { m_settings.connection = value; }
+    QByteArray contentType() const { return m_settings.contentType; }
+    void setContentType(const QByteArray& value) { m_settings.contentType = value; }
+    QByteArray cacheControl() const { return m_settings.cacheControl; }
+    void setCacheControl(const QByteArray& value) { m_settings.cacheControl = value; }
+    QByteArray pragma() const { return m_settings.pragma; }
+    void setPragma(const QByteArray& value) { m_settings.pragma = value; }
+    const HttpRequestSettings& requestSettings() const { return m_settings; }
+
+    // Connecting, and then each wait for the next byte, fail after these.
+    std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
+    void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
+    std::chrono::milliseconds idleTimeout() const { return m_idleTimeout; }
+    void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
+
+    CookieStore* cookies() const { return m_cookies; }
+
+    QCoro::Task<HttpResult> get(const QUrl& url);
+    // A post makes `contentType` the client's content type and, when the client holds no
+    // Connection value yet, takes "keep-alive" as one; both stay for its later requests.
+    QCoro::Task<HttpResult> post(const QUrl& url, const QByteArray& body, const QByteArray& contentType);
+
+    // Ends the request in flight at once (it fails with DisconnectedError); harmless when idle.
+    // Requests still waiting for their turn go on afterwards, also one whose turn has just come.
+    // Safe from a handler of work(). The name hides QObject::disconnect: qualify that one.
+    void disconnect();
+    // A request runs or waits.
+    bool busy() const;
+
+Q_SIGNALS:
+    // While a response body is read, including those of redirects and error responses: once per
+    // body, or per chunk of a chunked body. `expected` is the announced length (0 when the body
+    // runs until the connection closes); `received` counts the bytes since workBegin.
+    void workBegin(qint64 expected);
+    void work(qint64 received);
+    void workEnd();
+
+private:
+    struct Request;
+    struct Hop;
+
+    QCoro::Task<HttpResult> send(HttpMethod method, QUrl url, QByteArray body, QByteArray contentType);
+    QCoro::Task<HttpResult> runChain(std::shared_ptr<Request> request, HttpMethod method, QUrl url,
+                                     QByteArray body);
+    QCoro::Task<Hop> exchange(std::shared_ptr<Request> request, HttpMethod method, QUrl url, QByteArray body);
+    QCoro::Task<QString> connectTo(std::shared_ptr<Request> request, HttpTarget target);
+    QCoro::Task<Hop> readResponse(std::shared_ptr<Request> request, QUrl url);
+    bool reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events, bool& bodyOpen);
+    void grantNextTurn();
+
+    HttpRequestSettings m_settings;
+    CookieStore* m_cookies;
+    std::chrono::milliseconds m_connectTimeout{30000};
+    std::chrono::milliseconds m_idleTimeout{60000};
+    std::shared_ptr<Request> m_current;
+    std::deque<std::shared_ptr<Request>> m_waiting;
+};
