@@ -1,7 +1,9 @@
 #include "app/FMain.h"
 
+#include "app/AsyncHandler.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "net/HttpClient.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
@@ -58,6 +60,11 @@ void TfrmMain::wireHandlers()
     connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
     connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
     connect(Timer1, &QTimer::timeout, this, Guarded(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
+    connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
+    connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
+    connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
+    connect(tmr, &QTimer::timeout, this, GuardedAsync(this, &TfrmMain::tmrTimer, "tmrTimer"));
+    connect(bsSkinButton2, &QPushButton::clicked, this, GuardedAsync(this, &TfrmMain::bsSkinButton2Click, "bsSkinButton2Click"));
     connect(prfWelcome, &QTextBrowser::anchorClicked, this, Guarded(this, &TfrmMain::openDocumentLink, "prfWelcome"));
 }
 
@@ -132,6 +139,9 @@ void TfrmMain::FormClose()
 {
     m_closing = true;
     StopRequested = true;
+    // What runs further down gives up: the downloads fail at once and see the stop request.
+    for (HttpClient* client : {IdHTTP2, IdHTTP2, IdHTTP1, IdHTTP1})
+        client->disconnect();
     QCoreApplication::quit();
 }
 
@@ -160,6 +170,7 @@ void TfrmMain::Restore1Click()
 
 void TfrmMain::actExit1Click()
 {
+    IdHTTP2->disconnect();
     close();
 }
 

@@ -4,13 +4,16 @@
 #include "branding/BrandingSettings.h"
 #include "util/ExportFile.h"
 
+#include <QCoroTask>
 #include <QDateTime>
 #include <QMainWindow>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class ClickableLabel;
+class HttpClient;
 class KeywordIndex;
 class QAction;
 class QFrame;
@@ -104,6 +107,10 @@ public:
 
     QTimer* Timer1 = nullptr;
     QTimer* tmr = nullptr;
+    // Two HTTP clients: IdHTTP2 serves DownloadPage and drives the gauge, IdHTTP1 the news and
+    // update requests.
+    HttpClient* IdHTTP1 = nullptr;
+    HttpClient* IdHTTP2 = nullptr;
     QSystemTrayIcon* bsTrayIcon1 = nullptr;
     QMenu* bsSkinPopupMenu1 = nullptr;
     QAction* Restore1 = nullptr;
@@ -146,6 +153,20 @@ public:
 
     void Timer1Timer();
 
+    // Web access.
+    // The page at `url` as text with CR LF line ends, or nothing when it could not be fetched or
+    // the user stopped; the status bar tells which.
+    QCoro::Task<std::optional<QString>> DownloadPage(QString url);
+    void IdHTTP2WorkBegin(qint64 expected);
+    void IdHTTP2Work(qint64 received);
+    void IdHTTP2WorkEnd();
+
+    // Hot Trends monitor.
+    QCoro::Task<> ScrapeHotTrends();
+    QCoro::Task<> tmrTimer();
+    QCoro::Task<> bsSkinButton2Click();
+    bool isScraping() const { return m_scraping; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -164,9 +185,11 @@ private:
     // The save dialog, the status texts and the outcome that both exports share.
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
+    bool hourPassedSinceLastScrape() const;
 
     Seams m_seams;
     TrendTableModel* m_trendTable = nullptr;
     bool m_shownOnce = false;
+    bool m_scraping = false;
     bool m_closing = false;
 };

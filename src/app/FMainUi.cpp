@@ -3,6 +3,7 @@
 #include "app/AppIcons.h"
 #include "app/ClickableLabel.h"
 #include "app/FMain.h"
+#include "net/HttpClient.h"
 #include "trends/TrendTableModel.h"
 
 #include <QAction>
@@ -222,6 +223,8 @@ void TfrmMain::buildUi()
     Timer1->setInterval(2000);
     tmr = named(new QTimer(this), "tmr");
     tmr->setInterval(5000);
+    IdHTTP1 = named(new HttpClient(this), "IdHTTP1");
+    IdHTTP2 = named(new HttpClient(this), "IdHTTP2");
 
     buildTray();
 }

@@ -1,0 +1,104 @@
+// Web access of the main window (DownloadPage and its progress gauge) and the Hot Trends monitor.
+#include "app/AsyncHandler.h"
+#include "app/FMain.h"
+#include "net/HttpClient.h"
+#include "net/PageText.h"
+#include "trends/HotTrendsFeed.h"
+#include "trends/TrendTableModel.h"
+#include "util/DateTimeText.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+
+#include <algorithm>
+
+QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
+{
+    if (StopRequested)
+        co_return std::nullopt;
+    MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
+    MainGauge->setValue(0);
+    IdHTTP2->setCacheControl("no-cache");
+    IdHTTP2->setPragma("no-cache");
+
+    // The client serves one request at a time: a download that finds it busy waits its turn.
+    QPointer<TfrmMain> self(this);
+    const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
+    if (!self)
+        co_return std::nullopt;
+
+    if (StopRequested || !result.ok) {
+        MainStatusPanel->setText(StopRequested
+                                     ? QStringLiteral("Download aborted by user.")
+                                     : QStringLiteral("Connection error, check if you are connected and url exists."));
+        co_return std::nullopt;
+    }
+    MainStatusPanel->setText(QStringLiteral("Download completed!"));
+    co_return PageTextFromBody(result.body);
+}
+
+void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
+{
+    // A body that runs until the connection closes has no length: the gauge then shows activity.
+    MainGauge->setRange(0, int(std::min<qint64>(expected, INT_MAX)));
+    MainGauge->setValue(0);
+}
+
+void TfrmMain::IdHTTP2Work(qint64 received)
+{
+    if (StopRequested)
+        IdHTTP2->disconnect();
+    MainGauge->setValue(int(std::clamp<qint64>(received, MainGauge->minimum(), MainGauge->maximum())));
+}
+
+void TfrmMain::IdHTTP2WorkEnd()
+{
+    MainGauge->setValue(MainGauge->maximum());
+}
+
+bool TfrmMain::hourPassedSinceLastScrape() const
+{
+    return WholeHoursBetween(LastScrapeTime, clock().now()) >= 1;
+}
+
+QCoro::Task<> TfrmMain::tmrTimer()
+{
+    if (hourPassedSinceLastScrape())
+        co_await ScrapeHotTrends();
+}
+
+QCoro::Task<> TfrmMain::bsSkinButton2Click()
+{
+    if (!hourPassedSinceLastScrape()) {
+        const QString warning = QStringLiteral("Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
+                                               "If you force it the values can be distorsioned.\r\n"
+                                               "Are you sure to scrap now?");
+        if (msgMain->show(warning, MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
+            co_return;
+    }
+    co_await ScrapeHotTrends();
+}
+
+QCoro::Task<> TfrmMain::ScrapeHotTrends()
+{
+    // One scrape at a time: a tick or a click while one runs starts nothing.
+    if (m_scraping)
+        co_return;
+    m_scraping = true;
+    QPointer<TfrmMain> self(this);
+    const std::optional<QString> page = co_await DownloadPage(HotTrendsFeedUrl());
+    if (!self)
+        co_return;
+    m_scraping = false;
+    if (!page)
+        co_return;
+
+    LastScrapeTime = clock().now();
+    const QString when = DateTimeText(LastScrapeTime);
+    lblLastParsed->setText(QStringLiteral("Last scrapped on: ") + when);
+    FoldFeedIntoTable(*page, when, *m_trendTable);
+    showTrendCount();
+    SaveTrendTable();
+    SaveLastParsed();
+}

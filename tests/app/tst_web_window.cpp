@@ -1,0 +1,304 @@
+#include "app/AppFixture.h"
+#include "net/HttpClient.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestRegistry.h"
+#include "trends/TrendTableModel.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QByteArray feed(const QList<QByteArray>& keywords)
+{
+    QByteArray page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
+    for (const QByteArray& keyword : keywords)
+        page += "<li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li>\n";
+    return page + "</ol></content></feed>";
+}
+
+QByteArray expectedGet(const QByteArray& path, quint16 port)
+{
+    return "GET " + path + " HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: no-cache\r\nPragma: no-cache\r\n"
+           "Host: 127.0.0.1:" + QByteArray::number(port) + "\r\nAccept: text/html, */*\r\n"
+           "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)\r\n\r\n";
+}
+
+} // namespace
+
+class TestWebWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void downloadPage_data();
+    void downloadPage();
+    void refusedWhileStopRequested();
+    void stopDuringTransfer();
+    void downloadsTakeTurns();
+    void gaugeFollowsTheBytes();
+    void scrapeFoldsTheFeed();
+    void scrapeNowAsksWithinTheHour_data();
+    void scrapeNowAsksWithinTheHour();
+    void timerScrapesOncePerHour_data();
+    void timerScrapesOncePerHour();
+    void failedScrapeChangesNothing();
+    void oneScrapeAtATime();
+    void programScrapesOnItsOwn();
+
+private:
+    std::unique_ptr<AppFixture> m_fixture;
+    std::unique_ptr<ScriptedHttpServer> m_server;
+    std::unique_ptr<TfrmMain> m_window;
+};
+
+void TestWebWindow::init()
+{
+    m_fixture = std::make_unique<AppFixture>();
+    m_server = std::make_unique<ScriptedHttpServer>();
+    qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
+}
+
+void TestWebWindow::cleanup()
+{
+    m_window.reset();
+    m_server.reset();
+    m_fixture.reset();
+    qunsetenv("QUILLORY_GOOGLE_HOST");
+}
+
+void TestWebWindow::downloadPage_data()
+{
+    QTest::addColumn<ScriptedHttpServer::Reply>("reply");
+    QTest::addColumn<std::optional<QString>>("page");
+    QTest::addColumn<QString>("status");
+
+    const QString completed = "Download completed!";
+    const QString failed = "Connection error, check if you are connected and url exists.";
+    QTest::newRow("lines rejoined with CR LF") << ScriptedHttpServer::ok("a\nb") << std::optional<QString>("a\r\nb\r\n")
+                                               << completed;
+    QTest::newRow("CR LF kept") << ScriptedHttpServer::ok("a\r\n") << std::optional<QString>("a\r\n") << completed;
+    QTest::newRow("empty body") << ScriptedHttpServer::ok("") << std::optional<QString>("") << completed;
+    QTest::newRow("cut at a zero byte") << ScriptedHttpServer::ok(QByteArray("ab\0cd", 5))
+                                        << std::optional<QString>("ab\r\n") << completed;
+    QTest::newRow("chunked") << ScriptedHttpServer::chunked({"he", "llo"}) << std::optional<QString>("hello\r\n")
+                             << completed;
+    QTest::newRow("not found") << ScriptedHttpServer::status(404, "missing") << std::optional<QString>() << failed;
+    QTest::newRow("server error") << ScriptedHttpServer::status(500) << std::optional<QString>() << failed;
+}
+
+void TestWebWindow::downloadPage()
+{
+    QFETCH(ScriptedHttpServer::Reply, reply);
+    QFETCH(std::optional<QString>, page);
+    QFETCH(QString, status);
+    m_window = m_fixture->makeWindow();
+    m_server->enqueue(reply);
+    m_server->enqueue(reply);
+
+    for (int call = 0; call < 2; ++call) {
+        QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/page?q=1").toString())), page);
+        QCOMPARE(m_window->MainStatusPanel->text(), status);
+    }
+    // Both requests, the second one too, ask for a fresh page.
+    QCOMPARE(m_server->requests(), QList<QByteArray>(2, expectedGet("/page?q=1", m_server->port())));
+}
+
+void TestWebWindow::refusedWhileStopRequested()
+{
+    m_window = m_fixture->makeWindow();
+    m_window->MainStatusPanel->setText("before");
+    m_window->MainGauge->setValue(40);
+    m_window->StopRequested = true;
+    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/x").toString())), std::nullopt);
+    QCOMPARE(m_window->MainStatusPanel->text(), "before");
+    QCOMPARE(m_window->MainGauge->value(), 40);
+    QCOMPARE(m_server->connectionCount(), 0);
+    QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), QStringList());
+}
+
+void TestWebWindow::stopDuringTransfer()
+{
+    m_window = m_fixture->makeWindow();
+    ScriptedHttpServer::Reply reply;
+    reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789").then(300, "0123456789").thenHold();
+    m_server->enqueue(reply);
+    // The user stops while the body arrives: the next progress event cuts the connection.
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [this] { m_window->StopRequested = true; });
+    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/slow").toString())), std::nullopt);
+    QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
+}
+
+void TestWebWindow::downloadsTakeTurns()
+{
+    m_window = m_fixture->makeWindow();
+    ScriptedHttpServer::Reply slow;
+    slow.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfi").then(200, "rst");
+    m_server->enqueue(slow);
+    m_server->enqueue(ScriptedHttpServer::ok("second"));
+
+    auto first = m_window->DownloadPage(m_server->url("/1").toString());
+    auto second = m_window->DownloadPage(m_server->url("/2").toString());
+    QCOMPARE(QCoro::waitFor(second), std::optional<QString>("second\r\n"));
+    QCOMPARE(QCoro::waitFor(first), std::optional<QString>("first\r\n"));
+    // The second request went out only after the first one had ended.
+    QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
+}
+
+void TestWebWindow::gaugeFollowsTheBytes()
+{
+    m_window = m_fixture->makeWindow();
+    QList<int> positions;
+    connect(m_window->MainGauge, &QProgressBar::valueChanged, this, [&](int value) { positions << value; });
+    ScriptedHttpServer::Reply reply;
+    reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123").then(100, "456789");
+    m_server->enqueue(reply);
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
+    QCOMPARE(m_window->MainGauge->maximum(), 10);
+    QCOMPARE(m_window->MainGauge->value(), 10);
+    QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
+}
+
+void TestWebWindow::scrapeFoldsTheFeed()
+{
+    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    m_window = m_fixture->makeWindow();
+    m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"new york", "Foo", "new york"})));
+
+    QCoro::waitFor(m_window->bsSkinButton2Click()); // never scraped: no question
+    QVERIFY(m_fixture->fakes.messages->shown.isEmpty());
+    QCOMPARE(m_server->requests(), QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
+    const QString now = "12/10/2026 2:15:00 PM";
+    QCOMPARE(m_window->trendTable()->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
+    QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on: " + now);
+    QCOMPARE(m_window->panSecondary->text(), "2 items");
+    QCOMPARE(m_window->LastScrapeTime, m_fixture->fakes.clock->current);
+    QCOMPARE(readFile(m_fixture->file("dabatase.dat")),
+             "foo|12/10/2026\xc2\xa7" "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7" "2:15:00\xc2\xa7PM|2|\r\n");
+    QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>12/10/2026 2:15:00 PM<%%/LastParsed%%>\r\n");
+}
+
+void TestWebWindow::scrapeNowAsksWithinTheHour_data()
+{
+    QTest::addColumn<int>("minutesAgo");
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("scraped");
+    QTest::newRow("59 minutes, cancel") << 59 << MsgAnswer::Cancel << true << false;
+    QTest::newRow("59 minutes, ok") << 59 << MsgAnswer::Ok << true << true;
+    QTest::newRow("61 minutes") << 61 << MsgAnswer::Cancel << false << true;
+}
+
+void TestWebWindow::scrapeNowAsksWithinTheHour()
+{
+    QFETCH(int, minutesAgo);
+    QFETCH(MsgAnswer, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, scraped);
+    m_window = m_fixture->makeWindow();
+    m_window->LastScrapeTime = m_fixture->fakes.clock->current.addSecs(-60 * minutesAgo);
+    m_fixture->fakes.messages->answers.enqueue(answer);
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_fixture->fakes.messages->shown.size(), asked ? 1 : 0);
+    if (asked) {
+        QCOMPARE(m_fixture->fakes.messages->shown[0].text,
+                 "Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
+                 "If you force it the values can be distorsioned.\r\nAre you sure to scrap now?");
+        QCOMPARE(m_fixture->fakes.messages->shown[0].kind, MsgKind::Warning);
+        QCOMPARE(m_fixture->fakes.messages->shown[0].buttons, MsgButtons::OkCancel);
+    }
+    QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
+    QCOMPARE(m_window->trendTable()->rowCount(), scraped ? 1 : 0);
+}
+
+void TestWebWindow::timerScrapesOncePerHour_data()
+{
+    QTest::addColumn<int>("minutesAgo");
+    QTest::addColumn<bool>("scraped");
+    QTest::newRow("59 minutes ago") << 59 << false;
+    QTest::newRow("61 minutes ago") << 61 << true;
+    QTest::newRow("clock set back two hours") << -120 << true;
+}
+
+void TestWebWindow::timerScrapesOncePerHour()
+{
+    QFETCH(int, minutesAgo);
+    QFETCH(bool, scraped);
+    m_window = m_fixture->makeWindow();
+    m_window->LastScrapeTime = m_fixture->fakes.clock->current.addSecs(-60 * minutesAgo);
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+    QCoro::waitFor(m_window->tmrTimer());
+    QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
+    // After a scrape the next tick finds less than an hour gone.
+    QCoro::waitFor(m_window->tmrTimer());
+    QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
+}
+
+void TestWebWindow::failedScrapeChangesNothing()
+{
+    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    writeFile(m_fixture->file("config.dat"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
+    m_window = m_fixture->makeWindow();
+    m_server->enqueue(ScriptedHttpServer::status(500));
+    QCoro::waitFor(m_window->tmrTimer());
+    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_window->MainStatusPanel->text(), "Connection error, check if you are connected and url exists.");
+    QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on:3/5/2009");
+    QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
+    QCOMPARE(readFile(m_fixture->file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
+    // The next tick tries again.
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+    QCoro::waitFor(m_window->tmrTimer());
+    QCOMPARE(m_window->trendTable()->row(0).count, "5");
+}
+
+void TestWebWindow::oneScrapeAtATime()
+{
+    m_window = m_fixture->makeWindow();
+    ScriptedHttpServer::Reply slow = ScriptedHttpServer::ok(feed({"foo"}));
+    slow.steps.front().delayMs = 200;
+    m_server->enqueue(slow);
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+    auto first = m_window->ScrapeHotTrends();
+    QVERIFY(m_window->isScraping());
+    QCoro::waitFor(m_window->tmrTimer()); // a tick while the scrape runs starts nothing
+    QCoro::waitFor(first);
+    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_window->trendTable()->row(0).count, "1");
+}
+
+void TestWebWindow::programScrapesOnItsOwn()
+{
+    // The program itself, on a fresh folder, scrapes within ten seconds of its start.
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"first keyword", "second"})));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUILLORY_HOME", m_fixture->home());
+    environment.insert("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(QUILLORY_EXECUTABLE, {});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_fixture->file("config.dat")), 10000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+
+    QCOMPARE(m_server->requests(), QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
+    const QList<QByteArray> lines = readFile(m_fixture->file("dabatase.dat")).split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith("first\xc2\xa7keyword|"));
+    QVERIFY(lines[0].endsWith("|1|\r"));
+    QVERIFY(readFile(m_fixture->file("config.dat")).startsWith("<%%LastParsed%%>"));
+}
+
+QUILLORY_REGISTER_TEST(TestWebWindow);
+#include "tst_web_window.moc"
