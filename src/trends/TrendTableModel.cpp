@@ -1,9 +1,7 @@
 #include "trends/TrendTableModel.h"
 
-#include <algorithm>
-
 TrendTableModel::TrendTableModel(QObject* parent)
-    : QAbstractTableModel(parent)
+    : RowListModel(parent)
     , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); })
 {
 }
@@ -22,8 +20,13 @@ QVariant TrendTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || role != Qt::DisplayRole || index.row() >= m_rows.size())
         return {};
-    const TrendRecord& record = m_rows.at(index.row());
-    switch (index.column()) {
+    return cellText(index.row(), index.column());
+}
+
+QString TrendTableModel::cellText(qsizetype row, int column) const
+{
+    const TrendRecord& record = m_rows.at(row);
+    switch (column) {
     case KeywordColumn:
         return record.keyword;
     case DateColumn:
@@ -32,6 +35,18 @@ QVariant TrendTableModel::data(const QModelIndex& index, int role) const
         return record.count;
     default:
         return {};
+    }
+}
+
+SortKind TrendTableModel::columnSortKind(int column) const
+{
+    switch (column) {
+    case DateColumn:
+        return SortKind::DateTime;
+    case CountColumn:
+        return SortKind::Number;
+    default:
+        return SortKind::Text;
     }
 }
 
@@ -70,42 +85,15 @@ void TrendTableModel::appendRow(TrendRecord record)
 
 void TrendTableModel::removeRowList(QList<qsizetype> rows)
 {
-    if (rows.isEmpty())
-        return;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    removeListedRows(
+        std::move(rows), [this](qsizetype first, qsizetype count) { m_rows.remove(first, count); },
+        [this](const QList<qsizetype>& sorted) { RemoveSortedRows(m_rows, sorted); });
+    m_knownKeywords.rebuild(m_rows.size());
+}
 
-    // A few blocks are removed one by one so that the view keeps its place; many at once in one
-    // pass with a reset, which a selection of scattered rows in a big table needs.
-    QList<std::pair<qsizetype, qsizetype>> blocks; // first, last
-    for (const qsizetype row : rows) {
-        if (!blocks.isEmpty() && blocks.last().second + 1 == row)
-            blocks.last().second = row;
-        else
-            blocks.append({row, row});
-    }
-    if (blocks.size() <= 32) {
-        for (auto block = blocks.crbegin(); block != blocks.crend(); ++block) {
-            beginRemoveRows({}, int(block->first), int(block->second));
-            m_rows.remove(block->first, block->second - block->first + 1);
-            endRemoveRows();
-        }
-    } else {
-        beginResetModel();
-        qsizetype next = 0;
-        qsizetype kept = 0;
-        for (qsizetype row = 0; row < m_rows.size(); ++row) {
-            if (next < rows.size() && rows[next] == row) {
-                ++next;
-                continue;
-            }
-            if (kept != row)
-                m_rows[kept] = std::move(m_rows[row]);
-            ++kept;
-        }
-        m_rows.resize(kept);
-        endResetModel();
-    }
+void TrendTableModel::permuteRows(const QList<qsizetype>& order)
+{
+    PermuteRows(m_rows, order);
     m_knownKeywords.rebuild(m_rows.size());
 }
 

@@ -2,11 +2,10 @@
 
 #include "trends/KeywordIndex.h"
 #include "trends/TrendRecord.h"
-
-#include <QAbstractTableModel>
+#include "util/RowListModel.h"
 
 // The Hot Trends table: its rows in display order and the index of their keywords.
-class TrendTableModel final : public QAbstractTableModel {
+class TrendTableModel final : public RowListModel {
     Q_OBJECT
 
 public:
@@ -18,6 +17,9 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QString cellText(qsizetype row, int column) const override;
+    // Keyword: text; date of the last scrape: date-time; appearances: number.
+    SortKind columnSortKind(int column) const override;
 
     const TrendRows& rows() const { return m_rows; }
     const TrendRecord& row(qsizetype row) const { return m_rows.at(row); }
@@ -26,11 +28,13 @@ public:
 
     void setRows(TrendRows rows);
     void appendRow(TrendRecord record);
-    // Removes the rows listed (any order, duplicates allowed) in one pass.
+    // Removes the rows listed (any order; repeated and out-of-range rows ignored) in one pass.
     void removeRowList(QList<qsizetype> rows);
     void clear();
 
 private:
+    void permuteRows(const QList<qsizetype>& order) override;
+
     TrendRows m_rows;
     KeywordIndex m_knownKeywords;
 };
