@@ -3,7 +3,7 @@
 # missing. Runs as root, or through sudo when it is there.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
           libgl-dev fonts-dejavu-core python3 openssl)
 
 missing=()

@@ -70,6 +70,12 @@ qsizetype SuggestTableModel::rowOfId(RowId id) const
     return m_rowOfId.value(id, -1);
 }
 
+const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const
+{
+    const qsizetype row = rowOfId(id);
+    return row >= 0 ? &m_records.at(row) : nullptr;
+}
+
 void SuggestTableModel::setRecords(SuggestRows records)
 {
     beginResetModel();

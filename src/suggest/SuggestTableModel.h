@@ -34,6 +34,8 @@ public:
     QList<RowId> idsOfRows(const QList<qsizetype>& rows) const;
     // Where the row with this id is now, or -1 once it has been removed.
     qsizetype rowOfId(RowId id) const;
+    // The record of the row with this id as it is now, or null once the row has been removed.
+    const SuggestRecord* recordOfId(RowId id) const;
 
     void setRecords(SuggestRows records);
     RowId appendRecord(SuggestRecord record);

@@ -94,7 +94,10 @@ void TrendTableModel::removeRowList(QList<qsizetype> rows)
 void TrendTableModel::permuteRows(const QList<qsizetype>& order)
 {
     PermuteRows(m_rows, order);
-    m_knownKeywords.rebuild(m_rows.size());
+    if (m_knownKeywords.size() == m_rows.size())
+        m_knownKeywords.renumber(order);
+    else
+        m_knownKeywords.rebuild(m_rows.size()); // the first of repeated keywords may have changed
 }
 
 void TrendTableModel::clear()

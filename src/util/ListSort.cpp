@@ -1,12 +1,14 @@
 #include "util/ListSort.h"
 
 #include "util/DateTimeText.h"
+#include "util/TextCollation.h"
 #include "util/TrimText.h"
 
-#include <QCollator>
 #include <QHash>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -63,12 +65,12 @@ int sign(T a, T b)
 }
 
 // Rows with their sort keys, sorted by key and then by row, which makes the order stable in both
-// directions. `compare` gives negative, 0 or positive.
+// directions. `compare` takes two entries and gives negative, 0 or positive.
 template <typename Key, typename Compare>
 QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending, Compare compare)
 {
     std::sort(keyed.begin(), keyed.end(), [ascending, &compare](const auto& a, const auto& b) {
-        const int result = compare(a.first, b.first);
+        const int result = compare(a, b);
         if (result != 0)
             return ascending ? result < 0 : result > 0;
         return a.second < b.second;
@@ -83,48 +85,49 @@ QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool
 template <typename Key>
 QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending)
 {
-    return orderByKeys(keyed, ascending, [](Key a, Key b) { return sign(a, b); });
+    return orderByKeys(keyed, ascending, [](const auto& a, const auto& b) { return sign(a.first, b.first); });
 }
 
-// Case-insensitive collation of a locale. Qt collates the C locale by code point and ignores the
-// case setting there, so that locale compares case-folded texts itself.
-class TextCollation {
-public:
-    explicit TextCollation(const QLocale& locale)
-        : m_collator(locale)
-        , m_codePoints(locale.language() == QLocale::C)
-    {
-        m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+// The sort keys of a text column: the first 16 bytes of each key packed into two numbers beside
+// its row, which decide most comparisons without leaving the array being sorted; the rest of each
+// key in one shared buffer.
+QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool ascending, const QLocale& locale)
+{
+    using Head = std::array<quint64, 2>;
+    struct Tail {
+        qsizetype offset;
+        qsizetype length;
+    };
+    const TextCollation collation(locale);
+    std::vector<std::pair<Head, qsizetype>> keyed;
+    keyed.reserve(size_t(rowCount));
+    std::vector<Tail> tails; // by row
+    tails.reserve(size_t(rowCount));
+    QByteArray rest;
+    QByteArray key;
+    for (qsizetype row = 0; row < rowCount; ++row) {
+        collation.sortKey(cellAt(row), key);
+        Head head{0, 0};
+        for (qsizetype i = 0; i < 16; ++i)
+            head[size_t(i / 8)] = (head[size_t(i / 8)] << 8) | (i < key.size() ? quint8(key[i]) : 0);
+        keyed.emplace_back(head, row);
+        const qsizetype tailLength = std::max<qsizetype>(0, key.size() - 16);
+        tails.push_back({rest.size(), tailLength});
+        if (tailLength > 0)
+            rest.append(key.constData() + 16, tailLength);
     }
 
-    int compare(QStringView a, QStringView b) const
-    {
-        if (m_codePoints)
-            return a.compare(b, Qt::CaseInsensitive);
-        return m_collator.compare(a, b);
-    }
-
-    QList<qsizetype> order(qsizetype rowCount, const CellText& cellAt, bool ascending) const
-    {
-        if (m_codePoints) {
-            std::vector<std::pair<QString, qsizetype>> keyed;
-            keyed.reserve(size_t(rowCount));
-            for (qsizetype row = 0; row < rowCount; ++row)
-                keyed.emplace_back(cellAt(row).toCaseFolded(), row);
-            return orderByKeys(keyed, ascending, [](const QString& a, const QString& b) { return a.compare(b); });
-        }
-        std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
-        keyed.reserve(size_t(rowCount));
-        for (qsizetype row = 0; row < rowCount; ++row)
-            keyed.emplace_back(m_collator.sortKey(cellAt(row)), row);
-        return orderByKeys(keyed, ascending,
-                           [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b); });
-    }
-
-private:
-    QCollator m_collator;
-    bool m_codePoints;
-};
+    const auto* restBytes = reinterpret_cast<const uchar*>(rest.constData());
+    return orderByKeys(keyed, ascending, [&](const auto& a, const auto& b) {
+        if (a.first != b.first)
+            return a.first < b.first ? -1 : 1;
+        const Tail& tailA = tails[size_t(a.second)];
+        const Tail& tailB = tails[size_t(b.second)];
+        const int bytes = std::memcmp(restBytes + tailA.offset, restBytes + tailB.offset,
+                                      size_t(std::min(tailA.length, tailB.length)));
+        return bytes != 0 ? bytes : sign(tailA.length, tailB.length);
+    });
+}
 
 QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool ascending)
 {
@@ -179,7 +182,7 @@ QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, Sort
     case SortKind::Text:
         break;
     }
-    return TextCollation(locale).order(rowCount, cellAt, ascending);
+    return textOrder(rowCount, cellAt, ascending, locale);
 }
 
 void ListSortState::click(int column)

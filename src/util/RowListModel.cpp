@@ -25,8 +25,8 @@ bool RowListModel::reorder(const QList<qsizetype>& order)
     }
 
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    permuteRows(order);
     const QModelIndexList before = persistentIndexList();
+    permuteRows(order);
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& index : before)

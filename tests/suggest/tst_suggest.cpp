@@ -7,6 +7,7 @@
 #include "trends/TrendTableModel.h"
 #include "util/ListSort.h"
 
+#include <QCollator>
 #include <QFile>
 #include <QPersistentModelIndex>
 #include <QTemporaryDir>
@@ -128,6 +129,8 @@ private Q_SLOTS:
     void compareDateTimes();
     void compareTexts_data();
     void compareTexts();
+    void textSortAgreesWithQCollator_data();
+    void textSortAgreesWithQCollator();
     void sortedOrder_data();
     void sortedOrder();
     void sortState_data();
@@ -496,6 +499,8 @@ void TestSuggest::rowsTrackedById()
 
     model.removeRowList({0}); // d goes
     QCOMPARE(model.rowOfId(ids[1]), -1);
+    QVERIFY(!model.recordOfId(ids[1]));
+    QCOMPARE(model.recordOfId(ids[0])->phrase, "b");
     QVERIFY(!model.setCells(ids[1], cellsOf({"lost"})));
     ImportPhrases(model, {"e"});
     QVERIFY(model.setCells(ids[0], cellsOf({"b1", "1"})));
@@ -598,6 +603,8 @@ void TestSuggest::compareTexts_data()
     QTest::newRow("case ignored") << us << "Apple" << "aPPLE" << 0;
     QTest::newRow("accents by the locale") << us << QString("café") << "cafz" << -1;
     QTest::newRow("C locale ignores case too") << QLocale::c() << "apple" << "Banana" << -1;
+    QTest::newRow("Swedish puts ä after z") << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple")
+                                           << -1;
 }
 
 void TestSuggest::compareTexts()
@@ -614,6 +621,36 @@ void TestSuggest::compareTexts()
     const QList<qsizetype> order =
         SortedRowOrder(2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
+}
+
+void TestSuggest::textSortAgreesWithQCollator_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("sv_SE") << QLocale(QLocale::Swedish, QLocale::Sweden);
+}
+
+void TestSuggest::textSortAgreesWithQCollator()
+{
+    QFETCH(QLocale, locale);
+    const QStringList cells{"apple", "Apple", QString("äpple"), "zebra", QString("Zoë"), "zoe", "co-op", "coop",
+                            "co op", "10", "9", "a1", "A2", QString("é"), "e", QString("ß"), "ss", QString("東京"),
+                            QString("Ångström"), "angstrom", "", "#tag", QString("Émile"), "emile", "APPLE",
+                            "a very long phrase that goes on past sixteen bytes of key 1",
+                            "A very long phrase that goes on past sixteen bytes of key 2"};
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList expected = cells;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+
+    const QList<qsizetype> order =
+        SortedRowOrder(cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+    QStringList sorted;
+    for (const qsizetype row : order)
+        sorted << cells[row];
+    QCOMPARE(sorted, expected);
 }
 
 void TestSuggest::sortedOrder_data()
@@ -710,6 +747,12 @@ void TestSuggest::sortTrendTable()
     QCOMPARE(cherry.row(), 2);
     QCOMPARE(model.knownKeywords().find(u"apple"), 0); // the keyword index follows the rows
     QCOMPARE(model.knownKeywords().find(u"CHERRY"), 2);
+
+    // With a keyword twice, the index finds the one that now comes first.
+    model.setRows({{"apple", "3/6/2009", "1"}, {"pear", "3/6/2009", "2"}, {"Apple", "3/6/2009", "3"}});
+    model.sort(TrendTableModel::CountColumn, Qt::DescendingOrder);
+    QCOMPARE(model.knownKeywords().find(u"APPLE"), 0);
+    QCOMPARE(model.knownKeywords().find(u"pear"), 1);
 
     TrendTableModel empty;
     empty.sort(TrendTableModel::CountColumn);
