@@ -1,45 +1,17 @@
 #include "suggest/PreviewModel.h"
 
 PreviewModel::PreviewModel(QObject* parent)
-    : RowListModel(parent)
+    : RowListModel(ColumnCount, parent)
 {
 }
 
-int PreviewModel::rowCount(const QModelIndex& parent) const
+QString PreviewModel::columnCaption(int column) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int PreviewModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant PreviewModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= m_rows.size())
-        return {};
-    return cellText(index.row(), index.column());
-}
-
-QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case SuggestionColumn:
-        return tr("Suggestions");
-    case ResultsColumn:
-        return tr("Results");
-    default:
-        return {};
-    }
+    return column == SuggestionColumn ? tr("Suggestions") : tr("Results");
 }
 
 QString PreviewModel::cellText(qsizetype row, int column) const
 {
-    if (column < 0 || column >= ColumnCount)
-        return {};
     return m_rows.at(row)[size_t(column)];
 }
 

@@ -13,10 +13,6 @@ public:
 
     explicit PreviewModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     QString cellText(qsizetype row, int column) const override;
     // Suggestions: text; results: number.
     SortKind columnSortKind(int column) const override;
@@ -26,6 +22,8 @@ public:
     void clear();
 
 private:
+    qsizetype storedRowCount() const override { return m_rows.size(); }
+    QString columnCaption(int column) const override;
     void permuteRows(const QList<qsizetype>& order) override;
 
     QList<std::array<QString, ColumnCount>> m_rows;

@@ -1,37 +1,16 @@
 #include "suggest/SuggestTableModel.h"
 
 SuggestTableModel::SuggestTableModel(QObject* parent)
-    : RowListModel(parent)
+    : RowListModel(ColumnCount, parent)
 {
 }
 
-int SuggestTableModel::rowCount(const QModelIndex& parent) const
+QString SuggestTableModel::columnCaption(int column) const
 {
-    return parent.isValid() ? 0 : int(m_records.size());
-}
-
-int SuggestTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant SuggestTableModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= m_records.size())
-        return {};
-    return cellText(index.row(), index.column());
-}
-
-QVariant SuggestTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    if (section == PhraseColumn)
+    if (column == PhraseColumn)
         return tr("Keyword Phrase");
-    if (section < 1 || section >= ColumnCount)
-        return {};
-    const int pair = (section + 1) / 2;
-    return section % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
+    const int pair = (column + 1) / 2;
+    return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
 }
 
 QString SuggestTableModel::cellText(qsizetype row, int column) const
@@ -39,8 +18,6 @@ QString SuggestTableModel::cellText(qsizetype row, int column) const
     const SuggestRecord& record = m_records.at(row);
     if (column == PhraseColumn)
         return record.phrase;
-    if (column < 1 || column >= ColumnCount)
-        return {};
     return record.cells[size_t(column - 1)];
 }
 

@@ -18,10 +18,6 @@ public:
 
     explicit SuggestTableModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     // Column 0 is the phrase, column c >= 1 shows cell c - 1.
     QString cellText(qsizetype row, int column) const override;
     // The phrase and the suggestions compare as text, the result counts as numbers.
@@ -48,6 +44,8 @@ public:
     void clear();
 
 private:
+    qsizetype storedRowCount() const override { return m_records.size(); }
+    QString columnCaption(int column) const override;
     void permuteRows(const QList<qsizetype>& order) override;
     void appendRecords(SuggestRows records);
 

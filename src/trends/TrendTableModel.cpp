@@ -1,26 +1,9 @@
 #include "trends/TrendTableModel.h"
 
 TrendTableModel::TrendTableModel(QObject* parent)
-    : RowListModel(parent)
+    : RowListModel(ColumnCount, parent)
     , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); })
 {
-}
-
-int TrendTableModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int TrendTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant TrendTableModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= m_rows.size())
-        return {};
-    return cellText(index.row(), index.column());
 }
 
 QString TrendTableModel::cellText(qsizetype row, int column) const
@@ -38,6 +21,18 @@ QString TrendTableModel::cellText(qsizetype row, int column) const
     }
 }
 
+QString TrendTableModel::columnCaption(int column) const
+{
+    switch (column) {
+    case KeywordColumn:
+        return tr("Keyword");
+    case DateColumn:
+        return tr("Date Keyword Was Last Scraped");
+    default:
+        return tr("Number of Appearances In The Top 100 List");
+    }
+}
+
 SortKind TrendTableModel::columnSortKind(int column) const
 {
     switch (column) {
@@ -47,22 +42,6 @@ SortKind TrendTableModel::columnSortKind(int column) const
         return SortKind::Number;
     default:
         return SortKind::Text;
-    }
-}
-
-QVariant TrendTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case KeywordColumn:
-        return tr("Keyword");
-    case DateColumn:
-        return tr("Date Keyword Was Last Scraped");
-    case CountColumn:
-        return tr("Number of Appearances In The Top 100 List");
-    default:
-        return {};
     }
 }
 

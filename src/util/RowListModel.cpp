@@ -2,6 +2,39 @@
 
 #include <vector>
 
+RowListModel::RowListModel(int columnCount, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_columnCount(columnCount)
+{
+}
+
+int RowListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(storedRowCount());
+}
+
+int RowListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_columnCount;
+}
+
+QVariant RowListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= storedRowCount() ||
+        index.column() >= m_columnCount)
+        return {};
+    return cellText(index.row(), index.column());
+}
+
+QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (section < 0 || section >= m_columnCount)
+        return {};
+    return columnCaption(section);
+}
+
 void RowListModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= columnCount())

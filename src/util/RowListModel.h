@@ -8,14 +8,19 @@
 #include <algorithm>
 #include <functional>
 
-// A table model over a list of rows held in memory: rows removed by a list of positions in one
-// pass, rows put in a new order (a sort) with the view's selection following its rows, and the sort
-// of QAbstractItemModel done with each column's own comparison.
+// A table model over a list of rows held in memory, every cell shown as text: rows removed by a
+// list of positions in one pass, rows put in a new order (a sort) with the view's selection
+// following its rows, and the sort of QAbstractItemModel done with each column's own comparison.
 class RowListModel : public QAbstractTableModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    RowListModel(int columnCount, QObject* parent);
 
-    // The text of a cell as shown.
+    int rowCount(const QModelIndex& parent = {}) const final;
+    int columnCount(const QModelIndex& parent = {}) const final;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The text of a cell as shown (row and column in range).
     virtual QString cellText(qsizetype row, int column) const = 0;
     // How a column compares its cells.
     virtual SortKind columnSortKind(int column) const = 0;
@@ -28,6 +33,8 @@ public:
     bool reorder(const QList<qsizetype>& order);
 
 protected:
+    virtual qsizetype storedRowCount() const = 0;
+    virtual QString columnCaption(int column) const = 0;
     // Moves the stored rows into the new order (see reorder); the list is known to be valid.
     virtual void permuteRows(const QList<qsizetype>& order) = 0;
 
@@ -36,6 +43,9 @@ protected:
     // rows (ascending, distinct) in one pass. Both only change the stored rows.
     void removeListedRows(QList<qsizetype> rows, const std::function<void(qsizetype, qsizetype)>& removeRun,
                           const std::function<void(const QList<qsizetype>&)>& removeSorted);
+
+private:
+    int m_columnCount;
 };
 
 // Helpers for the stored rows of a RowListModel.

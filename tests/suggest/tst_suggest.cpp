@@ -6,6 +6,7 @@
 #include "suggest/SuggestTableModel.h"
 #include "trends/TrendTableModel.h"
 #include "util/ListSort.h"
+#include "support/TestFiles.h"
 
 #include <QCollator>
 #include <QFile>
@@ -14,19 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // Cells from a list of up to 20 texts; the rest stay empty.
 SuggestCells cellsOf(const QStringList& texts)
@@ -123,10 +111,8 @@ private Q_SLOTS:
     void rowsTrackedById();
     void removeManyRows();
 
-    void compareNumbers_data();
-    void compareNumbers();
-    void compareDateTimes_data();
-    void compareDateTimes();
+    void compareValues_data();
+    void compareValues();
     void compareTexts_data();
     void compareTexts();
     void textSortAgreesWithQCollator_data();
@@ -541,53 +527,44 @@ void TestSuggest::removeManyRows()
     QCOMPARE(model.rowOfId(last), 99);
 }
 
-void TestSuggest::compareNumbers_data()
+void TestSuggest::compareValues_data()
 {
+    QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("result");
 
-    QTest::newRow("9 before 10") << "9" << "10" << -1;
-    QTest::newRow("100 after 10") << "100" << "10" << 1;
-    QTest::newRow("digit groups") << "45,100,000" << "8,040,000" << 1;
-    QTest::newRow("N/A below a count") << "N/A" << "8,040,000" << -1;
-    QTest::newRow("above 32 bits is 0") << "3,000,000,000" << "N/A" << 0;
-    QTest::newRow("largest 32-bit") << "2147483647" << "2147483648" << 1;
-    QTest::newRow("negative") << "-5" << "" << -1;
-    QTest::newRow("not a whole number") << "1.5" << "0" << 0;
-    QTest::newRow("equal") << "1,000" << "1000" << 0;
+    const int number = int(SortKind::Number);
+    QTest::newRow("9 before 10") << number << "9" << "10" << -1;
+    QTest::newRow("100 after 10") << number << "100" << "10" << 1;
+    QTest::newRow("digit groups") << number << "45,100,000" << "8,040,000" << 1;
+    QTest::newRow("N/A below a count") << number << "N/A" << "8,040,000" << -1;
+    QTest::newRow("above 32 bits is 0") << number << "3,000,000,000" << "N/A" << 0;
+    QTest::newRow("largest 32-bit") << number << "2147483647" << "2147483648" << 1;
+    QTest::newRow("negative") << number << "-5" << "" << -1;
+    QTest::newRow("not a whole number") << number << "1.5" << "0" << 0;
+    QTest::newRow("equal numbers") << number << "1,000" << "1000" << 0;
+
+    const int dateTime = int(SortKind::DateTime);
+    QTest::newRow("time of day") << dateTime << "3/5/2009 2:15:00 PM" << "3/5/2009 9:00:00 AM" << 1;
+    QTest::newRow("midnight is the date alone") << dateTime << "3/5/2009" << "3/4/2009 11:59:59 PM" << 1;
+    QTest::newRow("by value, not as text") << dateTime << "10/1/2009" << "9/30/2009" << 1;
+    QTest::newRow("other regional settings sort first") << dateTime << "05.03.2009 14:15:00" << "1/1/1900" << -1;
+    QTest::newRow("unreadable is 30 December 1899") << dateTime << "garbage" << "12/30/1899" << 0;
+    QTest::newRow("commas removed") << dateTime << "3/5/2009, 2:15:00 PM" << "3/5/2009 2:15:00 PM" << 0;
 }
 
-void TestSuggest::compareNumbers()
+void TestSuggest::compareValues()
 {
+    QFETCH(int, kind);
     QFETCH(QString, a);
     QFETCH(QString, b);
     QFETCH(int, result);
-    QCOMPARE(CompareNumbers(a, b), result);
-    QCOMPARE(CompareNumbers(b, a), -result);
-}
-
-void TestSuggest::compareDateTimes_data()
-{
-    QTest::addColumn<QString>("a");
-    QTest::addColumn<QString>("b");
-    QTest::addColumn<int>("result");
-
-    QTest::newRow("time of day") << "3/5/2009 2:15:00 PM" << "3/5/2009 9:00:00 AM" << 1;
-    QTest::newRow("midnight is the date alone") << "3/5/2009" << "3/4/2009 11:59:59 PM" << 1;
-    QTest::newRow("by value, not as text") << "10/1/2009" << "9/30/2009" << 1;
-    QTest::newRow("other regional settings sort first") << "05.03.2009 14:15:00" << "1/1/1900" << -1;
-    QTest::newRow("unreadable is 30 December 1899") << "garbage" << "12/30/1899" << 0;
-    QTest::newRow("commas removed") << "3/5/2009, 2:15:00 PM" << "3/5/2009 2:15:00 PM" << 0;
-}
-
-void TestSuggest::compareDateTimes()
-{
-    QFETCH(QString, a);
-    QFETCH(QString, b);
-    QFETCH(int, result);
-    QCOMPARE(CompareDateTimes(a, b), result);
-    QCOMPARE(CompareDateTimes(b, a), -result);
+    const auto compare = [kind](const QString& x, const QString& y) {
+        return SortKind(kind) == SortKind::Number ? CompareNumbers(x, y) : CompareDateTimes(x, y);
+    };
+    QCOMPARE(compare(a, b), result);
+    QCOMPARE(compare(b, a), -result);
 }
 
 void TestSuggest::compareTexts_data()
