@@ -41,9 +41,10 @@ int main(int argc, char** argv)
             const double orderSeconds = timer.nsecsElapsed() / 1e9;
             model.reorder(order);
             const double totalSeconds = timer.nsecsElapsed() / 1e9;
-            std::printf("sort by %-16s %-10s %.3f s (order %.3f s, taking it with the keyword index %.3f s)\n",
-                        column.name, ascending ? "ascending" : "descending", totalSeconds, orderSeconds,
-                        totalSeconds - orderSeconds);
+            std::printf(
+                "sort by %-16s %-10s %.3f s (order %.3f s, taking it with the keyword index %.3f s)\n",
+                column.name, ascending ? "ascending" : "descending", totalSeconds, orderSeconds,
+                totalSeconds - orderSeconds);
         }
     }
     return 0;

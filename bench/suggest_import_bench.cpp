@@ -16,8 +16,9 @@ namespace {
 
 QString phrase(QRandomGenerator& random, qsizetype serial)
 {
-    static const QStringList words = {"red", "wine", "cheap", "flights", "to", "paris", "best", "running", "shoes",
-                                      "how", "learn", "guitar", "café", "near", "me", "münchen", "hotel", "deals"};
+    static const QStringList words = {"red",  "wine",    "cheap", "flights", "to",    "paris",
+                                      "best", "running", "shoes", "how",     "learn", "guitar",
+                                      "café", "near",    "me",    "münchen", "hotel", "deals"};
     QString text;
     const int count = 2 + random.bounded(3);
     for (int i = 0; i < count; ++i)
@@ -68,7 +69,8 @@ int main(int argc, char** argv)
 
     std::printf("import of %lld lines into a table of %lld rows: %.3f s (duplicate test %.3f s, "
                 "appending %.3f s); %lld rows added, table now %d rows; peak memory %.0f MB\n",
-                static_cast<long long>(lineCount), static_cast<long long>(tableRows), totalSeconds, findSeconds,
-                totalSeconds - findSeconds, static_cast<long long>(added.size()), model.rowCount(), peakMegabytes());
+                static_cast<long long>(lineCount), static_cast<long long>(tableRows), totalSeconds,
+                findSeconds, totalSeconds - findSeconds, static_cast<long long>(added.size()),
+                model.rowCount(), peakMegabytes());
     return 0;
 }

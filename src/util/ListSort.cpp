@@ -138,7 +138,8 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
     return orderByKeys(keyed, ascending);
 }
 
-QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending, const QLocale& locale)
+QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
+                               const QLocale& locale)
 {
     // Reading a date-time is slow, but a table holds few distinct ones (one per scrape).
     QHash<QString, qint64> known;

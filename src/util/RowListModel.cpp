@@ -69,12 +69,14 @@ bool RowListModel::reorder(const QList<qsizetype>& order)
     return true;
 }
 
-void RowListModel::removeListedRows(QList<qsizetype> rows, const std::function<void(qsizetype, qsizetype)>& removeRun,
+void RowListModel::removeListedRows(QList<qsizetype> rows,
+                                    const std::function<void(qsizetype, qsizetype)>& removeRun,
                                     const std::function<void(const QList<qsizetype>&)>& removeSorted)
 {
     const qsizetype count = rowCount();
-    rows.erase(std::remove_if(rows.begin(), rows.end(), [count](qsizetype row) { return row < 0 || row >= count; }),
-               rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [count](qsizetype row) { return row < 0 || row >= count; }),
+        rows.end());
     if (rows.isEmpty())
         return;
     std::sort(rows.begin(), rows.end());

@@ -61,8 +61,8 @@ void TextCollation::sortKey(QStringView text, QByteArray& key) const
     const auto* chars = reinterpret_cast<const UChar*>(text.utf16());
     if (key.size() < 64)
         key.resize(64);
-    int32_t length = ucol_getSortKey(m_collator, chars, icuLength(text), reinterpret_cast<uint8_t*>(key.data()),
-                                     int32_t(key.size()));
+    int32_t length = ucol_getSortKey(m_collator, chars, icuLength(text),
+                                     reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
     if (length > key.size()) {
         key.resize(length);
         length = ucol_getSortKey(m_collator, chars, icuLength(text), reinterpret_cast<uint8_t*>(key.data()),

@@ -4,9 +4,9 @@
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestImport.h"
 #include "suggest/SuggestTableModel.h"
+#include "support/TestFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/ListSort.h"
-#include "support/TestFiles.h"
 
 #include <QCollator>
 #include <QFile>
@@ -142,25 +142,27 @@ void TestSuggest::answer_data()
            "[\"red dress\",\"8,040,000 results\",\"2\"]]])"
         << "red wine(45,100,000 results); red dress(8,040,000 results)"
         << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"};
-    QTest::newRow("no body start") << "f([\"red\",[\"red wine\",\"1 results\",\"1\"]]])" << "" << QStringList{};
-    QTest::newRow("no body end") << "f([\"red\",[[\"red\",\"0\",\"0\"],[\"red wine\",\"1 results\",\"1\"]" << ""
-                                 << QStringList{};
-    QTest::newRow("no entries") << "f([\"red\",[[\"red\",\"0 results\",\"0\"]]])" << "" << QStringList{};
+    QTest::newRow("no body start") << "f([\"red\",[\"red wine\",\"1 results\",\"1\"]]])"
+                                   << "" << QStringList{};
+    QTest::newRow("no body end") << "f([\"red\",[[\"red\",\"0\",\"0\"],[\"red wine\",\"1 results\",\"1\"]"
+                                 << "" << QStringList{};
+    QTest::newRow("no entries") << "f([\"red\",[[\"red\",\"0 results\",\"0\"]]])"
+                                << "" << QStringList{};
     QTest::newRow("parentheses in a completion")
         << answerPage({"[\"red (band)\",\"17 results\",\"1\"]"}) << "red (band)(17 results)"
         << QStringList{"red", "band", "N/A", "17"};
-    QTest::newRow("escaped quotes")
-        << answerPage({"[\"red \\x22hot\\x22 chili\",\"5 results\",\"1\"]", "[\"rock \\x27n\\x27 roll\",\"6\",\"2\"]"})
-        << "red \"hot\" chili(5 results); rock 'n' roll(6)"
-        << QStringList{"red \"hot\" chili", "5", "rock 'n' roll", "6"};
+    QTest::newRow("escaped quotes") << answerPage({"[\"red \\x22hot\\x22 chili\",\"5 results\",\"1\"]",
+                                                   "[\"rock \\x27n\\x27 roll\",\"6\",\"2\"]"})
+                                    << "red \"hot\" chili(5 results); rock 'n' roll(6)"
+                                    << QStringList{"red \"hot\" chili", "5", "rock 'n' roll", "6"};
     QTest::newRow("two-field entry swallows the next")
         << answerPage({"[\"a\",\"1 results\"]", "[\"b\",\"2 results\",\"1\"]", "[\"c\",\"3 results\",\"2\"]"})
         << "a(1 results); c(3 results)" << QStringList{"a", "1", "c", "3"};
-    QTest::newRow("count without \" results\"") << answerPage({"[\"one\",\"1 result\",\"1\"]"}) << "one(1 result)"
-                                                << QStringList{"one", "1 result"};
+    QTest::newRow("count without \" results\"")
+        << answerPage({"[\"one\",\"1 result\",\"1\"]"}) << "one(1 result)" << QStringList{"one", "1 result"};
     QTest::newRow("empty fields") << answerPage({"[\"\",\"\",\"1\"]"}) << "()" << QStringList{"N/A", "N/A"};
-    QTest::newRow("blanks trimmed") << answerPage({"[\" x \t\",\" 7 results \",\"1\"]"}) << " x \t( 7 results )"
-                                    << QStringList{"x", "7"};
+    QTest::newRow("blanks trimmed") << answerPage({"[\" x \t\",\" 7 results \",\"1\"]"})
+                                    << " x \t( 7 results )" << QStringList{"x", "7"};
 
     QStringList entries;
     QStringList texts;
@@ -194,13 +196,19 @@ void TestSuggest::queryUrl_data()
     QTest::addColumn<QString>("url");
 
     const QString base = "http://www.google.com/complete/search?hl=en&js=true&qu=";
-    QTest::newRow("spaces") << "www.google.com" << "red wine" << base + "red+wine";
+    QTest::newRow("spaces") << "www.google.com"
+                            << "red wine" << base + "red+wine";
     QTest::newRow("non-breaking space") << "www.google.com" << QString("red\u00a0wine") << base + "red+wine";
-    QTest::newRow("query characters") << "www.google.com" << "a&b #1 100%" << base + "a%26b+%231+100%25";
-    QTest::newRow("plus and slash") << "www.google.com" << "c++/c" << base + "c%2B%2B%2Fc";
-    QTest::newRow("letters outside ASCII") << "www.google.com" << QString("café 東京") << base + "caf%C3%A9+%E6%9D%B1%E4%BA%AC";
-    QTest::newRow("unreserved kept") << "www.google.com" << "A-z_0.9~" << base + "A-z_0.9~";
-    QTest::newRow("host with port") << "127.0.0.1:8080" << "x"
+    QTest::newRow("query characters") << "www.google.com"
+                                      << "a&b #1 100%" << base + "a%26b+%231+100%25";
+    QTest::newRow("plus and slash") << "www.google.com"
+                                    << "c++/c" << base + "c%2B%2B%2Fc";
+    QTest::newRow("letters outside ASCII")
+        << "www.google.com" << QString("café 東京") << base + "caf%C3%A9+%E6%9D%B1%E4%BA%AC";
+    QTest::newRow("unreserved kept") << "www.google.com"
+                                     << "A-z_0.9~" << base + "A-z_0.9~";
+    QTest::newRow("host with port") << "127.0.0.1:8080"
+                                    << "x"
                                     << "http://127.0.0.1:8080/complete/search?hl=en&js=true&qu=x";
 }
 
@@ -229,7 +237,8 @@ void TestSuggest::applySuggestions_data()
         << old << "new(5 results)" << QStringList{"new", "5"} + old.mid(2);
 
     QTest::newRow("failed fetch fills only empty cells")
-        << QStringList{"kept", "1", "", "2"} << "" << QStringList{"kept", "1", "N/A", "2"} + repeated("N/A", 16);
+        << QStringList{"kept", "1", "", "2"} << ""
+        << QStringList{"kept", "1", "N/A", "2"} + repeated("N/A", 16);
 
     QStringList many;
     QStringList cells;
@@ -260,18 +269,19 @@ void TestSuggest::import_data()
     QTest::newRow("duplicates of the table and of earlier lines")
         << QStringList{"RED WINE"} << QStringList{"red wine", "  Red Wine  ", "red wine glasses"}
         << QStringList{"red wine glasses"};
-    QTest::newRow("same phrase twice") << QStringList{} << QStringList{"cheap flights", "cheap flights"}
-                                       << QStringList{"cheap flights"};
-    QTest::newRow("own letter case kept") << QStringList{"a"} << QStringList{"Cheap Flights", "CHEAP flights"}
-                                          << QStringList{"Cheap Flights"};
-    QTest::newRow("blank lines are one empty phrase") << QStringList{"a"} << QStringList{"", "  ", "\t", "b"}
-                                                      << QStringList{"", "b"};
-    QTest::newRow("empty phrase already in the table") << QStringList{""} << QStringList{" ", "b"}
-                                                       << QStringList{"b"};
+    QTest::newRow("same phrase twice")
+        << QStringList{} << QStringList{"cheap flights", "cheap flights"} << QStringList{"cheap flights"};
+    QTest::newRow("own letter case kept")
+        << QStringList{"a"} << QStringList{"Cheap Flights", "CHEAP flights"} << QStringList{"Cheap Flights"};
+    QTest::newRow("blank lines are one empty phrase")
+        << QStringList{"a"} << QStringList{"", "  ", "\t", "b"} << QStringList{"", "b"};
+    QTest::newRow("empty phrase already in the table")
+        << QStringList{""} << QStringList{" ", "b"} << QStringList{"b"};
     QTest::newRow("control characters trimmed, inner ones kept")
         << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red\tw"};
-    QTest::newRow("letters outside ASCII") << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
-                                           << QStringList{QString("äpfelbaum")};
+    QTest::newRow("letters outside ASCII")
+        << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
+        << QStringList{QString("äpfelbaum")};
 }
 
 void TestSuggest::import()
@@ -307,16 +317,20 @@ void TestSuggest::parseFile_data()
     QTest::addColumn<QStringList>("rows"); // phrase=cells joined by ","
 
     const QString empty20 = QStringList(repeated("", 20)).join(",");
-    QTest::newRow("not harvested") << "red§wine|||||||||||||||||||||\r\n" << QStringList{"red wine=" + empty20};
-    QTest::newRow("harvested")
-        << "red§wine|red§wine§glasses|2,350,000|red§wine§vinegar|1,120,000|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|"
-           "N/A|N/A|N/A|N/A|N/A|N/A|\r\n"
-        << QStringList{"red wine=red wine glasses,2,350,000,red wine vinegar,1,120,000," + repeated("N/A", 16).join(",")};
+    QTest::newRow("not harvested") << "red§wine|||||||||||||||||||||\r\n"
+                                   << QStringList{"red wine=" + empty20};
+    QTest::newRow("harvested") << "red§wine|red§wine§glasses|2,350,000|red§wine§vinegar|1,120,000|N/A|N/A|N/"
+                                  "A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|"
+                                  "N/A|N/A|N/A|N/A|N/A|N/A|\r\n"
+                               << QStringList{
+                                      "red wine=red wine glasses,2,350,000,red wine vinegar,1,120,000," +
+                                      repeated("N/A", 16).join(",")};
     QTest::newRow("short line padded") << "a|b|c" << QStringList{"a=b,c" + QString(",").repeated(18)};
     QTest::newRow("fields after the 21st ignored")
         << QString("p|") + QStringList(repeated("x", 20)).join("|") + "|extra|more|"
         << QStringList{"p=" + repeated("x", 20).join(",")};
-    QTest::newRow("empty and blank lines skipped") << "\r\na|\r\n \t \nb|\rc|" << QStringList{"a=" + empty20, "b=" + empty20, "c=" + empty20};
+    QTest::newRow("empty and blank lines skipped")
+        << "\r\na|\r\n \t \nb|\rc|" << QStringList{"a=" + empty20, "b=" + empty20, "c=" + empty20};
     QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{"a=b,c" + QString(",").repeated(18)};
 }
 
@@ -337,13 +351,15 @@ void TestSuggest::roundTrip_data()
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QStringList>("loaded"); // phrase=cells joined by ","
 
-    QTest::newRow("inner spaces") << "red wine glasses" << QStringList{"red wine glasses=" + repeated("", 20).join(",")};
-    QTest::newRow("section sign becomes a space") << QString("a§b") << QStringList{"a b=" + repeated("", 20).join(",")};
+    QTest::newRow("inner spaces") << "red wine glasses"
+                                  << QStringList{"red wine glasses=" + repeated("", 20).join(",")};
+    QTest::newRow("section sign becomes a space")
+        << QString("a§b") << QStringList{"a b=" + repeated("", 20).join(",")};
     QTest::newRow("bar splits the phrase") << "a|b" << QStringList{"a=b" + QString(",").repeated(19)};
     QTest::newRow("tab splits the phrase") << "a\tb" << QStringList{"a=b" + QString(",").repeated(19)};
     QTest::newRow("empty phrase") << "" << QStringList{"=" + repeated("", 20).join(",")};
-    QTest::newRow("quotes and letters outside ASCII") << QString("\"zoë\" 東京")
-                                                      << QStringList{QString("\"zoë\" 東京=") + repeated("", 20).join(",")};
+    QTest::newRow("quotes and letters outside ASCII")
+        << QString("\"zoë\" 東京") << QStringList{QString("\"zoë\" 東京=") + repeated("", 20).join(",")};
 }
 
 void TestSuggest::roundTrip()
@@ -360,13 +376,16 @@ void TestSuggest::fileFormat()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
-    const SuggestRows rows{{"red wine", {}},
-                           harvested("red wine", {{"red wine glasses", "2,350,000"}, {"red wine vinegar", "1,120,000"}})};
+    const SuggestRows rows{
+        {"red wine", {}},
+        harvested("red wine", {{"red wine glasses", "2,350,000"}, {"red wine vinegar", "1,120,000"}})};
     QCOMPARE(WriteSuggestTable(path, rows), QString());
     const QByteArray na = QByteArray("N/A|").repeated(16);
-    QCOMPARE(readBytes(path), "red\xc2\xa7wine|||||||||||||||||||||\r\n"
-                              "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses|2,350,000|red\xc2\xa7wine\xc2\xa7vinegar|"
-                              "1,120,000|" + na + "\r\n");
+    QCOMPARE(readBytes(path),
+             "red\xc2\xa7wine|||||||||||||||||||||\r\n"
+             "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses|2,350,000|red\xc2\xa7wine\xc2\xa7vinegar|"
+             "1,120,000|" +
+                 na + "\r\n");
     QCOMPARE(ReadSuggestTable(path).rows, rows);
 
     // A row read from a short line has all its cells and is written back whole.
@@ -379,7 +398,9 @@ void TestSuggest::legacyWindowsFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
-    writeBytes(path, "caf\xe9\xa7" "cr\xe8me|caf\xe9\xa7noir|1,000|" + QByteArray("N/A|").repeated(18) + "\r\n");
+    writeBytes(path, "caf\xe9\xa7"
+                     "cr\xe8me|caf\xe9\xa7noir|1,000|" +
+                         QByteArray("N/A|").repeated(18) + "\r\n");
     const SuggestRows rows = ReadSuggestTable(path).rows;
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].phrase, QString("café crème"));
@@ -408,15 +429,18 @@ void TestSuggest::csv_data()
     QTest::addColumn<QStringList>("cells");
     QTest::addColumn<QStringList>("lines"); // after the header
 
-    QTest::newRow("harvested row")
-        << "red" << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} + repeated("N/A", 16)
-        << QStringList{"red,red wine,45100000", "red,red dress,8040000"} + repeated("red,N/A,N/A", 8);
+    QTest::newRow("harvested row") << "red"
+                                   << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} +
+                                          repeated("N/A", 16)
+                                   << QStringList{"red,red wine,45100000", "red,red dress,8040000"} +
+                                          repeated("red,N/A,N/A", 8);
     QTest::newRow("commas inside a suggestion and a count")
         << "ways" << QStringList{"1,000 ways", "2,150"} << QStringList{"ways,1000 ways,2150"};
     QTest::newRow("comma inside the phrase kept")
         << "paris, france" << QStringList{"paris hotels", "9"} << QStringList{"paris, france,paris hotels,9"};
     QTest::newRow("never harvested") << "red" << QStringList{} << QStringList{};
-    QTest::newRow("empty count still written") << "red" << QStringList{"", "5", "b", ""} << QStringList{"red,b,"};
+    QTest::newRow("empty count still written")
+        << "red" << QStringList{"", "5", "b", ""} << QStringList{"red,b,"};
 }
 
 void TestSuggest::csv()
@@ -535,23 +559,38 @@ void TestSuggest::compareValues_data()
     QTest::addColumn<int>("result");
 
     const int number = int(SortKind::Number);
-    QTest::newRow("9 before 10") << number << "9" << "10" << -1;
-    QTest::newRow("100 after 10") << number << "100" << "10" << 1;
-    QTest::newRow("digit groups") << number << "45,100,000" << "8,040,000" << 1;
-    QTest::newRow("N/A below a count") << number << "N/A" << "8,040,000" << -1;
-    QTest::newRow("above 32 bits is 0") << number << "3,000,000,000" << "N/A" << 0;
-    QTest::newRow("largest 32-bit") << number << "2147483647" << "2147483648" << 1;
-    QTest::newRow("negative") << number << "-5" << "" << -1;
-    QTest::newRow("not a whole number") << number << "1.5" << "0" << 0;
-    QTest::newRow("equal numbers") << number << "1,000" << "1000" << 0;
+    QTest::newRow("9 before 10") << number << "9"
+                                 << "10" << -1;
+    QTest::newRow("100 after 10") << number << "100"
+                                  << "10" << 1;
+    QTest::newRow("digit groups") << number << "45,100,000"
+                                  << "8,040,000" << 1;
+    QTest::newRow("N/A below a count") << number << "N/A"
+                                       << "8,040,000" << -1;
+    QTest::newRow("above 32 bits is 0") << number << "3,000,000,000"
+                                        << "N/A" << 0;
+    QTest::newRow("largest 32-bit") << number << "2147483647"
+                                    << "2147483648" << 1;
+    QTest::newRow("negative") << number << "-5"
+                              << "" << -1;
+    QTest::newRow("not a whole number") << number << "1.5"
+                                        << "0" << 0;
+    QTest::newRow("equal numbers") << number << "1,000"
+                                   << "1000" << 0;
 
     const int dateTime = int(SortKind::DateTime);
-    QTest::newRow("time of day") << dateTime << "3/5/2009 2:15:00 PM" << "3/5/2009 9:00:00 AM" << 1;
-    QTest::newRow("midnight is the date alone") << dateTime << "3/5/2009" << "3/4/2009 11:59:59 PM" << 1;
-    QTest::newRow("by value, not as text") << dateTime << "10/1/2009" << "9/30/2009" << 1;
-    QTest::newRow("other regional settings sort first") << dateTime << "05.03.2009 14:15:00" << "1/1/1900" << -1;
-    QTest::newRow("unreadable is 30 December 1899") << dateTime << "garbage" << "12/30/1899" << 0;
-    QTest::newRow("commas removed") << dateTime << "3/5/2009, 2:15:00 PM" << "3/5/2009 2:15:00 PM" << 0;
+    QTest::newRow("time of day") << dateTime << "3/5/2009 2:15:00 PM"
+                                 << "3/5/2009 9:00:00 AM" << 1;
+    QTest::newRow("midnight is the date alone") << dateTime << "3/5/2009"
+                                                << "3/4/2009 11:59:59 PM" << 1;
+    QTest::newRow("by value, not as text") << dateTime << "10/1/2009"
+                                           << "9/30/2009" << 1;
+    QTest::newRow("other regional settings sort first") << dateTime << "05.03.2009 14:15:00"
+                                                        << "1/1/1900" << -1;
+    QTest::newRow("unreadable is 30 December 1899") << dateTime << "garbage"
+                                                    << "12/30/1899" << 0;
+    QTest::newRow("commas removed") << dateTime << "3/5/2009, 2:15:00 PM"
+                                    << "3/5/2009 2:15:00 PM" << 0;
 }
 
 void TestSuggest::compareValues()
@@ -575,13 +614,17 @@ void TestSuggest::compareTexts_data()
     QTest::addColumn<int>("result");
 
     const QLocale us(QLocale::English, QLocale::UnitedStates);
-    QTest::newRow("apple before Banana") << us << "apple" << "Banana" << -1;
-    QTest::newRow("Banana before cherry") << us << "Banana" << "cherry" << -1;
-    QTest::newRow("case ignored") << us << "Apple" << "aPPLE" << 0;
+    QTest::newRow("apple before Banana") << us << "apple"
+                                         << "Banana" << -1;
+    QTest::newRow("Banana before cherry") << us << "Banana"
+                                          << "cherry" << -1;
+    QTest::newRow("case ignored") << us << "Apple"
+                                  << "aPPLE" << 0;
     QTest::newRow("accents by the locale") << us << QString("café") << "cafz" << -1;
-    QTest::newRow("C locale ignores case too") << QLocale::c() << "apple" << "Banana" << -1;
-    QTest::newRow("Swedish puts ä after z") << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple")
-                                           << -1;
+    QTest::newRow("C locale ignores case too") << QLocale::c() << "apple"
+                                               << "Banana" << -1;
+    QTest::newRow("Swedish puts ä after z")
+        << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple") << -1;
 }
 
 void TestSuggest::compareTexts()
@@ -595,8 +638,8 @@ void TestSuggest::compareTexts()
 
     // A sort sees the same order through its precomputed keys.
     const QStringList cells{a, b};
-    const QList<qsizetype> order =
-        SortedRowOrder(2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+    const QList<qsizetype> order = SortedRowOrder(
+        2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
 }
 
@@ -611,9 +654,31 @@ void TestSuggest::textSortAgreesWithQCollator_data()
 void TestSuggest::textSortAgreesWithQCollator()
 {
     QFETCH(QLocale, locale);
-    const QStringList cells{"apple", "Apple", QString("äpple"), "zebra", QString("Zoë"), "zoe", "co-op", "coop",
-                            "co op", "10", "9", "a1", "A2", QString("é"), "e", QString("ß"), "ss", QString("東京"),
-                            QString("Ångström"), "angstrom", "", "#tag", QString("Émile"), "emile", "APPLE",
+    const QStringList cells{"apple",
+                            "Apple",
+                            QString("äpple"),
+                            "zebra",
+                            QString("Zoë"),
+                            "zoe",
+                            "co-op",
+                            "coop",
+                            "co op",
+                            "10",
+                            "9",
+                            "a1",
+                            "A2",
+                            QString("é"),
+                            "e",
+                            QString("ß"),
+                            "ss",
+                            QString("東京"),
+                            QString("Ångström"),
+                            "angstrom",
+                            "",
+                            "#tag",
+                            QString("Émile"),
+                            "emile",
+                            "APPLE",
                             "a very long phrase that goes on past sixteen bytes of key 1",
                             "A very long phrase that goes on past sixteen bytes of key 2"};
     QCollator collator(locale);
@@ -622,8 +687,8 @@ void TestSuggest::textSortAgreesWithQCollator()
     std::stable_sort(expected.begin(), expected.end(),
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 
-    const QList<qsizetype> order =
-        SortedRowOrder(cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+    const QList<qsizetype> order = SortedRowOrder(
+        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
     QStringList sorted;
     for (const qsizetype row : order)
         sorted << cells[row];
@@ -640,20 +705,22 @@ void TestSuggest::sortedOrder_data()
     const int number = int(SortKind::Number);
     const int text = int(SortKind::Text);
     const int dateTime = int(SortKind::DateTime);
-    QTest::newRow("numbers, not text") << number << true << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
+    QTest::newRow("numbers, not text")
+        << number << true << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
     QTest::newRow("grouped counts and N/A") << number << true << QStringList{"45,100,000", "N/A", "8,040,000"}
                                             << QStringList{"N/A", "8,040,000", "45,100,000"};
-    QTest::newRow("three billion sorts with N/A, stable") << number << true
-                                                          << QStringList{"3,000,000,000", "5", "N/A", "0"}
-                                                          << QStringList{"3,000,000,000", "N/A", "0", "5"};
-    QTest::newRow("descending keeps equal rows in order") << number << false << QStringList{"N/A", "x", "5", ""}
-                                                          << QStringList{"5", "N/A", "x", ""};
+    QTest::newRow("three billion sorts with N/A, stable")
+        << number << true << QStringList{"3,000,000,000", "5", "N/A", "0"}
+        << QStringList{"3,000,000,000", "N/A", "0", "5"};
+    QTest::newRow("descending keeps equal rows in order")
+        << number << false << QStringList{"N/A", "x", "5", ""} << QStringList{"5", "N/A", "x", ""};
     QTest::newRow("letter case ignored") << text << true << QStringList{"cherry", "Banana", "apple"}
                                          << QStringList{"apple", "Banana", "cherry"};
     QTest::newRow("text descending") << text << false << QStringList{"Banana", "apple", "cherry"}
                                      << QStringList{"cherry", "Banana", "apple"};
-    QTest::newRow("equal texts keep their order") << text << false << QStringList{"apple", "B", "APPLE", "Apple"}
-                                                  << QStringList{"B", "apple", "APPLE", "Apple"};
+    QTest::newRow("equal texts keep their order")
+        << text << false << QStringList{"apple", "B", "APPLE", "Apple"}
+        << QStringList{"B", "apple", "APPLE", "Apple"};
     QTest::newRow("unreadable date-times first")
         << dateTime << true << QStringList{"3/5/2009 2:15:00 PM", "05.03.2009", "3/5/2009", "", "1/2/2010"}
         << QStringList{"05.03.2009", "", "3/5/2009", "3/5/2009 2:15:00 PM", "1/2/2010"};
@@ -666,8 +733,8 @@ void TestSuggest::sortedOrder()
     QFETCH(bool, ascending);
     QFETCH(QStringList, cells);
     QFETCH(QStringList, sorted);
-    const QList<qsizetype> order =
-        SortedRowOrder(cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind(kind), ascending);
+    const QList<qsizetype> order = SortedRowOrder(
+        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind(kind), ascending);
     QStringList result;
     for (const qsizetype row : order)
         result << cells[row];
@@ -706,9 +773,8 @@ void TestSuggest::sortState()
 void TestSuggest::sortTrendTable()
 {
     TrendTableModel model;
-    model.setRows({{"banana", "3/5/2009 2:15:00 PM", "10"},
-                   {"Apple", "3/6/2009", "9"},
-                   {"cherry", "3/4/2009", "100"}});
+    model.setRows(
+        {{"banana", "3/5/2009 2:15:00 PM", "10"}, {"Apple", "3/6/2009", "9"}, {"cherry", "3/4/2009", "100"}});
     const QPersistentModelIndex cherry = model.index(2, 0);
     ListSortState state;
 
