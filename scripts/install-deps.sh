@@ -4,7 +4,8 @@
 set -euo pipefail
 
 # p7zip-full: the cipher tests check the branding files against a ZIP tool's AES encryption.
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev
+# libicu-dev: the lists sort with ICU's collation keys.
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
           libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full)
 
 missing=()

@@ -109,6 +109,17 @@ void KeywordIndex::rebuild(qsizetype rowCount)
     }
 }
 
+void KeywordIndex::renumber(const QList<qsizetype>& order)
+{
+    std::vector<std::int32_t> newRowOf(size_t(order.size()));
+    for (qsizetype position = 0; position < order.size(); ++position)
+        newRowOf[size_t(order[position])] = std::int32_t(position);
+    for (Slot& slot : m_slots) {
+        if (slot.row >= 0)
+            slot.row = newRowOf[size_t(slot.row)];
+    }
+}
+
 void KeywordIndex::clear()
 {
     m_slots.clear();

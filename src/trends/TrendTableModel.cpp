@@ -1,29 +1,15 @@
 #include "trends/TrendTableModel.h"
 
-#include <algorithm>
-
 TrendTableModel::TrendTableModel(QObject* parent)
-    : QAbstractTableModel(parent)
+    : RowListModel(ColumnCount, parent)
     , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); })
 {
 }
 
-int TrendTableModel::rowCount(const QModelIndex& parent) const
+QString TrendTableModel::cellText(qsizetype row, int column) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int TrendTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant TrendTableModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= m_rows.size())
-        return {};
-    const TrendRecord& record = m_rows.at(index.row());
-    switch (index.column()) {
+    const TrendRecord& record = m_rows.at(row);
+    switch (column) {
     case KeywordColumn:
         return record.keyword;
     case DateColumn:
@@ -35,19 +21,27 @@ QVariant TrendTableModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant TrendTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+QString TrendTableModel::columnCaption(int column) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
+    switch (column) {
     case KeywordColumn:
         return tr("Keyword");
     case DateColumn:
         return tr("Date Keyword Was Last Scraped");
-    case CountColumn:
-        return tr("Number of Appearances In The Top 100 List");
     default:
-        return {};
+        return tr("Number of Appearances In The Top 100 List");
+    }
+}
+
+SortKind TrendTableModel::columnSortKind(int column) const
+{
+    switch (column) {
+    case DateColumn:
+        return SortKind::DateTime;
+    case CountColumn:
+        return SortKind::Number;
+    default:
+        return SortKind::Text;
     }
 }
 
@@ -77,43 +71,19 @@ void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const 
 
 void TrendTableModel::removeRowList(QList<qsizetype> rows)
 {
-    if (rows.isEmpty())
-        return;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-
-    // A few blocks are removed one by one so that the view keeps its place; many at once in one
-    // pass with a reset, which a selection of scattered rows in a big table needs.
-    QList<std::pair<qsizetype, qsizetype>> blocks; // first, last
-    for (const qsizetype row : rows) {
-        if (!blocks.isEmpty() && blocks.last().second + 1 == row)
-            blocks.last().second = row;
-        else
-            blocks.append({row, row});
-    }
-    if (blocks.size() <= 32) {
-        for (auto block = blocks.crbegin(); block != blocks.crend(); ++block) {
-            beginRemoveRows({}, int(block->first), int(block->second));
-            m_rows.remove(block->first, block->second - block->first + 1);
-            endRemoveRows();
-        }
-    } else {
-        beginResetModel();
-        qsizetype next = 0;
-        qsizetype kept = 0;
-        for (qsizetype row = 0; row < m_rows.size(); ++row) {
-            if (next < rows.size() && rows[next] == row) {
-                ++next;
-                continue;
-            }
-            if (kept != row)
-                m_rows[kept] = std::move(m_rows[row]);
-            ++kept;
-        }
-        m_rows.resize(kept);
-        endResetModel();
-    }
+    removeListedRows(
+        std::move(rows), [this](qsizetype first, qsizetype count) { m_rows.remove(first, count); },
+        [this](const QList<qsizetype>& sorted) { RemoveSortedRows(m_rows, sorted); });
     m_knownKeywords.rebuild(m_rows.size());
+}
+
+void TrendTableModel::permuteRows(const QList<qsizetype>& order)
+{
+    PermuteRows(m_rows, order);
+    if (m_knownKeywords.size() == m_rows.size())
+        m_knownKeywords.renumber(order);
+    else
+        m_knownKeywords.rebuild(m_rows.size()); // the first of repeated keywords may have changed
 }
 
 void TrendTableModel::clear()

@@ -2,11 +2,10 @@
 
 #include "trends/KeywordIndex.h"
 #include "trends/TrendRecord.h"
-
-#include <QAbstractTableModel>
+#include "util/RowListModel.h"
 
 // The Hot Trends table: its rows in display order and the index of their keywords.
-class TrendTableModel final : public QAbstractTableModel {
+class TrendTableModel final : public RowListModel {
     Q_OBJECT
 
 public:
@@ -14,10 +13,9 @@ public:
 
     explicit TrendTableModel(QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QString cellText(qsizetype row, int column) const override;
+    // Keyword: text; date of the last scrape: date-time; appearances: number.
+    SortKind columnSortKind(int column) const override;
 
     const TrendRows& rows() const { return m_rows; }
     const TrendRecord& row(qsizetype row) const { return m_rows.at(row); }
@@ -28,11 +26,15 @@ public:
     void appendRow(TrendRecord record);
     // Sets the date and count cells of a row; its keyword stays.
     void setDateAndCount(qsizetype row, const QString& date, const QString& count);
-    // Removes the rows listed (any order, duplicates allowed) in one pass.
+    // Removes the rows listed (any order; repeated and out-of-range rows ignored) in one pass.
     void removeRowList(QList<qsizetype> rows);
     void clear();
 
 private:
+    qsizetype storedRowCount() const override { return m_rows.size(); }
+    QString columnCaption(int column) const override;
+    void permuteRows(const QList<qsizetype>& order) override;
+
     TrendRows m_rows;
     KeywordIndex m_knownKeywords;
 };

@@ -3,6 +3,7 @@
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
+#include "support/TestFiles.h"
 #include "util/TextFile.h"
 
 #include <QFile>
@@ -13,12 +14,6 @@
 Q_DECLARE_METATYPE(TrendRows)
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 TrendRows keywordsOnly(const QStringList& keywords)
 {
@@ -131,7 +126,7 @@ void TestTrends::legacyWindowsFile()
 
     // Saved again, the file is UTF-8 and reads back the same.
     QCOMPARE(WriteTrendTable(path, rows), QString());
-    QVERIFY(readBytes(path).contains("caf\xc3\xa9\xc2\xa7"));
+    QVERIFY(readFile(path).contains("caf\xc3\xa9\xc2\xa7"));
     QCOMPARE(ReadTrendTable(path).rows, rows);
 }
 
@@ -140,7 +135,7 @@ void TestTrends::fileFormat()
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
     QCOMPARE(WriteTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}}), QString());
-    QCOMPARE(readBytes(path), QByteArray("new\xc2\xa7york|3/5/2009\xc2\xa7" "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
+    QCOMPARE(readFile(path), QByteArray("new\xc2\xa7york|3/5/2009\xc2\xa7" "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
 }
 
 void TestTrends::emptyTableIsEmptyFile()
@@ -179,7 +174,7 @@ void TestTrends::lastParsedFile()
     QCOMPARE(ReadLastParsedText(path), text);
 
     QCOMPARE(WriteLastParsed(path, "3/5/2009 2:15:00 PM"), QString());
-    QCOMPARE(readBytes(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
+    QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
 }
 
 void TestTrends::keywordIndex()
@@ -345,7 +340,7 @@ void TestTrends::exportFile()
     const QString path = dir.filePath("out.csv");
     QCOMPARE(ExportTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"a,b", "d", "1"}}).outcome,
              ExportOutcome::Written);
-    QCOMPARE(readBytes(path), QByteArray("new york|3/5/2009 2:15:00 PM|4|\r\na,b|d|1|\r\n"));
+    QCOMPARE(readFile(path), QByteArray("new york|3/5/2009 2:15:00 PM|4|\r\na,b|d|1|\r\n"));
 
     // Replaced without a question; an empty table gives an empty file.
     QCOMPARE(ExportTrendTable(path, {}).outcome, ExportOutcome::Written);

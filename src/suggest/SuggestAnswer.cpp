@@ -1,0 +1,76 @@
+#include "suggest/SuggestAnswer.h"
+
+#include "util/CutBetween.h"
+#include "util/TrimText.h"
+
+#include <QUrl>
+
+namespace {
+
+const QString NotAvailable = QStringLiteral("N/A");
+
+QString trimmedOrNotAvailable(const QString& text)
+{
+    const QStringView trimmed = TrimLowChars(text);
+    return trimmed.isEmpty() ? NotAvailable : trimmed.toString();
+}
+
+} // namespace
+
+QString SuggestQueryUrl(const QString& host, const QString& phrase)
+{
+    QString spaced = phrase;
+    spaced.replace(QChar(0xA0), u' ');
+    QByteArray value = QUrl::toPercentEncoding(spaced, QByteArrayLiteral(" "));
+    value.replace(' ', '+');
+    return QLatin1String("http://") + host + QLatin1String("/complete/search?hl=en&js=true&qu=") +
+           QString::fromLatin1(value);
+}
+
+QString SuggestPairText(QString page)
+{
+    page.replace(QLatin1String("\\x22"), QLatin1String("\""));
+    page.replace(QLatin1String("\\x27"), QLatin1String("'"));
+    QString body = CutBetween(u"[[", u"]])", 0, page);
+
+    // Every entry gives at least one pair, and a pair never reaches past the entry in which it
+    // ends, so entries after the tenth could only give pairs that have no cells. Not reading them
+    // also keeps a huge answer from costing more than a few passes over its text.
+    QString result;
+    for (int entry = 0; entry < SuggestPairCount && body.contains(QLatin1String("[\"")); ++entry) {
+        const QString suggestion = CutBetween(u"[\"", u"\",", 0, body);
+        CutBetween(u"\"", u"\"", 0, body); // the separator before the count
+        const QString count = CutBetween(u"\"", u"\"", 0, body);
+        CutBetween(u"\"", u"\"]", 0, body); // the rest of the entry
+        if (!result.isEmpty())
+            result += QLatin1String("; ");
+        result += suggestion + u'(' + count + u')';
+    }
+    return result;
+}
+
+QList<SuggestPair> SuggestPairs(QString pairText)
+{
+    pairText.remove(QLatin1String(" results"));
+    QString text = u';' + pairText;
+    QList<SuggestPair> pairs;
+    while (pairs.size() < SuggestPairCount && text.contains(u'(')) {
+        const QString suggestion = CutBetween(u";", u"(", 0, text);
+        const QString results = CutBetween(u"(", u")", 0, text);
+        pairs.append({trimmedOrNotAvailable(suggestion), trimmedOrNotAvailable(results)});
+    }
+    return pairs;
+}
+
+void ApplySuggestions(SuggestCells& cells, const QString& pairText)
+{
+    const QList<SuggestPair> pairs = SuggestPairs(pairText);
+    for (int k = 1; k <= pairs.size(); ++k) {
+        cells[SuggestionCell(k)] = pairs[k - 1].suggestion;
+        cells[ResultsCell(k)] = pairs[k - 1].results;
+    }
+    for (QString& cell : cells) {
+        if (cell.isEmpty())
+            cell = NotAvailable;
+    }
+}

@@ -1,0 +1,33 @@
+#include "suggest/SuggestImport.h"
+
+#include "suggest/SuggestTableModel.h"
+#include "trends/KeywordIndex.h"
+#include "util/TrimText.h"
+
+QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
+{
+    // Every phrase known so far, the table's then the new ones, indexed without regard to case.
+    QStringList known;
+    known.reserve(table.size() + lines.size());
+    for (const SuggestRecord& record : table)
+        known.append(record.phrase);
+    KeywordIndex index([&known](qsizetype row) { return QStringView(known.at(row)); });
+    index.rebuild(known.size());
+
+    const qsizetype tableSize = known.size();
+    for (const QString& line : lines) {
+        const QStringView phrase = TrimLowChars(line);
+        if (index.contains(phrase))
+            continue;
+        known.append(phrase.toString());
+        index.add(known.size() - 1);
+    }
+    return known.mid(tableSize);
+}
+
+qsizetype ImportPhrases(SuggestTableModel& table, const QStringList& lines)
+{
+    const QStringList phrases = NewImportPhrases(table.records(), lines);
+    table.appendPhrases(phrases);
+    return phrases.size();
+}

@@ -1,0 +1,138 @@
+#include "suggest/SuggestTableModel.h"
+
+SuggestTableModel::SuggestTableModel(QObject* parent)
+    : RowListModel(ColumnCount, parent)
+{
+}
+
+QString SuggestTableModel::columnCaption(int column) const
+{
+    if (column == PhraseColumn)
+        return tr("Keyword Phrase");
+    const int pair = (column + 1) / 2;
+    return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
+}
+
+QString SuggestTableModel::cellText(qsizetype row, int column) const
+{
+    const SuggestRecord& record = m_records.at(row);
+    if (column == PhraseColumn)
+        return record.phrase;
+    return record.cells[size_t(column - 1)];
+}
+
+SortKind SuggestTableModel::columnSortKind(int column) const
+{
+    return column >= 2 && column % 2 == 0 ? SortKind::Number : SortKind::Text;
+}
+
+QList<SuggestTableModel::RowId> SuggestTableModel::idsOfRows(const QList<qsizetype>& rows) const
+{
+    QList<RowId> ids;
+    ids.reserve(rows.size());
+    for (const qsizetype row : rows)
+        ids.append(m_ids.at(row));
+    return ids;
+}
+
+qsizetype SuggestTableModel::rowOfId(RowId id) const
+{
+    if (!m_rowOfIdCurrent) {
+        m_rowOfId.clear();
+        m_rowOfId.reserve(m_ids.size());
+        for (qsizetype row = 0; row < m_ids.size(); ++row)
+            m_rowOfId.insert(m_ids[row], row);
+        m_rowOfIdCurrent = true;
+    }
+    return m_rowOfId.value(id, -1);
+}
+
+const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const
+{
+    const qsizetype row = rowOfId(id);
+    return row >= 0 ? &m_records.at(row) : nullptr;
+}
+
+void SuggestTableModel::setRecords(SuggestRows records)
+{
+    beginResetModel();
+    m_records.clear();
+    m_ids.clear();
+    m_rowOfId.clear();
+    m_rowOfIdCurrent = true;
+    appendRecords(std::move(records));
+    endResetModel();
+}
+
+SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record)
+{
+    const int row = int(m_records.size());
+    beginInsertRows({}, row, row);
+    appendRecords({std::move(record)});
+    endInsertRows();
+    return m_ids.last();
+}
+
+void SuggestTableModel::appendPhrases(const QStringList& phrases)
+{
+    if (phrases.isEmpty())
+        return;
+    SuggestRows records;
+    records.reserve(phrases.size());
+    for (const QString& phrase : phrases)
+        records.append({phrase, {}});
+    const int first = int(m_records.size());
+    beginInsertRows({}, first, first + int(records.size()) - 1);
+    appendRecords(std::move(records));
+    endInsertRows();
+}
+
+void SuggestTableModel::appendRecords(SuggestRows records)
+{
+    m_records.reserve(m_records.size() + records.size());
+    m_ids.reserve(m_ids.size() + records.size());
+    for (SuggestRecord& record : records) {
+        const RowId id = m_nextId++;
+        if (m_rowOfIdCurrent)
+            m_rowOfId.insert(id, m_records.size());
+        m_records.append(std::move(record));
+        m_ids.append(id);
+    }
+}
+
+bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells)
+{
+    const qsizetype row = rowOfId(id);
+    if (row < 0)
+        return false;
+    m_records[row].cells = cells;
+    Q_EMIT dataChanged(index(int(row), 1), index(int(row), ColumnCount - 1), {Qt::DisplayRole});
+    return true;
+}
+
+void SuggestTableModel::removeRowList(QList<qsizetype> rows)
+{
+    removeListedRows(
+        std::move(rows),
+        [this](qsizetype first, qsizetype count) {
+            m_records.remove(first, count);
+            m_ids.remove(first, count);
+        },
+        [this](const QList<qsizetype>& sorted) {
+            RemoveSortedRows(m_records, sorted);
+            RemoveSortedRows(m_ids, sorted);
+        });
+    m_rowOfIdCurrent = false;
+}
+
+void SuggestTableModel::clear()
+{
+    setRecords({});
+}
+
+void SuggestTableModel::permuteRows(const QList<qsizetype>& order)
+{
+    PermuteRows(m_records, order);
+    PermuteRows(m_ids, order);
+    m_rowOfIdCurrent = false;
+}

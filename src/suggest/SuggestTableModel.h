@@ -1,0 +1,58 @@
+#pragma once
+
+#include "suggest/SuggestRecord.h"
+#include "util/RowListModel.h"
+
+#include <QHash>
+#include <QStringList>
+
+// The Suggest table: the user's phrases with their pairs, in display order. Every row also has an
+// id that stays with it through sorts, deletions and imports, so that work which outlives a change
+// of the table (a harvest) finds its rows again, or learns that they are gone.
+class SuggestTableModel final : public RowListModel {
+    Q_OBJECT
+
+public:
+    using RowId = quint64;
+    enum Column { PhraseColumn = 0, ColumnCount = 1 + SuggestCellCount };
+
+    explicit SuggestTableModel(QObject* parent = nullptr);
+
+    // Column 0 is the phrase, column c >= 1 shows cell c - 1.
+    QString cellText(qsizetype row, int column) const override;
+    // The phrase and the suggestions compare as text, the result counts as numbers.
+    SortKind columnSortKind(int column) const override;
+
+    const SuggestRows& records() const { return m_records; }
+    const SuggestRecord& record(qsizetype row) const { return m_records.at(row); }
+
+    RowId idOfRow(qsizetype row) const { return m_ids.at(row); }
+    QList<RowId> idsOfRows(const QList<qsizetype>& rows) const;
+    // Where the row with this id is now, or -1 once it has been removed.
+    qsizetype rowOfId(RowId id) const;
+    // The record of the row with this id as it is now, or null once the row has been removed.
+    const SuggestRecord* recordOfId(RowId id) const;
+
+    void setRecords(SuggestRows records);
+    RowId appendRecord(SuggestRecord record);
+    // Appends one row per phrase, each with empty cells.
+    void appendPhrases(const QStringList& phrases);
+    // Replaces the cells of a row; false when the row is gone.
+    bool setCells(RowId id, const SuggestCells& cells);
+    // Removes the rows listed (any order; repeated and out-of-range rows ignored) in one pass.
+    void removeRowList(QList<qsizetype> rows);
+    void clear();
+
+private:
+    qsizetype storedRowCount() const override { return m_records.size(); }
+    QString columnCaption(int column) const override;
+    void permuteRows(const QList<qsizetype>& order) override;
+    void appendRecords(SuggestRows records);
+
+    SuggestRows m_records;
+    QList<RowId> m_ids; // beside m_records, row by row
+    RowId m_nextId = 1;
+    // Row of each id; rebuilt on the first lookup after rows moved or went away.
+    mutable QHash<RowId, qsizetype> m_rowOfId;
+    mutable bool m_rowOfIdCurrent = true;
+};

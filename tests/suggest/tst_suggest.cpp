@@ -1,0 +1,828 @@
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestAnswer.h"
+#include "suggest/SuggestCsv.h"
+#include "suggest/SuggestFiles.h"
+#include "suggest/SuggestImport.h"
+#include "suggest/SuggestTableModel.h"
+#include "support/TestFiles.h"
+#include "trends/TrendTableModel.h"
+#include "util/ListSort.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QPersistentModelIndex>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Cells from a list of up to 20 texts; the rest stay empty.
+SuggestCells cellsOf(const QStringList& texts)
+{
+    SuggestCells cells;
+    for (qsizetype i = 0; i < texts.size() && i < SuggestCellCount; ++i)
+        cells[size_t(i)] = texts[i];
+    return cells;
+}
+
+QStringList textsOf(const SuggestCells& cells)
+{
+    return QStringList(cells.begin(), cells.end());
+}
+
+QStringList repeated(const QString& text, int count)
+{
+    return QStringList(count, text);
+}
+
+// Each row as one text, "phrase=cell,cell,...", so that a comparison shows the rows that differ.
+QStringList rowTexts(const SuggestRows& rows)
+{
+    QStringList texts;
+    for (const SuggestRecord& row : rows)
+        texts << row.phrase + "=" + textsOf(row.cells).join(",");
+    return texts;
+}
+
+SuggestRecord harvested(const QString& phrase, const QList<std::pair<QString, QString>>& pairs)
+{
+    SuggestRecord record{phrase, {}};
+    ApplySuggestions(record.cells, {});
+    for (int k = 1; k <= pairs.size(); ++k) {
+        record.cells[SuggestionCell(k)] = pairs[k - 1].first;
+        record.cells[ResultsCell(k)] = pairs[k - 1].second;
+    }
+    return record;
+}
+
+QStringList phrasesOf(const SuggestTableModel& model)
+{
+    QStringList phrases;
+    for (const SuggestRecord& record : model.records())
+        phrases << record.phrase;
+    return phrases;
+}
+
+QStringList columnOf(const RowListModel& model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.cellText(row, column);
+    return texts;
+}
+
+QString answerPage(const QStringList& entries)
+{
+    return "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]," + entries.join(",") + "]])";
+}
+
+} // namespace
+
+class TestSuggest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void answer_data();
+    void answer();
+    void queryUrl_data();
+    void queryUrl();
+    void applySuggestions_data();
+    void applySuggestions();
+
+    void import_data();
+    void import();
+    void importAppendsToModel();
+
+    void parseFile_data();
+    void parseFile();
+    void roundTrip_data();
+    void roundTrip();
+    void fileFormat();
+    void legacyWindowsFile();
+    void emptyAndMissingFile();
+
+    void csv_data();
+    void csv();
+    void csvFileReplaced();
+
+    void modelColumns();
+    void rowsTrackedById();
+    void removeManyRows();
+
+    void compareValues_data();
+    void compareValues();
+    void compareTexts_data();
+    void compareTexts();
+    void textSortAgreesWithQCollator_data();
+    void textSortAgreesWithQCollator();
+    void sortedOrder_data();
+    void sortedOrder();
+    void sortState_data();
+    void sortState();
+    void sortTrendTable();
+    void sortSuggestAndPreview();
+};
+
+void TestSuggest::initTestCase()
+{
+    // Date-times and collation follow the user's locale; these tests are written for US English.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestSuggest::answer_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("pairText");
+    QTest::addColumn<QStringList>("pairs"); // suggestion and results, pair by pair
+
+    QTest::newRow("worked example")
+        << "f([\"red\",[[\"red\",\"0 results\",\"0\"],[\"red wine\",\"45,100,000 results\",\"1\"],"
+           "[\"red dress\",\"8,040,000 results\",\"2\"]]])"
+        << "red wine(45,100,000 results); red dress(8,040,000 results)"
+        << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"};
+    QTest::newRow("no body start") << "f([\"red\",[\"red wine\",\"1 results\",\"1\"]]])"
+                                   << "" << QStringList{};
+    QTest::newRow("no body end") << "f([\"red\",[[\"red\",\"0\",\"0\"],[\"red wine\",\"1 results\",\"1\"]"
+                                 << "" << QStringList{};
+    QTest::newRow("no entries") << "f([\"red\",[[\"red\",\"0 results\",\"0\"]]])"
+                                << "" << QStringList{};
+    QTest::newRow("parentheses in a completion")
+        << answerPage({"[\"red (band)\",\"17 results\",\"1\"]"}) << "red (band)(17 results)"
+        << QStringList{"red", "band", "N/A", "17"};
+    QTest::newRow("escaped quotes") << answerPage({"[\"red \\x22hot\\x22 chili\",\"5 results\",\"1\"]",
+                                                   "[\"rock \\x27n\\x27 roll\",\"6\",\"2\"]"})
+                                    << "red \"hot\" chili(5 results); rock 'n' roll(6)"
+                                    << QStringList{"red \"hot\" chili", "5", "rock 'n' roll", "6"};
+    QTest::newRow("two-field entry swallows the next")
+        << answerPage({"[\"a\",\"1 results\"]", "[\"b\",\"2 results\",\"1\"]", "[\"c\",\"3 results\",\"2\"]"})
+        << "a(1 results); c(3 results)" << QStringList{"a", "1", "c", "3"};
+    QTest::newRow("count without \" results\"")
+        << answerPage({"[\"one\",\"1 result\",\"1\"]"}) << "one(1 result)" << QStringList{"one", "1 result"};
+    QTest::newRow("empty fields") << answerPage({"[\"\",\"\",\"1\"]"}) << "()" << QStringList{"N/A", "N/A"};
+    QTest::newRow("blanks trimmed") << answerPage({"[\" x \t\",\" 7 results \",\"1\"]"})
+                                    << " x \t( 7 results )" << QStringList{"x", "7"};
+
+    QStringList entries;
+    QStringList texts;
+    QStringList pairs;
+    for (int i = 1; i <= 12; ++i) {
+        entries << QString("[\"s%1\",\"%1 results\",\"%1\"]").arg(i);
+        if (i <= 10) {
+            texts << QString("s%1(%1 results)").arg(i);
+            pairs << QString("s%1").arg(i) << QString::number(i);
+        }
+    }
+    QTest::newRow("pairs beyond the tenth ignored") << answerPage(entries) << texts.join("; ") << pairs;
+}
+
+void TestSuggest::answer()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, pairText);
+    QFETCH(QStringList, pairs);
+    QCOMPARE(SuggestPairText(page), pairText);
+    QStringList found;
+    for (const SuggestPair& pair : SuggestPairs(pairText))
+        found << pair.suggestion << pair.results;
+    QCOMPARE(found, pairs);
+}
+
+void TestSuggest::queryUrl_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("url");
+
+    const QString base = "http://www.google.com/complete/search?hl=en&js=true&qu=";
+    QTest::newRow("spaces") << "www.google.com"
+                            << "red wine" << base + "red+wine";
+    QTest::newRow("non-breaking space") << "www.google.com" << QString("red\u00a0wine") << base + "red+wine";
+    QTest::newRow("query characters") << "www.google.com"
+                                      << "a&b #1 100%" << base + "a%26b+%231+100%25";
+    QTest::newRow("plus and slash") << "www.google.com"
+                                    << "c++/c" << base + "c%2B%2B%2Fc";
+    QTest::newRow("letters outside ASCII")
+        << "www.google.com" << QString("café 東京") << base + "caf%C3%A9+%E6%9D%B1%E4%BA%AC";
+    QTest::newRow("unreserved kept") << "www.google.com"
+                                     << "A-z_0.9~" << base + "A-z_0.9~";
+    QTest::newRow("host with port") << "127.0.0.1:8080"
+                                    << "x"
+                                    << "http://127.0.0.1:8080/complete/search?hl=en&js=true&qu=x";
+}
+
+void TestSuggest::queryUrl()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, phrase);
+    QFETCH(QString, url);
+    QCOMPARE(SuggestQueryUrl(host, phrase), url);
+}
+
+void TestSuggest::applySuggestions_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("pairText");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("first harvest, two pairs")
+        << QStringList{} << "red wine(45,100,000 results); red dress(8,040,000 results)"
+        << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} + repeated("N/A", 16);
+
+    QStringList old;
+    for (int i = 0; i < SuggestCellCount; ++i)
+        old << QString("old %1").arg(i);
+    QTest::newRow("second harvest keeps what the answer does not reach")
+        << old << "new(5 results)" << QStringList{"new", "5"} + old.mid(2);
+
+    QTest::newRow("failed fetch fills only empty cells")
+        << QStringList{"kept", "1", "", "2"} << ""
+        << QStringList{"kept", "1", "N/A", "2"} + repeated("N/A", 16);
+
+    QStringList many;
+    QStringList cells;
+    for (int i = 1; i <= 12; ++i) {
+        many << QString("s%1(%1)").arg(i);
+        if (i <= 10)
+            cells << QString("s%1").arg(i) << QString::number(i);
+    }
+    QTest::newRow("more than ten pairs") << QStringList{} << many.join("; ") << cells;
+}
+
+void TestSuggest::applySuggestions()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, pairText);
+    QFETCH(QStringList, after);
+    SuggestCells cells = cellsOf(before);
+    ApplySuggestions(cells, pairText);
+    QCOMPARE(textsOf(cells), after);
+}
+
+void TestSuggest::import_data()
+{
+    QTest::addColumn<QStringList>("table");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("added");
+
+    QTest::newRow("duplicates of the table and of earlier lines")
+        << QStringList{"RED WINE"} << QStringList{"red wine", "  Red Wine  ", "red wine glasses"}
+        << QStringList{"red wine glasses"};
+    QTest::newRow("same phrase twice")
+        << QStringList{} << QStringList{"cheap flights", "cheap flights"} << QStringList{"cheap flights"};
+    QTest::newRow("own letter case kept")
+        << QStringList{"a"} << QStringList{"Cheap Flights", "CHEAP flights"} << QStringList{"Cheap Flights"};
+    QTest::newRow("blank lines are one empty phrase")
+        << QStringList{"a"} << QStringList{"", "  ", "\t", "b"} << QStringList{"", "b"};
+    QTest::newRow("empty phrase already in the table")
+        << QStringList{""} << QStringList{" ", "b"} << QStringList{"b"};
+    QTest::newRow("control characters trimmed, inner ones kept")
+        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red\tw"};
+    QTest::newRow("letters outside ASCII")
+        << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
+        << QStringList{QString("äpfelbaum")};
+}
+
+void TestSuggest::import()
+{
+    QFETCH(QStringList, table);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, added);
+    SuggestRows rows;
+    for (const QString& phrase : table)
+        rows.append({phrase, {}});
+    QCOMPARE(NewImportPhrases(rows, lines), added);
+}
+
+void TestSuggest::importAppendsToModel()
+{
+    SuggestTableModel model;
+    model.appendRecord(harvested("b", {{"b1", "1"}}));
+    model.sort(SuggestTableModel::PhraseColumn, Qt::DescendingOrder);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    QCOMPARE(ImportPhrases(model, {"c", "B", "a"}), 2);
+    QCOMPARE(phrasesOf(model), (QStringList{"b", "c", "a"}));
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(model.record(1).cells, SuggestCells());
+    QCOMPARE(model.record(0).cells[0], "b1");
+    QCOMPARE(ImportPhrases(model, {"A", "C"}), 0);
+    QCOMPARE(model.rowCount(), 3);
+}
+
+void TestSuggest::parseFile_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("rows"); // phrase=cells joined by ","
+
+    const QString empty20 = QStringList(repeated("", 20)).join(",");
+    QTest::newRow("not harvested") << "red§wine|||||||||||||||||||||\r\n"
+                                   << QStringList{"red wine=" + empty20};
+    QTest::newRow("harvested") << "red§wine|red§wine§glasses|2,350,000|red§wine§vinegar|1,120,000|N/A|N/A|N/"
+                                  "A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|"
+                                  "N/A|N/A|N/A|N/A|N/A|N/A|\r\n"
+                               << QStringList{
+                                      "red wine=red wine glasses,2,350,000,red wine vinegar,1,120,000," +
+                                      repeated("N/A", 16).join(",")};
+    QTest::newRow("short line padded") << "a|b|c" << QStringList{"a=b,c" + QString(",").repeated(18)};
+    QTest::newRow("fields after the 21st ignored")
+        << QString("p|") + QStringList(repeated("x", 20)).join("|") + "|extra|more|"
+        << QStringList{"p=" + repeated("x", 20).join(",")};
+    QTest::newRow("empty and blank lines skipped")
+        << "\r\na|\r\n \t \nb|\rc|" << QStringList{"a=" + empty20, "b=" + empty20, "c=" + empty20};
+    QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{"a=b,c" + QString(",").repeated(18)};
+}
+
+void TestSuggest::parseFile()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    writeFile(path, text.toUtf8());
+    const SuggestTableRead read = ReadSuggestTable(path);
+    QCOMPARE(read.error, QString());
+    QCOMPARE(rowTexts(read.rows), rows);
+}
+
+void TestSuggest::roundTrip_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QStringList>("loaded"); // phrase=cells joined by ","
+
+    QTest::newRow("inner spaces") << "red wine glasses"
+                                  << QStringList{"red wine glasses=" + repeated("", 20).join(",")};
+    QTest::newRow("section sign becomes a space")
+        << QString("a§b") << QStringList{"a b=" + repeated("", 20).join(",")};
+    QTest::newRow("bar splits the phrase") << "a|b" << QStringList{"a=b" + QString(",").repeated(19)};
+    QTest::newRow("tab splits the phrase") << "a\tb" << QStringList{"a=b" + QString(",").repeated(19)};
+    QTest::newRow("empty phrase") << "" << QStringList{"=" + repeated("", 20).join(",")};
+    QTest::newRow("quotes and letters outside ASCII")
+        << QString("\"zoë\" 東京") << QStringList{QString("\"zoë\" 東京=") + repeated("", 20).join(",")};
+}
+
+void TestSuggest::roundTrip()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QStringList, loaded);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    QCOMPARE(WriteSuggestTable(path, {{phrase, {}}}), QString());
+    QCOMPARE(rowTexts(ReadSuggestTable(path).rows), loaded);
+}
+
+void TestSuggest::fileFormat()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    const SuggestRows rows{
+        {"red wine", {}},
+        harvested("red wine", {{"red wine glasses", "2,350,000"}, {"red wine vinegar", "1,120,000"}})};
+    QCOMPARE(WriteSuggestTable(path, rows), QString());
+    const QByteArray na = QByteArray("N/A|").repeated(16);
+    QCOMPARE(readFile(path),
+             "red\xc2\xa7wine|||||||||||||||||||||\r\n"
+             "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses|2,350,000|red\xc2\xa7wine\xc2\xa7vinegar|"
+             "1,120,000|" +
+                 na + "\r\n");
+    QCOMPARE(ReadSuggestTable(path).rows, rows);
+
+    // A row read from a short line has all its cells and is written back whole.
+    writeFile(path, "a|b|c\r\n");
+    QCOMPARE(WriteSuggestTable(path, ReadSuggestTable(path).rows), QString());
+    QCOMPARE(readFile(path), "a|b|c|" + QByteArray("|").repeated(18) + "\r\n");
+}
+
+void TestSuggest::legacyWindowsFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    writeFile(path, "caf\xe9\xa7"
+                     "cr\xe8me|caf\xe9\xa7noir|1,000|" +
+                         QByteArray("N/A|").repeated(18) + "\r\n");
+    const SuggestRows rows = ReadSuggestTable(path).rows;
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].phrase, QString("café crème"));
+    QCOMPARE(rows[0].cells[0], QString("café noir"));
+    QCOMPARE(rows[0].cells[1], "1,000");
+    QCOMPARE(rows[0].cells[19], "N/A");
+}
+
+void TestSuggest::emptyAndMissingFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    const SuggestTableRead missing = ReadSuggestTable(path);
+    QVERIFY(missing.rows.isEmpty());
+    QCOMPARE(missing.error, QString());
+
+    writeFile(path, "old|\r\n");
+    QCOMPARE(WriteSuggestTable(path, {}), QString());
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(QFileInfo(path).size(), 0);
+}
+
+void TestSuggest::csv_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QStringList>("lines"); // after the header
+
+    QTest::newRow("harvested row") << "red"
+                                   << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} +
+                                          repeated("N/A", 16)
+                                   << QStringList{"red,red wine,45100000", "red,red dress,8040000"} +
+                                          repeated("red,N/A,N/A", 8);
+    QTest::newRow("commas inside a suggestion and a count")
+        << "ways" << QStringList{"1,000 ways", "2,150"} << QStringList{"ways,1000 ways,2150"};
+    QTest::newRow("comma inside the phrase kept")
+        << "paris, france" << QStringList{"paris hotels", "9"} << QStringList{"paris, france,paris hotels,9"};
+    QTest::newRow("never harvested") << "red" << QStringList{} << QStringList{};
+    QTest::newRow("empty count still written")
+        << "red" << QStringList{"", "5", "b", ""} << QStringList{"red,b,"};
+}
+
+void TestSuggest::csv()
+{
+    QFETCH(QString, phrase);
+    QFETCH(QStringList, cells);
+    QFETCH(QStringList, lines);
+    QString expected = "Keyword Phrase,Suggestion,Results\r\n";
+    for (const QString& line : lines)
+        expected += line + "\r\n";
+    QCOMPARE(FormatSuggestCsv({{phrase, cellsOf(cells)}}), expected);
+}
+
+void TestSuggest::csvFileReplaced()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.csv");
+    writeFile(path, "an older and longer export\r\n");
+    QCOMPARE(WriteSuggestCsv(path, {}), QString());
+    QCOMPARE(readFile(path), "Keyword Phrase,Suggestion,Results\r\n");
+
+    const SuggestRows rows{harvested(QString("café"), {{QString("café noir"), "1,000"}})};
+    QCOMPARE(WriteSuggestCsv(path, rows), QString());
+    QCOMPARE(readFile(path), FormatSuggestCsv(rows).toUtf8());
+    QVERIFY(!WriteSuggestCsv(dir.filePath("missing/report.csv"), rows).isEmpty());
+}
+
+void TestSuggest::modelColumns()
+{
+    SuggestTableModel model;
+    QCOMPARE(model.columnCount(), 21);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "Keyword Phrase");
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), "Suggest 1");
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), "Results 1");
+    QCOMPARE(model.headerData(19, Qt::Horizontal).toString(), "Suggest 10");
+    QCOMPARE(model.headerData(20, Qt::Horizontal).toString(), "Results 10");
+
+    model.appendRecord(harvested("red", {{"red wine", "45,100,000"}}));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), "red");
+    QCOMPARE(model.data(model.index(0, 1)).toString(), "red wine");
+    QCOMPARE(model.data(model.index(0, 2)).toString(), "45,100,000");
+    QCOMPARE(model.data(model.index(0, 20)).toString(), "N/A");
+
+    PreviewModel preview;
+    preview.showRecord(model.record(0));
+    QCOMPARE(preview.rowCount(), 10);
+    QCOMPARE(columnOf(preview, 0), QStringList{"red wine"} + repeated("N/A", 9));
+    QCOMPARE(columnOf(preview, 1), QStringList{"45,100,000"} + repeated("N/A", 9));
+    preview.showRecord({"new", {}});
+    QCOMPARE(columnOf(preview, 0), repeated("", 10));
+    preview.clear();
+    QCOMPARE(preview.rowCount(), 0);
+}
+
+void TestSuggest::rowsTrackedById()
+{
+    SuggestTableModel model;
+    model.setRecords({{"a", {}}, {"b", {}}, {"c", {}}, {"d", {}}});
+    const QList<SuggestTableModel::RowId> ids = model.idsOfRows({1, 3}); // b, d
+    const QPersistentModelIndex followed = model.index(1, 0);
+
+    model.reorder({3, 2, 1, 0}); // d c b a
+    QCOMPARE(phrasesOf(model), (QStringList{"d", "c", "b", "a"}));
+    QCOMPARE(model.rowOfId(ids[0]), 2);
+    QCOMPARE(followed.row(), 2);
+
+    model.removeRowList({0}); // d goes
+    QCOMPARE(model.rowOfId(ids[1]), -1);
+    QVERIFY(!model.recordOfId(ids[1]));
+    QCOMPARE(model.recordOfId(ids[0])->phrase, "b");
+    QVERIFY(!model.setCells(ids[1], cellsOf({"lost"})));
+    ImportPhrases(model, {"e"});
+    QVERIFY(model.setCells(ids[0], cellsOf({"b1", "1"})));
+    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a", "e"}));
+    QCOMPARE(model.record(1).cells[0], "b1");
+    QCOMPARE(model.record(0).cells[0], "");
+
+    QVERIFY(!model.reorder({0, 0, 1, 2}));
+    QVERIFY(!model.reorder({0, 1, 2}));
+    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a", "e"}));
+
+    // Ids are never handed out twice, even after the table was emptied.
+    model.clear();
+    model.setRecords({{"x", {}}, {"y", {}}});
+    QCOMPARE(model.rowOfId(ids[0]), -1);
+    QVERIFY(!ids.contains(model.idOfRow(0)) && !ids.contains(model.idOfRow(1)));
+}
+
+void TestSuggest::removeManyRows()
+{
+    SuggestTableModel model;
+    QStringList phrases;
+    for (int i = 0; i < 200; ++i)
+        phrases << QString::number(i);
+    model.appendPhrases(phrases);
+    const SuggestTableModel::RowId last = model.idOfRow(199);
+    QList<qsizetype> everyOther;
+    QStringList kept;
+    for (int i = 0; i < 200; ++i) {
+        if (i % 2 == 0)
+            everyOther << i;
+        else
+            kept << QString::number(i);
+    }
+    everyOther << 500 << -1;
+    model.removeRowList(everyOther);
+    QCOMPARE(phrasesOf(model), kept);
+    QCOMPARE(model.rowOfId(last), 99);
+}
+
+void TestSuggest::compareValues_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<int>("result");
+
+    const int number = int(SortKind::Number);
+    QTest::newRow("9 before 10") << number << "9"
+                                 << "10" << -1;
+    QTest::newRow("100 after 10") << number << "100"
+                                  << "10" << 1;
+    QTest::newRow("digit groups") << number << "45,100,000"
+                                  << "8,040,000" << 1;
+    QTest::newRow("N/A below a count") << number << "N/A"
+                                       << "8,040,000" << -1;
+    QTest::newRow("above 32 bits is 0") << number << "3,000,000,000"
+                                        << "N/A" << 0;
+    QTest::newRow("largest 32-bit") << number << "2147483647"
+                                    << "2147483648" << 1;
+    QTest::newRow("negative") << number << "-5"
+                              << "" << -1;
+    QTest::newRow("not a whole number") << number << "1.5"
+                                        << "0" << 0;
+    QTest::newRow("equal numbers") << number << "1,000"
+                                   << "1000" << 0;
+
+    const int dateTime = int(SortKind::DateTime);
+    QTest::newRow("time of day") << dateTime << "3/5/2009 2:15:00 PM"
+                                 << "3/5/2009 9:00:00 AM" << 1;
+    QTest::newRow("midnight is the date alone") << dateTime << "3/5/2009"
+                                                << "3/4/2009 11:59:59 PM" << 1;
+    QTest::newRow("by value, not as text") << dateTime << "10/1/2009"
+                                           << "9/30/2009" << 1;
+    QTest::newRow("other regional settings sort first") << dateTime << "05.03.2009 14:15:00"
+                                                        << "1/1/1900" << -1;
+    QTest::newRow("unreadable is 30 December 1899") << dateTime << "garbage"
+                                                    << "12/30/1899" << 0;
+    QTest::newRow("commas removed") << dateTime << "3/5/2009, 2:15:00 PM"
+                                    << "3/5/2009 2:15:00 PM" << 0;
+}
+
+void TestSuggest::compareValues()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(int, result);
+    const auto compare = [kind](const QString& x, const QString& y) {
+        return SortKind(kind) == SortKind::Number ? CompareNumbers(x, y) : CompareDateTimes(x, y);
+    };
+    QCOMPARE(compare(a, b), result);
+    QCOMPARE(compare(b, a), -result);
+}
+
+void TestSuggest::compareTexts_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<int>("result");
+
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("apple before Banana") << us << "apple"
+                                         << "Banana" << -1;
+    QTest::newRow("Banana before cherry") << us << "Banana"
+                                          << "cherry" << -1;
+    QTest::newRow("case ignored") << us << "Apple"
+                                  << "aPPLE" << 0;
+    QTest::newRow("accents by the locale") << us << QString("café") << "cafz" << -1;
+    QTest::newRow("C locale ignores case too") << QLocale::c() << "apple"
+                                               << "Banana" << -1;
+    QTest::newRow("Swedish puts ä after z")
+        << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple") << -1;
+}
+
+void TestSuggest::compareTexts()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(int, result);
+    QCOMPARE(qBound(-1, CompareTexts(a, b, locale), 1), result);
+    QCOMPARE(qBound(-1, CompareTexts(b, a, locale), 1), -result);
+
+    // A sort sees the same order through its precomputed keys.
+    const QStringList cells{a, b};
+    const QList<qsizetype> order = SortedRowOrder(
+        2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+    QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
+}
+
+void TestSuggest::textSortAgreesWithQCollator_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("sv_SE") << QLocale(QLocale::Swedish, QLocale::Sweden);
+}
+
+void TestSuggest::textSortAgreesWithQCollator()
+{
+    QFETCH(QLocale, locale);
+    const QStringList cells{"apple",
+                            "Apple",
+                            QString("äpple"),
+                            "zebra",
+                            QString("Zoë"),
+                            "zoe",
+                            "co-op",
+                            "coop",
+                            "co op",
+                            "10",
+                            "9",
+                            "a1",
+                            "A2",
+                            QString("é"),
+                            "e",
+                            QString("ß"),
+                            "ss",
+                            QString("東京"),
+                            QString("Ångström"),
+                            "angstrom",
+                            "",
+                            "#tag",
+                            QString("Émile"),
+                            "emile",
+                            "APPLE",
+                            "a very long phrase that goes on past sixteen bytes of key 1",
+                            "A very long phrase that goes on past sixteen bytes of key 2"};
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList expected = cells;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+
+    const QList<qsizetype> order = SortedRowOrder(
+        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+    QStringList sorted;
+    for (const qsizetype row : order)
+        sorted << cells[row];
+    QCOMPARE(sorted, expected);
+}
+
+void TestSuggest::sortedOrder_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QStringList>("sorted");
+
+    const int number = int(SortKind::Number);
+    const int text = int(SortKind::Text);
+    const int dateTime = int(SortKind::DateTime);
+    QTest::newRow("numbers, not text")
+        << number << true << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
+    QTest::newRow("grouped counts and N/A") << number << true << QStringList{"45,100,000", "N/A", "8,040,000"}
+                                            << QStringList{"N/A", "8,040,000", "45,100,000"};
+    QTest::newRow("three billion sorts with N/A, stable")
+        << number << true << QStringList{"3,000,000,000", "5", "N/A", "0"}
+        << QStringList{"3,000,000,000", "N/A", "0", "5"};
+    QTest::newRow("descending keeps equal rows in order")
+        << number << false << QStringList{"N/A", "x", "5", ""} << QStringList{"5", "N/A", "x", ""};
+    QTest::newRow("letter case ignored") << text << true << QStringList{"cherry", "Banana", "apple"}
+                                         << QStringList{"apple", "Banana", "cherry"};
+    QTest::newRow("text descending") << text << false << QStringList{"Banana", "apple", "cherry"}
+                                     << QStringList{"cherry", "Banana", "apple"};
+    QTest::newRow("equal texts keep their order")
+        << text << false << QStringList{"apple", "B", "APPLE", "Apple"}
+        << QStringList{"B", "apple", "APPLE", "Apple"};
+    QTest::newRow("unreadable date-times first")
+        << dateTime << true << QStringList{"3/5/2009 2:15:00 PM", "05.03.2009", "3/5/2009", "", "1/2/2010"}
+        << QStringList{"05.03.2009", "", "3/5/2009", "3/5/2009 2:15:00 PM", "1/2/2010"};
+    QTest::newRow("empty list") << number << true << QStringList{} << QStringList{};
+}
+
+void TestSuggest::sortedOrder()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, ascending);
+    QFETCH(QStringList, cells);
+    QFETCH(QStringList, sorted);
+    const QList<qsizetype> order = SortedRowOrder(
+        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind(kind), ascending);
+    QStringList result;
+    for (const qsizetype row : order)
+        result << cells[row];
+    QCOMPARE(result, sorted);
+}
+
+void TestSuggest::sortState_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+
+    QTest::newRow("none yet") << QList<int>{} << -1 << true;
+    QTest::newRow("first click ascending") << QList<int>{2} << 2 << true;
+    QTest::newRow("second click reverses") << QList<int>{2, 2} << 2 << false;
+    QTest::newRow("new column keeps the direction") << QList<int>{2, 2, 0} << 0 << false;
+    QTest::newRow("third click back to ascending") << QList<int>{1, 1, 1} << 1 << true;
+}
+
+void TestSuggest::sortState()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    ListSortState state;
+    for (const int click : clicks)
+        state.click(click);
+    QCOMPARE(state.column(), column);
+    QCOMPARE(state.ascending(), ascending);
+    QCOMPARE(state.order(), ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    state.reset();
+    QCOMPARE(state.column(), -1);
+    QVERIFY(state.ascending());
+}
+
+void TestSuggest::sortTrendTable()
+{
+    TrendTableModel model;
+    model.setRows(
+        {{"banana", "3/5/2009 2:15:00 PM", "10"}, {"Apple", "3/6/2009", "9"}, {"cherry", "3/4/2009", "100"}});
+    const QPersistentModelIndex cherry = model.index(2, 0);
+    ListSortState state;
+
+    const auto click = [&](int column) {
+        state.click(column);
+        model.sort(state.column(), state.order());
+        return columnOf(model, TrendTableModel::KeywordColumn);
+    };
+    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{"Apple", "banana", "cherry"}));
+    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{"cherry", "banana", "Apple"}));
+    QCOMPARE(click(TrendTableModel::KeywordColumn), (QStringList{"cherry", "banana", "Apple"}));
+    QCOMPARE(click(TrendTableModel::DateColumn), (QStringList{"Apple", "banana", "cherry"}));
+    QCOMPARE(cherry.row(), 2);
+    QCOMPARE(model.knownKeywords().find(u"apple"), 0); // the keyword index follows the rows
+    QCOMPARE(model.knownKeywords().find(u"CHERRY"), 2);
+
+    // With a keyword twice, the index finds the one that now comes first.
+    model.setRows({{"apple", "3/6/2009", "1"}, {"pear", "3/6/2009", "2"}, {"Apple", "3/6/2009", "3"}});
+    model.sort(TrendTableModel::CountColumn, Qt::DescendingOrder);
+    QCOMPARE(model.knownKeywords().find(u"APPLE"), 0);
+    QCOMPARE(model.knownKeywords().find(u"pear"), 1);
+
+    TrendTableModel empty;
+    empty.sort(TrendTableModel::CountColumn);
+    QCOMPARE(empty.rowCount(), 0);
+}
+
+void TestSuggest::sortSuggestAndPreview()
+{
+    SuggestTableModel model;
+    model.setRecords({harvested("b", {{"Y", "45,100,000"}}), harvested("a", {{"x", "8,040,000"}}),
+                      harvested("c", {{"z", "N/A"}})});
+    model.sort(2); // "Results 1", as numbers
+    QCOMPARE(phrasesOf(model), (QStringList{"c", "a", "b"}));
+    model.sort(1, Qt::DescendingOrder); // "Suggest 1", as text
+    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a"}));
+    model.sort(SuggestTableModel::PhraseColumn);
+    QCOMPARE(phrasesOf(model), (QStringList{"a", "b", "c"}));
+    QCOMPARE(model.columnSortKind(19), SortKind::Text);
+    QCOMPARE(model.columnSortKind(20), SortKind::Number);
+
+    PreviewModel preview;
+    preview.showRecord({"p", cellsOf({"b", "10", "A", "9", "c", "100"})});
+    preview.sort(PreviewModel::ResultsColumn);
+    QCOMPARE(columnOf(preview, 0), (QStringList{"", "", "", "", "", "", "", "A", "b", "c"}));
+    preview.sort(PreviewModel::SuggestionColumn, Qt::DescendingOrder);
+    QCOMPARE(columnOf(preview, 0).mid(0, 3), (QStringList{"c", "b", "A"}));
+}
+
+QTEST_GUILESS_MAIN(TestSuggest)
+#include "tst_suggest.moc"
