@@ -4,6 +4,8 @@
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "net/HttpClient.h"
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestTableModel.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
@@ -14,6 +16,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -30,6 +33,8 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     , bsSkinSaveDialog1(seams.saveDialog.get())
     , m_seams(std::move(seams))
     , m_trendTable(new TrendTableModel(this))
+    , m_suggestTable(new SuggestTableModel(this))
+    , m_preview(new PreviewModel(this))
 {
     buildUi();
     wireHandlers();
@@ -65,6 +70,26 @@ void TfrmMain::wireHandlers()
     connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
     connect(tmr, &QTimer::timeout, this, GuardedAsync(this, &TfrmMain::tmrTimer, "tmrTimer"));
     connect(bsSkinButton2, &QPushButton::clicked, this, GuardedAsync(this, &TfrmMain::bsSkinButton2Click, "bsSkinButton2Click"));
+    connect(btnAdd, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnAddClick, "btnAddClick"));
+    connect(bsSkinButton4, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton4Click, "bsSkinButton4Click"));
+    connect(bsSkinButton5, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton5Click, "bsSkinButton5Click"));
+    connect(bsSkinButton6, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton6Click, "bsSkinButton6Click"));
+    connect(bsSkinButton7, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton7Click, "bsSkinButton7Click"));
+    connect(btnSearch, &QPushButton::clicked, this, GuardedAsync(this, &TfrmMain::btnSearchClick, "btnSearchClick"));
+    connect(btnStop, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnStopClick, "btnStopClick"));
+    connect(btnExport, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnExportClick, "btnExportClick"));
+    connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            Guarded(this, &TfrmMain::lvwSuggestSelectItem, "lvwSuggestSelectItem"));
+    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            Guarded(this, &TfrmMain::lvwItemsColumnClick, "lvwItemsColumnClick"));
+    connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            Guarded(this, &TfrmMain::lvwSuggestColumnClick, "lvwSuggestColumnClick"));
+    connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            Guarded(this, &TfrmMain::lvwPreviewColumnClick, "lvwPreviewColumnClick"));
+    m_suggestSaveTimer = new QTimer(this);
+    m_suggestSaveTimer->setSingleShot(true);
+    m_suggestSaveTimer->setInterval(2000);
+    connect(m_suggestSaveTimer, &QTimer::timeout, this, Guarded(this, &TfrmMain::SaveSuggestTable, "SaveSuggestTable"));
     connect(prfWelcome, &QTextBrowser::anchorClicked, this, Guarded(this, &TfrmMain::openDocumentLink, "prfWelcome"));
 }
 
@@ -79,6 +104,9 @@ void TfrmMain::FormCreate()
     NewsRecords.clear();
     LoadLastParsed();
     LoadTrendTable();
+    LoadSuggestTable();
+    for (ListSortState* state : {&lvwItemsSort, &lvwSuggestSort, &lvwPreviewSort})
+        state->reset();
 }
 
 void TfrmMain::FormShow()
@@ -142,6 +170,7 @@ void TfrmMain::FormClose()
     // What runs further down gives up: the downloads fail at once and see the stop request.
     for (HttpClient* client : {IdHTTP2, IdHTTP2, IdHTTP1, IdHTTP1})
         client->disconnect();
+    CrashReporter::guard(QStringLiteral("SaveSuggestTable"), [this] { SaveSuggestTable(); });
     QCoreApplication::quit();
 }
 

@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
 #include "util/ExportFile.h"
+#include "util/ListSort.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -14,9 +15,12 @@
 
 class ClickableLabel;
 class HttpClient;
+class PreviewModel;
+class SuggestTableModel;
 class KeywordIndex;
 class QAction;
 class QFrame;
+class QItemSelection;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -50,6 +54,12 @@ public:
     BrandingSettings Branding;
     const KeywordIndex& KnownKeywords() const;
     TrendTableModel* trendTable() const { return m_trendTable; }
+    SuggestTableModel* suggestTable() const { return m_suggestTable; }
+    PreviewModel* preview() const { return m_preview; }
+    // The sort state of the three lists.
+    ListSortState lvwItemsSort;
+    ListSortState lvwSuggestSort;
+    ListSortState lvwPreviewSort;
 
     // Status bar.
     QStatusBar* bsSkinStatusBar1 = nullptr;
@@ -167,6 +177,27 @@ public:
     QCoro::Task<> bsSkinButton2Click();
     bool isScraping() const { return m_scraping; }
 
+    // Suggest explorer.
+    void LoadSuggestTable();
+    void SaveSuggestTable();
+    void btnAddClick();
+    void bsSkinButton4Click();
+    void bsSkinButton5Click();
+    void bsSkinButton6Click();
+    void bsSkinButton7Click();
+    QCoro::Task<> btnSearchClick();
+    void btnStopClick();
+    QCoro::Task<> HarvestSelected();
+    QCoro::Task<> PauseSeconds(int seconds);
+    QCoro::Task<QString> FetchSuggestions(QString phrase);
+    void lvwSuggestSelectItem(const QItemSelection& selected);
+    void btnExportClick();
+
+    // Sorting by a click on a column header.
+    void lvwItemsColumnClick(int column);
+    void lvwSuggestColumnClick(int column);
+    void lvwPreviewColumnClick(int column);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -186,9 +217,15 @@ private:
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
     bool hourPassedSinceLastScrape() const;
+    void showSuggestCount();
+    // Saves the Suggest table a little later, once for many changes close together.
+    void saveSuggestTableSoon();
 
     Seams m_seams;
     TrendTableModel* m_trendTable = nullptr;
+    SuggestTableModel* m_suggestTable = nullptr;
+    PreviewModel* m_preview = nullptr;
+    QTimer* m_suggestSaveTimer = nullptr;
     bool m_shownOnce = false;
     bool m_scraping = false;
     bool m_closing = false;

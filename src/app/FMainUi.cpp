@@ -4,6 +4,8 @@
 #include "app/ClickableLabel.h"
 #include "app/FMain.h"
 #include "net/HttpClient.h"
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestTableModel.h"
 #include "trends/TrendTableModel.h"
 
 #include <QAction>
@@ -16,7 +18,6 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -89,14 +90,6 @@ void setColumnWidths(QTableView* list, const QList<int>& widths)
 {
     for (int column = 0; column < widths.size(); ++column)
         list->setColumnWidth(column, widths[column]);
-}
-
-// A list whose rows arrive later; it shows its columns from the start.
-QStandardItemModel* columnsOnly(QObject* parent, const QStringList& captions)
-{
-    auto* model = new QStandardItemModel(0, int(captions.size()), parent);
-    model->setHorizontalHeaderLabels(captions);
-    return model;
 }
 
 QHBoxLayout* buttonBar(QFrame* bar)
@@ -266,14 +259,11 @@ void TfrmMain::buildSuggestTab()
     bsSkinSplitter1->setHandleWidth(10);
     bsSkinSplitter1->setChildrenCollapsible(false);
 
-    QStringList suggestColumns{QStringLiteral("Keyword Phrase")};
     QList<int> suggestWidths{150};
-    for (int k = 1; k <= 10; ++k) {
-        suggestColumns << QStringLiteral("Suggest %1").arg(k) << QStringLiteral("Results %1").arg(k);
+    for (int k = 1; k <= 10; ++k)
         suggestWidths << 100 << 100;
-    }
     lvwSuggest = reportList(bsSkinSplitter1, "lvwSuggest");
-    lvwSuggest->setModel(columnsOnly(lvwSuggest, suggestColumns));
+    lvwSuggest->setModel(m_suggestTable);
     setColumnWidths(lvwSuggest, suggestWidths);
 
     auto* previewPanel = named(new QFrame(bsSkinSplitter1), "panPreview");
@@ -281,7 +271,7 @@ void TfrmMain::buildSuggestTab()
     auto* previewLayout = new QVBoxLayout(previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
     lvwPreview = reportList(previewPanel, "lvwPreview");
-    lvwPreview->setModel(columnsOnly(lvwPreview, {QStringLiteral("Suggestions"), QStringLiteral("Results")}));
+    lvwPreview->setModel(m_preview);
     setColumnWidths(lvwPreview, {200, 120});
     previewLayout->addWidget(lvwPreview);
 

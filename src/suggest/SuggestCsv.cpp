@@ -26,7 +26,7 @@ QString FormatSuggestCsv(const SuggestRows& rows)
     return text;
 }
 
-QString WriteSuggestCsv(const QString& path, const SuggestRows& rows)
+ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows)
 {
-    return WriteTextFileAtomic(path, FormatSuggestCsv(rows));
+    return WriteExportFile(path, [&rows](AtomicTextFileWriter& writer) { writer.text() = FormatSuggestCsv(rows); });
 }

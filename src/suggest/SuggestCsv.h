@@ -1,6 +1,7 @@
 #pragma once
 
 #include "suggest/SuggestRecord.h"
+#include "util/ExportFile.h"
 
 #include <QString>
 
@@ -10,6 +11,5 @@
 // their commas. Lines end with CR LF.
 QString FormatSuggestCsv(const SuggestRows& rows);
 
-// Writes the export to `path`, replacing any file of that name all or nothing; an empty string on
-// success, else the reason.
-[[nodiscard]] QString WriteSuggestCsv(const QString& path, const SuggestRows& rows);
+// Writes the export to `path`, replacing any file of that name all or nothing.
+ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows);

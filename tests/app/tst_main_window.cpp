@@ -416,6 +416,7 @@ void TestMainWindow::terminationSignalEndsInOrder()
 {
     QFETCH(int, signalNumber);
     writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file("dbsuggest.dat"), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUILLORY_HOME", m_fixture->home());
@@ -433,6 +434,8 @@ void TestMainWindow::terminationSignalEndsInOrder()
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(!QFile::exists(file("crash.log")));
     QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+    // What a confirmed close saves is saved: the Suggest table.
+    QCOMPARE(readFile(file("dbsuggest.dat")), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
 }
 
 QUILLORY_REGISTER_TEST(TestMainWindow);

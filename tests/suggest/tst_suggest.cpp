@@ -459,13 +459,13 @@ void TestSuggest::csvFileReplaced()
     QTemporaryDir dir;
     const QString path = dir.filePath("report.csv");
     writeFile(path, "an older and longer export\r\n");
-    QCOMPARE(WriteSuggestCsv(path, {}), QString());
+    QCOMPARE(WriteSuggestCsv(path, {}).outcome, ExportOutcome::Written);
     QCOMPARE(readFile(path), "Keyword Phrase,Suggestion,Results\r\n");
 
     const SuggestRows rows{harvested(QString("café"), {{QString("café noir"), "1,000"}})};
-    QCOMPARE(WriteSuggestCsv(path, rows), QString());
+    QCOMPARE(WriteSuggestCsv(path, rows).outcome, ExportOutcome::Written);
     QCOMPARE(readFile(path), FormatSuggestCsv(rows).toUtf8());
-    QVERIFY(!WriteSuggestCsv(dir.filePath("missing/report.csv"), rows).isEmpty());
+    QCOMPARE(WriteSuggestCsv(dir.filePath("missing/report.csv"), rows).outcome, ExportOutcome::Failed);
 }
 
 void TestSuggest::modelColumns()

@@ -1,0 +1,264 @@
+// The Suggest explorer of the main window: the phrase table, the harvest, preview and export, and
+// the sorting of the three lists.
+#include "app/AsyncHandler.h"
+#include "app/FMain.h"
+#include "net/HttpClient.h"
+#include "net/ServiceAddresses.h"
+#include "suggest/FAddKeywords.h"
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestAnswer.h"
+#include "suggest/SuggestCsv.h"
+#include "suggest/SuggestFiles.h"
+#include "suggest/SuggestImport.h"
+#include "suggest/SuggestTableModel.h"
+#include "trends/TrendTableModel.h"
+#include "util/ProgramFolder.h"
+#include "util/TextFile.h"
+
+#include <QCoroTimer>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScopeGuard>
+#include <QTableView>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+// Bulk work on the Suggest table: the preview keeps what it shows meanwhile.
+auto markBusy(bool& busy)
+{
+    busy = true;
+    return qScopeGuard([&busy] { busy = false; });
+}
+
+QList<qsizetype> selectedRows(const QTableView* list)
+{
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange& range : list->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+void TfrmMain::showSuggestCount()
+{
+    panSecondary->setText(QString::number(m_suggestTable->rowCount()) + QStringLiteral(" keywords"));
+}
+
+void TfrmMain::LoadSuggestTable()
+{
+    const auto busy = markBusy(SuggestBusy);
+    const QString path = ProgramFile(SuggestTableFileName);
+    if (!QFileInfo::exists(path))
+        return;
+    SuggestTableRead read = ReadSuggestTable(path);
+    if (!read.error.isEmpty())
+        CrashReporter::report(QStringLiteral("LoadSuggestTable"),
+                              QStringLiteral("Could not read \"%1\": %2").arg(SuggestTableFileName, read.error));
+    m_suggestTable->setRecords(std::move(read.rows));
+    showSuggestCount();
+}
+
+void TfrmMain::SaveSuggestTable()
+{
+    const auto busy = markBusy(SuggestBusy);
+    m_suggestSaveTimer->stop();
+    const QString path = ProgramFile(SuggestTableFileName);
+    const QString error = WriteSuggestTable(path, m_suggestTable->records());
+    if (!error.isEmpty())
+        throw FileWriteError(path, error);
+}
+
+void TfrmMain::saveSuggestTableSoon()
+{
+    if (!m_suggestSaveTimer->isActive())
+        m_suggestSaveTimer->start();
+}
+
+void TfrmMain::btnAddClick()
+{
+    TfrmAddKeywords dialog(*msgMain, this);
+    if (m_seams.dialogs->run(dialog) != QDialog::Accepted)
+        return;
+    MainStatusPanel->setText(QStringLiteral("Importing items..."));
+    {
+        const auto busy = markBusy(SuggestBusy);
+        ImportPhrases(*m_suggestTable, dialog.lines());
+        showSuggestCount();
+    }
+    MainStatusPanel->setText(QStringLiteral("Process finished!"));
+    SaveSuggestTable();
+}
+
+void TfrmMain::bsSkinButton4Click()
+{
+    const auto busy = markBusy(SuggestBusy);
+    lvwSuggest->selectAll();
+}
+
+void TfrmMain::bsSkinButton5Click()
+{
+    const auto busy = markBusy(SuggestBusy);
+    lvwSuggest->clearSelection();
+}
+
+void TfrmMain::bsSkinButton6Click()
+{
+    if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
+                      MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    {
+        const auto busy = markBusy(SuggestBusy);
+        m_suggestTable->removeRowList(selectedRows(lvwSuggest));
+        m_preview->clear();
+        showSuggestCount();
+    }
+    SaveSuggestTable();
+}
+
+void TfrmMain::bsSkinButton7Click()
+{
+    if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning, MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
+        return;
+    {
+        const auto busy = markBusy(SuggestBusy);
+        m_suggestTable->clear();
+        showSuggestCount();
+    }
+    SaveSuggestTable();
+}
+
+QCoro::Task<> TfrmMain::btnSearchClick()
+{
+    const auto refuse = [this](const QString& text) { msgMain->show(text, MsgKind::Information, MsgButtons::Ok); };
+    if (m_suggestTable->rowCount() == 0) {
+        refuse(QStringLiteral("You  first need add some keywords to gather data."));
+        co_return;
+    }
+    if (!lvwSuggest->selectionModel()->hasSelection()) {
+        refuse(QStringLiteral("You need to select at least one keyword to gather data."));
+        co_return;
+    }
+    if (HarvestRunning) {
+        refuse(QStringLiteral("You can't start a new search while you are getting data. Please stop the search "
+                              "or wait until process finish."));
+        co_return;
+    }
+    StopRequested = false;
+    HarvestRunning = true;
+    QPointer<TfrmMain> self(this);
+    co_await HarvestSelected();
+    if (!self)
+        co_return;
+    HarvestRunning = false;
+    // A stop request ends with the harvest it stopped; left raised it would refuse every later
+    // download, the hourly Hot Trends scrape among them.
+    if (!m_closing)
+        StopRequested = false;
+    SaveSuggestTable();
+}
+
+void TfrmMain::btnStopClick()
+{
+    StopRequested = true;
+    IdHTTP2->disconnect();
+    IdHTTP2->disconnect();
+    MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
+    MainGauge->setValue(0);
+    if (!HarvestRunning)
+        StopRequested = false;
+}
+
+QCoro::Task<> TfrmMain::HarvestSelected()
+{
+    // The harvest follows its rows themselves: sorting, importing or deleting meanwhile never sends
+    // a phrase's completions to another row, and a row deleted before its turn is passed over.
+    const QList<SuggestTableModel::RowId> rows = m_suggestTable->idsOfRows(selectedRows(lvwSuggest));
+    QPointer<TfrmMain> self(this);
+    bool first = true;
+    for (const SuggestTableModel::RowId id : rows) {
+        MainGauge->setValue(0);
+        if (StopRequested)
+            co_return;
+        if (!m_suggestTable->recordOfId(id))
+            continue;
+        if (!first) {
+            MainStatusPanel->setText(QStringLiteral("Preparing suggestions of: ") +
+                                     m_suggestTable->recordOfId(id)->phrase + QStringLiteral("..."));
+            co_await PauseSeconds(random().bounded(8));
+            if (!self || StopRequested)
+                co_return;
+        }
+        first = false;
+        const SuggestRecord* record = m_suggestTable->recordOfId(id);
+        if (!record)
+            continue;
+        MainStatusPanel->setText(QStringLiteral("Getting suggestion of: ") + record->phrase + QStringLiteral("..."));
+        const QString pairs = co_await FetchSuggestions(record->phrase);
+        if (!self)
+            co_return;
+        record = m_suggestTable->recordOfId(id);
+        if (!record)
+            continue;
+        SuggestCells cells = record->cells;
+        ApplySuggestions(cells, pairs);
+        m_suggestTable->setCells(id, cells);
+        saveSuggestTableSoon();
+    }
+}
+
+QCoro::Task<> TfrmMain::PauseSeconds(int seconds)
+{
+    QPointer<TfrmMain> self(this);
+    for (int step = 0; step < seconds * 10 && self; ++step)
+        co_await QCoro::sleepFor(std::chrono::milliseconds(100));
+}
+
+QCoro::Task<QString> TfrmMain::FetchSuggestions(QString phrase)
+{
+    const std::optional<QString> page = co_await DownloadPage(SuggestQueryUrl(GoogleWebHost(), phrase));
+    co_return page ? SuggestPairText(*page) : QString();
+}
+
+void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected)
+{
+    if (SuggestBusy || selected.isEmpty())
+        return;
+    // Of the rows that became selected together, the preview shows the one the user acted on.
+    const QModelIndex current = lvwSuggest->selectionModel()->currentIndex();
+    const int row = selected.contains(current) ? current.row() : selected.last().bottom();
+    m_preview->showRecord(m_suggestTable->record(row));
+}
+
+void TfrmMain::btnExportClick()
+{
+    exportThrough([this](const QString& fileName) { return WriteSuggestCsv(fileName, m_suggestTable->records()); });
+}
+
+void TfrmMain::lvwItemsColumnClick(int column)
+{
+    lvwItemsSort.click(column);
+    m_trendTable->sort(lvwItemsSort.column(), lvwItemsSort.order());
+}
+
+void TfrmMain::lvwSuggestColumnClick(int column)
+{
+    lvwSuggestSort.click(column);
+    m_suggestTable->sort(lvwSuggestSort.column(), lvwSuggestSort.order());
+}
+
+void TfrmMain::lvwPreviewColumnClick(int column)
+{
+    lvwPreviewSort.click(column);
+    m_preview->sort(lvwPreviewSort.column(), lvwPreviewSort.order());
+}

@@ -1,0 +1,466 @@
+#include "app/AppFixture.h"
+#include "suggest/FAddKeywords.h"
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestTableModel.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestRegistry.h"
+#include "trends/TrendTableModel.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// A Suggest answer with the given completions (each with its count), after a first entry that the
+// reading skips, as the service sends them.
+QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
+{
+    QByteArray body = "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]";
+    for (const auto& [text, count] : completions)
+        body += ",[\"" + text + "\",\"" + count + " results\",\"1\"]";
+    return body + "]])";
+}
+
+const QByteArray redWine = answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}});
+
+QByteArray storedRow(const QByteArray& phrase)
+{
+    return phrase + QByteArray(21, '|') + "\r\n";
+}
+
+SuggestCells allNotAvailable()
+{
+    SuggestCells cells;
+    cells.fill("N/A");
+    return cells;
+}
+
+QStringList phrasesOf(const SuggestTableModel* table)
+{
+    QStringList phrases;
+    for (const SuggestRecord& record : table->records())
+        phrases << record.phrase;
+    return phrases;
+}
+
+// The add-keywords dialog answered as a user would: the text typed, then "Ok".
+std::function<int(QDialog&)> typeKeywords(const QString& text)
+{
+    return [text](QDialog& dialog) {
+        auto& keywords = static_cast<TfrmAddKeywords&>(dialog);
+        keywords.memAddKeyword->setPlainText(text);
+        keywords.btnOk->click();
+        return dialog.result();
+    };
+}
+
+} // namespace
+
+class TestSuggestWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void addKeywordsDialog_data();
+    void addKeywordsDialog();
+    void importSkipsDuplicates();
+    void selectAndDelete();
+    void previewShowsTheSelectedRow();
+    void harvestOneRow();
+    void harvestSelectedRowsInOrder();
+    void failedFetchFillsNotAvailable();
+    void secondHarvestKeepsOlderCells();
+    void searchRefusals_data();
+    void searchRefusals();
+    void stopDuringTransfer();
+    void stopDuringPause();
+    void stopWithoutHarvestLeavesNoStopBehind();
+    void harvestFollowsItsRows();
+    void harvestedRowsAreSavedSoon();
+    void exportSuggestions();
+    void columnClicksSort();
+
+private:
+    void makeWindow(const QByteArray& table = {});
+    void select(const QList<int>& rows);
+    void harvest() { QCoro::waitFor(m_window->btnSearchClick()); }
+
+    std::unique_ptr<AppFixture> m_fixture;
+    std::unique_ptr<ScriptedHttpServer> m_server;
+    std::unique_ptr<TfrmMain> m_window;
+    FakeSeams* m_fakes = nullptr;
+};
+
+void TestSuggestWindow::init()
+{
+    m_fixture = std::make_unique<AppFixture>();
+    m_fakes = &m_fixture->fakes;
+    m_server = std::make_unique<ScriptedHttpServer>();
+    qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
+}
+
+void TestSuggestWindow::cleanup()
+{
+    m_window.reset();
+    m_server.reset();
+    m_fixture.reset();
+    qunsetenv("QUILLORY_GOOGLE_HOST");
+}
+
+void TestSuggestWindow::makeWindow(const QByteArray& table)
+{
+    if (!table.isEmpty())
+        writeFile(m_fixture->file("dbsuggest.dat"), table);
+    m_window = m_fixture->makeWindow();
+}
+
+void TestSuggestWindow::select(const QList<int>& rows)
+{
+    QItemSelectionModel* selection = m_window->lvwSuggest->selectionModel();
+    selection->clearSelection();
+    for (const int row : rows)
+        selection->select(m_window->suggestTable()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void TestSuggestWindow::addKeywordsDialog_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << "" << false << QStringList{};
+    QTest::newRow("spaces count as text") << "  " << true << QStringList{"  "};
+    QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
+}
+
+void TestSuggestWindow::addKeywordsDialog()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    QFETCH(QStringList, lines);
+    FakeMessageBoxes messages;
+    TfrmAddKeywords dialog(messages);
+    QCOMPARE(dialog.windowTitle(), "Add New Keyword(s)");
+    dialog.memAddKeyword->setPlainText(text);
+    dialog.btnOk->click();
+    QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+    QCOMPARE(messages.shown.size(), accepted ? 0 : 1);
+    if (!accepted) {
+        QCOMPARE(messages.shown[0].text, "Please add at least one keyword.");
+        QCOMPARE(messages.shown[0].kind, MsgKind::Information);
+        QCOMPARE(messages.shown[0].buttons, MsgButtons::Ok);
+    }
+    QCOMPARE(dialog.lines(), lines);
+}
+
+void TestSuggestWindow::importSkipsDuplicates()
+{
+    makeWindow(storedRow("RED§WINE"));
+    m_fakes->dialogs->answers.enqueue(typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
+    m_window->btnAdd->click();
+    QCOMPARE(m_fakes->dialogs->titles, QStringList{"Add New Keyword(s)"});
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"RED WINE", "red wine glasses", "cheap flights"}));
+    QCOMPARE(m_window->panSecondary->text(), "3 keywords");
+    QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
+    // The import is kept at once, not only at close.
+    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
+             storedRow("RED§WINE") + storedRow("red§wine§glasses") + storedRow("cheap§flights"));
+
+    // A cancelled dialog adds nothing.
+    m_window->btnAdd->click();
+    QCOMPARE(m_window->suggestTable()->rowCount(), 3);
+}
+
+void TestSuggestWindow::selectAndDelete()
+{
+    makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") + storedRow("f"));
+    m_window->bsSkinButton4->click();
+    QCOMPARE(m_window->lvwSuggest->selectionModel()->selectedRows().size(), 6);
+    m_window->bsSkinButton5->click();
+    QVERIFY(!m_window->lvwSuggest->selectionModel()->hasSelection());
+
+    select({1});
+    QCOMPARE(m_window->preview()->rowCount(), 10);
+    select({1, 4});
+    m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
+    m_window->bsSkinButton6->click();
+    QCOMPARE(m_window->suggestTable()->rowCount(), 6);
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    m_window->bsSkinButton6->click();
+    QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete selected items?");
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "c", "d", "f"}));
+    QCOMPARE(m_window->panSecondary->text(), "4 keywords");
+    QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
+    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")), storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
+
+    select({0});
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    m_window->bsSkinButton7->click();
+    QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete all?");
+    QCOMPARE(m_window->suggestTable()->rowCount(), 0);
+    QCOMPARE(m_window->panSecondary->text(), "0 keywords");
+    QCOMPARE(m_window->preview()->rowCount(), 10); // left as it was by Delete All
+    QCOMPARE(QFileInfo(m_fixture->file("dbsuggest.dat")).size(), 0);
+}
+
+void TestSuggestWindow::previewShowsTheSelectedRow()
+{
+    makeWindow("red|red§wine|45,100,000|N/A|N/A|||||||||||||||||\r\n" + storedRow("blue"));
+    select({0});
+    const PreviewModel* preview = m_window->preview();
+    QCOMPARE(preview->rowCount(), 10);
+    QCOMPARE(preview->cellText(0, 0), "red wine");
+    QCOMPARE(preview->cellText(0, 1), "45,100,000");
+    QCOMPARE(preview->cellText(1, 0), "N/A");
+    QCOMPARE(preview->cellText(2, 0), "");
+    // Select All and unselecting leave the preview as it is.
+    m_window->bsSkinButton4->click();
+    QCOMPARE(preview->cellText(0, 0), "red wine");
+    m_window->lvwSuggest->selectionModel()->select(m_window->suggestTable()->index(0, 0),
+                                                    QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    QCOMPARE(preview->cellText(0, 0), "red wine");
+    select({1});
+    QCOMPARE(preview->cellText(0, 0), "");
+}
+
+void TestSuggestWindow::harvestOneRow()
+{
+    makeWindow(storedRow("red§wine"));
+    select({0});
+    m_server->enqueue(ScriptedHttpServer::ok(redWine));
+    harvest();
+    QCOMPARE(m_server->requestLines(), QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=red+wine HTTP/1.1"});
+    QVERIFY(m_fakes->random->bounds.isEmpty()); // no pause before the only phrase
+    const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
+    QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
+             (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
+    QCOMPARE(cells[19], "N/A");
+    QVERIFY(!m_window->HarvestRunning);
+    QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
+    // Kept when the harvest ends.
+    QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
+}
+
+void TestSuggestWindow::harvestSelectedRowsInOrder()
+{
+    makeWindow(storedRow("r0") + storedRow("r1") + storedRow("r2") + storedRow("r3") + storedRow("r4"));
+    select({4, 1, 3});
+    for (int i = 0; i < 3; ++i)
+        m_server->enqueue(ScriptedHttpServer::ok(answer({{"s" + QByteArray::number(i), "1"}})));
+    harvest();
+    QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=r1 HTTP/1.1",
+                                                          "GET /complete/search?hl=en&js=true&qu=r3 HTTP/1.1",
+                                                          "GET /complete/search?hl=en&js=true&qu=r4 HTTP/1.1"}));
+    QCOMPARE(m_fakes->random->bounds, (QList<int>{8, 8})); // a pause of 0 to 7 s before each but the first
+    const SuggestTableModel* table = m_window->suggestTable();
+    QCOMPARE(table->record(1).cells[0], "s0");
+    QCOMPARE(table->record(3).cells[0], "s1");
+    QCOMPARE(table->record(4).cells[0], "s2");
+    QCOMPARE(table->record(0).cells[0], "");
+    QCOMPARE(table->record(2).cells[0], "");
+}
+
+void TestSuggestWindow::failedFetchFillsNotAvailable()
+{
+    makeWindow(storedRow("a") + storedRow("b"));
+    select({0, 1});
+    m_server->enqueue(ScriptedHttpServer::status(500));
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"b1", "2"}})));
+    harvest();
+    QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "b1");
+}
+
+void TestSuggestWindow::secondHarvestKeepsOlderCells()
+{
+    makeWindow(storedRow("red"));
+    select({0});
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"a", "1"}, {"b", "2"}, {"c", "3"}})));
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"x", "9"}})));
+    harvest();
+    harvest();
+    const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
+    QCOMPARE(QStringList(cells.begin(), cells.begin() + 8), (QStringList{"x", "9", "b", "2", "c", "3", "N/A", "N/A"}));
+}
+
+void TestSuggestWindow::searchRefusals_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<bool>("selectRow");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no rows") << QByteArray() << false << true << "You  first need add some keywords to gather data.";
+    QTest::newRow("nothing selected, harvest running")
+        << storedRow("a") << false << true << "You need to select at least one keyword to gather data.";
+    QTest::newRow("harvest running") << storedRow("a") << true << true
+                                     << "You can't start a new search while you are getting data. Please stop the "
+                                        "search or wait until process finish.";
+}
+
+void TestSuggestWindow::searchRefusals()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(bool, selectRow);
+    QFETCH(bool, running);
+    QFETCH(QString, message);
+    makeWindow(table);
+    if (selectRow)
+        select({0});
+    m_window->HarvestRunning = running;
+    harvest();
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text, message);
+    QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Information);
+    QCOMPARE(m_server->requests().size(), 0);
+}
+
+void TestSuggestWindow::stopDuringTransfer()
+{
+    makeWindow(storedRow("a") + storedRow("b"));
+    select({0, 1});
+    ScriptedHttpServer::Reply held;
+    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nwindow.google").thenHold();
+    m_server->enqueue(held);
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
+            [this] { QTimer::singleShot(100, m_window.get(), [this] { m_window->btnStop->click(); }); });
+    harvest();
+    QCOMPARE(m_server->requests().size(), 1); // the second phrase is not fetched
+    QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
+    QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
+    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->StopRequested); // the stop ended with the harvest it stopped
+}
+
+void TestSuggestWindow::stopDuringPause()
+{
+    makeWindow(storedRow("a") + storedRow("b"));
+    select({0, 1});
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
+    m_fakes->random->draws.enqueue(1); // a one-second pause before "b"
+    QTimer stopper;
+    connect(&stopper, &QTimer::timeout, this, [this, &stopper] {
+        if (m_window->MainStatusPanel->text().startsWith("Preparing suggestions of: b")) {
+            m_window->btnStop->click();
+            stopper.stop();
+        }
+    });
+    stopper.start(20);
+    harvest();
+    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_window->MainStatusPanel->text(), "Proccess aborted by user.");
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
+    QVERIFY(!m_window->StopRequested);
+}
+
+void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
+{
+    makeWindow();
+    m_window->MainGauge->setValue(50);
+    m_window->btnStop->click();
+    QCOMPARE(m_window->MainStatusPanel->text(), "Proccess aborted by user.");
+    QCOMPARE(m_window->MainGauge->value(), 0);
+    QVERIFY(!m_window->StopRequested);
+    // Downloads, the hourly scrape's among them, still work.
+    m_server->enqueue(ScriptedHttpServer::ok("page"));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
+}
+
+void TestSuggestWindow::harvestFollowsItsRows()
+{
+    makeWindow(storedRow("b") + storedRow("gone") + storedRow("a"));
+    select({0, 1, 2});
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"for b", "1"}})));
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"for a", "1"}})));
+    // While "b" is fetched the user deletes "gone" and sorts the table: "a" moves to the top.
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [this](const QByteArray& request) {
+        if (!request.contains("qu=b "))
+            return;
+        select({1});
+        m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+        m_window->bsSkinButton6->click();
+        m_window->lvwSuggestColumnClick(0);
+    });
+    harvest();
+    QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=b HTTP/1.1",
+                                                          "GET /complete/search?hl=en&js=true&qu=a HTTP/1.1"}));
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "b"}));
+    QCOMPARE(m_window->suggestTable()->record(0).cells[0], "for a");
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "for b");
+}
+
+void TestSuggestWindow::harvestedRowsAreSavedSoon()
+{
+    // A program killed in the middle of a harvest keeps the rows it harvested.
+    makeWindow(storedRow("a") + storedRow("b"));
+    select({0, 1});
+    m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
+    ScriptedHttpServer::Reply held;
+    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n").thenHold();
+    m_server->enqueue(held);
+    auto harvesting = m_window->btnSearchClick();
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
+    QVERIFY(m_window->HarvestRunning);
+    m_window->btnStop->click();
+    QCoro::waitFor(harvesting);
+}
+
+void TestSuggestWindow::exportSuggestions()
+{
+    makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|\r\n" +
+               storedRow("paris,§france") + storedRow("never"));
+    m_fakes->saveDialog->answers.enqueue(m_fixture->file("report"));
+    m_window->btnExport->click();
+    QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
+    QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
+    QByteArray expected = "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
+    for (int i = 0; i < 8; ++i)
+        expected += "red,N/A,N/A\r\n";
+    QCOMPARE(readFile(m_fixture->file("report.csv")), expected);
+}
+
+void TestSuggestWindow::columnClicksSort()
+{
+    writeFile(m_fixture->file("dabatase.dat"), "cherry|3/5/2009|9|\r\napple|3/6/2009|100|\r\nBanana|3/4/2009|10|\r\n");
+    makeWindow("x|a|N/A|b|45,000,000|||||||||||||||||\r\ny|c|8,000,000|d|3,000,000,000|||||||||||||||||\r\n");
+    const auto keywords = [this] {
+        QStringList list;
+        for (const TrendRecord& row : m_window->trendTable()->rows())
+            list << row.keyword;
+        return list;
+    };
+    m_window->lvwItemsColumnClick(2);
+    QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"})); // 9, 10, 100
+    m_window->lvwItemsColumnClick(2);
+    QCOMPARE(keywords(), (QStringList{"apple", "Banana", "cherry"}));
+    m_window->lvwItemsColumnClick(0); // a new column keeps the last direction
+    QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"}));
+    m_window->lvwItemsColumnClick(1);
+    QCOMPARE(keywords(), (QStringList{"apple", "cherry", "Banana"}));
+
+    // Results compare as numbers: "N/A" and out-of-range counts as 0.
+    m_window->lvwSuggestColumnClick(2);
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"x", "y"}));
+    m_window->lvwSuggestColumnClick(4);
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"y", "x"}));
+
+    // The table is saved in its new order.
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    m_window->btnDelete->click();
+    QVERIFY(readFile(m_fixture->file("dabatase.dat")).startsWith("apple|"));
+
+    select({1});
+    m_window->lvwPreviewColumnClick(1);
+    QCOMPARE(m_window->preview()->cellText(9, 0), "b");
+}
+
+QUILLORY_REGISTER_TEST(TestSuggestWindow);
+#include "tst_suggest_window.moc"
