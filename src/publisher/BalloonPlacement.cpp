@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-namespace {
-
-bool opensBelow(BalloonSide side)
+bool BalloonOpensBelow(BalloonSide side)
 {
     return side == BalloonSide::BelowLeft || side == BalloonSide::BelowRight;
 }
+
+namespace {
 
 bool opensLeft(BalloonSide side)
 {
@@ -21,7 +21,8 @@ QPoint BalloonTip(BalloonSide side, const QSize& size)
     // The shadow lies to the right of and below the shape, so the shape ends that much earlier.
     const int shapeRight = size.width() - BalloonShadowDepth;
     const int shapeBottom = size.height() - BalloonShadowDepth;
-    return {opensLeft(side) ? shapeRight - BalloonStemInset : BalloonStemInset, opensBelow(side) ? 0 : shapeBottom};
+    return {opensLeft(side) ? shapeRight - BalloonStemInset : BalloonStemInset,
+            BalloonOpensBelow(side) ? 0 : shapeBottom};
 }
 
 QRect BalloonFrame(BalloonSide side, const QPoint& anchor, const QSize& size)

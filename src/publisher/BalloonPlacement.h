@@ -8,6 +8,7 @@
 // it, or, when that does not fit the screen, below-right, above-left or above-right, in that order.
 
 enum class BalloonSide { BelowLeft, BelowRight, AboveLeft, AboveRight };
+bool BalloonOpensBelow(BalloonSide side);
 
 // The shape's measures, in pixels.
 inline constexpr int BalloonStemHeight = 12;  // from the body's edge to the pointer's tip

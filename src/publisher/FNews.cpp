@@ -73,6 +73,7 @@ TfrmNews::TfrmNews(const QStringList& newsRecords, NewsBodyFetcher fetchBody, QW
     lvwItems->setFont(listFont);
     lvwItems->setWordWrap(false);
     lvwItems->verticalHeader()->hide();
+    lvwItems->verticalHeader()->setDefaultSectionSize(22);
     lvwItems->horizontalHeader()->setSectionResizeMode(NewsListModel::TitleColumn, QHeaderView::Stretch);
     lvwItems->horizontalHeader()->setSectionResizeMode(NewsListModel::PublishedColumn, QHeaderView::Fixed);
     lvwItems->horizontalHeader()->resizeSection(NewsListModel::PublishedColumn, 160);

@@ -23,8 +23,9 @@ bool IsNewerVersion(const QString& serverVersion);
 
 QString UpdateOfferQuestion(const QString& serverVersion);
 // Line feed before carriage return: the text has always been written so.
-inline const QString UpdateCloseQuestion = QStringLiteral(
-    "To update your software the application will close to\n\rreplace some files. Do you want to update now?");
+inline const QString UpdateCloseQuestion =
+    QStringLiteral("To update your software the application will close to\n\r"
+                   "replace some files. Do you want to update now?");
 inline const QString UpdaterMissingWarning =
     QStringLiteral("The updater module is missing. Please reinstall again the current version!");
 inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");

@@ -32,7 +32,8 @@ bool endsBalloon(const QEvent& event)
     case QEvent::ApplicationDeactivate:
         return true;
     case QEvent::ApplicationStateChange:
-        return static_cast<const QApplicationStateChangeEvent&>(event).applicationState() != Qt::ApplicationActive;
+        return static_cast<const QApplicationStateChangeEvent&>(event).applicationState() !=
+               Qt::ApplicationActive;
     default:
         return false;
     }
@@ -57,7 +58,8 @@ NewsBalloon* NewsBalloon::current()
 }
 
 NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
-    : QWidget(owner ? owner->window() : nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(owner ? owner->window() : nullptr,
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_text(SplitLines(text).join(u'\n'))
 {
     setObjectName(QStringLiteral("NewsBalloon"));
@@ -83,8 +85,8 @@ void NewsBalloon::placeAt(const QPoint& anchor)
     const BalloonPlacement placement =
         PlaceBalloon(anchor, size, screen ? screen->availableGeometry() : QRect(QPoint(), size));
     m_side = placement.Side;
-    const bool below = m_side == BalloonSide::BelowLeft || m_side == BalloonSide::BelowRight;
-    m_textRect = QRect(Padding, (below ? BalloonStemHeight : 0) + Padding, textBounds.width(), textBounds.height());
+    const int textTop = (BalloonOpensBelow(m_side) ? BalloonStemHeight : 0) + Padding;
+    m_textRect = QRect(Padding, textTop, textBounds.width(), textBounds.height());
     setGeometry(placement.Frame);
 
     const QPolygon outline = shapePath().toFillPolygon().toPolygon();
@@ -94,15 +96,17 @@ void NewsBalloon::placeAt(const QPoint& anchor)
 QPainterPath NewsBalloon::shapePath() const
 {
     const QSize shapeSize = size() - QSize(BalloonShadowDepth, BalloonShadowDepth);
-    const bool below = m_side == BalloonSide::BelowLeft || m_side == BalloonSide::BelowRight;
-    const QRect body(0, below ? BalloonStemHeight : 0, shapeSize.width(), shapeSize.height() - BalloonStemHeight);
+    const bool below = BalloonOpensBelow(m_side);
+    const QRect body(0, below ? BalloonStemHeight : 0, shapeSize.width(),
+                     shapeSize.height() - BalloonStemHeight);
     const QPoint tip = BalloonTip(m_side, size());
     const int edge = below ? body.top() : body.bottom() + 1;
 
     QPainterPath bodyPath;
     bodyPath.addRoundedRect(body, CornerRadius, CornerRadius);
     QPainterPath stem;
-    stem.addPolygon(QPolygonF({QPointF(tip), QPointF(tip.x() - StemHalfBase, edge), QPointF(tip.x() + StemHalfBase, edge)}));
+    stem.addPolygon(QPolygonF(
+        {QPointF(tip), QPointF(tip.x() - StemHalfBase, edge), QPointF(tip.x() + StemHalfBase, edge)}));
     return bodyPath.united(stem);
 }
 
@@ -110,7 +114,8 @@ void NewsBalloon::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QPainterPath shape = shapePath();
-    painter.fillPath(shape.translated(BalloonShadowDepth, BalloonShadowDepth), palette().color(QPalette::Shadow));
+    painter.fillPath(shape.translated(BalloonShadowDepth, BalloonShadowDepth),
+                     palette().color(QPalette::Shadow));
     painter.fillPath(shape, palette().color(QPalette::ToolTipBase));
     painter.setPen(palette().color(QPalette::ToolTipText));
     painter.drawPath(shape);

@@ -155,7 +155,8 @@ void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
     QCOMPARE(news.prfEditorNews->toPlainText(), "The second body");
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().first().toString(), "6");
-    QVERIFY(!showsWaitCursor(news) && !showsWaitCursor(*news.lvwItems) && !showsWaitCursor(*news.prfEditorNews));
+    QVERIFY(!showsWaitCursor(news) && !showsWaitCursor(*news.lvwItems) &&
+            !showsWaitCursor(*news.prfEditorNews));
 
     clickRow(*news.lvwItems, 0);
     QCOMPARE(selectedRow(*news.lvwItems), 0);
@@ -224,8 +225,10 @@ void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
 
     OfflineHtmlView view;
     QVERIFY(!view.openLinks());
-    QVERIFY(!view.loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(picture.fileName())).isValid());
-    QVERIFY(!view.loadResource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/tracker.png")).isValid());
+    const QUrl localPicture = QUrl::fromLocalFile(picture.fileName());
+    QVERIFY(!view.loadResource(QTextDocument::ImageResource, localPicture).isValid());
+    const QUrl remotePicture("http://127.0.0.1:9/tracker.png");
+    QVERIFY(!view.loadResource(QTextDocument::ImageResource, remotePicture).isValid());
     QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).isValid());
 }
 
@@ -239,7 +242,8 @@ void TestPublisherWindows::aboutTexts_data()
     QTest::addColumn<QString>("copyright");
     QTest::addColumn<QString>("memo");
 
-    QTest::newRow("full") << "Quillory Gold Edition" << "2008-2024" << "Reseller Ltd." << "Line one\r\nLine two\r\nLine three"
+    QTest::newRow("full") << "Quillory Gold Edition" << "2008-2024" << "Reseller Ltd."
+                          << "Line one\r\nLine two\r\nLine three"
                           << "About Quillory Gold Edition..." << "Copyright © 2008-2024 Reseller Ltd."
                           << "Line one\nLine two\nLine three";
     QTest::newRow("no name") << "" << "2024" << "" << "Text" << "About ..." << "Copyright © 2024" << "Text";
@@ -333,8 +337,8 @@ void TestPublisherWindows::balloonGoesAway()
     } else if (how == "press balloon") {
         QTest::mouseClick(balloon.data(), Qt::LeftButton, {}, balloon->mask().boundingRect().center());
     } else if (how == "wheel") {
-        QWheelEvent wheel(QPointF(5, 5), other->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(5, 5), other->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(other, &wheel);
     } else {
         QEvent deactivate(QEvent::ApplicationDeactivate);

@@ -101,7 +101,7 @@ private Q_SLOTS:
     void updateVersions();
     void updateDescription_data();
     void updateDescription();
-    void updateTexts();
+    void fixedTexts();
     void updateAddresses();
     void updaterPath();
     void balloonPlacement_data();
@@ -144,30 +144,28 @@ void TestPublisher::tiers()
 void TestPublisher::requestUrls_data()
 {
     QTest::addColumn<QString>("base");
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("listUrl"); // the list and the latest id
+    QTest::addColumn<QString>("bodyUrl");
 
-    QTest::newRow("no final slash") << "http://n.example/x" << "getlastnews.php"
-                                    << "http://n.example/x/getlastnews.php";
-    QTest::newRow("final slash") << "http://n.example/x/" << "getlastnews.php"
-                                 << "http://n.example/x/getlastnews.php";
-    QTest::newRow("host only") << "http://n.example" << "getnewsdetails.php"
+    QTest::newRow("no final slash") << "http://n.example/x" << "http://n.example/x/getlastnews.php"
+                                    << "http://n.example/x/getnewsdetails.php";
+    QTest::newRow("final slash") << "http://n.example/x/" << "http://n.example/x/getlastnews.php"
+                                 << "http://n.example/x/getnewsdetails.php";
+    QTest::newRow("host only") << "http://n.example" << "http://n.example/getlastnews.php"
                                << "http://n.example/getnewsdetails.php";
-    QTest::newRow("empty base") << "" << "getlastnews.php" << "/getlastnews.php";
+    QTest::newRow("empty base") << "" << "/getlastnews.php" << "/getnewsdetails.php";
 }
 
 void TestPublisher::requestUrls()
 {
     QFETCH(QString, base);
-    QFETCH(QString, script);
-    QFETCH(QString, expected);
+    QFETCH(QString, listUrl);
+    QFETCH(QString, bodyUrl);
 
-    QCOMPARE(NewsScriptUrl(base, script), expected);
     const NewsTier tier{"BM", "p", base};
-    const QString url = script == "getlastnews.php" ? NewsListRequest(tier, "c").Url : NewsBodyRequest(tier, "c", "1").Url;
-    QCOMPARE(url, expected);
-    if (script == "getlastnews.php")
-        QCOMPARE(LatestNewsRequest(tier, "c").Url, expected);
+    QCOMPARE(NewsListRequest(tier, "c").Url, listUrl);
+    QCOMPARE(LatestNewsRequest(tier, "c").Url, listUrl);
+    QCOMPARE(NewsBodyRequest(tier, "c", "1").Url, bodyUrl);
 }
 
 void TestPublisher::postBodies_data()
@@ -175,8 +173,10 @@ void TestPublisher::postBodies_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("expected");
 
-    const QByteArray account = part("memusername", "pub-gold") + part("prodcode", "QX-7") + part("prodtype", "BG");
-    const QByteArray tail = part("newstarget", "UA") + part("something", "") + "\r\n----------030724090504032--\r\n";
+    const QByteArray account =
+        part("memusername", "pub-gold") + part("prodcode", "QX-7") + part("prodtype", "BG");
+    const QByteArray tail =
+        part("newstarget", "UA") + part("something", "") + "\r\n----------030724090504032--\r\n";
     QTest::newRow("list") << int(Kind::List) << account + part("conttype", "all") + tail;
     QTest::newRow("latest id") << int(Kind::Latest) << account + part("conttype", "lastcode") + tail;
     QTest::newRow("body") << int(Kind::Body) << account + part("newsid", "41") + tail;
@@ -226,7 +226,9 @@ void TestPublisher::answers_data()
     QTest::newRow("body, OK alone") << int(Kind::Body) << QByteArray("OK") << true << "" << QStringList{""};
 
     QTest::newRow("list with records")
-        << int(Kind::List) << QByteArray("\r\n5^First^Jan 2, 2024\xAF" "6^Second^Feb 3\xAFOK\r\n") << true << ""
+        << int(Kind::List) << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
+                                         "6^Second^Feb 3\xAFOK\r\n")
+        << true << ""
         << QStringList{"5^First^Jan 2, 2024", "6^Second^Feb 3"};
     QTest::newRow("list, empty pieces skipped")
         << int(Kind::List) << QByteArray("\xAF\xAF" "7^T^P\xAFOK\xAF") << true << "" << QStringList{"7^T^P"};
@@ -236,11 +238,14 @@ void TestPublisher::answers_data()
                                  << QStringList{"12", "Big news"};
     QTest::newRow("latest without title") << int(Kind::Latest) << QByteArray("12\xAFOK") << true << ""
                                           << QStringList{"12", ""};
-    QTest::newRow("body in dollar-hex") << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << ""
+    QTest::newRow("body in dollar-hex")
+        << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << ""
                                         << QStringList{"<b>hi</b>"};
-    QTest::newRow("body, Windows-1252 byte") << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << ""
+    QTest::newRow("body, Windows-1252 byte")
+        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << ""
                                              << QStringList{"café & co"};
-    QTest::newRow("lower-case ok is no success") << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << ""
+    QTest::newRow("lower-case ok is no success")
+        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << ""
                                                  << QStringList{"", ""};
 
     const QList<QPair<QByteArray, QString>> words{
@@ -252,11 +257,12 @@ void TestPublisher::answers_data()
         {"INVALIDUSERS", ""}};
     for (const auto& [word, message] : words) {
         const QByteArray padded = " " + word + "\r\n";
+        // Only the body request knows "INVALIDNEWS".
+        const QString listMessage = word == "INVALIDNEWS" ? QString() : message;
         QTest::addRow("list, %s", word.constData())
-            << int(Kind::List) << padded << false << (word == "INVALIDNEWS" ? QString() : message) << QStringList();
-        QTest::addRow("latest, %s", word.constData()) << int(Kind::Latest) << padded << false
-                                                      << (word == "INVALIDNEWS" ? QString() : message)
-                                                      << QStringList{"", ""};
+            << int(Kind::List) << padded << false << listMessage << QStringList();
+        QTest::addRow("latest, %s", word.constData())
+            << int(Kind::Latest) << padded << false << listMessage << QStringList{"", ""};
         QTest::addRow("body, %s", word.constData())
             << int(Kind::Body) << padded << false << message << QStringList{""};
     }
@@ -360,7 +366,6 @@ void TestPublisher::announcement()
     QFETCH(bool, announce);
 
     QCOMPARE(ShouldAnnounceNews(latest, stored), announce);
-    QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
 }
 
 void TestPublisher::lastNewsIdWrite_data()
@@ -375,7 +380,8 @@ void TestPublisher::lastNewsIdWrite_data()
                       "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%AboutText%%>A<%%/AboutText%%>\r\n");
     QTest::newRow("appended when absent")
         << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>")
-        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
+        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
+                      "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
     QTest::newRow("only the first line replaced")
         << QByteArray("<%%LastNewsId%%>1\n<%%LastNewsId%%>2\n")
         << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%LastNewsId%%>2\r\n");
@@ -502,8 +508,9 @@ void TestPublisher::updateDescription()
     QCOMPARE(ReadUpdateVersion(path), version);
 }
 
-void TestPublisher::updateTexts()
+void TestPublisher::fixedTexts()
 {
+    QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
     QCOMPARE(UpdateOfferQuestion("2.10"), QString("There is a new update: (version 2.10) available for your "
                                                   "application!. Do you want download this update now?"));
     QCOMPARE(UpdateCloseQuestion, QString("To update your software the application will close to\n\rreplace "
@@ -517,10 +524,10 @@ void TestPublisher::updateAddresses()
 {
     {
         const ScopedEnv unset("QUILLORY_UPDATE_URL", QByteArray());
-        QCOMPARE(UpdateBaseUrl(), QString("http://update.quillory.app/liveupdate/quillory/"));
-        QCOMPARE(UpdateDescriptionUrl(), QString("http://update.quillory.app/liveupdate/quillory/mainappupdate.inf"));
-        QCOMPARE(UpdaterArguments(),
-                 (QStringList{"http://update.quillory.app/liveupdate/quillory/", "2.01", "A"}));
+        const QString builtIn = "http://update.quillory.app/liveupdate/quillory/";
+        QCOMPARE(UpdateBaseUrl(), builtIn);
+        QCOMPARE(UpdateDescriptionUrl(), builtIn + "mainappupdate.inf");
+        QCOMPARE(UpdaterArguments(), (QStringList{builtIn, "2.01", "A"}));
     }
     const ScopedEnv local("QUILLORY_UPDATE_URL", "http://127.0.0.1:8123/lu");
     QCOMPARE(UpdateBaseUrl(), QString("http://127.0.0.1:8123/lu/"));
