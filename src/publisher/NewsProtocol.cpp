@@ -22,16 +22,6 @@ QString trimControls(const QString& text)
     return text.mid(start, end - start);
 }
 
-QString answerText(QByteArrayView body)
-{
-    return trimControls(DecodeText(body));
-}
-
-QString withoutFraming(QString answer)
-{
-    return answer.remove(QString(FrameMark) + Ok);
-}
-
 QString warningFor(const QString& answer, RequestKind kind)
 {
     if (answer.isEmpty())
@@ -45,6 +35,26 @@ QString warningFor(const QString& answer, RequestKind kind)
     if (answer == QLatin1String("INVALIDNEWS") && kind == RequestKind::Body)
         return QStringLiteral("There is a trouble with this news. Contact your provider.");
     return {};
+}
+
+// The trimmed answer when it reports success; otherwise the warning is set and there is nothing.
+template <typename Answer>
+std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, Answer& result)
+{
+    const QString answer = trimControls(DecodeText(body));
+    result.Success = answer.contains(Ok);
+    if (!result.Success) {
+        result.Warning = warningFor(answer, kind);
+        return std::nullopt;
+    }
+    return answer;
+}
+
+// What a successful answer carries besides its framing; "OK" alone carries nothing.
+QString payloadOf(QString answer)
+{
+    answer.remove(QString(FrameMark) + Ok);
+    return answer == Ok ? QString() : answer;
 }
 
 FormFields accountFields(const NewsTier& tier, const QString& branderCode)
@@ -133,15 +143,12 @@ MultipartForm EncodeMultipartForm(const FormFields& fields, const QDateTime& req
 
 NewsListAnswer ReadNewsListAnswer(QByteArrayView body)
 {
-    const QString answer = answerText(body);
     NewsListAnswer result;
-    result.Success = answer.contains(Ok);
-    if (!result.Success) {
-        result.Warning = warningFor(answer, RequestKind::List);
+    const std::optional<QString> answer = successfulAnswer(body, RequestKind::List, result);
+    if (!answer)
         return result;
-    }
     QStringList pieces;
-    SplitByChar(FrameMark, answer, pieces);
+    SplitByChar(FrameMark, *answer, pieces);
     for (const QString& piece : std::as_const(pieces)) {
         if (!piece.isEmpty() && piece != Ok)
             result.Records.append(piece);
@@ -151,18 +158,12 @@ NewsListAnswer ReadNewsListAnswer(QByteArrayView body)
 
 LatestNewsAnswer ReadLatestNewsAnswer(QByteArrayView body)
 {
-    const QString answer = answerText(body);
     LatestNewsAnswer result;
-    result.Success = answer.contains(Ok);
-    if (!result.Success) {
-        result.Warning = warningFor(answer, RequestKind::LatestId);
-        return result;
-    }
-    const QString payload = withoutFraming(answer);
-    if (payload == Ok)
+    const std::optional<QString> answer = successfulAnswer(body, RequestKind::LatestId, result);
+    if (!answer)
         return result;
     QStringList pieces;
-    SplitByChar(u'^', payload, pieces);
+    SplitByChar(u'^', payloadOf(*answer), pieces);
     result.Id = pieces.value(0);
     result.Title = pieces.value(1);
     return result;
@@ -170,17 +171,9 @@ LatestNewsAnswer ReadLatestNewsAnswer(QByteArrayView body)
 
 NewsBodyAnswer ReadNewsBodyAnswer(QByteArrayView body)
 {
-    const QString answer = answerText(body);
     NewsBodyAnswer result;
-    result.Success = answer.contains(Ok);
-    if (!result.Success) {
-        result.Warning = warningFor(answer, RequestKind::Body);
-        return result;
-    }
-    // "OK" alone is a success without payload, not a body that reads "OK".
-    const QString payload = withoutFraming(answer);
-    if (payload != Ok)
-        result.Html = DecodeDollarHex(payload);
+    if (const std::optional<QString> answer = successfulAnswer(body, RequestKind::Body, result))
+        result.Html = DecodeDollarHex(payloadOf(*answer));
     return result;
 }
 
