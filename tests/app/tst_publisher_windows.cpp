@@ -30,6 +30,7 @@ public:
         return [this](const QString& newsId) -> QCoro::Task<std::optional<QString>> {
             asked.append(newsId);
             co_await qCoro(this, &PendingBodies::answered);
+            ++delivered;
             co_return m_answer;
         };
     }
@@ -40,6 +41,7 @@ public:
     }
 
     QStringList asked;
+    int delivered = 0;
 
 Q_SIGNALS:
     void answered();
@@ -205,6 +207,7 @@ void TestPublisherWindows::newsWindowClosedWhileFetching()
     QVERIFY(news->NewsBusy);
     news.reset();
     bodies.answer("<p>Too late</p>");
+    QTRY_COMPARE(bodies.delivered, 1);
     QCOMPARE(bodies.asked, QStringList{"6"});
 }
 
