@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The rules of the live update: the update description the server publishes, the version
+// comparison, the questions asked and the updater that is started.
+
+// The update description, published in the update base folder and downloaded into the program
+// folder under the same name.
+inline const QString UpdateDescriptionFileName = QStringLiteral("mainappupdate.inf");
+QString UpdateDescriptionUrl();
+
+// The Version value of section APPLICATION (section and key matched whatever their letter case), as
+// written; empty when the file, the section or the key is missing, or the file is not an INI file.
+QString ReadUpdateVersion(const QString& path);
+
+// A version as one decimal number, the point its decimal separator whatever the user's locale:
+// "2.1" and "2.10" are the same number. Anything else ("2,5", a word, nothing) counts as 0.
+double VersionNumber(const QString& version);
+// Whether the server's version is greater than this program's AppVersion.
+bool IsNewerVersion(const QString& serverVersion);
+
+QString UpdateOfferQuestion(const QString& serverVersion);
+// Line feed before carriage return: the text has always been written so.
+inline const QString UpdateCloseQuestion =
+    QStringLiteral("To update your software the application will close to\n\r"
+                   "replace some files. Do you want to update now?");
+inline const QString UpdaterMissingWarning =
+    QStringLiteral("The updater module is missing. Please reinstall again the current version!");
+inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");
+
+// The updater program, "Updater" ("Updater.exe" on Windows). It belongs to the installation and is
+// looked for beside the executable; when QUILLORY_HOME names another program folder, a copy in that
+// folder comes first, so that a relocated installation (or a test) brings its own. When neither
+// exists, the path beside the executable.
+QString UpdaterPath();
+// The updater's arguments, each passed as one: the update base URL, AppVersion and "A".
+QStringList UpdaterArguments();

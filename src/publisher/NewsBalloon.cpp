@@ -1,0 +1,140 @@
+#include "publisher/NewsBalloon.h"
+
+#include "util/TextFile.h"
+
+#include <QApplication>
+#include <QApplicationStateChangeEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QToolTip>
+
+namespace {
+
+constexpr int Padding = 8;
+constexpr int CornerRadius = 6;
+constexpr int StemHalfBase = 8;
+constexpr int MaxTextWidth = 360;
+
+QPointer<NewsBalloon>& currentBalloon()
+{
+    static QPointer<NewsBalloon> balloon;
+    return balloon;
+}
+
+bool endsBalloon(const QEvent& event)
+{
+    switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::ApplicationDeactivate:
+        return true;
+    case QEvent::ApplicationStateChange:
+        return static_cast<const QApplicationStateChangeEvent&>(event).applicationState() !=
+               Qt::ApplicationActive;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner)
+{
+    if (NewsBalloon* old = current())
+        old->dismiss();
+    auto* balloon = new NewsBalloon(text, owner);
+    currentBalloon() = balloon;
+    balloon->placeAt(anchorOnScreen);
+    balloon->show();
+    qApp->installEventFilter(balloon);
+}
+
+NewsBalloon* NewsBalloon::current()
+{
+    return currentBalloon().data();
+}
+
+NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
+    : QWidget(owner ? owner->window() : nullptr,
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_text(SplitLines(text).join(u'\n'))
+{
+    setObjectName(QStringLiteral("NewsBalloon"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setFont(QToolTip::font());
+    setPalette(QToolTip::palette());
+}
+
+void NewsBalloon::placeAt(const QPoint& anchor)
+{
+    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    const QRect textBounds = fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), flags, m_text);
+    // The pointer needs room on the body's edge whichever side it stands.
+    const int bodyWidth = std::max(textBounds.width() + 2 * Padding, 2 * (BalloonStemInset + StemHalfBase));
+    const int bodyHeight = textBounds.height() + 2 * Padding;
+    const QSize size(bodyWidth + BalloonShadowDepth, bodyHeight + BalloonStemHeight + BalloonShadowDepth);
+
+    const QScreen* screen = QGuiApplication::screenAt(anchor);
+    if (!screen)
+        screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const BalloonPlacement placement =
+        PlaceBalloon(anchor, size, screen ? screen->availableGeometry() : QRect(QPoint(), size));
+    m_side = placement.Side;
+    const int textTop = (BalloonOpensBelow(m_side) ? BalloonStemHeight : 0) + Padding;
+    m_textRect = QRect(Padding, textTop, textBounds.width(), textBounds.height());
+    setGeometry(placement.Frame);
+
+    const QPolygon outline = shapePath().toFillPolygon().toPolygon();
+    setMask(QRegion(outline).united(QRegion(outline.translated(BalloonShadowDepth, BalloonShadowDepth))));
+}
+
+QPainterPath NewsBalloon::shapePath() const
+{
+    const QSize shapeSize = size() - QSize(BalloonShadowDepth, BalloonShadowDepth);
+    const bool below = BalloonOpensBelow(m_side);
+    const QRect body(0, below ? BalloonStemHeight : 0, shapeSize.width(),
+                     shapeSize.height() - BalloonStemHeight);
+    const QPoint tip = BalloonTip(m_side, size());
+    const int edge = below ? body.top() : body.bottom() + 1;
+
+    QPainterPath bodyPath;
+    bodyPath.addRoundedRect(body, CornerRadius, CornerRadius);
+    QPainterPath stem;
+    stem.addPolygon(QPolygonF(
+        {QPointF(tip), QPointF(tip.x() - StemHalfBase, edge), QPointF(tip.x() + StemHalfBase, edge)}));
+    return bodyPath.united(stem);
+}
+
+void NewsBalloon::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPainterPath shape = shapePath();
+    painter.fillPath(shape.translated(BalloonShadowDepth, BalloonShadowDepth),
+                     palette().color(QPalette::Shadow));
+    painter.fillPath(shape, palette().color(QPalette::ToolTipBase));
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    painter.drawPath(shape);
+    painter.drawText(m_textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_text);
+}
+
+bool NewsBalloon::eventFilter(QObject* watched, QEvent* event)
+{
+    if (endsBalloon(*event))
+        dismiss();
+    return QWidget::eventFilter(watched, event);
+}
+
+void NewsBalloon::dismiss()
+{
+    qApp->removeEventFilter(this);
+    hide();
+    if (currentBalloon() == this)
+        currentBalloon() = nullptr;
+    // Later: this may run inside the event filter, on the way to another object.
+    deleteLater();
+}

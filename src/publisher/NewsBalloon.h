@@ -1,0 +1,37 @@
+#pragma once
+
+#include "publisher/BalloonPlacement.h"
+
+#include <QPainterPath>
+#include <QWidget>
+
+// The announcement balloon: a shaped, shadowed window over all others that points at a spot on the
+// screen and never takes the focus. It stays until the next mouse press or wheel turn anywhere in
+// the program, or until the program loses the activation; there is only ever one.
+class NewsBalloon final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Shows `text` (CR LF breaks its lines) pointing at `anchorOnScreen`, replacing a balloon that is
+    // still up. The balloon belongs to `owner`'s window and goes with it.
+    static void showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner);
+    // The balloon on screen, or null.
+    static NewsBalloon* current();
+
+    QString text() const { return m_text; }
+    BalloonSide side() const { return m_side; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    NewsBalloon(const QString& text, QWidget* owner);
+    void placeAt(const QPoint& anchor);
+    QPainterPath shapePath() const;
+    void dismiss();
+
+    QString m_text;
+    QRect m_textRect; // inside the body, in the balloon's coordinates
+    BalloonSide m_side = BalloonSide::BelowLeft;
+};

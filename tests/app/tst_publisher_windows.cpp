@@ -1,0 +1,373 @@
+#include "publisher/FAbout.h"
+#include "publisher/FNews.h"
+#include "publisher/NewsBalloon.h"
+#include "publisher/OfflineHtmlView.h"
+#include "support/TestRegistry.h"
+
+#include <QApplication>
+#include <QCoro/QCoroSignal>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryFile>
+#include <QWheelEvent>
+#include <QtTest>
+
+namespace {
+
+// News bodies that arrive when the test says so.
+class PendingBodies : public QObject {
+    Q_OBJECT
+
+public:
+    NewsBodyFetcher fetcher()
+    {
+        return [this](const QString& newsId) -> QCoro::Task<std::optional<QString>> {
+            asked.append(newsId);
+            co_await qCoro(this, &PendingBodies::answered);
+            ++delivered;
+            co_return m_answer;
+        };
+    }
+    void answer(const std::optional<QString>& html)
+    {
+        m_answer = html;
+        Q_EMIT answered();
+    }
+
+    QStringList asked;
+    int delivered = 0;
+
+Q_SIGNALS:
+    void answered();
+
+private:
+    std::optional<QString> m_answer;
+};
+
+const QStringList records{"5^First news^Jan 1, 2024", "6^Second news^Feb 2, 2024", "7", "^No id^Mar 3"};
+
+void clickRow(QTableView& list, int row)
+{
+    const QRect cell = list.visualRect(list.model()->index(row, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+int selectedRow(const QTableView& list)
+{
+    const QModelIndexList rows = list.selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+// How many of the window, its list and its body view show the wait cursor.
+int waitCursors(const TfrmNews& news)
+{
+    int count = 0;
+    const QList<const QWidget*> widgets{&news, news.lvwItems, news.prfEditorNews};
+    for (const QWidget* widget : widgets)
+        count += widget->cursor().shape() == Qt::WaitCursor ? 1 : 0;
+    return count;
+}
+
+int visibleBalloons()
+{
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<NewsBalloon*>(widget) && widget->isVisible() ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+class TestPublisherWindows : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+
+    void newsListFilledOnShow();
+    void newsBodyShownAndSelectionHeldWhileBusy();
+    void failedBodyKeepsThePreviousOne();
+    void newsWindowClosedWhileFetching();
+    void newsCloseButton();
+    void newsBodyLoadsNothingFromOutside();
+
+    void aboutTexts_data();
+    void aboutTexts();
+    void aboutOkCloses();
+
+    void balloonGoesAway_data();
+    void balloonGoesAway();
+    void balloonIsSingle();
+
+private:
+    std::unique_ptr<QWidget> m_owner;
+};
+
+void TestPublisherWindows::cleanup()
+{
+    if (NewsBalloon* balloon = NewsBalloon::current())
+        delete balloon;
+    m_owner.reset();
+}
+
+void TestPublisherWindows::newsListFilledOnShow()
+{
+    PendingBodies bodies;
+    TfrmNews news(records, bodies.fetcher());
+    news.show();
+
+    QCOMPARE(news.windowTitle(), "News");
+    QCOMPARE(news.size(), QSize(682, 411));
+    const QAbstractItemModel* model = news.lvwItems->model();
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), "News Title");
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), "Published");
+    QCOMPARE(model->index(1, 0).data().toString(), "Second news");
+    QCOMPARE(model->index(1, 1).data().toString(), "Feb 2, 2024");
+    QCOMPARE(model->index(2, 0).data().toString(), "");
+    QCOMPARE(model->index(3, 0).data().toString(), "No id");
+    QCOMPARE(news.lvwItems->horizontalHeader()->sectionSize(1), 160);
+    QCOMPARE(selectedRow(*news.lvwItems), -1);
+    QVERIFY(news.prfEditorNews->toPlainText().isEmpty());
+    QVERIFY(bodies.asked.isEmpty());
+    QVERIFY(!news.NewsBusy);
+}
+
+void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
+{
+    PendingBodies bodies;
+    TfrmNews news(records, bodies.fetcher());
+    QSignalSpy shown(&news, &TfrmNews::newsShown);
+    news.show();
+
+    clickRow(*news.lvwItems, 1);
+    QCOMPARE(bodies.asked, QStringList{"6"});
+    QVERIFY(news.NewsBusy);
+    QCOMPARE(waitCursors(news), 3);
+
+    // While the body is on its way the list keeps its selection, by mouse and by code.
+    clickRow(*news.lvwItems, 0);
+    news.lvwItems->selectRow(2);
+    QCOMPARE(selectedRow(*news.lvwItems), 1);
+    QCOMPARE(bodies.asked, QStringList{"6"});
+
+    bodies.answer("<p>The <b>second</b> body</p>");
+    QTRY_VERIFY(!news.NewsBusy);
+    QCOMPARE(news.prfEditorNews->toPlainText(), "The second body");
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().first().toString(), "6");
+    QCOMPARE(waitCursors(news), 0);
+
+    clickRow(*news.lvwItems, 0);
+    QCOMPARE(selectedRow(*news.lvwItems), 0);
+    QCOMPARE(bodies.asked, (QStringList{"6", "5"}));
+    bodies.answer("<p>First</p>");
+    QTRY_COMPARE(shown.size(), 2);
+    QCOMPARE(news.prfEditorNews->toPlainText(), "First");
+}
+
+void TestPublisherWindows::failedBodyKeepsThePreviousOne()
+{
+    PendingBodies bodies;
+    TfrmNews news(records, bodies.fetcher());
+    QSignalSpy shown(&news, &TfrmNews::newsShown);
+    news.show();
+
+    clickRow(*news.lvwItems, 0);
+    bodies.answer("<p>Kept</p>");
+    QTRY_VERIFY(!news.NewsBusy);
+
+    clickRow(*news.lvwItems, 1);
+    QVERIFY(news.NewsBusy);
+    bodies.answer(std::nullopt);
+    QTRY_VERIFY(!news.NewsBusy);
+    QCOMPARE(news.prfEditorNews->toPlainText(), "Kept");
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(waitCursors(news), 0);
+
+    // A record without an id asks for nothing.
+    clickRow(*news.lvwItems, 3);
+    QCOMPARE(selectedRow(*news.lvwItems), 3);
+    QCOMPARE(bodies.asked, (QStringList{"5", "6"}));
+    QVERIFY(!news.NewsBusy);
+}
+
+void TestPublisherWindows::newsWindowClosedWhileFetching()
+{
+    PendingBodies bodies;
+    auto news = std::make_unique<TfrmNews>(records, bodies.fetcher());
+    news->show();
+    clickRow(*news->lvwItems, 1);
+    QVERIFY(news->NewsBusy);
+    news.reset();
+    bodies.answer("<p>Too late</p>");
+    QTRY_COMPARE(bodies.delivered, 1);
+    QCOMPARE(bodies.asked, QStringList{"6"});
+}
+
+void TestPublisherWindows::newsCloseButton()
+{
+    PendingBodies bodies;
+    TfrmNews news(records, bodies.fetcher());
+    news.show();
+    QCOMPARE(news.btnExit->text(), "Close");
+    QCOMPARE(news.btnExit->size(), QSize(97, 20));
+    QTest::mouseClick(news.btnExit, Qt::LeftButton);
+    QVERIFY(!news.isVisible());
+    QCOMPARE(news.result(), int(QDialog::Accepted));
+}
+
+void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
+{
+    QTemporaryFile picture;
+    QVERIFY(picture.open());
+    QImage(4, 4, QImage::Format_RGB32).save(&picture, "PNG");
+    picture.close();
+
+    OfflineHtmlView view;
+    QVERIFY(!view.openLinks());
+    const QUrl localPicture = QUrl::fromLocalFile(picture.fileName());
+    QVERIFY(!view.loadResource(QTextDocument::ImageResource, localPicture).isValid());
+    const QUrl remotePicture("http://127.0.0.1:9/tracker.png");
+    QVERIFY(!view.loadResource(QTextDocument::ImageResource, remotePicture).isValid());
+    QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).isValid());
+}
+
+void TestPublisherWindows::aboutTexts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("years");
+    QTest::addColumn<QString>("company");
+    QTest::addColumn<QString>("about");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("copyright");
+    QTest::addColumn<QString>("memo");
+
+    QTest::newRow("full") << "Quillory Gold Edition" << "2008-2024" << "Reseller Ltd."
+                          << "Line one\r\nLine two\r\nLine three"
+                          << "About Quillory Gold Edition..." << "Copyright © 2008-2024 Reseller Ltd."
+                          << "Line one\nLine two\nLine three";
+    QTest::newRow("no name") << "" << "2024" << "" << "Text" << "About ..." << "Copyright © 2024" << "Text";
+    QTest::newRow("no copyright values") << "Q" << "" << "" << "" << "About Q..." << "" << "";
+    QTest::newRow("markup shown as written") << "<b>Q</b>" << "" << "<i>Co</i>" << "a<br>b"
+                                             << "About <b>Q</b>..." << "Copyright © <i>Co</i>" << "a<br>b";
+}
+
+void TestPublisherWindows::aboutTexts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, years);
+    QFETCH(QString, company);
+    QFETCH(QString, about);
+    QFETCH(QString, caption);
+    QFETCH(QString, copyright);
+    QFETCH(QString, memo);
+
+    BrandingSettings branding;
+    branding.ApplicationName = name;
+    branding.CopyrightYears = years;
+    branding.CopyrightCompany = company;
+    branding.AboutText = about;
+    TfrmAbout box(branding);
+    box.show();
+
+    QCOMPARE(box.windowTitle(), caption);
+    QCOMPARE(box.lblProductName->text(), name);
+    QVERIFY(box.lblProductName->font().bold());
+    QCOMPARE(box.lblProductVersion->text(), "Product Version: 2.01");
+    QCOMPARE(box.lblCopyright1->text(), copyright);
+    QCOMPARE(box.memAbout->toPlainText(), memo);
+    QVERIFY(box.memAbout->isReadOnly());
+    QCOMPARE(box.size(), QSize(368, 211));
+    QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+}
+
+void TestPublisherWindows::aboutOkCloses()
+{
+    BrandingSettings branding;
+    QStringList lines;
+    for (int i = 1; i <= 30; ++i)
+        lines << QString("About line %1").arg(i);
+    branding.AboutText = lines.join("\r\n");
+    TfrmAbout box(branding);
+    box.show();
+    QCOMPARE(box.memAbout->document()->blockCount(), 30);
+    QVERIFY(box.memAbout->verticalScrollBar()->maximum() > 0);
+
+    QCOMPARE(box.editAbout->text(), "Ok");
+    QTest::mouseClick(box.editAbout, Qt::LeftButton);
+    QVERIFY(!box.isVisible());
+    QCOMPARE(box.result(), int(QDialog::Accepted));
+}
+
+void TestPublisherWindows::balloonGoesAway_data()
+{
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("mouse press elsewhere") << "press";
+    QTest::newRow("press on the balloon") << "press balloon";
+    QTest::newRow("wheel turn") << "wheel";
+    QTest::newRow("program deactivated") << "deactivate";
+}
+
+void TestPublisherWindows::balloonGoesAway()
+{
+    QFETCH(QString, how);
+
+    m_owner = std::make_unique<QWidget>();
+    m_owner->resize(300, 200);
+    auto* other = new QPushButton("Other", m_owner.get());
+    m_owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
+
+    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(150, 100)), "You've Got A Message!\r\nSpring sale",
+                        m_owner.get());
+    const QPointer<NewsBalloon> balloon = NewsBalloon::current();
+    QVERIFY(balloon);
+    QVERIFY(balloon->isVisible());
+    QCOMPARE(balloon->text(), "You've Got A Message!\nSpring sale");
+    QVERIFY(balloon->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(balloon->testAttribute(Qt::WA_ShowWithoutActivating));
+    QVERIFY(!balloon->mask().isEmpty());
+    // It stays until something happens: no time-out.
+    QTest::qWait(50);
+    QVERIFY(balloon->isVisible());
+
+    if (how == "press") {
+        QTest::mouseClick(other, Qt::LeftButton);
+    } else if (how == "press balloon") {
+        QTest::mouseClick(balloon.data(), Qt::LeftButton, {}, balloon->mask().boundingRect().center());
+    } else if (how == "wheel") {
+        QWheelEvent wheel(QPointF(5, 5), other->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(other, &wheel);
+    } else {
+        QEvent deactivate(QEvent::ApplicationDeactivate);
+        QApplication::sendEvent(qApp, &deactivate);
+    }
+    QVERIFY(NewsBalloon::current() == nullptr);
+    QTRY_VERIFY(balloon.isNull());
+}
+
+void TestPublisherWindows::balloonIsSingle()
+{
+    m_owner = std::make_unique<QWidget>();
+    m_owner->show();
+    NewsBalloon::showAt(QPoint(400, 300), "First", m_owner.get());
+    const QPointer<NewsBalloon> first = NewsBalloon::current();
+    NewsBalloon::showAt(QPoint(400, 300), "Second", m_owner.get());
+
+    QVERIFY(NewsBalloon::current() != first);
+    QCOMPARE(NewsBalloon::current()->text(), "Second");
+    QCOMPARE(visibleBalloons(), 1);
+    QTRY_VERIFY(first.isNull());
+}
+
+QUILLORY_REGISTER_TEST(TestPublisherWindows);
+#include "tst_publisher_windows.moc"

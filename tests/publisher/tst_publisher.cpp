@@ -1,0 +1,593 @@
+#include "branding/BrandingSettings.h"
+#include "crypto/CipherFiles.h"
+#include "net/ServiceAddresses.h"
+#include "publisher/BalloonPlacement.h"
+#include "publisher/LastNewsId.h"
+#include "publisher/LiveUpdate.h"
+#include "publisher/NewsListModel.h"
+#include "publisher/NewsProtocol.h"
+#include "support/TestFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(BalloonSide)
+
+namespace {
+
+enum class Kind { List, Latest, Body };
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_old(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
+BrandingSettings tieredBranding(const QString& type)
+{
+    BrandingSettings settings;
+    settings.BranderType = type;
+    settings.BranderCode = "QX-7";
+    settings.MasterPublID = "pub-master";
+    settings.MasterNewsBaseURL = "http://master.example/news";
+    settings.PlatinumPublID = "pub-platinum";
+    settings.PlatinumNewsBaseURL = "http://platinum.example/news/";
+    settings.GoldPublID = "pub-gold";
+    settings.GoldNewsBaseURL = "http://gold.example";
+    return settings;
+}
+
+const NewsTier goldTier{"BG", "pub-gold", "http://gold.example/n"};
+
+QByteArray part(const char* name, const QByteArray& value)
+{
+    return "----------030724090504032\r\nContent-Disposition: form-data; name=\"" + QByteArray(name) +
+           "\"\r\n\r\n" + value + "\r\n";
+}
+
+QStringList fileNames(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestPublisher : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tiers_data();
+    void tiers();
+    void requestUrls_data();
+    void requestUrls();
+    void postBodies_data();
+    void postBodies();
+    void answers_data();
+    void answers();
+    void newsRecords_data();
+    void newsRecords();
+    void newsListModel();
+    void announcement_data();
+    void announcement();
+    void lastNewsIdWrite_data();
+    void lastNewsIdWrite();
+    void lastNewsIdLeavesBadFileAlone_data();
+    void lastNewsIdLeavesBadFileAlone();
+    void lastNewsIdRefusesLineBreaks();
+    void updateVersions_data();
+    void updateVersions();
+    void updateDescription_data();
+    void updateDescription();
+    void fixedTexts();
+    void updateAddresses();
+    void updaterPath();
+    void balloonPlacement_data();
+    void balloonPlacement();
+};
+
+void TestPublisher::tiers_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("emptyPublisherId");
+    QTest::addColumn<QStringList>("expected"); // product type, publisher id, base URL; empty: no news
+
+    QTest::newRow("master") << "Master" << false
+                            << QStringList{"BM", "pub-master", "http://master.example/news"};
+    QTest::newRow("platinum") << "Platinum" << false
+                              << QStringList{"BP", "pub-platinum", "http://platinum.example/news/"};
+    QTest::newRow("gold") << "Gold" << false << QStringList{"BG", "pub-gold", "http://gold.example"};
+    QTest::newRow("free") << "Free" << false << QStringList();
+    QTest::newRow("empty type") << "" << false << QStringList();
+    QTest::newRow("other letter case") << "gold" << false << QStringList();
+    QTest::newRow("padded") << "Gold " << false << QStringList();
+    QTest::newRow("no publisher id") << "Platinum" << true << QStringList();
+}
+
+void TestPublisher::tiers()
+{
+    QFETCH(QString, type);
+    QFETCH(bool, emptyPublisherId);
+    QFETCH(QStringList, expected);
+
+    BrandingSettings settings = tieredBranding(type);
+    if (emptyPublisherId)
+        settings.PlatinumPublID.clear();
+    const std::optional<NewsTier> tier = LookUpNewsTier(settings);
+    QCOMPARE(tier.has_value(), !expected.isEmpty());
+    if (tier)
+        QCOMPARE((QStringList{tier->ProductType, tier->PublisherId, tier->NewsBaseUrl}), expected);
+}
+
+void TestPublisher::requestUrls_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("listUrl"); // the list and the latest id
+    QTest::addColumn<QString>("bodyUrl");
+
+    QTest::newRow("no final slash") << "http://n.example/x" << "http://n.example/x/getlastnews.php"
+                                    << "http://n.example/x/getnewsdetails.php";
+    QTest::newRow("final slash") << "http://n.example/x/" << "http://n.example/x/getlastnews.php"
+                                 << "http://n.example/x/getnewsdetails.php";
+    QTest::newRow("host only") << "http://n.example" << "http://n.example/getlastnews.php"
+                               << "http://n.example/getnewsdetails.php";
+    QTest::newRow("empty base") << "" << "/getlastnews.php" << "/getnewsdetails.php";
+}
+
+void TestPublisher::requestUrls()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, listUrl);
+    QFETCH(QString, bodyUrl);
+
+    const NewsTier tier{"BM", "p", base};
+    QCOMPARE(NewsListRequest(tier, "c").Url, listUrl);
+    QCOMPARE(LatestNewsRequest(tier, "c").Url, listUrl);
+    QCOMPARE(NewsBodyRequest(tier, "c", "1").Url, bodyUrl);
+}
+
+void TestPublisher::postBodies_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray account =
+        part("memusername", "pub-gold") + part("prodcode", "QX-7") + part("prodtype", "BG");
+    const QByteArray tail =
+        part("newstarget", "UA") + part("something", "") + "\r\n----------030724090504032--\r\n";
+    QTest::newRow("list") << int(Kind::List) << account + part("conttype", "all") + tail;
+    QTest::newRow("latest id") << int(Kind::Latest) << account + part("conttype", "lastcode") + tail;
+    QTest::newRow("body") << int(Kind::Body) << account + part("newsid", "41") + tail;
+}
+
+void TestPublisher::postBodies()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, expected);
+
+    NewsRequest request;
+    switch (Kind(kind)) {
+    case Kind::List:
+        request = NewsListRequest(goldTier, "QX-7");
+        break;
+    case Kind::Latest:
+        request = LatestNewsRequest(goldTier, "QX-7");
+        break;
+    case Kind::Body:
+        request = NewsBodyRequest(goldTier, "QX-7", "41");
+        break;
+    }
+    // 7 March 2024, 09:05:04.032 local time.
+    const QDateTime time(QDate(2024, 3, 7), QTime(9, 5, 4, 32));
+    const MultipartForm form = EncodeMultipartForm(request.Fields, time);
+    QCOMPARE(form.Body, expected);
+    QCOMPARE(form.ContentType, QByteArray("multipart/form-data; boundary=--------030724090504032"));
+}
+
+void TestPublisher::answers_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QStringList>("result"); // records; id and title; or the HTML
+
+    const QString noSite = "There is a trouble accessing the news site. Contact your provider.";
+    QTest::newRow("list, no answer") << int(Kind::List) << QByteArray() << false << noSite << QStringList();
+    QTest::newRow("latest, blanks only") << int(Kind::Latest) << QByteArray(" \r\n\t") << false << noSite
+                                         << QStringList{"", ""};
+    QTest::newRow("body, no answer") << int(Kind::Body) << QByteArray() << false << noSite << QStringList{""};
+
+    QTest::newRow("list, OK alone") << int(Kind::List) << QByteArray("OK\r\n") << true << "" << QStringList();
+    QTest::newRow("latest, OK alone") << int(Kind::Latest) << QByteArray("OK") << true << ""
+                                      << QStringList{"", ""};
+    QTest::newRow("body, OK alone") << int(Kind::Body) << QByteArray("OK") << true << "" << QStringList{""};
+
+    QTest::newRow("list with records")
+        << int(Kind::List) << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
+                                         "6^Second^Feb 3\xAFOK\r\n")
+        << true << ""
+        << QStringList{"5^First^Jan 2, 2024", "6^Second^Feb 3"};
+    QTest::newRow("list, empty pieces skipped")
+        << int(Kind::List) << QByteArray("\xAF\xAF" "7^T^P\xAFOK\xAF") << true << "" << QStringList{"7^T^P"};
+    QTest::newRow("list in UTF-8") << int(Kind::List) << QByteArray("8^Caf\xC3\xA9^P\xC2\xAFOK") << true << ""
+                                   << QStringList{"8^Café^P"};
+    QTest::newRow("latest item") << int(Kind::Latest) << QByteArray("12^Big news\xAFOK\r\n") << true << ""
+                                 << QStringList{"12", "Big news"};
+    QTest::newRow("latest without title") << int(Kind::Latest) << QByteArray("12\xAFOK") << true << ""
+                                          << QStringList{"12", ""};
+    QTest::newRow("body in dollar-hex")
+        << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << ""
+                                        << QStringList{"<b>hi</b>"};
+    QTest::newRow("body, Windows-1252 byte")
+        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << ""
+                                             << QStringList{"café & co"};
+    QTest::newRow("lower-case ok is no success")
+        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << ""
+                                                 << QStringList{"", ""};
+
+    const QList<QPair<QByteArray, QString>> words{
+        {"CONNECTIONFAIL", "There is a trouble in the settings file on the news site."},
+        {"INVALIDUSER", "There is a trouble with the Publisher Id. Contact your provider."},
+        {"INVALIDPRODUCT", "There is a trouble with the product validation. Contact your provider."},
+        {"INVALIDNEWS", "There is a trouble with this news. Contact your provider."},
+        {"SOMETHINGELSE", ""},
+        {"INVALIDUSERS", ""}};
+    for (const auto& [word, message] : words) {
+        const QByteArray padded = " " + word + "\r\n";
+        // Only the body request knows "INVALIDNEWS".
+        const QString listMessage = word == "INVALIDNEWS" ? QString() : message;
+        QTest::addRow("list, %s", word.constData())
+            << int(Kind::List) << padded << false << listMessage << QStringList();
+        QTest::addRow("latest, %s", word.constData())
+            << int(Kind::Latest) << padded << false << listMessage << QStringList{"", ""};
+        QTest::addRow("body, %s", word.constData())
+            << int(Kind::Body) << padded << false << message << QStringList{""};
+    }
+}
+
+void TestPublisher::answers()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, success);
+    QFETCH(QString, warning);
+    QFETCH(QStringList, result);
+
+    switch (Kind(kind)) {
+    case Kind::List: {
+        const NewsListAnswer read = ReadNewsListAnswer(answer);
+        QCOMPARE(read.Success, success);
+        QCOMPARE(read.Warning, warning);
+        QCOMPARE(read.Records, result);
+        break;
+    }
+    case Kind::Latest: {
+        const LatestNewsAnswer read = ReadLatestNewsAnswer(answer);
+        QCOMPARE(read.Success, success);
+        QCOMPARE(read.Warning, warning);
+        QCOMPARE((QStringList{read.Id, read.Title}), result);
+        break;
+    }
+    case Kind::Body: {
+        const NewsBodyAnswer read = ReadNewsBodyAnswer(answer);
+        QCOMPARE(read.Success, success);
+        QCOMPARE(read.Warning, warning);
+        QCOMPARE(QStringList{read.Html}, result);
+        break;
+    }
+    }
+}
+
+void TestPublisher::newsRecords_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("whole") << "5^Title^March 1" << QStringList{"5", "Title", "March 1"};
+    QTest::newRow("extra fields ignored") << "5^Title^March 1^x^y" << QStringList{"5", "Title", "March 1"};
+    QTest::newRow("no publication") << "5^Title" << QStringList{"5", "Title", ""};
+    QTest::newRow("id only") << "5" << QStringList{"5", "", ""};
+    QTest::newRow("empty title") << "5^^March 1" << QStringList{"5", "", "March 1"};
+}
+
+void TestPublisher::newsRecords()
+{
+    QFETCH(QString, record);
+    QFETCH(QStringList, fields);
+
+    const NewsRecord split = SplitNewsRecord(record);
+    QCOMPARE((QStringList{split.Id, split.Title, split.Published}), fields);
+}
+
+void TestPublisher::newsListModel()
+{
+    NewsListModel model;
+    model.setRecords({"5^First^Jan 1", "6^Second"});
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "News Title");
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), "Published");
+    QCOMPARE(model.index(0, 0).data().toString(), "First");
+    QCOMPARE(model.index(0, 1).data().toString(), "Jan 1");
+    QCOMPARE(model.index(1, 1).data().toString(), "");
+    QCOMPARE(model.newsId(1), "6");
+    QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+
+    model.setRecords({"9^Only"});
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.newsId(0), "9");
+}
+
+void TestPublisher::announcement_data()
+{
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("announce");
+
+    QTest::newRow("nothing stored") << "3" << "" << true;
+    QTest::newRow("equal") << "3" << "3" << false;
+    QTest::newRow("stored higher") << "3" << "5" << false;
+    QTest::newRow("latest higher") << "12" << "9" << true;
+    QTest::newRow("stored not a number") << "3" << "abc" << true;
+    QTest::newRow("latest not a number") << "abc" << "0" << false;
+    QTest::newRow("latest beyond 32 bits") << "2147483648" << "5" << false;
+    QTest::newRow("largest 32-bit id") << "2147483647" << "2147483646" << true;
+    QTest::newRow("negative stored") << "0" << "-4" << true;
+    QTest::newRow("numbers, not text order") << "10" << "9" << true;
+}
+
+void TestPublisher::announcement()
+{
+    QFETCH(QString, latest);
+    QFETCH(QString, stored);
+    QFETCH(bool, announce);
+
+    QCOMPARE(ShouldAnnounceNews(latest, stored), announce);
+}
+
+void TestPublisher::lastNewsIdWrite_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("line with other text replaced")
+        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
+                      "x <%%LastNewsId%%>3<%%/LastNewsId%%> y\r\n<%%AboutText%%>A<%%/AboutText%%>\r\n")
+        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
+                      "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%AboutText%%>A<%%/AboutText%%>\r\n");
+    QTest::newRow("appended when absent")
+        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>")
+        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
+                      "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
+    QTest::newRow("only the first line replaced")
+        << QByteArray("<%%LastNewsId%%>1\n<%%LastNewsId%%>2\n")
+        << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%LastNewsId%%>2\r\n");
+    QTest::newRow("start tag matched in its own letter case")
+        << QByteArray("<%%LASTNEWSID%%>1<%%/LASTNEWSID%%>\r\n")
+        << QByteArray("<%%LASTNEWSID%%>1<%%/LASTNEWSID%%>\r\n<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
+    QTest::newRow("empty file") << QByteArray() << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
+}
+
+void TestPublisher::lastNewsIdWrite()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("dbsettings.dat");
+    QVERIFY(EncryptToFile(before, path));
+    QVERIFY(WriteLastNewsId(path, "17"));
+
+    QCOMPARE(DecryptFileToMemory(path).value_or("(undecryptable)"), after);
+    QCOMPARE(fileNames(folder.path()), QStringList{"dbsettings.dat"});
+    if (!before.contains("LASTNEWSID"))
+        QCOMPARE(ReadLastNewsId(path), "17");
+}
+
+void TestPublisher::lastNewsIdLeavesBadFileAlone_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // empty: encrypted with another password
+
+    QTest::newRow("garbage") << QByteArray("this is not an encrypted file at all, just text\r\n");
+    QTest::newRow("empty file") << QByteArray("");
+    QTest::newRow("another password") << QByteArray();
+}
+
+void TestPublisher::lastNewsIdLeavesBadFileAlone()
+{
+    QFETCH(QByteArray, bytes);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("dbsettings.dat");
+    if (bytes.isNull())
+        QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path, "another"));
+    else
+        writeFile(path, bytes);
+    const QByteArray original = readFile(path);
+
+    QVERIFY(!WriteLastNewsId(path, "9"));
+    QCOMPARE(readFile(path), original);
+    QCOMPARE(ReadLastNewsId(path), "");
+    QCOMPARE(fileNames(folder.path()), QStringList{"dbsettings.dat"});
+
+    // A missing file stays missing.
+    const QString missing = folder.filePath("missing.dat");
+    QVERIFY(!WriteLastNewsId(missing, "9"));
+    QCOMPARE(ReadLastNewsId(missing), "");
+    QVERIFY(!QFile::exists(missing));
+}
+
+void TestPublisher::lastNewsIdRefusesLineBreaks()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("dbsettings.dat");
+    QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path));
+    QVERIFY(!WriteLastNewsId(path, "5\r\n<%%ApplicationName%%>Other<%%/ApplicationName%%>"));
+    QCOMPARE(ReadLastNewsId(path), "4");
+}
+
+void TestPublisher::updateVersions_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<double>("number");
+    QTest::addColumn<bool>("newer"); // than 2.01
+
+    QTest::newRow("same") << "2.01" << 2.01 << false;
+    QTest::newRow("next") << "2.02" << 2.02 << true;
+    QTest::newRow("one decimal") << "2.1" << 2.1 << true;
+    QTest::newRow("trailing zero") << "2.10" << 2.1 << true;
+    QTest::newRow("three decimals") << "2.009" << 2.009 << false;
+    QTest::newRow("whole number") << "3" << 3.0 << true;
+    QTest::newRow("comma") << "2,5" << 0.0 << false;
+    QTest::newRow("word") << "latest" << 0.0 << false;
+    QTest::newRow("empty") << "" << 0.0 << false;
+    QTest::newRow("two points") << "2.1.3" << 0.0 << false;
+    QTest::newRow("not a finite number") << "inf" << 0.0 << false;
+}
+
+void TestPublisher::updateVersions()
+{
+    QFETCH(QString, version);
+    QFETCH(double, number);
+    QFETCH(bool, newer);
+
+    // A locale with a decimal comma must not change how versions read.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(VersionNumber(version), number);
+    QCOMPARE(IsNewerVersion(version), newer);
+    QLocale::setDefault(previous);
+}
+
+void TestPublisher::updateDescription_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<QString>("version");
+
+    QTest::newRow("usual") << QByteArray("[APPLICATION]\r\nName=Quillory\r\nVersion=2.02\r\n") << "2.02";
+    QTest::newRow("other letter case") << QByteArray("[Application]\nversion=2.10\n") << "2.10";
+    QTest::newRow("comma kept as written") << QByteArray("[APPLICATION]\r\nVersion=2,5\r\n") << "2,5";
+    QTest::newRow("no version key") << QByteArray("[APPLICATION]\r\nName=Quillory\r\n") << "";
+    QTest::newRow("other section") << QByteArray("[OTHER]\r\nVersion=9\r\n") << "";
+    QTest::newRow("not an INI file") << QByteArray("<html><body>404</body></html>\x00\xff", 31) << "";
+    QTest::newRow("no file") << QByteArray() << "";
+}
+
+void TestPublisher::updateDescription()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, version);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(UpdateDescriptionFileName);
+    if (!content.isNull())
+        writeFile(path, content);
+    QCOMPARE(ReadUpdateVersion(path), version);
+}
+
+void TestPublisher::fixedTexts()
+{
+    QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
+    QCOMPARE(UpdateOfferQuestion("2.10"), QString("There is a new update: (version 2.10) available for your "
+                                                  "application!. Do you want download this update now?"));
+    QCOMPARE(UpdateCloseQuestion, QString("To update your software the application will close to\n\rreplace "
+                                          "some files. Do you want to update now?"));
+    QCOMPARE(UpdaterMissingWarning,
+             QString("The updater module is missing. Please reinstall again the current version!"));
+    QCOMPARE(NoUpdateMessage, QString("There's no new updates for this application!"));
+}
+
+void TestPublisher::updateAddresses()
+{
+    {
+        const ScopedEnv unset("QUILLORY_UPDATE_URL", QByteArray());
+        const QString builtIn = "http://update.quillory.app/liveupdate/quillory/";
+        QCOMPARE(UpdateBaseUrl(), builtIn);
+        QCOMPARE(UpdateDescriptionUrl(), builtIn + "mainappupdate.inf");
+        QCOMPARE(UpdaterArguments(), (QStringList{builtIn, "2.01", "A"}));
+    }
+    const ScopedEnv local("QUILLORY_UPDATE_URL", "http://127.0.0.1:8123/lu");
+    QCOMPARE(UpdateBaseUrl(), QString("http://127.0.0.1:8123/lu/"));
+    QCOMPARE(UpdaterArguments(), (QStringList{"http://127.0.0.1:8123/lu/", "2.01", "A"}));
+}
+
+void TestPublisher::updaterPath()
+{
+#ifdef Q_OS_WIN
+    const QString name = "Updater.exe";
+#else
+    const QString name = "Updater";
+#endif
+    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    QTemporaryDir home;
+    const ScopedEnv env("QUILLORY_HOME", home.path().toUtf8());
+    QCOMPARE(UpdaterPath(), besideProgram);
+    writeFile(home.filePath(name), "#!/bin/sh\n");
+    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+}
+
+void TestPublisher::balloonPlacement_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QPoint>("anchor");
+    QTest::addColumn<BalloonSide>("side");
+    QTest::addColumn<QRect>("frame");
+
+    // A 200 x 60 balloon: its tip stands 172 from the left (opening left) or 24 (opening right), and
+    // 56 down (opening upwards).
+    const QRect screen(0, 0, 1000, 800);
+    QTest::newRow("room everywhere") << screen << QPoint(500, 400) << BalloonSide::BelowLeft
+                                     << QRect(328, 400, 200, 60);
+    QTest::newRow("near the left edge") << screen << QPoint(50, 400) << BalloonSide::BelowRight
+                                        << QRect(26, 400, 200, 60);
+    QTest::newRow("near the bottom") << screen << QPoint(500, 780) << BalloonSide::AboveLeft
+                                     << QRect(328, 724, 200, 60);
+    QTest::newRow("near the bottom-left corner") << screen << QPoint(50, 780) << BalloonSide::AboveRight
+                                                 << QRect(26, 724, 200, 60);
+    QTest::newRow("exactly fitting below-left") << screen << QPoint(172, 740) << BalloonSide::BelowLeft
+                                                << QRect(0, 740, 200, 60);
+    QTest::newRow("second screen") << QRect(1000, 0, 800, 600) << QPoint(1030, 300) << BalloonSide::BelowRight
+                                   << QRect(1006, 300, 200, 60);
+    QTest::newRow("fits nowhere: pushed inside") << QRect(0, 0, 300, 100) << QPoint(150, 60)
+                                                 << BalloonSide::BelowLeft << QRect(0, 40, 200, 60);
+}
+
+void TestPublisher::balloonPlacement()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QPoint, anchor);
+    QFETCH(BalloonSide, side);
+    QFETCH(QRect, frame);
+
+    const BalloonPlacement placement = PlaceBalloon(anchor, QSize(200, 60), screen);
+    QCOMPARE(placement.Side, side);
+    QCOMPARE(placement.Frame, frame);
+    if (screen.contains(BalloonFrame(side, anchor, QSize(200, 60))))
+        QCOMPARE(placement.Frame.topLeft() + BalloonTip(side, QSize(200, 60)), anchor);
+}
+
+QTEST_GUILESS_MAIN(TestPublisher)
+#include "tst_publisher.moc"
