@@ -23,7 +23,8 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
-#include <QTextBrowser>
+#include <QToolButton>
+#include "publisher/OfflineHtmlView.h"
 #include <QTimer>
 
 TfrmMain::TfrmMain(Seams seams, QWidget* parent)
@@ -64,7 +65,18 @@ void TfrmMain::wireHandlers()
     connect(bsSkinButton3, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton3Click, "bsSkinButton3Click"));
     connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
     connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
-    connect(Timer1, &QTimer::timeout, this, Guarded(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
+    connect(Timer1, &QTimer::timeout, this, GuardedAsync(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
+    connect(btnNews, &QToolButton::clicked, this, GuardedAsync(this, &TfrmMain::btnNewsClick, "btnNewsClick"));
+    connect(btnUpdate, &QToolButton::clicked, this, GuardedAsync(this, &TfrmMain::btnUpdateClick, "btnUpdateClick"));
+    connect(btnAbout, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnAboutClick, "btnAboutClick"));
+    connect(btnHelp, &QToolButton::clicked, this, Guarded(this, &TfrmMain::btnHelpClick, "btnHelpClick"));
+    connect(btnMakeMoney, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnMakeMoneyClick, "btnMakeMoneyClick"));
+    connect(imgBanner, &ClickableLabel::clicked, this, Guarded(this, &TfrmMain::imgBannerClick, "imgBannerClick"));
+    connect(gifBanner, &ClickableLabel::clicked, this, Guarded(this, &TfrmMain::gifBannerClick, "gifBannerClick"));
+    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
+        connect(link, &ClickableLabel::clicked, this,
+                [this, link] { CrashReporter::guard(QStringLiteral("linkLabelClick"), [&] { linkLabelClick(link); }); });
+    }
     connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
     connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
     connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
@@ -247,11 +259,6 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     }
     CrashReporter::guard(QStringLiteral("FormClose"), [this] { FormClose(); });
     event->accept();
-}
-
-void TfrmMain::Timer1Timer()
-{
-    Timer1->stop();
 }
 
 // ---- Hot Trends table -------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "branding/BrandingSettings.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
+#include "publisher/NewsProtocol.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -31,7 +32,7 @@ class QStatusBar;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTableView;
-class QTextBrowser;
+class OfflineHtmlView;
 class QTimer;
 class QToolButton;
 class TrendTableModel;
@@ -70,7 +71,7 @@ public:
     // The two pages: welcome and main.
     QStackedWidget* pgcPrinc = nullptr;
     QWidget* stsWelcome = nullptr;
-    QTextBrowser* prfWelcome = nullptr;
+    OfflineHtmlView* prfWelcome = nullptr;
     QFrame* bsSkinPanel14 = nullptr;
     QPushButton* bsSkinButton1 = nullptr;
     QWidget* stsMain = nullptr;
@@ -161,7 +162,22 @@ public:
     void btnDeleteAllClick();
     void bsSkinButton3Click();
 
-    void Timer1Timer();
+    // Publisher services.
+    QCoro::Task<> Timer1Timer();
+    QCoro::Task<> btnNewsClick();
+    QCoro::Task<bool> RequestNewsList(NewsTier tier, QStringList& records);
+    QCoro::Task<std::optional<LatestNewsAnswer>> RequestLatestNews(NewsTier tier, bool quiet);
+    QCoro::Task<std::optional<QString>> RequestNewsBody(QString newsId);
+    void ShowNewsAnnouncement(const QString& text);
+    QCoro::Task<> CheckForUpdate(bool quiet);
+    QCoro::Task<bool> DownloadToFile(QString url, QString path);
+    QCoro::Task<> btnUpdateClick();
+    void btnAboutClick();
+    void btnHelpClick();
+    void btnMakeMoneyClick();
+    void imgBannerClick();
+    void gifBannerClick();
+    void linkLabelClick(const ClickableLabel* label);
 
     // Web access.
     // The page at `url` as text with CR LF line ends, or nothing when it could not be fetched or
@@ -218,6 +234,9 @@ private:
     void hideToTray();
     bool hourPassedSinceLastScrape() const;
     void showSuggestCount();
+    // One post of a form to the news server; the answer's body, empty when the exchange failed.
+    QCoro::Task<QByteArray> PostNews(NewsRequest request);
+    void showNewsWarning(const QString& warning, bool quiet);
     // Saves the Suggest table a little later, once for many changes close together.
     void saveSuggestTableSoon();
 

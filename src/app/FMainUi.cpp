@@ -4,6 +4,7 @@
 #include "app/ClickableLabel.h"
 #include "app/FMain.h"
 #include "net/HttpClient.h"
+#include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestTableModel.h"
 #include "trends/TrendTableModel.h"
@@ -137,9 +138,7 @@ void TfrmMain::buildUi()
     auto* welcomeLayout = new QVBoxLayout(stsWelcome);
     welcomeLayout->setContentsMargins(0, 0, 0, 0);
     welcomeLayout->setSpacing(0);
-    prfWelcome = named(new QTextBrowser(stsWelcome), "prfWelcome");
-    prfWelcome->setReadOnly(true);
-    prfWelcome->setOpenLinks(false);
+    prfWelcome = named(new OfflineHtmlView(stsWelcome), "prfWelcome");
     bsSkinPanel14 = panel(stsWelcome, "bsSkinPanel14", 39, true);
     auto* welcomeBar = new QHBoxLayout(bsSkinPanel14);
     welcomeBar->setContentsMargins(0, 7, 0, 7);

@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTextBrowser>
+#include "publisher/OfflineHtmlView.h"
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>

@@ -1,0 +1,411 @@
+#include "app/AppFixture.h"
+#include "app/ClickableLabel.h"
+#include "crypto/CipherFiles.h"
+#include "publisher/FAbout.h"
+#include "publisher/FNews.h"
+#include "publisher/LastNewsId.h"
+#include "publisher/NewsBalloon.h"
+#include "publisher/OfflineHtmlView.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestRegistry.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+QString tag(const QString& name, const QString& value)
+{
+    return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
+}
+
+// The server's framing of a payload: payload, the byte 0xAF, "OK".
+QByteArray framed(const QByteArray& payload)
+{
+    return payload + "\xaf" "OK";
+}
+
+// The fields of a news post in order, each as "name=value".
+QStringList formFields(const QByteArray& request)
+{
+    QStringList fields;
+    const QList<QByteArray> parts = request.split('\n');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QByteArray line = parts[i].trimmed();
+        if (line.startsWith("Content-Disposition: form-data; name=\"") && i + 2 < parts.size())
+            fields << QString::fromUtf8(line.mid(38).chopped(1) + "=" + parts[i + 2].trimmed());
+    }
+    return fields;
+}
+
+} // namespace
+
+class TestPublisherFlows : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void startupCheckPostsAndThenChecksForUpdate();
+    void announcement_data();
+    void announcement();
+    void noNewsAccountMeansNoRequest_data();
+    void noNewsAccountMeansNoRequest();
+    void checkNews_data();
+    void checkNews();
+    void newsWindowRemembersTheLastItemRead();
+    void update_data();
+    void update();
+    void updateDownloadFailureLeavesNoFile();
+    void aboutBox();
+    void outboundLinks();
+
+private:
+    void brand(const QString& tier, const QString& publisherId);
+    void makeWindow() { m_window = m_fixture->makeWindow(); }
+    void serveUpdate(const QByteArray& version)
+    {
+        m_server->enqueue(ScriptedHttpServer::ok("[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n"));
+    }
+    QByteArray post(qsizetype index) const { return m_server->requests().value(index); }
+
+    std::unique_ptr<AppFixture> m_fixture;
+    std::unique_ptr<ScriptedHttpServer> m_server;
+    std::unique_ptr<TfrmMain> m_window;
+    FakeSeams* m_fakes = nullptr;
+};
+
+void TestPublisherFlows::init()
+{
+    m_fixture = std::make_unique<AppFixture>();
+    m_fakes = &m_fixture->fakes;
+    m_fakes->clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 7, 89));
+    m_server = std::make_unique<ScriptedHttpServer>();
+    qputenv("QUILLORY_UPDATE_URL", m_server->url("/liveupdate/quillory/").toEncoded());
+}
+
+void TestPublisherFlows::cleanup()
+{
+    m_window.reset();
+    m_server.reset();
+    m_fixture.reset();
+}
+
+void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
+{
+    const QString news = m_server->url("/news").toString();
+    const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") + tag("BranderType", tier) +
+                         tag("MasterNewsBaseURL", news) + tag("PlatinumNewsBaseURL", news + "/") +
+                         tag("GoldNewsBaseURL", "") + tag("MasterPublID", publisherId) +
+                         tag("PlatinumPublID", publisherId) + tag("AppHelpURL", "http://help.example/") +
+                         tag("AboutText", "Line one\r\nLine two");
+    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+}
+
+void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
+{
+    brand("Master", "pub7");
+    makeWindow();
+    m_server->enqueue(ScriptedHttpServer::ok("  OK  "));
+    serveUpdate("2.01");
+    QCoro::waitFor(m_window->Timer1Timer());
+    QVERIFY(!m_window->Timer1->isActive());
+    QCOMPARE(m_server->requests().size(), 2);
+
+    // The post, byte for byte up to its body.
+    const QByteArray boundary = "--------121026141507089";
+    const QByteArray body = post(0).mid(post(0).indexOf("\r\n\r\n") + 4);
+    QCOMPARE(post(0).left(post(0).indexOf("\r\n\r\n") + 4),
+             "POST /news/getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; "
+             "boundary=" + boundary + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                 "\r\nHost: 127.0.0.1:" + QByteArray::number(m_server->port()) +
+                 "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)\r\n\r\n");
+    QVERIFY(body.startsWith("--" + boundary + "\r\nContent-Disposition: form-data; name=\"memusername\"\r\n\r\npub7\r\n"));
+    QVERIFY(body.endsWith("\r\n--" + boundary + "--\r\n"));
+    QCOMPARE(formFields(post(0)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "conttype=lastcode",
+                                               "newstarget=UA", "something="}));
+
+    // The update check that follows keeps the connection value and the content type of the post.
+    QCOMPARE(m_server->requestLines()[1], "GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1");
+    QVERIFY(post(1).startsWith("GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1\r\nConnection: keep-alive\r\n"
+                               "Content-Type: multipart/form-data; boundary=" + boundary + "\r\nHost: "));
+    QVERIFY(m_fakes->messages->shown.isEmpty()); // quiet: no update, no message
+}
+
+void TestPublisherFlows::announcement_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: no stored id
+    QTest::addColumn<bool>("announced");
+    QTest::newRow("nothing stored") << "" << true;
+    QTest::newRow("not a number") << "abc" << true;
+    QTest::newRow("older stored") << "11" << true;
+    QTest::newRow("same stored") << "12" << false;
+    QTest::newRow("newer stored") << "13" << false;
+}
+
+void TestPublisherFlows::announcement()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, announced);
+    brand("Platinum", "pub9");
+    if (!stored.isEmpty())
+        QVERIFY(WriteLastNewsId(m_fixture->file("dbsettings.dat"), stored));
+    makeWindow();
+    m_window->show();
+    m_server->enqueue(ScriptedHttpServer::ok(framed("12^Big news^2026-12-01")));
+    QCoro::waitFor(m_window->Timer1Timer());
+    QCOMPARE(m_server->requestLines()[0], "POST /news/getlastnews.php HTTP/1.0");
+    QCOMPARE(NewsBalloon::current() != nullptr, announced);
+    if (announced)
+        QCOMPARE(NewsBalloon::current()->text(), "You've Got A Message!\nBig news");
+    // The announcement does not count as reading.
+    QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), stored);
+}
+
+void TestPublisherFlows::noNewsAccountMeansNoRequest_data()
+{
+    QTest::addColumn<QString>("tier");
+    QTest::addColumn<QString>("publisherId");
+    QTest::newRow("free") << "Free" << "pub7";
+    QTest::newRow("lower-case tier") << "master" << "pub7";
+    QTest::newRow("no publisher id") << "Master" << "";
+}
+
+void TestPublisherFlows::noNewsAccountMeansNoRequest()
+{
+    QFETCH(QString, tier);
+    QFETCH(QString, publisherId);
+    brand(tier, publisherId);
+    makeWindow();
+    QCoro::waitFor(m_window->Timer1Timer());
+    QCOMPARE(m_server->requestLines(), QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
+    QCoro::waitFor(m_window->btnNewsClick());
+    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_fakes->messages->shown.last().text, "There's no news for this application!");
+}
+
+void TestPublisherFlows::checkNews_data()
+{
+    QTest::addColumn<ScriptedHttpServer::Reply>("reply");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("newsWindows");
+
+    const QString noNews = "There's no news for this application!";
+    QTest::newRow("records") << ScriptedHttpServer::ok(framed("1^One^Mon\xaf" "2^Two^Tue")) << QStringList{} << 1;
+    QTest::newRow("OK alone") << ScriptedHttpServer::ok("OK") << QStringList{noNews} << 0;
+    QTest::newRow("unreachable") << ScriptedHttpServer::status(500)
+                                 << QStringList{"There is a trouble accessing the news site. Contact your provider.", noNews}
+                                 << 0;
+    QTest::newRow("invalid user") << ScriptedHttpServer::ok(" INVALIDUSER\r\n")
+                                  << QStringList{"There is a trouble with the Publisher Id. Contact your provider.", noNews}
+                                  << 0;
+    QTest::newRow("invalid news is not a list word") << ScriptedHttpServer::ok("INVALIDNEWS") << QStringList{noNews} << 0;
+}
+
+void TestPublisherFlows::checkNews()
+{
+    QFETCH(ScriptedHttpServer::Reply, reply);
+    QFETCH(QStringList, messages);
+    QFETCH(int, newsWindows);
+    brand("Master", "pub7");
+    makeWindow();
+    m_server->enqueue(reply);
+    int rows = -1;
+    m_fakes->dialogs->answers.enqueue([&rows](QDialog& dialog) {
+        auto& news = static_cast<TfrmNews&>(dialog);
+        news.FormShow();
+        rows = news.lvwItems->model()->rowCount();
+        return int(QDialog::Accepted);
+    });
+    QCoro::waitFor(m_window->btnNewsClick());
+    QCOMPARE(formFields(post(0)).value(3), "conttype=all");
+    QStringList shown;
+    for (const ShownMessage& message : m_fakes->messages->shown)
+        shown << message.text;
+    QCOMPARE(shown, messages);
+    QCOMPARE(m_fakes->dialogs->titles.size(), newsWindows);
+    if (newsWindows)
+        QCOMPARE(rows, 2);
+}
+
+void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+{
+    brand("Master", "pub7");
+    makeWindow();
+    m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf" "5^Five^Tue")));
+    m_server->enqueue(ScriptedHttpServer::ok(framed("$3Cb$3EFive$3C/b$3E <a href=\"http://acme.example/\">x</a>")));
+    QString html;
+    m_fakes->dialogs->answers.enqueue([&html](QDialog& dialog) -> int {
+        auto& news = static_cast<TfrmNews&>(dialog);
+        news.FormShow();
+        news.lvwItems->selectRow(1);
+        if (!QTest::qWaitFor([&news] { return !news.NewsBusy && !news.prfEditorNews->toPlainText().isEmpty(); }, 5000))
+            return int(QDialog::Rejected);
+        html = news.prfEditorNews->toHtml();
+        Q_EMIT news.prfEditorNews->anchorClicked(QUrl("http://acme.example/"));
+        return int(QDialog::Accepted);
+    });
+    QCoro::waitFor(m_window->btnNewsClick());
+    QCOMPARE(formFields(post(1)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "newsid=5",
+                                               "newstarget=UA", "something="}));
+    QCOMPARE(m_server->requestLines()[1], "POST /news/getnewsdetails.php HTTP/1.0");
+    QVERIFY(html.contains("Five"));
+    QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), "5");
+    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://acme.example/")});
+    QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
+}
+
+void TestPublisherFlows::update_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<bool>("updaterPresent");
+    QTest::addColumn<QList<MsgAnswer>>("answers"); // offer, close question, close confirmation
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<bool>("closing");
+
+    const QString none = "There's no new updates for this application!";
+    const QString offer = "There is a new update: (version %1) available for your application!. Do you want "
+                          "download this update now?";
+    const QString closeQuestion = "To update your software the application will close to\n\rreplace some files. "
+                                  "Do you want to update now?";
+    const QString closeBox = "If you close you will stop to monitor data. Remember you can always\r\nminimize to "
+                             "tray. Do you want to close your application?";
+    const QList<MsgAnswer> yes{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Ok};
+    QTest::newRow("same version") << QByteArray("2.01") << false << true << yes << QStringList{none} << false << false;
+    QTest::newRow("same version, quiet") << QByteArray("2.01") << true << true << yes << QStringList{} << false << false;
+    QTest::newRow("comma") << QByteArray("2,5") << false << true << yes << QStringList{none} << false << false;
+    QTest::newRow("a word") << QByteArray("latest") << false << true << yes << QStringList{none} << false << false;
+    QTest::newRow("newer, all confirmed") << QByteArray("2.02") << false << true << yes
+                                          << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << true;
+    QTest::newRow("2.1 is newer, quiet still asks") << QByteArray("2.1") << true << true << yes
+                                                    << QStringList{offer.arg("2.1"), closeQuestion, closeBox} << true
+                                                    << true;
+    QTest::newRow("offer declined") << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Cancel}
+                                    << QStringList{offer.arg("2.02")} << false << false;
+    QTest::newRow("close question declined") << QByteArray("2.02") << false << true
+                                             << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Cancel}
+                                             << QStringList{offer.arg("2.02"), closeQuestion} << false << false;
+    QTest::newRow("close declined: updater started, program stays")
+        << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Cancel}
+        << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << false;
+    QTest::newRow("updater missing") << QByteArray("2.02") << false << false << yes
+                                     << QStringList{offer.arg("2.02"),
+                                                    "The updater module is missing. Please reinstall again the current "
+                                                    "version!"}
+                                     << false << false;
+}
+
+void TestPublisherFlows::update()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(bool, quiet);
+    QFETCH(bool, updaterPresent);
+    QFETCH(QList<MsgAnswer>, answers);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, started);
+    QFETCH(bool, closing);
+    const QString updater = m_fixture->file(QSysInfo::productType() == "windows" ? "Updater.exe" : "Updater");
+    if (updaterPresent) {
+        writeFile(updater, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    makeWindow();
+    m_window->show();
+    serveUpdate(version);
+    for (const MsgAnswer answer : answers)
+        m_fakes->messages->answers.enqueue(answer);
+    QCoro::waitFor(m_window->CheckForUpdate(quiet));
+
+    QStringList shown;
+    for (const ShownMessage& message : m_fakes->messages->shown)
+        shown << message.text;
+    QCOMPARE(shown, messages);
+    QCOMPARE(m_fakes->launcher->started.size(), started ? 1 : 0);
+    if (started) {
+        QCOMPARE(m_fakes->launcher->started[0].first, updater);
+        QCOMPARE(m_fakes->launcher->started[0].second,
+                 (QStringList{m_server->url("/liveupdate/quillory/").toString(), "2.01", "A"}));
+    }
+    QCOMPARE(m_window->isClosing(), closing);
+    // The description stays in the program folder after the check.
+    QVERIFY(readFile(m_fixture->file("mainappupdate.inf")).contains("Version=" + version));
+}
+
+void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
+{
+    writeFile(m_fixture->file("mainappupdate.inf"), "[APPLICATION]\r\nVersion=9.0\r\n");
+    makeWindow();
+    m_server->enqueue(ScriptedHttpServer::status(404));
+    QCoro::waitFor(m_window->btnUpdateClick());
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text, "There's no new updates for this application!");
+    QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
+}
+
+void TestPublisherFlows::aboutBox()
+{
+    brand("Master", "pub7");
+    makeWindow();
+    QStringList texts;
+    for (int i = 0; i < 2; ++i) {
+        m_fakes->dialogs->answers.enqueue([&texts](QDialog& dialog) {
+            auto& about = static_cast<TfrmAbout&>(dialog);
+            texts << about.windowTitle() << about.lblProductName->text() << about.lblProductVersion->text()
+                  << about.memAbout->toPlainText();
+            return int(QDialog::Accepted);
+        });
+        m_window->btnAbout->click();
+    }
+    QCOMPARE(texts.mid(0, 4), (QStringList{"About Acme...", "Acme", "Product Version: 2.01", "Line one\nLine two"}));
+    QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
+}
+
+void TestPublisherFlows::outboundLinks()
+{
+    // A browser of our own, registered for http addresses.
+    const QString data = m_fixture->file("xdg");
+    const QString browser = m_fixture->file("browser");
+    writeFile(browser, "#!/bin/sh\n");
+    QFile::setPermissions(browser, QFile::ReadOwner | QFile::ExeOwner);
+    QDir().mkpath(data + "/applications");
+    writeFile(data + "/applications/test-browser.desktop", "[Desktop Entry]\nExec=" + browser.toUtf8() + " %u\n");
+    writeFile(data + "/applications/mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/http=test-browser.desktop;\n");
+    qputenv("XDG_DATA_HOME", data.toUtf8());
+    qputenv("XDG_DATA_DIRS", data.toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_fixture->file("no-config").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", m_fixture->file("no-config").toUtf8());
+
+    const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") + tag("AffiliateID", "42") +
+                         tag("AppHelpURL", "http://help.example/") + "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
+                         "<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>";
+    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+    makeWindow();
+    m_window->btnHelp->click();
+    m_window->btnMakeMoney->click();
+    m_window->imgBannerClick();
+    m_window->gifBannerClick();
+    QCOMPARE(m_fakes->launcher->started.size(), 4);
+    QStringList addresses;
+    for (const auto& [program, arguments] : m_fakes->launcher->started) {
+        QCOMPARE(program, browser);
+        addresses << arguments;
+    }
+    QCOMPARE(addresses, (QStringList{"http://help.example/", "http://aff.example/?id=42", "http://ad.example/",
+                                     "http://ad.example/"}));
+    // The link labels go through the desktop's opener.
+    Q_EMIT m_window->lblLink1URL->clicked();
+    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});
+    for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+        qunsetenv(variable);
+}
+
+QUILLORY_REGISTER_TEST(TestPublisherFlows);
+#include "tst_publisher_flows.moc"
