@@ -4,6 +4,7 @@
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "net/HttpClient.h"
+#include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestTableModel.h"
 #include "trends/TrendExport.h"
@@ -23,9 +24,8 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
-#include <QToolButton>
-#include "publisher/OfflineHtmlView.h"
 #include <QTimer>
+#include <QToolButton>
 
 TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     : QMainWindow(parent)
@@ -55,24 +55,28 @@ const KeywordIndex& TfrmMain::KnownKeywords() const
     return m_trendTable->knownKeywords();
 }
 
+// A handler is connected under its own name, which a crash report then carries.
+#define HANDLER(name) Guarded(this, &TfrmMain::name, #name)
+#define ASYNC_HANDLER(name) GuardedAsync(this, &TfrmMain::name, #name)
+
 void TfrmMain::wireHandlers()
 {
-    connect(bsSkinButton1, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton1Click, "bsSkinButton1Click"));
-    connect(btnSelectAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnSelectAllClick, "btnSelectAllClick"));
-    connect(btnClearAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnClearAllClick, "btnClearAllClick"));
-    connect(btnDelete, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteClick, "btnDeleteClick"));
-    connect(btnDeleteAll, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnDeleteAllClick, "btnDeleteAllClick"));
-    connect(bsSkinButton3, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton3Click, "bsSkinButton3Click"));
-    connect(Restore1, &QAction::triggered, this, Guarded(this, &TfrmMain::Restore1Click, "Restore1Click"));
-    connect(actExit1, &QAction::triggered, this, Guarded(this, &TfrmMain::actExit1Click, "actExit1Click"));
-    connect(Timer1, &QTimer::timeout, this, GuardedAsync(this, &TfrmMain::Timer1Timer, "Timer1Timer"));
-    connect(btnNews, &QToolButton::clicked, this, GuardedAsync(this, &TfrmMain::btnNewsClick, "btnNewsClick"));
-    connect(btnUpdate, &QToolButton::clicked, this, GuardedAsync(this, &TfrmMain::btnUpdateClick, "btnUpdateClick"));
-    connect(btnAbout, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnAboutClick, "btnAboutClick"));
-    connect(btnHelp, &QToolButton::clicked, this, Guarded(this, &TfrmMain::btnHelpClick, "btnHelpClick"));
-    connect(btnMakeMoney, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnMakeMoneyClick, "btnMakeMoneyClick"));
-    connect(imgBanner, &ClickableLabel::clicked, this, Guarded(this, &TfrmMain::imgBannerClick, "imgBannerClick"));
-    connect(gifBanner, &ClickableLabel::clicked, this, Guarded(this, &TfrmMain::gifBannerClick, "gifBannerClick"));
+    connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
+    connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
+    connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
+    connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
+    connect(btnDeleteAll, &QPushButton::clicked, this, HANDLER(btnDeleteAllClick));
+    connect(bsSkinButton3, &QPushButton::clicked, this, HANDLER(bsSkinButton3Click));
+    connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
+    connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
+    connect(Timer1, &QTimer::timeout, this, ASYNC_HANDLER(Timer1Timer));
+    connect(btnNews, &QToolButton::clicked, this, ASYNC_HANDLER(btnNewsClick));
+    connect(btnUpdate, &QToolButton::clicked, this, ASYNC_HANDLER(btnUpdateClick));
+    connect(btnAbout, &QPushButton::clicked, this, HANDLER(btnAboutClick));
+    connect(btnHelp, &QToolButton::clicked, this, HANDLER(btnHelpClick));
+    connect(btnMakeMoney, &QPushButton::clicked, this, HANDLER(btnMakeMoneyClick));
+    connect(imgBanner, &ClickableLabel::clicked, this, HANDLER(imgBannerClick));
+    connect(gifBanner, &ClickableLabel::clicked, this, HANDLER(gifBannerClick));
     for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
         connect(link, &ClickableLabel::clicked, this,
                 [this, link] { CrashReporter::guard(QStringLiteral("linkLabelClick"), [&] { linkLabelClick(link); }); });
@@ -80,30 +84,33 @@ void TfrmMain::wireHandlers()
     connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
     connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
     connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
-    connect(tmr, &QTimer::timeout, this, GuardedAsync(this, &TfrmMain::tmrTimer, "tmrTimer"));
-    connect(bsSkinButton2, &QPushButton::clicked, this, GuardedAsync(this, &TfrmMain::bsSkinButton2Click, "bsSkinButton2Click"));
-    connect(btnAdd, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnAddClick, "btnAddClick"));
-    connect(bsSkinButton4, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton4Click, "bsSkinButton4Click"));
-    connect(bsSkinButton5, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton5Click, "bsSkinButton5Click"));
-    connect(bsSkinButton6, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton6Click, "bsSkinButton6Click"));
-    connect(bsSkinButton7, &QPushButton::clicked, this, Guarded(this, &TfrmMain::bsSkinButton7Click, "bsSkinButton7Click"));
-    connect(btnSearch, &QPushButton::clicked, this, GuardedAsync(this, &TfrmMain::btnSearchClick, "btnSearchClick"));
-    connect(btnStop, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnStopClick, "btnStopClick"));
-    connect(btnExport, &QPushButton::clicked, this, Guarded(this, &TfrmMain::btnExportClick, "btnExportClick"));
+    connect(tmr, &QTimer::timeout, this, ASYNC_HANDLER(tmrTimer));
+    connect(bsSkinButton2, &QPushButton::clicked, this, ASYNC_HANDLER(bsSkinButton2Click));
+    connect(btnAdd, &QPushButton::clicked, this, HANDLER(btnAddClick));
+    connect(bsSkinButton4, &QPushButton::clicked, this, HANDLER(bsSkinButton4Click));
+    connect(bsSkinButton5, &QPushButton::clicked, this, HANDLER(bsSkinButton5Click));
+    connect(bsSkinButton6, &QPushButton::clicked, this, HANDLER(bsSkinButton6Click));
+    connect(bsSkinButton7, &QPushButton::clicked, this, HANDLER(bsSkinButton7Click));
+    connect(btnSearch, &QPushButton::clicked, this, ASYNC_HANDLER(btnSearchClick));
+    connect(btnStop, &QPushButton::clicked, this, HANDLER(btnStopClick));
+    connect(btnExport, &QPushButton::clicked, this, HANDLER(btnExportClick));
     connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            Guarded(this, &TfrmMain::lvwSuggestSelectItem, "lvwSuggestSelectItem"));
+            HANDLER(lvwSuggestSelectItem));
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            Guarded(this, &TfrmMain::lvwItemsColumnClick, "lvwItemsColumnClick"));
+            HANDLER(lvwItemsColumnClick));
     connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            Guarded(this, &TfrmMain::lvwSuggestColumnClick, "lvwSuggestColumnClick"));
+            HANDLER(lvwSuggestColumnClick));
     connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            Guarded(this, &TfrmMain::lvwPreviewColumnClick, "lvwPreviewColumnClick"));
+            HANDLER(lvwPreviewColumnClick));
     m_suggestSaveTimer = new QTimer(this);
     m_suggestSaveTimer->setSingleShot(true);
     m_suggestSaveTimer->setInterval(2000);
-    connect(m_suggestSaveTimer, &QTimer::timeout, this, Guarded(this, &TfrmMain::SaveSuggestTable, "SaveSuggestTable"));
-    connect(prfWelcome, &QTextBrowser::anchorClicked, this, Guarded(this, &TfrmMain::openDocumentLink, "prfWelcome"));
+    connect(m_suggestSaveTimer, &QTimer::timeout, this, HANDLER(SaveSuggestTable));
+    connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
 }
+
+#undef HANDLER
+#undef ASYNC_HANDLER
 
 // ---- Life cycle -------------------------------------------------------------------------------
 
