@@ -116,6 +116,9 @@ TrendTableRead ReadTrendTable(const QString& path)
         return {};
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
+    // Mapped rather than read: a big table is parsed straight from the file's pages.
+    if (const uchar* mapped = file.map(0, file.size()))
+        return {ParseTrendTable(QByteArrayView(mapped, file.size())), {}};
     return {ParseTrendTable(file.readAll()), {}};
 }
 

@@ -2,6 +2,8 @@
 
 #include "util/TextFile.h"
 
+#include <QStringDecoder>
+
 #include <cstdint>
 
 void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
@@ -102,10 +104,12 @@ std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
             ++i;
         } else if (!utf8) {
             return RestoreSpaces(DecodeWindows1252(field));
-        } else if (IsValidUtf8(field)) {
-            return RestoreSpaces(QString::fromUtf8(field));
         } else {
-            return std::nullopt;
+            QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString decoded = decoder(field);
+            if (decoder.hasError())
+                return std::nullopt;
+            return RestoreSpaces(decoded);
         }
     }
     text.truncate(out - text.constData());
