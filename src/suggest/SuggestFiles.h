@@ -1,6 +1,7 @@
 #pragma once
 
 #include "suggest/SuggestRecord.h"
+#include "util/TextFile.h"
 
 #include <QString>
 
@@ -15,11 +16,8 @@ inline const QString SuggestTableFileName = QStringLiteral("dbsuggest.dat");
 SuggestRows ParseSuggestTable(QStringView text);
 
 // Reads "dbsuggest.dat" (UTF-8, or Windows-1252 from older versions); a missing file is an empty
-// table. `error` tells why a file that exists could not be read.
-struct SuggestTableRead {
-    SuggestRows rows;
-    QString error;
-};
+// table.
+using SuggestTableRead = TableRead<SuggestRows>;
 SuggestTableRead ReadSuggestTable(const QString& path);
 // Replaces "dbsuggest.dat" atomically; an empty string on success, else the reason.
 [[nodiscard]] QString WriteSuggestTable(const QString& path, const SuggestRows& rows);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trends/TrendRecord.h"
+#include "util/TextFile.h"
 
 #include <QDateTime>
 #include <QString>
@@ -17,12 +18,8 @@ inline const QString LastParsedFileName = QStringLiteral("config.dat");
 // skipped, missing cells are empty.
 TrendRows ParseTrendTable(QByteArrayView bytes);
 
-// Reads "dabatase.dat"; a missing file is an empty table. `error` tells why a file that exists
-// could not be read.
-struct TrendTableRead {
-    TrendRows rows;
-    QString error;
-};
+// Reads "dabatase.dat"; a missing file is an empty table.
+using TrendTableRead = TableRead<TrendRows>;
 TrendTableRead ReadTrendTable(const QString& path);
 // Replaces "dabatase.dat" atomically, one line per row, keyword|date|count| with every space stored
 // as "§"; an empty string on success, else the reason.

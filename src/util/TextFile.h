@@ -29,6 +29,13 @@ struct FileReadResult {
 };
 FileReadResult ReadTextFile(const QString& path);
 
+// The rows a table file gave, and why a file that exists could not be read (empty when it could).
+template <typename Rows>
+struct TableRead {
+    Rows rows;
+    QString error;
+};
+
 // Replaces the file at `path` with `text` in UTF-8, all or nothing: the previous file stays whole
 // if anything fails. Returns an empty string on success, else what went wrong.
 [[nodiscard]] QString WriteTextFileAtomic(const QString& path, QStringView text);
