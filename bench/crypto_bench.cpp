@@ -22,8 +22,7 @@ constexpr qint64 DataSize = 10 * 1024 * 1024;
 constexpr int Rounds = 5;
 
 // Best time of a few rounds in seconds; a negative value when a round failed.
-double bestSeconds(const std::function<bool()>& round)
-{
+double bestSeconds(const std::function<bool()>& round) {
     double best = std::numeric_limits<double>::max();
     for (int i = 0; i < Rounds; ++i) {
         QElapsedTimer timer;
@@ -35,8 +34,7 @@ double bestSeconds(const std::function<bool()>& round)
     return best;
 }
 
-double report(const char* label, double seconds)
-{
+double report(const char* label, double seconds) {
     if (seconds < 0) {
         std::printf("  %-40s failed\n", label);
         return 0;
@@ -46,8 +44,7 @@ double report(const char* label, double seconds)
     return rate;
 }
 
-bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting)
-{
+bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting) {
     QBuffer source;
     source.setData(input);
     source.open(QIODevice::ReadOnly);
@@ -61,8 +58,7 @@ bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting)
 
 } // namespace
 
-int main()
-{
+int main() {
     QTemporaryDir dir;
     const QString plainPath = dir.filePath(QStringLiteral("plain.bin"));
     const QString encryptedPath = dir.filePath(QStringLiteral("encrypted.bin"));
@@ -79,11 +75,13 @@ int main()
     file.close();
 
     std::printf("Branding-file cipher, %lld MiB, best of %d rounds\n", DataSize / (1024 * 1024), Rounds);
-    report("EncryptFileTo (file to file)", bestSeconds([&] { return EncryptFileTo(plainPath, encryptedPath); }));
-    const double decryptRate =
-        report("DecryptFileTo (file to file)", bestSeconds([&] { return DecryptFileTo(encryptedPath, outPath); }));
+    report("EncryptFileTo (file to file)",
+           bestSeconds([&] { return EncryptFileTo(plainPath, encryptedPath); }));
+    const double decryptRate = report("DecryptFileTo (file to file)",
+                                      bestSeconds([&] { return DecryptFileTo(encryptedPath, outPath); }));
     QByteArray encrypted, decrypted;
-    report("EncryptStream (memory to memory)", bestSeconds([&] { return streamThrough(plain, encrypted, false); }));
+    report("EncryptStream (memory to memory)",
+           bestSeconds([&] { return streamThrough(plain, encrypted, false); }));
     report("DecryptStream (memory to memory)",
            bestSeconds([&] { return streamThrough(encrypted, decrypted, true) && decrypted == plain; }));
 
@@ -92,12 +90,14 @@ int main()
         std::printf("  openssl not found: no comparison\n");
         return 0;
     }
-    const QStringList arguments{QStringLiteral("enc"), QStringLiteral("-aes-128-ctr"), QStringLiteral("-K"),
-                                QStringLiteral("000102030405060708090a0b0c0d0e0f"), QStringLiteral("-iv"),
-                                QStringLiteral("00000000000000000000000000000000"), QStringLiteral("-in"),
-                                plainPath, QStringLiteral("-out"), outPath};
-    const double opensslRate = report("openssl enc -aes-128-ctr (file to file)",
-                                      bestSeconds([&] { return QProcess::execute(openssl, arguments) == 0; }));
+    const QStringList arguments{QStringLiteral("enc"),  QStringLiteral("-aes-128-ctr"),
+                                QStringLiteral("-K"),   QStringLiteral("000102030405060708090a0b0c0d0e0f"),
+                                QStringLiteral("-iv"),  QStringLiteral("00000000000000000000000000000000"),
+                                QStringLiteral("-in"),  plainPath,
+                                QStringLiteral("-out"), outPath};
+    const double opensslRate =
+        report("openssl enc -aes-128-ctr (file to file)",
+               bestSeconds([&] { return QProcess::execute(openssl, arguments) == 0; }));
     if (opensslRate > 0)
         std::printf("  DecryptFileTo / openssl: %.2f (goal: at least 0.5)\n", decryptRate / opensslRate);
     return 0;

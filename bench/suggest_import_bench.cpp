@@ -14,8 +14,7 @@
 
 namespace {
 
-QString phrase(QRandomGenerator& random, qsizetype serial)
-{
+QString phrase(QRandomGenerator& random, qsizetype serial) {
     static const QStringList words = {"red",  "wine",    "cheap", "flights", "to",    "paris",
                                       "best", "running", "shoes", "how",     "learn", "guitar",
                                       "café", "near",    "me",    "münchen", "hotel", "deals"};
@@ -26,8 +25,7 @@ QString phrase(QRandomGenerator& random, qsizetype serial)
     return text + QString::number(serial);
 }
 
-double peakMegabytes()
-{
+double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
@@ -35,8 +33,7 @@ double peakMegabytes()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const qsizetype tableRows = args.size() > 1 ? args[1].toLongLong() : 100000;

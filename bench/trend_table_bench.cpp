@@ -20,14 +20,16 @@
 namespace {
 
 // Realistic keywords: two to four words from news-like vocabularies, some of them non-ASCII.
-TrendRows makeRows(qsizetype count)
-{
-    const QStringList first = {"taylor", "super", "world", "new", "best", "cheap", "how", "weather", "election",
-                               "apple", "nfl", "premier", "zoë", "münchen", "café", "東京", "são", "crème"};
-    const QStringList second = {"swift", "bowl", "cup", "york", "recipes", "flights", "to", "forecast", "results",
-                                "iphone", "playoffs", "league", "kravitz", "wetter", "olé", "タワー", "paulo", "brûlée"};
-    const QStringList third = {"tickets", "2026", "live", "score", "near me", "update", "today", "schedule", "news",
-                               "release", "highlights", "table", "review", "prices", "tour", "map"};
+TrendRows makeRows(qsizetype count) {
+    const QStringList first = {"taylor", "super",   "world",    "new",   "best", "cheap",
+                               "how",    "weather", "election", "apple", "nfl",  "premier",
+                               "zoë",    "münchen", "café",     "東京",  "são",  "crème"};
+    const QStringList second = {"swift",   "bowl",     "cup",     "york",   "recipes",  "flights",
+                                "to",      "forecast", "results", "iphone", "playoffs", "league",
+                                "kravitz", "wetter",   "olé",     "タワー", "paulo",    "brûlée"};
+    const QStringList third = {"tickets", "2026",     "live", "score",   "near me",    "update",
+                               "today",   "schedule", "news", "release", "highlights", "table",
+                               "review",  "prices",   "tour", "map"};
     QRandomGenerator random(20261210);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     QStringList dates;
@@ -37,24 +39,24 @@ TrendRows makeRows(qsizetype count)
     TrendRows rows;
     rows.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        QString keyword = first[random.bounded(int(first.size()))] + u' ' + second[random.bounded(int(second.size()))];
+        QString keyword =
+            first[random.bounded(int(first.size()))] + u' ' + second[random.bounded(int(second.size()))];
         if (random.bounded(2))
             keyword += u' ' + third[random.bounded(int(third.size()))];
         keyword += u' ' + QString::number(i); // every keyword distinct, as in a grown table
-        rows.append({keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
+        rows.append(
+            {keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
     }
     return rows;
 }
 
-double peakMegabytes()
-{
+double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
 }
 
-int generate(const QString& path, qsizetype count)
-{
+int generate(const QString& path, qsizetype count) {
     const QString error = WriteTrendTable(path, makeRows(count));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
@@ -64,8 +66,7 @@ int generate(const QString& path, qsizetype count)
     return 0;
 }
 
-int loadAndSave(const QString& path)
-{
+int loadAndSave(const QString& path) {
     QElapsedTimer timer;
     timer.start();
     TrendTableModel model;
@@ -81,7 +82,8 @@ int loadAndSave(const QString& path)
         std::fprintf(stderr, "cannot save: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("rows %d, distinct keywords %lld\n", model.rowCount(), static_cast<long long>(model.knownKeywords().size()));
+    std::printf("rows %d, distinct keywords %lld\n", model.rowCount(),
+                static_cast<long long>(model.knownKeywords().size()));
     std::printf("load into the table with its keyword index: %.3f s (reading %.3f s, index %.3f s)\n",
                 loadSeconds, readSeconds, loadSeconds - readSeconds);
     std::printf("save: %.3f s\n", saveSeconds);
@@ -89,13 +91,13 @@ int loadAndSave(const QString& path)
     return 0;
 }
 
-int scrape(const QString& path)
-{
+int scrape(const QString& path) {
     TrendTableModel model;
     model.setRows(ReadTrendTable(path).rows);
     QString page = "<feed><ol>";
     for (int i = 0; i < 100; ++i) {
-        const QString keyword = i % 2 ? model.row(i * 9973).keyword.toUpper() : "fresh keyword " + QString::number(i);
+        const QString keyword =
+            i % 2 ? model.row(i * 9973).keyword.toUpper() : "fresh keyword " + QString::number(i);
         page += "<li><a href=\"http://www.google.com/search?q=x\">" + keyword + "</a></li>\n";
     }
     page += "</ol></feed>";
@@ -118,8 +120,7 @@ int scrape(const QString& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args[1] == QLatin1String("generate"))

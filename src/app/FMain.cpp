@@ -35,8 +35,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     , m_seams(std::move(seams))
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
-    , m_preview(new PreviewModel(this))
-{
+    , m_preview(new PreviewModel(this)) {
     buildUi();
     wireHandlers();
     CrashReporter::setMessageBoxes(msgMain);
@@ -44,14 +43,12 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain()
-{
+TfrmMain::~TfrmMain() {
     FormDestroy();
     CrashReporter::setMessageBoxes(nullptr);
 }
 
-const KeywordIndex& TfrmMain::KnownKeywords() const
-{
+const KeywordIndex& TfrmMain::KnownKeywords() const {
     return m_trendTable->knownKeywords();
 }
 
@@ -59,8 +56,7 @@ const KeywordIndex& TfrmMain::KnownKeywords() const
 #define HANDLER(name) Guarded(this, &TfrmMain::name, #name)
 #define ASYNC_HANDLER(name) GuardedAsync(this, &TfrmMain::name, #name)
 
-void TfrmMain::wireHandlers()
-{
+void TfrmMain::wireHandlers() {
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
     connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
@@ -78,8 +74,9 @@ void TfrmMain::wireHandlers()
     connect(imgBanner, &ClickableLabel::clicked, this, HANDLER(imgBannerClick));
     connect(gifBanner, &ClickableLabel::clicked, this, HANDLER(gifBannerClick));
     for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
-        connect(link, &ClickableLabel::clicked, this,
-                [this, link] { CrashReporter::guard(QStringLiteral("linkLabelClick"), [&] { linkLabelClick(link); }); });
+        connect(link, &ClickableLabel::clicked, this, [this, link] {
+            CrashReporter::guard(QStringLiteral("linkLabelClick"), [&] { linkLabelClick(link); });
+        });
     }
     connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
     connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
@@ -96,8 +93,7 @@ void TfrmMain::wireHandlers()
     connect(btnExport, &QPushButton::clicked, this, HANDLER(btnExportClick));
     connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             HANDLER(lvwSuggestSelectItem));
-    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            HANDLER(lvwItemsColumnClick));
+    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, HANDLER(lvwItemsColumnClick));
     connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
             HANDLER(lvwSuggestColumnClick));
     connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -114,8 +110,7 @@ void TfrmMain::wireHandlers()
 
 // ---- Life cycle -------------------------------------------------------------------------------
 
-void TfrmMain::FormCreate()
-{
+void TfrmMain::FormCreate() {
     gifBanner->setGeometry(imgBanner->geometry());
     LoadBrandingSettings();
     if (Branding.WelcomePage.isEmpty())
@@ -128,8 +123,7 @@ void TfrmMain::FormCreate()
         state->reset();
 }
 
-void TfrmMain::FormShow()
-{
+void TfrmMain::FormShow() {
     if (!Branding.WelcomePage.isEmpty()) {
         pgcPrinc->setCurrentWidget(stsWelcome);
         prfWelcome->setHtml(Branding.WelcomePage);
@@ -145,13 +139,11 @@ void TfrmMain::FormShow()
     centreBanner();
 }
 
-void TfrmMain::FormResize()
-{
+void TfrmMain::FormResize() {
     centreBanner();
 }
 
-void TfrmMain::centreBanner()
-{
+void TfrmMain::centreBanner() {
     // Each half is taken before the subtraction; a banner larger than its panel is clipped evenly.
     for (QWidget* banner : {static_cast<QWidget*>(imgBanner), static_cast<QWidget*>(gifBanner)}) {
         banner->move(panBanner->width() / 2 - banner->width() / 2,
@@ -159,31 +151,29 @@ void TfrmMain::centreBanner()
     }
 }
 
-void TfrmMain::bsSkinButton1Click()
-{
+void TfrmMain::bsSkinButton1Click() {
     pgcPrinc->setCurrentWidget(stsMain);
     if (!Branding.WelcomePage.isEmpty())
         Timer1->start();
 }
 
-void TfrmMain::openDocumentLink(const QUrl& url)
-{
+void TfrmMain::openDocumentLink(const QUrl& url) {
     // The pages come from the branding file and the news server: nothing in them may start a
     // program or open a local file.
-    static const QStringList safeSchemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto")};
+    static const QStringList safeSchemes{QStringLiteral("http"), QStringLiteral("https"),
+                                         QStringLiteral("mailto")};
     if (safeSchemes.contains(url.scheme().toLower()))
         launcher().openUrl(url);
 }
 
-bool TfrmMain::FormCloseQuery()
-{
-    const QString question = QStringLiteral("If you close you will stop to monitor data. Remember you can always\r\n"
-                                            "minimize to tray. Do you want to close your application?");
+bool TfrmMain::FormCloseQuery() {
+    const QString question =
+        QStringLiteral("If you close you will stop to monitor data. Remember you can always\r\n"
+                       "minimize to tray. Do you want to close your application?");
     return msgMain->show(question, MsgKind::Information, MsgButtons::OkCancel) == MsgAnswer::Ok;
 }
 
-void TfrmMain::FormClose()
-{
+void TfrmMain::FormClose() {
     m_closing = true;
     StopRequested = true;
     // What runs further down gives up: the downloads fail at once and see the stop request.
@@ -193,21 +183,18 @@ void TfrmMain::FormClose()
     QCoreApplication::quit();
 }
 
-void TfrmMain::FormDestroy()
-{
+void TfrmMain::FormDestroy() {
     NewsRecords.clear();
 }
 
-void TfrmMain::closeWithoutAsking()
-{
+void TfrmMain::closeWithoutAsking() {
     if (m_closing)
         return;
     FormClose();
     close();
 }
 
-void TfrmMain::Restore1Click()
-{
+void TfrmMain::Restore1Click() {
     if (windowState() & Qt::WindowMinimized)
         showNormal();
     else
@@ -216,20 +203,17 @@ void TfrmMain::Restore1Click()
     activateWindow();
 }
 
-void TfrmMain::actExit1Click()
-{
+void TfrmMain::actExit1Click() {
     IdHTTP2->disconnect();
     close();
 }
 
-void TfrmMain::hideToTray()
-{
+void TfrmMain::hideToTray() {
     hide();
     bsTrayIcon1->show();
 }
 
-void TfrmMain::showEvent(QShowEvent* event)
-{
+void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
@@ -237,14 +221,12 @@ void TfrmMain::showEvent(QShowEvent* event)
     }
 }
 
-void TfrmMain::resizeEvent(QResizeEvent* event)
-{
+void TfrmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
 }
 
-void TfrmMain::changeEvent(QEvent* event)
-{
+void TfrmMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // Minimising goes to the tray, where there is one; elsewhere the window just minimises, so that
     // it can never be lost with no icon to bring it back.
@@ -252,8 +234,7 @@ void TfrmMain::changeEvent(QEvent* event)
         QTimer::singleShot(0, this, &TfrmMain::hideToTray);
 }
 
-void TfrmMain::closeEvent(QCloseEvent* event)
-{
+void TfrmMain::closeEvent(QCloseEvent* event) {
     if (m_closing) {
         event->accept();
         return;
@@ -270,8 +251,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 
 // ---- Hot Trends table -------------------------------------------------------------------------
 
-void TfrmMain::LoadLastParsed()
-{
+void TfrmMain::LoadLastParsed() {
     const QString text = ReadLastParsedText(ProgramFile(LastParsedFileName));
     if (const std::optional<QDateTime> when = ParseDateTimeText(text)) {
         LastScrapeTime = *when;
@@ -279,52 +259,46 @@ void TfrmMain::LoadLastParsed()
     }
 }
 
-void TfrmMain::LoadTrendTable()
-{
+void TfrmMain::LoadTrendTable() {
     const QString path = ProgramFile(TrendTableFileName);
     if (!QFileInfo::exists(path))
         return;
     TrendTableRead read = ReadTrendTable(path);
     if (!read.error.isEmpty())
-        CrashReporter::report(QStringLiteral("LoadTrendTable"),
-                              QStringLiteral("Could not read \"%1\": %2").arg(TrendTableFileName, read.error));
+        CrashReporter::report(
+            QStringLiteral("LoadTrendTable"),
+            QStringLiteral("Could not read \"%1\": %2").arg(TrendTableFileName, read.error));
     m_trendTable->setRows(std::move(read.rows));
     showTrendCount();
 }
 
-void TfrmMain::SaveTrendTable()
-{
+void TfrmMain::SaveTrendTable() {
     const QString path = ProgramFile(TrendTableFileName);
     const QString error = WriteTrendTable(path, m_trendTable->rows());
     if (!error.isEmpty())
         throw FileWriteError(path, error);
 }
 
-void TfrmMain::SaveLastParsed()
-{
+void TfrmMain::SaveLastParsed() {
     const QString path = ProgramFile(LastParsedFileName);
     const QString error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
     if (!error.isEmpty())
         throw FileWriteError(path, error);
 }
 
-void TfrmMain::showTrendCount()
-{
+void TfrmMain::showTrendCount() {
     panSecondary->setText(QString::number(m_trendTable->rowCount()) + QStringLiteral(" items"));
 }
 
-void TfrmMain::btnSelectAllClick()
-{
+void TfrmMain::btnSelectAllClick() {
     lvwItems->selectAll();
 }
 
-void TfrmMain::btnClearAllClick()
-{
+void TfrmMain::btnClearAllClick() {
     lvwItems->clearSelection();
 }
 
-void TfrmMain::btnDeleteClick()
-{
+void TfrmMain::btnDeleteClick() {
     if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
                       MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
@@ -339,23 +313,21 @@ void TfrmMain::btnDeleteClick()
     SaveTrendTable();
 }
 
-void TfrmMain::btnDeleteAllClick()
-{
-    if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning, MsgButtons::OkCancel) !=
-        MsgAnswer::Ok)
+void TfrmMain::btnDeleteAllClick() {
+    if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
+                      MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
     m_trendTable->clear();
     showTrendCount();
     SaveTrendTable();
 }
 
-void TfrmMain::bsSkinButton3Click()
-{
-    exportThrough([this](const QString& fileName) { return ExportTrendTable(fileName, m_trendTable->rows()); });
+void TfrmMain::bsSkinButton3Click() {
+    exportThrough(
+        [this](const QString& fileName) { return ExportTrendTable(fileName, m_trendTable->rows()); });
 }
 
-void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write)
-{
+void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write) {
     const QString chosen = bsSkinSaveDialog1->ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
     if (chosen.isEmpty())
         return;
@@ -367,7 +339,8 @@ void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fil
         MainStatusPanel->setText(QStringLiteral("Process finished!"));
         break;
     case ExportOutcome::CannotReplace:
-        msgMain->show(QStringLiteral("Can't replace existing file. Please close any application that could be open it."),
+        msgMain->show(QStringLiteral(
+                          "Can't replace existing file. Please close any application that could be open it."),
                       MsgKind::Warning, MsgButtons::Ok);
         break;
     case ExportOutcome::Failed:

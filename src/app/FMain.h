@@ -2,9 +2,9 @@
 
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
+#include "publisher/NewsProtocol.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
-#include "publisher/NewsProtocol.h"
 
 #include <QCoroTask>
 #include <QDateTime>

@@ -24,8 +24,7 @@ const QString BrandingFileName = QStringLiteral("dbsettings.dat");
 
 } // namespace
 
-void TfrmMain::LoadBrandingSettings()
-{
+void TfrmMain::LoadBrandingSettings() {
     const QString path = ProgramFile(BrandingFileName);
     if (!QFileInfo::exists(path))
         return;
@@ -33,13 +32,15 @@ void TfrmMain::LoadBrandingSettings()
     // never shown or opened as if they were good.
     const BrandingText branding = ReadBrandingFile(path).value_or(BrandingText());
     int bannerNumber = 0;
-    Branding = PickBranding(branding, [this](int bound) { return random().bounded(bound); }, bannerNumber);
+    Branding = PickBranding(
+        branding, [this](int bound) { return random().bounded(bound); }, bannerNumber);
 
     // An empty name does not replace the caption.
     if (!Branding.ApplicationName.isEmpty())
         setWindowTitle(Branding.ApplicationName + QStringLiteral(" v") + AppVersion);
     btnNews->setVisible(NewsButtonVisible(Branding));
-    btnMakeMoney->setText(branding.MakeMoneyButton.isEmpty() ? QStringLiteral("Make Money") : branding.MakeMoneyButton);
+    btnMakeMoney->setText(branding.MakeMoneyButton.isEmpty() ? QStringLiteral("Make Money")
+                                                             : branding.MakeMoneyButton);
 
     if (!Branding.BannerURL.isEmpty()) {
         imgBanner->setCursor(Qt::PointingHandCursor);
@@ -65,14 +66,14 @@ void TfrmMain::LoadBrandingSettings()
     }
 }
 
-void TfrmMain::showBanner(int bannerNumber)
-{
+void TfrmMain::showBanner(int bannerNumber) {
     // The picture is read straight from its banner file, its decoder chosen by the extension of
     // the name the branding gives it; the file itself is never renamed.
     const QString file = ProgramFile(QStringLiteral("banner%1.dat").arg(bannerNumber));
     // The file-name part of the picture's name, after its last folder separator or drive colon.
     const QString& image = Branding.BannerImage;
-    const qsizetype cut = std::max({image.lastIndexOf(u'\\'), image.lastIndexOf(u'/'), image.lastIndexOf(u':')});
+    const qsizetype cut =
+        std::max({image.lastIndexOf(u'\\'), image.lastIndexOf(u'/'), image.lastIndexOf(u':')});
     const QString name = image.mid(cut + 1).toLower();
     if (Branding.BannerImage.isEmpty() || !QFileInfo::exists(file)) {
         panBanner->hide();

@@ -23,29 +23,26 @@
 
 namespace {
 
-QString brandingFile()
-{
+QString brandingFile() {
     return ProgramFile(QStringLiteral("dbsettings.dat"));
 }
 
 } // namespace
 
-QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request)
-{
+QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request) {
     const MultipartForm form = EncodeMultipartForm(request.Fields, clock().now());
-    const HttpResult result = co_await IdHTTP1->post(HttpUrlFromText(request.Url), form.Body, form.ContentType);
+    const HttpResult result =
+        co_await IdHTTP1->post(HttpUrlFromText(request.Url), form.Body, form.ContentType);
     // Any failure of the exchange reads as an empty answer.
     co_return result.ok ? result.body : QByteArray();
 }
 
-void TfrmMain::showNewsWarning(const QString& warning, bool quiet)
-{
+void TfrmMain::showNewsWarning(const QString& warning, bool quiet) {
     if (!warning.isEmpty() && !quiet)
         msgMain->show(warning, MsgKind::Warning, MsgButtons::Ok);
 }
 
-QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
-{
+QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records) {
     QPointer<TfrmMain> self(this);
     const QByteArray body = co_await PostNews(NewsListRequest(tier, Branding.BranderCode));
     if (!self)
@@ -56,8 +53,7 @@ QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
     co_return answer.Success;
 }
 
-QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTier tier, bool quiet)
-{
+QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTier tier, bool quiet) {
     QPointer<TfrmMain> self(this);
     const QByteArray body = co_await PostNews(LatestNewsRequest(tier, Branding.BranderCode));
     if (!self)
@@ -69,8 +65,7 @@ QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTie
     co_return answer;
 }
 
-QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId)
-{
+QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId) {
     const std::optional<NewsTier> tier = LookUpNewsTier(Branding);
     if (!tier)
         co_return std::nullopt;
@@ -85,8 +80,7 @@ QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId)
     co_return answer.Html;
 }
 
-QCoro::Task<> TfrmMain::Timer1Timer()
-{
+QCoro::Task<> TfrmMain::Timer1Timer() {
     Timer1->stop();
     QPointer<TfrmMain> self(this);
     if (const std::optional<NewsTier> tier = LookUpNewsTier(Branding)) {
@@ -99,13 +93,11 @@ QCoro::Task<> TfrmMain::Timer1Timer()
     co_await CheckForUpdate(true);
 }
 
-void TfrmMain::ShowNewsAnnouncement(const QString& text)
-{
+void TfrmMain::ShowNewsAnnouncement(const QString& text) {
     NewsBalloon::showAt(btnNews->mapToGlobal(btnNews->rect().center()), text, this);
 }
 
-QCoro::Task<> TfrmMain::btnNewsClick()
-{
+QCoro::Task<> TfrmMain::btnNewsClick() {
     NewsRecords.clear();
     bool received = false;
     QPointer<TfrmMain> self(this);
@@ -117,17 +109,19 @@ QCoro::Task<> TfrmMain::btnNewsClick()
         NewsRecords = records;
     }
     if (!received || NewsRecords.isEmpty()) {
-        msgMain->show(QStringLiteral("There's no news for this application!"), MsgKind::Information, MsgButtons::Ok);
+        msgMain->show(QStringLiteral("There's no news for this application!"), MsgKind::Information,
+                      MsgButtons::Ok);
         co_return;
     }
-    TfrmNews news(NewsRecords, [this](const QString& newsId) { return RequestNewsBody(newsId); }, this);
-    connect(&news, &TfrmNews::newsShown, this, [](const QString& newsId) { WriteLastNewsId(brandingFile(), newsId); });
+    TfrmNews news(
+        NewsRecords, [this](const QString& newsId) { return RequestNewsBody(newsId); }, this);
+    connect(&news, &TfrmNews::newsShown, this,
+            [](const QString& newsId) { WriteLastNewsId(brandingFile(), newsId); });
     connect(news.prfEditorNews, &QTextBrowser::anchorClicked, this, &TfrmMain::openDocumentLink);
     m_seams.dialogs->run(news);
 }
 
-QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path)
-{
+QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path) {
     // An old copy goes first, so that a failed download never leaves an old version to be read;
     // the new copy appears only once it is complete.
     QFile::remove(path);
@@ -138,8 +132,7 @@ QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path)
     co_return WriteFileAtomic(path, result.body).isEmpty();
 }
 
-QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
-{
+QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet) {
     const QString path = ProgramFile(UpdateDescriptionFileName);
     QPointer<TfrmMain> self(this);
     const bool downloaded = co_await DownloadToFile(UpdateDescriptionUrl(), path);
@@ -151,7 +144,8 @@ QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
             msgMain->show(NoUpdateMessage, MsgKind::Information, MsgButtons::Ok);
         co_return;
     }
-    if (msgMain->show(UpdateOfferQuestion(version), MsgKind::Information, MsgButtons::OkCancel) != MsgAnswer::Ok)
+    if (msgMain->show(UpdateOfferQuestion(version), MsgKind::Information, MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
         co_return;
     const QString updater = UpdaterPath();
     if (!QFileInfo::exists(updater)) {
@@ -165,39 +159,32 @@ QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
     close();
 }
 
-QCoro::Task<> TfrmMain::btnUpdateClick()
-{
+QCoro::Task<> TfrmMain::btnUpdateClick() {
     co_await CheckForUpdate(false);
 }
 
-void TfrmMain::btnAboutClick()
-{
+void TfrmMain::btnAboutClick() {
     TfrmAbout about(Branding, this);
     m_seams.dialogs->run(about);
 }
 
-void TfrmMain::btnHelpClick()
-{
+void TfrmMain::btnHelpClick() {
     OpenInDefaultBrowser(Branding.AppHelpURL, launcher());
 }
 
-void TfrmMain::btnMakeMoneyClick()
-{
+void TfrmMain::btnMakeMoneyClick() {
     OpenInDefaultBrowser(Branding.AffiliateURL, launcher());
 }
 
-void TfrmMain::imgBannerClick()
-{
+void TfrmMain::imgBannerClick() {
     if (!Branding.BannerURL.isEmpty())
         OpenInDefaultBrowser(Branding.BannerURL, launcher());
 }
 
-void TfrmMain::gifBannerClick()
-{
+void TfrmMain::gifBannerClick() {
     imgBannerClick();
 }
 
-void TfrmMain::linkLabelClick(const ClickableLabel* label)
-{
+void TfrmMain::linkLabelClick(const ClickableLabel* label) {
     openDocumentLink(QUrl(label->url()));
 }

@@ -10,8 +10,7 @@ namespace {
 
 // Without a display the program still runs, on Qt's offscreen platform, so that the hourly
 // monitoring goes on.
-void useOffscreenWithoutDisplay()
-{
+void useOffscreenWithoutDisplay() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -24,8 +23,7 @@ void useOffscreenWithoutDisplay()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     TerminationSignals::install();
     useOffscreenWithoutDisplay();
 
@@ -38,7 +36,8 @@ int main(int argc, char** argv)
     QObject::connect(&signals, &TerminationSignals::terminationRequested, &frmMain,
                      [&frmMain](int) { frmMain.closeWithoutAsking(); });
 
-    std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion), qPrintable(ProgramFolder()));
+    std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion),
+                 qPrintable(ProgramFolder()));
     frmMain.show();
     return QuilloryApplication::exec();
 }

@@ -4,8 +4,7 @@
 
 #include <QNetworkCookie>
 
-void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& head)
-{
+void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& head) {
     QList<QNetworkCookie> cookies;
     for (const HttpHeader& header : head.headers) {
         if (header.name.compare("Set-Cookie", Qt::CaseInsensitive) == 0 ||
@@ -16,8 +15,7 @@ void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& hea
         setCookiesFromUrl(cookies, url);
 }
 
-QByteArray CookieStore::cookieHeaderFor(const QUrl& url) const
-{
+QByteArray CookieStore::cookieHeaderFor(const QUrl& url) const {
     QByteArrayList pairs;
     for (const QNetworkCookie& cookie : cookiesForUrl(url))
         pairs.append(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));

@@ -2,8 +2,7 @@
 
 #include <utility>
 
-void Wakeup::fire()
-{
+void Wakeup::fire() {
     m_pending = true;
     if (!m_waiting || m_resumeQueued)
         return;

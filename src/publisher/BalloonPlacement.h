@@ -11,8 +11,8 @@ enum class BalloonSide { BelowLeft, BelowRight, AboveLeft, AboveRight };
 bool BalloonOpensBelow(BalloonSide side);
 
 // The shape's measures, in pixels.
-inline constexpr int BalloonStemHeight = 12;  // from the body's edge to the pointer's tip
-inline constexpr int BalloonStemInset = 24;   // from the body's side to the pointer's tip
+inline constexpr int BalloonStemHeight = 12; // from the body's edge to the pointer's tip
+inline constexpr int BalloonStemInset = 24;  // from the body's side to the pointer's tip
 inline constexpr int BalloonShadowDepth = 4;
 
 // The pointer's tip inside a balloon window of `size` (shadow included) opening to `side`.

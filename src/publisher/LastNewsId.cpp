@@ -11,8 +11,7 @@ namespace {
 
 const QString TagName = QStringLiteral("LastNewsId");
 
-std::optional<QStringList> readBrandingLines(const QString& brandingPath)
-{
+std::optional<QStringList> readBrandingLines(const QString& brandingPath) {
     const std::optional<QByteArray> plain = DecryptFileToMemory(brandingPath);
     if (!plain)
         return std::nullopt;
@@ -21,8 +20,7 @@ std::optional<QStringList> readBrandingLines(const QString& brandingPath)
 
 } // namespace
 
-QString ReadLastNewsId(const QString& brandingPath)
-{
+QString ReadLastNewsId(const QString& brandingPath) {
     const std::optional<QStringList> lines = readBrandingLines(brandingPath);
     if (!lines)
         return {};
@@ -30,8 +28,7 @@ QString ReadLastNewsId(const QString& brandingPath)
     return ReadTaggedValue(TagName, text);
 }
 
-bool WriteLastNewsId(const QString& brandingPath, const QString& id)
-{
+bool WriteLastNewsId(const QString& brandingPath, const QString& id) {
     if (id.contains(u'\r') || id.contains(u'\n'))
         return false;
     std::optional<QStringList> lines = readBrandingLines(brandingPath);

@@ -11,8 +11,7 @@
 
 TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_messages(messages)
-{
+    , m_messages(messages) {
     setObjectName(QStringLiteral("frmAddKeywords"));
     setWindowTitle(QStringLiteral("Add New Keyword(s)"));
     setFixedSize(362, 191);
@@ -47,22 +46,20 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAddKeywords::btnCancelClick);
 }
 
-QStringList TfrmAddKeywords::lines() const
-{
+QStringList TfrmAddKeywords::lines() const {
     return SplitLines(memAddKeyword->toPlainText());
 }
 
-void TfrmAddKeywords::btnOkClick()
-{
+void TfrmAddKeywords::btnOkClick() {
     // Spaces or line breaks alone still count as text: each line is a phrase, even an empty one.
     if (memAddKeyword->toPlainText().isEmpty()) {
-        m_messages.show(QStringLiteral("Please add at least one keyword."), MsgKind::Information, MsgButtons::Ok);
+        m_messages.show(QStringLiteral("Please add at least one keyword."), MsgKind::Information,
+                        MsgButtons::Ok);
         return;
     }
     accept();
 }
 
-void TfrmAddKeywords::btnCancelClick()
-{
+void TfrmAddKeywords::btnCancelClick() {
     reject();
 }

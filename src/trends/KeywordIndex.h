@@ -41,7 +41,7 @@ private:
     void grow();
 
     struct Slot {
-        std::int32_t row = -1; // -1: empty
+        std::int32_t row = -1;  // -1: empty
         std::uint32_t hash = 0; // low bits of the keyword's hash, to skip most full comparisons
     };
 

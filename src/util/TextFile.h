@@ -30,8 +30,7 @@ struct FileReadResult {
 FileReadResult ReadTextFile(const QString& path);
 
 // The rows a table file gave, and why a file that exists could not be read (empty when it could).
-template <typename Rows>
-struct TableRead {
+template <typename Rows> struct TableRead {
     Rows rows;
     QString error;
 };

@@ -3,25 +3,23 @@
 #include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
 
+#include "publisher/OfflineHtmlView.h"
 #include <QApplication>
 #include <QFrame>
 #include <QImage>
 #include <QPushButton>
 #include <QStackedWidget>
-#include "publisher/OfflineHtmlView.h"
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 namespace {
 
-QString tag(const QString& name, const QString& value)
-{
+QString tag(const QString& name, const QString& value) {
     return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
 }
 
-QString entries(const QString& kind, const QStringList& values)
-{
+QString entries(const QString& kind, const QStringList& values) {
     QString text;
     for (int i = 0; i < values.size(); ++i)
         text += tag(kind + QString::number(i + 1), values[i]);
@@ -33,8 +31,7 @@ const QByteArray gif120x40("GIF89a\x78\x00\x28\x00\x80\x00\x00\x00\x00\x00\xff\x
                            "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
                            35);
 
-QByteArray bmp200x30()
-{
+QByteArray bmp200x30() {
     QImage image(200, 30, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
     QByteArray bytes;
@@ -51,8 +48,7 @@ class TestBrandingWindow : public QObject {
 
 private Q_SLOTS:
     void init() { m_fixture = std::make_unique<AppFixture>(); }
-    void cleanup()
-    {
+    void cleanup() {
         m_fixture.reset();
         qApp->setStyleSheet(QString());
     }
@@ -68,16 +64,14 @@ private Q_SLOTS:
     void skinAppliesEvenWithoutValues();
 
 private:
-    void writeBranding(const QString& text)
-    {
+    void writeBranding(const QString& text) {
         QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
     }
 
     std::unique_ptr<AppFixture> m_fixture;
 };
 
-void TestBrandingWindow::captionAndButtons_data()
-{
+void TestBrandingWindow::captionAndButtons_data() {
     QTest::addColumn<QString>("branding"); // "garbage": a file that does not decrypt
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("newsVisible");
@@ -85,20 +79,21 @@ void TestBrandingWindow::captionAndButtons_data()
 
     const QString master = tag("MasterNewsBaseURL", "http://news.example/") + tag("PlatinumNewsBaseURL", "") +
                            tag("GoldNewsBaseURL", "") + tag("MasterPublID", "77");
-    QTest::newRow("master tier") << tag("ApplicationName", "Acme Research") + tag("BranderType", "Master") + master +
-                                        tag("MakeMoneyButton", "Earn With Us")
+    QTest::newRow("master tier") << tag("ApplicationName", "Acme Research") + tag("BranderType", "Master") +
+                                        master + tag("MakeMoneyButton", "Earn With Us")
                                  << "Acme Research v2.01" << true << "Earn With Us";
-    QTest::newRow("tier in lower case") << tag("ApplicationName", "Acme") + tag("BranderType", "master") + master
-                                        << "Acme v2.01" << false << "Make Money";
-    QTest::newRow("free tier uses the master account") << tag("BranderType", "Free") + master << "Quillory" << true
-                                                       << "Make Money";
-    QTest::newRow("gold without a news server") << tag("BranderType", "Gold") + tag("GoldPublID", "5") << "Quillory"
-                                                << false << "Make Money";
-    QTest::newRow("undecryptable file") << "garbage" << "Quillory" << false << "Make Money";
+    QTest::newRow("tier in lower case")
+        << tag("ApplicationName", "Acme") + tag("BranderType", "master") + master << "Acme v2.01" << false
+        << "Make Money";
+    QTest::newRow("free tier uses the master account")
+        << tag("BranderType", "Free") + master << "Quillory" << true << "Make Money";
+    QTest::newRow("gold without a news server")
+        << tag("BranderType", "Gold") + tag("GoldPublID", "5") << "Quillory" << false << "Make Money";
+    QTest::newRow("undecryptable file") << "garbage"
+                                        << "Quillory" << false << "Make Money";
 }
 
-void TestBrandingWindow::captionAndButtons()
-{
+void TestBrandingWindow::captionAndButtons() {
     QFETCH(QString, branding);
     QFETCH(QString, caption);
     QFETCH(bool, newsVisible);
@@ -113,9 +108,9 @@ void TestBrandingWindow::captionAndButtons()
     QCOMPARE(window->btnMakeMoney->text(), makeMoney);
 }
 
-void TestBrandingWindow::welcomePageComesFirst()
-{
-    writeBranding(tag("ApplicationName", "Acme") + entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
+void TestBrandingWindow::welcomePageComesFirst() {
+    writeBranding(tag("ApplicationName", "Acme") +
+                  entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
     const auto window = m_fixture->makeWindow();
     QVERIFY(!window->Timer1->isActive()); // the start-up check waits for the welcome page to be left
     window->show();
@@ -134,8 +129,7 @@ void TestBrandingWindow::welcomePageComesFirst()
     QVERIFY(window->Timer1->isActive());
 }
 
-void TestBrandingWindow::picksAreDrawnIndependently()
-{
+void TestBrandingWindow::picksAreDrawnIndependently() {
     writeBranding(entries("Welcome", {"w1", "w2", "w3"}) + entries("Banner", {"b1.gif^u1", "b2.gif^u2"}) +
                   entries("Link", {"L1^a1", "L2^a2", "L3^a3"}));
     for (const int draw : {2, 1, 2, 0})
@@ -151,25 +145,24 @@ void TestBrandingWindow::picksAreDrawnIndependently()
     QCOMPARE(window->Branding.Link2URL, "a1");
 }
 
-void TestBrandingWindow::banner_data()
-{
+void TestBrandingWindow::banner_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QByteArray>("picture"); // empty: no banner file
     QTest::addColumn<QString>("shown");      // "gif", "image" or "" (panel hidden)
     QTest::addColumn<int>("panelHeight");
     QTest::addColumn<bool>("handCursor");
 
-    QTest::newRow("animated, upper-case name") << "AD.GIF^http://ads.example/" << gif120x40 << "gif" << 50 << true;
+    QTest::newRow("animated, upper-case name")
+        << "AD.GIF^http://ads.example/" << gif120x40 << "gif" << 50 << true;
     QTest::newRow("still picture") << "pic.bmp^" << bmp200x30() << "image" << 40 << false;
     QTest::newRow("path in the name") << "C:\\ads\\pic.bmp^http://x/" << bmp200x30() << "image" << 40 << true;
     QTest::newRow("no banner file") << "pic.bmp^http://x/" << QByteArray() << "" << 0 << true;
-    QTest::newRow("picture that does not decode") << "pic.jpg^http://x/" << QByteArray("not a jpeg") << "" << 0
-                                                  << true;
+    QTest::newRow("picture that does not decode")
+        << "pic.jpg^http://x/" << QByteArray("not a jpeg") << "" << 0 << true;
     QTest::newRow("no picture name") << "^http://x/" << bmp200x30() << "" << 0 << true;
 }
 
-void TestBrandingWindow::banner()
-{
+void TestBrandingWindow::banner() {
     QFETCH(QString, entry);
     QFETCH(QByteArray, picture);
     QFETCH(QString, shown);
@@ -192,21 +185,23 @@ void TestBrandingWindow::banner()
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), before);
 }
 
-void TestBrandingWindow::links_data()
-{
+void TestBrandingWindow::links_data() {
     QTest::addColumn<QStringList>("links");
     QTest::addColumn<bool>("panelVisible");
     QTest::addColumn<QString>("left");
     QTest::addColumn<QString>("right");
 
-    QTest::newRow("two") << QStringList{"Acme^http://acme/", "Blog^http://blog/"} << true << "Acme" << "Blog";
-    QTest::newRow("one") << QStringList{"Acme^http://acme/"} << true << "Acme" << "";
-    QTest::newRow("without address") << QStringList{"Acme"} << true << "Acme" << "";
-    QTest::newRow("none") << QStringList{} << false << "" << "";
+    QTest::newRow("two") << QStringList{"Acme^http://acme/", "Blog^http://blog/"} << true << "Acme"
+                         << "Blog";
+    QTest::newRow("one") << QStringList{"Acme^http://acme/"} << true << "Acme"
+                         << "";
+    QTest::newRow("without address") << QStringList{"Acme"} << true << "Acme"
+                                     << "";
+    QTest::newRow("none") << QStringList{} << false << ""
+                          << "";
 }
 
-void TestBrandingWindow::links()
-{
+void TestBrandingWindow::links() {
     QFETCH(QStringList, links);
     QFETCH(bool, panelVisible);
     QFETCH(QString, left);
@@ -220,8 +215,7 @@ void TestBrandingWindow::links()
         QCOMPARE(window->lblLink2URL->url(), "http://blog/");
 }
 
-void TestBrandingWindow::skinAppliesEvenWithoutValues()
-{
+void TestBrandingWindow::skinAppliesEvenWithoutValues() {
     writeFile(m_fixture->file("dbsettings.dat"), QByteArray(100, '\x01'));
     writeFile(m_fixture->file("mainskin.dat"), "QPushButton { color: #123456; }");
     const auto window = m_fixture->makeWindow();

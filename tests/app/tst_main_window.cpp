@@ -1,7 +1,7 @@
+#include "app/AppFixture.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "app/FMain.h"
-#include "app/AppFixture.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
@@ -25,7 +25,8 @@
 
 namespace {
 
-const QByteArray fourRows = "alpha|3/5/2009|1|\r\nbeta|3/5/2009|2|\r\ngamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n";
+const QByteArray fourRows =
+    "alpha|3/5/2009|1|\r\nbeta|3/5/2009|2|\r\ngamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n";
 
 } // namespace
 
@@ -68,40 +69,44 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestMainWindow::init()
-{
+void TestMainWindow::init() {
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
 }
 
-void TestMainWindow::cleanup()
-{
+void TestMainWindow::cleanup() {
     m_fixture.reset();
 }
 
-void TestMainWindow::controlsCarryTheirNames_data()
-{
+void TestMainWindow::controlsCarryTheirNames_data() {
     QTest::addColumn<QString>("name");
-    for (const char* name :
-         {"bsSkinStatusBar1", "MainStatusPanel", "panSecondary", "MainGauge", "pgcPrinc", "stsMain", "bsSkinPanel1",
-          "btnMakeMoney", "btnAbout", "btnNews", "btnUpdate", "btnHelp", "panBanner", "imgBanner", "gifBanner",
-          "pgcMain", "bsSkinTabSheet1", "bsSkinTabSheet2", "panLinks", "lblLink1URL", "lblLink2URL", "lvwItems",
-          "lblLastParsed", "bsSkinButton2", "bsSkinButton3", "btnSelectAll", "btnClearAll", "btnDelete",
-          "btnDeleteAll", "lvwSuggest", "bsSkinSplitter1", "lvwPreview", "btnAdd", "btnSearch", "btnStop",
-          "btnExport", "bsSkinButton4", "bsSkinButton5", "bsSkinButton6", "bsSkinButton7", "Timer1", "tmr",
-          "bsTrayIcon1", "bsSkinPopupMenu1", "Restore1", "actExit1", "stsWelcome", "prfWelcome", "bsSkinButton1"})
+    for (const char* name : {"bsSkinStatusBar1", "MainStatusPanel",  "panSecondary",
+                             "MainGauge",        "pgcPrinc",         "stsMain",
+                             "bsSkinPanel1",     "btnMakeMoney",     "btnAbout",
+                             "btnNews",          "btnUpdate",        "btnHelp",
+                             "panBanner",        "imgBanner",        "gifBanner",
+                             "pgcMain",          "bsSkinTabSheet1",  "bsSkinTabSheet2",
+                             "panLinks",         "lblLink1URL",      "lblLink2URL",
+                             "lvwItems",         "lblLastParsed",    "bsSkinButton2",
+                             "bsSkinButton3",    "btnSelectAll",     "btnClearAll",
+                             "btnDelete",        "btnDeleteAll",     "lvwSuggest",
+                             "bsSkinSplitter1",  "lvwPreview",       "btnAdd",
+                             "btnSearch",        "btnStop",          "btnExport",
+                             "bsSkinButton4",    "bsSkinButton5",    "bsSkinButton6",
+                             "bsSkinButton7",    "Timer1",           "tmr",
+                             "bsTrayIcon1",      "bsSkinPopupMenu1", "Restore1",
+                             "actExit1",         "stsWelcome",       "prfWelcome",
+                             "bsSkinButton1"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void TestMainWindow::controlsCarryTheirNames()
-{
+void TestMainWindow::controlsCarryTheirNames() {
     QFETCH(QString, name);
     const auto window = makeWindow();
     QVERIFY2(window->findChild<QObject*>(name), qPrintable(name));
 }
 
-void TestMainWindow::startsOnTheMainPage()
-{
+void TestMainWindow::startsOnTheMainPage() {
     const auto window = makeWindow();
     QCOMPARE(window->windowTitle(), "Quillory");
     QVERIFY(window->Timer1->isActive()); // no welcome page: the start-up check is due in 2 s
@@ -122,8 +127,7 @@ void TestMainWindow::startsOnTheMainPage()
     QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
 }
 
-void TestMainWindow::loadsTheTablesAtCreation()
-{
+void TestMainWindow::loadsTheTablesAtCreation() {
     writeFile(file("dabatase.dat"), fourRows);
     writeFile(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
@@ -136,22 +140,21 @@ void TestMainWindow::loadsTheTablesAtCreation()
              "Number of Appearances In The Top 100 List");
 }
 
-void TestMainWindow::lastParsedFile_data()
-{
+void TestMainWindow::lastParsedFile_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QDateTime>("lastScrape");
 
     const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
-    QTest::newRow("lower-case markers") << QByteArray("<%%lastparsed%%>3/5/2009<%%/LASTPARSED%%>\r\n")
-                                        << "Last scrapped on:3/5/2009" << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
+    QTest::newRow("lower-case markers")
+        << QByteArray("<%%lastparsed%%>3/5/2009<%%/LASTPARSED%%>\r\n") << "Last scrapped on:3/5/2009"
+        << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
     QTest::newRow("unparsable date") << QByteArray("<%%LastParsed%%>05.03.2009<%%/LastParsed%%>\r\n")
                                      << "Last scrapped on:" << zero;
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "Last scrapped on:" << zero;
 }
 
-void TestMainWindow::lastParsedFile()
-{
+void TestMainWindow::lastParsedFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, label);
     QFETCH(QDateTime, lastScrape);
@@ -161,8 +164,7 @@ void TestMainWindow::lastParsedFile()
     QCOMPARE(window->LastScrapeTime, lastScrape);
 }
 
-void TestMainWindow::damagedTableStillLoads()
-{
+void TestMainWindow::damagedTableStillLoads() {
     writeFile(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rows(),
@@ -170,8 +172,7 @@ void TestMainWindow::damagedTableStillLoads()
     QCOMPARE(window->panSecondary->text(), "3 items");
 }
 
-void TestMainWindow::selectAndClear()
-{
+void TestMainWindow::selectAndClear() {
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     window->btnSelectAll->click();
@@ -181,23 +182,22 @@ void TestMainWindow::selectAndClear()
     QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
 }
 
-void TestMainWindow::deleteSelected_data()
-{
+void TestMainWindow::deleteSelected_data() {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<QStringList>("left");
     QTest::newRow("ok") << MsgAnswer::Ok << QStringList{"alpha", "gamma"};
     QTest::newRow("cancel") << MsgAnswer::Cancel << QStringList{"alpha", "beta", "gamma", "delta"};
 }
 
-void TestMainWindow::deleteSelected()
-{
+void TestMainWindow::deleteSelected() {
     QFETCH(MsgAnswer, answer);
     QFETCH(QStringList, left);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     QItemSelectionModel* selection = window->lvwItems->selectionModel();
     for (const int row : {1, 3})
-        selection->select(window->trendTable()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(window->trendTable()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     m_fakes->messages->answers.enqueue(answer);
     window->btnDelete->click();
@@ -221,15 +221,13 @@ void TestMainWindow::deleteSelected()
     QVERIFY(!window->KnownKeywords().contains(u"beta"));
 }
 
-void TestMainWindow::deleteAll_data()
-{
+void TestMainWindow::deleteAll_data() {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestMainWindow::deleteAll()
-{
+void TestMainWindow::deleteAll() {
     QFETCH(MsgAnswer, answer);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
@@ -252,23 +250,36 @@ void TestMainWindow::deleteAll()
     QCOMPARE(restarted->trendTable()->rowCount(), 0);
 }
 
-void TestMainWindow::exportTrends_data()
-{
-    QTest::addColumn<QString>("chosen");   // empty: the dialog is cancelled
-    QTest::addColumn<QString>("written");  // the file that must hold the export, if any
+void TestMainWindow::exportTrends_data() {
+    QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
+    QTest::addColumn<QString>("written"); // the file that must hold the export, if any
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
 
-    QTest::newRow("csv added") << "out" << "out.csv" << "Process finished!" << "";
-    QTest::newRow("other extension") << "out.txt" << "out.txt.csv" << "Process finished!" << "";
-    QTest::newRow("upper-case extension kept") << "OUT.CSV" << "OUT.CSV" << "Process finished!" << "";
-    QTest::newRow("cancelled") << "" << "" << "" << "";
-    QTest::newRow("cannot replace") << "taken.csv" << "" << "Exporting items..."
-                                    << "Can't replace existing file. Please close any application that could be open it.";
+    QTest::newRow("csv added") << "out"
+                               << "out.csv"
+                               << "Process finished!"
+                               << "";
+    QTest::newRow("other extension") << "out.txt"
+                                     << "out.txt.csv"
+                                     << "Process finished!"
+                                     << "";
+    QTest::newRow("upper-case extension kept") << "OUT.CSV"
+                                               << "OUT.CSV"
+                                               << "Process finished!"
+                                               << "";
+    QTest::newRow("cancelled") << ""
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("cannot replace")
+        << "taken.csv"
+        << ""
+        << "Exporting items..."
+        << "Can't replace existing file. Please close any application that could be open it.";
 }
 
-void TestMainWindow::exportTrends()
-{
+void TestMainWindow::exportTrends() {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QFETCH(QString, status);
@@ -290,8 +301,7 @@ void TestMainWindow::exportTrends()
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
 }
 
-void TestMainWindow::bannerStaysCentred()
-{
+void TestMainWindow::bannerStaysCentred() {
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -309,15 +319,13 @@ void TestMainWindow::bannerStaysCentred()
     QVERIFY(window->imgBanner->x() < 0);
 }
 
-void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
-{
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data() {
     QTest::addColumn<bool>("trayAvailable");
     QTest::newRow("tray") << true;
     QTest::newRow("no tray") << false;
 }
 
-void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne()
-{
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne() {
     QFETCH(bool, trayAvailable);
     m_fakes->tray->available = trayAvailable;
     const auto window = makeWindow();
@@ -340,15 +348,13 @@ void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne()
     }
 }
 
-void TestMainWindow::closeAsksFirst_data()
-{
+void TestMainWindow::closeAsksFirst_data() {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestMainWindow::closeAsksFirst()
-{
+void TestMainWindow::closeAsksFirst() {
     QFETCH(MsgAnswer, answer);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
@@ -369,8 +375,7 @@ void TestMainWindow::closeAsksFirst()
     QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
 
-void TestMainWindow::trayExitAsksToo()
-{
+void TestMainWindow::trayExitAsksToo() {
     const auto window = makeWindow();
     window->show();
     window->hide(); // as in the tray
@@ -384,8 +389,7 @@ void TestMainWindow::trayExitAsksToo()
     QVERIFY(window->isClosing());
 }
 
-void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
-{
+void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn() {
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     // A folder in the file's place makes the save fail.
@@ -397,23 +401,22 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
 
     QCOMPARE(m_fakes->messages->shown.size(), 2);
     QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
-    QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"), qPrintable(m_fakes->messages->shown[1].text));
+    QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"),
+             qPrintable(m_fakes->messages->shown[1].text));
     const QByteArray log = readFile(file("crash.log"));
     QVERIFY(log.contains("btnDeleteAllClick"));
     QVERIFY(log.contains("dabatase.dat"));
     QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
 }
 
-void TestMainWindow::terminationSignalEndsInOrder_data()
-{
+void TestMainWindow::terminationSignalEndsInOrder_data() {
     QTest::addColumn<int>("signalNumber");
     QTest::newRow("SIGTERM") << int(SIGTERM);
     QTest::newRow("SIGINT") << int(SIGINT);
     QTest::newRow("SIGHUP") << int(SIGHUP);
 }
 
-void TestMainWindow::terminationSignalEndsInOrder()
-{
+void TestMainWindow::terminationSignalEndsInOrder() {
     QFETCH(int, signalNumber);
     writeFile(file("dabatase.dat"), fourRows);
     writeFile(file("dbsuggest.dat"), "red\xc2\xa7wine|||||||||||||||||||||\r\n");

@@ -19,20 +19,18 @@
 
 namespace {
 
-QString tag(const QString& name, const QString& value)
-{
+QString tag(const QString& name, const QString& value) {
     return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
 }
 
 // The server's framing of a payload: payload, the byte 0xAF, "OK".
-QByteArray framed(const QByteArray& payload)
-{
-    return payload + "\xaf" "OK";
+QByteArray framed(const QByteArray& payload) {
+    return payload + "\xaf"
+                     "OK";
 }
 
 // The fields of a news post in order, each as "name=value".
-QStringList formFields(const QByteArray& request)
-{
+QStringList formFields(const QByteArray& request) {
     QStringList fields;
     const QList<QByteArray> parts = request.split('\n');
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -69,9 +67,9 @@ private Q_SLOTS:
 private:
     void brand(const QString& tier, const QString& publisherId);
     void makeWindow() { m_window = m_fixture->makeWindow(); }
-    void serveUpdate(const QByteArray& version)
-    {
-        m_server->enqueue(ScriptedHttpServer::ok("[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n"));
+    void serveUpdate(const QByteArray& version) {
+        m_server->enqueue(
+            ScriptedHttpServer::ok("[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n"));
     }
     QByteArray post(qsizetype index) const { return m_server->requests().value(index); }
 
@@ -81,8 +79,7 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestPublisherFlows::init()
-{
+void TestPublisherFlows::init() {
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
     m_fakes->clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 7, 89));
@@ -90,26 +87,23 @@ void TestPublisherFlows::init()
     qputenv("QUILLORY_UPDATE_URL", m_server->url("/liveupdate/quillory/").toEncoded());
 }
 
-void TestPublisherFlows::cleanup()
-{
+void TestPublisherFlows::cleanup() {
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
 }
 
-void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
-{
+void TestPublisherFlows::brand(const QString& tier, const QString& publisherId) {
     const QString news = m_server->url("/news").toString();
-    const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") + tag("BranderType", tier) +
-                         tag("MasterNewsBaseURL", news) + tag("PlatinumNewsBaseURL", news + "/") +
-                         tag("GoldNewsBaseURL", "") + tag("MasterPublID", publisherId) +
-                         tag("PlatinumPublID", publisherId) + tag("AppHelpURL", "http://help.example/") +
-                         tag("AboutText", "Line one\r\nLine two");
+    const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") +
+                         tag("BranderType", tier) + tag("MasterNewsBaseURL", news) +
+                         tag("PlatinumNewsBaseURL", news + "/") + tag("GoldNewsBaseURL", "") +
+                         tag("MasterPublID", publisherId) + tag("PlatinumPublID", publisherId) +
+                         tag("AppHelpURL", "http://help.example/") + tag("AboutText", "Line one\r\nLine two");
     QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
 }
 
-void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
-{
+void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate() {
     brand("Master", "pub7");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok("  OK  "));
@@ -121,25 +115,30 @@ void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
     // The post, byte for byte up to its body.
     const QByteArray boundary = "--------121026141507089";
     const QByteArray body = post(0).mid(post(0).indexOf("\r\n\r\n") + 4);
-    QCOMPARE(post(0).left(post(0).indexOf("\r\n\r\n") + 4),
-             "POST /news/getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; "
-             "boundary=" + boundary + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                 "\r\nHost: 127.0.0.1:" + QByteArray::number(m_server->port()) +
-                 "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)\r\n\r\n");
-    QVERIFY(body.startsWith("--" + boundary + "\r\nContent-Disposition: form-data; name=\"memusername\"\r\n\r\npub7\r\n"));
+    QCOMPARE(
+        post(0).left(post(0).indexOf("\r\n\r\n") + 4),
+        "POST /news/getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\nContent-Type: multipart/form-data; "
+        "boundary=" +
+            boundary + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\nHost: 127.0.0.1:" + QByteArray::number(m_server->port()) +
+            "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT "
+            "4.0)\r\n\r\n");
+    QVERIFY(body.startsWith("--" + boundary +
+                            "\r\nContent-Disposition: form-data; name=\"memusername\"\r\n\r\npub7\r\n"));
     QVERIFY(body.endsWith("\r\n--" + boundary + "--\r\n"));
-    QCOMPARE(formFields(post(0)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "conttype=lastcode",
-                                               "newstarget=UA", "something="}));
+    QCOMPARE(formFields(post(0)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM",
+                                               "conttype=lastcode", "newstarget=UA", "something="}));
 
     // The update check that follows keeps the connection value and the content type of the post.
     QCOMPARE(m_server->requestLines()[1], "GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1");
-    QVERIFY(post(1).startsWith("GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1\r\nConnection: keep-alive\r\n"
-                               "Content-Type: multipart/form-data; boundary=" + boundary + "\r\nHost: "));
+    QVERIFY(
+        post(1).startsWith("GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1\r\nConnection: keep-alive\r\n"
+                           "Content-Type: multipart/form-data; boundary=" +
+                           boundary + "\r\nHost: "));
     QVERIFY(m_fakes->messages->shown.isEmpty()); // quiet: no update, no message
 }
 
-void TestPublisherFlows::announcement_data()
-{
+void TestPublisherFlows::announcement_data() {
     QTest::addColumn<QString>("stored"); // empty: no stored id
     QTest::addColumn<bool>("announced");
     QTest::newRow("nothing stored") << "" << true;
@@ -149,8 +148,7 @@ void TestPublisherFlows::announcement_data()
     QTest::newRow("newer stored") << "13" << false;
 }
 
-void TestPublisherFlows::announcement()
-{
+void TestPublisherFlows::announcement() {
     QFETCH(QString, stored);
     QFETCH(bool, announced);
     brand("Platinum", "pub9");
@@ -168,48 +166,51 @@ void TestPublisherFlows::announcement()
     QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), stored);
 }
 
-void TestPublisherFlows::noNewsAccountMeansNoRequest_data()
-{
+void TestPublisherFlows::noNewsAccountMeansNoRequest_data() {
     QTest::addColumn<QString>("tier");
     QTest::addColumn<QString>("publisherId");
-    QTest::newRow("free") << "Free" << "pub7";
-    QTest::newRow("lower-case tier") << "master" << "pub7";
-    QTest::newRow("no publisher id") << "Master" << "";
+    QTest::newRow("free") << "Free"
+                          << "pub7";
+    QTest::newRow("lower-case tier") << "master"
+                                     << "pub7";
+    QTest::newRow("no publisher id") << "Master"
+                                     << "";
 }
 
-void TestPublisherFlows::noNewsAccountMeansNoRequest()
-{
+void TestPublisherFlows::noNewsAccountMeansNoRequest() {
     QFETCH(QString, tier);
     QFETCH(QString, publisherId);
     brand(tier, publisherId);
     makeWindow();
     QCoro::waitFor(m_window->Timer1Timer());
-    QCOMPARE(m_server->requestLines(), QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
+    QCOMPARE(m_server->requestLines(),
+             QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
     QCoro::waitFor(m_window->btnNewsClick());
     QCOMPARE(m_server->requests().size(), 1);
     QCOMPARE(m_fakes->messages->shown.last().text, "There's no news for this application!");
 }
 
-void TestPublisherFlows::checkNews_data()
-{
+void TestPublisherFlows::checkNews_data() {
     QTest::addColumn<ScriptedHttpServer::Reply>("reply");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("newsWindows");
 
     const QString noNews = "There's no news for this application!";
-    QTest::newRow("records") << ScriptedHttpServer::ok(framed("1^One^Mon\xaf" "2^Two^Tue")) << QStringList{} << 1;
+    QTest::newRow("records") << ScriptedHttpServer::ok(framed("1^One^Mon\xaf"
+                                                              "2^Two^Tue"))
+                             << QStringList{} << 1;
     QTest::newRow("OK alone") << ScriptedHttpServer::ok("OK") << QStringList{noNews} << 0;
-    QTest::newRow("unreachable") << ScriptedHttpServer::status(500)
-                                 << QStringList{"There is a trouble accessing the news site. Contact your provider.", noNews}
-                                 << 0;
-    QTest::newRow("invalid user") << ScriptedHttpServer::ok(" INVALIDUSER\r\n")
-                                  << QStringList{"There is a trouble with the Publisher Id. Contact your provider.", noNews}
-                                  << 0;
-    QTest::newRow("invalid news is not a list word") << ScriptedHttpServer::ok("INVALIDNEWS") << QStringList{noNews} << 0;
+    QTest::newRow("unreachable")
+        << ScriptedHttpServer::status(500)
+        << QStringList{"There is a trouble accessing the news site. Contact your provider.", noNews} << 0;
+    QTest::newRow("invalid user")
+        << ScriptedHttpServer::ok(" INVALIDUSER\r\n")
+        << QStringList{"There is a trouble with the Publisher Id. Contact your provider.", noNews} << 0;
+    QTest::newRow("invalid news is not a list word")
+        << ScriptedHttpServer::ok("INVALIDNEWS") << QStringList{noNews} << 0;
 }
 
-void TestPublisherFlows::checkNews()
-{
+void TestPublisherFlows::checkNews() {
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(QStringList, messages);
     QFETCH(int, newsWindows);
@@ -234,18 +235,20 @@ void TestPublisherFlows::checkNews()
         QCOMPARE(rows, 2);
 }
 
-void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
-{
+void TestPublisherFlows::newsWindowRemembersTheLastItemRead() {
     brand("Master", "pub7");
     makeWindow();
-    m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf" "5^Five^Tue")));
-    m_server->enqueue(ScriptedHttpServer::ok(framed("$3Cb$3EFive$3C/b$3E <a href=\"http://acme.example/\">x</a>")));
+    m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf"
+                                                    "5^Five^Tue")));
+    m_server->enqueue(
+        ScriptedHttpServer::ok(framed("$3Cb$3EFive$3C/b$3E <a href=\"http://acme.example/\">x</a>")));
     QString html;
     m_fakes->dialogs->answers.enqueue([&html](QDialog& dialog) -> int {
         auto& news = static_cast<TfrmNews&>(dialog);
         news.FormShow();
         news.lvwItems->selectRow(1);
-        if (!QTest::qWaitFor([&news] { return !news.NewsBusy && !news.prfEditorNews->toPlainText().isEmpty(); }, 5000))
+        if (!QTest::qWaitFor(
+                [&news] { return !news.NewsBusy && !news.prfEditorNews->toPlainText().isEmpty(); }, 5000))
             return int(QDialog::Rejected);
         html = news.prfEditorNews->toHtml();
         Q_EMIT news.prfEditorNews->anchorClicked(QUrl("http://acme.example/"));
@@ -261,8 +264,7 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
     QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
 }
 
-void TestPublisherFlows::update_data()
-{
+void TestPublisherFlows::update_data() {
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<bool>("quiet");
     QTest::addColumn<bool>("updaterPresent");
@@ -274,37 +276,45 @@ void TestPublisherFlows::update_data()
     const QString none = "There's no new updates for this application!";
     const QString offer = "There is a new update: (version %1) available for your application!. Do you want "
                           "download this update now?";
-    const QString closeQuestion = "To update your software the application will close to\n\rreplace some files. "
-                                  "Do you want to update now?";
-    const QString closeBox = "If you close you will stop to monitor data. Remember you can always\r\nminimize to "
-                             "tray. Do you want to close your application?";
+    const QString closeQuestion =
+        "To update your software the application will close to\n\rreplace some files. "
+        "Do you want to update now?";
+    const QString closeBox =
+        "If you close you will stop to monitor data. Remember you can always\r\nminimize to "
+        "tray. Do you want to close your application?";
     const QList<MsgAnswer> yes{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Ok};
-    QTest::newRow("same version") << QByteArray("2.01") << false << true << yes << QStringList{none} << false << false;
-    QTest::newRow("same version, quiet") << QByteArray("2.01") << true << true << yes << QStringList{} << false << false;
-    QTest::newRow("comma") << QByteArray("2,5") << false << true << yes << QStringList{none} << false << false;
-    QTest::newRow("a word") << QByteArray("latest") << false << true << yes << QStringList{none} << false << false;
-    QTest::newRow("newer, all confirmed") << QByteArray("2.02") << false << true << yes
-                                          << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << true;
-    QTest::newRow("2.1 is newer, quiet still asks") << QByteArray("2.1") << true << true << yes
-                                                    << QStringList{offer.arg("2.1"), closeQuestion, closeBox} << true
-                                                    << true;
-    QTest::newRow("offer declined") << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Cancel}
-                                    << QStringList{offer.arg("2.02")} << false << false;
-    QTest::newRow("close question declined") << QByteArray("2.02") << false << true
-                                             << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Cancel}
-                                             << QStringList{offer.arg("2.02"), closeQuestion} << false << false;
+    QTest::newRow("same version") << QByteArray("2.01") << false << true << yes << QStringList{none} << false
+                                  << false;
+    QTest::newRow("same version, quiet")
+        << QByteArray("2.01") << true << true << yes << QStringList{} << false << false;
+    QTest::newRow("comma") << QByteArray("2,5") << false << true << yes << QStringList{none} << false
+                           << false;
+    QTest::newRow("a word") << QByteArray("latest") << false << true << yes << QStringList{none} << false
+                            << false;
+    QTest::newRow("newer, all confirmed")
+        << QByteArray("2.02") << false << true << yes
+        << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << true;
+    QTest::newRow("2.1 is newer, quiet still asks")
+        << QByteArray("2.1") << true << true << yes << QStringList{offer.arg("2.1"), closeQuestion, closeBox}
+        << true << true;
+    QTest::newRow("offer declined") << QByteArray("2.02") << false << true
+                                    << QList<MsgAnswer>{MsgAnswer::Cancel} << QStringList{offer.arg("2.02")}
+                                    << false << false;
+    QTest::newRow("close question declined")
+        << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Cancel}
+        << QStringList{offer.arg("2.02"), closeQuestion} << false << false;
     QTest::newRow("close declined: updater started, program stays")
-        << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Cancel}
+        << QByteArray("2.02") << false << true
+        << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Cancel}
         << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << false;
-    QTest::newRow("updater missing") << QByteArray("2.02") << false << false << yes
-                                     << QStringList{offer.arg("2.02"),
-                                                    "The updater module is missing. Please reinstall again the current "
-                                                    "version!"}
-                                     << false << false;
+    QTest::newRow("updater missing")
+        << QByteArray("2.02") << false << false << yes
+        << QStringList{offer.arg("2.02"), "The updater module is missing. Please reinstall again the current "
+                                          "version!"}
+        << false << false;
 }
 
-void TestPublisherFlows::update()
-{
+void TestPublisherFlows::update() {
     QFETCH(QByteArray, version);
     QFETCH(bool, quiet);
     QFETCH(bool, updaterPresent);
@@ -339,8 +349,7 @@ void TestPublisherFlows::update()
     QVERIFY(readFile(m_fixture->file("mainappupdate.inf")).contains("Version=" + version));
 }
 
-void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
-{
+void TestPublisherFlows::updateDownloadFailureLeavesNoFile() {
     writeFile(m_fixture->file("mainappupdate.inf"), "[APPLICATION]\r\nVersion=9.0\r\n");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(404));
@@ -350,8 +359,7 @@ void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
     QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
 }
 
-void TestPublisherFlows::aboutBox()
-{
+void TestPublisherFlows::aboutBox() {
     brand("Master", "pub7");
     makeWindow();
     QStringList texts;
@@ -364,27 +372,30 @@ void TestPublisherFlows::aboutBox()
         });
         m_window->btnAbout->click();
     }
-    QCOMPARE(texts.mid(0, 4), (QStringList{"About Acme...", "Acme", "Product Version: 2.01", "Line one\nLine two"}));
+    QCOMPARE(texts.mid(0, 4),
+             (QStringList{"About Acme...", "Acme", "Product Version: 2.01", "Line one\nLine two"}));
     QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
 }
 
-void TestPublisherFlows::outboundLinks()
-{
+void TestPublisherFlows::outboundLinks() {
     // A browser of our own, registered for http addresses.
     const QString data = m_fixture->file("xdg");
     const QString browser = m_fixture->file("browser");
     writeFile(browser, "#!/bin/sh\n");
     QFile::setPermissions(browser, QFile::ReadOwner | QFile::ExeOwner);
     QDir().mkpath(data + "/applications");
-    writeFile(data + "/applications/test-browser.desktop", "[Desktop Entry]\nExec=" + browser.toUtf8() + " %u\n");
-    writeFile(data + "/applications/mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/http=test-browser.desktop;\n");
+    writeFile(data + "/applications/test-browser.desktop",
+              "[Desktop Entry]\nExec=" + browser.toUtf8() + " %u\n");
+    writeFile(data + "/applications/mimeinfo.cache",
+              "[MIME Cache]\nx-scheme-handler/http=test-browser.desktop;\n");
     qputenv("XDG_DATA_HOME", data.toUtf8());
     qputenv("XDG_DATA_DIRS", data.toUtf8());
     qputenv("XDG_CONFIG_HOME", m_fixture->file("no-config").toUtf8());
     qputenv("XDG_CONFIG_DIRS", m_fixture->file("no-config").toUtf8());
 
-    const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") + tag("AffiliateID", "42") +
-                         tag("AppHelpURL", "http://help.example/") + "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
+    const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") +
+                         tag("AffiliateID", "42") + tag("AppHelpURL", "http://help.example/") +
+                         "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
                          "<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>";
     QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
     makeWindow();
@@ -398,8 +409,8 @@ void TestPublisherFlows::outboundLinks()
         QCOMPARE(program, browser);
         addresses << arguments;
     }
-    QCOMPARE(addresses, (QStringList{"http://help.example/", "http://aff.example/?id=42", "http://ad.example/",
-                                     "http://ad.example/"}));
+    QCOMPARE(addresses, (QStringList{"http://help.example/", "http://aff.example/?id=42",
+                                     "http://ad.example/", "http://ad.example/"}));
     // The link labels go through the desktop's opener.
     Q_EMIT m_window->lblLink1URL->clicked();
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});

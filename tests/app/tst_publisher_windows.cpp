@@ -25,8 +25,7 @@ class PendingBodies : public QObject {
     Q_OBJECT
 
 public:
-    NewsBodyFetcher fetcher()
-    {
+    NewsBodyFetcher fetcher() {
         return [this](const QString& newsId) -> QCoro::Task<std::optional<QString>> {
             asked.append(newsId);
             co_await qCoro(this, &PendingBodies::answered);
@@ -34,8 +33,7 @@ public:
             co_return m_answer;
         };
     }
-    void answer(const std::optional<QString>& html)
-    {
+    void answer(const std::optional<QString>& html) {
         m_answer = html;
         Q_EMIT answered();
     }
@@ -52,21 +50,18 @@ private:
 
 const QStringList records{"5^First news^Jan 1, 2024", "6^Second news^Feb 2, 2024", "7", "^No id^Mar 3"};
 
-void clickRow(QTableView& list, int row)
-{
+void clickRow(QTableView& list, int row) {
     const QRect cell = list.visualRect(list.model()->index(row, 0));
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-int selectedRow(const QTableView& list)
-{
+int selectedRow(const QTableView& list) {
     const QModelIndexList rows = list.selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 // How many of the window, its list and its body view show the wait cursor.
-int waitCursors(const TfrmNews& news)
-{
+int waitCursors(const TfrmNews& news) {
     int count = 0;
     const QList<const QWidget*> widgets{&news, news.lvwItems, news.prfEditorNews};
     for (const QWidget* widget : widgets)
@@ -74,8 +69,7 @@ int waitCursors(const TfrmNews& news)
     return count;
 }
 
-int visibleBalloons()
-{
+int visibleBalloons() {
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
         count += qobject_cast<NewsBalloon*>(widget) && widget->isVisible() ? 1 : 0;
@@ -109,15 +103,13 @@ private:
     std::unique_ptr<QWidget> m_owner;
 };
 
-void TestPublisherWindows::cleanup()
-{
+void TestPublisherWindows::cleanup() {
     if (NewsBalloon* balloon = NewsBalloon::current())
         delete balloon;
     m_owner.reset();
 }
 
-void TestPublisherWindows::newsListFilledOnShow()
-{
+void TestPublisherWindows::newsListFilledOnShow() {
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     news.show();
@@ -139,8 +131,7 @@ void TestPublisherWindows::newsListFilledOnShow()
     QVERIFY(!news.NewsBusy);
 }
 
-void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
-{
+void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy() {
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     QSignalSpy shown(&news, &TfrmNews::newsShown);
@@ -172,8 +163,7 @@ void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
     QCOMPARE(news.prfEditorNews->toPlainText(), "First");
 }
 
-void TestPublisherWindows::failedBodyKeepsThePreviousOne()
-{
+void TestPublisherWindows::failedBodyKeepsThePreviousOne() {
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     QSignalSpy shown(&news, &TfrmNews::newsShown);
@@ -198,8 +188,7 @@ void TestPublisherWindows::failedBodyKeepsThePreviousOne()
     QVERIFY(!news.NewsBusy);
 }
 
-void TestPublisherWindows::newsWindowClosedWhileFetching()
-{
+void TestPublisherWindows::newsWindowClosedWhileFetching() {
     PendingBodies bodies;
     auto news = std::make_unique<TfrmNews>(records, bodies.fetcher());
     news->show();
@@ -211,8 +200,7 @@ void TestPublisherWindows::newsWindowClosedWhileFetching()
     QCOMPARE(bodies.asked, QStringList{"6"});
 }
 
-void TestPublisherWindows::newsCloseButton()
-{
+void TestPublisherWindows::newsCloseButton() {
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     news.show();
@@ -223,8 +211,7 @@ void TestPublisherWindows::newsCloseButton()
     QCOMPARE(news.result(), int(QDialog::Accepted));
 }
 
-void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
-{
+void TestPublisherWindows::newsBodyLoadsNothingFromOutside() {
     QTemporaryFile picture;
     QVERIFY(picture.open());
     QImage(4, 4, QImage::Format_RGB32).save(&picture, "PNG");
@@ -239,8 +226,7 @@ void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
     QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).isValid());
 }
 
-void TestPublisherWindows::aboutTexts_data()
-{
+void TestPublisherWindows::aboutTexts_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("years");
     QTest::addColumn<QString>("company");
@@ -249,18 +235,37 @@ void TestPublisherWindows::aboutTexts_data()
     QTest::addColumn<QString>("copyright");
     QTest::addColumn<QString>("memo");
 
-    QTest::newRow("full") << "Quillory Gold Edition" << "2008-2024" << "Reseller Ltd."
+    QTest::newRow("full") << "Quillory Gold Edition"
+                          << "2008-2024"
+                          << "Reseller Ltd."
                           << "Line one\r\nLine two\r\nLine three"
-                          << "About Quillory Gold Edition..." << "Copyright © 2008-2024 Reseller Ltd."
+                          << "About Quillory Gold Edition..."
+                          << "Copyright © 2008-2024 Reseller Ltd."
                           << "Line one\nLine two\nLine three";
-    QTest::newRow("no name") << "" << "2024" << "" << "Text" << "About ..." << "Copyright © 2024" << "Text";
-    QTest::newRow("no copyright values") << "Q" << "" << "" << "" << "About Q..." << "" << "";
-    QTest::newRow("markup shown as written") << "<b>Q</b>" << "" << "<i>Co</i>" << "a<br>b"
-                                             << "About <b>Q</b>..." << "Copyright © <i>Co</i>" << "a<br>b";
+    QTest::newRow("no name") << ""
+                             << "2024"
+                             << ""
+                             << "Text"
+                             << "About ..."
+                             << "Copyright © 2024"
+                             << "Text";
+    QTest::newRow("no copyright values") << "Q"
+                                         << ""
+                                         << ""
+                                         << ""
+                                         << "About Q..."
+                                         << ""
+                                         << "";
+    QTest::newRow("markup shown as written") << "<b>Q</b>"
+                                             << ""
+                                             << "<i>Co</i>"
+                                             << "a<br>b"
+                                             << "About <b>Q</b>..."
+                                             << "Copyright © <i>Co</i>"
+                                             << "a<br>b";
 }
 
-void TestPublisherWindows::aboutTexts()
-{
+void TestPublisherWindows::aboutTexts() {
     QFETCH(QString, name);
     QFETCH(QString, years);
     QFETCH(QString, company);
@@ -288,8 +293,7 @@ void TestPublisherWindows::aboutTexts()
     QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
 }
 
-void TestPublisherWindows::aboutOkCloses()
-{
+void TestPublisherWindows::aboutOkCloses() {
     BrandingSettings branding;
     QStringList lines;
     for (int i = 1; i <= 30; ++i)
@@ -306,8 +310,7 @@ void TestPublisherWindows::aboutOkCloses()
     QCOMPARE(box.result(), int(QDialog::Accepted));
 }
 
-void TestPublisherWindows::balloonGoesAway_data()
-{
+void TestPublisherWindows::balloonGoesAway_data() {
     QTest::addColumn<QString>("how");
 
     QTest::newRow("mouse press elsewhere") << "press";
@@ -316,8 +319,7 @@ void TestPublisherWindows::balloonGoesAway_data()
     QTest::newRow("program deactivated") << "deactivate";
 }
 
-void TestPublisherWindows::balloonGoesAway()
-{
+void TestPublisherWindows::balloonGoesAway() {
     QFETCH(QString, how);
 
     m_owner = std::make_unique<QWidget>();
@@ -355,8 +357,7 @@ void TestPublisherWindows::balloonGoesAway()
     QTRY_VERIFY(balloon.isNull());
 }
 
-void TestPublisherWindows::balloonIsSingle()
-{
+void TestPublisherWindows::balloonIsSingle() {
     m_owner = std::make_unique<QWidget>();
     m_owner->show();
     NewsBalloon::showAt(QPoint(400, 300), "First", m_owner.get());

@@ -19,8 +19,7 @@ namespace {
 
 // A Suggest answer with the given completions (each with its count), after a first entry that the
 // reading skips, as the service sends them.
-QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
-{
+QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions) {
     QByteArray body = "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]";
     for (const auto& [text, count] : completions)
         body += ",[\"" + text + "\",\"" + count + " results\",\"1\"]";
@@ -29,20 +28,17 @@ QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
 
 const QByteArray redWine = answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}});
 
-QByteArray storedRow(const QByteArray& phrase)
-{
+QByteArray storedRow(const QByteArray& phrase) {
     return phrase + QByteArray(21, '|') + "\r\n";
 }
 
-SuggestCells allNotAvailable()
-{
+SuggestCells allNotAvailable() {
     SuggestCells cells;
     cells.fill("N/A");
     return cells;
 }
 
-QStringList phrasesOf(const SuggestTableModel* table)
-{
+QStringList phrasesOf(const SuggestTableModel* table) {
     QStringList phrases;
     for (const SuggestRecord& record : table->records())
         phrases << record.phrase;
@@ -50,8 +46,7 @@ QStringList phrasesOf(const SuggestTableModel* table)
 }
 
 // The add-keywords dialog answered as a user would: the text typed, then "Ok".
-std::function<int(QDialog&)> typeKeywords(const QString& text)
-{
+std::function<int(QDialog&)> typeKeywords(const QString& text) {
     return [text](QDialog& dialog) {
         auto& keywords = static_cast<TfrmAddKeywords&>(dialog);
         keywords.memAddKeyword->setPlainText(text);
@@ -99,31 +94,27 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestSuggestWindow::init()
-{
+void TestSuggestWindow::init() {
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
     m_server = std::make_unique<ScriptedHttpServer>();
     qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
 }
 
-void TestSuggestWindow::cleanup()
-{
+void TestSuggestWindow::cleanup() {
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
     qunsetenv("QUILLORY_GOOGLE_HOST");
 }
 
-void TestSuggestWindow::makeWindow(const QByteArray& table)
-{
+void TestSuggestWindow::makeWindow(const QByteArray& table) {
     if (!table.isEmpty())
         writeFile(m_fixture->file("dbsuggest.dat"), table);
     m_window = m_fixture->makeWindow();
 }
 
-void TestSuggestWindow::select(const QList<int>& rows)
-{
+void TestSuggestWindow::select(const QList<int>& rows) {
     QItemSelectionModel* selection = m_window->lvwSuggest->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
@@ -131,8 +122,7 @@ void TestSuggestWindow::select(const QList<int>& rows)
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void TestSuggestWindow::addKeywordsDialog_data()
-{
+void TestSuggestWindow::addKeywordsDialog_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("lines");
@@ -141,8 +131,7 @@ void TestSuggestWindow::addKeywordsDialog_data()
     QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
 }
 
-void TestSuggestWindow::addKeywordsDialog()
-{
+void TestSuggestWindow::addKeywordsDialog() {
     QFETCH(QString, text);
     QFETCH(bool, accepted);
     QFETCH(QStringList, lines);
@@ -161,13 +150,14 @@ void TestSuggestWindow::addKeywordsDialog()
     QCOMPARE(dialog.lines(), lines);
 }
 
-void TestSuggestWindow::importSkipsDuplicates()
-{
+void TestSuggestWindow::importSkipsDuplicates() {
     makeWindow(storedRow("RED§WINE"));
-    m_fakes->dialogs->answers.enqueue(typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
+    m_fakes->dialogs->answers.enqueue(
+        typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
     m_window->btnAdd->click();
     QCOMPARE(m_fakes->dialogs->titles, QStringList{"Add New Keyword(s)"});
-    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"RED WINE", "red wine glasses", "cheap flights"}));
+    QCOMPARE(phrasesOf(m_window->suggestTable()),
+             (QStringList{"RED WINE", "red wine glasses", "cheap flights"}));
     QCOMPARE(m_window->panSecondary->text(), "3 keywords");
     QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
     // The import is kept at once, not only at close.
@@ -179,9 +169,9 @@ void TestSuggestWindow::importSkipsDuplicates()
     QCOMPARE(m_window->suggestTable()->rowCount(), 3);
 }
 
-void TestSuggestWindow::selectAndDelete()
-{
-    makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") + storedRow("f"));
+void TestSuggestWindow::selectAndDelete() {
+    makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") +
+               storedRow("f"));
     m_window->bsSkinButton4->click();
     QCOMPARE(m_window->lvwSuggest->selectionModel()->selectedRows().size(), 6);
     m_window->bsSkinButton5->click();
@@ -199,7 +189,8 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "c", "d", "f"}));
     QCOMPARE(m_window->panSecondary->text(), "4 keywords");
     QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
-    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")), storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
+    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
+             storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
 
     select({0});
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
@@ -211,8 +202,7 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(QFileInfo(m_fixture->file("dbsuggest.dat")).size(), 0);
 }
 
-void TestSuggestWindow::previewShowsTheSelectedRow()
-{
+void TestSuggestWindow::previewShowsTheSelectedRow() {
     makeWindow("red|red§wine|45,100,000|N/A|N/A|||||||||||||||||\r\n" + storedRow("blue"));
     select({0});
     const PreviewModel* preview = m_window->preview();
@@ -225,19 +215,19 @@ void TestSuggestWindow::previewShowsTheSelectedRow()
     m_window->bsSkinButton4->click();
     QCOMPARE(preview->cellText(0, 0), "red wine");
     m_window->lvwSuggest->selectionModel()->select(m_window->suggestTable()->index(0, 0),
-                                                    QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+                                                   QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QCOMPARE(preview->cellText(0, 0), "red wine");
     select({1});
     QCOMPARE(preview->cellText(0, 0), "");
 }
 
-void TestSuggestWindow::harvestOneRow()
-{
+void TestSuggestWindow::harvestOneRow() {
     makeWindow(storedRow("red§wine"));
     select({0});
     m_server->enqueue(ScriptedHttpServer::ok(redWine));
     harvest();
-    QCOMPARE(m_server->requestLines(), QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=red+wine HTTP/1.1"});
+    QCOMPARE(m_server->requestLines(),
+             QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=red+wine HTTP/1.1"});
     QVERIFY(m_fakes->random->bounds.isEmpty()); // no pause before the only phrase
     const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
     QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
@@ -249,16 +239,16 @@ void TestSuggestWindow::harvestOneRow()
     QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
 }
 
-void TestSuggestWindow::harvestSelectedRowsInOrder()
-{
+void TestSuggestWindow::harvestSelectedRowsInOrder() {
     makeWindow(storedRow("r0") + storedRow("r1") + storedRow("r2") + storedRow("r3") + storedRow("r4"));
     select({4, 1, 3});
     for (int i = 0; i < 3; ++i)
         m_server->enqueue(ScriptedHttpServer::ok(answer({{"s" + QByteArray::number(i), "1"}})));
     harvest();
-    QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=r1 HTTP/1.1",
-                                                          "GET /complete/search?hl=en&js=true&qu=r3 HTTP/1.1",
-                                                          "GET /complete/search?hl=en&js=true&qu=r4 HTTP/1.1"}));
+    QCOMPARE(m_server->requestLines(),
+             (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=r1 HTTP/1.1",
+                                "GET /complete/search?hl=en&js=true&qu=r3 HTTP/1.1",
+                                "GET /complete/search?hl=en&js=true&qu=r4 HTTP/1.1"}));
     QCOMPARE(m_fakes->random->bounds, (QList<int>{8, 8})); // a pause of 0 to 7 s before each but the first
     const SuggestTableModel* table = m_window->suggestTable();
     QCOMPARE(table->record(1).cells[0], "s0");
@@ -268,8 +258,7 @@ void TestSuggestWindow::harvestSelectedRowsInOrder()
     QCOMPARE(table->record(2).cells[0], "");
 }
 
-void TestSuggestWindow::failedFetchFillsNotAvailable()
-{
+void TestSuggestWindow::failedFetchFillsNotAvailable() {
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::status(500));
@@ -279,8 +268,7 @@ void TestSuggestWindow::failedFetchFillsNotAvailable()
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "b1");
 }
 
-void TestSuggestWindow::secondHarvestKeepsOlderCells()
-{
+void TestSuggestWindow::secondHarvestKeepsOlderCells() {
     makeWindow(storedRow("red"));
     select({0});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a", "1"}, {"b", "2"}, {"c", "3"}})));
@@ -288,25 +276,26 @@ void TestSuggestWindow::secondHarvestKeepsOlderCells()
     harvest();
     harvest();
     const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
-    QCOMPARE(QStringList(cells.begin(), cells.begin() + 8), (QStringList{"x", "9", "b", "2", "c", "3", "N/A", "N/A"}));
+    QCOMPARE(QStringList(cells.begin(), cells.begin() + 8),
+             (QStringList{"x", "9", "b", "2", "c", "3", "N/A", "N/A"}));
 }
 
-void TestSuggestWindow::searchRefusals_data()
-{
+void TestSuggestWindow::searchRefusals_data() {
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<bool>("selectRow");
     QTest::addColumn<bool>("running");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no rows") << QByteArray() << false << true << "You  first need add some keywords to gather data.";
+    QTest::newRow("no rows") << QByteArray() << false << true
+                             << "You  first need add some keywords to gather data.";
     QTest::newRow("nothing selected, harvest running")
         << storedRow("a") << false << true << "You need to select at least one keyword to gather data.";
-    QTest::newRow("harvest running") << storedRow("a") << true << true
-                                     << "You can't start a new search while you are getting data. Please stop the "
-                                        "search or wait until process finish.";
+    QTest::newRow("harvest running")
+        << storedRow("a") << true << true
+        << "You can't start a new search while you are getting data. Please stop the "
+           "search or wait until process finish.";
 }
 
-void TestSuggestWindow::searchRefusals()
-{
+void TestSuggestWindow::searchRefusals() {
     QFETCH(QByteArray, table);
     QFETCH(bool, selectRow);
     QFETCH(bool, running);
@@ -322,8 +311,7 @@ void TestSuggestWindow::searchRefusals()
     QCOMPARE(m_server->requests().size(), 0);
 }
 
-void TestSuggestWindow::stopDuringTransfer()
-{
+void TestSuggestWindow::stopDuringTransfer() {
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     ScriptedHttpServer::Reply held;
@@ -340,8 +328,7 @@ void TestSuggestWindow::stopDuringTransfer()
     QVERIFY(!m_window->StopRequested); // the stop ended with the harvest it stopped
 }
 
-void TestSuggestWindow::stopDuringPause()
-{
+void TestSuggestWindow::stopDuringPause() {
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
@@ -361,8 +348,7 @@ void TestSuggestWindow::stopDuringPause()
     QVERIFY(!m_window->StopRequested);
 }
 
-void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
-{
+void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind() {
     makeWindow();
     m_window->MainGauge->setValue(50);
     m_window->btnStop->click();
@@ -374,8 +360,7 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
 }
 
-void TestSuggestWindow::harvestFollowsItsRows()
-{
+void TestSuggestWindow::harvestFollowsItsRows() {
     makeWindow(storedRow("b") + storedRow("gone") + storedRow("a"));
     select({0, 1, 2});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"for b", "1"}})));
@@ -390,15 +375,15 @@ void TestSuggestWindow::harvestFollowsItsRows()
         m_window->lvwSuggestColumnClick(0);
     });
     harvest();
-    QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=b HTTP/1.1",
-                                                          "GET /complete/search?hl=en&js=true&qu=a HTTP/1.1"}));
+    QCOMPARE(m_server->requestLines(),
+             (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=b HTTP/1.1",
+                                "GET /complete/search?hl=en&js=true&qu=a HTTP/1.1"}));
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "b"}));
     QCOMPARE(m_window->suggestTable()->record(0).cells[0], "for a");
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "for b");
 }
 
-void TestSuggestWindow::harvestedRowsAreSavedSoon()
-{
+void TestSuggestWindow::harvestedRowsAreSavedSoon() {
     // A program killed in the middle of a harvest keeps the rows it harvested.
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
@@ -413,23 +398,24 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     QCoro::waitFor(harvesting);
 }
 
-void TestSuggestWindow::exportSuggestions()
-{
-    makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|\r\n" +
+void TestSuggestWindow::exportSuggestions() {
+    makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/"
+               "A|N/A|N/A|N/A|\r\n" +
                storedRow("paris,§france") + storedRow("never"));
     m_fakes->saveDialog->answers.enqueue(m_fixture->file("report"));
     m_window->btnExport->click();
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
     QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
-    QByteArray expected = "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
+    QByteArray expected =
+        "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
     for (int i = 0; i < 8; ++i)
         expected += "red,N/A,N/A\r\n";
     QCOMPARE(readFile(m_fixture->file("report.csv")), expected);
 }
 
-void TestSuggestWindow::columnClicksSort()
-{
-    writeFile(m_fixture->file("dabatase.dat"), "cherry|3/5/2009|9|\r\napple|3/6/2009|100|\r\nBanana|3/4/2009|10|\r\n");
+void TestSuggestWindow::columnClicksSort() {
+    writeFile(m_fixture->file("dabatase.dat"),
+              "cherry|3/5/2009|9|\r\napple|3/6/2009|100|\r\nBanana|3/4/2009|10|\r\n");
     makeWindow("x|a|N/A|b|45,000,000|||||||||||||||||\r\ny|c|8,000,000|d|3,000,000,000|||||||||||||||||\r\n");
     const auto keywords = [this] {
         QStringList list;

@@ -13,18 +13,19 @@
 
 namespace {
 
-QByteArray feed(const QList<QByteArray>& keywords)
-{
+QByteArray feed(const QList<QByteArray>& keywords) {
     QByteArray page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
     for (const QByteArray& keyword : keywords)
         page += "<li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li>\n";
     return page + "</ol></content></feed>";
 }
 
-QByteArray expectedGet(const QByteArray& path, quint16 port)
-{
-    return "GET " + path + " HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: no-cache\r\nPragma: no-cache\r\n"
-           "Host: 127.0.0.1:" + QByteArray::number(port) + "\r\nAccept: text/html, */*\r\n"
+QByteArray expectedGet(const QByteArray& path, quint16 port) {
+    return "GET " + path +
+           " HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: no-cache\r\nPragma: no-cache\r\n"
+           "Host: 127.0.0.1:" +
+           QByteArray::number(port) +
+           "\r\nAccept: text/html, */*\r\n"
            "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)\r\n\r\n";
 }
 
@@ -58,43 +59,41 @@ private:
     std::unique_ptr<TfrmMain> m_window;
 };
 
-void TestWebWindow::init()
-{
+void TestWebWindow::init() {
     m_fixture = std::make_unique<AppFixture>();
     m_server = std::make_unique<ScriptedHttpServer>();
     qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
 }
 
-void TestWebWindow::cleanup()
-{
+void TestWebWindow::cleanup() {
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
     qunsetenv("QUILLORY_GOOGLE_HOST");
 }
 
-void TestWebWindow::downloadPage_data()
-{
+void TestWebWindow::downloadPage_data() {
     QTest::addColumn<ScriptedHttpServer::Reply>("reply");
     QTest::addColumn<std::optional<QString>>("page");
     QTest::addColumn<QString>("status");
 
     const QString completed = "Download completed!";
     const QString failed = "Connection error, check if you are connected and url exists.";
-    QTest::newRow("lines rejoined with CR LF") << ScriptedHttpServer::ok("a\nb") << std::optional<QString>("a\r\nb\r\n")
-                                               << completed;
-    QTest::newRow("CR LF kept") << ScriptedHttpServer::ok("a\r\n") << std::optional<QString>("a\r\n") << completed;
+    QTest::newRow("lines rejoined with CR LF")
+        << ScriptedHttpServer::ok("a\nb") << std::optional<QString>("a\r\nb\r\n") << completed;
+    QTest::newRow("CR LF kept") << ScriptedHttpServer::ok("a\r\n") << std::optional<QString>("a\r\n")
+                                << completed;
     QTest::newRow("empty body") << ScriptedHttpServer::ok("") << std::optional<QString>("") << completed;
-    QTest::newRow("cut at a zero byte") << ScriptedHttpServer::ok(QByteArray("ab\0cd", 5))
-                                        << std::optional<QString>("ab\r\n") << completed;
-    QTest::newRow("chunked") << ScriptedHttpServer::chunked({"he", "llo"}) << std::optional<QString>("hello\r\n")
-                             << completed;
-    QTest::newRow("not found") << ScriptedHttpServer::status(404, "missing") << std::optional<QString>() << failed;
+    QTest::newRow("cut at a zero byte")
+        << ScriptedHttpServer::ok(QByteArray("ab\0cd", 5)) << std::optional<QString>("ab\r\n") << completed;
+    QTest::newRow("chunked") << ScriptedHttpServer::chunked({"he", "llo"})
+                             << std::optional<QString>("hello\r\n") << completed;
+    QTest::newRow("not found") << ScriptedHttpServer::status(404, "missing") << std::optional<QString>()
+                               << failed;
     QTest::newRow("server error") << ScriptedHttpServer::status(500) << std::optional<QString>() << failed;
 }
 
-void TestWebWindow::downloadPage()
-{
+void TestWebWindow::downloadPage() {
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(std::optional<QString>, page);
     QFETCH(QString, status);
@@ -110,8 +109,7 @@ void TestWebWindow::downloadPage()
     QCOMPARE(m_server->requests(), QList<QByteArray>(2, expectedGet("/page?q=1", m_server->port())));
 }
 
-void TestWebWindow::refusedWhileStopRequested()
-{
+void TestWebWindow::refusedWhileStopRequested() {
     m_window = m_fixture->makeWindow();
     m_window->MainStatusPanel->setText("before");
     m_window->MainGauge->setValue(40);
@@ -123,20 +121,21 @@ void TestWebWindow::refusedWhileStopRequested()
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), QStringList());
 }
 
-void TestWebWindow::stopDuringTransfer()
-{
+void TestWebWindow::stopDuringTransfer() {
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply reply;
-    reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789").then(300, "0123456789").thenHold();
+    reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789")
+        .then(300, "0123456789")
+        .thenHold();
     m_server->enqueue(reply);
     // The user stops while the body arrives: the next progress event cuts the connection.
-    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [this] { m_window->StopRequested = true; });
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
+            [this] { m_window->StopRequested = true; });
     QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/slow").toString())), std::nullopt);
     QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
 }
 
-void TestWebWindow::downloadsTakeTurns()
-{
+void TestWebWindow::downloadsTakeTurns() {
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply slow;
     slow.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfi").then(200, "rst");
@@ -151,8 +150,7 @@ void TestWebWindow::downloadsTakeTurns()
     QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
 }
 
-void TestWebWindow::gaugeFollowsTheBytes()
-{
+void TestWebWindow::gaugeFollowsTheBytes() {
     m_window = m_fixture->makeWindow();
     QList<int> positions;
     connect(m_window->MainGauge, &QProgressBar::valueChanged, this, [&](int value) { positions << value; });
@@ -165,8 +163,7 @@ void TestWebWindow::gaugeFollowsTheBytes()
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
 }
 
-void TestWebWindow::scrapeFoldsTheFeed()
-{
+void TestWebWindow::scrapeFoldsTheFeed() {
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
     m_window = m_fixture->makeWindow();
     m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
@@ -174,19 +171,22 @@ void TestWebWindow::scrapeFoldsTheFeed()
 
     QCoro::waitFor(m_window->bsSkinButton2Click()); // never scraped: no question
     QVERIFY(m_fixture->fakes.messages->shown.isEmpty());
-    QCOMPARE(m_server->requests(), QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
+    QCOMPARE(m_server->requests(),
+             QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
     const QString now = "12/10/2026 2:15:00 PM";
     QCOMPARE(m_window->trendTable()->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
     QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on: " + now);
     QCOMPARE(m_window->panSecondary->text(), "2 items");
     QCOMPARE(m_window->LastScrapeTime, m_fixture->fakes.clock->current);
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")),
-             "foo|12/10/2026\xc2\xa7" "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7" "2:15:00\xc2\xa7PM|2|\r\n");
-    QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>12/10/2026 2:15:00 PM<%%/LastParsed%%>\r\n");
+             "foo|12/10/2026\xc2\xa7"
+             "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
+             "2:15:00\xc2\xa7PM|2|\r\n");
+    QCOMPARE(readFile(m_fixture->file("config.dat")),
+             "<%%LastParsed%%>12/10/2026 2:15:00 PM<%%/LastParsed%%>\r\n");
 }
 
-void TestWebWindow::scrapeNowAsksWithinTheHour_data()
-{
+void TestWebWindow::scrapeNowAsksWithinTheHour_data() {
     QTest::addColumn<int>("minutesAgo");
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<bool>("asked");
@@ -196,8 +196,7 @@ void TestWebWindow::scrapeNowAsksWithinTheHour_data()
     QTest::newRow("61 minutes") << 61 << MsgAnswer::Cancel << false << true;
 }
 
-void TestWebWindow::scrapeNowAsksWithinTheHour()
-{
+void TestWebWindow::scrapeNowAsksWithinTheHour() {
     QFETCH(int, minutesAgo);
     QFETCH(MsgAnswer, answer);
     QFETCH(bool, asked);
@@ -220,8 +219,7 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
     QCOMPARE(m_window->trendTable()->rowCount(), scraped ? 1 : 0);
 }
 
-void TestWebWindow::timerScrapesOncePerHour_data()
-{
+void TestWebWindow::timerScrapesOncePerHour_data() {
     QTest::addColumn<int>("minutesAgo");
     QTest::addColumn<bool>("scraped");
     QTest::newRow("59 minutes ago") << 59 << false;
@@ -229,8 +227,7 @@ void TestWebWindow::timerScrapesOncePerHour_data()
     QTest::newRow("clock set back two hours") << -120 << true;
 }
 
-void TestWebWindow::timerScrapesOncePerHour()
-{
+void TestWebWindow::timerScrapesOncePerHour() {
     QFETCH(int, minutesAgo);
     QFETCH(bool, scraped);
     m_window = m_fixture->makeWindow();
@@ -243,15 +240,15 @@ void TestWebWindow::timerScrapesOncePerHour()
     QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
 }
 
-void TestWebWindow::failedScrapeChangesNothing()
-{
+void TestWebWindow::failedScrapeChangesNothing() {
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
     writeFile(m_fixture->file("config.dat"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     m_window = m_fixture->makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(500));
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_window->MainStatusPanel->text(), "Connection error, check if you are connected and url exists.");
+    QCOMPARE(m_window->MainStatusPanel->text(),
+             "Connection error, check if you are connected and url exists.");
     QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on:3/5/2009");
     QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
@@ -261,8 +258,7 @@ void TestWebWindow::failedScrapeChangesNothing()
     QCOMPARE(m_window->trendTable()->row(0).count, "5");
 }
 
-void TestWebWindow::oneScrapeAtATime()
-{
+void TestWebWindow::oneScrapeAtATime() {
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply slow = ScriptedHttpServer::ok(feed({"foo"}));
     slow.steps.front().delayMs = 200;
@@ -276,8 +272,7 @@ void TestWebWindow::oneScrapeAtATime()
     QCOMPARE(m_window->trendTable()->row(0).count, "1");
 }
 
-void TestWebWindow::programScrapesOnItsOwn()
-{
+void TestWebWindow::programScrapesOnItsOwn() {
     // The program itself, on a fresh folder, scrapes within ten seconds of its start.
     m_server->enqueue(ScriptedHttpServer::ok(feed({"first keyword", "second"})));
     QProcess program;
@@ -292,7 +287,8 @@ void TestWebWindow::programScrapesOnItsOwn()
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
 
-    QCOMPARE(m_server->requests(), QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
+    QCOMPARE(m_server->requests(),
+             QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
     const QList<QByteArray> lines = readFile(m_fixture->file("dabatase.dat")).split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith("first\xc2\xa7keyword|"));

@@ -1,7 +1,7 @@
 #include "branding/BrandingText.h"
+#include "crypto/CipherFiles.h"
 #include "support/TestFiles.h"
 #include "util/TaggedValue.h"
-#include "crypto/CipherFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,14 +9,12 @@
 namespace {
 
 // One tagged value on a line of its own.
-QString line(const QString& name, const QString& value)
-{
+QString line(const QString& name, const QString& value) {
     return TaggedValue(name, value) + "\r\n";
 }
 
 // Every value read that is not empty, as "name=value", in reading order, then the entries.
-QStringList readValues(const BrandingText& branding)
-{
+QStringList readValues(const BrandingText& branding) {
     QStringList values;
     for (const auto& [name, value] : BrandingTagValues(branding)) {
         if (!value.isEmpty())
@@ -32,8 +30,7 @@ QStringList readValues(const BrandingText& branding)
     return values;
 }
 
-ProcessRun runTool(const QStringList& arguments, const QString& folder)
-{
+ProcessRun runTool(const QStringList& arguments, const QString& folder) {
     return runProcess(QUILLORY_BRANDING_TOOL, arguments, folder);
 }
 
@@ -57,50 +54,64 @@ private Q_SLOTS:
     void toolShowsWhatTheProgramReads();
 };
 
-void TestBranding::parse_data()
-{
+void TestBranding::parse_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("values");
 
     QTest::newRow("empty") << QString() << QStringList();
     QTest::newRow("every tag in order")
-        << line("ApplicationName", "Keyword Pro") + line("BranderCode", "KP1") + line("BranderType", "Gold")
-               + line("AffiliateURL", "http://a.example/") + line("AffiliateTYPE", "cb")
-               + line("AffiliateID", "77") + line("MasterNewsBaseURL", "http://m/")
-               + line("PlatinumNewsBaseURL", "http://p/") + line("GoldNewsBaseURL", "http://g/")
-               + line("MasterPublID", "m1") + line("PlatinumPublID", "p1") + line("GoldPublID", "g1")
-               + line("MakeMoneyButton", "Earn") + line("AppHelpURL", "http://h/")
-               + line("CopyrightYears", "2007") + line("CopyrightCompany", "Kp Ltd")
-               + line("AboutText", "About") + line("Welcome1", "<p>w</p>") + line("Banner1", "b.gif^http://b/")
-               + line("Link1", "One^http://1/") + line("Link2", "Two^http://2/")
-        << QStringList{"ApplicationName=Keyword Pro", "BranderCode=KP1", "BranderType=Gold",
-                       "AffiliateURL=http://a.example/", "AffiliateTYPE=cb", "AffiliateID=77",
-                       "MasterNewsBaseURL=http://m/", "PlatinumNewsBaseURL=http://p/", "GoldNewsBaseURL=http://g/",
-                       "MasterPublID=m1", "PlatinumPublID=p1", "GoldPublID=g1", "MakeMoneyButton=Earn",
-                       "AppHelpURL=http://h/", "CopyrightYears=2007", "CopyrightCompany=Kp Ltd",
-                       "AboutText=About", "Welcome1=<p>w</p>", "Banner1=b.gif^http://b/",
-                       "Link1=One^http://1/", "Link2=Two^http://2/"};
+        << line("ApplicationName", "Keyword Pro") + line("BranderCode", "KP1") + line("BranderType", "Gold") +
+               line("AffiliateURL", "http://a.example/") + line("AffiliateTYPE", "cb") +
+               line("AffiliateID", "77") + line("MasterNewsBaseURL", "http://m/") +
+               line("PlatinumNewsBaseURL", "http://p/") + line("GoldNewsBaseURL", "http://g/") +
+               line("MasterPublID", "m1") + line("PlatinumPublID", "p1") + line("GoldPublID", "g1") +
+               line("MakeMoneyButton", "Earn") + line("AppHelpURL", "http://h/") +
+               line("CopyrightYears", "2007") + line("CopyrightCompany", "Kp Ltd") +
+               line("AboutText", "About") + line("Welcome1", "<p>w</p>") +
+               line("Banner1", "b.gif^http://b/") + line("Link1", "One^http://1/") +
+               line("Link2", "Two^http://2/")
+        << QStringList{"ApplicationName=Keyword Pro",
+                       "BranderCode=KP1",
+                       "BranderType=Gold",
+                       "AffiliateURL=http://a.example/",
+                       "AffiliateTYPE=cb",
+                       "AffiliateID=77",
+                       "MasterNewsBaseURL=http://m/",
+                       "PlatinumNewsBaseURL=http://p/",
+                       "GoldNewsBaseURL=http://g/",
+                       "MasterPublID=m1",
+                       "PlatinumPublID=p1",
+                       "GoldPublID=g1",
+                       "MakeMoneyButton=Earn",
+                       "AppHelpURL=http://h/",
+                       "CopyrightYears=2007",
+                       "CopyrightCompany=Kp Ltd",
+                       "AboutText=About",
+                       "Welcome1=<p>w</p>",
+                       "Banner1=b.gif^http://b/",
+                       "Link1=One^http://1/",
+                       "Link2=Two^http://2/"};
     // BranderCode stands after three later tags: reading it skips them, and they are not found later.
     QTest::newRow("tags out of order")
-        << line("ApplicationName", "A") + line("BranderType", "T") + line("AffiliateURL", "U")
-               + line("AffiliateID", "I") + line("BranderCode", "C") + line("GoldPublID", "G")
-               + line("Welcome2", "late") + line("Welcome1", "w1")
+        << line("ApplicationName", "A") + line("BranderType", "T") + line("AffiliateURL", "U") +
+               line("AffiliateID", "I") + line("BranderCode", "C") + line("GoldPublID", "G") +
+               line("Welcome2", "late") + line("Welcome1", "w1")
         << QStringList{"ApplicationName=A", "BranderCode=C", "GoldPublID=G", "Welcome1=w1"};
     QTest::newRow("tag names in lower case")
         << "<%%applicationname%%>A<%%/APPLICATIONNAME%%><%%welcome1%%>w<%%/Welcome1%%>"
         << QStringList{"ApplicationName=A", "Welcome1=w"};
     QTest::newRow("affiliate id twice, and in lower case")
-        << line("AffiliateURL", "http://x/?a=%%AFFILIATEID%%&b=%%AFFILIATEID%%&c=%%affiliateid%%")
-               + line("AffiliateID", "77")
+        << line("AffiliateURL", "http://x/?a=%%AFFILIATEID%%&b=%%AFFILIATEID%%&c=%%affiliateid%%") +
+               line("AffiliateID", "77")
         << QStringList{"AffiliateURL=http://x/?a=77&b=77&c=%%affiliateid%%", "AffiliateID=77"};
     QTest::newRow("gaps end the entries")
-        << line("Welcome1", "w1") + line("Welcome2", "w2") + line("Welcome4", "w4") + line("Banner1", "b1")
-               + line("Banner3", "b3") + line("Link2", "l2")
+        << line("Welcome1", "w1") + line("Welcome2", "w2") + line("Welcome4", "w4") + line("Banner1", "b1") +
+               line("Banner3", "b3") + line("Link2", "l2")
         << QStringList{"Welcome1=w1", "Welcome2=w2", "Banner1=b1"};
     QTest::newRow("an empty entry is a gap")
         << line("Link1", "l1") + line("Link2", "") + line("Link3", "l3") << QStringList{"Link1=l1"};
-    QTest::newRow("one Welcome entry") << line("Welcome1", "<html>only</html>")
-                                       << QStringList{"Welcome1=<html>only</html>"};
+    QTest::newRow("one Welcome entry")
+        << line("Welcome1", "<html>only</html>") << QStringList{"Welcome1=<html>only</html>"};
     QString seventeen;
     QStringList sixteen;
     for (int n = 1; n <= 17; ++n) {
@@ -110,12 +121,12 @@ void TestBranding::parse_data()
     }
     QTest::newRow("sixteen entries at most") << seventeen << sixteen;
     QTest::newRow("values span lines, untrimmed, text outside tags ignored")
-        << "header\r\n<%%AboutText%%>  first\r\nsecond  <%%/AboutText%%>\r\n<%%LastNewsId%%>12<%%/LastNewsId%%>\r\n"
+        << "header\r\n<%%AboutText%%>  first\r\nsecond  "
+           "<%%/AboutText%%>\r\n<%%LastNewsId%%>12<%%/LastNewsId%%>\r\n"
         << QStringList{"AboutText=  first\r\nsecond  "};
 }
 
-void TestBranding::parse()
-{
+void TestBranding::parse() {
     QFETCH(QString, text);
     QFETCH(QStringList, values);
     QCOMPARE(readValues(ParseBrandingText(text)), values);
@@ -123,29 +134,38 @@ void TestBranding::parse()
 
 // Any line end is read, the text is joined again with CR LF, and bytes that are not UTF-8 are
 // read as Windows-1252.
-void TestBranding::bytesFollowTheLineRule()
-{
+void TestBranding::bytesFollowTheLineRule() {
     const BrandingText branding =
         ParseBrandingBytes("<%%AboutText%%>a\nb\rc\r\nd\x80<%%/AboutText%%>\n<%%Link1%%>x^y<%%/Link1%%>");
     QCOMPARE(branding.Settings.AboutText, QString::fromUtf8("a\r\nb\r\nc\r\nd\u20ac"));
     QCOMPARE(branding.LinkEntries, QStringList{"x^y"});
 }
 
-void TestBranding::splitEntry_data()
-{
+void TestBranding::splitEntry_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("address");
-    QTest::newRow("both fields") << "AD.GIF^http://b.example/" << "AD.GIF" << "http://b.example/";
-    QTest::newRow("nothing after the caret") << "AD.GIF^" << "AD.GIF" << "";
-    QTest::newRow("no caret") << "Label only" << "Label only" << "";
-    QTest::newRow("nothing before the caret") << "^http://x/" << "" << "http://x/";
-    QTest::newRow("a third field is ignored") << "a^b^c" << "a" << "b";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("both fields") << "AD.GIF^http://b.example/"
+                                 << "AD.GIF"
+                                 << "http://b.example/";
+    QTest::newRow("nothing after the caret") << "AD.GIF^"
+                                             << "AD.GIF"
+                                             << "";
+    QTest::newRow("no caret") << "Label only"
+                              << "Label only"
+                              << "";
+    QTest::newRow("nothing before the caret") << "^http://x/"
+                                              << ""
+                                              << "http://x/";
+    QTest::newRow("a third field is ignored") << "a^b^c"
+                                              << "a"
+                                              << "b";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
-void TestBranding::splitEntry()
-{
+void TestBranding::splitEntry() {
     QFETCH(QString, entry);
     QFETCH(QString, name);
     QFETCH(QString, address);
@@ -154,8 +174,7 @@ void TestBranding::splitEntry()
     QCOMPARE(fields.Address, address);
 }
 
-void TestBranding::readEncryptedFile()
-{
+void TestBranding::readEncryptedFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("dbsettings.dat");
     QVERIFY(EncryptToFile("<%%ApplicationName%%>Pro\xc3\xa9<%%/ApplicationName%%>\r\n", path));
@@ -166,8 +185,7 @@ void TestBranding::readEncryptedFile()
     QVERIFY(!ReadBrandingFile(dir.filePath("absent.dat")));
 }
 
-void TestBranding::toolRoundTrip()
-{
+void TestBranding::toolRoundTrip() {
     QTemporaryDir dir;
     const QByteArray plain = "<%%ApplicationName%%>Name<%%/ApplicationName%%>\r\n";
     writeFile(dir.filePath("plain.txt"), plain);
@@ -184,20 +202,19 @@ void TestBranding::toolRoundTrip()
     QCOMPARE(readFile(dir.filePath("back2.txt")), plain);
 }
 
-void TestBranding::toolRefusesUndecryptableFile_data()
-{
+void TestBranding::toolRefusesUndecryptableFile_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("encrypted");
     const QByteArray good = [] {
         QTemporaryDir dir;
         const QString path = dir.filePath("f");
         return EncryptToFile("<%%ApplicationName%%>Name<%%/ApplicationName%%>", path) ? readFile(path)
-                                                                                         : QByteArray();
+                                                                                      : QByteArray();
     }();
     QByteArray damaged = good;
     damaged[15] = char(damaged[15] ^ 1);
-    QTest::newRow("decrypt, wrong password") << QStringList{"--password", "wrong", "decrypt", "in.dat", "out.txt"}
-                                             << good;
+    QTest::newRow("decrypt, wrong password")
+        << QStringList{"--password", "wrong", "decrypt", "in.dat", "out.txt"} << good;
     QTest::newRow("decrypt, damaged file") << QStringList{"decrypt", "in.dat", "out.txt"} << damaged;
     QTest::newRow("decrypt, truncated file") << QStringList{"decrypt", "in.dat", "out.txt"} << good.left(19);
     QTest::newRow("show, wrong password") << QStringList{"--password", "wrong", "show", "in.dat"} << good;
@@ -205,8 +222,7 @@ void TestBranding::toolRefusesUndecryptableFile_data()
     QTest::newRow("decrypt, missing file") << QStringList{"decrypt", "absent.dat", "out.txt"} << good;
 }
 
-void TestBranding::toolRefusesUndecryptableFile()
-{
+void TestBranding::toolRefusesUndecryptableFile() {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, encrypted);
     QTemporaryDir dir;
@@ -219,8 +235,7 @@ void TestBranding::toolRefusesUndecryptableFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"in.dat"});
 }
 
-void TestBranding::toolUsageErrors_data()
-{
+void TestBranding::toolUsageErrors_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("nothing") << QStringList{};
     QTest::newRow("unknown command") << QStringList{"scramble", "a", "b"};
@@ -230,8 +245,7 @@ void TestBranding::toolUsageErrors_data()
     QTest::newRow("unknown option") << QStringList{"--force", "show", "a"};
 }
 
-void TestBranding::toolUsageErrors()
-{
+void TestBranding::toolUsageErrors() {
     QFETCH(QStringList, arguments);
     QTemporaryDir dir;
     const ProcessRun run = runTool(arguments, dir.path());
@@ -240,13 +254,14 @@ void TestBranding::toolUsageErrors()
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
-void TestBranding::toolShowsWhatTheProgramReads()
-{
+void TestBranding::toolShowsWhatTheProgramReads() {
     QTemporaryDir dir;
-    const QString text = line("ApplicationName", "Pro") + line("BranderType", "Gold") + line("BranderCode", "P1")
-        + line("AffiliateURL", "http://a/?id=%%AFFILIATEID%%") + line("AffiliateID", "9")
-        + line("AboutText", "One\r\nTwo") + line("Welcome1", "<p>Hi</p>") + line("Banner1", "ad.gif^http://b/")
-        + line("Banner2", "ad2.jpg^") + line("Banner4", "never.jpg^") + line("Link1", "Home^http://h/");
+    const QString text = line("ApplicationName", "Pro") + line("BranderType", "Gold") +
+                         line("BranderCode", "P1") + line("AffiliateURL", "http://a/?id=%%AFFILIATEID%%") +
+                         line("AffiliateID", "9") + line("AboutText", "One\r\nTwo") +
+                         line("Welcome1", "<p>Hi</p>") + line("Banner1", "ad.gif^http://b/") +
+                         line("Banner2", "ad2.jpg^") + line("Banner4", "never.jpg^") +
+                         line("Link1", "Home^http://h/");
     QVERIFY(EncryptToFile(text.toUtf8(), dir.filePath("dbsettings.dat")));
 
     const ProcessRun run = runTool({"show", "dbsettings.dat"}, dir.path());

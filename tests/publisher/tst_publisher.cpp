@@ -25,15 +25,13 @@ public:
     ScopedEnv(const char* name, const QByteArray& value)
         : m_name(name)
         , m_old(qgetenv(name))
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-    {
+        , m_wasSet(qEnvironmentVariableIsSet(name)) {
         if (value.isNull())
             qunsetenv(name);
         else
             qputenv(name, value);
     }
-    ~ScopedEnv()
-    {
+    ~ScopedEnv() {
         if (m_wasSet)
             qputenv(m_name, m_old);
         else
@@ -46,8 +44,7 @@ private:
     bool m_wasSet;
 };
 
-BrandingSettings tieredBranding(const QString& type)
-{
+BrandingSettings tieredBranding(const QString& type) {
     BrandingSettings settings;
     settings.BranderType = type;
     settings.BranderCode = "QX-7";
@@ -62,14 +59,12 @@ BrandingSettings tieredBranding(const QString& type)
 
 const NewsTier goldTier{"BG", "pub-gold", "http://gold.example/n"};
 
-QByteArray part(const char* name, const QByteArray& value)
-{
+QByteArray part(const char* name, const QByteArray& value) {
     return "----------030724090504032\r\nContent-Disposition: form-data; name=\"" + QByteArray(name) +
            "\"\r\n\r\n" + value + "\r\n";
 }
 
-QStringList fileNames(const QString& folder)
-{
+QStringList fileNames(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
@@ -108,8 +103,7 @@ private Q_SLOTS:
     void balloonPlacement();
 };
 
-void TestPublisher::tiers_data()
-{
+void TestPublisher::tiers_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("emptyPublisherId");
     QTest::addColumn<QStringList>("expected"); // product type, publisher id, base URL; empty: no news
@@ -126,8 +120,7 @@ void TestPublisher::tiers_data()
     QTest::newRow("no publisher id") << "Platinum" << true << QStringList();
 }
 
-void TestPublisher::tiers()
-{
+void TestPublisher::tiers() {
     QFETCH(QString, type);
     QFETCH(bool, emptyPublisherId);
     QFETCH(QStringList, expected);
@@ -141,23 +134,26 @@ void TestPublisher::tiers()
         QCOMPARE((QStringList{tier->ProductType, tier->PublisherId, tier->NewsBaseUrl}), expected);
 }
 
-void TestPublisher::requestUrls_data()
-{
+void TestPublisher::requestUrls_data() {
     QTest::addColumn<QString>("base");
     QTest::addColumn<QString>("listUrl"); // the list and the latest id
     QTest::addColumn<QString>("bodyUrl");
 
-    QTest::newRow("no final slash") << "http://n.example/x" << "http://n.example/x/getlastnews.php"
+    QTest::newRow("no final slash") << "http://n.example/x"
+                                    << "http://n.example/x/getlastnews.php"
                                     << "http://n.example/x/getnewsdetails.php";
-    QTest::newRow("final slash") << "http://n.example/x/" << "http://n.example/x/getlastnews.php"
+    QTest::newRow("final slash") << "http://n.example/x/"
+                                 << "http://n.example/x/getlastnews.php"
                                  << "http://n.example/x/getnewsdetails.php";
-    QTest::newRow("host only") << "http://n.example" << "http://n.example/getlastnews.php"
+    QTest::newRow("host only") << "http://n.example"
+                               << "http://n.example/getlastnews.php"
                                << "http://n.example/getnewsdetails.php";
-    QTest::newRow("empty base") << "" << "/getlastnews.php" << "/getnewsdetails.php";
+    QTest::newRow("empty base") << ""
+                                << "/getlastnews.php"
+                                << "/getnewsdetails.php";
 }
 
-void TestPublisher::requestUrls()
-{
+void TestPublisher::requestUrls() {
     QFETCH(QString, base);
     QFETCH(QString, listUrl);
     QFETCH(QString, bodyUrl);
@@ -168,8 +164,7 @@ void TestPublisher::requestUrls()
     QCOMPARE(NewsBodyRequest(tier, "c", "1").Url, bodyUrl);
 }
 
-void TestPublisher::postBodies_data()
-{
+void TestPublisher::postBodies_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("expected");
 
@@ -182,8 +177,7 @@ void TestPublisher::postBodies_data()
     QTest::newRow("body") << int(Kind::Body) << account + part("newsid", "41") + tail;
 }
 
-void TestPublisher::postBodies()
-{
+void TestPublisher::postBodies() {
     QFETCH(int, kind);
     QFETCH(QByteArray, expected);
 
@@ -206,8 +200,7 @@ void TestPublisher::postBodies()
     QCOMPARE(form.ContentType, QByteArray("multipart/form-data; boundary=--------030724090504032"));
 }
 
-void TestPublisher::answers_data()
-{
+void TestPublisher::answers_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("success");
@@ -216,37 +209,35 @@ void TestPublisher::answers_data()
 
     const QString noSite = "There is a trouble accessing the news site. Contact your provider.";
     QTest::newRow("list, no answer") << int(Kind::List) << QByteArray() << false << noSite << QStringList();
-    QTest::newRow("latest, blanks only") << int(Kind::Latest) << QByteArray(" \r\n\t") << false << noSite
-                                         << QStringList{"", ""};
+    QTest::newRow("latest, blanks only")
+        << int(Kind::Latest) << QByteArray(" \r\n\t") << false << noSite << QStringList{"", ""};
     QTest::newRow("body, no answer") << int(Kind::Body) << QByteArray() << false << noSite << QStringList{""};
 
     QTest::newRow("list, OK alone") << int(Kind::List) << QByteArray("OK\r\n") << true << "" << QStringList();
-    QTest::newRow("latest, OK alone") << int(Kind::Latest) << QByteArray("OK") << true << ""
-                                      << QStringList{"", ""};
+    QTest::newRow("latest, OK alone")
+        << int(Kind::Latest) << QByteArray("OK") << true << "" << QStringList{"", ""};
     QTest::newRow("body, OK alone") << int(Kind::Body) << QByteArray("OK") << true << "" << QStringList{""};
 
-    QTest::newRow("list with records")
-        << int(Kind::List) << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
-                                         "6^Second^Feb 3\xAFOK\r\n")
-        << true << ""
-        << QStringList{"5^First^Jan 2, 2024", "6^Second^Feb 3"};
-    QTest::newRow("list, empty pieces skipped")
-        << int(Kind::List) << QByteArray("\xAF\xAF" "7^T^P\xAFOK\xAF") << true << "" << QStringList{"7^T^P"};
+    QTest::newRow("list with records") << int(Kind::List)
+                                       << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
+                                                     "6^Second^Feb 3\xAFOK\r\n")
+                                       << true << "" << QStringList{"5^First^Jan 2, 2024", "6^Second^Feb 3"};
+    QTest::newRow("list, empty pieces skipped") << int(Kind::List)
+                                                << QByteArray("\xAF\xAF"
+                                                              "7^T^P\xAFOK\xAF")
+                                                << true << "" << QStringList{"7^T^P"};
     QTest::newRow("list in UTF-8") << int(Kind::List) << QByteArray("8^Caf\xC3\xA9^P\xC2\xAFOK") << true << ""
                                    << QStringList{"8^Café^P"};
     QTest::newRow("latest item") << int(Kind::Latest) << QByteArray("12^Big news\xAFOK\r\n") << true << ""
                                  << QStringList{"12", "Big news"};
-    QTest::newRow("latest without title") << int(Kind::Latest) << QByteArray("12\xAFOK") << true << ""
-                                          << QStringList{"12", ""};
+    QTest::newRow("latest without title")
+        << int(Kind::Latest) << QByteArray("12\xAFOK") << true << "" << QStringList{"12", ""};
     QTest::newRow("body in dollar-hex")
-        << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << ""
-                                        << QStringList{"<b>hi</b>"};
+        << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << "" << QStringList{"<b>hi</b>"};
     QTest::newRow("body, Windows-1252 byte")
-        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << ""
-                                             << QStringList{"café & co"};
+        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << "" << QStringList{"café & co"};
     QTest::newRow("lower-case ok is no success")
-        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << ""
-                                                 << QStringList{"", ""};
+        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << "" << QStringList{"", ""};
 
     const QList<QPair<QByteArray, QString>> words{
         {"CONNECTIONFAIL", "There is a trouble in the settings file on the news site."},
@@ -268,8 +259,7 @@ void TestPublisher::answers_data()
     }
 }
 
-void TestPublisher::answers()
-{
+void TestPublisher::answers() {
     QFETCH(int, kind);
     QFETCH(QByteArray, answer);
     QFETCH(bool, success);
@@ -301,8 +291,7 @@ void TestPublisher::answers()
     }
 }
 
-void TestPublisher::newsRecords_data()
-{
+void TestPublisher::newsRecords_data() {
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("fields");
 
@@ -313,8 +302,7 @@ void TestPublisher::newsRecords_data()
     QTest::newRow("empty title") << "5^^March 1" << QStringList{"5", "", "March 1"};
 }
 
-void TestPublisher::newsRecords()
-{
+void TestPublisher::newsRecords() {
     QFETCH(QString, record);
     QFETCH(QStringList, fields);
 
@@ -322,8 +310,7 @@ void TestPublisher::newsRecords()
     QCOMPARE((QStringList{split.Id, split.Title, split.Published}), fields);
 }
 
-void TestPublisher::newsListModel()
-{
+void TestPublisher::newsListModel() {
     NewsListModel model;
     model.setRecords({"5^First^Jan 1", "6^Second"});
     QCOMPARE(model.rowCount(), 2);
@@ -341,26 +328,34 @@ void TestPublisher::newsListModel()
     QCOMPARE(model.newsId(0), "9");
 }
 
-void TestPublisher::announcement_data()
-{
+void TestPublisher::announcement_data() {
     QTest::addColumn<QString>("latest");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("announce");
 
-    QTest::newRow("nothing stored") << "3" << "" << true;
-    QTest::newRow("equal") << "3" << "3" << false;
-    QTest::newRow("stored higher") << "3" << "5" << false;
-    QTest::newRow("latest higher") << "12" << "9" << true;
-    QTest::newRow("stored not a number") << "3" << "abc" << true;
-    QTest::newRow("latest not a number") << "abc" << "0" << false;
-    QTest::newRow("latest beyond 32 bits") << "2147483648" << "5" << false;
-    QTest::newRow("largest 32-bit id") << "2147483647" << "2147483646" << true;
-    QTest::newRow("negative stored") << "0" << "-4" << true;
-    QTest::newRow("numbers, not text order") << "10" << "9" << true;
+    QTest::newRow("nothing stored") << "3"
+                                    << "" << true;
+    QTest::newRow("equal") << "3"
+                           << "3" << false;
+    QTest::newRow("stored higher") << "3"
+                                   << "5" << false;
+    QTest::newRow("latest higher") << "12"
+                                   << "9" << true;
+    QTest::newRow("stored not a number") << "3"
+                                         << "abc" << true;
+    QTest::newRow("latest not a number") << "abc"
+                                         << "0" << false;
+    QTest::newRow("latest beyond 32 bits") << "2147483648"
+                                           << "5" << false;
+    QTest::newRow("largest 32-bit id") << "2147483647"
+                                       << "2147483646" << true;
+    QTest::newRow("negative stored") << "0"
+                                     << "-4" << true;
+    QTest::newRow("numbers, not text order") << "10"
+                                             << "9" << true;
 }
 
-void TestPublisher::announcement()
-{
+void TestPublisher::announcement() {
     QFETCH(QString, latest);
     QFETCH(QString, stored);
     QFETCH(bool, announce);
@@ -368,8 +363,7 @@ void TestPublisher::announcement()
     QCOMPARE(ShouldAnnounceNews(latest, stored), announce);
 }
 
-void TestPublisher::lastNewsIdWrite_data()
-{
+void TestPublisher::lastNewsIdWrite_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
 
@@ -378,10 +372,9 @@ void TestPublisher::lastNewsIdWrite_data()
                       "x <%%LastNewsId%%>3<%%/LastNewsId%%> y\r\n<%%AboutText%%>A<%%/AboutText%%>\r\n")
         << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
                       "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%AboutText%%>A<%%/AboutText%%>\r\n");
-    QTest::newRow("appended when absent")
-        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>")
-        << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
-                      "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
+    QTest::newRow("appended when absent") << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>")
+                                          << QByteArray("<%%ApplicationName%%>Q<%%/ApplicationName%%>\r\n"
+                                                        "<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
     QTest::newRow("only the first line replaced")
         << QByteArray("<%%LastNewsId%%>1\n<%%LastNewsId%%>2\n")
         << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n<%%LastNewsId%%>2\r\n");
@@ -391,8 +384,7 @@ void TestPublisher::lastNewsIdWrite_data()
     QTest::newRow("empty file") << QByteArray() << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
 }
 
-void TestPublisher::lastNewsIdWrite()
-{
+void TestPublisher::lastNewsIdWrite() {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
 
@@ -407,8 +399,7 @@ void TestPublisher::lastNewsIdWrite()
         QCOMPARE(ReadLastNewsId(path), "17");
 }
 
-void TestPublisher::lastNewsIdLeavesBadFileAlone_data()
-{
+void TestPublisher::lastNewsIdLeavesBadFileAlone_data() {
     QTest::addColumn<QByteArray>("bytes"); // empty: encrypted with another password
 
     QTest::newRow("garbage") << QByteArray("this is not an encrypted file at all, just text\r\n");
@@ -416,8 +407,7 @@ void TestPublisher::lastNewsIdLeavesBadFileAlone_data()
     QTest::newRow("another password") << QByteArray();
 }
 
-void TestPublisher::lastNewsIdLeavesBadFileAlone()
-{
+void TestPublisher::lastNewsIdLeavesBadFileAlone() {
     QFETCH(QByteArray, bytes);
 
     QTemporaryDir folder;
@@ -440,8 +430,7 @@ void TestPublisher::lastNewsIdLeavesBadFileAlone()
     QVERIFY(!QFile::exists(missing));
 }
 
-void TestPublisher::lastNewsIdRefusesLineBreaks()
-{
+void TestPublisher::lastNewsIdRefusesLineBreaks() {
     QTemporaryDir folder;
     const QString path = folder.filePath("dbsettings.dat");
     QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path));
@@ -449,8 +438,7 @@ void TestPublisher::lastNewsIdRefusesLineBreaks()
     QCOMPARE(ReadLastNewsId(path), "4");
 }
 
-void TestPublisher::updateVersions_data()
-{
+void TestPublisher::updateVersions_data() {
     QTest::addColumn<QString>("version");
     QTest::addColumn<double>("number");
     QTest::addColumn<bool>("newer"); // than 2.01
@@ -468,8 +456,7 @@ void TestPublisher::updateVersions_data()
     QTest::newRow("not a finite number") << "inf" << 0.0 << false;
 }
 
-void TestPublisher::updateVersions()
-{
+void TestPublisher::updateVersions() {
     QFETCH(QString, version);
     QFETCH(double, number);
     QFETCH(bool, newer);
@@ -482,8 +469,7 @@ void TestPublisher::updateVersions()
     QLocale::setDefault(previous);
 }
 
-void TestPublisher::updateDescription_data()
-{
+void TestPublisher::updateDescription_data() {
     QTest::addColumn<QByteArray>("content"); // null: no file
     QTest::addColumn<QString>("version");
 
@@ -496,8 +482,7 @@ void TestPublisher::updateDescription_data()
     QTest::newRow("no file") << QByteArray() << "";
 }
 
-void TestPublisher::updateDescription()
-{
+void TestPublisher::updateDescription() {
     QFETCH(QByteArray, content);
     QFETCH(QString, version);
 
@@ -508,8 +493,7 @@ void TestPublisher::updateDescription()
     QCOMPARE(ReadUpdateVersion(path), version);
 }
 
-void TestPublisher::fixedTexts()
-{
+void TestPublisher::fixedTexts() {
     QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
     QCOMPARE(UpdateOfferQuestion("2.10"), QString("There is a new update: (version 2.10) available for your "
                                                   "application!. Do you want download this update now?"));
@@ -520,8 +504,7 @@ void TestPublisher::fixedTexts()
     QCOMPARE(NoUpdateMessage, QString("There's no new updates for this application!"));
 }
 
-void TestPublisher::updateAddresses()
-{
+void TestPublisher::updateAddresses() {
     {
         const ScopedEnv unset("QUILLORY_UPDATE_URL", QByteArray());
         const QString builtIn = "http://update.quillory.app/liveupdate/quillory/";
@@ -534,8 +517,7 @@ void TestPublisher::updateAddresses()
     QCOMPARE(UpdaterArguments(), (QStringList{"http://127.0.0.1:8123/lu/", "2.01", "A"}));
 }
 
-void TestPublisher::updaterPath()
-{
+void TestPublisher::updaterPath() {
 #ifdef Q_OS_WIN
     const QString name = "Updater.exe";
 #else
@@ -549,8 +531,7 @@ void TestPublisher::updaterPath()
     QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
 }
 
-void TestPublisher::balloonPlacement_data()
-{
+void TestPublisher::balloonPlacement_data() {
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QPoint>("anchor");
     QTest::addColumn<BalloonSide>("side");
@@ -561,22 +542,21 @@ void TestPublisher::balloonPlacement_data()
     const QRect screen(0, 0, 1000, 800);
     QTest::newRow("room everywhere") << screen << QPoint(500, 400) << BalloonSide::BelowLeft
                                      << QRect(328, 400, 200, 60);
-    QTest::newRow("near the left edge") << screen << QPoint(50, 400) << BalloonSide::BelowRight
-                                        << QRect(26, 400, 200, 60);
+    QTest::newRow("near the left edge")
+        << screen << QPoint(50, 400) << BalloonSide::BelowRight << QRect(26, 400, 200, 60);
     QTest::newRow("near the bottom") << screen << QPoint(500, 780) << BalloonSide::AboveLeft
                                      << QRect(328, 724, 200, 60);
-    QTest::newRow("near the bottom-left corner") << screen << QPoint(50, 780) << BalloonSide::AboveRight
-                                                 << QRect(26, 724, 200, 60);
-    QTest::newRow("exactly fitting below-left") << screen << QPoint(172, 740) << BalloonSide::BelowLeft
-                                                << QRect(0, 740, 200, 60);
+    QTest::newRow("near the bottom-left corner")
+        << screen << QPoint(50, 780) << BalloonSide::AboveRight << QRect(26, 724, 200, 60);
+    QTest::newRow("exactly fitting below-left")
+        << screen << QPoint(172, 740) << BalloonSide::BelowLeft << QRect(0, 740, 200, 60);
     QTest::newRow("second screen") << QRect(1000, 0, 800, 600) << QPoint(1030, 300) << BalloonSide::BelowRight
                                    << QRect(1006, 300, 200, 60);
-    QTest::newRow("fits nowhere: pushed inside") << QRect(0, 0, 300, 100) << QPoint(150, 60)
-                                                 << BalloonSide::BelowLeft << QRect(0, 40, 200, 60);
+    QTest::newRow("fits nowhere: pushed inside")
+        << QRect(0, 0, 300, 100) << QPoint(150, 60) << BalloonSide::BelowLeft << QRect(0, 40, 200, 60);
 }
 
-void TestPublisher::balloonPlacement()
-{
+void TestPublisher::balloonPlacement() {
     QFETCH(QRect, screen);
     QFETCH(QPoint, anchor);
     QFETCH(BalloonSide, side);

@@ -14,5 +14,5 @@ int RegisterTest(TestFactory factory);
 // Runs every registered class; the status is non-zero when any test failed.
 int RunRegisteredTests(int argc, char** argv);
 
-#define QUILLORY_REGISTER_TEST(Class) \
+#define QUILLORY_REGISTER_TEST(Class)                                                                        \
     static const int registered##Class = RegisterTest([] { return std::make_unique<Class>(); })

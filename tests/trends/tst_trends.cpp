@@ -1,9 +1,9 @@
+#include "support/TestFiles.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
-#include "support/TestFiles.h"
 #include "util/TextFile.h"
 
 #include <QFile>
@@ -15,16 +15,14 @@ Q_DECLARE_METATYPE(TrendRows)
 
 namespace {
 
-TrendRows keywordsOnly(const QStringList& keywords)
-{
+TrendRows keywordsOnly(const QStringList& keywords) {
     TrendRows rows;
     for (const QString& keyword : keywords)
         rows.append({keyword, "3/5/2009 2:15:00 PM", "1"});
     return rows;
 }
 
-QStringList keywordsOf(const TrendRows& rows)
-{
+QStringList keywordsOf(const TrendRows& rows) {
     QStringList keywords;
     for (const TrendRecord& row : rows)
         keywords << row.keyword;
@@ -59,48 +57,47 @@ private Q_SLOTS:
     void exportKeepsWhatCannotBeReplaced();
 };
 
-void TestTrends::parseTable_data()
-{
+void TestTrends::parseTable_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<TrendRows>("rows");
 
     QTest::newRow("stored rows") << QByteArray("new§york|3/5/2009§2:15:00§PM|4|\r\nfoo|3/6/2009|1|\r\n")
-                                 << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}};
+                                 << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"},
+                                              {"foo", "3/6/2009", "1"}};
     QTest::newRow("line breaks of any kind") << QByteArray("a|d|1|\rb|d|2|\nc|d|3|")
                                              << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}, {"c", "d", "3"}};
-    QTest::newRow("empty and blank lines skipped") << QByteArray("\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n")
-                                                   << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}};
-    QTest::newRow("short lines get empty cells") << QByteArray("a|\r\nb|d\r\nc\r\n")
-                                                 << TrendRows{{"a", "", ""}, {"b", "d", ""}, {"c", "", ""}};
+    QTest::newRow("empty and blank lines skipped")
+        << QByteArray("\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n") << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}};
+    QTest::newRow("short lines get empty cells")
+        << QByteArray("a|\r\nb|d\r\nc\r\n") << TrendRows{{"a", "", ""}, {"b", "d", ""}, {"c", "", ""}};
     QTest::newRow("extra fields ignored") << QByteArray("a|d|1|x|y|\r\n") << TrendRows{{"a", "d", "1"}};
-    QTest::newRow("duplicate keywords stay two rows") << QByteArray("a|d|1|\r\na|e|2|\r\n")
-                                                      << TrendRows{{"a", "d", "1"}, {"a", "e", "2"}};
+    QTest::newRow("duplicate keywords stay two rows")
+        << QByteArray("a|d|1|\r\na|e|2|\r\n") << TrendRows{{"a", "d", "1"}, {"a", "e", "2"}};
 }
 
-void TestTrends::parseTable()
-{
+void TestTrends::parseTable() {
     QFETCH(QByteArray, text);
     QFETCH(TrendRows, rows);
     QCOMPARE(ParseTrendTable(text), rows);
 }
 
 // What survives a save and a load, and what a row file cannot hold.
-void TestTrends::roundTrip_data()
-{
+void TestTrends::roundTrip_data() {
     QTest::addColumn<TrendRows>("saved");
     QTest::addColumn<TrendRows>("loaded");
 
     QTest::newRow("spaces") << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}}
                             << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}};
-    QTest::newRow("non-ascii") << TrendRows{{"zoë straße 東京", "d", "12"}} << TrendRows{{"zoë straße 東京", "d", "12"}};
-    QTest::newRow("section sign becomes a space") << TrendRows{{"a§b", "d", "1"}} << TrendRows{{"a b", "d", "1"}};
+    QTest::newRow("non-ascii") << TrendRows{{"zoë straße 東京", "d", "12"}}
+                               << TrendRows{{"zoë straße 東京", "d", "12"}};
+    QTest::newRow("section sign becomes a space")
+        << TrendRows{{"a§b", "d", "1"}} << TrendRows{{"a b", "d", "1"}};
     QTest::newRow("bar splits the keyword") << TrendRows{{"a|b", "d", "1"}} << TrendRows{{"a", "b", "d"}};
     QTest::newRow("tab splits the keyword") << TrendRows{{"a\tb", "d", "1"}} << TrendRows{{"a", "b", "d"}};
     QTest::newRow("empty keyword") << TrendRows{{"", "d", "1"}} << TrendRows{{"", "d", "1"}};
 }
 
-void TestTrends::roundTrip()
-{
+void TestTrends::roundTrip() {
     QFETCH(TrendRows, saved);
     QFETCH(TrendRows, loaded);
     QTemporaryDir dir;
@@ -111,18 +108,20 @@ void TestTrends::roundTrip()
     QCOMPARE(read.rows, loaded);
 }
 
-void TestTrends::legacyWindowsFile()
-{
+void TestTrends::legacyWindowsFile() {
     // Written by the older Windows program: Windows-1252, "§" as the single byte 0xA7.
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("new\xa7york|3/5/2009\xa7" "2:15:00\xa7PM|4|\r\ncaf\xe9\xa7" "cr\xe8me|3/5/2009|1|\r\n");
+    file.write("new\xa7york|3/5/2009\xa7"
+               "2:15:00\xa7PM|4|\r\ncaf\xe9\xa7"
+               "cr\xe8me|3/5/2009|1|\r\n");
     file.close();
 
     const TrendRows rows = ReadTrendTable(path).rows;
-    QCOMPARE(rows, (TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}, {QStringLiteral("café crème"), "3/5/2009", "1"}}));
+    QCOMPARE(rows, (TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"},
+                              {QStringLiteral("café crème"), "3/5/2009", "1"}}));
 
     // Saved again, the file is UTF-8 and reads back the same.
     QCOMPARE(WriteTrendTable(path, rows), QString());
@@ -130,16 +129,16 @@ void TestTrends::legacyWindowsFile()
     QCOMPARE(ReadTrendTable(path).rows, rows);
 }
 
-void TestTrends::fileFormat()
-{
+void TestTrends::fileFormat() {
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
-    QCOMPARE(WriteTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}}), QString());
-    QCOMPARE(readFile(path), QByteArray("new\xc2\xa7york|3/5/2009\xc2\xa7" "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
+    QCOMPARE(WriteTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}}),
+             QString());
+    QCOMPARE(readFile(path), QByteArray("new\xc2\xa7york|3/5/2009\xc2\xa7"
+                                        "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
 }
 
-void TestTrends::emptyTableIsEmptyFile()
-{
+void TestTrends::emptyTableIsEmptyFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
     QCOMPARE(WriteTrendTable(path, {}), QString());
@@ -149,20 +148,19 @@ void TestTrends::emptyTableIsEmptyFile()
     QCOMPARE(ReadTrendTable(dir.filePath("missing.dat")).error, QString());
 }
 
-void TestTrends::lastParsedFile_data()
-{
+void TestTrends::lastParsedFile_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("text");
 
     QTest::newRow("as written") << QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n")
                                 << "3/5/2009 2:15:00 PM";
-    QTest::newRow("lower-case markers") << QByteArray("<%%lastparsed%%>3/5/2009<%%/lastparsed%%>\r\n") << "3/5/2009";
+    QTest::newRow("lower-case markers")
+        << QByteArray("<%%lastparsed%%>3/5/2009<%%/lastparsed%%>\r\n") << "3/5/2009";
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "";
     QTest::newRow("no end marker") << QByteArray("<%%LastParsed%%>3/5/2009\r\n") << "";
 }
 
-void TestTrends::lastParsedFile()
-{
+void TestTrends::lastParsedFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, text);
     QTemporaryDir dir;
@@ -177,8 +175,7 @@ void TestTrends::lastParsedFile()
     QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
 }
 
-void TestTrends::keywordIndex()
-{
+void TestTrends::keywordIndex() {
     TrendTableModel model;
     model.setRows(keywordsOnly({"Apple", "pear", "apple", QStringLiteral("ÄPFEL"), ""}));
     const KeywordIndex& index = model.knownKeywords();
@@ -202,8 +199,7 @@ void TestTrends::keywordIndex()
     QCOMPARE(index.find(u"pear"), -1);
 }
 
-void TestTrends::removeRows_data()
-{
+void TestTrends::removeRows_data() {
     QTest::addColumn<int>("rowCount");
     QTest::addColumn<QList<qsizetype>>("remove");
 
@@ -215,8 +211,7 @@ void TestTrends::removeRows_data()
     QTest::newRow("many blocks") << 200 << everyOther;
 }
 
-void TestTrends::removeRows()
-{
+void TestTrends::removeRows() {
     QFETCH(int, rowCount);
     QFETCH(QList<qsizetype>, remove);
     QStringList keywords;
@@ -240,16 +235,15 @@ void TestTrends::removeRows()
 }
 
 // A feed page of items in the shape of the hourly feed.
-static QString feed(const QStringList& keywords)
-{
+static QString feed(const QStringList& keywords) {
     QString page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
     for (const QString& keyword : keywords)
-        page += "<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">" + keyword + "</a></span></li>\n";
+        page += "<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">" + keyword +
+                "</a></span></li>\n";
     return page + "</ol></content></feed>";
 }
 
-void TestTrends::foldFeed_data()
-{
+void TestTrends::foldFeed_data() {
     QTest::addColumn<TrendRows>("before");
     QTest::addColumn<QString>("page");
     QTest::addColumn<TrendRows>("after");
@@ -257,33 +251,33 @@ void TestTrends::foldFeed_data()
 
     const QString now = "12/10/2026 2:15:00 PM";
     QTest::newRow("new keyword") << TrendRows{} << feed({"foo"}) << TrendRows{{"foo", now, "1"}} << 1;
-    QTest::newRow("known keyword counts up") << TrendRows{{"foo", "3/5/2009", "1"}, {"bar", "3/5/2009", "7"}}
-                                             << feed({"foo"})
-                                             << TrendRows{{"foo", now, "2"}, {"bar", "3/5/2009", "7"}} << 1;
-    QTest::newRow("listed twice counts two") << TrendRows{{"foo", "3/5/2009", "4"}} << feed({"foo", "foo"})
-                                             << TrendRows{{"foo", now, "6"}} << 2;
+    QTest::newRow("known keyword counts up")
+        << TrendRows{{"foo", "3/5/2009", "1"}, {"bar", "3/5/2009", "7"}} << feed({"foo"})
+        << TrendRows{{"foo", now, "2"}, {"bar", "3/5/2009", "7"}} << 1;
+    QTest::newRow("listed twice counts two")
+        << TrendRows{{"foo", "3/5/2009", "4"}} << feed({"foo", "foo"}) << TrendRows{{"foo", now, "6"}} << 2;
     QTest::newRow("letter case aside") << TrendRows{{"New York", "3/5/2009", "4"}} << feed({"new york"})
                                        << TrendRows{{"New York", now, "5"}} << 1;
     QTest::newRow("empty link text") << TrendRows{} << feed({""}) << TrendRows{{"", now, "1"}} << 1;
-    QTest::newRow("taken unchanged") << TrendRows{} << feed({" a &amp; b "}) << TrendRows{{" a &amp; b ", now, "1"}}
-                                     << 1;
-    QTest::newRow("damaged count counts as 0") << TrendRows{{"foo", "", ""}, {"bar", "d", "x1"}}
-                                               << feed({"foo", "bar"})
-                                               << TrendRows{{"foo", now, "1"}, {"bar", now, "1"}} << 2;
-    QTest::newRow("no items") << TrendRows{{"foo", "d", "1"}} << "<feed></feed>" << TrendRows{{"foo", "d", "1"}}
-                              << 0;
+    QTest::newRow("taken unchanged") << TrendRows{} << feed({" a &amp; b "})
+                                     << TrendRows{{" a &amp; b ", now, "1"}} << 1;
+    QTest::newRow("damaged count counts as 0")
+        << TrendRows{{"foo", "", ""}, {"bar", "d", "x1"}} << feed({"foo", "bar"})
+        << TrendRows{{"foo", now, "1"}, {"bar", now, "1"}} << 2;
+    QTest::newRow("no items") << TrendRows{{"foo", "d", "1"}} << "<feed></feed>"
+                              << TrendRows{{"foo", "d", "1"}} << 0;
     // An upper-case item alone starts nothing; with a lower-case one after it, it is read first.
-    QTest::newRow("upper-case item alone") << TrendRows{} << "<LI><a href=\"u\">up</a></LI>" << TrendRows{} << 0;
-    QTest::newRow("upper-case item first") << TrendRows{}
-                                           << "<LI><a href=\"u\">up</a></LI><li><a href=\"l\">low</a></li>"
-                                           << TrendRows{{"up", now, "1"}, {"low", now, "1"}} << 2;
+    QTest::newRow("upper-case item alone")
+        << TrendRows{} << "<LI><a href=\"u\">up</a></LI>" << TrendRows{} << 0;
+    QTest::newRow("upper-case item first")
+        << TrendRows{} << "<LI><a href=\"u\">up</a></LI><li><a href=\"l\">low</a></li>"
+        << TrendRows{{"up", now, "1"}, {"low", now, "1"}} << 2;
     // An item without a link reaches into the next item, whose keyword is then taken once.
     QTest::newRow("item without link") << TrendRows{} << "<li>plain</li><li><a href=\"l\">next</a></li>"
                                        << TrendRows{{"next", now, "1"}} << 1;
 }
 
-void TestTrends::foldFeed()
-{
+void TestTrends::foldFeed() {
     QFETCH(TrendRows, before);
     QFETCH(QString, page);
     QFETCH(TrendRows, after);
@@ -296,8 +290,7 @@ void TestTrends::foldFeed()
         QVERIFY(table.knownKeywords().contains(row.keyword));
 }
 
-void TestTrends::wholeHours_data()
-{
+void TestTrends::wholeHours_data() {
     QTest::addColumn<QDateTime>("last");
     QTest::addColumn<qint64>("hours");
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
@@ -308,8 +301,7 @@ void TestTrends::wholeHours_data()
                                    << QDate(1899, 12, 30).daysTo(now.date()) * 24 + 14;
 }
 
-void TestTrends::wholeHours()
-{
+void TestTrends::wholeHours() {
     QFETCH(QDateTime, last);
     QFETCH(qint64, hours);
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
@@ -317,25 +309,26 @@ void TestTrends::wholeHours()
     QCOMPARE(WholeHoursBetween(now, last), WholeHoursBetween(last, now));
 }
 
-void TestTrends::csvExtension_data()
-{
+void TestTrends::csvExtension_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "/tmp/data" << "/tmp/data.csv";
-    QTest::newRow("other extension") << "/tmp/data.txt" << "/tmp/data.txt.csv";
-    QTest::newRow("upper case kept") << "/tmp/DATA.CSV" << "/tmp/DATA.CSV";
-    QTest::newRow("csv") << "/tmp/data.csv" << "/tmp/data.csv";
+    QTest::newRow("no extension") << "/tmp/data"
+                                  << "/tmp/data.csv";
+    QTest::newRow("other extension") << "/tmp/data.txt"
+                                     << "/tmp/data.txt.csv";
+    QTest::newRow("upper case kept") << "/tmp/DATA.CSV"
+                                     << "/tmp/DATA.CSV";
+    QTest::newRow("csv") << "/tmp/data.csv"
+                         << "/tmp/data.csv";
 }
 
-void TestTrends::csvExtension()
-{
+void TestTrends::csvExtension() {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QCOMPARE(WithCsvExtension(chosen), written);
 }
 
-void TestTrends::exportFile()
-{
+void TestTrends::exportFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
     QCOMPARE(ExportTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"a,b", "d", "1"}}).outcome,
@@ -353,15 +346,13 @@ void TestTrends::exportFile()
     QVERIFY(!failed.error.isEmpty());
 }
 
-void TestTrends::exportKeepsWhatCannotBeReplaced()
-{
+void TestTrends::exportKeepsWhatCannotBeReplaced() {
     QTemporaryDir dir;
     // A name taken by a folder cannot be replaced; the folder and what it holds stay.
     const QString taken = dir.filePath("taken.csv");
     QVERIFY(QDir().mkpath(taken + "/inside"));
     QCOMPARE(ExportTrendTable(taken, {{"a", "d", "1"}}).outcome, ExportOutcome::CannotReplace);
     QVERIFY(QFileInfo(taken + "/inside").isDir());
-
 }
 
 QTEST_GUILESS_MAIN(TestTrends)

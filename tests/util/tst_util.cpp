@@ -16,8 +16,7 @@ namespace {
 
 class RecordingLauncher final : public Launcher {
 public:
-    bool startProgram(const QString& program, const QStringList& arguments) override
-    {
+    bool startProgram(const QString& program, const QStringList& arguments) override {
         started.append({program, arguments});
         return true;
     }
@@ -25,16 +24,14 @@ public:
     QList<QPair<QString, QStringList>> started;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-QStringList viewsToStrings(const QList<QStringView>& views)
-{
+QStringList viewsToStrings(const QList<QStringView>& views) {
     QStringList strings;
     for (const QStringView view : views)
         strings << view.toString();
@@ -74,8 +71,7 @@ private Q_SLOTS:
 
 // Each row reads the markers in order (start and end alternate in `markers`) and lists the values
 // read and the working text left at the end.
-void TestUtil::cutBetween_data()
-{
+void TestUtil::cutBetween_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("markers");
     QTest::addColumn<int>("skip");
@@ -83,8 +79,7 @@ void TestUtil::cutBetween_data()
     QTest::addColumn<QString>("rest");
 
     const QString ab = QStringLiteral("<%%A%%>x<%%/A%%><%%B%%>y<%%/B%%>");
-    QTest::newRow("in order") << ab
-                              << QStringList{"<%%A%%>", "<%%/A%%>", "<%%B%%>", "<%%/B%%>"} << 0
+    QTest::newRow("in order") << ab << QStringList{"<%%A%%>", "<%%/A%%>", "<%%B%%>", "<%%/B%%>"} << 0
                               << QStringList{"x", "y"} << "<%%/B%%>";
     QTest::newRow("out of order") << ab << QStringList{"<%%B%%>", "<%%/B%%>", "<%%A%%>", "<%%/A%%>"} << 0
                                   << QStringList{"y", ""} << "<%%/B%%>";
@@ -95,20 +90,19 @@ void TestUtil::cutBetween_data()
     QTest::newRow("welcome1 is not welcome10")
         << "<%%Welcome10%%>ten<%%/Welcome10%%><%%Welcome1%%>one<%%/Welcome1%%>"
         << QStringList{"<%%welcome1%%>", "<%%/welcome1%%>"} << 0 << QStringList{"one"} << "<%%/Welcome1%%>";
-    QTest::newRow("only a-z ignore case") << QStringLiteral("<É>x</É><é>y</é>")
-                                          << QStringList{QStringLiteral("<é>"), QStringLiteral("</é>")} << 0
-                                          << QStringList{"y"} << QStringLiteral("</é>");
-    QTest::newRow("value right at the end marker") << "<a></a>rest" << QStringList{"<a>", "</a>"} << 0
-                                                   << QStringList{""} << "</a>rest";
+    QTest::newRow("only a-z ignore case")
+        << QStringLiteral("<É>x</É><é>y</é>") << QStringList{QStringLiteral("<é>"), QStringLiteral("</é>")}
+        << 0 << QStringList{"y"} << QStringLiteral("</é>");
+    QTest::newRow("value right at the end marker")
+        << "<a></a>rest" << QStringList{"<a>", "</a>"} << 0 << QStringList{""} << "</a>rest";
     QTest::newRow("same quote as both markers")
         << "\"a\",\"b\"" << QStringList{"\"", "\"", "\"", "\"", "\"", "\""} << 0 << QStringList{"a", ",", "b"}
         << "\"";
-    QTest::newRow("skip drops characters") << "[ab]cd]" << QStringList{"[", "]"} << 1 << QStringList{"b"}
-                                           << "cd]";
+    QTest::newRow("skip drops characters")
+        << "[ab]cd]" << QStringList{"[", "]"} << 1 << QStringList{"b"} << "cd]";
 }
 
-void TestUtil::cutBetween()
-{
+void TestUtil::cutBetween() {
     QFETCH(QString, text);
     QFETCH(QStringList, markers);
     QFETCH(int, skip);
@@ -122,8 +116,7 @@ void TestUtil::cutBetween()
     QCOMPARE(text, rest);
 }
 
-void TestUtil::splitByChar_data()
-{
+void TestUtil::splitByChar_data() {
     QTest::addColumn<QChar>("separator");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pieces");
@@ -137,8 +130,7 @@ void TestUtil::splitByChar_data()
                                   << QStringList{"1^T^D", "2^U^E", "OK"};
 }
 
-void TestUtil::splitByChar()
-{
+void TestUtil::splitByChar() {
     QFETCH(QChar, separator);
     QFETCH(QString, text);
     QFETCH(QStringList, pieces);
@@ -147,51 +139,53 @@ void TestUtil::splitByChar()
     QCOMPARE(list, pieces);
 }
 
-void TestUtil::decodeDollarHex_data()
-{
+void TestUtil::decodeDollarHex_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("decoded");
 
-    QTest::newRow("two escapes") << "$48$69!" << "Hi!";
-    QTest::newRow("percent") << "100$25" << "100%";
-    QTest::newRow("bad escape empties all") << "5$ off" << "";
+    QTest::newRow("two escapes") << "$48$69!"
+                                 << "Hi!";
+    QTest::newRow("percent") << "100$25"
+                             << "100%";
+    QTest::newRow("bad escape empties all") << "5$ off"
+                                            << "";
     QTest::newRow("one digit at the end") << "$4" << QString(QChar(4));
-    QTest::newRow("dollar at the end") << "abc$" << "";
-    QTest::newRow("escaped dollar") << "$24" << "$";
-    QTest::newRow("lower-case digits") << "$3c$2fp$3e" << "</p>";
+    QTest::newRow("dollar at the end") << "abc$"
+                                       << "";
+    QTest::newRow("escaped dollar") << "$24"
+                                    << "$";
+    QTest::newRow("lower-case digits") << "$3c$2fp$3e"
+                                       << "</p>";
     QTest::newRow("utf-8 bytes") << "caf$C3$A9" << QStringLiteral("café");
     QTest::newRow("windows-1252 byte") << "caf$E9" << QStringLiteral("café");
-    QTest::newRow("plain text") << "plain" << "plain";
+    QTest::newRow("plain text") << "plain"
+                                << "plain";
 }
 
-void TestUtil::decodeDollarHex()
-{
+void TestUtil::decodeDollarHex() {
     QFETCH(QString, text);
     QFETCH(QString, decoded);
     QCOMPARE(DecodeDollarHex(text), decoded);
 }
 
-void TestUtil::decodeText_data()
-{
+void TestUtil::decodeText_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
 
     QTest::newRow("utf-8") << QByteArray("new\xc2\xa7york") << QStringLiteral("new§york");
     QTest::newRow("windows-1252 section") << QByteArray("new\xa7york") << QStringLiteral("new§york");
-    QTest::newRow("windows-1252 euro and quotes") << QByteArray("\x80 \x93q\x94 caf\xe9")
-                                                  << QStringLiteral("€ “q” café");
+    QTest::newRow("windows-1252 euro and quotes")
+        << QByteArray("\x80 \x93q\x94 caf\xe9") << QStringLiteral("€ “q” café");
     QTest::newRow("ascii") << QByteArray("plain") << QStringLiteral("plain");
 }
 
-void TestUtil::decodeText()
-{
+void TestUtil::decodeText() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(DecodeText(bytes), text);
 }
 
-void TestUtil::splitLines_data()
-{
+void TestUtil::splitLines_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("lines");
 
@@ -202,22 +196,20 @@ void TestUtil::splitLines_data()
     QTest::newRow("empty") << "" << QStringList{};
 }
 
-void TestUtil::splitLines()
-{
+void TestUtil::splitLines() {
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
     QCOMPARE(SplitLines(text), lines);
     QCOMPARE(JoinLinesCrLf(lines), lines.isEmpty() ? QString() : lines.join("\r\n") + "\r\n");
 }
 
-void TestUtil::splitRowLine_data()
-{
+void TestUtil::splitRowLine_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("fields");
 
     QTest::newRow("stored row") << QStringLiteral("new§york|3/5/2009§2:15:00§PM|4|")
-                                << QStringList{QStringLiteral("new§york"), QStringLiteral("3/5/2009§2:15:00§PM"),
-                                               "4", ""};
+                                << QStringList{QStringLiteral("new§york"),
+                                               QStringLiteral("3/5/2009§2:15:00§PM"), "4", ""};
     QTest::newRow("empty field between") << "a||b" << QStringList{"a", "", "b"};
     QTest::newRow("final bar adds empty field") << "a|b|" << QStringList{"a", "b", ""};
     QTest::newRow("leading blanks skipped") << " \t a|b" << QStringList{"a", "b"};
@@ -228,44 +220,39 @@ void TestUtil::splitRowLine_data()
     QTest::newRow("blank line") << " \t " << QStringList{};
 }
 
-void TestUtil::splitRowLine()
-{
+void TestUtil::splitRowLine() {
     QFETCH(QString, line);
     QFETCH(QStringList, fields);
     QCOMPARE(viewsToStrings(SplitRowLine(line)), fields);
 }
 
-void TestUtil::rowLineStoresSpacesAsSection()
-{
+void TestUtil::rowLineStoresSpacesAsSection() {
     QString line;
     AppendRowLine(line, {u"new york", u"3/5/2009 2:15:00 PM", u"4"});
     QCOMPARE(line, QStringLiteral("new§york|3/5/2009§2:15:00§PM|4|"));
     QCOMPARE(RestoreSpaces(QStringLiteral("new§york")), QStringLiteral("new york"));
 }
 
-void TestUtil::taggedValues()
-{
+void TestUtil::taggedValues() {
     QCOMPARE(TaggedValue("LastParsed", "3/5/2009"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>");
     QString text = TaggedValue("LastParsed", "3/5/2009") + "\r\n<%%other%%>x<%%/other%%>";
     QCOMPARE(ReadTaggedValue("lastparsed", text), QStringLiteral("3/5/2009"));
     QCOMPARE(ReadTaggedValue("OTHER", text), QStringLiteral("x"));
 }
 
-void TestUtil::dateTimeTextRoundTrip_data()
-{
+void TestUtil::dateTimeTextRoundTrip_data() {
     QTest::addColumn<QString>("locale");
     for (const char* name : {"C", "en_US", "de_DE", "en_GB", "fr_FR", "ja_JP", "ar_EG"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void TestUtil::dateTimeTextRoundTrip()
-{
+void TestUtil::dateTimeTextRoundTrip() {
     QFETCH(QString, locale);
     const QLocale loc = locale == QLatin1String("C") ? QLocale::c() : QLocale(locale);
     // Summer and winter, afternoon and midnight: the zone field is left out, so none shifts.
-    for (const QDateTime& when : {QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)),
-                                  QDateTime(QDate(2026, 7, 1), QTime(9, 5, 7)),
-                                  QDateTime(QDate(2026, 12, 10), QTime(0, 0, 0))}) {
+    for (const QDateTime& when :
+         {QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)), QDateTime(QDate(2026, 7, 1), QTime(9, 5, 7)),
+          QDateTime(QDate(2026, 12, 10), QTime(0, 0, 0))}) {
         const QString text = DateTimeText(when, loc);
         const std::optional<QDateTime> back = ParseDateTimeText(text, loc);
         QVERIFY2(back.has_value(), qPrintable(text));
@@ -273,19 +260,17 @@ void TestUtil::dateTimeTextRoundTrip()
     }
 }
 
-void TestUtil::dateTimeTextForms_data()
-{
+void TestUtil::dateTimeTextForms_data() {
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("text");
 
     QTest::newRow("afternoon") << QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)) << "3/5/2009 2:15:00 PM";
     QTest::newRow("midnight has no time") << QDateTime(QDate(2009, 3, 5), QTime(0, 0, 0, 500)) << "3/5/2009";
-    QTest::newRow("a second after midnight") << QDateTime(QDate(2009, 3, 5), QTime(0, 0, 1))
-                                             << "3/5/2009 12:00:01 AM";
+    QTest::newRow("a second after midnight")
+        << QDateTime(QDate(2009, 3, 5), QTime(0, 0, 1)) << "3/5/2009 12:00:01 AM";
 }
 
-void TestUtil::dateTimeTextForms()
-{
+void TestUtil::dateTimeTextForms() {
     QFETCH(QDateTime, when);
     QFETCH(QString, text);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -302,27 +287,29 @@ void TestUtil::dateTimeTextForms()
     QCOMPARE(ParseDateTimeText(u"05.03.2009 14:15:00", us, today), std::nullopt);
 }
 
-void TestUtil::programOfDesktopExec_data()
-{
+void TestUtil::programOfDesktopExec_data() {
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("program");
 
-    QTest::newRow("plain") << "firefox %u" << "firefox";
-    QTest::newRow("quoted path") << "\"/opt/My Browser/browser\" --new-window %U" << "/opt/My Browser/browser";
-    QTest::newRow("escaped quote") << "\"/opt/a\\\"b\" %u" << "/opt/a\"b";
-    QTest::newRow("leading spaces") << "   chromium %U" << "chromium";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("plain") << "firefox %u"
+                           << "firefox";
+    QTest::newRow("quoted path") << "\"/opt/My Browser/browser\" --new-window %U"
+                                 << "/opt/My Browser/browser";
+    QTest::newRow("escaped quote") << "\"/opt/a\\\"b\" %u"
+                                   << "/opt/a\"b";
+    QTest::newRow("leading spaces") << "   chromium %U"
+                                    << "chromium";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
-void TestUtil::programOfDesktopExec()
-{
+void TestUtil::programOfDesktopExec() {
     QFETCH(QString, exec);
     QFETCH(QString, program);
     QCOMPARE(ProgramOfDesktopExec(exec), program);
 }
 
-void TestUtil::defaultBrowser()
-{
+void TestUtil::defaultBrowser() {
     QTemporaryDir root;
     const QString config = root.filePath(QStringLiteral("config"));
     const QString data = root.filePath(QStringLiteral("data"));
@@ -363,17 +350,16 @@ void TestUtil::defaultBrowser()
     QCOMPARE(RegisteredHttpBrowser(), QString());
 }
 
-void TestUtil::programFolderFollowsOverride()
-{
+void TestUtil::programFolderFollowsOverride() {
     QTemporaryDir dir;
     qputenv("QUILLORY_HOME", dir.path().toUtf8());
     QCOMPARE(ProgramFolder(), QDir(dir.path()).absolutePath());
-    QCOMPARE(ProgramFile(QStringLiteral("config.dat")), QDir(dir.path()).filePath(QStringLiteral("config.dat")));
+    QCOMPARE(ProgramFile(QStringLiteral("config.dat")),
+             QDir(dir.path()).filePath(QStringLiteral("config.dat")));
     qunsetenv("QUILLORY_HOME");
 }
 
-void TestUtil::atomicWriteReportsFailure()
-{
+void TestUtil::atomicWriteReportsFailure() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("table.dat"));
     QCOMPARE(WriteTextFileAtomic(path, u"one\r\n"), QString());
