@@ -22,7 +22,8 @@ constexpr qint64 DataSize = 10 * 1024 * 1024;
 constexpr int Rounds = 5;
 
 // Best time of a few rounds in seconds; a negative value when a round failed.
-double bestSeconds(const std::function<bool()>& round) {
+double bestSeconds(const std::function<bool()>& round)
+{
     double best = std::numeric_limits<double>::max();
     for (int i = 0; i < Rounds; ++i) {
         QElapsedTimer timer;
@@ -34,7 +35,8 @@ double bestSeconds(const std::function<bool()>& round) {
     return best;
 }
 
-double report(const char* label, double seconds) {
+double report(const char* label, double seconds)
+{
     if (seconds < 0) {
         std::printf("  %-40s failed\n", label);
         return 0;
@@ -44,7 +46,8 @@ double report(const char* label, double seconds) {
     return rate;
 }
 
-bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting) {
+bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting)
+{
     QBuffer source;
     source.setData(input);
     source.open(QIODevice::ReadOnly);
@@ -58,7 +61,8 @@ bool streamThrough(const QByteArray& input, QByteArray& output, bool decrypting)
 
 } // namespace
 
-int main() {
+int main()
+{
     QTemporaryDir dir;
     const QString plainPath = dir.filePath(QStringLiteral("plain.bin"));
     const QString encryptedPath = dir.filePath(QStringLiteral("encrypted.bin"));

@@ -14,7 +14,8 @@
 
 namespace {
 
-QString phrase(QRandomGenerator& random, qsizetype serial) {
+QString phrase(QRandomGenerator& random, qsizetype serial)
+{
     static const QStringList words = {"red",  "wine",    "cheap", "flights", "to",    "paris",
                                       "best", "running", "shoes", "how",     "learn", "guitar",
                                       "café", "near",    "me",    "münchen", "hotel", "deals"};
@@ -25,7 +26,8 @@ QString phrase(QRandomGenerator& random, qsizetype serial) {
     return text + QString::number(serial);
 }
 
-double peakMegabytes() {
+double peakMegabytes()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
@@ -33,7 +35,8 @@ double peakMegabytes() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const qsizetype tableRows = args.size() > 1 ? args[1].toLongLong() : 100000;

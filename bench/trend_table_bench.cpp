@@ -20,7 +20,8 @@
 namespace {
 
 // Realistic keywords: two to four words from news-like vocabularies, some of them non-ASCII.
-TrendRows makeRows(qsizetype count) {
+TrendRows makeRows(qsizetype count)
+{
     const QStringList first = {"taylor", "super",   "world",    "new",   "best", "cheap",
                                "how",    "weather", "election", "apple", "nfl",  "premier",
                                "zoë",    "münchen", "café",     "東京",  "são",  "crème"};
@@ -50,13 +51,15 @@ TrendRows makeRows(qsizetype count) {
     return rows;
 }
 
-double peakMegabytes() {
+double peakMegabytes()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
 }
 
-int generate(const QString& path, qsizetype count) {
+int generate(const QString& path, qsizetype count)
+{
     const QString error = WriteTrendTable(path, makeRows(count));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
@@ -66,7 +69,8 @@ int generate(const QString& path, qsizetype count) {
     return 0;
 }
 
-int loadAndSave(const QString& path) {
+int loadAndSave(const QString& path)
+{
     QElapsedTimer timer;
     timer.start();
     TrendTableModel model;
@@ -91,7 +95,8 @@ int loadAndSave(const QString& path) {
     return 0;
 }
 
-int scrape(const QString& path) {
+int scrape(const QString& path)
+{
     TrendTableModel model;
     model.setRows(ReadTrendTable(path).rows);
     QString page = "<feed><ol>";
@@ -120,7 +125,8 @@ int scrape(const QString& path) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args[1] == QLatin1String("generate"))

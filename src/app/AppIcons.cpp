@@ -10,7 +10,8 @@ namespace {
 
 const QColor Accent(0x1f, 0x6f, 0xd1);
 
-QIcon drawn(const std::function<void(QPainter&)>& draw) {
+QIcon drawn(const std::function<void(QPainter&)>& draw)
+{
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64}) {
         QPixmap pixmap(size, size);
@@ -25,13 +26,15 @@ QIcon drawn(const std::function<void(QPainter&)>& draw) {
     return icon;
 }
 
-QPen accentPen(qreal width) {
+QPen accentPen(qreal width)
+{
     return QPen(Accent, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
 } // namespace
 
-QIcon QuilloryIcon() {
+QIcon QuilloryIcon()
+{
     return drawn([](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(Accent);
@@ -44,7 +47,8 @@ QIcon QuilloryIcon() {
     });
 }
 
-QIcon NewsIcon() {
+QIcon NewsIcon()
+{
     return drawn([](QPainter& p) {
         p.setPen(accentPen(5));
         p.setBrush(Qt::NoBrush);
@@ -53,7 +57,8 @@ QIcon NewsIcon() {
     });
 }
 
-QIcon UpdateIcon() {
+QIcon UpdateIcon()
+{
     return drawn([](QPainter& p) {
         p.setPen(accentPen(6));
         p.setBrush(Qt::NoBrush);
@@ -64,7 +69,8 @@ QIcon UpdateIcon() {
     });
 }
 
-QIcon HelpIcon() {
+QIcon HelpIcon()
+{
     return drawn([](QPainter& p) {
         p.setPen(accentPen(5));
         p.setBrush(Qt::NoBrush);

@@ -2,7 +2,8 @@
 
 namespace {
 
-QCoro::Task<> reportErrors(QString where, QCoro::Task<> task) {
+QCoro::Task<> reportErrors(QString where, QCoro::Task<> task)
+{
     try {
         co_await std::move(task);
     } catch (const std::exception& error) {
@@ -14,7 +15,8 @@ QCoro::Task<> reportErrors(QString where, QCoro::Task<> task) {
 
 } // namespace
 
-void RunDetached(const QString& where, QCoro::Task<> task) {
+void RunDetached(const QString& where, QCoro::Task<> task)
+{
     // The returned task is dropped: the coroutine runs on and frees itself when it ends.
     reportErrors(where, std::move(task));
 }

@@ -11,7 +11,8 @@ void RunDetached(const QString& where, QCoro::Task<> task);
 
 // Wraps a member handler that is a coroutine for use in connect().
 template <typename Object, typename... Args>
-auto GuardedAsync(Object* object, QCoro::Task<> (Object::*handler)(Args...), const char* name) {
+auto GuardedAsync(Object* object, QCoro::Task<> (Object::*handler)(Args...), const char* name)
+{
     return [object, handler, name](Args... args) {
         RunDetached(QString::fromLatin1(name), (object->*handler)(args...));
     };

@@ -14,15 +14,18 @@ MessageBoxes* messageBoxes = nullptr;
 
 } // namespace
 
-void CrashReporter::setMessageBoxes(MessageBoxes* messages) {
+void CrashReporter::setMessageBoxes(MessageBoxes* messages)
+{
     messageBoxes = messages;
 }
 
-QString CrashReporter::logPath() {
+QString CrashReporter::logPath()
+{
     return ProgramFile(QStringLiteral("crash.log"));
 }
 
-void CrashReporter::report(const QString& where, const QString& what) {
+void CrashReporter::report(const QString& where, const QString& what)
+{
     const QString entry =
         QStringLiteral("%1  %2: %3\r\n").arg(QDateTime::currentDateTime().toString(Qt::ISODate), where, what);
     QFile log(logPath());
@@ -38,7 +41,8 @@ void CrashReporter::report(const QString& where, const QString& what) {
     }
 }
 
-void CrashReporter::guard(const QString& where, const std::function<void()>& handler) {
+void CrashReporter::guard(const QString& where, const std::function<void()>& handler)
+{
     try {
         handler();
     } catch (const std::exception& error) {

@@ -24,7 +24,8 @@ public:
 
 // Wraps a member handler so that its errors reach the reporter, for use in connect().
 template <typename Object, typename... Args>
-auto Guarded(Object* object, void (Object::*handler)(Args...), const char* name) {
+auto Guarded(Object* object, void (Object::*handler)(Args...), const char* name)
+{
     return [object, handler, name](Args... args) {
         CrashReporter::guard(QString::fromLatin1(name), [&] { (object->*handler)(args...); });
     };

@@ -35,7 +35,8 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     , m_seams(std::move(seams))
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
-    , m_preview(new PreviewModel(this)) {
+    , m_preview(new PreviewModel(this))
+{
     buildUi();
     wireHandlers();
     CrashReporter::setMessageBoxes(msgMain);
@@ -43,12 +44,14 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() {
+TfrmMain::~TfrmMain()
+{
     FormDestroy();
     CrashReporter::setMessageBoxes(nullptr);
 }
 
-const KeywordIndex& TfrmMain::KnownKeywords() const {
+const KeywordIndex& TfrmMain::KnownKeywords() const
+{
     return m_trendTable->knownKeywords();
 }
 
@@ -56,7 +59,8 @@ const KeywordIndex& TfrmMain::KnownKeywords() const {
 #define HANDLER(name) Guarded(this, &TfrmMain::name, #name)
 #define ASYNC_HANDLER(name) GuardedAsync(this, &TfrmMain::name, #name)
 
-void TfrmMain::wireHandlers() {
+void TfrmMain::wireHandlers()
+{
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
     connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
@@ -110,7 +114,8 @@ void TfrmMain::wireHandlers() {
 
 // ---- Life cycle -------------------------------------------------------------------------------
 
-void TfrmMain::FormCreate() {
+void TfrmMain::FormCreate()
+{
     gifBanner->setGeometry(imgBanner->geometry());
     LoadBrandingSettings();
     if (Branding.WelcomePage.isEmpty())
@@ -123,7 +128,8 @@ void TfrmMain::FormCreate() {
         state->reset();
 }
 
-void TfrmMain::FormShow() {
+void TfrmMain::FormShow()
+{
     if (!Branding.WelcomePage.isEmpty()) {
         pgcPrinc->setCurrentWidget(stsWelcome);
         prfWelcome->setHtml(Branding.WelcomePage);
@@ -139,11 +145,13 @@ void TfrmMain::FormShow() {
     centreBanner();
 }
 
-void TfrmMain::FormResize() {
+void TfrmMain::FormResize()
+{
     centreBanner();
 }
 
-void TfrmMain::centreBanner() {
+void TfrmMain::centreBanner()
+{
     // Each half is taken before the subtraction; a banner larger than its panel is clipped evenly.
     for (QWidget* banner : {static_cast<QWidget*>(imgBanner), static_cast<QWidget*>(gifBanner)}) {
         banner->move(panBanner->width() / 2 - banner->width() / 2,
@@ -151,13 +159,15 @@ void TfrmMain::centreBanner() {
     }
 }
 
-void TfrmMain::bsSkinButton1Click() {
+void TfrmMain::bsSkinButton1Click()
+{
     pgcPrinc->setCurrentWidget(stsMain);
     if (!Branding.WelcomePage.isEmpty())
         Timer1->start();
 }
 
-void TfrmMain::openDocumentLink(const QUrl& url) {
+void TfrmMain::openDocumentLink(const QUrl& url)
+{
     // The pages come from the branding file and the news server: nothing in them may start a
     // program or open a local file.
     static const QStringList safeSchemes{QStringLiteral("http"), QStringLiteral("https"),
@@ -166,14 +176,16 @@ void TfrmMain::openDocumentLink(const QUrl& url) {
         launcher().openUrl(url);
 }
 
-bool TfrmMain::FormCloseQuery() {
+bool TfrmMain::FormCloseQuery()
+{
     const QString question =
         QStringLiteral("If you close you will stop to monitor data. Remember you can always\r\n"
                        "minimize to tray. Do you want to close your application?");
     return msgMain->show(question, MsgKind::Information, MsgButtons::OkCancel) == MsgAnswer::Ok;
 }
 
-void TfrmMain::FormClose() {
+void TfrmMain::FormClose()
+{
     m_closing = true;
     StopRequested = true;
     // What runs further down gives up: the downloads fail at once and see the stop request.
@@ -183,18 +195,21 @@ void TfrmMain::FormClose() {
     QCoreApplication::quit();
 }
 
-void TfrmMain::FormDestroy() {
+void TfrmMain::FormDestroy()
+{
     NewsRecords.clear();
 }
 
-void TfrmMain::closeWithoutAsking() {
+void TfrmMain::closeWithoutAsking()
+{
     if (m_closing)
         return;
     FormClose();
     close();
 }
 
-void TfrmMain::Restore1Click() {
+void TfrmMain::Restore1Click()
+{
     if (windowState() & Qt::WindowMinimized)
         showNormal();
     else
@@ -203,17 +218,20 @@ void TfrmMain::Restore1Click() {
     activateWindow();
 }
 
-void TfrmMain::actExit1Click() {
+void TfrmMain::actExit1Click()
+{
     IdHTTP2->disconnect();
     close();
 }
 
-void TfrmMain::hideToTray() {
+void TfrmMain::hideToTray()
+{
     hide();
     bsTrayIcon1->show();
 }
 
-void TfrmMain::showEvent(QShowEvent* event) {
+void TfrmMain::showEvent(QShowEvent* event)
+{
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
@@ -221,12 +239,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
     }
 }
 
-void TfrmMain::resizeEvent(QResizeEvent* event) {
+void TfrmMain::resizeEvent(QResizeEvent* event)
+{
     QMainWindow::resizeEvent(event);
     FormResize();
 }
 
-void TfrmMain::changeEvent(QEvent* event) {
+void TfrmMain::changeEvent(QEvent* event)
+{
     QMainWindow::changeEvent(event);
     // Minimising goes to the tray, where there is one; elsewhere the window just minimises, so that
     // it can never be lost with no icon to bring it back.
@@ -234,7 +254,8 @@ void TfrmMain::changeEvent(QEvent* event) {
         QTimer::singleShot(0, this, &TfrmMain::hideToTray);
 }
 
-void TfrmMain::closeEvent(QCloseEvent* event) {
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
     if (m_closing) {
         event->accept();
         return;
@@ -251,7 +272,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 // ---- Hot Trends table -------------------------------------------------------------------------
 
-void TfrmMain::LoadLastParsed() {
+void TfrmMain::LoadLastParsed()
+{
     const QString text = ReadLastParsedText(ProgramFile(LastParsedFileName));
     if (const std::optional<QDateTime> when = ParseDateTimeText(text)) {
         LastScrapeTime = *when;
@@ -259,7 +281,8 @@ void TfrmMain::LoadLastParsed() {
     }
 }
 
-void TfrmMain::LoadTrendTable() {
+void TfrmMain::LoadTrendTable()
+{
     const QString path = ProgramFile(TrendTableFileName);
     if (!QFileInfo::exists(path))
         return;
@@ -272,33 +295,39 @@ void TfrmMain::LoadTrendTable() {
     showTrendCount();
 }
 
-void TfrmMain::SaveTrendTable() {
+void TfrmMain::SaveTrendTable()
+{
     const QString path = ProgramFile(TrendTableFileName);
     const QString error = WriteTrendTable(path, m_trendTable->rows());
     if (!error.isEmpty())
         throw FileWriteError(path, error);
 }
 
-void TfrmMain::SaveLastParsed() {
+void TfrmMain::SaveLastParsed()
+{
     const QString path = ProgramFile(LastParsedFileName);
     const QString error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
     if (!error.isEmpty())
         throw FileWriteError(path, error);
 }
 
-void TfrmMain::showTrendCount() {
+void TfrmMain::showTrendCount()
+{
     panSecondary->setText(QString::number(m_trendTable->rowCount()) + QStringLiteral(" items"));
 }
 
-void TfrmMain::btnSelectAllClick() {
+void TfrmMain::btnSelectAllClick()
+{
     lvwItems->selectAll();
 }
 
-void TfrmMain::btnClearAllClick() {
+void TfrmMain::btnClearAllClick()
+{
     lvwItems->clearSelection();
 }
 
-void TfrmMain::btnDeleteClick() {
+void TfrmMain::btnDeleteClick()
+{
     if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
                       MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
@@ -313,7 +342,8 @@ void TfrmMain::btnDeleteClick() {
     SaveTrendTable();
 }
 
-void TfrmMain::btnDeleteAllClick() {
+void TfrmMain::btnDeleteAllClick()
+{
     if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
                       MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
@@ -322,12 +352,14 @@ void TfrmMain::btnDeleteAllClick() {
     SaveTrendTable();
 }
 
-void TfrmMain::bsSkinButton3Click() {
+void TfrmMain::bsSkinButton3Click()
+{
     exportThrough(
         [this](const QString& fileName) { return ExportTrendTable(fileName, m_trendTable->rows()); });
 }
 
-void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write) {
+void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write)
+{
     const QString chosen = bsSkinSaveDialog1->ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
     if (chosen.isEmpty())
         return;

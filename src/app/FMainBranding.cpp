@@ -24,7 +24,8 @@ const QString BrandingFileName = QStringLiteral("dbsettings.dat");
 
 } // namespace
 
-void TfrmMain::LoadBrandingSettings() {
+void TfrmMain::LoadBrandingSettings()
+{
     const QString path = ProgramFile(BrandingFileName);
     if (!QFileInfo::exists(path))
         return;
@@ -66,7 +67,8 @@ void TfrmMain::LoadBrandingSettings() {
     }
 }
 
-void TfrmMain::showBanner(int bannerNumber) {
+void TfrmMain::showBanner(int bannerNumber)
+{
     // The picture is read straight from its banner file, its decoder chosen by the extension of
     // the name the branding gives it; the file itself is never renamed.
     const QString file = ProgramFile(QStringLiteral("banner%1.dat").arg(bannerNumber));

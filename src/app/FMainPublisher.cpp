@@ -23,13 +23,15 @@
 
 namespace {
 
-QString brandingFile() {
+QString brandingFile()
+{
     return ProgramFile(QStringLiteral("dbsettings.dat"));
 }
 
 } // namespace
 
-QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request) {
+QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request)
+{
     const MultipartForm form = EncodeMultipartForm(request.Fields, clock().now());
     const HttpResult result =
         co_await IdHTTP1->post(HttpUrlFromText(request.Url), form.Body, form.ContentType);
@@ -37,12 +39,14 @@ QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request) {
     co_return result.ok ? result.body : QByteArray();
 }
 
-void TfrmMain::showNewsWarning(const QString& warning, bool quiet) {
+void TfrmMain::showNewsWarning(const QString& warning, bool quiet)
+{
     if (!warning.isEmpty() && !quiet)
         msgMain->show(warning, MsgKind::Warning, MsgButtons::Ok);
 }
 
-QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records) {
+QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
+{
     QPointer<TfrmMain> self(this);
     const QByteArray body = co_await PostNews(NewsListRequest(tier, Branding.BranderCode));
     if (!self)
@@ -53,7 +57,8 @@ QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
     co_return answer.Success;
 }
 
-QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTier tier, bool quiet) {
+QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTier tier, bool quiet)
+{
     QPointer<TfrmMain> self(this);
     const QByteArray body = co_await PostNews(LatestNewsRequest(tier, Branding.BranderCode));
     if (!self)
@@ -65,7 +70,8 @@ QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTie
     co_return answer;
 }
 
-QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId) {
+QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId)
+{
     const std::optional<NewsTier> tier = LookUpNewsTier(Branding);
     if (!tier)
         co_return std::nullopt;
@@ -80,7 +86,8 @@ QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId) {
     co_return answer.Html;
 }
 
-QCoro::Task<> TfrmMain::Timer1Timer() {
+QCoro::Task<> TfrmMain::Timer1Timer()
+{
     Timer1->stop();
     QPointer<TfrmMain> self(this);
     if (const std::optional<NewsTier> tier = LookUpNewsTier(Branding)) {
@@ -93,11 +100,13 @@ QCoro::Task<> TfrmMain::Timer1Timer() {
     co_await CheckForUpdate(true);
 }
 
-void TfrmMain::ShowNewsAnnouncement(const QString& text) {
+void TfrmMain::ShowNewsAnnouncement(const QString& text)
+{
     NewsBalloon::showAt(btnNews->mapToGlobal(btnNews->rect().center()), text, this);
 }
 
-QCoro::Task<> TfrmMain::btnNewsClick() {
+QCoro::Task<> TfrmMain::btnNewsClick()
+{
     NewsRecords.clear();
     bool received = false;
     QPointer<TfrmMain> self(this);
@@ -121,7 +130,8 @@ QCoro::Task<> TfrmMain::btnNewsClick() {
     m_seams.dialogs->run(news);
 }
 
-QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path) {
+QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path)
+{
     // An old copy goes first, so that a failed download never leaves an old version to be read;
     // the new copy appears only once it is complete.
     QFile::remove(path);
@@ -132,7 +142,8 @@ QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path) {
     co_return WriteFileAtomic(path, result.body).isEmpty();
 }
 
-QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet) {
+QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
+{
     const QString path = ProgramFile(UpdateDescriptionFileName);
     QPointer<TfrmMain> self(this);
     const bool downloaded = co_await DownloadToFile(UpdateDescriptionUrl(), path);
@@ -159,32 +170,39 @@ QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet) {
     close();
 }
 
-QCoro::Task<> TfrmMain::btnUpdateClick() {
+QCoro::Task<> TfrmMain::btnUpdateClick()
+{
     co_await CheckForUpdate(false);
 }
 
-void TfrmMain::btnAboutClick() {
+void TfrmMain::btnAboutClick()
+{
     TfrmAbout about(Branding, this);
     m_seams.dialogs->run(about);
 }
 
-void TfrmMain::btnHelpClick() {
+void TfrmMain::btnHelpClick()
+{
     OpenInDefaultBrowser(Branding.AppHelpURL, launcher());
 }
 
-void TfrmMain::btnMakeMoneyClick() {
+void TfrmMain::btnMakeMoneyClick()
+{
     OpenInDefaultBrowser(Branding.AffiliateURL, launcher());
 }
 
-void TfrmMain::imgBannerClick() {
+void TfrmMain::imgBannerClick()
+{
     if (!Branding.BannerURL.isEmpty())
         OpenInDefaultBrowser(Branding.BannerURL, launcher());
 }
 
-void TfrmMain::gifBannerClick() {
+void TfrmMain::gifBannerClick()
+{
     imgBannerClick();
 }
 
-void TfrmMain::linkLabelClick(const ClickableLabel* label) {
+void TfrmMain::linkLabelClick(const ClickableLabel* label)
+{
     openDocumentLink(QUrl(label->url()));
 }

@@ -30,12 +30,14 @@
 namespace {
 
 // Bulk work on the Suggest table: the preview keeps what it shows meanwhile.
-auto markBusy(bool& busy) {
+auto markBusy(bool& busy)
+{
     busy = true;
     return qScopeGuard([&busy] { busy = false; });
 }
 
-QList<qsizetype> selectedRows(const QTableView* list) {
+QList<qsizetype> selectedRows(const QTableView* list)
+{
     QList<qsizetype> rows;
     for (const QItemSelectionRange& range : list->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row)
@@ -47,11 +49,13 @@ QList<qsizetype> selectedRows(const QTableView* list) {
 
 } // namespace
 
-void TfrmMain::showSuggestCount() {
+void TfrmMain::showSuggestCount()
+{
     panSecondary->setText(QString::number(m_suggestTable->rowCount()) + QStringLiteral(" keywords"));
 }
 
-void TfrmMain::LoadSuggestTable() {
+void TfrmMain::LoadSuggestTable()
+{
     const auto busy = markBusy(SuggestBusy);
     const QString path = ProgramFile(SuggestTableFileName);
     if (!QFileInfo::exists(path))
@@ -65,7 +69,8 @@ void TfrmMain::LoadSuggestTable() {
     showSuggestCount();
 }
 
-void TfrmMain::SaveSuggestTable() {
+void TfrmMain::SaveSuggestTable()
+{
     const auto busy = markBusy(SuggestBusy);
     m_suggestSaveTimer->stop();
     const QString path = ProgramFile(SuggestTableFileName);
@@ -74,12 +79,14 @@ void TfrmMain::SaveSuggestTable() {
         throw FileWriteError(path, error);
 }
 
-void TfrmMain::saveSuggestTableSoon() {
+void TfrmMain::saveSuggestTableSoon()
+{
     if (!m_suggestSaveTimer->isActive())
         m_suggestSaveTimer->start();
 }
 
-void TfrmMain::btnAddClick() {
+void TfrmMain::btnAddClick()
+{
     TfrmAddKeywords dialog(*msgMain, this);
     if (m_seams.dialogs->run(dialog) != QDialog::Accepted)
         return;
@@ -93,17 +100,20 @@ void TfrmMain::btnAddClick() {
     SaveSuggestTable();
 }
 
-void TfrmMain::bsSkinButton4Click() {
+void TfrmMain::bsSkinButton4Click()
+{
     const auto busy = markBusy(SuggestBusy);
     lvwSuggest->selectAll();
 }
 
-void TfrmMain::bsSkinButton5Click() {
+void TfrmMain::bsSkinButton5Click()
+{
     const auto busy = markBusy(SuggestBusy);
     lvwSuggest->clearSelection();
 }
 
-void TfrmMain::bsSkinButton6Click() {
+void TfrmMain::bsSkinButton6Click()
+{
     if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
                       MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
@@ -116,7 +126,8 @@ void TfrmMain::bsSkinButton6Click() {
     SaveSuggestTable();
 }
 
-void TfrmMain::bsSkinButton7Click() {
+void TfrmMain::bsSkinButton7Click()
+{
     if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
                       MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
@@ -128,7 +139,8 @@ void TfrmMain::bsSkinButton7Click() {
     SaveSuggestTable();
 }
 
-QCoro::Task<> TfrmMain::btnSearchClick() {
+QCoro::Task<> TfrmMain::btnSearchClick()
+{
     const auto refuse = [this](const QString& text) {
         msgMain->show(text, MsgKind::Information, MsgButtons::Ok);
     };
@@ -160,7 +172,8 @@ QCoro::Task<> TfrmMain::btnSearchClick() {
     SaveSuggestTable();
 }
 
-void TfrmMain::btnStopClick() {
+void TfrmMain::btnStopClick()
+{
     StopRequested = true;
     IdHTTP2->disconnect();
     IdHTTP2->disconnect();
@@ -170,7 +183,8 @@ void TfrmMain::btnStopClick() {
         StopRequested = false;
 }
 
-QCoro::Task<> TfrmMain::HarvestSelected() {
+QCoro::Task<> TfrmMain::HarvestSelected()
+{
     // The harvest follows its rows themselves: sorting, importing or deleting meanwhile never sends
     // a phrase's completions to another row, and a row deleted before its turn is passed over.
     const QList<SuggestTableModel::RowId> rows = m_suggestTable->idsOfRows(selectedRows(lvwSuggest));
@@ -208,18 +222,21 @@ QCoro::Task<> TfrmMain::HarvestSelected() {
     }
 }
 
-QCoro::Task<> TfrmMain::PauseSeconds(int seconds) {
+QCoro::Task<> TfrmMain::PauseSeconds(int seconds)
+{
     QPointer<TfrmMain> self(this);
     for (int step = 0; step < seconds * 10 && self; ++step)
         co_await QCoro::sleepFor(std::chrono::milliseconds(100));
 }
 
-QCoro::Task<QString> TfrmMain::FetchSuggestions(QString phrase) {
+QCoro::Task<QString> TfrmMain::FetchSuggestions(QString phrase)
+{
     const std::optional<QString> page = co_await DownloadPage(SuggestQueryUrl(GoogleWebHost(), phrase));
     co_return page ? SuggestPairText(*page) : QString();
 }
 
-void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected) {
+void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected)
+{
     if (SuggestBusy || selected.isEmpty())
         return;
     // Of the rows that became selected together, the preview shows the one the user acted on.
@@ -228,22 +245,26 @@ void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected) {
     m_preview->showRecord(m_suggestTable->record(row));
 }
 
-void TfrmMain::btnExportClick() {
+void TfrmMain::btnExportClick()
+{
     exportThrough(
         [this](const QString& fileName) { return WriteSuggestCsv(fileName, m_suggestTable->records()); });
 }
 
-void TfrmMain::lvwItemsColumnClick(int column) {
+void TfrmMain::lvwItemsColumnClick(int column)
+{
     lvwItemsSort.click(column);
     m_trendTable->sort(lvwItemsSort.column(), lvwItemsSort.order());
 }
 
-void TfrmMain::lvwSuggestColumnClick(int column) {
+void TfrmMain::lvwSuggestColumnClick(int column)
+{
     lvwSuggestSort.click(column);
     m_suggestTable->sort(lvwSuggestSort.column(), lvwSuggestSort.order());
 }
 
-void TfrmMain::lvwPreviewColumnClick(int column) {
+void TfrmMain::lvwPreviewColumnClick(int column)
+{
     lvwPreviewSort.click(column);
     m_preview->sort(lvwPreviewSort.column(), lvwPreviewSort.order());
 }

@@ -30,12 +30,14 @@
 
 namespace {
 
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
+template <typename Widget> Widget* named(Widget* widget, const char* name)
+{
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width) {
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
+{
     auto* result = named(new QPushButton(caption, parent), name);
     // The design width, or more where the caption needs it in the font at hand.
     result->setMinimumWidth(width);
@@ -45,7 +47,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
     return result;
 }
 
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon) {
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon)
+{
     auto* result = named(new QToolButton(parent), name);
     result->setToolTip(hint);
     result->setIcon(icon);
@@ -55,7 +58,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, 
     return result;
 }
 
-QFrame* panel(QWidget* parent, const char* name, int height, bool framed) {
+QFrame* panel(QWidget* parent, const char* name, int height, bool framed)
+{
     auto* result = named(new QFrame(parent), name);
     result->setFixedHeight(height);
     result->setFrameShape(framed ? QFrame::StyledPanel : QFrame::NoFrame);
@@ -63,7 +67,8 @@ QFrame* panel(QWidget* parent, const char* name, int height, bool framed) {
 }
 
 // A report-style list: grid lines, whole rows, several rows selectable, nothing edited in place.
-QTableView* reportList(QWidget* parent, const char* name) {
+QTableView* reportList(QWidget* parent, const char* name)
+{
     auto* list = named(new QTableView(parent), name);
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -81,12 +86,14 @@ QTableView* reportList(QWidget* parent, const char* name) {
     return list;
 }
 
-void setColumnWidths(QTableView* list, const QList<int>& widths) {
+void setColumnWidths(QTableView* list, const QList<int>& widths)
+{
     for (int column = 0; column < widths.size(); ++column)
         list->setColumnWidth(column, widths[column]);
 }
 
-QHBoxLayout* buttonBar(QFrame* bar) {
+QHBoxLayout* buttonBar(QFrame* bar)
+{
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(7, 8, 7, 8);
     layout->setSpacing(3);
@@ -95,7 +102,8 @@ QHBoxLayout* buttonBar(QFrame* bar) {
 
 } // namespace
 
-void TfrmMain::buildUi() {
+void TfrmMain::buildUi()
+{
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quillory"));
     setWindowIcon(QuilloryIcon());
@@ -212,7 +220,8 @@ void TfrmMain::buildUi() {
     buildTray();
 }
 
-void TfrmMain::buildHotTrendsTab() {
+void TfrmMain::buildHotTrendsTab()
+{
     auto* layout = new QVBoxLayout(bsSkinTabSheet1);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -238,7 +247,8 @@ void TfrmMain::buildHotTrendsTab() {
     layout->addWidget(bar);
 }
 
-void TfrmMain::buildSuggestTab() {
+void TfrmMain::buildSuggestTab()
+{
     auto* layout = new QVBoxLayout(bsSkinTabSheet2);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -288,7 +298,8 @@ void TfrmMain::buildSuggestTab() {
     layout->addWidget(bar);
 }
 
-void TfrmMain::buildTray() {
+void TfrmMain::buildTray()
+{
     bsTrayIcon1 = named(new QSystemTrayIcon(QuilloryIcon(), this), "bsTrayIcon1");
     bsTrayIcon1->setToolTip(windowTitle());
     bsSkinPopupMenu1 = named(new QMenu(this), "bsSkinPopupMenu1");

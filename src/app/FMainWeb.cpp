@@ -13,7 +13,8 @@
 
 #include <algorithm>
 
-QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url) {
+QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
+{
     if (StopRequested)
         co_return std::nullopt;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
@@ -37,32 +38,38 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url) {
     co_return PageTextFromBody(result.body);
 }
 
-void TfrmMain::IdHTTP2WorkBegin(qint64 expected) {
+void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
+{
     // A body that runs until the connection closes has no length: the gauge then shows activity.
     MainGauge->setRange(0, int(std::min<qint64>(expected, INT_MAX)));
     MainGauge->setValue(0);
 }
 
-void TfrmMain::IdHTTP2Work(qint64 received) {
+void TfrmMain::IdHTTP2Work(qint64 received)
+{
     if (StopRequested)
         IdHTTP2->disconnect();
     MainGauge->setValue(int(std::clamp<qint64>(received, MainGauge->minimum(), MainGauge->maximum())));
 }
 
-void TfrmMain::IdHTTP2WorkEnd() {
+void TfrmMain::IdHTTP2WorkEnd()
+{
     MainGauge->setValue(MainGauge->maximum());
 }
 
-bool TfrmMain::hourPassedSinceLastScrape() const {
+bool TfrmMain::hourPassedSinceLastScrape() const
+{
     return WholeHoursBetween(LastScrapeTime, clock().now()) >= 1;
 }
 
-QCoro::Task<> TfrmMain::tmrTimer() {
+QCoro::Task<> TfrmMain::tmrTimer()
+{
     if (hourPassedSinceLastScrape())
         co_await ScrapeHotTrends();
 }
 
-QCoro::Task<> TfrmMain::bsSkinButton2Click() {
+QCoro::Task<> TfrmMain::bsSkinButton2Click()
+{
     if (!hourPassedSinceLastScrape()) {
         const QString warning =
             QStringLiteral("Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
@@ -74,7 +81,8 @@ QCoro::Task<> TfrmMain::bsSkinButton2Click() {
     co_await ScrapeHotTrends();
 }
 
-QCoro::Task<> TfrmMain::ScrapeHotTrends() {
+QCoro::Task<> TfrmMain::ScrapeHotTrends()
+{
     // One scrape at a time: a tick or a click while one runs starts nothing.
     if (m_scraping)
         co_return;

@@ -2,7 +2,8 @@
 
 #include "app/CrashReporter.h"
 
-bool QuilloryApplication::notify(QObject* receiver, QEvent* event) {
+bool QuilloryApplication::notify(QObject* receiver, QEvent* event)
+{
     bool handled = false;
     CrashReporter::guard(QStringLiteral("event %1 for %2")
                              .arg(int(event->type()))

@@ -14,7 +14,8 @@ namespace {
 
 class SystemMessageBoxes final : public MessageBoxes {
 public:
-    MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override {
+    MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override
+    {
         const bool warning = kind == MsgKind::Warning;
         QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
                         warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
@@ -33,7 +34,8 @@ public:
 
 class SystemSaveDialog final : public SaveDialog {
 public:
-    QString ask(const QString& title, const QString& filter, const QString& folder) override {
+    QString ask(const QString& title, const QString& filter, const QString& folder) override
+    {
         // The filter comes as description|mask pairs; Qt wants "description (mask)" lines.
         const QStringList parts = filter.split(u'|');
         QStringList filters;
@@ -61,7 +63,8 @@ public:
 
 class SystemLauncher final : public Launcher {
 public:
-    bool startProgram(const QString& program, const QStringList& arguments) override {
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
         return QProcess::startDetached(program, arguments);
     }
     bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
@@ -74,7 +77,8 @@ public:
 
 } // namespace
 
-Seams Seams::system() {
+Seams Seams::system()
+{
     Seams seams;
     seams.messages = std::make_unique<SystemMessageBoxes>();
     seams.saveDialog = std::make_unique<SystemSaveDialog>();

@@ -13,7 +13,8 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 #ifdef Q_OS_UNIX
-void onSignal(int number) {
+void onSignal(int number)
+{
     const char byte = char(number);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
@@ -21,7 +22,8 @@ void onSignal(int number) {
 
 } // namespace
 
-bool TerminationSignals::install() {
+bool TerminationSignals::install()
+{
 #ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return false;
@@ -40,14 +42,16 @@ bool TerminationSignals::install() {
 }
 
 TerminationSignals::TerminationSignals(QObject* parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     if (signalPipe[0] < 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
 }
 
-void TerminationSignals::readSignal() {
+void TerminationSignals::readSignal()
+{
 #ifdef Q_OS_UNIX
     char byte = 0;
     if (::read(signalPipe[0], &byte, 1) == 1)

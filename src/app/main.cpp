@@ -10,7 +10,8 @@ namespace {
 
 // Without a display the program still runs, on Qt's offscreen platform, so that the hourly
 // monitoring goes on.
-void useOffscreenWithoutDisplay() {
+void useOffscreenWithoutDisplay()
+{
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -23,7 +24,8 @@ void useOffscreenWithoutDisplay() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     TerminationSignals::install();
     useOffscreenWithoutDisplay();
 

@@ -1,6 +1,7 @@
 #include "branding/BrandingPicks.h"
 
-BrandingSettings PickBranding(const BrandingText& branding, const DrawIndex& draw, int& bannerNumber) {
+BrandingSettings PickBranding(const BrandingText& branding, const DrawIndex& draw, int& bannerNumber)
+{
     BrandingSettings settings = branding.Settings;
     bannerNumber = 0;
 
@@ -30,7 +31,8 @@ BrandingSettings PickBranding(const BrandingText& branding, const DrawIndex& dra
     return settings;
 }
 
-bool NewsButtonVisible(const BrandingSettings& settings) {
+bool NewsButtonVisible(const BrandingSettings& settings)
+{
     const auto account = [](const QString& publisherId, const QString& newsServer) {
         return !publisherId.isEmpty() && !newsServer.isEmpty();
     };

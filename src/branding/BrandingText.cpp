@@ -32,15 +32,18 @@ constexpr ValueTag valueTags[] = {
     {"AboutText", &BrandingSettings::AboutText},
 };
 
-QString& valueOf(BrandingText& branding, const ValueTag& tag) {
+QString& valueOf(BrandingText& branding, const ValueTag& tag)
+{
     return tag.field ? branding.Settings.*tag.field : branding.MakeMoneyButton;
 }
 
-const QString& valueOf(const BrandingText& branding, const ValueTag& tag) {
+const QString& valueOf(const BrandingText& branding, const ValueTag& tag)
+{
     return tag.field ? branding.Settings.*tag.field : branding.MakeMoneyButton;
 }
 
-QStringList readEntries(const QString& prefix, QString& workingText) {
+QStringList readEntries(const QString& prefix, QString& workingText)
+{
     QStringList entries;
     for (int n = 1; n <= MaxBrandingEntries; ++n) {
         const QString entry = ReadTaggedValue(prefix + QString::number(n), workingText);
@@ -53,7 +56,8 @@ QStringList readEntries(const QString& prefix, QString& workingText) {
 
 } // namespace
 
-BrandingText ParseBrandingText(QString text) {
+BrandingText ParseBrandingText(QString text)
+{
     BrandingText branding;
     for (const ValueTag& tag : valueTags)
         valueOf(branding, tag) = ReadTaggedValue(QString::fromLatin1(tag.name), text);
@@ -66,25 +70,29 @@ BrandingText ParseBrandingText(QString text) {
     return branding;
 }
 
-BrandingText ParseBrandingBytes(QByteArrayView plain) {
+BrandingText ParseBrandingBytes(QByteArrayView plain)
+{
     return ParseBrandingText(JoinLinesCrLf(SplitLines(DecodeText(plain))));
 }
 
-std::optional<BrandingText> ReadBrandingFile(const QString& path, const QString& password) {
+std::optional<BrandingText> ReadBrandingFile(const QString& path, const QString& password)
+{
     const std::optional<QByteArray> plain = DecryptFileToMemory(path, password);
     if (!plain)
         return std::nullopt;
     return ParseBrandingBytes(*plain);
 }
 
-QList<std::pair<QString, QString>> BrandingTagValues(const BrandingText& branding) {
+QList<std::pair<QString, QString>> BrandingTagValues(const BrandingText& branding)
+{
     QList<std::pair<QString, QString>> values;
     for (const ValueTag& tag : valueTags)
         values.append({QString::fromLatin1(tag.name), valueOf(branding, tag)});
     return values;
 }
 
-BrandingEntry SplitBrandingEntry(const QString& entry) {
+BrandingEntry SplitBrandingEntry(const QString& entry)
+{
     QStringList fields;
     SplitByChar(u'^', entry, fields);
     return {fields.value(0), fields.value(1)};

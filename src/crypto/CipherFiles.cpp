@@ -14,19 +14,22 @@ namespace {
 
 using StreamOperation = bool (*)(QIODevice& source, QIODevice& destination, const QString& password);
 
-bool decrypt(QIODevice& source, QIODevice& destination, const QString& password) {
+bool decrypt(QIODevice& source, QIODevice& destination, const QString& password)
+{
     TEncryption cipher(password, CipherBufferSize);
     return cipher.DecryptStream(source, destination, source.size());
 }
 
-bool encrypt(QIODevice& source, QIODevice& destination, const QString& password) {
+bool encrypt(QIODevice& source, QIODevice& destination, const QString& password)
+{
     TEncryption cipher(password, CipherBufferSize);
     return cipher.EncryptStream(source, destination);
 }
 
 // Runs `operation` into a save file that replaces `destination` only when the operation succeeded.
 bool runIntoFile(StreamOperation operation, QIODevice& source, const QString& destination,
-                 const QString& password) {
+                 const QString& password)
+{
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -38,22 +41,26 @@ bool runIntoFile(StreamOperation operation, QIODevice& source, const QString& de
 }
 
 bool fileToFile(StreamOperation operation, const QString& source, const QString& destination,
-                const QString& password) {
+                const QString& password)
+{
     QFile in(source);
     return in.open(QIODevice::ReadOnly) && runIntoFile(operation, in, destination, password);
 }
 
 } // namespace
 
-bool DecryptFileTo(const QString& source, const QString& destination, const QString& password) {
+bool DecryptFileTo(const QString& source, const QString& destination, const QString& password)
+{
     return fileToFile(decrypt, source, destination, password);
 }
 
-bool EncryptFileTo(const QString& source, const QString& destination, const QString& password) {
+bool EncryptFileTo(const QString& source, const QString& destination, const QString& password)
+{
     return fileToFile(encrypt, source, destination, password);
 }
 
-std::optional<QByteArray> DecryptFileToMemory(const QString& path, const QString& password) {
+std::optional<QByteArray> DecryptFileToMemory(const QString& path, const QString& password)
+{
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -69,7 +76,8 @@ std::optional<QByteArray> DecryptFileToMemory(const QString& path, const QString
     return plain;
 }
 
-bool EncryptToFile(const QByteArray& plain, const QString& path, const QString& password) {
+bool EncryptToFile(const QByteArray& plain, const QString& path, const QString& password)
+{
     QBuffer in;
     in.setData(plain);
     in.open(QIODevice::ReadOnly);

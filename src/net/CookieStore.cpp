@@ -4,7 +4,8 @@
 
 #include <QNetworkCookie>
 
-void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& head) {
+void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& head)
+{
     QList<QNetworkCookie> cookies;
     for (const HttpHeader& header : head.headers) {
         if (header.name.compare("Set-Cookie", Qt::CaseInsensitive) == 0 ||
@@ -15,7 +16,8 @@ void CookieStore::storeFromResponse(const QUrl& url, const HttpResponseHead& hea
         setCookiesFromUrl(cookies, url);
 }
 
-QByteArray CookieStore::cookieHeaderFor(const QUrl& url) const {
+QByteArray CookieStore::cookieHeaderFor(const QUrl& url) const
+{
     QByteArrayList pairs;
     for (const QNetworkCookie& cookie : cookiesForUrl(url))
         pairs.append(cookie.toRawForm(QNetworkCookie::NameAndValueOnly));

@@ -12,7 +12,8 @@ namespace {
 
 enum class ResponseKind { Success, Redirect, Failure };
 
-ResponseKind Classify(const HttpResponseHead& head) {
+ResponseKind Classify(const HttpResponseHead& head)
+{
     const int status = head.statusCode;
     if ((status >= 300 && status < 400 && status != 304) || head.hasHeader("Location"))
         return ResponseKind::Redirect;
@@ -45,7 +46,8 @@ struct HttpClient::Request {
     bool aborted = false;   // disconnect() was called
     bool abandoned = false; // the client is gone: nothing of it may be touched
 
-    Request() {
+    Request()
+    {
         timeout.setSingleShot(true);
         bodyWait.setSingleShot(true);
         QObject::connect(&timeout, &QTimer::timeout, &timeout, [this] {
@@ -63,12 +65,14 @@ struct HttpClient::Request {
     bool ended() const { return aborted || abandoned; }
     QString endError() const { return abandoned ? AbandonedError : HttpClient::DisconnectedError; }
 
-    void restartTimeout(std::chrono::milliseconds interval) {
+    void restartTimeout(std::chrono::milliseconds interval)
+    {
         timedOut = false;
         timeout.start(interval);
     }
 
-    void openSocket(bool useTls) {
+    void openSocket(bool useTls)
+    {
         closeSocket();
         tls = useTls;
         socketError = QAbstractSocket::UnknownSocketError;
@@ -97,18 +101,21 @@ struct HttpClient::Request {
                          });
     }
 
-    bool connected() const {
+    bool connected() const
+    {
         return tls ? static_cast<const QSslSocket&>(*socket).isEncrypted()
                    : socket->state() == QAbstractSocket::ConnectedState;
     }
 
     bool socketFailed() const { return socketError != QAbstractSocket::UnknownSocketError; }
-    bool closedByServer() const {
+    bool closedByServer() const
+    {
         return socketError == QAbstractSocket::RemoteHostClosedError ||
                (!socketFailed() && socket->state() == QAbstractSocket::UnconnectedState);
     }
 
-    void closeSocket() {
+    void closeSocket()
+    {
         timeout.stop();
         bodyWait.stop();
         timedOut = bodyWaitOver = false;
@@ -121,7 +128,8 @@ struct HttpClient::Request {
 
     // Cuts the connection at once; the socket itself is freed by the coroutine, which may be
     // inside a call that leads here.
-    void interrupt() {
+    void interrupt()
+    {
         if (socket)
             socket->abort();
         wakeup.fire();
@@ -136,9 +144,12 @@ struct HttpClient::Hop {
 
 HttpClient::HttpClient(QObject* parent)
     : QObject(parent)
-    , m_cookies(new CookieStore(this)) {}
+    , m_cookies(new CookieStore(this))
+{
+}
 
-HttpClient::~HttpClient() {
+HttpClient::~HttpClient()
+{
     for (const std::shared_ptr<Request>& request : m_waiting) {
         request->abandoned = true;
         request->interrupt();
@@ -149,16 +160,19 @@ HttpClient::~HttpClient() {
     }
 }
 
-QCoro::Task<HttpResult> HttpClient::get(const QUrl& url) {
+QCoro::Task<HttpResult> HttpClient::get(const QUrl& url)
+{
     return send(HttpMethod::Get, url, {}, {});
 }
 
 QCoro::Task<HttpResult> HttpClient::post(const QUrl& url, const QByteArray& body,
-                                         const QByteArray& contentType) {
+                                         const QByteArray& contentType)
+{
     return send(HttpMethod::Post, url, body, contentType);
 }
 
-void HttpClient::disconnect() {
+void HttpClient::disconnect()
+{
     // A request granted its turn but not yet resumed is not in flight: a caller that disconnects
     // right after its own request ended must not cut the next one short.
     if (!m_current || !m_current->started)
@@ -167,11 +181,13 @@ void HttpClient::disconnect() {
     m_current->interrupt();
 }
 
-bool HttpClient::busy() const {
+bool HttpClient::busy() const
+{
     return m_current || !m_waiting.empty();
 }
 
-void HttpClient::grantNextTurn() {
+void HttpClient::grantNextTurn()
+{
     if (m_current || m_waiting.empty())
         return;
     m_current = m_waiting.front();
@@ -180,8 +196,8 @@ void HttpClient::grantNextTurn() {
     m_current->wakeup.fire();
 }
 
-QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray body,
-                                         QByteArray contentType) {
+QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray body, QByteArray contentType)
+{
     auto request = std::make_shared<Request>();
     m_waiting.push_back(request);
     grantNextTurn();
@@ -210,7 +226,8 @@ QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray
 }
 
 QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, HttpMethod method, QUrl url,
-                                             QByteArray body) {
+                                             QByteArray body)
+{
     HttpResult result;
     if (url.scheme().isEmpty())
         url = HttpUrlFromText(url.toString());
@@ -252,7 +269,8 @@ QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, H
 }
 
 QCoro::Task<HttpClient::Hop> HttpClient::exchange(std::shared_ptr<Request> request, HttpMethod method,
-                                                  QUrl url, QByteArray body) {
+                                                  QUrl url, QByteArray body)
+{
     Hop hop;
     const std::optional<HttpTarget> target = HttpTargetFromUrl(url, hop.error);
     if (!target)
@@ -265,7 +283,8 @@ QCoro::Task<HttpClient::Hop> HttpClient::exchange(std::shared_ptr<Request> reque
     co_return co_await readResponse(request, std::move(url));
 }
 
-QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, HttpTarget target) {
+QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, HttpTarget target)
+{
     if (request->ended())
         co_return request->endError();
     const QString where = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
@@ -290,7 +309,8 @@ QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, Htt
     }
 }
 
-QCoro::Task<HttpClient::Hop> HttpClient::readResponse(std::shared_ptr<Request> request, QUrl url) {
+QCoro::Task<HttpClient::Hop> HttpClient::readResponse(std::shared_ptr<Request> request, QUrl url)
+{
     Hop hop;
     HttpResponseParser parser;
     std::optional<ResponseKind> kind;
@@ -348,8 +368,8 @@ QCoro::Task<HttpClient::Hop> HttpClient::readResponse(std::shared_ptr<Request> r
     co_return hop;
 }
 
-bool HttpClient::reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events,
-                                  bool& bodyOpen) {
+bool HttpClient::reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events, bool& bodyOpen)
+{
     // A handler may disconnect, or even destroy this client: nothing of it is touched after that.
     for (const HttpBodyEvent& event : events) {
         if (request.ended())

@@ -5,7 +5,8 @@ namespace {
 const QByteArray UserAgent = QByteArrayLiteral("Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)");
 const QByteArray Accept = QByteArrayLiteral("text/html, */*");
 
-void AddHeader(QByteArray& request, QByteArrayView name, QByteArrayView value) {
+void AddHeader(QByteArray& request, QByteArrayView name, QByteArrayView value)
+{
     if (value.isEmpty())
         return;
     request += name;
@@ -14,7 +15,8 @@ void AddHeader(QByteArray& request, QByteArrayView name, QByteArrayView value) {
     request += "\r\n";
 }
 
-QByteArray HostHeader(const HttpTarget& target) {
+QByteArray HostHeader(const HttpTarget& target)
+{
     QByteArray host = target.host.toLatin1();
     if (host.contains(':'))
         host = '[' + host + ']';
@@ -25,14 +27,16 @@ QByteArray HostHeader(const HttpTarget& target) {
 
 } // namespace
 
-QUrl HttpUrlFromText(const QString& text) {
+QUrl HttpUrlFromText(const QString& text)
+{
     const QString trimmed = text.trimmed();
     if (trimmed.contains(QLatin1String("://")))
         return QUrl(trimmed);
     return QUrl(QLatin1String("http://") + trimmed);
 }
 
-std::optional<HttpTarget> HttpTargetFromUrl(const QUrl& given, QString& error) {
+std::optional<HttpTarget> HttpTargetFromUrl(const QUrl& given, QString& error)
+{
     const QUrl url = given.scheme().isEmpty() ? HttpUrlFromText(given.toString()) : given;
     const QString scheme = url.scheme().toLower();
     if (!url.isValid()) {
@@ -61,7 +65,8 @@ std::optional<HttpTarget> HttpTargetFromUrl(const QUrl& given, QString& error) {
 
 QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target,
                               const HttpRequestSettings& settings, QByteArrayView cookies,
-                              QByteArrayView body) {
+                              QByteArrayView body)
+{
     const bool post = method == HttpMethod::Post;
     QByteArray request = post ? "POST " : "GET ";
     request += target.pathAndQuery;

@@ -4,11 +4,13 @@
 
 namespace {
 
-bool IsBlank(char c) {
+bool IsBlank(char c)
+{
     return c == ' ' || c == '\t';
 }
 
-QByteArrayView TrimBlanks(QByteArrayView text) {
+QByteArrayView TrimBlanks(QByteArrayView text)
+{
     while (!text.isEmpty() && IsBlank(text.front()))
         text = text.sliced(1);
     while (!text.isEmpty() && IsBlank(text.back()))
@@ -16,11 +18,13 @@ QByteArrayView TrimBlanks(QByteArrayView text) {
     return text;
 }
 
-bool IsDigit(char c) {
+bool IsDigit(char c)
+{
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
+int HexValue(char c)
+{
     if (IsDigit(c))
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -31,7 +35,8 @@ int HexValue(char c) {
 }
 
 // A whole decimal number of at most 18 digits, so that it always fits.
-std::optional<qint64> ParseDecimalLength(QByteArrayView text) {
+std::optional<qint64> ParseDecimalLength(QByteArrayView text)
+{
     text = TrimBlanks(text);
     if (text.isEmpty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), IsDigit))
         return std::nullopt;
@@ -42,7 +47,8 @@ std::optional<qint64> ParseDecimalLength(QByteArrayView text) {
 }
 
 // A hexadecimal chunk size of at most 15 significant digits, so that it always fits.
-std::optional<qint64> ParseHexLength(QByteArrayView text) {
+std::optional<qint64> ParseHexLength(QByteArrayView text)
+{
     if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](char c) { return HexValue(c) >= 0; }))
         return std::nullopt;
     while (text.size() > 1 && text.front() == '0')
@@ -55,24 +61,28 @@ std::optional<qint64> ParseHexLength(QByteArrayView text) {
     return value;
 }
 
-bool IsTokenChar(char c) {
+bool IsTokenChar(char c)
+{
     const auto b = static_cast<unsigned char>(c);
     return b > 0x20 && b < 0x7F && c != ':';
 }
 
-QString TooLargeBody(qint64 limit) {
+QString TooLargeBody(qint64 limit)
+{
     return QStringLiteral("The response body is larger than %1 bytes").arg(limit);
 }
 
 } // namespace
 
-bool HttpResponseHead::hasHeader(QByteArrayView name) const {
+bool HttpResponseHead::hasHeader(QByteArrayView name) const
+{
     return std::any_of(headers.begin(), headers.end(), [name](const HttpHeader& header) {
         return header.name.compare(name, Qt::CaseInsensitive) == 0;
     });
 }
 
-QByteArray HttpResponseHead::header(QByteArrayView name) const {
+QByteArray HttpResponseHead::header(QByteArrayView name) const
+{
     for (const HttpHeader& header : headers) {
         if (header.name.compare(name, Qt::CaseInsensitive) == 0)
             return header.value;
@@ -80,7 +90,8 @@ QByteArray HttpResponseHead::header(QByteArrayView name) const {
     return {};
 }
 
-QList<QByteArray> HttpResponseHead::headerValues(QByteArrayView name) const {
+QList<QByteArray> HttpResponseHead::headerValues(QByteArrayView name) const
+{
     QList<QByteArray> values;
     for (const HttpHeader& header : headers) {
         if (header.name.compare(name, Qt::CaseInsensitive) == 0)
@@ -90,9 +101,12 @@ QList<QByteArray> HttpResponseHead::headerValues(QByteArrayView name) const {
 }
 
 HttpResponseParser::HttpResponseParser(const HttpParserLimits& limits)
-    : m_limits(limits) {}
+    : m_limits(limits)
+{
+}
 
-HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
+HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes)
+{
     if (m_state != State::NeedMore || bytes.isEmpty())
         return m_state;
     m_anyInput = true;
@@ -106,7 +120,8 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes) {
     return m_state;
 }
 
-HttpResponseParser::State HttpResponseParser::closeInput() {
+HttpResponseParser::State HttpResponseParser::closeInput()
+{
     if (m_state != State::NeedMore)
         return m_state;
     if (m_phase == Phase::UntilClose) {
@@ -120,11 +135,13 @@ HttpResponseParser::State HttpResponseParser::closeInput() {
     return m_state;
 }
 
-QList<HttpBodyEvent> HttpResponseParser::takeBodyEvents() {
+QList<HttpBodyEvent> HttpResponseParser::takeBodyEvents()
+{
     return std::exchange(m_events, {});
 }
 
-void HttpResponseParser::parse() {
+void HttpResponseParser::parse()
+{
     bool progressed = true;
     while (progressed && m_state == State::NeedMore) {
         const qsizetype available = m_buffer.size() - m_pos;
@@ -174,7 +191,8 @@ void HttpResponseParser::parse() {
     }
 }
 
-std::optional<QByteArrayView> HttpResponseParser::nextLine(qsizetype limit, const QString& tooLong) {
+std::optional<QByteArrayView> HttpResponseParser::nextLine(qsizetype limit, const QString& tooLong)
+{
     const qsizetype end = m_buffer.indexOf('\n', std::max(m_pos, m_scanFrom));
     if (end < 0) {
         m_scanFrom = m_buffer.size();
@@ -194,7 +212,8 @@ std::optional<QByteArrayView> HttpResponseParser::nextLine(qsizetype limit, cons
     return line;
 }
 
-bool HttpResponseParser::parseHead() {
+bool HttpResponseParser::parseHead()
+{
     const qsizetype start = m_pos;
     const auto line = nextLine(
         m_limits.maxHeaderBytes - m_blockBytes,
@@ -214,7 +233,8 @@ bool HttpResponseParser::parseHead() {
     return addHeaderLine(*line);
 }
 
-bool HttpResponseParser::parseStatusLine(QByteArrayView line) {
+bool HttpResponseParser::parseStatusLine(QByteArrayView line)
+{
     // "HTTP/" digit "." digit SP three digits, then nothing or SP and a reason phrase
     const bool valid = line.size() >= 12 && line.startsWith("HTTP/") && IsDigit(line[5]) && line[6] == '.' &&
                        IsDigit(line[7]) && line[8] == ' ' && IsDigit(line[9]) && IsDigit(line[10]) &&
@@ -228,7 +248,8 @@ bool HttpResponseParser::parseStatusLine(QByteArrayView line) {
     return true;
 }
 
-bool HttpResponseParser::addHeaderLine(QByteArrayView line) {
+bool HttpResponseParser::addHeaderLine(QByteArrayView line)
+{
     if (IsBlank(line.front())) {
         // An obsolete folded line continues the previous header.
         if (m_head.headers.isEmpty()) {
@@ -250,7 +271,8 @@ bool HttpResponseParser::addHeaderLine(QByteArrayView line) {
     return true;
 }
 
-bool HttpResponseParser::finishHead() {
+bool HttpResponseParser::finishHead()
+{
     if (m_head.statusCode < 200) {
         // An interim response: the real one follows.
         m_head = {};
@@ -261,7 +283,8 @@ bool HttpResponseParser::finishHead() {
     return chooseFraming();
 }
 
-bool HttpResponseParser::chooseFraming() {
+bool HttpResponseParser::chooseFraming()
+{
     if (m_head.statusCode == 204 || m_head.statusCode == 304) {
         complete();
         return true;
@@ -307,7 +330,8 @@ bool HttpResponseParser::chooseFraming() {
     return true;
 }
 
-bool HttpResponseParser::parseChunkSize() {
+bool HttpResponseParser::parseChunkSize()
+{
     const auto line =
         nextLine(m_limits.maxChunkLineBytes,
                  QStringLiteral("A chunk-size line is longer than %1 bytes").arg(m_limits.maxChunkLineBytes));
@@ -335,7 +359,8 @@ bool HttpResponseParser::parseChunkSize() {
     return true;
 }
 
-bool HttpResponseParser::parseChunkDataEnd() {
+bool HttpResponseParser::parseChunkDataEnd()
+{
     const QString missing = QStringLiteral("A chunk is not followed by a line break");
     const auto line = nextLine(2, missing);
     if (!line)
@@ -348,7 +373,8 @@ bool HttpResponseParser::parseChunkDataEnd() {
     return true;
 }
 
-bool HttpResponseParser::parseTrailers() {
+bool HttpResponseParser::parseTrailers()
+{
     const qsizetype start = m_pos;
     const auto line = nextLine(
         m_limits.maxHeaderBytes - m_blockBytes,
@@ -362,28 +388,33 @@ bool HttpResponseParser::parseTrailers() {
     return true;
 }
 
-void HttpResponseParser::takeBodyBytes(qint64 count) {
+void HttpResponseParser::takeBodyBytes(qint64 count)
+{
     m_body.append(m_buffer.constData() + m_pos, count);
     m_pos += count;
     m_partReceived += count;
     m_events.append({HttpBodyEvent::Progress, m_partReceived});
 }
 
-void HttpResponseParser::beginBody(qint64 expected) {
+void HttpResponseParser::beginBody(qint64 expected)
+{
     m_partReceived = 0;
     m_events.append({HttpBodyEvent::Begin, expected});
 }
 
-void HttpResponseParser::endBody() {
+void HttpResponseParser::endBody()
+{
     m_events.append({HttpBodyEvent::End, 0});
 }
 
-void HttpResponseParser::fail(const QString& reason) {
+void HttpResponseParser::fail(const QString& reason)
+{
     m_state = State::Malformed;
     m_error = reason;
 }
 
-void HttpResponseParser::complete() {
+void HttpResponseParser::complete()
+{
     m_state = State::Complete;
     m_phase = Phase::Done;
 }

@@ -2,7 +2,8 @@
 
 #include "util/TextFile.h"
 
-QString PageTextFromBody(QByteArrayView body) {
+QString PageTextFromBody(QByteArrayView body)
+{
     const qsizetype zero = body.indexOf('\0');
     if (zero >= 0)
         body = body.first(zero);

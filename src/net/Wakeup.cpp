@@ -2,7 +2,8 @@
 
 #include <utility>
 
-void Wakeup::fire() {
+void Wakeup::fire()
+{
     m_pending = true;
     if (!m_waiting || m_resumeQueued)
         return;

@@ -17,7 +17,8 @@ public:
 
     void fire();
 
-    auto wait() {
+    auto wait()
+    {
         struct Awaiter {
             Wakeup& wakeup;
             bool await_ready() const noexcept { return wakeup.m_pending; }

@@ -2,19 +2,22 @@
 
 #include <algorithm>
 
-bool BalloonOpensBelow(BalloonSide side) {
+bool BalloonOpensBelow(BalloonSide side)
+{
     return side == BalloonSide::BelowLeft || side == BalloonSide::BelowRight;
 }
 
 namespace {
 
-bool opensLeft(BalloonSide side) {
+bool opensLeft(BalloonSide side)
+{
     return side == BalloonSide::BelowLeft || side == BalloonSide::AboveLeft;
 }
 
 } // namespace
 
-QPoint BalloonTip(BalloonSide side, const QSize& size) {
+QPoint BalloonTip(BalloonSide side, const QSize& size)
+{
     // The shadow lies to the right of and below the shape, so the shape ends that much earlier.
     const int shapeRight = size.width() - BalloonShadowDepth;
     const int shapeBottom = size.height() - BalloonShadowDepth;
@@ -22,11 +25,13 @@ QPoint BalloonTip(BalloonSide side, const QSize& size) {
             BalloonOpensBelow(side) ? 0 : shapeBottom};
 }
 
-QRect BalloonFrame(BalloonSide side, const QPoint& anchor, const QSize& size) {
+QRect BalloonFrame(BalloonSide side, const QPoint& anchor, const QSize& size)
+{
     return {anchor - BalloonTip(side, size), size};
 }
 
-BalloonPlacement PlaceBalloon(const QPoint& anchor, const QSize& size, const QRect& available) {
+BalloonPlacement PlaceBalloon(const QPoint& anchor, const QSize& size, const QRect& available)
+{
     for (const BalloonSide side :
          {BalloonSide::BelowLeft, BalloonSide::BelowRight, BalloonSide::AboveLeft, BalloonSide::AboveRight}) {
         const QRect frame = BalloonFrame(side, anchor, size);

@@ -11,7 +11,8 @@
 #include <QVBoxLayout>
 
 TfrmAbout::TfrmAbout(const BrandingSettings& branding, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
     setObjectName(QStringLiteral("frmAbout"));
     setFixedSize(368, 211);
 
@@ -53,7 +54,8 @@ TfrmAbout::TfrmAbout(const BrandingSettings& branding, QWidget* parent)
     FormCreate(branding);
 }
 
-void TfrmAbout::FormCreate(const BrandingSettings& branding) {
+void TfrmAbout::FormCreate(const BrandingSettings& branding)
+{
     setWindowTitle(QStringLiteral("About ") + branding.ApplicationName + QStringLiteral("..."));
     lblProductName->setText(branding.ApplicationName);
     lblProductVersion->setText(QStringLiteral("Product Version: ") + AppVersion);
@@ -61,17 +63,20 @@ void TfrmAbout::FormCreate(const BrandingSettings& branding) {
     memAbout->setPlainText(SplitLines(branding.AboutText).join(u'\n'));
 }
 
-void TfrmAbout::editAboutClick() {
+void TfrmAbout::editAboutClick()
+{
     accept();
 }
 
-void TfrmAbout::showEvent(QShowEvent* event) {
+void TfrmAbout::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     if (!event->spontaneous())
         CentreOnScreen(*this);
 }
 
-QString CopyrightLine(const QString& years, const QString& company) {
+QString CopyrightLine(const QString& years, const QString& company)
+{
     QStringList parts;
     for (const QString& part : {years.trimmed(), company.trimmed()}) {
         if (!part.isEmpty())

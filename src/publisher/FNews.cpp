@@ -21,17 +21,22 @@ class GuardedSelectionModel final : public QItemSelectionModel {
 public:
     GuardedSelectionModel(QAbstractItemModel* model, TfrmNews* window)
         : QItemSelectionModel(model, window)
-        , m_window(*window) {}
+        , m_window(*window)
+    {
+    }
 
-    void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+    void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
+    {
         if (m_window.lvwItemsChanging())
             QItemSelectionModel::select(index, command);
     }
-    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override {
+    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override
+    {
         if (m_window.lvwItemsChanging())
             QItemSelectionModel::select(selection, command);
     }
-    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
+    {
         if (m_window.lvwItemsChanging())
             QItemSelectionModel::setCurrentIndex(index, command);
     }
@@ -46,7 +51,8 @@ TfrmNews::TfrmNews(const QStringList& newsRecords, NewsBodyFetcher fetchBody, QW
     : QDialog(parent,
               Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
     , m_records(newsRecords)
-    , m_fetchBody(std::move(fetchBody)) {
+    , m_fetchBody(std::move(fetchBody))
+{
     setObjectName(QStringLiteral("frmNews"));
     setWindowTitle(QStringLiteral("News"));
     resize(682, 411);
@@ -101,7 +107,8 @@ TfrmNews::TfrmNews(const QStringList& newsRecords, NewsBodyFetcher fetchBody, QW
 
 TfrmNews::~TfrmNews() = default;
 
-void TfrmNews::showEvent(QShowEvent* event) {
+void TfrmNews::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         CentreOnScreen(*this);
@@ -109,12 +116,14 @@ void TfrmNews::showEvent(QShowEvent* event) {
     }
 }
 
-void TfrmNews::FormShow() {
+void TfrmNews::FormShow()
+{
     m_model->setRecords(m_records);
     prfEditorNews->clear();
 }
 
-QCoro::Task<> TfrmNews::lvwItemsChange() {
+QCoro::Task<> TfrmNews::lvwItemsChange()
+{
     const QModelIndexList selected = lvwItems->selectionModel()->selectedRows();
     if (selected.isEmpty())
         co_return;
@@ -137,7 +146,8 @@ QCoro::Task<> TfrmNews::lvwItemsChange() {
     setBusy(false);
 }
 
-void TfrmNews::setBusy(bool busy) {
+void TfrmNews::setBusy(bool busy)
+{
     NewsBusy = busy;
     for (QWidget* widget : {static_cast<QWidget*>(lvwItems), static_cast<QWidget*>(prfEditorNews),
                             static_cast<QWidget*>(this)}) {
@@ -156,6 +166,7 @@ void TfrmNews::setBusy(bool busy) {
     }
 }
 
-void TfrmNews::btnExitClick() {
+void TfrmNews::btnExitClick()
+{
     done(QDialog::Accepted);
 }

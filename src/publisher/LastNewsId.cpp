@@ -11,7 +11,8 @@ namespace {
 
 const QString TagName = QStringLiteral("LastNewsId");
 
-std::optional<QStringList> readBrandingLines(const QString& brandingPath) {
+std::optional<QStringList> readBrandingLines(const QString& brandingPath)
+{
     const std::optional<QByteArray> plain = DecryptFileToMemory(brandingPath);
     if (!plain)
         return std::nullopt;
@@ -20,7 +21,8 @@ std::optional<QStringList> readBrandingLines(const QString& brandingPath) {
 
 } // namespace
 
-QString ReadLastNewsId(const QString& brandingPath) {
+QString ReadLastNewsId(const QString& brandingPath)
+{
     const std::optional<QStringList> lines = readBrandingLines(brandingPath);
     if (!lines)
         return {};
@@ -28,7 +30,8 @@ QString ReadLastNewsId(const QString& brandingPath) {
     return ReadTaggedValue(TagName, text);
 }
 
-bool WriteLastNewsId(const QString& brandingPath, const QString& id) {
+bool WriteLastNewsId(const QString& brandingPath, const QString& id)
+{
     if (id.contains(u'\r') || id.contains(u'\n'))
         return false;
     std::optional<QStringList> lines = readBrandingLines(brandingPath);

@@ -12,7 +12,8 @@
 namespace {
 
 // The name among `names` that equals `wanted` without regard to letter case, or an empty text.
-QString matchingName(const QStringList& names, const QString& wanted) {
+QString matchingName(const QStringList& names, const QString& wanted)
+{
     for (const QString& name : names) {
         if (name.compare(wanted, Qt::CaseInsensitive) == 0)
             return name;
@@ -22,11 +23,13 @@ QString matchingName(const QStringList& names, const QString& wanted) {
 
 } // namespace
 
-QString UpdateDescriptionUrl() {
+QString UpdateDescriptionUrl()
+{
     return UpdateBaseUrl() + UpdateDescriptionFileName;
 }
 
-QString ReadUpdateVersion(const QString& path) {
+QString ReadUpdateVersion(const QString& path)
+{
     if (!QFileInfo::exists(path))
         return {};
     QSettings ini(path, QSettings::IniFormat);
@@ -42,7 +45,8 @@ QString ReadUpdateVersion(const QString& path) {
     return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
 }
 
-double VersionNumber(const QString& version) {
+double VersionNumber(const QString& version)
+{
     static const QRegularExpression decimal(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
     const QString text = version.trimmed();
     if (!decimal.match(text).hasMatch())
@@ -52,16 +56,19 @@ double VersionNumber(const QString& version) {
     return valid ? number : 0;
 }
 
-bool IsNewerVersion(const QString& serverVersion) {
+bool IsNewerVersion(const QString& serverVersion)
+{
     return VersionNumber(serverVersion) > VersionNumber(AppVersion);
 }
 
-QString UpdateOfferQuestion(const QString& serverVersion) {
+QString UpdateOfferQuestion(const QString& serverVersion)
+{
     return QStringLiteral("There is a new update: (version ") + serverVersion +
            QStringLiteral(") available for your application!. Do you want download this update now?");
 }
 
-QString UpdaterPath() {
+QString UpdaterPath()
+{
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("Updater.exe");
 #else
@@ -73,6 +80,7 @@ QString UpdaterPath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
-QStringList UpdaterArguments() {
+QStringList UpdaterArguments()
+{
     return {UpdateBaseUrl(), AppVersion, QStringLiteral("A")};
 }

@@ -16,12 +16,14 @@ constexpr int CornerRadius = 6;
 constexpr int StemHalfBase = 8;
 constexpr int MaxTextWidth = 360;
 
-QPointer<NewsBalloon>& currentBalloon() {
+QPointer<NewsBalloon>& currentBalloon()
+{
     static QPointer<NewsBalloon> balloon;
     return balloon;
 }
 
-bool endsBalloon(const QEvent& event) {
+bool endsBalloon(const QEvent& event)
+{
     switch (event.type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -39,7 +41,8 @@ bool endsBalloon(const QEvent& event) {
 
 } // namespace
 
-void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner) {
+void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner)
+{
     if (NewsBalloon* old = current())
         old->dismiss();
     auto* balloon = new NewsBalloon(text, owner);
@@ -49,14 +52,16 @@ void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWid
     qApp->installEventFilter(balloon);
 }
 
-NewsBalloon* NewsBalloon::current() {
+NewsBalloon* NewsBalloon::current()
+{
     return currentBalloon().data();
 }
 
 NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
     : QWidget(owner ? owner->window() : nullptr,
               Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-    , m_text(SplitLines(text).join(u'\n')) {
+    , m_text(SplitLines(text).join(u'\n'))
+{
     setObjectName(QStringLiteral("NewsBalloon"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
@@ -65,7 +70,8 @@ NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
     setPalette(QToolTip::palette());
 }
 
-void NewsBalloon::placeAt(const QPoint& anchor) {
+void NewsBalloon::placeAt(const QPoint& anchor)
+{
     constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     const QRect textBounds = fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), flags, m_text);
     // The pointer needs room on the body's edge whichever side it stands.
@@ -87,7 +93,8 @@ void NewsBalloon::placeAt(const QPoint& anchor) {
     setMask(QRegion(outline).united(QRegion(outline.translated(BalloonShadowDepth, BalloonShadowDepth))));
 }
 
-QPainterPath NewsBalloon::shapePath() const {
+QPainterPath NewsBalloon::shapePath() const
+{
     const QSize shapeSize = size() - QSize(BalloonShadowDepth, BalloonShadowDepth);
     const bool below = BalloonOpensBelow(m_side);
     const QRect body(0, below ? BalloonStemHeight : 0, shapeSize.width(),
@@ -103,7 +110,8 @@ QPainterPath NewsBalloon::shapePath() const {
     return bodyPath.united(stem);
 }
 
-void NewsBalloon::paintEvent(QPaintEvent*) {
+void NewsBalloon::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     const QPainterPath shape = shapePath();
     painter.fillPath(shape.translated(BalloonShadowDepth, BalloonShadowDepth),
@@ -114,13 +122,15 @@ void NewsBalloon::paintEvent(QPaintEvent*) {
     painter.drawText(m_textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_text);
 }
 
-bool NewsBalloon::eventFilter(QObject* watched, QEvent* event) {
+bool NewsBalloon::eventFilter(QObject* watched, QEvent* event)
+{
     if (endsBalloon(*event))
         dismiss();
     return QWidget::eventFilter(watched, event);
 }
 
-void NewsBalloon::dismiss() {
+void NewsBalloon::dismiss()
+{
     qApp->removeEventFilter(this);
     hide();
     if (currentBalloon() == this)

@@ -11,7 +11,8 @@ const QString Ok = QStringLiteral("OK");
 
 enum class RequestKind { List, LatestId, Body };
 
-QString trimControls(const QString& text) {
+QString trimControls(const QString& text)
+{
     qsizetype start = 0;
     qsizetype end = text.size();
     while (start < end && text[start].unicode() <= 32)
@@ -21,7 +22,8 @@ QString trimControls(const QString& text) {
     return text.mid(start, end - start);
 }
 
-QString warningFor(const QString& answer, RequestKind kind) {
+QString warningFor(const QString& answer, RequestKind kind)
+{
     if (answer.isEmpty())
         return QStringLiteral("There is a trouble accessing the news site. Contact your provider.");
     if (answer == QLatin1String("CONNECTIONFAIL"))
@@ -37,7 +39,8 @@ QString warningFor(const QString& answer, RequestKind kind) {
 
 // The trimmed answer when it reports success; otherwise the warning is set and there is nothing.
 template <typename Answer>
-std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, Answer& result) {
+std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, Answer& result)
+{
     const QString answer = trimControls(DecodeText(body));
     result.Success = answer.contains(Ok);
     if (!result.Success) {
@@ -48,19 +51,22 @@ std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, A
 }
 
 // What a successful answer carries besides its framing; "OK" alone carries nothing.
-QString payloadOf(QString answer) {
+QString payloadOf(QString answer)
+{
     answer.remove(QString(FrameMark) + Ok);
     return answer == Ok ? QString() : answer;
 }
 
-FormFields accountFields(const NewsTier& tier, const QString& branderCode) {
+FormFields accountFields(const NewsTier& tier, const QString& branderCode)
+{
     return {{QStringLiteral("memusername"), tier.PublisherId},
             {QStringLiteral("prodcode"), branderCode},
             {QStringLiteral("prodtype"), tier.ProductType}};
 }
 
 NewsRequest composeRequest(const NewsTier& tier, const QString& branderCode, const QString& script,
-                           const FormField& subject) {
+                           const FormField& subject)
+{
     FormFields fields = accountFields(tier, branderCode);
     fields.append(subject);
     fields.append({QStringLiteral("newstarget"), QStringLiteral("UA")});
@@ -73,7 +79,8 @@ const QString BodyScript = QStringLiteral("getnewsdetails.php");
 
 } // namespace
 
-std::optional<NewsTier> LookUpNewsTier(const BrandingSettings& settings) {
+std::optional<NewsTier> LookUpNewsTier(const BrandingSettings& settings)
+{
     NewsTier tier;
     const QString& type = settings.BranderType;
     if (type == QLatin1String("Master"))
@@ -89,24 +96,29 @@ std::optional<NewsTier> LookUpNewsTier(const BrandingSettings& settings) {
     return tier;
 }
 
-QString NewsScriptUrl(const QString& baseUrl, const QString& script) {
+QString NewsScriptUrl(const QString& baseUrl, const QString& script)
+{
     return baseUrl.endsWith(u'/') ? baseUrl + script : baseUrl + u'/' + script;
 }
 
-NewsRequest NewsListRequest(const NewsTier& tier, const QString& branderCode) {
+NewsRequest NewsListRequest(const NewsTier& tier, const QString& branderCode)
+{
     return composeRequest(tier, branderCode, ListScript, {QStringLiteral("conttype"), QStringLiteral("all")});
 }
 
-NewsRequest LatestNewsRequest(const NewsTier& tier, const QString& branderCode) {
+NewsRequest LatestNewsRequest(const NewsTier& tier, const QString& branderCode)
+{
     return composeRequest(tier, branderCode, ListScript,
                           {QStringLiteral("conttype"), QStringLiteral("lastcode")});
 }
 
-NewsRequest NewsBodyRequest(const NewsTier& tier, const QString& branderCode, const QString& newsId) {
+NewsRequest NewsBodyRequest(const NewsTier& tier, const QString& branderCode, const QString& newsId)
+{
     return composeRequest(tier, branderCode, BodyScript, {QStringLiteral("newsid"), newsId});
 }
 
-QByteArray MultipartBoundary(const QDateTime& requestTime) {
+QByteArray MultipartBoundary(const QDateTime& requestTime)
+{
     const QDateTime local = requestTime.toLocalTime();
     const QDate date = local.date();
     const QTime time = local.time();
@@ -116,7 +128,8 @@ QByteArray MultipartBoundary(const QDateTime& requestTime) {
                                         .toLatin1();
 }
 
-MultipartForm EncodeMultipartForm(const FormFields& fields, const QDateTime& requestTime) {
+MultipartForm EncodeMultipartForm(const FormFields& fields, const QDateTime& requestTime)
+{
     const QByteArray boundary = MultipartBoundary(requestTime);
     QByteArray body;
     for (const FormField& field : fields) {
@@ -128,7 +141,8 @@ MultipartForm EncodeMultipartForm(const FormFields& fields, const QDateTime& req
     return {"multipart/form-data; boundary=" + boundary, body};
 }
 
-NewsListAnswer ReadNewsListAnswer(QByteArrayView body) {
+NewsListAnswer ReadNewsListAnswer(QByteArrayView body)
+{
     NewsListAnswer result;
     const std::optional<QString> answer = successfulAnswer(body, RequestKind::List, result);
     if (!answer)
@@ -142,7 +156,8 @@ NewsListAnswer ReadNewsListAnswer(QByteArrayView body) {
     return result;
 }
 
-LatestNewsAnswer ReadLatestNewsAnswer(QByteArrayView body) {
+LatestNewsAnswer ReadLatestNewsAnswer(QByteArrayView body)
+{
     LatestNewsAnswer result;
     const std::optional<QString> answer = successfulAnswer(body, RequestKind::LatestId, result);
     if (!answer)
@@ -154,29 +169,34 @@ LatestNewsAnswer ReadLatestNewsAnswer(QByteArrayView body) {
     return result;
 }
 
-NewsBodyAnswer ReadNewsBodyAnswer(QByteArrayView body) {
+NewsBodyAnswer ReadNewsBodyAnswer(QByteArrayView body)
+{
     NewsBodyAnswer result;
     if (const std::optional<QString> answer = successfulAnswer(body, RequestKind::Body, result))
         result.Html = DecodeDollarHex(payloadOf(*answer));
     return result;
 }
 
-NewsRecord SplitNewsRecord(const QString& record) {
+NewsRecord SplitNewsRecord(const QString& record)
+{
     QStringList fields;
     SplitByChar(u'^', record, fields);
     return {fields.value(0), fields.value(1), fields.value(2)};
 }
 
-qint32 NewsIdNumber(const QString& id) {
+qint32 NewsIdNumber(const QString& id)
+{
     bool valid = false;
     const int number = id.toInt(&valid, 10);
     return valid ? number : 0;
 }
 
-bool ShouldAnnounceNews(const QString& latestId, const QString& lastOpenedId) {
+bool ShouldAnnounceNews(const QString& latestId, const QString& lastOpenedId)
+{
     return NewsIdNumber(latestId) > NewsIdNumber(lastOpenedId);
 }
 
-QString NewsAnnouncementText(const QString& title) {
+QString NewsAnnouncementText(const QString& title)
+{
     return QStringLiteral("You've Got A Message!\r\n") + title;
 }

@@ -11,7 +11,8 @@
 
 TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_messages(messages) {
+    , m_messages(messages)
+{
     setObjectName(QStringLiteral("frmAddKeywords"));
     setWindowTitle(QStringLiteral("Add New Keyword(s)"));
     setFixedSize(362, 191);
@@ -46,11 +47,13 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAddKeywords::btnCancelClick);
 }
 
-QStringList TfrmAddKeywords::lines() const {
+QStringList TfrmAddKeywords::lines() const
+{
     return SplitLines(memAddKeyword->toPlainText());
 }
 
-void TfrmAddKeywords::btnOkClick() {
+void TfrmAddKeywords::btnOkClick()
+{
     // Spaces or line breaks alone still count as text: each line is a phrase, even an empty one.
     if (memAddKeyword->toPlainText().isEmpty()) {
         m_messages.show(QStringLiteral("Please add at least one keyword."), MsgKind::Information,
@@ -60,6 +63,7 @@ void TfrmAddKeywords::btnOkClick() {
     accept();
 }
 
-void TfrmAddKeywords::btnCancelClick() {
+void TfrmAddKeywords::btnCancelClick()
+{
     reject();
 }

@@ -1,21 +1,27 @@
 #include "suggest/PreviewModel.h"
 
 PreviewModel::PreviewModel(QObject* parent)
-    : RowListModel(ColumnCount, parent) {}
+    : RowListModel(ColumnCount, parent)
+{
+}
 
-QString PreviewModel::columnCaption(int column) const {
+QString PreviewModel::columnCaption(int column) const
+{
     return column == SuggestionColumn ? tr("Suggestions") : tr("Results");
 }
 
-QString PreviewModel::cellText(qsizetype row, int column) const {
+QString PreviewModel::cellText(qsizetype row, int column) const
+{
     return m_rows.at(row)[size_t(column)];
 }
 
-SortKind PreviewModel::columnSortKind(int column) const {
+SortKind PreviewModel::columnSortKind(int column) const
+{
     return column == ResultsColumn ? SortKind::Number : SortKind::Text;
 }
 
-void PreviewModel::showRecord(const SuggestRecord& record) {
+void PreviewModel::showRecord(const SuggestRecord& record)
+{
     beginResetModel();
     m_rows.clear();
     for (int k = 1; k <= SuggestPairCount; ++k)
@@ -23,12 +29,14 @@ void PreviewModel::showRecord(const SuggestRecord& record) {
     endResetModel();
 }
 
-void PreviewModel::clear() {
+void PreviewModel::clear()
+{
     beginResetModel();
     m_rows.clear();
     endResetModel();
 }
 
-void PreviewModel::permuteRows(const QList<qsizetype>& order) {
+void PreviewModel::permuteRows(const QList<qsizetype>& order)
+{
     PermuteRows(m_rows, order);
 }

@@ -9,14 +9,16 @@ namespace {
 
 const QString NotAvailable = QStringLiteral("N/A");
 
-QString trimmedOrNotAvailable(const QString& text) {
+QString trimmedOrNotAvailable(const QString& text)
+{
     const QStringView trimmed = TrimLowChars(text);
     return trimmed.isEmpty() ? NotAvailable : trimmed.toString();
 }
 
 } // namespace
 
-QString SuggestQueryUrl(const QString& host, const QString& phrase) {
+QString SuggestQueryUrl(const QString& host, const QString& phrase)
+{
     QString spaced = phrase;
     spaced.replace(QChar(0xA0), u' ');
     QByteArray value = QUrl::toPercentEncoding(spaced, QByteArrayLiteral(" "));
@@ -25,7 +27,8 @@ QString SuggestQueryUrl(const QString& host, const QString& phrase) {
            QString::fromLatin1(value);
 }
 
-QString SuggestPairText(QString page) {
+QString SuggestPairText(QString page)
+{
     page.replace(QLatin1String("\\x22"), QLatin1String("\""));
     page.replace(QLatin1String("\\x27"), QLatin1String("'"));
     QString body = CutBetween(u"[[", u"]])", 0, page);
@@ -46,7 +49,8 @@ QString SuggestPairText(QString page) {
     return result;
 }
 
-QList<SuggestPair> SuggestPairs(QString pairText) {
+QList<SuggestPair> SuggestPairs(QString pairText)
+{
     pairText.remove(QLatin1String(" results"));
     QString text = u';' + pairText;
     QList<SuggestPair> pairs;
@@ -58,7 +62,8 @@ QList<SuggestPair> SuggestPairs(QString pairText) {
     return pairs;
 }
 
-void ApplySuggestions(SuggestCells& cells, const QString& pairText) {
+void ApplySuggestions(SuggestCells& cells, const QString& pairText)
+{
     const QList<SuggestPair> pairs = SuggestPairs(pairText);
     for (int k = 1; k <= pairs.size(); ++k) {
         cells[SuggestionCell(k)] = pairs[k - 1].suggestion;

@@ -4,13 +4,15 @@
 
 namespace {
 
-QString withoutCommas(QString text) {
+QString withoutCommas(QString text)
+{
     return text.remove(u',');
 }
 
 } // namespace
 
-QString FormatSuggestCsv(const SuggestRows& rows) {
+QString FormatSuggestCsv(const SuggestRows& rows)
+{
     QString text = QStringLiteral("Keyword Phrase,Suggestion,Results\r\n");
     for (const SuggestRecord& row : rows) {
         for (int k = 1; k <= SuggestPairCount; ++k) {
@@ -24,7 +26,8 @@ QString FormatSuggestCsv(const SuggestRows& rows) {
     return text;
 }
 
-ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows) {
+ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows)
+{
     return WriteExportFile(path,
                            [&rows](AtomicTextFileWriter& writer) { writer.text() = FormatSuggestCsv(rows); });
 }

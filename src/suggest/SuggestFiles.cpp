@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-SuggestRows ParseSuggestTable(QStringView text) {
+SuggestRows ParseSuggestTable(QStringView text)
+{
     SuggestRows rows;
     QList<QStringView> fields;
     for (const QString& line : SplitLines(text)) {
@@ -24,7 +25,8 @@ SuggestRows ParseSuggestTable(QStringView text) {
 
 namespace {
 
-void appendSuggestLine(QString& text, const SuggestRecord& row) {
+void appendSuggestLine(QString& text, const SuggestRecord& row)
+{
     AppendRowLine(text, {row.phrase});
     for (const QString& cell : row.cells)
         AppendRowLine(text, {cell});
@@ -33,12 +35,14 @@ void appendSuggestLine(QString& text, const SuggestRecord& row) {
 
 } // namespace
 
-SuggestTableRead ReadSuggestTable(const QString& path) {
+SuggestTableRead ReadSuggestTable(const QString& path)
+{
     const FileReadResult file = ReadTextFile(path);
     return {ParseSuggestTable(file.text), file.error};
 }
 
-QString WriteSuggestTable(const QString& path, const SuggestRows& rows) {
+QString WriteSuggestTable(const QString& path, const SuggestRows& rows)
+{
     AtomicTextFileWriter writer(path);
     for (const SuggestRecord& row : rows) {
         appendSuggestLine(writer.text(), row);

@@ -4,7 +4,8 @@
 #include "trends/KeywordIndex.h"
 #include "util/TrimText.h"
 
-QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines) {
+QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
+{
     // Every phrase known so far, the table's then the new ones, indexed without regard to case.
     QStringList known;
     known.reserve(table.size() + lines.size());
@@ -24,7 +25,8 @@ QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
     return known.mid(tableSize);
 }
 
-qsizetype ImportPhrases(SuggestTableModel& table, const QStringList& lines) {
+qsizetype ImportPhrases(SuggestTableModel& table, const QStringList& lines)
+{
     const QStringList phrases = NewImportPhrases(table.records(), lines);
     table.appendPhrases(phrases);
     return phrases.size();

@@ -24,9 +24,11 @@ struct SuggestRecord {
 using SuggestRows = QList<SuggestRecord>;
 
 // The cells of pair k (1 to 10).
-constexpr int SuggestionCell(int k) {
+constexpr int SuggestionCell(int k)
+{
     return 2 * (k - 1);
 }
-constexpr int ResultsCell(int k) {
+constexpr int ResultsCell(int k)
+{
     return 2 * k - 1;
 }

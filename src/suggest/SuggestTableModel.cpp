@@ -1,27 +1,33 @@
 #include "suggest/SuggestTableModel.h"
 
 SuggestTableModel::SuggestTableModel(QObject* parent)
-    : RowListModel(ColumnCount, parent) {}
+    : RowListModel(ColumnCount, parent)
+{
+}
 
-QString SuggestTableModel::columnCaption(int column) const {
+QString SuggestTableModel::columnCaption(int column) const
+{
     if (column == PhraseColumn)
         return tr("Keyword Phrase");
     const int pair = (column + 1) / 2;
     return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
 }
 
-QString SuggestTableModel::cellText(qsizetype row, int column) const {
+QString SuggestTableModel::cellText(qsizetype row, int column) const
+{
     const SuggestRecord& record = m_records.at(row);
     if (column == PhraseColumn)
         return record.phrase;
     return record.cells[size_t(column - 1)];
 }
 
-SortKind SuggestTableModel::columnSortKind(int column) const {
+SortKind SuggestTableModel::columnSortKind(int column) const
+{
     return column >= 2 && column % 2 == 0 ? SortKind::Number : SortKind::Text;
 }
 
-QList<SuggestTableModel::RowId> SuggestTableModel::idsOfRows(const QList<qsizetype>& rows) const {
+QList<SuggestTableModel::RowId> SuggestTableModel::idsOfRows(const QList<qsizetype>& rows) const
+{
     QList<RowId> ids;
     ids.reserve(rows.size());
     for (const qsizetype row : rows)
@@ -29,7 +35,8 @@ QList<SuggestTableModel::RowId> SuggestTableModel::idsOfRows(const QList<qsizety
     return ids;
 }
 
-qsizetype SuggestTableModel::rowOfId(RowId id) const {
+qsizetype SuggestTableModel::rowOfId(RowId id) const
+{
     if (!m_rowOfIdCurrent) {
         m_rowOfId.clear();
         m_rowOfId.reserve(m_ids.size());
@@ -40,12 +47,14 @@ qsizetype SuggestTableModel::rowOfId(RowId id) const {
     return m_rowOfId.value(id, -1);
 }
 
-const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const {
+const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const
+{
     const qsizetype row = rowOfId(id);
     return row >= 0 ? &m_records.at(row) : nullptr;
 }
 
-void SuggestTableModel::setRecords(SuggestRows records) {
+void SuggestTableModel::setRecords(SuggestRows records)
+{
     beginResetModel();
     m_records.clear();
     m_ids.clear();
@@ -55,7 +64,8 @@ void SuggestTableModel::setRecords(SuggestRows records) {
     endResetModel();
 }
 
-SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record) {
+SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record)
+{
     const int row = int(m_records.size());
     beginInsertRows({}, row, row);
     appendRecords({std::move(record)});
@@ -63,7 +73,8 @@ SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record) {
     return m_ids.last();
 }
 
-void SuggestTableModel::appendPhrases(const QStringList& phrases) {
+void SuggestTableModel::appendPhrases(const QStringList& phrases)
+{
     if (phrases.isEmpty())
         return;
     SuggestRows records;
@@ -76,7 +87,8 @@ void SuggestTableModel::appendPhrases(const QStringList& phrases) {
     endInsertRows();
 }
 
-void SuggestTableModel::appendRecords(SuggestRows records) {
+void SuggestTableModel::appendRecords(SuggestRows records)
+{
     m_records.reserve(m_records.size() + records.size());
     m_ids.reserve(m_ids.size() + records.size());
     for (SuggestRecord& record : records) {
@@ -88,7 +100,8 @@ void SuggestTableModel::appendRecords(SuggestRows records) {
     }
 }
 
-bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells) {
+bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells)
+{
     const qsizetype row = rowOfId(id);
     if (row < 0)
         return false;
@@ -97,7 +110,8 @@ bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells) {
     return true;
 }
 
-void SuggestTableModel::removeRowList(QList<qsizetype> rows) {
+void SuggestTableModel::removeRowList(QList<qsizetype> rows)
+{
     removeListedRows(
         std::move(rows),
         [this](qsizetype first, qsizetype count) {
@@ -111,11 +125,13 @@ void SuggestTableModel::removeRowList(QList<qsizetype> rows) {
     m_rowOfIdCurrent = false;
 }
 
-void SuggestTableModel::clear() {
+void SuggestTableModel::clear()
+{
     setRecords({});
 }
 
-void SuggestTableModel::permuteRows(const QList<qsizetype>& order) {
+void SuggestTableModel::permuteRows(const QList<qsizetype>& order)
+{
     PermuteRows(m_records, order);
     PermuteRows(m_ids, order);
     m_rowOfIdCurrent = false;

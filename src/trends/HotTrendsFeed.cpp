@@ -7,15 +7,18 @@
 #include <climits>
 #include <cstdlib>
 
-QString HotTrendsFeedUrl() {
+QString HotTrendsFeedUrl()
+{
     return QStringLiteral("http://") + GoogleWebHost() + QStringLiteral("/trends/hottrends/atom/hourly");
 }
 
-qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b) {
+qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b)
+{
     return std::llabs(a.msecsTo(b)) / (3600 * 1000);
 }
 
-int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& table) {
+int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& table)
+{
     const QString itemStart = QStringLiteral("<li>");
     const QString linkStart = QStringLiteral("<a href=\"");
     const QString linkEnd = QStringLiteral("\">");

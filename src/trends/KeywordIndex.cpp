@@ -3,9 +3,12 @@
 #include <algorithm>
 
 KeywordIndex::KeywordIndex(KeywordAt keywordAt)
-    : m_keywordAt(std::move(keywordAt)) {}
+    : m_keywordAt(std::move(keywordAt))
+{
+}
 
-size_t KeywordIndex::caseFoldedHash(QStringView text) {
+size_t KeywordIndex::caseFoldedHash(QStringView text)
+{
     // FNV-1a over the case-folded code points: texts that compare equal without regard to case
     // (QString's comparison folds each code point the same way) hash alike.
     size_t hash = 14695981039346656037ull;
@@ -28,7 +31,8 @@ size_t KeywordIndex::caseFoldedHash(QStringView text) {
     return hash ^ (hash >> 29);
 }
 
-size_t KeywordIndex::slotOf(QStringView keyword, size_t hash) const {
+size_t KeywordIndex::slotOf(QStringView keyword, size_t hash) const
+{
     const size_t mask = m_slots.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot& candidate = m_slots[slot];
@@ -40,19 +44,22 @@ size_t KeywordIndex::slotOf(QStringView keyword, size_t hash) const {
     }
 }
 
-qsizetype KeywordIndex::find(QStringView keyword) const {
+qsizetype KeywordIndex::find(QStringView keyword) const
+{
     if (m_slots.empty())
         return -1;
     return m_slots[slotOf(keyword, caseFoldedHash(keyword))].row;
 }
 
-void KeywordIndex::add(qsizetype row) {
+void KeywordIndex::add(qsizetype row)
+{
     if ((m_size + 1) * 2 > qsizetype(m_slots.size()))
         grow();
     place(row, caseFoldedHash(m_keywordAt(row)));
 }
 
-void KeywordIndex::place(qsizetype row, size_t hash) {
+void KeywordIndex::place(qsizetype row, size_t hash)
+{
     Slot& slot = m_slots[slotOf(m_keywordAt(row), hash)];
     if (slot.row < 0) {
         slot = {std::int32_t(row), std::uint32_t(hash)};
@@ -60,7 +67,8 @@ void KeywordIndex::place(qsizetype row, size_t hash) {
     }
 }
 
-void KeywordIndex::insert(std::int32_t row, size_t hash) {
+void KeywordIndex::insert(std::int32_t row, size_t hash)
+{
     const size_t mask = m_slots.size() - 1;
     size_t slot = hash & mask;
     while (m_slots[slot].row >= 0)
@@ -68,7 +76,8 @@ void KeywordIndex::insert(std::int32_t row, size_t hash) {
     m_slots[slot] = {row, std::uint32_t(hash)};
 }
 
-void KeywordIndex::grow() {
+void KeywordIndex::grow()
+{
     const std::vector<Slot> old = std::move(m_slots);
     m_slots.assign(std::max<size_t>(16, old.size() * 2), Slot());
     // The table never reaches 2^32 slots, so the stored low bits of the hash place a row as well.
@@ -78,7 +87,8 @@ void KeywordIndex::grow() {
     }
 }
 
-void KeywordIndex::rebuild(qsizetype rowCount) {
+void KeywordIndex::rebuild(qsizetype rowCount)
+{
     clear();
     size_t capacity = 16;
     while (capacity < size_t(rowCount) * 2)
@@ -99,7 +109,8 @@ void KeywordIndex::rebuild(qsizetype rowCount) {
     }
 }
 
-void KeywordIndex::renumber(const QList<qsizetype>& order) {
+void KeywordIndex::renumber(const QList<qsizetype>& order)
+{
     std::vector<std::int32_t> newRowOf(size_t(order.size()));
     for (qsizetype position = 0; position < order.size(); ++position)
         newRowOf[size_t(order[position])] = std::int32_t(position);
@@ -109,7 +120,8 @@ void KeywordIndex::renumber(const QList<qsizetype>& order) {
     }
 }
 
-void KeywordIndex::clear() {
+void KeywordIndex::clear()
+{
     m_slots.clear();
     m_size = 0;
 }

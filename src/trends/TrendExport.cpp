@@ -2,7 +2,8 @@
 
 #include "util/TextFile.h"
 
-ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows) {
+ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows)
+{
     return WriteExportFile(fileName, [&rows](AtomicTextFileWriter& writer) {
         for (const TrendRecord& row : rows) {
             QString& text = writer.text();

@@ -19,9 +19,12 @@ const QString LastParsedTag = QStringLiteral("LastParsed");
 class TextPool {
 public:
     explicit TextPool(bool utf8)
-        : m_utf8(utf8) {}
+        : m_utf8(utf8)
+    {
+    }
 
-    std::optional<QString> get(QByteArrayView stored) {
+    std::optional<QString> get(QByteArrayView stored)
+    {
         // A key that borrows the bytes, so that a lookup allocates nothing.
         const QByteArray key = QByteArray::fromRawData(stored.data(), stored.size());
         const auto known = m_shown.constFind(key);
@@ -44,7 +47,8 @@ private:
 namespace {
 
 // Where the line that starts at `start` ends: at CR, LF or the end of the data.
-qsizetype lineEnd(const char* data, qsizetype start, qsizetype size) {
+qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
+{
     const char* from = data + start;
     const auto* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(size - start)));
     const char* end = lf ? lf : data + size;
@@ -54,7 +58,8 @@ qsizetype lineEnd(const char* data, qsizetype start, qsizetype size) {
 
 // The rows of the file read in one encoding; nothing when a field is not valid UTF-8 where UTF-8
 // was assumed.
-std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8) {
+std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8)
+{
     TrendRows rows;
     // Room for the rows of many scrapes to come, so that the first one does not move the table.
     const qsizetype lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
@@ -85,7 +90,8 @@ std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8) {
 
 } // namespace
 
-TrendRows ParseTrendTable(QByteArrayView bytes) {
+TrendRows ParseTrendTable(QByteArrayView bytes)
+{
     // Fields are decoded one by one from the file's bytes, so a big table never exists as one
     // text. Files of older versions are Windows-1252, which shows as bytes that are not UTF-8.
     if (std::optional<TrendRows> rows = parseTrendTable(bytes, true))
@@ -95,14 +101,16 @@ TrendRows ParseTrendTable(QByteArrayView bytes) {
 
 namespace {
 
-void appendTrendLine(QString& text, const TrendRecord& row) {
+void appendTrendLine(QString& text, const TrendRecord& row)
+{
     AppendRowLine(text, {row.keyword, row.date, row.count});
     text += QLatin1String("\r\n");
 }
 
 } // namespace
 
-TrendTableRead ReadTrendTable(const QString& path) {
+TrendTableRead ReadTrendTable(const QString& path)
+{
     QFile file(path);
     if (!file.exists())
         return {};
@@ -114,7 +122,8 @@ TrendTableRead ReadTrendTable(const QString& path) {
     return {ParseTrendTable(file.readAll()), {}};
 }
 
-QString WriteTrendTable(const QString& path, const TrendRows& rows) {
+QString WriteTrendTable(const QString& path, const TrendRows& rows)
+{
     AtomicTextFileWriter writer(path);
     for (const TrendRecord& row : rows) {
         appendTrendLine(writer.text(), row);
@@ -123,11 +132,13 @@ QString WriteTrendTable(const QString& path, const TrendRows& rows) {
     return writer.commit();
 }
 
-QString ReadLastParsedText(const QString& path) {
+QString ReadLastParsedText(const QString& path)
+{
     QString text = JoinLinesCrLf(SplitLines(ReadTextFile(path).text));
     return ReadTaggedValue(LastParsedTag, text);
 }
 
-QString WriteLastParsed(const QString& path, const QString& dateTimeText) {
+QString WriteLastParsed(const QString& path, const QString& dateTimeText)
+{
     return WriteTextFileAtomic(path, TaggedValue(LastParsedTag, dateTimeText) + QLatin1String("\r\n"));
 }

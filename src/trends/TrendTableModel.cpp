@@ -2,9 +2,12 @@
 
 TrendTableModel::TrendTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
-    , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); }) {}
+    , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); })
+{
+}
 
-QString TrendTableModel::cellText(qsizetype row, int column) const {
+QString TrendTableModel::cellText(qsizetype row, int column) const
+{
     const TrendRecord& record = m_rows.at(row);
     switch (column) {
     case KeywordColumn:
@@ -18,7 +21,8 @@ QString TrendTableModel::cellText(qsizetype row, int column) const {
     }
 }
 
-QString TrendTableModel::columnCaption(int column) const {
+QString TrendTableModel::columnCaption(int column) const
+{
     switch (column) {
     case KeywordColumn:
         return tr("Keyword");
@@ -29,7 +33,8 @@ QString TrendTableModel::columnCaption(int column) const {
     }
 }
 
-SortKind TrendTableModel::columnSortKind(int column) const {
+SortKind TrendTableModel::columnSortKind(int column) const
+{
     switch (column) {
     case DateColumn:
         return SortKind::DateTime;
@@ -40,14 +45,16 @@ SortKind TrendTableModel::columnSortKind(int column) const {
     }
 }
 
-void TrendTableModel::setRows(TrendRows rows) {
+void TrendTableModel::setRows(TrendRows rows)
+{
     beginResetModel();
     m_rows = std::move(rows);
     m_knownKeywords.rebuild(m_rows.size());
     endResetModel();
 }
 
-void TrendTableModel::appendRow(TrendRecord record) {
+void TrendTableModel::appendRow(TrendRecord record)
+{
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.append(std::move(record));
@@ -55,20 +62,23 @@ void TrendTableModel::appendRow(TrendRecord record) {
     endInsertRows();
 }
 
-void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const QString& count) {
+void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const QString& count)
+{
     m_rows[row].date = date;
     m_rows[row].count = count;
     Q_EMIT dataChanged(index(int(row), DateColumn), index(int(row), CountColumn));
 }
 
-void TrendTableModel::removeRowList(QList<qsizetype> rows) {
+void TrendTableModel::removeRowList(QList<qsizetype> rows)
+{
     removeListedRows(
         std::move(rows), [this](qsizetype first, qsizetype count) { m_rows.remove(first, count); },
         [this](const QList<qsizetype>& sorted) { RemoveSortedRows(m_rows, sorted); });
     m_knownKeywords.rebuild(m_rows.size());
 }
 
-void TrendTableModel::permuteRows(const QList<qsizetype>& order) {
+void TrendTableModel::permuteRows(const QList<qsizetype>& order)
+{
     PermuteRows(m_rows, order);
     if (m_knownKeywords.size() == m_rows.size())
         m_knownKeywords.renumber(order);
@@ -76,6 +86,7 @@ void TrendTableModel::permuteRows(const QList<qsizetype>& order) {
         m_knownKeywords.rebuild(m_rows.size()); // the first of repeated keywords may have changed
 }
 
-void TrendTableModel::clear() {
+void TrendTableModel::clear()
+{
     setRows({});
 }

@@ -4,13 +4,15 @@
 
 namespace {
 
-char16_t asciiUpper(char16_t c) {
+char16_t asciiUpper(char16_t c)
+{
     return (c >= u'a' && c <= u'z') ? char16_t(c - (u'a' - u'A')) : c;
 }
 
 } // namespace
 
-qsizetype IndexOfAsciiCaseless(QStringView haystack, QStringView needle, qsizetype from) {
+qsizetype IndexOfAsciiCaseless(QStringView haystack, QStringView needle, qsizetype from)
+{
     const qsizetype last = haystack.size() - needle.size();
     if (needle.isEmpty())
         return from <= haystack.size() ? from : -1;
@@ -27,7 +29,8 @@ qsizetype IndexOfAsciiCaseless(QStringView haystack, QStringView needle, qsizety
     return -1;
 }
 
-QString CutBetween(QStringView startMarker, QStringView endMarker, int skip, QString& workingText) {
+QString CutBetween(QStringView startMarker, QStringView endMarker, int skip, QString& workingText)
+{
     const qsizetype start = IndexOfAsciiCaseless(workingText, startMarker);
     if (start < 0)
         return {};

@@ -5,7 +5,8 @@
 namespace {
 
 // Rewrites the unquoted runs of `letter` in a Qt date-time format; quoted literals stay as they are.
-QString rewriteRuns(const QString& format, QChar letter, const std::function<QString(qsizetype)>& replace) {
+QString rewriteRuns(const QString& format, QChar letter, const std::function<QString(qsizetype)>& replace)
+{
     QString result;
     bool quoted = false;
     for (qsizetype i = 0; i < format.size();) {
@@ -28,35 +29,41 @@ QString rewriteRuns(const QString& format, QChar letter, const std::function<QSt
     return result;
 }
 
-bool isMidnight(const QTime& time) {
+bool isMidnight(const QTime& time)
+{
     return time.hour() == 0 && time.minute() == 0 && time.second() == 0;
 }
 
 } // namespace
 
-QString StoredDateFormat(const QLocale& locale) {
+QString StoredDateFormat(const QLocale& locale)
+{
     return rewriteRuns(locale.dateFormat(QLocale::ShortFormat), u'y',
                        [](qsizetype run) { return QStringLiteral("yyyy").left(run == 2 ? 4 : run); });
 }
 
-QString StoredTimeFormat(const QLocale& locale) {
+QString StoredTimeFormat(const QLocale& locale)
+{
     // A time-zone name does not read back reliably (summer time), so the field is left out.
     return rewriteRuns(locale.timeFormat(QLocale::LongFormat), u't', [](qsizetype) { return QString(); })
         .trimmed();
 }
 
-QDateTime ZeroDateTime() {
+QDateTime ZeroDateTime()
+{
     return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
 }
 
-QString DateTimeText(const QDateTime& when, const QLocale& locale) {
+QString DateTimeText(const QDateTime& when, const QLocale& locale)
+{
     const QString date = locale.toString(when.date(), StoredDateFormat(locale));
     if (isMidnight(when.time()))
         return date;
     return date + u' ' + locale.toString(when.time(), StoredTimeFormat(locale));
 }
 
-std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale, QDate today) {
+std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale, QDate today)
+{
     const QString trimmed = text.trimmed().toString();
     if (trimmed.isEmpty())
         return std::nullopt;

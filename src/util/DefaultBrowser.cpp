@@ -11,7 +11,8 @@
 #include <QSettings>
 #endif
 
-bool OpenInDefaultBrowser(const QString& url, Launcher& launcher) {
+bool OpenInDefaultBrowser(const QString& url, Launcher& launcher)
+{
     const QString browser = RegisteredHttpBrowser();
     if (browser.isEmpty())
         return false;
@@ -19,7 +20,8 @@ bool OpenInDefaultBrowser(const QString& url, Launcher& launcher) {
     return true;
 }
 
-QString ProgramOfDesktopExec(const QString& exec) {
+QString ProgramOfDesktopExec(const QString& exec)
+{
     QString program;
     bool quoted = false;
     for (qsizetype i = 0; i < exec.size(); ++i) {
@@ -40,7 +42,8 @@ QString ProgramOfDesktopExec(const QString& exec) {
 
 #ifdef Q_OS_WIN
 
-QString RegisteredHttpBrowser() {
+QString RegisteredHttpBrowser()
+{
     const QSettings key(QStringLiteral("HKEY_CLASSES_ROOT\\http\\shell\\open\\command"),
                         QSettings::NativeFormat);
     const QString command = key.value(QStringLiteral("Default")).toString().toLower();
@@ -57,7 +60,8 @@ namespace {
 const QString httpHandlerType = QStringLiteral("x-scheme-handler/http");
 
 QStringList xdgDirs(const char* homeVariable, const QString& homeDefault, const char* dirsVariable,
-                    const QString& dirsDefault) {
+                    const QString& dirsDefault)
+{
     QString home = qEnvironmentVariable(homeVariable);
     if (home.isEmpty())
         home = QDir::homePath() + homeDefault;
@@ -67,7 +71,8 @@ QStringList xdgDirs(const char* homeVariable, const QString& homeDefault, const 
     return QStringList{home} + dirs.split(u':', Qt::SkipEmptyParts);
 }
 
-QStringList applicationDirs() {
+QStringList applicationDirs()
+{
     QStringList dirs = xdgDirs("XDG_DATA_HOME", QStringLiteral("/.local/share"), "XDG_DATA_DIRS",
                                QStringLiteral("/usr/local/share:/usr/share"));
     for (QString& dir : dirs)
@@ -77,7 +82,8 @@ QStringList applicationDirs() {
 
 // The raw value of `key` in `group` of an ini-like file (mimeapps.list, a desktop entry), read as
 // it stands: QSettings would split values at their commas.
-QString iniValue(const QString& path, const QString& group, const QString& key) {
+QString iniValue(const QString& path, const QString& group, const QString& key)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
@@ -95,12 +101,14 @@ QString iniValue(const QString& path, const QString& group, const QString& key) 
     return {};
 }
 
-QStringList handlersIn(const QString& path, const QString& group) {
+QStringList handlersIn(const QString& path, const QString& group)
+{
     return iniValue(path, group, httpHandlerType).split(u';', Qt::SkipEmptyParts);
 }
 
 // The program that a desktop entry starts, resolved to an existing executable, or empty.
-QString programOfDesktopEntry(const QString& desktopId) {
+QString programOfDesktopEntry(const QString& desktopId)
+{
     const QString entryGroup = QStringLiteral("Desktop Entry");
     for (const QString& dir : applicationDirs()) {
         QString path = dir + u'/' + desktopId;
@@ -120,7 +128,8 @@ QString programOfDesktopEntry(const QString& desktopId) {
 
 } // namespace
 
-QString RegisteredHttpBrowser() {
+QString RegisteredHttpBrowser()
+{
     QStringList lists;
     const QStringList configDirs =
         xdgDirs("XDG_CONFIG_HOME", QStringLiteral("/.config"), "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));

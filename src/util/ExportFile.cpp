@@ -4,13 +4,15 @@
 
 #include <QFileInfo>
 
-QString WithCsvExtension(const QString& chosenName) {
+QString WithCsvExtension(const QString& chosenName)
+{
     if (chosenName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         return chosenName;
     return chosenName + QLatin1String(".csv");
 }
 
-ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill) {
+ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill)
+{
     const QFileInfo target(path);
     const bool existed = target.exists();
     if (existed && (!target.isFile() || !target.isWritable()))

@@ -12,7 +12,8 @@
 #include <limits>
 #include <vector>
 
-qint32 SortNumber(QStringView text) {
+qint32 SortNumber(QStringView text)
+{
     const QStringView trimmed = TrimLowChars(text);
     qsizetype i = 0;
     bool negative = false;
@@ -43,7 +44,8 @@ qint32 SortNumber(QStringView text) {
     return qint32(value);
 }
 
-qint64 SortDateTime(QStringView text, const QLocale& locale) {
+qint64 SortDateTime(QStringView text, const QLocale& locale)
+{
     QString withoutCommas = text.toString();
     withoutCommas.remove(u',');
     const std::optional<QDateTime> parsed = ParseDateTimeText(withoutCommas, locale);
@@ -56,14 +58,16 @@ qint64 SortDateTime(QStringView text, const QLocale& locale) {
 
 namespace {
 
-template <typename T> int sign(T a, T b) {
+template <typename T> int sign(T a, T b)
+{
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 // Rows with their sort keys, sorted by key and then by row, which makes the order stable in both
 // directions. `compare` takes two entries and gives negative, 0 or positive.
 template <typename Key, typename Compare>
-QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending, Compare compare) {
+QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending, Compare compare)
+{
     std::sort(keyed.begin(), keyed.end(), [ascending, &compare](const auto& a, const auto& b) {
         const int result = compare(a, b);
         if (result != 0)
@@ -78,15 +82,16 @@ QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool
 }
 
 template <typename Key>
-QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending) {
+QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending)
+{
     return orderByKeys(keyed, ascending, [](const auto& a, const auto& b) { return sign(a.first, b.first); });
 }
 
 // The sort keys of a text column: the first 16 bytes of each key packed into two numbers beside
 // its row, which decide most comparisons without leaving the array being sorted; the rest of each
 // key in one shared buffer.
-QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
-                           const QLocale& locale) {
+QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool ascending, const QLocale& locale)
+{
     using Head = std::array<quint64, 2>;
     struct Tail {
         qsizetype offset;
@@ -123,7 +128,8 @@ QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool asce
     });
 }
 
-QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool ascending) {
+QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool ascending)
+{
     std::vector<std::pair<qint32, qsizetype>> keyed;
     keyed.reserve(size_t(rowCount));
     for (qsizetype row = 0; row < rowCount; ++row)
@@ -132,7 +138,8 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
 }
 
 QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
-                               const QLocale& locale) {
+                               const QLocale& locale)
+{
     // Reading a date-time is slow, but a table holds few distinct ones (one per scrape).
     QHash<QString, qint64> known;
     std::vector<std::pair<qint64, qsizetype>> keyed;
@@ -149,20 +156,24 @@ QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool 
 
 } // namespace
 
-int CompareNumbers(QStringView a, QStringView b) {
+int CompareNumbers(QStringView a, QStringView b)
+{
     return sign(SortNumber(a), SortNumber(b));
 }
 
-int CompareDateTimes(QStringView a, QStringView b, const QLocale& locale) {
+int CompareDateTimes(QStringView a, QStringView b, const QLocale& locale)
+{
     return sign(SortDateTime(a, locale), SortDateTime(b, locale));
 }
 
-int CompareTexts(QStringView a, QStringView b, const QLocale& locale) {
+int CompareTexts(QStringView a, QStringView b, const QLocale& locale)
+{
     return TextCollation(locale).compare(a, b);
 }
 
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,
-                                const QLocale& locale) {
+                                const QLocale& locale)
+{
     switch (kind) {
     case SortKind::Number:
         return numberOrder(rowCount, cellAt, ascending);
@@ -174,14 +185,16 @@ QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, Sort
     return textOrder(rowCount, cellAt, ascending, locale);
 }
 
-void ListSortState::click(int column) {
+void ListSortState::click(int column)
+{
     if (column == m_column)
         m_ascending = !m_ascending;
     else
         m_column = column;
 }
 
-void ListSortState::reset() {
+void ListSortState::reset()
+{
     m_column = -1;
     m_ascending = true;
 }

@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-QString ProgramFolder() {
+QString ProgramFolder()
+{
     const QString home = qEnvironmentVariable("QUILLORY_HOME");
     if (!home.isEmpty()) {
         QDir().mkpath(home);
@@ -19,6 +20,7 @@ QString ProgramFolder() {
     return userFolder;
 }
 
-QString ProgramFile(const QString& name) {
+QString ProgramFile(const QString& name)
+{
     return QDir(ProgramFolder()).filePath(name);
 }

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-void AppendRowLine(QString& out, std::initializer_list<QStringView> fields) {
+void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
+{
     for (const QStringView field : fields) {
         const qsizetype from = out.size();
         out += field;
@@ -22,15 +23,18 @@ void AppendRowLine(QString& out, std::initializer_list<QStringView> fields) {
 namespace {
 
 // "|" and the blanks are ASCII: they are never part of a surrogate pair or a multi-byte sequence.
-const char16_t* rawChars(QStringView text) {
+const char16_t* rawChars(QStringView text)
+{
     return text.utf16();
 }
 
-const char* rawChars(QByteArrayView bytes) {
+const char* rawChars(QByteArrayView bytes)
+{
     return bytes.data();
 }
 
-template <typename View> void splitRowLine(View line, QList<View>& fields) {
+template <typename View> void splitRowLine(View line, QList<View>& fields)
+{
     const auto isBlank = [](auto c) {
         return std::uint32_t(c) >= 1 && std::uint32_t(c) <= 32;
     }; // a byte above 0x7F is negative: no blank
@@ -59,21 +63,25 @@ template <typename View> void splitRowLine(View line, QList<View>& fields) {
 
 } // namespace
 
-QList<QStringView> SplitRowLine(QStringView line) {
+QList<QStringView> SplitRowLine(QStringView line)
+{
     QList<QStringView> fields;
     SplitRowLine(line, fields);
     return fields;
 }
 
-void SplitRowLine(QStringView line, QList<QStringView>& fields) {
+void SplitRowLine(QStringView line, QList<QStringView>& fields)
+{
     splitRowLine(line, fields);
 }
 
-void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields) {
+void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields)
+{
     splitRowLine(line, fields);
 }
 
-QString RestoreSpaces(QStringView field) {
+QString RestoreSpaces(QStringView field)
+{
     QString text(field.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (const QChar c : field)
@@ -81,7 +89,8 @@ QString RestoreSpaces(QStringView field) {
     return text;
 }
 
-std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8) {
+std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
+{
     // Most fields are ASCII with "§" for their spaces, so those are decoded here directly; any
     // other character sends the field through the full decoder.
     QString text(field.size(), Qt::Uninitialized);

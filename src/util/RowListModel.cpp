@@ -4,24 +4,30 @@
 
 RowListModel::RowListModel(int columnCount, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_columnCount(columnCount) {}
+    , m_columnCount(columnCount)
+{
+}
 
-int RowListModel::rowCount(const QModelIndex& parent) const {
+int RowListModel::rowCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : int(storedRowCount());
 }
 
-int RowListModel::columnCount(const QModelIndex& parent) const {
+int RowListModel::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : m_columnCount;
 }
 
-QVariant RowListModel::data(const QModelIndex& index, int role) const {
+QVariant RowListModel::data(const QModelIndex& index, int role) const
+{
     if (!index.isValid() || role != Qt::DisplayRole || index.row() >= storedRowCount() ||
         index.column() >= m_columnCount)
         return {};
     return cellText(index.row(), index.column());
 }
 
-QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < 0 || section >= m_columnCount)
@@ -29,7 +35,8 @@ QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int 
     return columnCaption(section);
 }
 
-void RowListModel::sort(int column, Qt::SortOrder order) {
+void RowListModel::sort(int column, Qt::SortOrder order)
+{
     if (column < 0 || column >= columnCount())
         return;
     reorder(SortedRowOrder(
@@ -37,7 +44,8 @@ void RowListModel::sort(int column, Qt::SortOrder order) {
         order == Qt::AscendingOrder));
 }
 
-bool RowListModel::reorder(const QList<qsizetype>& order) {
+bool RowListModel::reorder(const QList<qsizetype>& order)
+{
     const qsizetype count = rowCount();
     if (order.size() != count)
         return false;
@@ -63,7 +71,8 @@ bool RowListModel::reorder(const QList<qsizetype>& order) {
 
 void RowListModel::removeListedRows(QList<qsizetype> rows,
                                     const std::function<void(qsizetype, qsizetype)>& removeRun,
-                                    const std::function<void(const QList<qsizetype>&)>& removeSorted) {
+                                    const std::function<void(const QList<qsizetype>&)>& removeSorted)
+{
     const qsizetype count = rowCount();
     rows.erase(
         std::remove_if(rows.begin(), rows.end(), [count](qsizetype row) { return row < 0 || row >= count; }),

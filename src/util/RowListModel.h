@@ -51,7 +51,8 @@ private:
 // Helpers for the stored rows of a RowListModel.
 
 // `list` without the rows listed in `sortedRows` (ascending, distinct), in one pass.
-template <typename T> void RemoveSortedRows(QList<T>& list, const QList<qsizetype>& sortedRows) {
+template <typename T> void RemoveSortedRows(QList<T>& list, const QList<qsizetype>& sortedRows)
+{
     qsizetype next = 0;
     qsizetype kept = 0;
     for (qsizetype row = 0; row < list.size(); ++row) {
@@ -67,7 +68,8 @@ template <typename T> void RemoveSortedRows(QList<T>& list, const QList<qsizetyp
 }
 
 // `list` in the order given as for RowListModel::reorder.
-template <typename T> void PermuteRows(QList<T>& list, const QList<qsizetype>& order) {
+template <typename T> void PermuteRows(QList<T>& list, const QList<qsizetype>& order)
+{
     QList<T> sorted;
     sorted.reserve(list.size());
     for (const qsizetype row : order)

@@ -7,7 +7,8 @@
 
 namespace {
 
-UCollator* openCollator(const QLocale& locale) {
+UCollator* openCollator(const QLocale& locale)
+{
     if (locale.language() == QLocale::C)
         return nullptr;
     UErrorCode status = U_ZERO_ERROR;
@@ -24,28 +25,34 @@ UCollator* openCollator(const QLocale& locale) {
     return collator;
 }
 
-int32_t icuLength(QStringView text) {
+int32_t icuLength(QStringView text)
+{
     return int32_t(std::min<qsizetype>(text.size(), std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
 
 TextCollation::TextCollation(const QLocale& locale)
-    : m_collator(openCollator(locale)) {}
+    : m_collator(openCollator(locale))
+{
+}
 
-TextCollation::~TextCollation() {
+TextCollation::~TextCollation()
+{
     if (m_collator)
         ucol_close(m_collator);
 }
 
-int TextCollation::compare(QStringView a, QStringView b) const {
+int TextCollation::compare(QStringView a, QStringView b) const
+{
     if (!m_collator)
         return a.compare(b, Qt::CaseInsensitive);
     return ucol_strcoll(m_collator, reinterpret_cast<const UChar*>(a.utf16()), icuLength(a),
                         reinterpret_cast<const UChar*>(b.utf16()), icuLength(b));
 }
 
-void TextCollation::sortKey(QStringView text, QByteArray& key) const {
+void TextCollation::sortKey(QStringView text, QByteArray& key) const
+{
     if (!m_collator) {
         // UTF-8 keeps the order of the code points.
         key = text.toString().toCaseFolded().toUtf8();

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-QString DecodeWindows1252(QByteArrayView bytes) {
+QString DecodeWindows1252(QByteArrayView bytes)
+{
     // 0x80-0x9F differ from Latin-1; five of them are unassigned and map to the C1 controls.
     static constexpr char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
@@ -22,7 +23,8 @@ QString DecodeWindows1252(QByteArrayView bytes) {
     return text;
 }
 
-bool IsValidUtf8(QByteArrayView bytes) {
+bool IsValidUtf8(QByteArrayView bytes)
+{
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
@@ -70,11 +72,13 @@ bool IsValidUtf8(QByteArrayView bytes) {
     return true;
 }
 
-QString DecodeText(QByteArrayView bytes) {
+QString DecodeText(QByteArrayView bytes)
+{
     return IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeWindows1252(bytes);
 }
 
-QStringList SplitLines(QStringView text) {
+QStringList SplitLines(QStringView text)
+{
     QStringList lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -92,7 +96,8 @@ QStringList SplitLines(QStringView text) {
     return lines;
 }
 
-QString JoinLinesCrLf(const QStringList& lines) {
+QString JoinLinesCrLf(const QStringList& lines)
+{
     QString text;
     qsizetype size = 0;
     for (const QString& line : lines)
@@ -105,7 +110,8 @@ QString JoinLinesCrLf(const QStringList& lines) {
     return text;
 }
 
-FileReadResult ReadTextFile(const QString& path) {
+FileReadResult ReadTextFile(const QString& path)
+{
     FileReadResult result;
     QFile file(path);
     if (!file.exists())
@@ -119,7 +125,8 @@ FileReadResult ReadTextFile(const QString& path) {
     return result;
 }
 
-QString WriteFileAtomic(const QString& path, QByteArrayView bytes) {
+QString WriteFileAtomic(const QString& path, QByteArrayView bytes)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -133,7 +140,8 @@ QString WriteFileAtomic(const QString& path, QByteArrayView bytes) {
     return {};
 }
 
-QString WriteTextFileAtomic(const QString& path, QStringView text) {
+QString WriteTextFileAtomic(const QString& path, QStringView text)
+{
     return WriteFileAtomic(path, text.toUtf8());
 }
 
@@ -144,23 +152,27 @@ constexpr qsizetype WriterChunk = 256 * 1024;
 } // namespace
 
 AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
-    : m_file(path) {
+    : m_file(path)
+{
     if (!m_file.open(QIODevice::WriteOnly))
         m_error = m_file.errorString();
     m_text.reserve(WriterChunk + 4096);
 }
 
-AtomicTextFileWriter::~AtomicTextFileWriter() {
+AtomicTextFileWriter::~AtomicTextFileWriter()
+{
     if (m_file.isOpen())
         m_file.cancelWriting();
 }
 
-void AtomicTextFileWriter::flushIfFull() {
+void AtomicTextFileWriter::flushIfFull()
+{
     if (m_text.size() >= WriterChunk)
         flush();
 }
 
-void AtomicTextFileWriter::flush() {
+void AtomicTextFileWriter::flush()
+{
     if (m_error.isEmpty() && !m_text.isEmpty()) {
         const QByteArray bytes = m_text.toUtf8();
         if (m_file.write(bytes) != bytes.size())
@@ -169,7 +181,8 @@ void AtomicTextFileWriter::flush() {
     m_text.clear();
 }
 
-QString AtomicTextFileWriter::commit() {
+QString AtomicTextFileWriter::commit()
+{
     flush();
     if (!m_error.isEmpty()) {
         m_file.cancelWriting();
@@ -181,6 +194,7 @@ QString AtomicTextFileWriter::commit() {
 }
 
 FileWriteError::FileWriteError(const QString& path, const QString& reason)
-    : std::runtime_error(QStringLiteral("Could not write \"%1\": %2")
-                             .arg(QFileInfo(path).fileName(), reason)
-                             .toStdString()) {}
+    : std::runtime_error(
+          QStringLiteral("Could not write \"%1\": %2").arg(QFileInfo(path).fileName(), reason).toStdString())
+{
+}

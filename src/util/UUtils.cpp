@@ -2,7 +2,8 @@
 
 #include "util/TextFile.h"
 
-void SplitByChar(QChar separator, const QString& text, QStringList& list) {
+void SplitByChar(QChar separator, const QString& text, QStringList& list)
+{
     list.clear();
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -17,7 +18,8 @@ void SplitByChar(QChar separator, const QString& text, QStringList& list) {
 
 namespace {
 
-int hexValue(QChar c) {
+int hexValue(QChar c)
+{
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
@@ -30,7 +32,8 @@ int hexValue(QChar c) {
 
 } // namespace
 
-QString DecodeDollarHex(const QString& text) {
+QString DecodeDollarHex(const QString& text)
+{
     QByteArray bytes;
     bytes.reserve(text.size());
     qsizetype i = 0;

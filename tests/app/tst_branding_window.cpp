@@ -15,11 +15,13 @@
 
 namespace {
 
-QString tag(const QString& name, const QString& value) {
+QString tag(const QString& name, const QString& value)
+{
     return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
 }
 
-QString entries(const QString& kind, const QStringList& values) {
+QString entries(const QString& kind, const QStringList& values)
+{
     QString text;
     for (int i = 0; i < values.size(); ++i)
         text += tag(kind + QString::number(i + 1), values[i]);
@@ -31,7 +33,8 @@ const QByteArray gif120x40("GIF89a\x78\x00\x28\x00\x80\x00\x00\x00\x00\x00\xff\x
                            "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
                            35);
 
-QByteArray bmp200x30() {
+QByteArray bmp200x30()
+{
     QImage image(200, 30, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
     QByteArray bytes;
@@ -48,7 +51,8 @@ class TestBrandingWindow : public QObject {
 
 private Q_SLOTS:
     void init() { m_fixture = std::make_unique<AppFixture>(); }
-    void cleanup() {
+    void cleanup()
+    {
         m_fixture.reset();
         qApp->setStyleSheet(QString());
     }
@@ -64,14 +68,16 @@ private Q_SLOTS:
     void skinAppliesEvenWithoutValues();
 
 private:
-    void writeBranding(const QString& text) {
+    void writeBranding(const QString& text)
+    {
         QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
     }
 
     std::unique_ptr<AppFixture> m_fixture;
 };
 
-void TestBrandingWindow::captionAndButtons_data() {
+void TestBrandingWindow::captionAndButtons_data()
+{
     QTest::addColumn<QString>("branding"); // "garbage": a file that does not decrypt
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("newsVisible");
@@ -93,7 +99,8 @@ void TestBrandingWindow::captionAndButtons_data() {
                                         << "Quillory" << false << "Make Money";
 }
 
-void TestBrandingWindow::captionAndButtons() {
+void TestBrandingWindow::captionAndButtons()
+{
     QFETCH(QString, branding);
     QFETCH(QString, caption);
     QFETCH(bool, newsVisible);
@@ -108,7 +115,8 @@ void TestBrandingWindow::captionAndButtons() {
     QCOMPARE(window->btnMakeMoney->text(), makeMoney);
 }
 
-void TestBrandingWindow::welcomePageComesFirst() {
+void TestBrandingWindow::welcomePageComesFirst()
+{
     writeBranding(tag("ApplicationName", "Acme") +
                   entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
     const auto window = m_fixture->makeWindow();
@@ -129,7 +137,8 @@ void TestBrandingWindow::welcomePageComesFirst() {
     QVERIFY(window->Timer1->isActive());
 }
 
-void TestBrandingWindow::picksAreDrawnIndependently() {
+void TestBrandingWindow::picksAreDrawnIndependently()
+{
     writeBranding(entries("Welcome", {"w1", "w2", "w3"}) + entries("Banner", {"b1.gif^u1", "b2.gif^u2"}) +
                   entries("Link", {"L1^a1", "L2^a2", "L3^a3"}));
     for (const int draw : {2, 1, 2, 0})
@@ -145,7 +154,8 @@ void TestBrandingWindow::picksAreDrawnIndependently() {
     QCOMPARE(window->Branding.Link2URL, "a1");
 }
 
-void TestBrandingWindow::banner_data() {
+void TestBrandingWindow::banner_data()
+{
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QByteArray>("picture"); // empty: no banner file
     QTest::addColumn<QString>("shown");      // "gif", "image" or "" (panel hidden)
@@ -162,7 +172,8 @@ void TestBrandingWindow::banner_data() {
     QTest::newRow("no picture name") << "^http://x/" << bmp200x30() << "" << 0 << true;
 }
 
-void TestBrandingWindow::banner() {
+void TestBrandingWindow::banner()
+{
     QFETCH(QString, entry);
     QFETCH(QByteArray, picture);
     QFETCH(QString, shown);
@@ -185,7 +196,8 @@ void TestBrandingWindow::banner() {
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), before);
 }
 
-void TestBrandingWindow::links_data() {
+void TestBrandingWindow::links_data()
+{
     QTest::addColumn<QStringList>("links");
     QTest::addColumn<bool>("panelVisible");
     QTest::addColumn<QString>("left");
@@ -201,7 +213,8 @@ void TestBrandingWindow::links_data() {
                           << "";
 }
 
-void TestBrandingWindow::links() {
+void TestBrandingWindow::links()
+{
     QFETCH(QStringList, links);
     QFETCH(bool, panelVisible);
     QFETCH(QString, left);
@@ -215,7 +228,8 @@ void TestBrandingWindow::links() {
         QCOMPARE(window->lblLink2URL->url(), "http://blog/");
 }
 
-void TestBrandingWindow::skinAppliesEvenWithoutValues() {
+void TestBrandingWindow::skinAppliesEvenWithoutValues()
+{
     writeFile(m_fixture->file("dbsettings.dat"), QByteArray(100, '\x01'));
     writeFile(m_fixture->file("mainskin.dat"), "QPushButton { color: #123456; }");
     const auto window = m_fixture->makeWindow();

@@ -69,16 +69,19 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestMainWindow::init() {
+void TestMainWindow::init()
+{
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
 }
 
-void TestMainWindow::cleanup() {
+void TestMainWindow::cleanup()
+{
     m_fixture.reset();
 }
 
-void TestMainWindow::controlsCarryTheirNames_data() {
+void TestMainWindow::controlsCarryTheirNames_data()
+{
     QTest::addColumn<QString>("name");
     for (const char* name : {"bsSkinStatusBar1", "MainStatusPanel",  "panSecondary",
                              "MainGauge",        "pgcPrinc",         "stsMain",
@@ -100,13 +103,15 @@ void TestMainWindow::controlsCarryTheirNames_data() {
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void TestMainWindow::controlsCarryTheirNames() {
+void TestMainWindow::controlsCarryTheirNames()
+{
     QFETCH(QString, name);
     const auto window = makeWindow();
     QVERIFY2(window->findChild<QObject*>(name), qPrintable(name));
 }
 
-void TestMainWindow::startsOnTheMainPage() {
+void TestMainWindow::startsOnTheMainPage()
+{
     const auto window = makeWindow();
     QCOMPARE(window->windowTitle(), "Quillory");
     QVERIFY(window->Timer1->isActive()); // no welcome page: the start-up check is due in 2 s
@@ -127,7 +132,8 @@ void TestMainWindow::startsOnTheMainPage() {
     QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
 }
 
-void TestMainWindow::loadsTheTablesAtCreation() {
+void TestMainWindow::loadsTheTablesAtCreation()
+{
     writeFile(file("dabatase.dat"), fourRows);
     writeFile(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
@@ -140,7 +146,8 @@ void TestMainWindow::loadsTheTablesAtCreation() {
              "Number of Appearances In The Top 100 List");
 }
 
-void TestMainWindow::lastParsedFile_data() {
+void TestMainWindow::lastParsedFile_data()
+{
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QDateTime>("lastScrape");
@@ -154,7 +161,8 @@ void TestMainWindow::lastParsedFile_data() {
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "Last scrapped on:" << zero;
 }
 
-void TestMainWindow::lastParsedFile() {
+void TestMainWindow::lastParsedFile()
+{
     QFETCH(QByteArray, content);
     QFETCH(QString, label);
     QFETCH(QDateTime, lastScrape);
@@ -164,7 +172,8 @@ void TestMainWindow::lastParsedFile() {
     QCOMPARE(window->LastScrapeTime, lastScrape);
 }
 
-void TestMainWindow::damagedTableStillLoads() {
+void TestMainWindow::damagedTableStillLoads()
+{
     writeFile(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rows(),
@@ -172,7 +181,8 @@ void TestMainWindow::damagedTableStillLoads() {
     QCOMPARE(window->panSecondary->text(), "3 items");
 }
 
-void TestMainWindow::selectAndClear() {
+void TestMainWindow::selectAndClear()
+{
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     window->btnSelectAll->click();
@@ -182,14 +192,16 @@ void TestMainWindow::selectAndClear() {
     QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
 }
 
-void TestMainWindow::deleteSelected_data() {
+void TestMainWindow::deleteSelected_data()
+{
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<QStringList>("left");
     QTest::newRow("ok") << MsgAnswer::Ok << QStringList{"alpha", "gamma"};
     QTest::newRow("cancel") << MsgAnswer::Cancel << QStringList{"alpha", "beta", "gamma", "delta"};
 }
 
-void TestMainWindow::deleteSelected() {
+void TestMainWindow::deleteSelected()
+{
     QFETCH(MsgAnswer, answer);
     QFETCH(QStringList, left);
     writeFile(file("dabatase.dat"), fourRows);
@@ -221,13 +233,15 @@ void TestMainWindow::deleteSelected() {
     QVERIFY(!window->KnownKeywords().contains(u"beta"));
 }
 
-void TestMainWindow::deleteAll_data() {
+void TestMainWindow::deleteAll_data()
+{
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestMainWindow::deleteAll() {
+void TestMainWindow::deleteAll()
+{
     QFETCH(MsgAnswer, answer);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
@@ -250,7 +264,8 @@ void TestMainWindow::deleteAll() {
     QCOMPARE(restarted->trendTable()->rowCount(), 0);
 }
 
-void TestMainWindow::exportTrends_data() {
+void TestMainWindow::exportTrends_data()
+{
     QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
     QTest::addColumn<QString>("written"); // the file that must hold the export, if any
     QTest::addColumn<QString>("status");
@@ -279,7 +294,8 @@ void TestMainWindow::exportTrends_data() {
         << "Can't replace existing file. Please close any application that could be open it.";
 }
 
-void TestMainWindow::exportTrends() {
+void TestMainWindow::exportTrends()
+{
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QFETCH(QString, status);
@@ -301,7 +317,8 @@ void TestMainWindow::exportTrends() {
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
 }
 
-void TestMainWindow::bannerStaysCentred() {
+void TestMainWindow::bannerStaysCentred()
+{
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -319,13 +336,15 @@ void TestMainWindow::bannerStaysCentred() {
     QVERIFY(window->imgBanner->x() < 0);
 }
 
-void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data() {
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
+{
     QTest::addColumn<bool>("trayAvailable");
     QTest::newRow("tray") << true;
     QTest::newRow("no tray") << false;
 }
 
-void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne() {
+void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne()
+{
     QFETCH(bool, trayAvailable);
     m_fakes->tray->available = trayAvailable;
     const auto window = makeWindow();
@@ -348,13 +367,15 @@ void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne() {
     }
 }
 
-void TestMainWindow::closeAsksFirst_data() {
+void TestMainWindow::closeAsksFirst_data()
+{
     QTest::addColumn<MsgAnswer>("answer");
     QTest::newRow("ok") << MsgAnswer::Ok;
     QTest::newRow("cancel") << MsgAnswer::Cancel;
 }
 
-void TestMainWindow::closeAsksFirst() {
+void TestMainWindow::closeAsksFirst()
+{
     QFETCH(MsgAnswer, answer);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
@@ -375,7 +396,8 @@ void TestMainWindow::closeAsksFirst() {
     QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
 
-void TestMainWindow::trayExitAsksToo() {
+void TestMainWindow::trayExitAsksToo()
+{
     const auto window = makeWindow();
     window->show();
     window->hide(); // as in the tray
@@ -389,7 +411,8 @@ void TestMainWindow::trayExitAsksToo() {
     QVERIFY(window->isClosing());
 }
 
-void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn() {
+void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
+{
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     // A folder in the file's place makes the save fail.
@@ -409,14 +432,16 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn() {
     QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
 }
 
-void TestMainWindow::terminationSignalEndsInOrder_data() {
+void TestMainWindow::terminationSignalEndsInOrder_data()
+{
     QTest::addColumn<int>("signalNumber");
     QTest::newRow("SIGTERM") << int(SIGTERM);
     QTest::newRow("SIGINT") << int(SIGINT);
     QTest::newRow("SIGHUP") << int(SIGHUP);
 }
 
-void TestMainWindow::terminationSignalEndsInOrder() {
+void TestMainWindow::terminationSignalEndsInOrder()
+{
     QFETCH(int, signalNumber);
     writeFile(file("dabatase.dat"), fourRows);
     writeFile(file("dbsuggest.dat"), "red\xc2\xa7wine|||||||||||||||||||||\r\n");

@@ -19,18 +19,21 @@
 
 namespace {
 
-QString tag(const QString& name, const QString& value) {
+QString tag(const QString& name, const QString& value)
+{
     return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
 }
 
 // The server's framing of a payload: payload, the byte 0xAF, "OK".
-QByteArray framed(const QByteArray& payload) {
+QByteArray framed(const QByteArray& payload)
+{
     return payload + "\xaf"
                      "OK";
 }
 
 // The fields of a news post in order, each as "name=value".
-QStringList formFields(const QByteArray& request) {
+QStringList formFields(const QByteArray& request)
+{
     QStringList fields;
     const QList<QByteArray> parts = request.split('\n');
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -67,7 +70,8 @@ private Q_SLOTS:
 private:
     void brand(const QString& tier, const QString& publisherId);
     void makeWindow() { m_window = m_fixture->makeWindow(); }
-    void serveUpdate(const QByteArray& version) {
+    void serveUpdate(const QByteArray& version)
+    {
         m_server->enqueue(
             ScriptedHttpServer::ok("[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n"));
     }
@@ -79,7 +83,8 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestPublisherFlows::init() {
+void TestPublisherFlows::init()
+{
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
     m_fakes->clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 7, 89));
@@ -87,13 +92,15 @@ void TestPublisherFlows::init() {
     qputenv("QUILLORY_UPDATE_URL", m_server->url("/liveupdate/quillory/").toEncoded());
 }
 
-void TestPublisherFlows::cleanup() {
+void TestPublisherFlows::cleanup()
+{
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
 }
 
-void TestPublisherFlows::brand(const QString& tier, const QString& publisherId) {
+void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
+{
     const QString news = m_server->url("/news").toString();
     const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") +
                          tag("BranderType", tier) + tag("MasterNewsBaseURL", news) +
@@ -103,7 +110,8 @@ void TestPublisherFlows::brand(const QString& tier, const QString& publisherId) 
     QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
 }
 
-void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate() {
+void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
+{
     brand("Master", "pub7");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok("  OK  "));
@@ -138,7 +146,8 @@ void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate() {
     QVERIFY(m_fakes->messages->shown.isEmpty()); // quiet: no update, no message
 }
 
-void TestPublisherFlows::announcement_data() {
+void TestPublisherFlows::announcement_data()
+{
     QTest::addColumn<QString>("stored"); // empty: no stored id
     QTest::addColumn<bool>("announced");
     QTest::newRow("nothing stored") << "" << true;
@@ -148,7 +157,8 @@ void TestPublisherFlows::announcement_data() {
     QTest::newRow("newer stored") << "13" << false;
 }
 
-void TestPublisherFlows::announcement() {
+void TestPublisherFlows::announcement()
+{
     QFETCH(QString, stored);
     QFETCH(bool, announced);
     brand("Platinum", "pub9");
@@ -166,7 +176,8 @@ void TestPublisherFlows::announcement() {
     QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), stored);
 }
 
-void TestPublisherFlows::noNewsAccountMeansNoRequest_data() {
+void TestPublisherFlows::noNewsAccountMeansNoRequest_data()
+{
     QTest::addColumn<QString>("tier");
     QTest::addColumn<QString>("publisherId");
     QTest::newRow("free") << "Free"
@@ -177,7 +188,8 @@ void TestPublisherFlows::noNewsAccountMeansNoRequest_data() {
                                      << "";
 }
 
-void TestPublisherFlows::noNewsAccountMeansNoRequest() {
+void TestPublisherFlows::noNewsAccountMeansNoRequest()
+{
     QFETCH(QString, tier);
     QFETCH(QString, publisherId);
     brand(tier, publisherId);
@@ -190,7 +202,8 @@ void TestPublisherFlows::noNewsAccountMeansNoRequest() {
     QCOMPARE(m_fakes->messages->shown.last().text, "There's no news for this application!");
 }
 
-void TestPublisherFlows::checkNews_data() {
+void TestPublisherFlows::checkNews_data()
+{
     QTest::addColumn<ScriptedHttpServer::Reply>("reply");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("newsWindows");
@@ -210,7 +223,8 @@ void TestPublisherFlows::checkNews_data() {
         << ScriptedHttpServer::ok("INVALIDNEWS") << QStringList{noNews} << 0;
 }
 
-void TestPublisherFlows::checkNews() {
+void TestPublisherFlows::checkNews()
+{
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(QStringList, messages);
     QFETCH(int, newsWindows);
@@ -235,7 +249,8 @@ void TestPublisherFlows::checkNews() {
         QCOMPARE(rows, 2);
 }
 
-void TestPublisherFlows::newsWindowRemembersTheLastItemRead() {
+void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+{
     brand("Master", "pub7");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf"
@@ -264,7 +279,8 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead() {
     QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
 }
 
-void TestPublisherFlows::update_data() {
+void TestPublisherFlows::update_data()
+{
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<bool>("quiet");
     QTest::addColumn<bool>("updaterPresent");
@@ -314,7 +330,8 @@ void TestPublisherFlows::update_data() {
         << false << false;
 }
 
-void TestPublisherFlows::update() {
+void TestPublisherFlows::update()
+{
     QFETCH(QByteArray, version);
     QFETCH(bool, quiet);
     QFETCH(bool, updaterPresent);
@@ -349,7 +366,8 @@ void TestPublisherFlows::update() {
     QVERIFY(readFile(m_fixture->file("mainappupdate.inf")).contains("Version=" + version));
 }
 
-void TestPublisherFlows::updateDownloadFailureLeavesNoFile() {
+void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
+{
     writeFile(m_fixture->file("mainappupdate.inf"), "[APPLICATION]\r\nVersion=9.0\r\n");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(404));
@@ -359,7 +377,8 @@ void TestPublisherFlows::updateDownloadFailureLeavesNoFile() {
     QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
 }
 
-void TestPublisherFlows::aboutBox() {
+void TestPublisherFlows::aboutBox()
+{
     brand("Master", "pub7");
     makeWindow();
     QStringList texts;
@@ -377,7 +396,8 @@ void TestPublisherFlows::aboutBox() {
     QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
 }
 
-void TestPublisherFlows::outboundLinks() {
+void TestPublisherFlows::outboundLinks()
+{
     // A browser of our own, registered for http addresses.
     const QString data = m_fixture->file("xdg");
     const QString browser = m_fixture->file("browser");

@@ -25,7 +25,8 @@ class PendingBodies : public QObject {
     Q_OBJECT
 
 public:
-    NewsBodyFetcher fetcher() {
+    NewsBodyFetcher fetcher()
+    {
         return [this](const QString& newsId) -> QCoro::Task<std::optional<QString>> {
             asked.append(newsId);
             co_await qCoro(this, &PendingBodies::answered);
@@ -33,7 +34,8 @@ public:
             co_return m_answer;
         };
     }
-    void answer(const std::optional<QString>& html) {
+    void answer(const std::optional<QString>& html)
+    {
         m_answer = html;
         Q_EMIT answered();
     }
@@ -50,18 +52,21 @@ private:
 
 const QStringList records{"5^First news^Jan 1, 2024", "6^Second news^Feb 2, 2024", "7", "^No id^Mar 3"};
 
-void clickRow(QTableView& list, int row) {
+void clickRow(QTableView& list, int row)
+{
     const QRect cell = list.visualRect(list.model()->index(row, 0));
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-int selectedRow(const QTableView& list) {
+int selectedRow(const QTableView& list)
+{
     const QModelIndexList rows = list.selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 // How many of the window, its list and its body view show the wait cursor.
-int waitCursors(const TfrmNews& news) {
+int waitCursors(const TfrmNews& news)
+{
     int count = 0;
     const QList<const QWidget*> widgets{&news, news.lvwItems, news.prfEditorNews};
     for (const QWidget* widget : widgets)
@@ -69,7 +74,8 @@ int waitCursors(const TfrmNews& news) {
     return count;
 }
 
-int visibleBalloons() {
+int visibleBalloons()
+{
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
         count += qobject_cast<NewsBalloon*>(widget) && widget->isVisible() ? 1 : 0;
@@ -103,13 +109,15 @@ private:
     std::unique_ptr<QWidget> m_owner;
 };
 
-void TestPublisherWindows::cleanup() {
+void TestPublisherWindows::cleanup()
+{
     if (NewsBalloon* balloon = NewsBalloon::current())
         delete balloon;
     m_owner.reset();
 }
 
-void TestPublisherWindows::newsListFilledOnShow() {
+void TestPublisherWindows::newsListFilledOnShow()
+{
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     news.show();
@@ -131,7 +139,8 @@ void TestPublisherWindows::newsListFilledOnShow() {
     QVERIFY(!news.NewsBusy);
 }
 
-void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy() {
+void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
+{
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     QSignalSpy shown(&news, &TfrmNews::newsShown);
@@ -163,7 +172,8 @@ void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy() {
     QCOMPARE(news.prfEditorNews->toPlainText(), "First");
 }
 
-void TestPublisherWindows::failedBodyKeepsThePreviousOne() {
+void TestPublisherWindows::failedBodyKeepsThePreviousOne()
+{
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     QSignalSpy shown(&news, &TfrmNews::newsShown);
@@ -188,7 +198,8 @@ void TestPublisherWindows::failedBodyKeepsThePreviousOne() {
     QVERIFY(!news.NewsBusy);
 }
 
-void TestPublisherWindows::newsWindowClosedWhileFetching() {
+void TestPublisherWindows::newsWindowClosedWhileFetching()
+{
     PendingBodies bodies;
     auto news = std::make_unique<TfrmNews>(records, bodies.fetcher());
     news->show();
@@ -200,7 +211,8 @@ void TestPublisherWindows::newsWindowClosedWhileFetching() {
     QCOMPARE(bodies.asked, QStringList{"6"});
 }
 
-void TestPublisherWindows::newsCloseButton() {
+void TestPublisherWindows::newsCloseButton()
+{
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     news.show();
@@ -211,7 +223,8 @@ void TestPublisherWindows::newsCloseButton() {
     QCOMPARE(news.result(), int(QDialog::Accepted));
 }
 
-void TestPublisherWindows::newsBodyLoadsNothingFromOutside() {
+void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
+{
     QTemporaryFile picture;
     QVERIFY(picture.open());
     QImage(4, 4, QImage::Format_RGB32).save(&picture, "PNG");
@@ -226,7 +239,8 @@ void TestPublisherWindows::newsBodyLoadsNothingFromOutside() {
     QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).isValid());
 }
 
-void TestPublisherWindows::aboutTexts_data() {
+void TestPublisherWindows::aboutTexts_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("years");
     QTest::addColumn<QString>("company");
@@ -265,7 +279,8 @@ void TestPublisherWindows::aboutTexts_data() {
                                              << "a<br>b";
 }
 
-void TestPublisherWindows::aboutTexts() {
+void TestPublisherWindows::aboutTexts()
+{
     QFETCH(QString, name);
     QFETCH(QString, years);
     QFETCH(QString, company);
@@ -293,7 +308,8 @@ void TestPublisherWindows::aboutTexts() {
     QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
 }
 
-void TestPublisherWindows::aboutOkCloses() {
+void TestPublisherWindows::aboutOkCloses()
+{
     BrandingSettings branding;
     QStringList lines;
     for (int i = 1; i <= 30; ++i)
@@ -310,7 +326,8 @@ void TestPublisherWindows::aboutOkCloses() {
     QCOMPARE(box.result(), int(QDialog::Accepted));
 }
 
-void TestPublisherWindows::balloonGoesAway_data() {
+void TestPublisherWindows::balloonGoesAway_data()
+{
     QTest::addColumn<QString>("how");
 
     QTest::newRow("mouse press elsewhere") << "press";
@@ -319,7 +336,8 @@ void TestPublisherWindows::balloonGoesAway_data() {
     QTest::newRow("program deactivated") << "deactivate";
 }
 
-void TestPublisherWindows::balloonGoesAway() {
+void TestPublisherWindows::balloonGoesAway()
+{
     QFETCH(QString, how);
 
     m_owner = std::make_unique<QWidget>();
@@ -357,7 +375,8 @@ void TestPublisherWindows::balloonGoesAway() {
     QTRY_VERIFY(balloon.isNull());
 }
 
-void TestPublisherWindows::balloonIsSingle() {
+void TestPublisherWindows::balloonIsSingle()
+{
     m_owner = std::make_unique<QWidget>();
     m_owner->show();
     NewsBalloon::showAt(QPoint(400, 300), "First", m_owner.get());

@@ -19,7 +19,8 @@ namespace {
 
 // A Suggest answer with the given completions (each with its count), after a first entry that the
 // reading skips, as the service sends them.
-QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions) {
+QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
+{
     QByteArray body = "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]";
     for (const auto& [text, count] : completions)
         body += ",[\"" + text + "\",\"" + count + " results\",\"1\"]";
@@ -28,17 +29,20 @@ QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions) {
 
 const QByteArray redWine = answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}});
 
-QByteArray storedRow(const QByteArray& phrase) {
+QByteArray storedRow(const QByteArray& phrase)
+{
     return phrase + QByteArray(21, '|') + "\r\n";
 }
 
-SuggestCells allNotAvailable() {
+SuggestCells allNotAvailable()
+{
     SuggestCells cells;
     cells.fill("N/A");
     return cells;
 }
 
-QStringList phrasesOf(const SuggestTableModel* table) {
+QStringList phrasesOf(const SuggestTableModel* table)
+{
     QStringList phrases;
     for (const SuggestRecord& record : table->records())
         phrases << record.phrase;
@@ -46,7 +50,8 @@ QStringList phrasesOf(const SuggestTableModel* table) {
 }
 
 // The add-keywords dialog answered as a user would: the text typed, then "Ok".
-std::function<int(QDialog&)> typeKeywords(const QString& text) {
+std::function<int(QDialog&)> typeKeywords(const QString& text)
+{
     return [text](QDialog& dialog) {
         auto& keywords = static_cast<TfrmAddKeywords&>(dialog);
         keywords.memAddKeyword->setPlainText(text);
@@ -94,27 +99,31 @@ private:
     FakeSeams* m_fakes = nullptr;
 };
 
-void TestSuggestWindow::init() {
+void TestSuggestWindow::init()
+{
     m_fixture = std::make_unique<AppFixture>();
     m_fakes = &m_fixture->fakes;
     m_server = std::make_unique<ScriptedHttpServer>();
     qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
 }
 
-void TestSuggestWindow::cleanup() {
+void TestSuggestWindow::cleanup()
+{
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
     qunsetenv("QUILLORY_GOOGLE_HOST");
 }
 
-void TestSuggestWindow::makeWindow(const QByteArray& table) {
+void TestSuggestWindow::makeWindow(const QByteArray& table)
+{
     if (!table.isEmpty())
         writeFile(m_fixture->file("dbsuggest.dat"), table);
     m_window = m_fixture->makeWindow();
 }
 
-void TestSuggestWindow::select(const QList<int>& rows) {
+void TestSuggestWindow::select(const QList<int>& rows)
+{
     QItemSelectionModel* selection = m_window->lvwSuggest->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
@@ -122,7 +131,8 @@ void TestSuggestWindow::select(const QList<int>& rows) {
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void TestSuggestWindow::addKeywordsDialog_data() {
+void TestSuggestWindow::addKeywordsDialog_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("lines");
@@ -131,7 +141,8 @@ void TestSuggestWindow::addKeywordsDialog_data() {
     QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
 }
 
-void TestSuggestWindow::addKeywordsDialog() {
+void TestSuggestWindow::addKeywordsDialog()
+{
     QFETCH(QString, text);
     QFETCH(bool, accepted);
     QFETCH(QStringList, lines);
@@ -150,7 +161,8 @@ void TestSuggestWindow::addKeywordsDialog() {
     QCOMPARE(dialog.lines(), lines);
 }
 
-void TestSuggestWindow::importSkipsDuplicates() {
+void TestSuggestWindow::importSkipsDuplicates()
+{
     makeWindow(storedRow("RED§WINE"));
     m_fakes->dialogs->answers.enqueue(
         typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
@@ -169,7 +181,8 @@ void TestSuggestWindow::importSkipsDuplicates() {
     QCOMPARE(m_window->suggestTable()->rowCount(), 3);
 }
 
-void TestSuggestWindow::selectAndDelete() {
+void TestSuggestWindow::selectAndDelete()
+{
     makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") +
                storedRow("f"));
     m_window->bsSkinButton4->click();
@@ -202,7 +215,8 @@ void TestSuggestWindow::selectAndDelete() {
     QCOMPARE(QFileInfo(m_fixture->file("dbsuggest.dat")).size(), 0);
 }
 
-void TestSuggestWindow::previewShowsTheSelectedRow() {
+void TestSuggestWindow::previewShowsTheSelectedRow()
+{
     makeWindow("red|red§wine|45,100,000|N/A|N/A|||||||||||||||||\r\n" + storedRow("blue"));
     select({0});
     const PreviewModel* preview = m_window->preview();
@@ -221,7 +235,8 @@ void TestSuggestWindow::previewShowsTheSelectedRow() {
     QCOMPARE(preview->cellText(0, 0), "");
 }
 
-void TestSuggestWindow::harvestOneRow() {
+void TestSuggestWindow::harvestOneRow()
+{
     makeWindow(storedRow("red§wine"));
     select({0});
     m_server->enqueue(ScriptedHttpServer::ok(redWine));
@@ -239,7 +254,8 @@ void TestSuggestWindow::harvestOneRow() {
     QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
 }
 
-void TestSuggestWindow::harvestSelectedRowsInOrder() {
+void TestSuggestWindow::harvestSelectedRowsInOrder()
+{
     makeWindow(storedRow("r0") + storedRow("r1") + storedRow("r2") + storedRow("r3") + storedRow("r4"));
     select({4, 1, 3});
     for (int i = 0; i < 3; ++i)
@@ -258,7 +274,8 @@ void TestSuggestWindow::harvestSelectedRowsInOrder() {
     QCOMPARE(table->record(2).cells[0], "");
 }
 
-void TestSuggestWindow::failedFetchFillsNotAvailable() {
+void TestSuggestWindow::failedFetchFillsNotAvailable()
+{
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::status(500));
@@ -268,7 +285,8 @@ void TestSuggestWindow::failedFetchFillsNotAvailable() {
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "b1");
 }
 
-void TestSuggestWindow::secondHarvestKeepsOlderCells() {
+void TestSuggestWindow::secondHarvestKeepsOlderCells()
+{
     makeWindow(storedRow("red"));
     select({0});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a", "1"}, {"b", "2"}, {"c", "3"}})));
@@ -280,7 +298,8 @@ void TestSuggestWindow::secondHarvestKeepsOlderCells() {
              (QStringList{"x", "9", "b", "2", "c", "3", "N/A", "N/A"}));
 }
 
-void TestSuggestWindow::searchRefusals_data() {
+void TestSuggestWindow::searchRefusals_data()
+{
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<bool>("selectRow");
     QTest::addColumn<bool>("running");
@@ -295,7 +314,8 @@ void TestSuggestWindow::searchRefusals_data() {
            "search or wait until process finish.";
 }
 
-void TestSuggestWindow::searchRefusals() {
+void TestSuggestWindow::searchRefusals()
+{
     QFETCH(QByteArray, table);
     QFETCH(bool, selectRow);
     QFETCH(bool, running);
@@ -311,7 +331,8 @@ void TestSuggestWindow::searchRefusals() {
     QCOMPARE(m_server->requests().size(), 0);
 }
 
-void TestSuggestWindow::stopDuringTransfer() {
+void TestSuggestWindow::stopDuringTransfer()
+{
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     ScriptedHttpServer::Reply held;
@@ -328,7 +349,8 @@ void TestSuggestWindow::stopDuringTransfer() {
     QVERIFY(!m_window->StopRequested); // the stop ended with the harvest it stopped
 }
 
-void TestSuggestWindow::stopDuringPause() {
+void TestSuggestWindow::stopDuringPause()
+{
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
@@ -348,7 +370,8 @@ void TestSuggestWindow::stopDuringPause() {
     QVERIFY(!m_window->StopRequested);
 }
 
-void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind() {
+void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
+{
     makeWindow();
     m_window->MainGauge->setValue(50);
     m_window->btnStop->click();
@@ -360,7 +383,8 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind() {
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
 }
 
-void TestSuggestWindow::harvestFollowsItsRows() {
+void TestSuggestWindow::harvestFollowsItsRows()
+{
     makeWindow(storedRow("b") + storedRow("gone") + storedRow("a"));
     select({0, 1, 2});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"for b", "1"}})));
@@ -383,7 +407,8 @@ void TestSuggestWindow::harvestFollowsItsRows() {
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "for b");
 }
 
-void TestSuggestWindow::harvestedRowsAreSavedSoon() {
+void TestSuggestWindow::harvestedRowsAreSavedSoon()
+{
     // A program killed in the middle of a harvest keeps the rows it harvested.
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
@@ -398,7 +423,8 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon() {
     QCoro::waitFor(harvesting);
 }
 
-void TestSuggestWindow::exportSuggestions() {
+void TestSuggestWindow::exportSuggestions()
+{
     makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/"
                "A|N/A|N/A|N/A|\r\n" +
                storedRow("paris,§france") + storedRow("never"));
@@ -413,7 +439,8 @@ void TestSuggestWindow::exportSuggestions() {
     QCOMPARE(readFile(m_fixture->file("report.csv")), expected);
 }
 
-void TestSuggestWindow::columnClicksSort() {
+void TestSuggestWindow::columnClicksSort()
+{
     writeFile(m_fixture->file("dabatase.dat"),
               "cherry|3/5/2009|9|\r\napple|3/6/2009|100|\r\nBanana|3/4/2009|10|\r\n");
     makeWindow("x|a|N/A|b|45,000,000|||||||||||||||||\r\ny|c|8,000,000|d|3,000,000,000|||||||||||||||||\r\n");

@@ -13,14 +13,16 @@
 
 namespace {
 
-QByteArray feed(const QList<QByteArray>& keywords) {
+QByteArray feed(const QList<QByteArray>& keywords)
+{
     QByteArray page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
     for (const QByteArray& keyword : keywords)
         page += "<li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li>\n";
     return page + "</ol></content></feed>";
 }
 
-QByteArray expectedGet(const QByteArray& path, quint16 port) {
+QByteArray expectedGet(const QByteArray& path, quint16 port)
+{
     return "GET " + path +
            " HTTP/1.1\r\nContent-Type: text/html\r\nCache-control: no-cache\r\nPragma: no-cache\r\n"
            "Host: 127.0.0.1:" +
@@ -59,20 +61,23 @@ private:
     std::unique_ptr<TfrmMain> m_window;
 };
 
-void TestWebWindow::init() {
+void TestWebWindow::init()
+{
     m_fixture = std::make_unique<AppFixture>();
     m_server = std::make_unique<ScriptedHttpServer>();
     qputenv("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
 }
 
-void TestWebWindow::cleanup() {
+void TestWebWindow::cleanup()
+{
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
     qunsetenv("QUILLORY_GOOGLE_HOST");
 }
 
-void TestWebWindow::downloadPage_data() {
+void TestWebWindow::downloadPage_data()
+{
     QTest::addColumn<ScriptedHttpServer::Reply>("reply");
     QTest::addColumn<std::optional<QString>>("page");
     QTest::addColumn<QString>("status");
@@ -93,7 +98,8 @@ void TestWebWindow::downloadPage_data() {
     QTest::newRow("server error") << ScriptedHttpServer::status(500) << std::optional<QString>() << failed;
 }
 
-void TestWebWindow::downloadPage() {
+void TestWebWindow::downloadPage()
+{
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(std::optional<QString>, page);
     QFETCH(QString, status);
@@ -109,7 +115,8 @@ void TestWebWindow::downloadPage() {
     QCOMPARE(m_server->requests(), QList<QByteArray>(2, expectedGet("/page?q=1", m_server->port())));
 }
 
-void TestWebWindow::refusedWhileStopRequested() {
+void TestWebWindow::refusedWhileStopRequested()
+{
     m_window = m_fixture->makeWindow();
     m_window->MainStatusPanel->setText("before");
     m_window->MainGauge->setValue(40);
@@ -121,7 +128,8 @@ void TestWebWindow::refusedWhileStopRequested() {
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), QStringList());
 }
 
-void TestWebWindow::stopDuringTransfer() {
+void TestWebWindow::stopDuringTransfer()
+{
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply reply;
     reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789")
@@ -135,7 +143,8 @@ void TestWebWindow::stopDuringTransfer() {
     QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
 }
 
-void TestWebWindow::downloadsTakeTurns() {
+void TestWebWindow::downloadsTakeTurns()
+{
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply slow;
     slow.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfi").then(200, "rst");
@@ -150,7 +159,8 @@ void TestWebWindow::downloadsTakeTurns() {
     QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
 }
 
-void TestWebWindow::gaugeFollowsTheBytes() {
+void TestWebWindow::gaugeFollowsTheBytes()
+{
     m_window = m_fixture->makeWindow();
     QList<int> positions;
     connect(m_window->MainGauge, &QProgressBar::valueChanged, this, [&](int value) { positions << value; });
@@ -163,7 +173,8 @@ void TestWebWindow::gaugeFollowsTheBytes() {
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
 }
 
-void TestWebWindow::scrapeFoldsTheFeed() {
+void TestWebWindow::scrapeFoldsTheFeed()
+{
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
     m_window = m_fixture->makeWindow();
     m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
@@ -186,7 +197,8 @@ void TestWebWindow::scrapeFoldsTheFeed() {
              "<%%LastParsed%%>12/10/2026 2:15:00 PM<%%/LastParsed%%>\r\n");
 }
 
-void TestWebWindow::scrapeNowAsksWithinTheHour_data() {
+void TestWebWindow::scrapeNowAsksWithinTheHour_data()
+{
     QTest::addColumn<int>("minutesAgo");
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<bool>("asked");
@@ -196,7 +208,8 @@ void TestWebWindow::scrapeNowAsksWithinTheHour_data() {
     QTest::newRow("61 minutes") << 61 << MsgAnswer::Cancel << false << true;
 }
 
-void TestWebWindow::scrapeNowAsksWithinTheHour() {
+void TestWebWindow::scrapeNowAsksWithinTheHour()
+{
     QFETCH(int, minutesAgo);
     QFETCH(MsgAnswer, answer);
     QFETCH(bool, asked);
@@ -219,7 +232,8 @@ void TestWebWindow::scrapeNowAsksWithinTheHour() {
     QCOMPARE(m_window->trendTable()->rowCount(), scraped ? 1 : 0);
 }
 
-void TestWebWindow::timerScrapesOncePerHour_data() {
+void TestWebWindow::timerScrapesOncePerHour_data()
+{
     QTest::addColumn<int>("minutesAgo");
     QTest::addColumn<bool>("scraped");
     QTest::newRow("59 minutes ago") << 59 << false;
@@ -227,7 +241,8 @@ void TestWebWindow::timerScrapesOncePerHour_data() {
     QTest::newRow("clock set back two hours") << -120 << true;
 }
 
-void TestWebWindow::timerScrapesOncePerHour() {
+void TestWebWindow::timerScrapesOncePerHour()
+{
     QFETCH(int, minutesAgo);
     QFETCH(bool, scraped);
     m_window = m_fixture->makeWindow();
@@ -240,7 +255,8 @@ void TestWebWindow::timerScrapesOncePerHour() {
     QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
 }
 
-void TestWebWindow::failedScrapeChangesNothing() {
+void TestWebWindow::failedScrapeChangesNothing()
+{
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
     writeFile(m_fixture->file("config.dat"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     m_window = m_fixture->makeWindow();
@@ -258,7 +274,8 @@ void TestWebWindow::failedScrapeChangesNothing() {
     QCOMPARE(m_window->trendTable()->row(0).count, "5");
 }
 
-void TestWebWindow::oneScrapeAtATime() {
+void TestWebWindow::oneScrapeAtATime()
+{
     m_window = m_fixture->makeWindow();
     ScriptedHttpServer::Reply slow = ScriptedHttpServer::ok(feed({"foo"}));
     slow.steps.front().delayMs = 200;
@@ -272,7 +289,8 @@ void TestWebWindow::oneScrapeAtATime() {
     QCOMPARE(m_window->trendTable()->row(0).count, "1");
 }
 
-void TestWebWindow::programScrapesOnItsOwn() {
+void TestWebWindow::programScrapesOnItsOwn()
+{
     // The program itself, on a fresh folder, scrapes within ten seconds of its start.
     m_server->enqueue(ScriptedHttpServer::ok(feed({"first keyword", "second"})));
     QProcess program;

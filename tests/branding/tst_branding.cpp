@@ -9,12 +9,14 @@
 namespace {
 
 // One tagged value on a line of its own.
-QString line(const QString& name, const QString& value) {
+QString line(const QString& name, const QString& value)
+{
     return TaggedValue(name, value) + "\r\n";
 }
 
 // Every value read that is not empty, as "name=value", in reading order, then the entries.
-QStringList readValues(const BrandingText& branding) {
+QStringList readValues(const BrandingText& branding)
+{
     QStringList values;
     for (const auto& [name, value] : BrandingTagValues(branding)) {
         if (!value.isEmpty())
@@ -30,7 +32,8 @@ QStringList readValues(const BrandingText& branding) {
     return values;
 }
 
-ProcessRun runTool(const QStringList& arguments, const QString& folder) {
+ProcessRun runTool(const QStringList& arguments, const QString& folder)
+{
     return runProcess(QUILLORY_BRANDING_TOOL, arguments, folder);
 }
 
@@ -54,7 +57,8 @@ private Q_SLOTS:
     void toolShowsWhatTheProgramReads();
 };
 
-void TestBranding::parse_data() {
+void TestBranding::parse_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("values");
 
@@ -126,7 +130,8 @@ void TestBranding::parse_data() {
         << QStringList{"AboutText=  first\r\nsecond  "};
 }
 
-void TestBranding::parse() {
+void TestBranding::parse()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, values);
     QCOMPARE(readValues(ParseBrandingText(text)), values);
@@ -134,14 +139,16 @@ void TestBranding::parse() {
 
 // Any line end is read, the text is joined again with CR LF, and bytes that are not UTF-8 are
 // read as Windows-1252.
-void TestBranding::bytesFollowTheLineRule() {
+void TestBranding::bytesFollowTheLineRule()
+{
     const BrandingText branding =
         ParseBrandingBytes("<%%AboutText%%>a\nb\rc\r\nd\x80<%%/AboutText%%>\n<%%Link1%%>x^y<%%/Link1%%>");
     QCOMPARE(branding.Settings.AboutText, QString::fromUtf8("a\r\nb\r\nc\r\nd\u20ac"));
     QCOMPARE(branding.LinkEntries, QStringList{"x^y"});
 }
 
-void TestBranding::splitEntry_data() {
+void TestBranding::splitEntry_data()
+{
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("address");
@@ -165,7 +172,8 @@ void TestBranding::splitEntry_data() {
                            << "";
 }
 
-void TestBranding::splitEntry() {
+void TestBranding::splitEntry()
+{
     QFETCH(QString, entry);
     QFETCH(QString, name);
     QFETCH(QString, address);
@@ -174,7 +182,8 @@ void TestBranding::splitEntry() {
     QCOMPARE(fields.Address, address);
 }
 
-void TestBranding::readEncryptedFile() {
+void TestBranding::readEncryptedFile()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("dbsettings.dat");
     QVERIFY(EncryptToFile("<%%ApplicationName%%>Pro\xc3\xa9<%%/ApplicationName%%>\r\n", path));
@@ -185,7 +194,8 @@ void TestBranding::readEncryptedFile() {
     QVERIFY(!ReadBrandingFile(dir.filePath("absent.dat")));
 }
 
-void TestBranding::toolRoundTrip() {
+void TestBranding::toolRoundTrip()
+{
     QTemporaryDir dir;
     const QByteArray plain = "<%%ApplicationName%%>Name<%%/ApplicationName%%>\r\n";
     writeFile(dir.filePath("plain.txt"), plain);
@@ -202,7 +212,8 @@ void TestBranding::toolRoundTrip() {
     QCOMPARE(readFile(dir.filePath("back2.txt")), plain);
 }
 
-void TestBranding::toolRefusesUndecryptableFile_data() {
+void TestBranding::toolRefusesUndecryptableFile_data()
+{
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("encrypted");
     const QByteArray good = [] {
@@ -222,7 +233,8 @@ void TestBranding::toolRefusesUndecryptableFile_data() {
     QTest::newRow("decrypt, missing file") << QStringList{"decrypt", "absent.dat", "out.txt"} << good;
 }
 
-void TestBranding::toolRefusesUndecryptableFile() {
+void TestBranding::toolRefusesUndecryptableFile()
+{
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, encrypted);
     QTemporaryDir dir;
@@ -235,7 +247,8 @@ void TestBranding::toolRefusesUndecryptableFile() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"in.dat"});
 }
 
-void TestBranding::toolUsageErrors_data() {
+void TestBranding::toolUsageErrors_data()
+{
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("nothing") << QStringList{};
     QTest::newRow("unknown command") << QStringList{"scramble", "a", "b"};
@@ -245,7 +258,8 @@ void TestBranding::toolUsageErrors_data() {
     QTest::newRow("unknown option") << QStringList{"--force", "show", "a"};
 }
 
-void TestBranding::toolUsageErrors() {
+void TestBranding::toolUsageErrors()
+{
     QFETCH(QStringList, arguments);
     QTemporaryDir dir;
     const ProcessRun run = runTool(arguments, dir.path());
@@ -254,7 +268,8 @@ void TestBranding::toolUsageErrors() {
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
-void TestBranding::toolShowsWhatTheProgramReads() {
+void TestBranding::toolShowsWhatTheProgramReads()
+{
     QTemporaryDir dir;
     const QString text = line("ApplicationName", "Pro") + line("BranderType", "Gold") +
                          line("BranderCode", "P1") + line("AffiliateURL", "http://a/?id=%%AFFILIATEID%%") +

@@ -17,7 +17,8 @@ namespace {
 
 const QString password = QStringLiteral("qzvmtrwpkd");
 
-QByteArray sampleData(qsizetype size, quint32 seed = 1) {
+QByteArray sampleData(qsizetype size, quint32 seed = 1)
+{
     QByteArray data(size, Qt::Uninitialized);
     QRandomGenerator generator(seed);
     for (char& byte : data)
@@ -25,7 +26,8 @@ QByteArray sampleData(qsizetype size, quint32 seed = 1) {
     return data;
 }
 
-TEncryption::SaltSource fixedSalt(char byte) {
+TEncryption::SaltSource fixedSalt(char byte)
+{
     return [byte](unsigned char* salt, int size) {
         std::fill_n(salt, size, static_cast<unsigned char>(byte));
         return true;
@@ -33,7 +35,8 @@ TEncryption::SaltSource fixedSalt(char byte) {
 }
 
 std::optional<QByteArray> encryptBytes(const QByteArray& plain, const QString& key = password,
-                                       int bufferSize = CipherBufferSize, TEncryption::SaltSource salt = {}) {
+                                       int bufferSize = CipherBufferSize, TEncryption::SaltSource salt = {})
+{
     QBuffer source;
     source.setData(plain);
     source.open(QIODevice::ReadOnly);
@@ -52,7 +55,8 @@ struct Decrypted {
 };
 
 Decrypted decryptBytes(const QByteArray& encrypted, const QString& key = password,
-                       int bufferSize = CipherBufferSize, qint64 totalLength = -1) {
+                       int bufferSize = CipherBufferSize, qint64 totalLength = -1)
+{
     QBuffer source;
     source.setData(encrypted);
     source.open(QIODevice::ReadOnly);
@@ -69,15 +73,18 @@ Decrypted decryptBytes(const QByteArray& encrypted, const QString& key = passwor
 constexpr quint16 AesExtraId = 0x9901;
 constexpr quint16 AesMethod = 99;
 
-QString sevenZip() {
+QString sevenZip()
+{
     return QStandardPaths::findExecutable(QStringLiteral("7z"));
 }
 
-ProcessRun runSevenZip(const QStringList& arguments, const QString& folder) {
+ProcessRun runSevenZip(const QStringList& arguments, const QString& folder)
+{
     return runProcess(sevenZip(), arguments, folder);
 }
 
-QByteArray aesExtraField(int mode) {
+QByteArray aesExtraField(int mode)
+{
     QByteArray extra;
     QDataStream out(&extra, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
@@ -87,7 +94,8 @@ QByteArray aesExtraField(int mode) {
 }
 
 // One stored entry whose data is `encrypted`, with local header, central directory and end record.
-QByteArray zipWithAesEntry(const QByteArray& name, const QByteArray& encrypted, quint32 plainSize, int mode) {
+QByteArray zipWithAesEntry(const QByteArray& name, const QByteArray& encrypted, quint32 plainSize, int mode)
+{
     const QByteArray extra = aesExtraField(mode);
     const quint16 version = 51, flags = 1, time = 0, date = (1 << 5) | 1;
     QByteArray zip;
@@ -117,7 +125,8 @@ struct AesEntry {
 };
 
 // The first entry of a ZIP archive, read from its local header.
-std::optional<AesEntry> firstAesEntry(const QByteArray& zip) {
+std::optional<AesEntry> firstAesEntry(const QByteArray& zip)
+{
     const auto u16 = [&zip](qsizetype at) { return qFromLittleEndian<quint16>(zip.constData() + at); };
     const auto u32 = [&zip](qsizetype at) { return qFromLittleEndian<quint32>(zip.constData() + at); };
     if (zip.size() < 30 || u32(0) != 0x04034b50 || u16(8) != AesMethod || (u16(6) & 8) != 0)
@@ -168,7 +177,8 @@ private Q_SLOTS:
 };
 
 // RFC 6070.
-void TestCrypto::pbkdf2KnownAnswers_data() {
+void TestCrypto::pbkdf2KnownAnswers_data()
+{
     QTest::addColumn<QByteArray>("secret");
     QTest::addColumn<QByteArray>("salt");
     QTest::addColumn<int>("iterations");
@@ -187,7 +197,8 @@ void TestCrypto::pbkdf2KnownAnswers_data() {
                                        << QByteArray::fromHex("56fa6aa75548099dcc37d7f03425e0c3");
 }
 
-void TestCrypto::pbkdf2KnownAnswers() {
+void TestCrypto::pbkdf2KnownAnswers()
+{
     QFETCH(QByteArray, secret);
     QFETCH(QByteArray, salt);
     QFETCH(int, iterations);
@@ -199,7 +210,8 @@ void TestCrypto::pbkdf2KnownAnswers() {
 }
 
 // FIPS-197, appendix C.
-void TestCrypto::aesKnownAnswers_data() {
+void TestCrypto::aesKnownAnswers_data()
+{
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("AES-128") << QByteArray::fromHex("000102030405060708090a0b0c0d0e0f")
@@ -211,7 +223,8 @@ void TestCrypto::aesKnownAnswers_data() {
                              << QByteArray::fromHex("8ea2b7ca516745bfeafc49904b496089");
 }
 
-void TestCrypto::aesKnownAnswers() {
+void TestCrypto::aesKnownAnswers()
+{
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, expected);
     const QByteArray plain = QByteArray::fromHex("00112233445566778899aabbccddeeff");
@@ -224,7 +237,8 @@ void TestCrypto::aesKnownAnswers() {
 }
 
 // RFC 2202.
-void TestCrypto::hmacKnownAnswers_data() {
+void TestCrypto::hmacKnownAnswers_data()
+{
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("expected");
@@ -240,7 +254,8 @@ void TestCrypto::hmacKnownAnswers_data() {
         << QByteArray::fromHex("e8e99d0f45237d786d6bbaa7965c7808bbff1a91");
 }
 
-void TestCrypto::hmacKnownAnswers() {
+void TestCrypto::hmacKnownAnswers()
+{
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, expected);
@@ -258,7 +273,8 @@ void TestCrypto::hmacKnownAnswers() {
 
 // Key stream block i is AES of the counter i as a little-endian number in bytes 0 to 7, from 1 on,
 // whatever pieces the data comes in; 300 blocks take the count past one byte.
-void TestCrypto::counterIsLittleEndianFromOne() {
+void TestCrypto::counterIsLittleEndianFromOne()
+{
     const QByteArray key = QByteArray::fromHex("2b7e151628aed2a6abf7158809cf4f3c");
     constexpr int blocks = 300;
     QByteArray counters(blocks * 16, '\0');
@@ -282,7 +298,8 @@ void TestCrypto::counterIsLittleEndianFromOne() {
     QCOMPARE(stream.toHex(), expected.left(stream.size()).toHex());
 }
 
-void TestCrypto::roundTrip_data() {
+void TestCrypto::roundTrip_data()
+{
     QTest::addColumn<int>("size");
     QTest::newRow("empty") << 0;
     QTest::newRow("one byte") << 1;
@@ -292,7 +309,8 @@ void TestCrypto::roundTrip_data() {
     QTest::newRow("two buffers") << 524288;
 }
 
-void TestCrypto::roundTrip() {
+void TestCrypto::roundTrip()
+{
     QFETCH(int, size);
     const QByteArray plain = sampleData(size);
     const std::optional<QByteArray> encrypted = encryptBytes(plain);
@@ -312,7 +330,8 @@ void TestCrypto::roundTrip() {
     QCOMPARE(readFile(outPath), plain);
 }
 
-void TestCrypto::freshSaltEveryTime() {
+void TestCrypto::freshSaltEveryTime()
+{
     const QByteArray plain("the same plain text");
     const std::optional<QByteArray> first = encryptBytes(plain), second = encryptBytes(plain);
     QVERIFY(first && second);
@@ -322,13 +341,15 @@ void TestCrypto::freshSaltEveryTime() {
     QCOMPARE(decryptBytes(*second).plain, plain);
 }
 
-void TestCrypto::outputIndependentOfBufferSize_data() {
+void TestCrypto::outputIndependentOfBufferSize_data()
+{
     QTest::addColumn<int>("bufferSize");
     for (const int size : {1, 15, 16, 17, 8191, 8193, 1 << 20})
         QTest::addRow("%d bytes", size) << size;
 }
 
-void TestCrypto::outputIndependentOfBufferSize() {
+void TestCrypto::outputIndependentOfBufferSize()
+{
     QFETCH(int, bufferSize);
     const QByteArray plain = sampleData(70001, 7);
     const std::optional<QByteArray> reference =
@@ -341,7 +362,8 @@ void TestCrypto::outputIndependentOfBufferSize() {
     QCOMPARE(decrypted.plain, plain);
 }
 
-void TestCrypto::modeFollowsPasswordLength_data() {
+void TestCrypto::modeFollowsPasswordLength_data()
+{
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("saltSize");
@@ -352,7 +374,8 @@ void TestCrypto::modeFollowsPasswordLength_data() {
     QTest::newRow("128 characters") << 128 << 3 << 16;
 }
 
-void TestCrypto::modeFollowsPasswordLength() {
+void TestCrypto::modeFollowsPasswordLength()
+{
     QFETCH(int, length);
     QFETCH(int, mode);
     QFETCH(int, saltSize);
@@ -370,7 +393,8 @@ void TestCrypto::modeFollowsPasswordLength() {
 
 // Every row must be refused by the stream and by the file helpers, which then write nothing and
 // leave an earlier destination file as it was.
-void TestCrypto::rejectedInput_data() {
+void TestCrypto::rejectedInput_data()
+{
     QTest::addColumn<QByteArray>("encrypted");
     QTest::addColumn<QString>("key");
     const QByteArray good = *encryptBytes(sampleData(300), password, CipherBufferSize, fixedSalt('x'));
@@ -390,7 +414,8 @@ void TestCrypto::rejectedInput_data() {
         QTest::addRow("only %d bytes", size) << good.left(size) << password;
 }
 
-void TestCrypto::rejectedInput() {
+void TestCrypto::rejectedInput()
+{
     QFETCH(QByteArray, encrypted);
     QFETCH(QString, key);
     QVERIFY(!decryptBytes(encrypted, key).ok);
@@ -408,7 +433,8 @@ void TestCrypto::rejectedInput() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"dbsettings.dat", "earlier"}));
 }
 
-void TestCrypto::flippedCiphertextByteChangesOnePlainByte() {
+void TestCrypto::flippedCiphertextByteChangesOnePlainByte()
+{
     const QByteArray plain = sampleData(5000);
     QByteArray encrypted = *encryptBytes(plain);
     encrypted[10 + 1234] = char(encrypted[10 + 1234] ^ 0x40);
@@ -421,20 +447,23 @@ void TestCrypto::flippedCiphertextByteChangesOnePlainByte() {
 }
 
 // The caller announces more bytes than the source holds: the read stops at the end of the data.
-void TestCrypto::sourceEndingEarlyFails_data() {
+void TestCrypto::sourceEndingEarlyFails_data()
+{
     QTest::addColumn<qint64>("missing");
     QTest::newRow("one byte") << qint64(1);
     QTest::newRow("a buffer and more") << qint64(300000);
     QTest::newRow("a terabyte") << (qint64(1) << 40);
 }
 
-void TestCrypto::sourceEndingEarlyFails() {
+void TestCrypto::sourceEndingEarlyFails()
+{
     QFETCH(qint64, missing);
     const QByteArray encrypted = *encryptBytes(sampleData(100000));
     QVERIFY(!decryptBytes(encrypted, password, CipherBufferSize, encrypted.size() + missing).ok);
 }
 
-void TestCrypto::fileHelpersRoundTrip() {
+void TestCrypto::fileHelpersRoundTrip()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("dbsettings.dat");
     const QByteArray plain("<%%ApplicationName%%>Name<%%/ApplicationName%%>\r\n");
@@ -448,7 +477,8 @@ void TestCrypto::fileHelpersRoundTrip() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"dbsettings.dat"});
 }
 
-void TestCrypto::missingFileDecryptsToNothing() {
+void TestCrypto::missingFileDecryptsToNothing()
+{
     QTemporaryDir dir;
     QVERIFY(!DecryptFileToMemory(dir.filePath("absent")));
     QVERIFY(!DecryptFileTo(dir.filePath("absent"), dir.filePath("out")));
@@ -456,7 +486,8 @@ void TestCrypto::missingFileDecryptsToNothing() {
     QVERIFY(!QFile::exists(dir.filePath("out")));
 }
 
-void TestCrypto::zipToolEntryDecrypts_data() {
+void TestCrypto::zipToolEntryDecrypts_data()
+{
     QTest::addColumn<QString>("method");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("mode");
@@ -467,7 +498,8 @@ void TestCrypto::zipToolEntryDecrypts_data() {
     QTest::newRow("AES-256") << "AES256" << QString(50, u'p') << 3 << 1000;
 }
 
-void TestCrypto::zipToolEntryDecrypts() {
+void TestCrypto::zipToolEntryDecrypts()
+{
     QFETCH(QString, method);
     QFETCH(QString, key);
     QFETCH(int, mode);
@@ -489,7 +521,8 @@ void TestCrypto::zipToolEntryDecrypts() {
     QCOMPARE(decrypted.plain, plain);
 }
 
-void TestCrypto::zipToolAcceptsOurEntry_data() {
+void TestCrypto::zipToolAcceptsOurEntry_data()
+{
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("damaged");
@@ -500,7 +533,8 @@ void TestCrypto::zipToolAcceptsOurEntry_data() {
     QTest::newRow("damaged ciphertext") << password << 1 << true;
 }
 
-void TestCrypto::zipToolAcceptsOurEntry() {
+void TestCrypto::zipToolAcceptsOurEntry()
+{
     QFETCH(QString, key);
     QFETCH(int, mode);
     QFETCH(bool, damaged);

@@ -21,7 +21,8 @@ const QByteArray UserAgentLine = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5;
 const QByteArray AcceptLine = "Accept: text/html, */*\r\n";
 
 // The parser fed with `input` in one piece, or byte by byte, then told of the close if asked.
-HttpResponseParser Parse(const QByteArray& input, bool byteByByte, bool close) {
+HttpResponseParser Parse(const QByteArray& input, bool byteByByte, bool close)
+{
     HttpResponseParser parser;
     if (byteByByte) {
         for (const char byte : input)
@@ -35,7 +36,8 @@ HttpResponseParser Parse(const QByteArray& input, bool byteByByte, bool close) {
 }
 
 // Body events in short form: "B5" begin, "P3" progress, "E" end.
-QString EventText(HttpBodyEvent::Kind kind, qint64 value) {
+QString EventText(HttpBodyEvent::Kind kind, qint64 value)
+{
     switch (kind) {
     case HttpBodyEvent::Begin:
         return QStringLiteral("B%1").arg(value);
@@ -51,7 +53,8 @@ QString EventText(HttpBodyEvent::Kind kind, qint64 value) {
 // the last count, which does not depend on how the bytes were split in transit.
 class TransferLog : public QObject {
 public:
-    explicit TransferLog(HttpClient& client) {
+    explicit TransferLog(HttpClient& client)
+    {
         connect(&client, &HttpClient::workBegin, this, [this](qint64 n) { add(HttpBodyEvent::Begin, n); });
         connect(&client, &HttpClient::work, this, [this](qint64 n) { add(HttpBodyEvent::Progress, n); });
         connect(&client, &HttpClient::workEnd, this, [this] { add(HttpBodyEvent::End, 0); });
@@ -60,22 +63,26 @@ public:
     QStringList events;
 
 private:
-    void add(HttpBodyEvent::Kind kind, qint64 value) {
+    void add(HttpBodyEvent::Kind kind, qint64 value)
+    {
         if (kind == HttpBodyEvent::Progress && !events.isEmpty() && events.back().startsWith(u'P'))
             events.removeLast();
         events.append(EventText(kind, value));
     }
 };
 
-HttpResult Run(QCoro::Task<HttpResult> task) {
+HttpResult Run(QCoro::Task<HttpResult> task)
+{
     return QCoro::waitFor(std::move(task));
 }
 
-QByteArray WithPort(QByteArray text, const ScriptedHttpServer& server) {
+QByteArray WithPort(QByteArray text, const ScriptedHttpServer& server)
+{
     return text.replace("PORT", QByteArray::number(server.port()));
 }
 
-quint16 RefusingPort() {
+quint16 RefusingPort()
+{
     QTcpServer server;
     server.listen(QHostAddress::LocalHost, 0);
     return server.serverPort(); // closed again when this returns
@@ -129,7 +136,8 @@ private Q_SLOTS:
     void clientDestroyedWhileRequestsPending();
 };
 
-void TestNet::parserReadsResponses_data() {
+void TestNet::parserReadsResponses_data()
+{
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<bool>("closeAtEnd");
     QTest::addColumn<int>("status");
@@ -164,7 +172,8 @@ void TestNet::parserReadsResponses_data() {
                                     << false << 200 << QByteArray("a\0b", 3);
 }
 
-void TestNet::parserReadsResponses() {
+void TestNet::parserReadsResponses()
+{
     QFETCH(QByteArray, input);
     QFETCH(bool, closeAtEnd);
     QFETCH(int, status);
@@ -178,7 +187,8 @@ void TestNet::parserReadsResponses() {
     }
 }
 
-void TestNet::parserKeepsHeaders() {
+void TestNet::parserKeepsHeaders()
+{
     const HttpResponseParser parser = Parse("HTTP/1.1 200 Fine Thanks\r\nSet-Cookie: a=1\r\nX-Long: one\r\n"
                                             "  two\r\nset-cookie:b=2  \r\nContent-Length: 0\r\n\r\n",
                                             false, false);
@@ -189,7 +199,8 @@ void TestNet::parserKeepsHeaders() {
     QVERIFY(!parser.head().hasHeader("Location"));
 }
 
-void TestNet::parserRejectsMalformed_data() {
+void TestNet::parserRejectsMalformed_data()
+{
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<bool>("closeAtEnd");
 
@@ -225,7 +236,8 @@ void TestNet::parserRejectsMalformed_data() {
     QTest::newRow("head cut by the close") << QByteArray("HTTP/1.1 200 OK\r\nContent-") << true;
 }
 
-void TestNet::parserRejectsMalformed() {
+void TestNet::parserRejectsMalformed()
+{
     QFETCH(QByteArray, input);
     QFETCH(bool, closeAtEnd);
 
@@ -236,7 +248,8 @@ void TestNet::parserRejectsMalformed() {
     }
 }
 
-void TestNet::parserBodyLimit() {
+void TestNet::parserBodyLimit()
+{
     const HttpParserLimits limits{.maxBodyBytes = 10};
     const QByteArray head = "HTTP/1.0 200 OK\r\n\r\n";
     HttpResponseParser atLimit(limits);
@@ -249,7 +262,8 @@ void TestNet::parserBodyLimit() {
     QVERIFY(overLimit.body().size() <= 10);
 }
 
-void TestNet::parserBodyEvents_data() {
+void TestNet::parserBodyEvents_data()
+{
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<bool>("closeAtEnd");
     QTest::addColumn<QString>("events");
@@ -267,7 +281,8 @@ void TestNet::parserBodyEvents_data() {
     QTest::newRow("no body") << QByteArrayList{"HTTP/1.1 204 No Content\r\n\r\n"} << false << "";
 }
 
-void TestNet::parserBodyEvents() {
+void TestNet::parserBodyEvents()
+{
     QFETCH(QByteArrayList, pieces);
     QFETCH(bool, closeAtEnd);
     QFETCH(QString, events);
@@ -287,7 +302,8 @@ void TestNet::parserBodyEvents() {
     QCOMPARE(seen.join(u' '), events);
 }
 
-void TestNet::composesRequests_data() {
+void TestNet::composesRequests_data()
+{
     QTest::addColumn<bool>("post");
     QTest::addColumn<QString>("url");
     QTest::addColumn<QByteArray>("connection");
@@ -336,7 +352,8 @@ void TestNet::composesRequests_data() {
                tail + "\r\nfield=1\r\n";
 }
 
-void TestNet::composesRequests() {
+void TestNet::composesRequests()
+{
     QFETCH(bool, post);
     QFETCH(QString, url);
     QFETCH(QByteArray, connection);
@@ -358,14 +375,16 @@ void TestNet::composesRequests() {
              expected);
 }
 
-void TestNet::rejectsTargets_data() {
+void TestNet::rejectsTargets_data()
+{
     QTest::addColumn<QUrl>("url");
     QTest::newRow("ftp") << QUrl("ftp://example.com/file");
     QTest::newRow("mailto") << QUrl("mailto:someone@example.com");
     QTest::newRow("no host") << QUrl("http:///path");
 }
 
-void TestNet::rejectsTargets() {
+void TestNet::rejectsTargets()
+{
     QFETCH(QUrl, url);
     QString error;
     QVERIFY(!HttpTargetFromUrl(url, error));
@@ -377,7 +396,8 @@ void TestNet::rejectsTargets() {
     QCOMPARE(result.error, error);
 }
 
-void TestNet::pageText_data() {
+void TestNet::pageText_data()
+{
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("text");
 
@@ -392,13 +412,15 @@ void TestNet::pageText_data() {
                                   << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac\r\n");
 }
 
-void TestNet::pageText() {
+void TestNet::pageText()
+{
     QFETCH(QByteArray, body);
     QFETCH(QString, text);
     QCOMPARE(PageTextFromBody(body), text);
 }
 
-void TestNet::sendsRequestBytes_data() {
+void TestNet::sendsRequestBytes_data()
+{
     QTest::addColumn<bool>("noCache");
     QTest::addColumn<QByteArray>("connection");
     QTest::addColumn<QByteArray>("contentType");
@@ -418,7 +440,8 @@ void TestNet::sendsRequestBytes_data() {
                tail;
 }
 
-void TestNet::sendsRequestBytes() {
+void TestNet::sendsRequestBytes()
+{
     QFETCH(bool, noCache);
     QFETCH(QByteArray, connection);
     QFETCH(QByteArray, contentType);
@@ -442,7 +465,8 @@ void TestNet::sendsRequestBytes() {
     QCOMPARE(server.requests(), QList<QByteArray>({WithPort(expected, server), WithPort(expected, server)}));
 }
 
-void TestNet::postKeepsItsSettings() {
+void TestNet::postKeepsItsSettings()
+{
     ScriptedHttpServer server;
     server.enqueue(ScriptedHttpServer::ok("OK"));
     server.enqueue(ScriptedHttpServer::ok("update"));
@@ -466,7 +490,8 @@ void TestNet::postKeepsItsSettings() {
     QCOMPARE(server.connectionCount(), 2);
 }
 
-void TestNet::readsBodies_data() {
+void TestNet::readsBodies_data()
+{
     QTest::addColumn<QByteArray>("response");
     QTest::addColumn<bool>("serverCloses");
     QTest::addColumn<int>("status");
@@ -488,7 +513,8 @@ void TestNet::readsBodies_data() {
         << QByteArray("x");
 }
 
-void TestNet::readsBodies() {
+void TestNet::readsBodies()
+{
     QFETCH(QByteArray, response);
     QFETCH(bool, serverCloses);
     QFETCH(int, status);
@@ -510,7 +536,8 @@ void TestNet::readsBodies() {
     QVERIFY(result.error.isEmpty());
 }
 
-void TestNet::failures_data() {
+void TestNet::failures_data()
+{
     QTest::addColumn<QByteArray>("response");
     QTest::addColumn<int>("status");
 
@@ -524,7 +551,8 @@ void TestNet::failures_data() {
     QTest::newRow("redirect without a Location") << ScriptedHttpServer::response(302) << 302;
 }
 
-void TestNet::failures() {
+void TestNet::failures()
+{
     QFETCH(QByteArray, response);
     QFETCH(int, status);
 
@@ -538,7 +566,8 @@ void TestNet::failures() {
     QVERIFY(!client.busy());
 }
 
-void TestNet::refusedConnection() {
+void TestNet::refusedConnection()
+{
     HttpClient client;
     const HttpResult result =
         Run(client.get(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort()))));
@@ -547,7 +576,8 @@ void TestNet::refusedConnection() {
     QVERIFY2(result.error.contains("refused", Qt::CaseInsensitive), qPrintable(result.error));
 }
 
-void TestNet::followsRedirects_data() {
+void TestNet::followsRedirects_data()
+{
     QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QString>("target");
 
@@ -565,7 +595,8 @@ void TestNet::followsRedirects_data() {
         << ScriptedHttpServer::response(404, "", {{"Location", "/found"}}) << "/found";
 }
 
-void TestNet::followsRedirects() {
+void TestNet::followsRedirects()
+{
     QFETCH(QByteArray, first);
     QFETCH(QString, target);
 
@@ -582,14 +613,16 @@ void TestNet::followsRedirects() {
              QList<QByteArray>({"GET /a/one HTTP/1.1", "GET " + target.toLatin1() + " HTTP/1.1"}));
 }
 
-void TestNet::redirectChainLimit_data() {
+void TestNet::redirectChainLimit_data()
+{
     QTest::addColumn<int>("redirects");
     QTest::addColumn<bool>("ok");
     QTest::newRow("14 redirects, 15th response ends it") << 14 << true;
     QTest::newRow("15th response still redirects") << 15 << false;
 }
 
-void TestNet::redirectChainLimit() {
+void TestNet::redirectChainLimit()
+{
     QFETCH(int, redirects);
     QFETCH(bool, ok);
 
@@ -607,7 +640,8 @@ void TestNet::redirectChainLimit() {
     QCOMPARE(result.body, ok ? QByteArray("end") : QByteArray());
 }
 
-void TestNet::cookiesGoBackWhereTheyMatch() {
+void TestNet::cookiesGoBackWhereTheyMatch()
+{
     ScriptedHttpServer server;
     server.enqueue(
         ScriptedHttpServer::raw(ScriptedHttpServer::response(302, "",
@@ -638,7 +672,8 @@ void TestNet::cookiesGoBackWhereTheyMatch() {
     QCOMPARE(cookieLine(4), QByteArray()); // each client keeps its own
 }
 
-void TestNet::transferEvents_data() {
+void TestNet::transferEvents_data()
+{
     QTest::addColumn<QByteArrayList>("responses");
     QTest::addColumn<QString>("events");
 
@@ -651,7 +686,8 @@ void TestNet::transferEvents_data() {
     QTest::newRow("no body") << QByteArrayList{"HTTP/1.1 204 No Content\r\n\r\n"} << "";
 }
 
-void TestNet::transferEvents() {
+void TestNet::transferEvents()
+{
     QFETCH(QByteArrayList, responses);
     QFETCH(QString, events);
 
@@ -664,7 +700,8 @@ void TestNet::transferEvents() {
     QCOMPARE(log.text(), events);
 }
 
-void TestNet::stallEndsOnIdleTimeout() {
+void TestNet::stallEndsOnIdleTimeout()
+{
     ScriptedHttpServer server;
     server.enqueue(
         ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part").thenHold());
@@ -682,7 +719,8 @@ void TestNet::stallEndsOnIdleTimeout() {
     QCOMPARE(log.text(), "B100 P9 E");
 }
 
-void TestNet::silentHandshakeEndsOnConnectTimeout() {
+void TestNet::silentHandshakeEndsOnConnectTimeout()
+{
     if (!QSslSocket::supportsSsl())
         QSKIP("No TLS backend");
     // The scripted server never answers a TLS greeting, so the connection is never established.
@@ -702,13 +740,15 @@ void TestNet::silentHandshakeEndsOnConnectTimeout() {
     QVERIFY(server.requests().isEmpty());
 }
 
-void TestNet::disconnectEndsTransfer_data() {
+void TestNet::disconnectEndsTransfer_data()
+{
     QTest::addColumn<bool>("fromWorkHandler");
     QTest::newRow("from a work handler") << true;
     QTest::newRow("while the client waits") << false;
 }
 
-void TestNet::disconnectEndsTransfer() {
+void TestNet::disconnectEndsTransfer()
+{
     QFETCH(bool, fromWorkHandler);
 
     ScriptedHttpServer server;
@@ -739,7 +779,8 @@ void TestNet::disconnectEndsTransfer() {
     QCOMPARE(Run(client.get(server.url("/"))).body, QByteArray("again"));
 }
 
-void TestNet::requestsTakeTurns() {
+void TestNet::requestsTakeTurns()
+{
     ScriptedHttpServer server;
     server.enqueue(ScriptedHttpServer::Reply().then(200, ScriptedHttpServer::response(200, "one")));
     server.enqueue(ScriptedHttpServer::ok("two"));
@@ -763,7 +804,8 @@ void TestNet::requestsTakeTurns() {
     QVERIFY(!client.busy());
 }
 
-void TestNet::disconnectAfterARequestSparesTheNext() {
+void TestNet::disconnectAfterARequestSparesTheNext()
+{
     ScriptedHttpServer server;
     server.enqueue(ScriptedHttpServer::ok("one"));
     server.enqueue(ScriptedHttpServer::ok("two"));
@@ -783,13 +825,15 @@ void TestNet::disconnectAfterARequestSparesTheNext() {
     QCOMPARE(next.body, QByteArray("two"));
 }
 
-void TestNet::clientDestroyedWhileRequestsPending_data() {
+void TestNet::clientDestroyedWhileRequestsPending_data()
+{
     QTest::addColumn<bool>("fromWorkHandler");
     QTest::newRow("while suspended") << false;
     QTest::newRow("from a work handler") << true;
 }
 
-void TestNet::clientDestroyedWhileRequestsPending() {
+void TestNet::clientDestroyedWhileRequestsPending()
+{
     QFETCH(bool, fromWorkHandler);
 
     ScriptedHttpServer server;

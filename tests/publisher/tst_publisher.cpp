@@ -25,13 +25,15 @@ public:
     ScopedEnv(const char* name, const QByteArray& value)
         : m_name(name)
         , m_old(qgetenv(name))
-        , m_wasSet(qEnvironmentVariableIsSet(name)) {
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+    {
         if (value.isNull())
             qunsetenv(name);
         else
             qputenv(name, value);
     }
-    ~ScopedEnv() {
+    ~ScopedEnv()
+    {
         if (m_wasSet)
             qputenv(m_name, m_old);
         else
@@ -44,7 +46,8 @@ private:
     bool m_wasSet;
 };
 
-BrandingSettings tieredBranding(const QString& type) {
+BrandingSettings tieredBranding(const QString& type)
+{
     BrandingSettings settings;
     settings.BranderType = type;
     settings.BranderCode = "QX-7";
@@ -59,12 +62,14 @@ BrandingSettings tieredBranding(const QString& type) {
 
 const NewsTier goldTier{"BG", "pub-gold", "http://gold.example/n"};
 
-QByteArray part(const char* name, const QByteArray& value) {
+QByteArray part(const char* name, const QByteArray& value)
+{
     return "----------030724090504032\r\nContent-Disposition: form-data; name=\"" + QByteArray(name) +
            "\"\r\n\r\n" + value + "\r\n";
 }
 
-QStringList fileNames(const QString& folder) {
+QStringList fileNames(const QString& folder)
+{
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
@@ -103,7 +108,8 @@ private Q_SLOTS:
     void balloonPlacement();
 };
 
-void TestPublisher::tiers_data() {
+void TestPublisher::tiers_data()
+{
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("emptyPublisherId");
     QTest::addColumn<QStringList>("expected"); // product type, publisher id, base URL; empty: no news
@@ -120,7 +126,8 @@ void TestPublisher::tiers_data() {
     QTest::newRow("no publisher id") << "Platinum" << true << QStringList();
 }
 
-void TestPublisher::tiers() {
+void TestPublisher::tiers()
+{
     QFETCH(QString, type);
     QFETCH(bool, emptyPublisherId);
     QFETCH(QStringList, expected);
@@ -134,7 +141,8 @@ void TestPublisher::tiers() {
         QCOMPARE((QStringList{tier->ProductType, tier->PublisherId, tier->NewsBaseUrl}), expected);
 }
 
-void TestPublisher::requestUrls_data() {
+void TestPublisher::requestUrls_data()
+{
     QTest::addColumn<QString>("base");
     QTest::addColumn<QString>("listUrl"); // the list and the latest id
     QTest::addColumn<QString>("bodyUrl");
@@ -153,7 +161,8 @@ void TestPublisher::requestUrls_data() {
                                 << "/getnewsdetails.php";
 }
 
-void TestPublisher::requestUrls() {
+void TestPublisher::requestUrls()
+{
     QFETCH(QString, base);
     QFETCH(QString, listUrl);
     QFETCH(QString, bodyUrl);
@@ -164,7 +173,8 @@ void TestPublisher::requestUrls() {
     QCOMPARE(NewsBodyRequest(tier, "c", "1").Url, bodyUrl);
 }
 
-void TestPublisher::postBodies_data() {
+void TestPublisher::postBodies_data()
+{
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("expected");
 
@@ -177,7 +187,8 @@ void TestPublisher::postBodies_data() {
     QTest::newRow("body") << int(Kind::Body) << account + part("newsid", "41") + tail;
 }
 
-void TestPublisher::postBodies() {
+void TestPublisher::postBodies()
+{
     QFETCH(int, kind);
     QFETCH(QByteArray, expected);
 
@@ -200,7 +211,8 @@ void TestPublisher::postBodies() {
     QCOMPARE(form.ContentType, QByteArray("multipart/form-data; boundary=--------030724090504032"));
 }
 
-void TestPublisher::answers_data() {
+void TestPublisher::answers_data()
+{
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("success");
@@ -259,7 +271,8 @@ void TestPublisher::answers_data() {
     }
 }
 
-void TestPublisher::answers() {
+void TestPublisher::answers()
+{
     QFETCH(int, kind);
     QFETCH(QByteArray, answer);
     QFETCH(bool, success);
@@ -291,7 +304,8 @@ void TestPublisher::answers() {
     }
 }
 
-void TestPublisher::newsRecords_data() {
+void TestPublisher::newsRecords_data()
+{
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("fields");
 
@@ -302,7 +316,8 @@ void TestPublisher::newsRecords_data() {
     QTest::newRow("empty title") << "5^^March 1" << QStringList{"5", "", "March 1"};
 }
 
-void TestPublisher::newsRecords() {
+void TestPublisher::newsRecords()
+{
     QFETCH(QString, record);
     QFETCH(QStringList, fields);
 
@@ -310,7 +325,8 @@ void TestPublisher::newsRecords() {
     QCOMPARE((QStringList{split.Id, split.Title, split.Published}), fields);
 }
 
-void TestPublisher::newsListModel() {
+void TestPublisher::newsListModel()
+{
     NewsListModel model;
     model.setRecords({"5^First^Jan 1", "6^Second"});
     QCOMPARE(model.rowCount(), 2);
@@ -328,7 +344,8 @@ void TestPublisher::newsListModel() {
     QCOMPARE(model.newsId(0), "9");
 }
 
-void TestPublisher::announcement_data() {
+void TestPublisher::announcement_data()
+{
     QTest::addColumn<QString>("latest");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("announce");
@@ -355,7 +372,8 @@ void TestPublisher::announcement_data() {
                                              << "9" << true;
 }
 
-void TestPublisher::announcement() {
+void TestPublisher::announcement()
+{
     QFETCH(QString, latest);
     QFETCH(QString, stored);
     QFETCH(bool, announce);
@@ -363,7 +381,8 @@ void TestPublisher::announcement() {
     QCOMPARE(ShouldAnnounceNews(latest, stored), announce);
 }
 
-void TestPublisher::lastNewsIdWrite_data() {
+void TestPublisher::lastNewsIdWrite_data()
+{
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
 
@@ -384,7 +403,8 @@ void TestPublisher::lastNewsIdWrite_data() {
     QTest::newRow("empty file") << QByteArray() << QByteArray("<%%LastNewsId%%>17<%%/LastNewsId%%>\r\n");
 }
 
-void TestPublisher::lastNewsIdWrite() {
+void TestPublisher::lastNewsIdWrite()
+{
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
 
@@ -399,7 +419,8 @@ void TestPublisher::lastNewsIdWrite() {
         QCOMPARE(ReadLastNewsId(path), "17");
 }
 
-void TestPublisher::lastNewsIdLeavesBadFileAlone_data() {
+void TestPublisher::lastNewsIdLeavesBadFileAlone_data()
+{
     QTest::addColumn<QByteArray>("bytes"); // empty: encrypted with another password
 
     QTest::newRow("garbage") << QByteArray("this is not an encrypted file at all, just text\r\n");
@@ -407,7 +428,8 @@ void TestPublisher::lastNewsIdLeavesBadFileAlone_data() {
     QTest::newRow("another password") << QByteArray();
 }
 
-void TestPublisher::lastNewsIdLeavesBadFileAlone() {
+void TestPublisher::lastNewsIdLeavesBadFileAlone()
+{
     QFETCH(QByteArray, bytes);
 
     QTemporaryDir folder;
@@ -430,7 +452,8 @@ void TestPublisher::lastNewsIdLeavesBadFileAlone() {
     QVERIFY(!QFile::exists(missing));
 }
 
-void TestPublisher::lastNewsIdRefusesLineBreaks() {
+void TestPublisher::lastNewsIdRefusesLineBreaks()
+{
     QTemporaryDir folder;
     const QString path = folder.filePath("dbsettings.dat");
     QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path));
@@ -438,7 +461,8 @@ void TestPublisher::lastNewsIdRefusesLineBreaks() {
     QCOMPARE(ReadLastNewsId(path), "4");
 }
 
-void TestPublisher::updateVersions_data() {
+void TestPublisher::updateVersions_data()
+{
     QTest::addColumn<QString>("version");
     QTest::addColumn<double>("number");
     QTest::addColumn<bool>("newer"); // than 2.01
@@ -456,7 +480,8 @@ void TestPublisher::updateVersions_data() {
     QTest::newRow("not a finite number") << "inf" << 0.0 << false;
 }
 
-void TestPublisher::updateVersions() {
+void TestPublisher::updateVersions()
+{
     QFETCH(QString, version);
     QFETCH(double, number);
     QFETCH(bool, newer);
@@ -469,7 +494,8 @@ void TestPublisher::updateVersions() {
     QLocale::setDefault(previous);
 }
 
-void TestPublisher::updateDescription_data() {
+void TestPublisher::updateDescription_data()
+{
     QTest::addColumn<QByteArray>("content"); // null: no file
     QTest::addColumn<QString>("version");
 
@@ -482,7 +508,8 @@ void TestPublisher::updateDescription_data() {
     QTest::newRow("no file") << QByteArray() << "";
 }
 
-void TestPublisher::updateDescription() {
+void TestPublisher::updateDescription()
+{
     QFETCH(QByteArray, content);
     QFETCH(QString, version);
 
@@ -493,7 +520,8 @@ void TestPublisher::updateDescription() {
     QCOMPARE(ReadUpdateVersion(path), version);
 }
 
-void TestPublisher::fixedTexts() {
+void TestPublisher::fixedTexts()
+{
     QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
     QCOMPARE(UpdateOfferQuestion("2.10"), QString("There is a new update: (version 2.10) available for your "
                                                   "application!. Do you want download this update now?"));
@@ -504,7 +532,8 @@ void TestPublisher::fixedTexts() {
     QCOMPARE(NoUpdateMessage, QString("There's no new updates for this application!"));
 }
 
-void TestPublisher::updateAddresses() {
+void TestPublisher::updateAddresses()
+{
     {
         const ScopedEnv unset("QUILLORY_UPDATE_URL", QByteArray());
         const QString builtIn = "http://update.quillory.app/liveupdate/quillory/";
@@ -517,7 +546,8 @@ void TestPublisher::updateAddresses() {
     QCOMPARE(UpdaterArguments(), (QStringList{"http://127.0.0.1:8123/lu/", "2.01", "A"}));
 }
 
-void TestPublisher::updaterPath() {
+void TestPublisher::updaterPath()
+{
 #ifdef Q_OS_WIN
     const QString name = "Updater.exe";
 #else
@@ -531,7 +561,8 @@ void TestPublisher::updaterPath() {
     QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
 }
 
-void TestPublisher::balloonPlacement_data() {
+void TestPublisher::balloonPlacement_data()
+{
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QPoint>("anchor");
     QTest::addColumn<BalloonSide>("side");
@@ -556,7 +587,8 @@ void TestPublisher::balloonPlacement_data() {
         << QRect(0, 0, 300, 100) << QPoint(150, 60) << BalloonSide::BelowLeft << QRect(0, 40, 200, 60);
 }
 
-void TestPublisher::balloonPlacement() {
+void TestPublisher::balloonPlacement()
+{
     QFETCH(QRect, screen);
     QFETCH(QPoint, anchor);
     QFETCH(BalloonSide, side);

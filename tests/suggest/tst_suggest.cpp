@@ -17,30 +17,35 @@
 namespace {
 
 // Cells from a list of up to 20 texts; the rest stay empty.
-SuggestCells cellsOf(const QStringList& texts) {
+SuggestCells cellsOf(const QStringList& texts)
+{
     SuggestCells cells;
     for (qsizetype i = 0; i < texts.size() && i < SuggestCellCount; ++i)
         cells[size_t(i)] = texts[i];
     return cells;
 }
 
-QStringList textsOf(const SuggestCells& cells) {
+QStringList textsOf(const SuggestCells& cells)
+{
     return QStringList(cells.begin(), cells.end());
 }
 
-QStringList repeated(const QString& text, int count) {
+QStringList repeated(const QString& text, int count)
+{
     return QStringList(count, text);
 }
 
 // Each row as one text, "phrase=cell,cell,...", so that a comparison shows the rows that differ.
-QStringList rowTexts(const SuggestRows& rows) {
+QStringList rowTexts(const SuggestRows& rows)
+{
     QStringList texts;
     for (const SuggestRecord& row : rows)
         texts << row.phrase + "=" + textsOf(row.cells).join(",");
     return texts;
 }
 
-SuggestRecord harvested(const QString& phrase, const QList<std::pair<QString, QString>>& pairs) {
+SuggestRecord harvested(const QString& phrase, const QList<std::pair<QString, QString>>& pairs)
+{
     SuggestRecord record{phrase, {}};
     ApplySuggestions(record.cells, {});
     for (int k = 1; k <= pairs.size(); ++k) {
@@ -50,21 +55,24 @@ SuggestRecord harvested(const QString& phrase, const QList<std::pair<QString, QS
     return record;
 }
 
-QStringList phrasesOf(const SuggestTableModel& model) {
+QStringList phrasesOf(const SuggestTableModel& model)
+{
     QStringList phrases;
     for (const SuggestRecord& record : model.records())
         phrases << record.phrase;
     return phrases;
 }
 
-QStringList columnOf(const RowListModel& model, int column) {
+QStringList columnOf(const RowListModel& model, int column)
+{
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row)
         texts << model.cellText(row, column);
     return texts;
 }
 
-QString answerPage(const QStringList& entries) {
+QString answerPage(const QStringList& entries)
+{
     return "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]," + entries.join(",") + "]])";
 }
 
@@ -117,12 +125,14 @@ private Q_SLOTS:
     void sortSuggestAndPreview();
 };
 
-void TestSuggest::initTestCase() {
+void TestSuggest::initTestCase()
+{
     // Date-times and collation follow the user's locale; these tests are written for US English.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-void TestSuggest::answer_data() {
+void TestSuggest::answer_data()
+{
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("pairText");
     QTest::addColumn<QStringList>("pairs"); // suggestion and results, pair by pair
@@ -167,7 +177,8 @@ void TestSuggest::answer_data() {
     QTest::newRow("pairs beyond the tenth ignored") << answerPage(entries) << texts.join("; ") << pairs;
 }
 
-void TestSuggest::answer() {
+void TestSuggest::answer()
+{
     QFETCH(QString, page);
     QFETCH(QString, pairText);
     QFETCH(QStringList, pairs);
@@ -178,7 +189,8 @@ void TestSuggest::answer() {
     QCOMPARE(found, pairs);
 }
 
-void TestSuggest::queryUrl_data() {
+void TestSuggest::queryUrl_data()
+{
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("url");
@@ -200,14 +212,16 @@ void TestSuggest::queryUrl_data() {
                                     << "http://127.0.0.1:8080/complete/search?hl=en&js=true&qu=x";
 }
 
-void TestSuggest::queryUrl() {
+void TestSuggest::queryUrl()
+{
     QFETCH(QString, host);
     QFETCH(QString, phrase);
     QFETCH(QString, url);
     QCOMPARE(SuggestQueryUrl(host, phrase), url);
 }
 
-void TestSuggest::applySuggestions_data() {
+void TestSuggest::applySuggestions_data()
+{
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QString>("pairText");
     QTest::addColumn<QStringList>("after");
@@ -236,7 +250,8 @@ void TestSuggest::applySuggestions_data() {
     QTest::newRow("more than ten pairs") << QStringList{} << many.join("; ") << cells;
 }
 
-void TestSuggest::applySuggestions() {
+void TestSuggest::applySuggestions()
+{
     QFETCH(QStringList, before);
     QFETCH(QString, pairText);
     QFETCH(QStringList, after);
@@ -245,7 +260,8 @@ void TestSuggest::applySuggestions() {
     QCOMPARE(textsOf(cells), after);
 }
 
-void TestSuggest::import_data() {
+void TestSuggest::import_data()
+{
     QTest::addColumn<QStringList>("table");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("added");
@@ -268,7 +284,8 @@ void TestSuggest::import_data() {
         << QStringList{QString("äpfelbaum")};
 }
 
-void TestSuggest::import() {
+void TestSuggest::import()
+{
     QFETCH(QStringList, table);
     QFETCH(QStringList, lines);
     QFETCH(QStringList, added);
@@ -278,7 +295,8 @@ void TestSuggest::import() {
     QCOMPARE(NewImportPhrases(rows, lines), added);
 }
 
-void TestSuggest::importAppendsToModel() {
+void TestSuggest::importAppendsToModel()
+{
     SuggestTableModel model;
     model.appendRecord(harvested("b", {{"b1", "1"}}));
     model.sort(SuggestTableModel::PhraseColumn, Qt::DescendingOrder);
@@ -293,7 +311,8 @@ void TestSuggest::importAppendsToModel() {
     QCOMPARE(model.rowCount(), 3);
 }
 
-void TestSuggest::parseFile_data() {
+void TestSuggest::parseFile_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("rows"); // phrase=cells joined by ","
 
@@ -315,7 +334,8 @@ void TestSuggest::parseFile_data() {
     QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{"a=b,c" + QString(",").repeated(18)};
 }
 
-void TestSuggest::parseFile() {
+void TestSuggest::parseFile()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, rows);
     QTemporaryDir dir;
@@ -326,7 +346,8 @@ void TestSuggest::parseFile() {
     QCOMPARE(rowTexts(read.rows), rows);
 }
 
-void TestSuggest::roundTrip_data() {
+void TestSuggest::roundTrip_data()
+{
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QStringList>("loaded"); // phrase=cells joined by ","
 
@@ -341,7 +362,8 @@ void TestSuggest::roundTrip_data() {
         << QString("\"zoë\" 東京") << QStringList{QString("\"zoë\" 東京=") + repeated("", 20).join(",")};
 }
 
-void TestSuggest::roundTrip() {
+void TestSuggest::roundTrip()
+{
     QFETCH(QString, phrase);
     QFETCH(QStringList, loaded);
     QTemporaryDir dir;
@@ -350,7 +372,8 @@ void TestSuggest::roundTrip() {
     QCOMPARE(rowTexts(ReadSuggestTable(path).rows), loaded);
 }
 
-void TestSuggest::fileFormat() {
+void TestSuggest::fileFormat()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
     const SuggestRows rows{
@@ -371,7 +394,8 @@ void TestSuggest::fileFormat() {
     QCOMPARE(readFile(path), "a|b|c|" + QByteArray("|").repeated(18) + "\r\n");
 }
 
-void TestSuggest::legacyWindowsFile() {
+void TestSuggest::legacyWindowsFile()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
     writeFile(path, "caf\xe9\xa7"
@@ -385,7 +409,8 @@ void TestSuggest::legacyWindowsFile() {
     QCOMPARE(rows[0].cells[19], "N/A");
 }
 
-void TestSuggest::emptyAndMissingFile() {
+void TestSuggest::emptyAndMissingFile()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
     const SuggestTableRead missing = ReadSuggestTable(path);
@@ -398,7 +423,8 @@ void TestSuggest::emptyAndMissingFile() {
     QCOMPARE(QFileInfo(path).size(), 0);
 }
 
-void TestSuggest::csv_data() {
+void TestSuggest::csv_data()
+{
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QStringList>("cells");
     QTest::addColumn<QStringList>("lines"); // after the header
@@ -417,7 +443,8 @@ void TestSuggest::csv_data() {
         << "red" << QStringList{"", "5", "b", ""} << QStringList{"red,b,"};
 }
 
-void TestSuggest::csv() {
+void TestSuggest::csv()
+{
     QFETCH(QString, phrase);
     QFETCH(QStringList, cells);
     QFETCH(QStringList, lines);
@@ -427,7 +454,8 @@ void TestSuggest::csv() {
     QCOMPARE(FormatSuggestCsv({{phrase, cellsOf(cells)}}), expected);
 }
 
-void TestSuggest::csvFileReplaced() {
+void TestSuggest::csvFileReplaced()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("report.csv");
     writeFile(path, "an older and longer export\r\n");
@@ -440,7 +468,8 @@ void TestSuggest::csvFileReplaced() {
     QCOMPARE(WriteSuggestCsv(dir.filePath("missing/report.csv"), rows).outcome, ExportOutcome::Failed);
 }
 
-void TestSuggest::modelColumns() {
+void TestSuggest::modelColumns()
+{
     SuggestTableModel model;
     QCOMPARE(model.columnCount(), 21);
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "Keyword Phrase");
@@ -466,7 +495,8 @@ void TestSuggest::modelColumns() {
     QCOMPARE(preview.rowCount(), 0);
 }
 
-void TestSuggest::rowsTrackedById() {
+void TestSuggest::rowsTrackedById()
+{
     SuggestTableModel model;
     model.setRecords({{"a", {}}, {"b", {}}, {"c", {}}, {"d", {}}});
     const QList<SuggestTableModel::RowId> ids = model.idsOfRows({1, 3}); // b, d
@@ -499,7 +529,8 @@ void TestSuggest::rowsTrackedById() {
     QVERIFY(!ids.contains(model.idOfRow(0)) && !ids.contains(model.idOfRow(1)));
 }
 
-void TestSuggest::removeManyRows() {
+void TestSuggest::removeManyRows()
+{
     SuggestTableModel model;
     QStringList phrases;
     for (int i = 0; i < 200; ++i)
@@ -520,7 +551,8 @@ void TestSuggest::removeManyRows() {
     QCOMPARE(model.rowOfId(last), 99);
 }
 
-void TestSuggest::compareValues_data() {
+void TestSuggest::compareValues_data()
+{
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
@@ -561,7 +593,8 @@ void TestSuggest::compareValues_data() {
                                     << "3/5/2009 2:15:00 PM" << 0;
 }
 
-void TestSuggest::compareValues() {
+void TestSuggest::compareValues()
+{
     QFETCH(int, kind);
     QFETCH(QString, a);
     QFETCH(QString, b);
@@ -573,7 +606,8 @@ void TestSuggest::compareValues() {
     QCOMPARE(compare(b, a), -result);
 }
 
-void TestSuggest::compareTexts_data() {
+void TestSuggest::compareTexts_data()
+{
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
@@ -593,7 +627,8 @@ void TestSuggest::compareTexts_data() {
         << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple") << -1;
 }
 
-void TestSuggest::compareTexts() {
+void TestSuggest::compareTexts()
+{
     QFETCH(QLocale, locale);
     QFETCH(QString, a);
     QFETCH(QString, b);
@@ -608,14 +643,16 @@ void TestSuggest::compareTexts() {
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
 }
 
-void TestSuggest::textSortAgreesWithQCollator_data() {
+void TestSuggest::textSortAgreesWithQCollator_data()
+{
     QTest::addColumn<QLocale>("locale");
     QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
     QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
     QTest::newRow("sv_SE") << QLocale(QLocale::Swedish, QLocale::Sweden);
 }
 
-void TestSuggest::textSortAgreesWithQCollator() {
+void TestSuggest::textSortAgreesWithQCollator()
+{
     QFETCH(QLocale, locale);
     const QStringList cells{"apple",
                             "Apple",
@@ -658,7 +695,8 @@ void TestSuggest::textSortAgreesWithQCollator() {
     QCOMPARE(sorted, expected);
 }
 
-void TestSuggest::sortedOrder_data() {
+void TestSuggest::sortedOrder_data()
+{
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("ascending");
     QTest::addColumn<QStringList>("cells");
@@ -689,7 +727,8 @@ void TestSuggest::sortedOrder_data() {
     QTest::newRow("empty list") << number << true << QStringList{} << QStringList{};
 }
 
-void TestSuggest::sortedOrder() {
+void TestSuggest::sortedOrder()
+{
     QFETCH(int, kind);
     QFETCH(bool, ascending);
     QFETCH(QStringList, cells);
@@ -702,7 +741,8 @@ void TestSuggest::sortedOrder() {
     QCOMPARE(result, sorted);
 }
 
-void TestSuggest::sortState_data() {
+void TestSuggest::sortState_data()
+{
     QTest::addColumn<QList<int>>("clicks");
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("ascending");
@@ -714,7 +754,8 @@ void TestSuggest::sortState_data() {
     QTest::newRow("third click back to ascending") << QList<int>{1, 1, 1} << 1 << true;
 }
 
-void TestSuggest::sortState() {
+void TestSuggest::sortState()
+{
     QFETCH(QList<int>, clicks);
     QFETCH(int, column);
     QFETCH(bool, ascending);
@@ -729,7 +770,8 @@ void TestSuggest::sortState() {
     QVERIFY(state.ascending());
 }
 
-void TestSuggest::sortTrendTable() {
+void TestSuggest::sortTrendTable()
+{
     TrendTableModel model;
     model.setRows(
         {{"banana", "3/5/2009 2:15:00 PM", "10"}, {"Apple", "3/6/2009", "9"}, {"cherry", "3/4/2009", "100"}});
@@ -760,7 +802,8 @@ void TestSuggest::sortTrendTable() {
     QCOMPARE(empty.rowCount(), 0);
 }
 
-void TestSuggest::sortSuggestAndPreview() {
+void TestSuggest::sortSuggestAndPreview()
+{
     SuggestTableModel model;
     model.setRecords({harvested("b", {{"Y", "45,100,000"}}), harvested("a", {{"x", "8,040,000"}}),
                       harvested("c", {{"z", "N/A"}})});

@@ -2,34 +2,40 @@
 
 #include <QDialog>
 
-MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons buttons) {
+MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons buttons)
+{
     shown.append({text, kind, buttons});
     return answers.isEmpty() ? MsgAnswer::Cancel : answers.dequeue();
 }
 
-QString FakeSaveDialog::ask(const QString& title, const QString& filter, const QString& folder) {
+QString FakeSaveDialog::ask(const QString& title, const QString& filter, const QString& folder)
+{
     titles << title;
     filters << filter;
     folders << folder;
     return answers.isEmpty() ? QString() : answers.dequeue();
 }
 
-int FakeDialogs::run(QDialog& dialog) {
+int FakeDialogs::run(QDialog& dialog)
+{
     titles << dialog.windowTitle();
     return answers.isEmpty() ? int(QDialog::Rejected) : answers.dequeue()(dialog);
 }
 
-int FakeRandom::bounded(int bound) {
+int FakeRandom::bounded(int bound)
+{
     bounds << bound;
     return draws.isEmpty() ? 0 : draws.dequeue() % bound;
 }
 
-bool FakeLauncher::startProgram(const QString& program, const QStringList& arguments) {
+bool FakeLauncher::startProgram(const QString& program, const QStringList& arguments)
+{
     started.append({program, arguments});
     return true;
 }
 
-bool FakeLauncher::openUrl(const QUrl& url) {
+bool FakeLauncher::openUrl(const QUrl& url)
+{
     opened.append(url);
     return true;
 }
@@ -41,7 +47,8 @@ FakeSeams::FakeSeams()
     , clock(new FakeClock)
     , random(new FakeRandom)
     , launcher(new FakeLauncher)
-    , tray(new FakeTray) {
+    , tray(new FakeTray)
+{
     m_seams.messages.reset(messages);
     m_seams.saveDialog.reset(saveDialog);
     m_seams.dialogs.reset(dialogs);
@@ -51,6 +58,7 @@ FakeSeams::FakeSeams()
     m_seams.tray.reset(tray);
 }
 
-Seams FakeSeams::take() {
+Seams FakeSeams::take()
+{
     return std::move(m_seams);
 }

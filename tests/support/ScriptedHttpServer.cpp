@@ -5,7 +5,8 @@
 
 namespace {
 
-QByteArray ReasonPhrase(int status) {
+QByteArray ReasonPhrase(int status)
+{
     switch (status) {
     case 100:
         return "Continue";
@@ -38,7 +39,8 @@ QByteArray ReasonPhrase(int status) {
     }
 }
 
-QByteArray Head(int status, const ScriptedHttpServer::Headers& headers) {
+QByteArray Head(int status, const ScriptedHttpServer::Headers& headers)
+{
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) + "\r\n";
     for (const auto& [name, value] : headers)
         head += name + ": " + value + "\r\n";
@@ -46,7 +48,8 @@ QByteArray Head(int status, const ScriptedHttpServer::Headers& headers) {
 }
 
 // The length of the request at the front of `buffer`, or 0 while it is incomplete.
-qsizetype CompleteRequestLength(const QByteArray& buffer) {
+qsizetype CompleteRequestLength(const QByteArray& buffer)
+{
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
     if (headEnd < 0)
         return 0;
@@ -62,51 +65,61 @@ qsizetype CompleteRequestLength(const QByteArray& buffer) {
 
 } // namespace
 
-ScriptedHttpServer::Reply& ScriptedHttpServer::Reply::then(int delayMs, const QByteArray& bytes) {
+ScriptedHttpServer::Reply& ScriptedHttpServer::Reply::then(int delayMs, const QByteArray& bytes)
+{
     steps.append({delayMs, bytes});
     return *this;
 }
 
-ScriptedHttpServer::Reply& ScriptedHttpServer::Reply::thenHold() {
+ScriptedHttpServer::Reply& ScriptedHttpServer::Reply::thenHold()
+{
     closeAfter = false;
     return *this;
 }
 
 ScriptedHttpServer::ScriptedHttpServer(QObject* parent)
     : QObject(parent)
-    , m_fallback(status(404, "Not Found")) {
+    , m_fallback(status(404, "Not Found"))
+{
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
     m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-ScriptedHttpServer::~ScriptedHttpServer() {
+ScriptedHttpServer::~ScriptedHttpServer()
+{
     closeAll();
 }
 
-QByteArray ScriptedHttpServer::hostAndPort() const {
+QByteArray ScriptedHttpServer::hostAndPort() const
+{
     return "127.0.0.1:" + QByteArray::number(port());
 }
 
-QUrl ScriptedHttpServer::url(const QString& pathAndQuery) const {
+QUrl ScriptedHttpServer::url(const QString& pathAndQuery) const
+{
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery));
 }
 
-void ScriptedHttpServer::enqueue(const Reply& reply) {
+void ScriptedHttpServer::enqueue(const Reply& reply)
+{
     m_script.enqueue(reply);
 }
 
-void ScriptedHttpServer::setFallback(const Reply& reply) {
+void ScriptedHttpServer::setFallback(const Reply& reply)
+{
     m_fallback = reply;
 }
 
-QList<QByteArray> ScriptedHttpServer::requestLines() const {
+QList<QByteArray> ScriptedHttpServer::requestLines() const
+{
     QList<QByteArray> lines;
     for (const QByteArray& request : m_requests)
         lines.append(request.left(request.indexOf("\r\n")));
     return lines;
 }
 
-void ScriptedHttpServer::closeAll() {
+void ScriptedHttpServer::closeAll()
+{
     const QList<QTcpSocket*> sockets = m_connections.keys();
     m_connections.clear();
     for (QTcpSocket* socket : sockets) {
@@ -116,7 +129,8 @@ void ScriptedHttpServer::closeAll() {
     }
 }
 
-void ScriptedHttpServer::accept() {
+void ScriptedHttpServer::accept()
+{
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         ++m_connectionCount;
         m_connections.insert(socket, {});
@@ -129,7 +143,8 @@ void ScriptedHttpServer::accept() {
     }
 }
 
-void ScriptedHttpServer::readRequests(QTcpSocket* socket) {
+void ScriptedHttpServer::readRequests(QTcpSocket* socket)
+{
     auto connection = m_connections.find(socket);
     if (connection == m_connections.end())
         return;
@@ -150,7 +165,8 @@ void ScriptedHttpServer::readRequests(QTcpSocket* socket) {
     play(socket, m_script.isEmpty() ? m_fallback : m_script.dequeue(), 0);
 }
 
-void ScriptedHttpServer::play(QTcpSocket* socket, const Reply& reply, int step) {
+void ScriptedHttpServer::play(QTcpSocket* socket, const Reply& reply, int step)
+{
     if (!m_connections.contains(socket))
         return;
     if (step == reply.steps.size()) {
@@ -174,13 +190,15 @@ void ScriptedHttpServer::play(QTcpSocket* socket, const Reply& reply, int step) 
         QTimer::singleShot(reply.steps[step].delayMs, socket, send);
 }
 
-QByteArray ScriptedHttpServer::response(int status, const QByteArray& body, const Headers& headers) {
+QByteArray ScriptedHttpServer::response(int status, const QByteArray& body, const Headers& headers)
+{
     Headers all = headers;
     all.append(qMakePair(QByteArray("Content-Length"), QByteArray::number(body.size())));
     return Head(status, all) + body;
 }
 
-QByteArray ScriptedHttpServer::chunkedResponse(const QList<QByteArray>& chunks, const Headers& headers) {
+QByteArray ScriptedHttpServer::chunkedResponse(const QList<QByteArray>& chunks, const Headers& headers)
+{
     Headers all = headers;
     all.append(qMakePair(QByteArray("Transfer-Encoding"), QByteArray("chunked")));
     QByteArray bytes = Head(200, all);
@@ -189,28 +207,33 @@ QByteArray ScriptedHttpServer::chunkedResponse(const QList<QByteArray>& chunks, 
     return bytes + "0\r\n\r\n";
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::raw(const QByteArray& bytes) {
+ScriptedHttpServer::Reply ScriptedHttpServer::raw(const QByteArray& bytes)
+{
     return Reply().then(0, bytes);
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::ok(const QByteArray& body, const QByteArray& contentType) {
+ScriptedHttpServer::Reply ScriptedHttpServer::ok(const QByteArray& body, const QByteArray& contentType)
+{
     return raw(response(200, body, {{"Content-Type", contentType}}));
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body,
-                                                     const Headers& headers) {
+                                                     const Headers& headers)
+{
     return raw(response(status, body, headers));
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::redirect(const QByteArray& location, int status) {
+ScriptedHttpServer::Reply ScriptedHttpServer::redirect(const QByteArray& location, int status)
+{
     return raw(response(status, "moved", {{"Location", location}}));
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::chunked(const QList<QByteArray>& chunks,
-                                                      const Headers& headers) {
+ScriptedHttpServer::Reply ScriptedHttpServer::chunked(const QList<QByteArray>& chunks, const Headers& headers)
+{
     return raw(chunkedResponse(chunks, headers));
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::untilClose(const QByteArray& body) {
+ScriptedHttpServer::Reply ScriptedHttpServer::untilClose(const QByteArray& body)
+{
     return raw(Head(200, {{"Content-Type", "text/html"}}) + body);
 }

@@ -9,14 +9,16 @@
 
 // Small file and process helpers shared by the tests.
 
-inline void writeFile(const QString& path, const QByteArray& bytes) {
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // The whole file, or nothing when it cannot be read.
-inline QByteArray readFile(const QString& path) {
+inline QByteArray readFile(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -27,7 +29,8 @@ struct ProcessRun {
     QByteArray err;
 };
 
-inline ProcessRun runProcess(const QString& program, const QStringList& arguments, const QString& folder) {
+inline ProcessRun runProcess(const QString& program, const QStringList& arguments, const QString& folder)
+{
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(program, arguments);

@@ -15,14 +15,16 @@ Q_DECLARE_METATYPE(TrendRows)
 
 namespace {
 
-TrendRows keywordsOnly(const QStringList& keywords) {
+TrendRows keywordsOnly(const QStringList& keywords)
+{
     TrendRows rows;
     for (const QString& keyword : keywords)
         rows.append({keyword, "3/5/2009 2:15:00 PM", "1"});
     return rows;
 }
 
-QStringList keywordsOf(const TrendRows& rows) {
+QStringList keywordsOf(const TrendRows& rows)
+{
     QStringList keywords;
     for (const TrendRecord& row : rows)
         keywords << row.keyword;
@@ -57,7 +59,8 @@ private Q_SLOTS:
     void exportKeepsWhatCannotBeReplaced();
 };
 
-void TestTrends::parseTable_data() {
+void TestTrends::parseTable_data()
+{
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<TrendRows>("rows");
 
@@ -75,14 +78,16 @@ void TestTrends::parseTable_data() {
         << QByteArray("a|d|1|\r\na|e|2|\r\n") << TrendRows{{"a", "d", "1"}, {"a", "e", "2"}};
 }
 
-void TestTrends::parseTable() {
+void TestTrends::parseTable()
+{
     QFETCH(QByteArray, text);
     QFETCH(TrendRows, rows);
     QCOMPARE(ParseTrendTable(text), rows);
 }
 
 // What survives a save and a load, and what a row file cannot hold.
-void TestTrends::roundTrip_data() {
+void TestTrends::roundTrip_data()
+{
     QTest::addColumn<TrendRows>("saved");
     QTest::addColumn<TrendRows>("loaded");
 
@@ -97,7 +102,8 @@ void TestTrends::roundTrip_data() {
     QTest::newRow("empty keyword") << TrendRows{{"", "d", "1"}} << TrendRows{{"", "d", "1"}};
 }
 
-void TestTrends::roundTrip() {
+void TestTrends::roundTrip()
+{
     QFETCH(TrendRows, saved);
     QFETCH(TrendRows, loaded);
     QTemporaryDir dir;
@@ -108,7 +114,8 @@ void TestTrends::roundTrip() {
     QCOMPARE(read.rows, loaded);
 }
 
-void TestTrends::legacyWindowsFile() {
+void TestTrends::legacyWindowsFile()
+{
     // Written by the older Windows program: Windows-1252, "§" as the single byte 0xA7.
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
@@ -129,7 +136,8 @@ void TestTrends::legacyWindowsFile() {
     QCOMPARE(ReadTrendTable(path).rows, rows);
 }
 
-void TestTrends::fileFormat() {
+void TestTrends::fileFormat()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
     QCOMPARE(WriteTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}}),
@@ -138,7 +146,8 @@ void TestTrends::fileFormat() {
                                         "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
 }
 
-void TestTrends::emptyTableIsEmptyFile() {
+void TestTrends::emptyTableIsEmptyFile()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("dabatase.dat");
     QCOMPARE(WriteTrendTable(path, {}), QString());
@@ -148,7 +157,8 @@ void TestTrends::emptyTableIsEmptyFile() {
     QCOMPARE(ReadTrendTable(dir.filePath("missing.dat")).error, QString());
 }
 
-void TestTrends::lastParsedFile_data() {
+void TestTrends::lastParsedFile_data()
+{
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("text");
 
@@ -160,7 +170,8 @@ void TestTrends::lastParsedFile_data() {
     QTest::newRow("no end marker") << QByteArray("<%%LastParsed%%>3/5/2009\r\n") << "";
 }
 
-void TestTrends::lastParsedFile() {
+void TestTrends::lastParsedFile()
+{
     QFETCH(QByteArray, content);
     QFETCH(QString, text);
     QTemporaryDir dir;
@@ -175,7 +186,8 @@ void TestTrends::lastParsedFile() {
     QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
 }
 
-void TestTrends::keywordIndex() {
+void TestTrends::keywordIndex()
+{
     TrendTableModel model;
     model.setRows(keywordsOnly({"Apple", "pear", "apple", QStringLiteral("ÄPFEL"), ""}));
     const KeywordIndex& index = model.knownKeywords();
@@ -199,7 +211,8 @@ void TestTrends::keywordIndex() {
     QCOMPARE(index.find(u"pear"), -1);
 }
 
-void TestTrends::removeRows_data() {
+void TestTrends::removeRows_data()
+{
     QTest::addColumn<int>("rowCount");
     QTest::addColumn<QList<qsizetype>>("remove");
 
@@ -211,7 +224,8 @@ void TestTrends::removeRows_data() {
     QTest::newRow("many blocks") << 200 << everyOther;
 }
 
-void TestTrends::removeRows() {
+void TestTrends::removeRows()
+{
     QFETCH(int, rowCount);
     QFETCH(QList<qsizetype>, remove);
     QStringList keywords;
@@ -235,7 +249,8 @@ void TestTrends::removeRows() {
 }
 
 // A feed page of items in the shape of the hourly feed.
-static QString feed(const QStringList& keywords) {
+static QString feed(const QStringList& keywords)
+{
     QString page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
     for (const QString& keyword : keywords)
         page += "<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">" + keyword +
@@ -243,7 +258,8 @@ static QString feed(const QStringList& keywords) {
     return page + "</ol></content></feed>";
 }
 
-void TestTrends::foldFeed_data() {
+void TestTrends::foldFeed_data()
+{
     QTest::addColumn<TrendRows>("before");
     QTest::addColumn<QString>("page");
     QTest::addColumn<TrendRows>("after");
@@ -277,7 +293,8 @@ void TestTrends::foldFeed_data() {
                                        << TrendRows{{"next", now, "1"}} << 1;
 }
 
-void TestTrends::foldFeed() {
+void TestTrends::foldFeed()
+{
     QFETCH(TrendRows, before);
     QFETCH(QString, page);
     QFETCH(TrendRows, after);
@@ -290,7 +307,8 @@ void TestTrends::foldFeed() {
         QVERIFY(table.knownKeywords().contains(row.keyword));
 }
 
-void TestTrends::wholeHours_data() {
+void TestTrends::wholeHours_data()
+{
     QTest::addColumn<QDateTime>("last");
     QTest::addColumn<qint64>("hours");
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
@@ -301,7 +319,8 @@ void TestTrends::wholeHours_data() {
                                    << QDate(1899, 12, 30).daysTo(now.date()) * 24 + 14;
 }
 
-void TestTrends::wholeHours() {
+void TestTrends::wholeHours()
+{
     QFETCH(QDateTime, last);
     QFETCH(qint64, hours);
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 15));
@@ -309,7 +328,8 @@ void TestTrends::wholeHours() {
     QCOMPARE(WholeHoursBetween(now, last), WholeHoursBetween(last, now));
 }
 
-void TestTrends::csvExtension_data() {
+void TestTrends::csvExtension_data()
+{
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
     QTest::newRow("no extension") << "/tmp/data"
@@ -322,13 +342,15 @@ void TestTrends::csvExtension_data() {
                          << "/tmp/data.csv";
 }
 
-void TestTrends::csvExtension() {
+void TestTrends::csvExtension()
+{
     QFETCH(QString, chosen);
     QFETCH(QString, written);
     QCOMPARE(WithCsvExtension(chosen), written);
 }
 
-void TestTrends::exportFile() {
+void TestTrends::exportFile()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
     QCOMPARE(ExportTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"a,b", "d", "1"}}).outcome,
@@ -346,7 +368,8 @@ void TestTrends::exportFile() {
     QVERIFY(!failed.error.isEmpty());
 }
 
-void TestTrends::exportKeepsWhatCannotBeReplaced() {
+void TestTrends::exportKeepsWhatCannotBeReplaced()
+{
     QTemporaryDir dir;
     // A name taken by a folder cannot be replaced; the folder and what it holds stay.
     const QString taken = dir.filePath("taken.csv");

@@ -16,7 +16,8 @@ namespace {
 
 class RecordingLauncher final : public Launcher {
 public:
-    bool startProgram(const QString& program, const QStringList& arguments) override {
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
         started.append({program, arguments});
         return true;
     }
@@ -24,14 +25,16 @@ public:
     QList<QPair<QString, QStringList>> started;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes) {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-QStringList viewsToStrings(const QList<QStringView>& views) {
+QStringList viewsToStrings(const QList<QStringView>& views)
+{
     QStringList strings;
     for (const QStringView view : views)
         strings << view.toString();
@@ -71,7 +74,8 @@ private Q_SLOTS:
 
 // Each row reads the markers in order (start and end alternate in `markers`) and lists the values
 // read and the working text left at the end.
-void TestUtil::cutBetween_data() {
+void TestUtil::cutBetween_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("markers");
     QTest::addColumn<int>("skip");
@@ -102,7 +106,8 @@ void TestUtil::cutBetween_data() {
         << "[ab]cd]" << QStringList{"[", "]"} << 1 << QStringList{"b"} << "cd]";
 }
 
-void TestUtil::cutBetween() {
+void TestUtil::cutBetween()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, markers);
     QFETCH(int, skip);
@@ -116,7 +121,8 @@ void TestUtil::cutBetween() {
     QCOMPARE(text, rest);
 }
 
-void TestUtil::splitByChar_data() {
+void TestUtil::splitByChar_data()
+{
     QTest::addColumn<QChar>("separator");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pieces");
@@ -130,7 +136,8 @@ void TestUtil::splitByChar_data() {
                                   << QStringList{"1^T^D", "2^U^E", "OK"};
 }
 
-void TestUtil::splitByChar() {
+void TestUtil::splitByChar()
+{
     QFETCH(QChar, separator);
     QFETCH(QString, text);
     QFETCH(QStringList, pieces);
@@ -139,7 +146,8 @@ void TestUtil::splitByChar() {
     QCOMPARE(list, pieces);
 }
 
-void TestUtil::decodeDollarHex_data() {
+void TestUtil::decodeDollarHex_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("decoded");
 
@@ -162,13 +170,15 @@ void TestUtil::decodeDollarHex_data() {
                                 << "plain";
 }
 
-void TestUtil::decodeDollarHex() {
+void TestUtil::decodeDollarHex()
+{
     QFETCH(QString, text);
     QFETCH(QString, decoded);
     QCOMPARE(DecodeDollarHex(text), decoded);
 }
 
-void TestUtil::decodeText_data() {
+void TestUtil::decodeText_data()
+{
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
 
@@ -179,13 +189,15 @@ void TestUtil::decodeText_data() {
     QTest::newRow("ascii") << QByteArray("plain") << QStringLiteral("plain");
 }
 
-void TestUtil::decodeText() {
+void TestUtil::decodeText()
+{
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(DecodeText(bytes), text);
 }
 
-void TestUtil::splitLines_data() {
+void TestUtil::splitLines_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("lines");
 
@@ -196,14 +208,16 @@ void TestUtil::splitLines_data() {
     QTest::newRow("empty") << "" << QStringList{};
 }
 
-void TestUtil::splitLines() {
+void TestUtil::splitLines()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
     QCOMPARE(SplitLines(text), lines);
     QCOMPARE(JoinLinesCrLf(lines), lines.isEmpty() ? QString() : lines.join("\r\n") + "\r\n");
 }
 
-void TestUtil::splitRowLine_data() {
+void TestUtil::splitRowLine_data()
+{
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("fields");
 
@@ -220,33 +234,38 @@ void TestUtil::splitRowLine_data() {
     QTest::newRow("blank line") << " \t " << QStringList{};
 }
 
-void TestUtil::splitRowLine() {
+void TestUtil::splitRowLine()
+{
     QFETCH(QString, line);
     QFETCH(QStringList, fields);
     QCOMPARE(viewsToStrings(SplitRowLine(line)), fields);
 }
 
-void TestUtil::rowLineStoresSpacesAsSection() {
+void TestUtil::rowLineStoresSpacesAsSection()
+{
     QString line;
     AppendRowLine(line, {u"new york", u"3/5/2009 2:15:00 PM", u"4"});
     QCOMPARE(line, QStringLiteral("new§york|3/5/2009§2:15:00§PM|4|"));
     QCOMPARE(RestoreSpaces(QStringLiteral("new§york")), QStringLiteral("new york"));
 }
 
-void TestUtil::taggedValues() {
+void TestUtil::taggedValues()
+{
     QCOMPARE(TaggedValue("LastParsed", "3/5/2009"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>");
     QString text = TaggedValue("LastParsed", "3/5/2009") + "\r\n<%%other%%>x<%%/other%%>";
     QCOMPARE(ReadTaggedValue("lastparsed", text), QStringLiteral("3/5/2009"));
     QCOMPARE(ReadTaggedValue("OTHER", text), QStringLiteral("x"));
 }
 
-void TestUtil::dateTimeTextRoundTrip_data() {
+void TestUtil::dateTimeTextRoundTrip_data()
+{
     QTest::addColumn<QString>("locale");
     for (const char* name : {"C", "en_US", "de_DE", "en_GB", "fr_FR", "ja_JP", "ar_EG"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void TestUtil::dateTimeTextRoundTrip() {
+void TestUtil::dateTimeTextRoundTrip()
+{
     QFETCH(QString, locale);
     const QLocale loc = locale == QLatin1String("C") ? QLocale::c() : QLocale(locale);
     // Summer and winter, afternoon and midnight: the zone field is left out, so none shifts.
@@ -260,7 +279,8 @@ void TestUtil::dateTimeTextRoundTrip() {
     }
 }
 
-void TestUtil::dateTimeTextForms_data() {
+void TestUtil::dateTimeTextForms_data()
+{
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("text");
 
@@ -270,7 +290,8 @@ void TestUtil::dateTimeTextForms_data() {
         << QDateTime(QDate(2009, 3, 5), QTime(0, 0, 1)) << "3/5/2009 12:00:01 AM";
 }
 
-void TestUtil::dateTimeTextForms() {
+void TestUtil::dateTimeTextForms()
+{
     QFETCH(QDateTime, when);
     QFETCH(QString, text);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -287,7 +308,8 @@ void TestUtil::dateTimeTextForms() {
     QCOMPARE(ParseDateTimeText(u"05.03.2009 14:15:00", us, today), std::nullopt);
 }
 
-void TestUtil::programOfDesktopExec_data() {
+void TestUtil::programOfDesktopExec_data()
+{
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("program");
 
@@ -303,13 +325,15 @@ void TestUtil::programOfDesktopExec_data() {
                            << "";
 }
 
-void TestUtil::programOfDesktopExec() {
+void TestUtil::programOfDesktopExec()
+{
     QFETCH(QString, exec);
     QFETCH(QString, program);
     QCOMPARE(ProgramOfDesktopExec(exec), program);
 }
 
-void TestUtil::defaultBrowser() {
+void TestUtil::defaultBrowser()
+{
     QTemporaryDir root;
     const QString config = root.filePath(QStringLiteral("config"));
     const QString data = root.filePath(QStringLiteral("data"));
@@ -350,7 +374,8 @@ void TestUtil::defaultBrowser() {
     QCOMPARE(RegisteredHttpBrowser(), QString());
 }
 
-void TestUtil::programFolderFollowsOverride() {
+void TestUtil::programFolderFollowsOverride()
+{
     QTemporaryDir dir;
     qputenv("QUILLORY_HOME", dir.path().toUtf8());
     QCOMPARE(ProgramFolder(), QDir(dir.path()).absolutePath());
@@ -359,7 +384,8 @@ void TestUtil::programFolderFollowsOverride() {
     qunsetenv("QUILLORY_HOME");
 }
 
-void TestUtil::atomicWriteReportsFailure() {
+void TestUtil::atomicWriteReportsFailure()
+{
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("table.dat"));
     QCOMPARE(WriteTextFileAtomic(path, u"one\r\n"), QString());

@@ -22,33 +22,39 @@ const char usageText[] = "Usage: quillory-branding [--password P] encrypt PLAIN 
                          "       quillory-branding [--password P] show ENCRYPTED\n"
                          "Without --password the program's built-in branding password is used.\n";
 
-void print(std::FILE* stream, const QString& text) {
+void print(std::FILE* stream, const QString& text)
+{
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
 }
 
-int fail(const QString& message) {
+int fail(const QString& message)
+{
     print(stderr, QStringLiteral("quillory-branding: %1\n").arg(message));
     return Failure;
 }
 
-int usageError(const QString& message) {
+int usageError(const QString& message)
+{
     print(stderr, QStringLiteral("quillory-branding: %1\n").arg(message));
     std::fputs(usageText, stderr);
     return UsageError;
 }
 
 // Empty when the file can be opened for reading, else why not.
-QString unreadable(const QString& path) {
+QString unreadable(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString() : file.errorString();
 }
 
-QString notDecrypted(const QString& path) {
+QString notDecrypted(const QString& path)
+{
     return QStringLiteral("cannot decrypt \"%1\": wrong password or damaged file").arg(path);
 }
 
-int encryptFile(const QString& plain, const QString& encrypted, const QString& password) {
+int encryptFile(const QString& plain, const QString& encrypted, const QString& password)
+{
     if (const QString error = unreadable(plain); !error.isEmpty())
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(plain, error));
     if (!EncryptFileTo(plain, encrypted, password))
@@ -56,7 +62,8 @@ int encryptFile(const QString& plain, const QString& encrypted, const QString& p
     return Success;
 }
 
-int decryptFile(const QString& encrypted, const QString& plainPath, const QString& password) {
+int decryptFile(const QString& encrypted, const QString& plainPath, const QString& password)
+{
     if (const QString error = unreadable(encrypted); !error.isEmpty())
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(encrypted, error));
     const std::optional<QByteArray> plain = DecryptFileToMemory(encrypted, password);
@@ -68,7 +75,8 @@ int decryptFile(const QString& encrypted, const QString& plainPath, const QStrin
 }
 
 // One value per entry; a value that spans lines follows on lines of its own, indented.
-QString describe(const QString& name, const QString& value) {
+QString describe(const QString& name, const QString& value)
+{
     if (value.isEmpty())
         return name + QLatin1String(":\n");
     if (!value.contains(u'\r') && !value.contains(u'\n'))
@@ -79,14 +87,16 @@ QString describe(const QString& name, const QString& value) {
     return text;
 }
 
-QString describeEntries(const QString& prefix, const QStringList& entries) {
+QString describeEntries(const QString& prefix, const QStringList& entries)
+{
     QString text;
     for (qsizetype i = 0; i < entries.size(); ++i)
         text += describe(prefix + QString::number(i + 1), entries[i]);
     return text;
 }
 
-int showFile(const QString& encrypted, const QString& password) {
+int showFile(const QString& encrypted, const QString& password)
+{
     if (const QString error = unreadable(encrypted); !error.isEmpty())
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(encrypted, error));
     const std::optional<BrandingText> branding = ReadBrandingFile(encrypted, password);
@@ -104,7 +114,8 @@ int showFile(const QString& encrypted, const QString& password) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments().mid(1);
     QString password = BrandingPassword;
