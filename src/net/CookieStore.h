@@ -17,5 +17,4 @@ public:
     // "name=value; name2=value2" for the stored cookies that match `url`; empty when none does.
     QByteArray cookieHeaderFor(const QUrl& url) const;
 
-    QList<QNetworkCookie> storedCookies() const { return allCookies(); }
 };
