@@ -125,13 +125,35 @@ FileReadResult ReadTextFile(const QString& path)
     return result;
 }
 
+namespace {
+
+// QSaveFile's own buffer hides the failure of its last write (a full disk then commits a cut-off
+// file), so the files are written unbuffered: every failure shows at once, with the system's reason.
+constexpr QIODevice::OpenMode AtomicWriteMode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+
+// Writes all of `bytes`; an empty string on success, else the system's reason.
+QString writeAll(QSaveFile& file, QByteArrayView bytes)
+{
+    // A short write is no error of its own: the next write tells why the rest did not fit.
+    while (!bytes.isEmpty()) {
+        const qint64 written = file.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return file.errorString();
+        bytes = bytes.sliced(written);
+    }
+    return {};
+}
+
+constexpr qsizetype WriterChunk = 256 * 1024;
+
+} // namespace
+
 QString WriteFileAtomic(const QString& path, QByteArrayView bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(AtomicWriteMode))
         return file.errorString();
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        const QString error = file.errorString();
+    if (const QString error = writeAll(file, bytes); !error.isEmpty()) {
         file.cancelWriting();
         return error;
     }
@@ -145,16 +167,10 @@ QString WriteTextFileAtomic(const QString& path, QStringView text)
     return WriteFileAtomic(path, text.toUtf8());
 }
 
-namespace {
-
-constexpr qsizetype WriterChunk = 256 * 1024;
-
-} // namespace
-
 AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
     : m_file(path)
 {
-    if (!m_file.open(QIODevice::WriteOnly))
+    if (!m_file.open(AtomicWriteMode))
         m_error = m_file.errorString();
     m_text.reserve(WriterChunk + 4096);
 }
@@ -173,11 +189,8 @@ void AtomicTextFileWriter::flushIfFull()
 
 void AtomicTextFileWriter::flush()
 {
-    if (m_error.isEmpty() && !m_text.isEmpty()) {
-        const QByteArray bytes = m_text.toUtf8();
-        if (m_file.write(bytes) != bytes.size())
-            m_error = m_file.errorString();
-    }
+    if (m_error.isEmpty() && !m_text.isEmpty())
+        m_error = writeAll(m_file, m_text.toUtf8());
     m_text.clear();
 }
 

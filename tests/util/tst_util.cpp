@@ -8,6 +8,8 @@
 #include "util/TextFile.h"
 #include "util/UUtils.h"
 
+#include "support/FailingFolder.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -70,6 +72,8 @@ private Q_SLOTS:
     void defaultBrowser();
     void programFolderFollowsOverride();
     void atomicWriteReportsFailure();
+    void failedWriteKeepsTheOldFileAndSaysWhy_data();
+    void failedWriteKeepsTheOldFileAndSaysWhy();
 };
 
 // Each row reads the markers in order (start and end alternate in `markers`) and lists the values
@@ -395,6 +399,52 @@ void TestUtil::atomicWriteReportsFailure()
     const QString blocked = dir.filePath(QStringLiteral("table.dat/inner.dat"));
     QVERIFY(!WriteTextFileAtomic(blocked, u"two\r\n").isEmpty());
     QCOMPARE(ReadTextFile(path).text, QStringLiteral("one\r\n"));
+}
+
+void TestUtil::failedWriteKeepsTheOldFileAndSaysWhy_data()
+{
+    QTest::addColumn<bool>("full");
+    QTest::addColumn<bool>("streamed");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("full disk, whole") << true << false << "No space left on device";
+    QTest::newRow("full disk, streamed") << true << true << "No space left on device";
+    QTest::newRow("read-only, whole") << false << false << "";
+    QTest::newRow("read-only, streamed") << false << true << "";
+}
+
+void TestUtil::failedWriteKeepsTheOldFileAndSaysWhy()
+{
+    QFETCH(bool, full);
+    QFETCH(bool, streamed);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("table.dat"));
+    // A read-only folder keeps its files; a full one is a fresh disk, laid out and filled up.
+    if (!full)
+        writeFile(path, "old\r\n");
+    FailingFolder folder(dir.path(), full ? FailingFolder::Kind::Full : FailingFolder::Kind::ReadOnly);
+    if (!folder.ready())
+        QSKIP(qPrintable(folder.error()));
+    if (full) {
+        writeFile(path, "old\r\n");
+        folder.fillUp();
+    }
+
+    // A small text, which a buffered write would only have failed to write at the commit.
+    const QString text = QStringLiteral("new\r\n");
+    QString error;
+    if (streamed) {
+        AtomicTextFileWriter writer(path);
+        writer.text() = text;
+        error = writer.commit();
+    } else {
+        error = WriteTextFileAtomic(path, text);
+    }
+    QVERIFY(!error.isEmpty());
+    QVERIFY2(!error.contains(QStringLiteral("Unknown error")), qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(ReadTextFile(path).text, QStringLiteral("old\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestUtil)
