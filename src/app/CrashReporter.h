@@ -11,10 +11,14 @@ class MessageBoxes;
 // "crash.log" in the program folder and tells the user what failed; the program carries on.
 class CrashReporter {
 public:
-    // The message boxes through which the user is told (the main window's); null until set.
+    // The message boxes through which the user is told (the main window's); null until set, and
+    // null again while the program ends on a signal, when nobody is there to answer a box.
     static void setMessageBoxes(MessageBoxes* messages);
 
+    // Logs the error and tells the user, unless a box of the reporter is already open.
     static void report(const QString& where, const QString& what);
+    // Only logs it (to "crash.log" and stderr); false when "crash.log" could not be written.
+    static bool log(const QString& where, const QString& what);
 
     // Runs `handler`; an exception that escapes it is reported and goes no further.
     static void guard(const QString& where, const std::function<void()>& handler);

@@ -6,6 +6,7 @@
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
+#include "suggest/SuggestFiles.h"
 #include "suggest/SuggestTableModel.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
@@ -21,6 +22,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
@@ -40,8 +42,10 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     buildUi();
     wireHandlers();
     CrashReporter::setMessageBoxes(msgMain);
-    tmr->start();
     FormCreate();
+    // The hourly check starts once the tables are there: a box that their loading opened must not
+    // let a scrape run into a table that is still loading.
+    tmr->start();
 }
 
 TfrmMain::~TfrmMain()
@@ -184,15 +188,47 @@ bool TfrmMain::FormCloseQuery()
     return msgMain->show(question, MsgKind::Information, MsgButtons::OkCancel) == MsgAnswer::Ok;
 }
 
-void TfrmMain::FormClose()
+bool TfrmMain::FormClose()
 {
     m_closing = true;
     StopRequested = true;
     // What runs further down gives up: the downloads fail at once and see the stop request.
     for (HttpClient* client : {IdHTTP2, IdHTTP2, IdHTTP1, IdHTTP1})
         client->disconnect();
-    CrashReporter::guard(QStringLiteral("SaveSuggestTable"), [this] { SaveSuggestTable(); });
+    const QStringList failures = saveBeforeClosing();
+    if (!failures.isEmpty() && !m_terminating) {
+        const QString question =
+            QStringLiteral(
+                "Quillory could not save its data:\r\n\r\n%1\r\n\r\nIf you close now, what was not "
+                "saved is lost. Close anyway?")
+                .arg(failures.join(QStringLiteral("\r\n")));
+        const bool closeAnyway =
+            msgMain->show(question, MsgKind::Warning, MsgButtons::OkCancel) == MsgAnswer::Ok;
+        // A logout while the question was open ends the program all the same.
+        if (!closeAnyway && !m_terminating) {
+            m_closing = false;
+            if (!HarvestRunning)
+                StopRequested = false;
+            return false;
+        }
+    }
     QCoreApplication::quit();
+    return true;
+}
+
+QStringList TfrmMain::saveBeforeClosing()
+{
+    QStringList failures;
+    for (const DataFile file : {DataFile::SuggestTable, DataFile::TrendTable, DataFile::LastParsed}) {
+        if (file != DataFile::SuggestTable && !isUnsaved(file))
+            continue;
+        const QString error = writeDataFile(file);
+        if (error.isEmpty())
+            continue;
+        failures << WriteErrorText(ProgramFile(dataFileName(file)), error);
+        CrashReporter::log(QStringLiteral("FormClose"), failures.last());
+    }
+    return failures;
 }
 
 void TfrmMain::FormDestroy()
@@ -202,9 +238,15 @@ void TfrmMain::FormDestroy()
 
 void TfrmMain::closeWithoutAsking()
 {
-    if (m_closing)
+    if (m_terminating)
         return;
-    FormClose();
+    m_terminating = true;
+    // Every running event loop ends, an open box's among them, and none starts any more: from here
+    // on nothing waits for an answer.
+    QCoreApplication::exit(0);
+    CrashReporter::setMessageBoxes(nullptr);
+    if (!m_closing)
+        FormClose();
     close();
 }
 
@@ -266,8 +308,12 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    CrashReporter::guard(QStringLiteral("FormClose"), [this] { FormClose(); });
-    event->accept();
+    bool closed = true;
+    CrashReporter::guard(QStringLiteral("FormClose"), [&] { closed = FormClose(); });
+    if (closed)
+        event->accept();
+    else
+        event->ignore();
 }
 
 // ---- Hot Trends table -------------------------------------------------------------------------
@@ -288,27 +334,75 @@ void TfrmMain::LoadTrendTable()
         return;
     TrendTableRead read = ReadTrendTable(path);
     if (!read.error.isEmpty())
-        CrashReporter::report(
-            QStringLiteral("LoadTrendTable"),
-            QStringLiteral("Could not read \"%1\": %2").arg(TrendTableFileName, read.error));
+        reportUnreadable(DataFile::TrendTable, QStringLiteral("LoadTrendTable"), read.error);
     m_trendTable->setRows(std::move(read.rows));
     showTrendCount();
 }
 
+void TfrmMain::reportUnreadable(DataFile file, const QString& handler, const QString& reason)
+{
+    m_dataFiles[size_t(file)].unreadable = true;
+    CrashReporter::report(handler,
+                          QStringLiteral("Could not read \"%1\": %2. Quillory leaves the file as it is.")
+                              .arg(dataFileName(file), reason));
+}
+
 void TfrmMain::SaveTrendTable()
 {
-    const QString path = ProgramFile(TrendTableFileName);
-    const QString error = WriteTrendTable(path, m_trendTable->rows());
-    if (!error.isEmpty())
-        throw FileWriteError(path, error);
+    saveDataFile(DataFile::TrendTable, QStringLiteral("SaveTrendTable"));
 }
 
 void TfrmMain::SaveLastParsed()
 {
-    const QString path = ProgramFile(LastParsedFileName);
-    const QString error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
-    if (!error.isEmpty())
-        throw FileWriteError(path, error);
+    saveDataFile(DataFile::LastParsed, QStringLiteral("SaveLastParsed"));
+}
+
+QString TfrmMain::dataFileName(DataFile file)
+{
+    switch (file) {
+    case DataFile::TrendTable:
+        return TrendTableFileName;
+    case DataFile::LastParsed:
+        return LastParsedFileName;
+    case DataFile::SuggestTable:
+        break;
+    }
+    return SuggestTableFileName;
+}
+
+QString TfrmMain::writeDataFile(DataFile file)
+{
+    DataFileState& state = m_dataFiles[size_t(file)];
+    const QString path = ProgramFile(dataFileName(file));
+    QString error;
+    if (state.unreadable) {
+        error = QStringLiteral("it could not be read at the start, so it is kept as it was");
+    } else if (file == DataFile::TrendTable) {
+        error = WriteTrendTable(path, m_trendTable->rows());
+    } else if (file == DataFile::LastParsed) {
+        error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
+    } else {
+        const auto busy = qScopeGuard([this, wasBusy = SuggestBusy] { SuggestBusy = wasBusy; });
+        SuggestBusy = true;
+        m_suggestSaveTimer->stop();
+        error = WriteSuggestTable(path, m_suggestTable->records());
+    }
+    state.unsaved = !error.isEmpty();
+    return error;
+}
+
+void TfrmMain::saveDataFile(DataFile file, const QString& handler)
+{
+    const bool failedBefore = isUnsaved(file);
+    const QString error = writeDataFile(file);
+    if (error.isEmpty())
+        return;
+    // The user hears of a failing file once; while it keeps failing, the log alone records it.
+    const QString what = WriteErrorText(ProgramFile(dataFileName(file)), error);
+    if (failedBefore)
+        CrashReporter::log(handler, what);
+    else
+        CrashReporter::report(handler, what);
 }
 
 void TfrmMain::showTrendCount()

@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
 #include "publisher/NewsProtocol.h"
+#include "trends/ScrapeBackoff.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
 
@@ -11,6 +12,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -67,6 +69,8 @@ public:
     QLabel* MainStatusPanel = nullptr;
     QLabel* panSecondary = nullptr;
     QProgressBar* MainGauge = nullptr;
+    // When the monitor tries again by itself after a failed scrape; hidden otherwise.
+    QLabel* lblNextTry = nullptr;
 
     // The two pages: welcome and main.
     QStackedWidget* pgcPrinc = nullptr;
@@ -140,16 +144,23 @@ public:
     void FormShow();
     void FormResize();
     bool FormCloseQuery();
-    void FormClose();
+    // False when a save failed and the user chose to keep the program open.
+    bool FormClose();
     void FormDestroy();
     void bsSkinButton1Click();
     // A link followed in the welcome page or a news body: web and mail addresses only.
     void openDocumentLink(const QUrl& url);
     void Restore1Click();
     void actExit1Click();
-    // Ends the program as a confirmed close does, without asking (logout, kill).
+    // Ends the program as a confirmed close does, without asking and whatever is open (logout,
+    // kill): every box closes, running work stops, the close saves what it saves.
     void closeWithoutAsking();
     bool isClosing() const { return m_closing; }
+
+    // The data files. One whose last save failed stays marked unsaved: it is saved again at its
+    // table's next change and at the close, which asks before it loses anything.
+    enum class DataFile { TrendTable, LastParsed, SuggestTable };
+    bool isUnsaved(DataFile file) const { return m_dataFiles[size_t(file)].unsaved; }
 
     // Hot Trends table.
     void LoadLastParsed();
@@ -233,12 +244,23 @@ private:
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
     bool hourPassedSinceLastScrape() const;
+    void showNextScrapeTry();
     void showSuggestCount();
     // One post of a form to the news server; the answer's body, empty when the exchange failed.
     QCoro::Task<QByteArray> PostNews(NewsRequest request);
     void showNewsWarning(const QString& warning, bool quiet);
     // Saves the Suggest table a little later, once for many changes close together.
     void saveSuggestTableSoon();
+    static QString dataFileName(DataFile file);
+    // A table file that is there but cannot be read: the user is told, and it is never written over.
+    void reportUnreadable(DataFile file, const QString& handler, const QString& reason);
+    // Writes a data file; the reason when it failed, which leaves the file marked unsaved.
+    QString writeDataFile(DataFile file);
+    // Writes a data file and tells the user the first time it fails.
+    void saveDataFile(DataFile file, const QString& handler);
+    // The close's saves: the Suggest table, and whatever else is unsaved. What failed, each in
+    // a line.
+    QStringList saveBeforeClosing();
 
     Seams m_seams;
     TrendTableModel* m_trendTable = nullptr;
@@ -247,5 +269,13 @@ private:
     QTimer* m_suggestSaveTimer = nullptr;
     bool m_shownOnce = false;
     bool m_scraping = false;
+    ScrapeBackoff m_scrapeBackoff;
     bool m_closing = false;
+    bool m_terminating = false;
+    struct DataFileState {
+        bool unsaved = false;
+        // The file was there at the start but could not be read: it is never written over.
+        bool unreadable = false;
+    };
+    std::array<DataFileState, 3> m_dataFiles;
 };

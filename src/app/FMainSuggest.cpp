@@ -62,21 +62,14 @@ void TfrmMain::LoadSuggestTable()
         return;
     SuggestTableRead read = ReadSuggestTable(path);
     if (!read.error.isEmpty())
-        CrashReporter::report(
-            QStringLiteral("LoadSuggestTable"),
-            QStringLiteral("Could not read \"%1\": %2").arg(SuggestTableFileName, read.error));
+        reportUnreadable(DataFile::SuggestTable, QStringLiteral("LoadSuggestTable"), read.error);
     m_suggestTable->setRecords(std::move(read.rows));
     showSuggestCount();
 }
 
 void TfrmMain::SaveSuggestTable()
 {
-    const auto busy = markBusy(SuggestBusy);
-    m_suggestSaveTimer->stop();
-    const QString path = ProgramFile(SuggestTableFileName);
-    const QString error = WriteSuggestTable(path, m_suggestTable->records());
-    if (!error.isEmpty())
-        throw FileWriteError(path, error);
+    saveDataFile(DataFile::SuggestTable, QStringLiteral("SaveSuggestTable"));
 }
 
 void TfrmMain::saveSuggestTableSoon()
@@ -161,14 +154,21 @@ QCoro::Task<> TfrmMain::btnSearchClick()
     StopRequested = false;
     HarvestRunning = true;
     QPointer<TfrmMain> self(this);
-    co_await HarvestSelected();
+    // However the harvest ends, an error included, the next one may start, and a stop request ends
+    // with the harvest it stopped: left raised it would refuse every later download, the hourly
+    // Hot Trends scrape among them.
+    {
+        const auto lower = qScopeGuard([self] {
+            if (!self)
+                return;
+            self->HarvestRunning = false;
+            if (!self->m_closing)
+                self->StopRequested = false;
+        });
+        co_await HarvestSelected();
+    }
     if (!self)
         co_return;
-    HarvestRunning = false;
-    // A stop request ends with the harvest it stopped; left raised it would refuse every later
-    // download, the hourly Hot Trends scrape among them.
-    if (!m_closing)
-        StopRequested = false;
     SaveSuggestTable();
 }
 

@@ -124,7 +124,13 @@ void TfrmMain::buildUi()
     MainGauge->setValue(0);
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setTextVisible(true);
+    lblNextTry = named(new QLabel(bsSkinStatusBar1), "lblNextTry");
+    lblNextTry->setFrameShape(QFrame::StyledPanel);
+    lblNextTry->setToolTip(
+        QStringLiteral("The last Hot Trends scrape failed; the next one starts by itself then"));
+    lblNextTry->hide();
     bsSkinStatusBar1->addWidget(MainStatusPanel, 1);
+    bsSkinStatusBar1->addPermanentWidget(lblNextTry);
     bsSkinStatusBar1->addPermanentWidget(panSecondary);
     bsSkinStatusBar1->addPermanentWidget(MainGauge);
     setStatusBar(bsSkinStatusBar1);

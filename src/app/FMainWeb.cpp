@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -64,7 +65,7 @@ bool TfrmMain::hourPassedSinceLastScrape() const
 
 QCoro::Task<> TfrmMain::tmrTimer()
 {
-    if (hourPassedSinceLastScrape())
+    if (hourPassedSinceLastScrape() && m_scrapeBackoff.allows(clock().now()))
         co_await ScrapeHotTrends();
 }
 
@@ -88,12 +89,21 @@ QCoro::Task<> TfrmMain::ScrapeHotTrends()
         co_return;
     m_scraping = true;
     QPointer<TfrmMain> self(this);
+    // Lowered however the scrape ends, an error included, or the monitor would stop for good.
+    const auto lower = qScopeGuard([self] {
+        if (self)
+            self->m_scraping = false;
+    });
     const std::optional<QString> page = co_await DownloadPage(HotTrendsFeedUrl());
     if (!self)
         co_return;
-    m_scraping = false;
-    if (!page)
+    if (!page) {
+        m_scrapeBackoff.failed(clock().now());
+        showNextScrapeTry();
         co_return;
+    }
+    m_scrapeBackoff.succeeded();
+    showNextScrapeTry();
 
     LastScrapeTime = clock().now();
     const QString when = DateTimeText(LastScrapeTime);
@@ -102,4 +112,13 @@ QCoro::Task<> TfrmMain::ScrapeHotTrends()
     showTrendCount();
     SaveTrendTable();
     SaveLastParsed();
+}
+
+void TfrmMain::showNextScrapeTry()
+{
+    const QDateTime next = m_scrapeBackoff.nextTry();
+    lblNextTry->setVisible(next.isValid());
+    if (next.isValid())
+        lblNextTry->setText(QStringLiteral("Next try at %1")
+                                .arg(QLocale().toString(next.time(), StoredTimeFormat(QLocale()))));
 }

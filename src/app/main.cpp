@@ -1,8 +1,12 @@
+#include "app/CrashReporter.h"
 #include "app/FMain.h"
 #include "app/QuilloryApplication.h"
 #include "app/Skin.h"
 #include "app/TerminationSignals.h"
+#include "util/FolderLock.h"
 #include "util/ProgramFolder.h"
+
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -22,6 +26,15 @@ void useOffscreenWithoutDisplay()
 #endif
 }
 
+// Told on stderr, and in a box where somebody can see one.
+void tellAlreadyRunning(const QString& folder)
+{
+    const QString text = QStringLiteral("Quillory is already running with the data folder %1.").arg(folder);
+    std::fprintf(stderr, "Quillory: %s\n", qPrintable(text));
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::warning(nullptr, QStringLiteral("Quillory"), text);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -31,15 +44,40 @@ int main(int argc, char** argv)
 
     QuilloryApplication app(argc, argv);
     QuilloryApplication::setQuitOnLastWindowClosed(false);
+
+    const QString folder = ProgramFolder();
+    const FolderLock lock(folder);
+    if (lock.outcome() == FolderLock::Outcome::HeldByAnother) {
+        tellAlreadyRunning(folder);
+        return 1;
+    }
+    if (lock.outcome() == FolderLock::Outcome::Unavailable)
+        std::fprintf(stderr,
+                     "Quillory: the data folder %s cannot be locked (%s); going on without the lock.\n",
+                     qPrintable(folder), qPrintable(lock.error()));
     ApplySkin(BuiltInSkin());
 
-    TfrmMain frmMain(Seams::system());
+    // Signals are heard from the start: a box that the loading of the tables opens does not keep
+    // a logout waiting.
     TerminationSignals signals;
-    QObject::connect(&signals, &TerminationSignals::terminationRequested, &frmMain,
-                     [&frmMain](int) { frmMain.closeWithoutAsking(); });
+    TfrmMain* window = nullptr;
+    bool endedWhileStarting = false;
+    QObject::connect(&signals, &TerminationSignals::terminationRequested, &app, [&](int) {
+        if (window) {
+            window->closeWithoutAsking();
+            return;
+        }
+        // Nothing has changed yet, so nothing needs saving: any open box closes, and no other opens.
+        endedWhileStarting = true;
+        CrashReporter::setMessageBoxes(nullptr);
+        QCoreApplication::exit(0);
+    });
 
-    std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion),
-                 qPrintable(ProgramFolder()));
+    TfrmMain frmMain(Seams::system());
+    if (endedWhileStarting)
+        return 0;
+    window = &frmMain;
+    std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion), qPrintable(folder));
     frmMain.show();
     return QuilloryApplication::exec();
 }

@@ -206,8 +206,12 @@ QString AtomicTextFileWriter::commit()
     return {};
 }
 
+QString WriteErrorText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Could not write \"%1\": %2").arg(QFileInfo(path).fileName(), reason);
+}
+
 FileWriteError::FileWriteError(const QString& path, const QString& reason)
-    : std::runtime_error(
-          QStringLiteral("Could not write \"%1\": %2").arg(QFileInfo(path).fileName(), reason).toStdString())
+    : std::runtime_error(WriteErrorText(path, reason).toStdString())
 {
 }

@@ -61,6 +61,9 @@ private:
     QString m_error;
 };
 
+// "Could not write "NAME": REASON", the file named by its name alone.
+QString WriteErrorText(const QString& path, const QString& reason);
+
 // Thrown where a data or export file could not be written and the handler cannot go on; the
 // program's error handler reports it to the user.
 class FileWriteError : public std::runtime_error {

@@ -427,7 +427,7 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
     QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"),
              qPrintable(m_fakes->messages->shown[1].text));
     const QByteArray log = readFile(file("crash.log"));
-    QVERIFY(log.contains("btnDeleteAllClick"));
+    QVERIFY(log.contains("SaveTrendTable"));
     QVERIFY(log.contains("dabatase.dat"));
     QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
 }

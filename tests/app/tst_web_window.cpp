@@ -52,6 +52,7 @@ private Q_SLOTS:
     void timerScrapesOncePerHour_data();
     void timerScrapesOncePerHour();
     void failedScrapeChangesNothing();
+    void failedScrapesBackOff();
     void oneScrapeAtATime();
     void programScrapesOnItsOwn();
 
@@ -268,10 +269,47 @@ void TestWebWindow::failedScrapeChangesNothing()
     QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on:3/5/2009");
     QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
-    // The next tick tries again.
+    // The tick five seconds later tries again.
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+    m_fixture->fakes.clock->current = m_fixture->fakes.clock->current.addSecs(5);
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_window->trendTable()->row(0).count, "5");
+}
+
+void TestWebWindow::failedScrapesBackOff()
+{
+    m_window = m_fixture->makeWindow();
+    FakeClock& clock = *m_fixture->fakes.clock;
+    m_server->setFallback(ScriptedHttpServer::status(500));
+    const auto tickAt = [&](const QDateTime& when) {
+        clock.current = when;
+        const qsizetype before = m_server->requests().size();
+        QCoro::waitFor(m_window->tmrTimer());
+        return m_server->requests().size() > before;
+    };
+
+    // Each failure doubles the wait before the next automatic try, up to a quarter of an hour.
+    QDateTime now = clock.current;
+    for (const int seconds : {5, 10, 20, 40, 80, 160, 320, 640, 900, 900}) {
+        QVERIFY2(tickAt(now), qPrintable(QString::number(seconds)));
+        QVERIFY(!m_window->lblNextTry->isHidden());
+        QCOMPARE(m_window->lblNextTry->text(), "Next try at " + now.addSecs(seconds).toString("h:mm:ss AP"));
+        QVERIFY(!tickAt(now.addSecs(seconds - 1)));
+        now = now.addSecs(seconds);
+    }
+
+    // "Scrap Now" does not wait.
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_fixture->fakes.messages->shown.size(), 0);
+    QCOMPARE(m_server->requestLines().size(), 11);
+
+    // A success ends the waiting; the next failure waits five seconds again.
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
+    QVERIFY(tickAt(now.addSecs(900)));
+    QVERIFY(m_window->lblNextTry->isHidden());
+    QVERIFY(tickAt(now.addSecs(900 + 3600)));
+    QCOMPARE(m_window->lblNextTry->text(),
+             "Next try at " + now.addSecs(900 + 3600 + 5).toString("h:mm:ss AP"));
 }
 
 void TestWebWindow::oneScrapeAtATime()
