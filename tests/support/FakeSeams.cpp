@@ -2,9 +2,14 @@
 
 #include <QDialog>
 
+#include <stdexcept>
+#include <utility>
+
 MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons buttons)
 {
     shown.append({text, kind, buttons});
+    if (whileOpen)
+        whileOpen(shown.last());
     return answers.isEmpty() ? MsgAnswer::Cancel : answers.dequeue();
 }
 
@@ -22,8 +27,17 @@ int FakeDialogs::run(QDialog& dialog)
     return answers.isEmpty() ? int(QDialog::Rejected) : answers.dequeue()(dialog);
 }
 
+QDateTime FakeClock::now() const
+{
+    if (std::exchange(failNextRead, false))
+        throw std::runtime_error("the clock failed");
+    return current;
+}
+
 int FakeRandom::bounded(int bound)
 {
+    if (std::exchange(failNextDraw, false))
+        throw std::runtime_error("the random source failed");
     bounds << bound;
     return draws.isEmpty() ? 0 : draws.dequeue() % bound;
 }

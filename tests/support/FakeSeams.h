@@ -22,6 +22,8 @@ public:
 
     QQueue<MsgAnswer> answers; // the next answers; Cancel when none is left
     QList<ShownMessage> shown;
+    // Runs while a box is "open", before it is answered.
+    std::function<void(const ShownMessage&)> whileOpen;
 };
 
 class FakeSaveDialog final : public SaveDialog {
@@ -44,8 +46,9 @@ public:
 
 class FakeClock final : public Clock {
 public:
-    QDateTime now() const override { return current; }
+    QDateTime now() const override;
     QDateTime current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
+    mutable bool failNextRead = false; // the next now() throws, as an unexpected error would
 };
 
 class FakeRandom final : public RandomSource {
@@ -53,6 +56,7 @@ public:
     int bounded(int bound) override;
     QQueue<int> draws; // the next draws, each taken modulo the bound; 0 when none is left
     QList<int> bounds;
+    bool failNextDraw = false; // the next draw throws, as an unexpected error would
 };
 
 class FakeLauncher final : public Launcher {
