@@ -24,6 +24,12 @@ ResponseKind Classify(const HttpResponseHead& head)
 
 const QString AbandonedError = QStringLiteral("The request was abandoned: its client is gone");
 
+QString DurationText(std::chrono::milliseconds interval)
+{
+    const qint64 ms = interval.count();
+    return ms % 1000 == 0 ? QStringLiteral("%1 s").arg(ms / 1000) : QStringLiteral("%1 ms").arg(ms);
+}
+
 // Bounds what a fast server can pile up between two reads.
 constexpr qint64 SocketReadBufferBytes = 256 * 1024;
 
@@ -39,17 +45,20 @@ struct HttpClient::Request {
     QString socketErrorText;
     QTimer timeout;  // the connect time-out, then the idle time-out
     QTimer bodyWait; // the limited wait for the body of a redirect or an error response
+    QTimer deadline; // the whole request, from its turn to its last body
     bool timedOut = false;
     bool bodyWaitOver = false;
     bool turnGranted = false;
     bool started = false;   // the coroutine has taken its turn
     bool aborted = false;   // disconnect() was called
     bool abandoned = false; // the client is gone: nothing of it may be touched
+    bool deadlinePassed = false;
 
     Request()
     {
         timeout.setSingleShot(true);
         bodyWait.setSingleShot(true);
+        deadline.setSingleShot(true);
         QObject::connect(&timeout, &QTimer::timeout, &timeout, [this] {
             timedOut = true;
             wakeup.fire();
@@ -58,12 +67,24 @@ struct HttpClient::Request {
             bodyWaitOver = true;
             wakeup.fire();
         });
+        QObject::connect(&deadline, &QTimer::timeout, &deadline, [this] {
+            deadlinePassed = true;
+            wakeup.fire();
+        });
     }
 
     ~Request() { closeSocket(); }
 
-    bool ended() const { return aborted || abandoned; }
-    QString endError() const { return abandoned ? AbandonedError : HttpClient::DisconnectedError; }
+    bool ended() const { return aborted || abandoned || deadlinePassed; }
+    QString endError() const
+    {
+        if (abandoned)
+            return AbandonedError;
+        if (aborted)
+            return HttpClient::DisconnectedError;
+        return QStringLiteral("No complete answer from the server within %1")
+            .arg(DurationText(deadline.intervalAsDuration()));
+    }
 
     void restartTimeout(std::chrono::milliseconds interval)
     {
@@ -211,6 +232,7 @@ QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray
     }
 
     request->started = true;
+    request->deadline.start(m_deadline);
     if (method == HttpMethod::Post) {
         if (m_settings.connection.isEmpty())
             m_settings.connection = QByteArrayLiteral("keep-alive");

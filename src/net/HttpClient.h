@@ -54,6 +54,11 @@ public:
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
     std::chrono::milliseconds idleTimeout() const { return m_idleTimeout; }
     void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
+    // A request fails when its last body is not in this long after it took its turn, redirects
+    // included: a server that drips its answer cannot hold the client, and those queued behind it,
+    // for ever. The time spent waiting for the turn does not count.
+    std::chrono::milliseconds deadline() const { return m_deadline; }
+    void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
 
     CookieStore* cookies() const { return m_cookies; }
 
@@ -94,6 +99,7 @@ private:
     CookieStore* m_cookies;
     std::chrono::milliseconds m_connectTimeout{30000};
     std::chrono::milliseconds m_idleTimeout{60000};
+    std::chrono::milliseconds m_deadline{120000};
     std::shared_ptr<Request> m_current;
     std::deque<std::shared_ptr<Request>> m_waiting;
 };
