@@ -71,6 +71,10 @@ public:
     // Requests still waiting for their turn go on afterwards, also one whose turn has just come.
     // Safe from a handler of work(). The name hides QObject::disconnect: qualify that one.
     void disconnect();
+    // Ends the request in flight and every request waiting for its turn, also one whose turn has
+    // just come: all fail with DisconnectedError, and those not yet sent are never sent. Requests
+    // made afterwards are served as usual. Safe from a handler of work().
+    void abortAll();
     // A request runs or waits.
     bool busy() const;
 
@@ -94,6 +98,8 @@ private:
     QCoro::Task<Hop> readResponse(std::shared_ptr<Request> request, QUrl url);
     bool reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events, bool& bodyOpen);
     void grantNextTurn();
+    void endTurn(const Request& request);
+    void adoptPostSettings(const QByteArray& contentType);
 
     HttpRequestSettings m_settings;
     CookieStore* m_cookies;

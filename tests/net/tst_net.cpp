@@ -135,6 +135,8 @@ private Q_SLOTS:
     void disconnectEndsTransfer();
     void requestsTakeTurns();
     void disconnectAfterARequestSparesTheNext();
+    void abortAllEndsWaitingRequests_data();
+    void abortAllEndsWaitingRequests();
     void clientDestroyedWhileRequestsPending_data();
     void clientDestroyedWhileRequestsPending();
 };
@@ -883,6 +885,53 @@ void TestNet::disconnectAfterARequestSparesTheNext()
     const HttpResult next = Run(std::move(second));
     QVERIFY2(next.ok, qPrintable(next.error));
     QCOMPARE(next.body, QByteArray("two"));
+}
+
+void TestNet::abortAllEndsWaitingRequests_data()
+{
+    QTest::addColumn<bool>("whileInFlight");
+    QTest::newRow("one in flight, two waiting") << true;
+    // Unlike disconnect(), this ends the request whose turn has only just come.
+    QTest::newRow("right after a request ended") << false;
+}
+
+void TestNet::abortAllEndsWaitingRequests()
+{
+    QFETCH(bool, whileInFlight);
+
+    ScriptedHttpServer server;
+    if (whileInFlight)
+        server.enqueue(
+            ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\npart").thenHold());
+    else
+        server.enqueue(ScriptedHttpServer::ok("one"));
+    server.setFallback(ScriptedHttpServer::ok("later"));
+    HttpClient client;
+    if (whileInFlight)
+        connect(&server, &ScriptedHttpServer::requestArrived, &client, [&client] { client.abortAll(); });
+    const auto first = [&]() -> QCoro::Task<HttpResult> {
+        HttpResult result = co_await client.get(server.url("/1"));
+        if (!whileInFlight)
+            client.abortAll();
+        co_return result;
+    };
+
+    QCoro::Task<HttpResult> running = first();
+    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCoro::Task<HttpResult> third = client.get(server.url("/3"));
+    const HttpResult firstResult = Run(std::move(running));
+    QCOMPARE(firstResult.ok, !whileInFlight);
+    for (QCoro::Task<HttpResult>* waiting : {&second, &third}) {
+        const HttpResult result = Run(std::move(*waiting));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, HttpClient::DisconnectedError);
+    }
+    QVERIFY(!client.busy());
+
+    // The client serves later requests in turn; the two that waited never went out.
+    QObject::disconnect(&server, nullptr, &client, nullptr);
+    QCOMPARE(Run(client.get(server.url("/later"))).body, QByteArray("later"));
+    QCOMPARE(server.requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /later HTTP/1.1"}));
 }
 
 void TestNet::clientDestroyedWhileRequestsPending_data()
