@@ -248,4 +248,7 @@ private:
     bool m_shownOnce = false;
     bool m_scraping = false;
     bool m_closing = false;
+    // How often Stop was pressed: a download tells by it whether Stop cut it off, even once the
+    // stop request has been lowered again.
+    quint64 m_stopPresses = 0;
 };

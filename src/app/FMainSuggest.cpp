@@ -175,10 +175,13 @@ QCoro::Task<> TfrmMain::btnSearchClick()
 void TfrmMain::btnStopClick()
 {
     StopRequested = true;
-    IdHTTP2->disconnect();
-    IdHTTP2->disconnect();
+    ++m_stopPresses;
+    // Every download ends, the one in flight and those waiting their turn, which are never sent.
+    IdHTTP2->abortAll();
     MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
     MainGauge->setValue(0);
+    // With no harvest to end it, a raised request would refuse every later download; the downloads
+    // cut off here still report the abort, by the count of presses.
     if (!HarvestRunning)
         StopRequested = false;
 }

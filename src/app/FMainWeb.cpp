@@ -17,21 +17,25 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
     if (StopRequested)
         co_return std::nullopt;
+    const quint64 stopPressesAtStart = m_stopPresses;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     MainGauge->setValue(0);
     IdHTTP2->setCacheControl("no-cache");
     IdHTTP2->setPragma("no-cache");
 
-    // The client serves one request at a time: a download that finds it busy waits its turn.
+    // The client serves one request at a time: a download that finds it busy waits its turn. Stop
+    // ends it there too, before it is sent (btnStopClick).
     QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return std::nullopt;
 
-    if (StopRequested || !result.ok) {
+    // Stop with no harvest running lowers the stop request at once: the presses still tell.
+    const bool stopped = StopRequested || m_stopPresses != stopPressesAtStart;
+    if (stopped || !result.ok) {
         MainStatusPanel->setText(
-            StopRequested ? QStringLiteral("Download aborted by user.")
-                          : QStringLiteral("Connection error, check if you are connected and url exists."));
+            stopped ? QStringLiteral("Download aborted by user.")
+                    : QStringLiteral("Connection error, check if you are connected and url exists."));
         co_return std::nullopt;
     }
     MainStatusPanel->setText(QStringLiteral("Download completed!"));

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void stopDuringTransfer();
     void stopDuringPause();
     void stopWithoutHarvestLeavesNoStopBehind();
+    void stopEndsAQueuedFetchUnsent();
     void harvestFollowsItsRows();
     void harvestedRowsAreSavedSoon();
     void exportSuggestions();
@@ -381,6 +382,34 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
     // Downloads, the hourly scrape's among them, still work.
     m_server->enqueue(ScriptedHttpServer::ok("page"));
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
+}
+
+void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
+{
+    makeWindow(storedRow("a"));
+    select({0});
+    ScriptedHttpServer::Reply held;
+    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<?xml").thenHold();
+    m_server->enqueue(held);
+    m_server->setFallback(ScriptedHttpServer::ok(redWine)); // the answer, were the fetch sent
+    // The harvest's fetch waits its turn behind the slow scrape.
+    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto harvesting = StatusWhenDone(*m_window, m_window->btnSearchClick());
+    QTRY_COMPARE(m_server->requests().size(), 1);
+
+    m_window->btnStop->click();
+    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(harvesting), "Download aborted by user.");
+    QCOMPARE(m_window->trendTable()->rowCount(), 0);
+    QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
+    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->StopRequested);
+
+    // Later downloads go out in their turn, and the fetch that waited is not among them.
+    m_server->setFallback(ScriptedHttpServer::ok("later"));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/later").toString())));
+    QCOMPARE(m_server->requestLines(),
+             (QList<QByteArray>{"GET /trends/hottrends/atom/hourly HTTP/1.1", "GET /later HTTP/1.1"}));
 }
 
 void TestSuggestWindow::harvestFollowsItsRows()
