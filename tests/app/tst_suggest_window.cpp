@@ -336,9 +336,7 @@ void TestSuggestWindow::stopDuringTransfer()
 {
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nwindow.google").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
             [this] { QTimer::singleShot(100, m_window.get(), [this] { m_window->btnStop->click(); }); });
     harvest();
@@ -388,9 +386,7 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
 {
     makeWindow(storedRow("a"));
     select({0});
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<?xml").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok(redWine)); // the answer, were the fetch sent
     // The harvest's fetch waits its turn behind the slow scrape.
     auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
@@ -442,9 +438,7 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled());
     auto harvesting = m_window->btnSearchClick();
     QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
     QVERIFY(m_window->HarvestRunning);

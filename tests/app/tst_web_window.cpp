@@ -159,9 +159,7 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
     m_window = m_fixture->makeWindow();
     const QDateTime lastScrape = m_window->LastScrapeTime;
     const QString lastParsed = m_window->lblLastParsed->text();
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<?xml").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok(feed({"foo"}))); // the answer, were the scrape sent
     std::optional<QCoro::Task<std::optional<QString>>> ahead;
     if (waitingItsTurn)
@@ -202,10 +200,8 @@ void TestWebWindow::downloadsTakeTurns()
 void TestWebWindow::closeEndsEveryPendingRequest()
 {
     m_window = m_fixture->makeWindow();
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<?xml").thenHold();
-    m_server->enqueue(held);
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok("late")); // the answer, were a waiting request sent
     // On each client one request in flight and one waiting its turn.
     auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());

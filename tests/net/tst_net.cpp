@@ -901,8 +901,7 @@ void TestNet::abortAllEndsWaitingRequests()
 
     ScriptedHttpServer server;
     if (whileInFlight)
-        server.enqueue(
-            ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\npart").thenHold());
+        server.enqueue(ScriptedHttpServer::stalled("part"));
     else
         server.enqueue(ScriptedHttpServer::ok("one"));
     server.setFallback(ScriptedHttpServer::ok("later"));
