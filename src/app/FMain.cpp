@@ -190,8 +190,7 @@ void TfrmMain::FormClose()
     StopRequested = true;
     // What runs further down gives up: every request, in flight or waiting its turn, fails at once
     // and the downloads see the stop request.
-    for (HttpClient* client : {IdHTTP2, IdHTTP1})
-        client->abortAll();
+    abortRequests({IdHTTP2, IdHTTP1});
     CrashReporter::guard(QStringLiteral("SaveSuggestTable"), [this] { SaveSuggestTable(); });
     QCoreApplication::quit();
 }

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 class ClickableLabel;
@@ -229,6 +230,9 @@ private:
     void centreBanner();
     void showBanner(int bannerNumber);
     void showTrendCount();
+    // Stop and the close: every request of `clients` ends, those waiting their turn unsent, and the
+    // downloads among them report the abort.
+    void abortRequests(std::initializer_list<HttpClient*> clients);
     // The save dialog, the status texts and the outcome that both exports share.
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
@@ -245,10 +249,10 @@ private:
     SuggestTableModel* m_suggestTable = nullptr;
     PreviewModel* m_preview = nullptr;
     QTimer* m_suggestSaveTimer = nullptr;
+    // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
+    // even once the stop request has been lowered again.
+    quint64 m_stops = 0;
     bool m_shownOnce = false;
     bool m_scraping = false;
     bool m_closing = false;
-    // How often Stop was pressed: a download tells by it whether Stop cut it off, even once the
-    // stop request has been lowered again.
-    quint64 m_stopPresses = 0;
 };

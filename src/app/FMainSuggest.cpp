@@ -175,13 +175,11 @@ QCoro::Task<> TfrmMain::btnSearchClick()
 void TfrmMain::btnStopClick()
 {
     StopRequested = true;
-    ++m_stopPresses;
-    // Every download ends, the one in flight and those waiting their turn, which are never sent.
-    IdHTTP2->abortAll();
+    abortRequests({IdHTTP2});
     MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
     MainGauge->setValue(0);
     // With no harvest to end it, a raised request would refuse every later download; the downloads
-    // cut off here still report the abort, by the count of presses.
+    // cut off here still report the abort.
     if (!HarvestRunning)
         StopRequested = false;
 }

@@ -17,21 +17,21 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
     if (StopRequested)
         co_return std::nullopt;
-    const quint64 stopPressesAtStart = m_stopPresses;
+    const quint64 stopsAtStart = m_stops;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     MainGauge->setValue(0);
     IdHTTP2->setCacheControl("no-cache");
     IdHTTP2->setPragma("no-cache");
 
     // The client serves one request at a time: a download that finds it busy waits its turn. Stop
-    // ends it there too, before it is sent (btnStopClick).
+    // ends it there too, before it is sent (abortRequests).
     QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return std::nullopt;
 
-    // Stop with no harvest running lowers the stop request at once: the presses still tell.
-    const bool stopped = StopRequested || m_stopPresses != stopPressesAtStart;
+    // Stop with no harvest running lowers the stop request at once: the count still tells.
+    const bool stopped = StopRequested || m_stops != stopsAtStart;
     if (stopped || !result.ok) {
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")
@@ -40,6 +40,13 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
     }
     MainStatusPanel->setText(QStringLiteral("Download completed!"));
     co_return PageTextFromBody(result.body);
+}
+
+void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
+{
+    ++m_stops;
+    for (HttpClient* client : clients)
+        client->abortAll();
 }
 
 void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
