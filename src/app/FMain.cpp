@@ -192,9 +192,9 @@ bool TfrmMain::FormClose()
 {
     m_closing = true;
     StopRequested = true;
-    // What runs further down gives up: the downloads fail at once and see the stop request.
-    for (HttpClient* client : {IdHTTP2, IdHTTP2, IdHTTP1, IdHTTP1})
-        client->disconnect();
+    // What runs further down gives up: every request, in flight or waiting its turn, fails at once
+    // and the downloads see the stop request.
+    abortRequests({IdHTTP2, IdHTTP1});
     const QStringList failures = saveBeforeClosing();
     if (!failures.isEmpty() && !m_terminating) {
         const QString question =

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 class ClickableLabel;
@@ -240,6 +241,9 @@ private:
     void centreBanner();
     void showBanner(int bannerNumber);
     void showTrendCount();
+    // Stop and the close: every request of `clients` ends, those waiting their turn unsent, and the
+    // downloads among them report the abort.
+    void abortRequests(std::initializer_list<HttpClient*> clients);
     // The save dialog, the status texts and the outcome that both exports share.
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
@@ -267,6 +271,9 @@ private:
     SuggestTableModel* m_suggestTable = nullptr;
     PreviewModel* m_preview = nullptr;
     QTimer* m_suggestSaveTimer = nullptr;
+    // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
+    // even once the stop request has been lowered again.
+    quint64 m_stops = 0;
     bool m_shownOnce = false;
     bool m_scraping = false;
     ScrapeBackoff m_scrapeBackoff;

@@ -175,10 +175,11 @@ QCoro::Task<> TfrmMain::btnSearchClick()
 void TfrmMain::btnStopClick()
 {
     StopRequested = true;
-    IdHTTP2->disconnect();
-    IdHTTP2->disconnect();
+    abortRequests({IdHTTP2});
     MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
     MainGauge->setValue(0);
+    // With no harvest to end it, a raised request would refuse every later download; the downloads
+    // cut off here still report the abort.
     if (!HarvestRunning)
         StopRequested = false;
 }

@@ -18,25 +18,36 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
     if (StopRequested)
         co_return std::nullopt;
+    const quint64 stopsAtStart = m_stops;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     MainGauge->setValue(0);
     IdHTTP2->setCacheControl("no-cache");
     IdHTTP2->setPragma("no-cache");
 
-    // The client serves one request at a time: a download that finds it busy waits its turn.
+    // The client serves one request at a time: a download that finds it busy waits its turn. Stop
+    // ends it there too, before it is sent (abortRequests).
     QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return std::nullopt;
 
-    if (StopRequested || !result.ok) {
+    // Stop with no harvest running lowers the stop request at once: the count still tells.
+    const bool stopped = StopRequested || m_stops != stopsAtStart;
+    if (stopped || !result.ok) {
         MainStatusPanel->setText(
-            StopRequested ? QStringLiteral("Download aborted by user.")
-                          : QStringLiteral("Connection error, check if you are connected and url exists."));
+            stopped ? QStringLiteral("Download aborted by user.")
+                    : QStringLiteral("Connection error, check if you are connected and url exists."));
         co_return std::nullopt;
     }
     MainStatusPanel->setText(QStringLiteral("Download completed!"));
     co_return PageTextFromBody(result.body);
+}
+
+void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
+{
+    ++m_stops;
+    for (HttpClient* client : clients)
+        client->abortAll();
 }
 
 void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
@@ -94,12 +105,16 @@ QCoro::Task<> TfrmMain::ScrapeHotTrends()
         if (self)
             self->m_scraping = false;
     });
+    const quint64 stopsAtStart = m_stops;
     const std::optional<QString> page = co_await DownloadPage(HotTrendsFeedUrl());
     if (!self)
         co_return;
     if (!page) {
-        m_scrapeBackoff.failed(clock().now());
-        showNextScrapeTry();
+        // Only the feed's own failures make the monitor wait longer; the user's Stop does not.
+        if (!StopRequested && m_stops == stopsAtStart) {
+            m_scrapeBackoff.failed(clock().now());
+            showNextScrapeTry();
+        }
         co_return;
     }
     m_scrapeBackoff.succeeded();

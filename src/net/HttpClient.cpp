@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 enum class ResponseKind { Success, Redirect, Failure };
@@ -24,6 +26,12 @@ ResponseKind Classify(const HttpResponseHead& head)
 
 const QString AbandonedError = QStringLiteral("The request was abandoned: its client is gone");
 
+QString DurationText(std::chrono::milliseconds interval)
+{
+    const qint64 ms = interval.count();
+    return ms % 1000 == 0 ? QStringLiteral("%1 s").arg(ms / 1000) : QStringLiteral("%1 ms").arg(ms);
+}
+
 // Bounds what a fast server can pile up between two reads.
 constexpr qint64 SocketReadBufferBytes = 256 * 1024;
 
@@ -39,17 +47,20 @@ struct HttpClient::Request {
     QString socketErrorText;
     QTimer timeout;  // the connect time-out, then the idle time-out
     QTimer bodyWait; // the limited wait for the body of a redirect or an error response
+    QTimer deadline; // the whole request, from its turn to its last body
     bool timedOut = false;
     bool bodyWaitOver = false;
     bool turnGranted = false;
     bool started = false;   // the coroutine has taken its turn
-    bool aborted = false;   // disconnect() was called
+    bool aborted = false;   // disconnect() or abortAll() was called
     bool abandoned = false; // the client is gone: nothing of it may be touched
+    bool deadlinePassed = false;
 
     Request()
     {
         timeout.setSingleShot(true);
         bodyWait.setSingleShot(true);
+        deadline.setSingleShot(true);
         QObject::connect(&timeout, &QTimer::timeout, &timeout, [this] {
             timedOut = true;
             wakeup.fire();
@@ -58,12 +69,24 @@ struct HttpClient::Request {
             bodyWaitOver = true;
             wakeup.fire();
         });
+        QObject::connect(&deadline, &QTimer::timeout, &deadline, [this] {
+            deadlinePassed = true;
+            wakeup.fire();
+        });
     }
 
     ~Request() { closeSocket(); }
 
-    bool ended() const { return aborted || abandoned; }
-    QString endError() const { return abandoned ? AbandonedError : HttpClient::DisconnectedError; }
+    bool ended() const { return aborted || abandoned || deadlinePassed; }
+    QString endError() const
+    {
+        if (abandoned)
+            return AbandonedError;
+        if (aborted)
+            return HttpClient::DisconnectedError;
+        return QStringLiteral("No complete answer from the server within %1")
+            .arg(DurationText(deadline.intervalAsDuration()));
+    }
 
     void restartTimeout(std::chrono::milliseconds interval)
     {
@@ -126,6 +149,12 @@ struct HttpClient::Request {
         socket.reset();
     }
 
+    void abort()
+    {
+        aborted = true;
+        interrupt();
+    }
+
     // Cuts the connection at once; the socket itself is freed by the coroutine, which may be
     // inside a call that leads here.
     void interrupt()
@@ -177,8 +206,16 @@ void HttpClient::disconnect()
     // right after its own request ended must not cut the next one short.
     if (!m_current || !m_current->started)
         return;
-    m_current->aborted = true;
-    m_current->interrupt();
+    m_current->abort();
+}
+
+void HttpClient::abortAll()
+{
+    // Out of the queue at once, so that none of them is granted the turn any more.
+    for (const std::shared_ptr<Request>& request : std::exchange(m_waiting, {}))
+        request->abort();
+    if (m_current)
+        m_current->abort();
 }
 
 bool HttpClient::busy() const
@@ -196,32 +233,45 @@ void HttpClient::grantNextTurn()
     m_current->wakeup.fire();
 }
 
+void HttpClient::endTurn(const Request& request)
+{
+    // A request that abortAll() took out of the queue never had the turn.
+    if (m_current.get() != &request)
+        return;
+    m_current.reset();
+    grantNextTurn();
+}
+
+void HttpClient::adoptPostSettings(const QByteArray& contentType)
+{
+    if (m_settings.connection.isEmpty())
+        m_settings.connection = QByteArrayLiteral("keep-alive");
+    m_settings.contentType = contentType;
+}
+
 QCoro::Task<HttpResult> HttpClient::send(HttpMethod method, QUrl url, QByteArray body, QByteArray contentType)
 {
     auto request = std::make_shared<Request>();
     m_waiting.push_back(request);
     grantNextTurn();
-    while (!request->turnGranted && !request->abandoned)
+    while (!request->turnGranted && !request->ended())
         co_await request->wakeup.wait();
-    if (request->abandoned) {
-        HttpResult abandoned;
-        abandoned.url = url;
-        abandoned.error = AbandonedError;
-        co_return abandoned;
-    }
 
-    request->started = true;
-    if (method == HttpMethod::Post) {
-        if (m_settings.connection.isEmpty())
-            m_settings.connection = QByteArrayLiteral("keep-alive");
-        m_settings.contentType = contentType;
+    HttpResult result;
+    if (request->ended()) {
+        // Ended before it was sent: by abortAll(), or because the client is gone.
+        result.url = url;
+        result.error = request->endError();
+    } else {
+        request->started = true;
+        request->deadline.start(m_deadline);
+        if (method == HttpMethod::Post)
+            adoptPostSettings(contentType);
+        result = co_await runChain(request, method, std::move(url), std::move(body));
+        request->closeSocket();
     }
-    HttpResult result = co_await runChain(request, method, std::move(url), std::move(body));
-    request->closeSocket();
-    if (!request->abandoned) {
-        m_current.reset();
-        grantNextTurn();
-    }
+    if (!request->abandoned)
+        endTurn(*request);
     co_return result;
 }
 

@@ -54,6 +54,11 @@ public:
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
     std::chrono::milliseconds idleTimeout() const { return m_idleTimeout; }
     void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
+    // A request fails when its last body is not in this long after it took its turn, redirects
+    // included: a server that drips its answer cannot hold the client, and those queued behind it,
+    // for ever. The time spent waiting for the turn does not count.
+    std::chrono::milliseconds deadline() const { return m_deadline; }
+    void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
 
     CookieStore* cookies() const { return m_cookies; }
 
@@ -66,6 +71,10 @@ public:
     // Requests still waiting for their turn go on afterwards, also one whose turn has just come.
     // Safe from a handler of work(). The name hides QObject::disconnect: qualify that one.
     void disconnect();
+    // Ends the request in flight and every request waiting for its turn, also one whose turn has
+    // just come: all fail with DisconnectedError, and those not yet sent are never sent. Requests
+    // made afterwards are served as usual. Safe from a handler of work().
+    void abortAll();
     // A request runs or waits.
     bool busy() const;
 
@@ -89,11 +98,14 @@ private:
     QCoro::Task<Hop> readResponse(std::shared_ptr<Request> request, QUrl url);
     bool reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events, bool& bodyOpen);
     void grantNextTurn();
+    void endTurn(const Request& request);
+    void adoptPostSettings(const QByteArray& contentType);
 
     HttpRequestSettings m_settings;
     CookieStore* m_cookies;
     std::chrono::milliseconds m_connectTimeout{30000};
     std::chrono::milliseconds m_idleTimeout{60000};
+    std::chrono::milliseconds m_deadline{120000};
     std::shared_ptr<Request> m_current;
     std::deque<std::shared_ptr<Request>> m_waiting;
 };

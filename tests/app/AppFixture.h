@@ -4,6 +4,8 @@
 #include "support/FakeSeams.h"
 #include "support/TestFiles.h"
 
+#include <QCoroTask>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -25,3 +27,11 @@ public:
 private:
     QTemporaryDir m_home;
 };
+
+// What MainStatusPanel says the moment `task` ends, before anything else can change it. Made
+// before the task can end, it tells which of several overlapping operations wrote what.
+template <typename T> QCoro::Task<QString> StatusWhenDone(const TfrmMain& window, QCoro::Task<T> task)
+{
+    co_await std::move(task);
+    co_return window.MainStatusPanel->text();
+}

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void stopDuringTransfer();
     void stopDuringPause();
     void stopWithoutHarvestLeavesNoStopBehind();
+    void stopEndsAQueuedFetchUnsent();
     void harvestFollowsItsRows();
     void harvestedRowsAreSavedSoon();
     void exportSuggestions();
@@ -335,9 +336,7 @@ void TestSuggestWindow::stopDuringTransfer()
 {
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nwindow.google").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
             [this] { QTimer::singleShot(100, m_window.get(), [this] { m_window->btnStop->click(); }); });
     harvest();
@@ -383,6 +382,32 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
 }
 
+void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
+{
+    makeWindow(storedRow("a"));
+    select({0});
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
+    m_server->setFallback(ScriptedHttpServer::ok(redWine)); // the answer, were the fetch sent
+    // The harvest's fetch waits its turn behind the slow scrape.
+    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto harvesting = StatusWhenDone(*m_window, m_window->btnSearchClick());
+    QTRY_COMPARE(m_server->requests().size(), 1);
+
+    m_window->btnStop->click();
+    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(harvesting), "Download aborted by user.");
+    QCOMPARE(m_window->trendTable()->rowCount(), 0);
+    QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
+    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->StopRequested);
+
+    // Later downloads go out in their turn, and the fetch that waited is not among them.
+    m_server->setFallback(ScriptedHttpServer::ok("later"));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/later").toString())));
+    QCOMPARE(m_server->requestLines(),
+             (QList<QByteArray>{"GET /trends/hottrends/atom/hourly HTTP/1.1", "GET /later HTTP/1.1"}));
+}
+
 void TestSuggestWindow::harvestFollowsItsRows()
 {
     makeWindow(storedRow("b") + storedRow("gone") + storedRow("a"));
@@ -413,9 +438,7 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
-    ScriptedHttpServer::Reply held;
-    held.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n").thenHold();
-    m_server->enqueue(held);
+    m_server->enqueue(ScriptedHttpServer::stalled());
     auto harvesting = m_window->btnSearchClick();
     QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
     QVERIFY(m_window->HarvestRunning);

@@ -44,7 +44,10 @@ private Q_SLOTS:
     void downloadPage();
     void refusedWhileStopRequested();
     void stopDuringTransfer();
+    void stopWithoutHarvestAbortsTheScrape_data();
+    void stopWithoutHarvestAbortsTheScrape();
     void downloadsTakeTurns();
+    void closeEndsEveryPendingRequest();
     void gaugeFollowsTheBytes();
     void scrapeFoldsTheFeed();
     void scrapeNowAsksWithinTheHour_data();
@@ -144,6 +147,42 @@ void TestWebWindow::stopDuringTransfer()
     QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
 }
 
+void TestWebWindow::stopWithoutHarvestAbortsTheScrape_data()
+{
+    QTest::addColumn<bool>("waitingItsTurn");
+    QTest::newRow("in flight") << false;
+    QTest::newRow("waiting its turn") << true;
+}
+
+void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
+{
+    QFETCH(bool, waitingItsTurn);
+    m_window = m_fixture->makeWindow();
+    const QDateTime lastScrape = m_window->LastScrapeTime;
+    const QString lastParsed = m_window->lblLastParsed->text();
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
+    m_server->setFallback(ScriptedHttpServer::ok(feed({"foo"}))); // the answer, were the scrape sent
+    std::optional<QCoro::Task<std::optional<QString>>> ahead;
+    if (waitingItsTurn)
+        ahead = m_window->DownloadPage(m_server->url("/ahead").toString());
+    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    QTRY_COMPARE(m_server->requests().size(), 1);
+
+    m_window->btnStop->click();
+    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    if (ahead)
+        QCOMPARE(QCoro::waitFor(*ahead), std::nullopt);
+    QCOMPARE(m_server->requestLines(),
+             QList<QByteArray>{waitingItsTurn ? "GET /ahead HTTP/1.1"
+                                              : "GET /trends/hottrends/atom/hourly HTTP/1.1"});
+    QCOMPARE(m_window->trendTable()->rowCount(), 0);
+    QCOMPARE(m_window->LastScrapeTime, lastScrape);
+    QCOMPARE(m_window->lblLastParsed->text(), lastParsed);
+    QVERIFY(!QFile::exists(m_fixture->file("config.dat")));
+    QVERIFY(!m_window->StopRequested);
+    QVERIFY(m_window->lblNextTry->isHidden()); // the user's Stop is no failure to wait after
+}
+
 void TestWebWindow::downloadsTakeTurns()
 {
     m_window = m_fixture->makeWindow();
@@ -158,6 +197,31 @@ void TestWebWindow::downloadsTakeTurns()
     QCOMPARE(QCoro::waitFor(first), std::optional<QString>("first\r\n"));
     // The second request went out only after the first one had ended.
     QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
+}
+
+void TestWebWindow::closeEndsEveryPendingRequest()
+{
+    m_window = m_fixture->makeWindow();
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
+    m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
+    m_server->setFallback(ScriptedHttpServer::ok("late")); // the answer, were a waiting request sent
+    // On each client one request in flight and one waiting its turn.
+    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto download = m_window->DownloadPage(m_server->url("/waiting2").toString());
+    auto news = m_window->IdHTTP1->get(m_server->url("/news"));
+    auto newsWaiting = m_window->IdHTTP1->get(m_server->url("/waiting1"));
+    QTRY_COMPARE(m_server->requests().size(), 2);
+
+    m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok);
+    QVERIFY(m_window->close());
+    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(download), std::nullopt);
+    QVERIFY(!QCoro::waitFor(news).ok);
+    QVERIFY(!QCoro::waitFor(newsWaiting).ok);
+    QCOMPARE(m_window->trendTable()->rowCount(), 0);
+    QList<QByteArray> sent = m_server->requestLines();
+    std::sort(sent.begin(), sent.end());
+    QCOMPARE(sent, (QList<QByteArray>{"GET /news HTTP/1.1", "GET /trends/hottrends/atom/hourly HTTP/1.1"}));
 }
 
 void TestWebWindow::gaugeFollowsTheBytes()

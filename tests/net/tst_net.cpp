@@ -128,10 +128,15 @@ private Q_SLOTS:
     void transferEvents();
     void stallEndsOnIdleTimeout();
     void silentHandshakeEndsOnConnectTimeout();
+    void deadlineEndsASlowRequest_data();
+    void deadlineEndsASlowRequest();
+    void deadlineCountsFromTheTurn();
     void disconnectEndsTransfer_data();
     void disconnectEndsTransfer();
     void requestsTakeTurns();
     void disconnectAfterARequestSparesTheNext();
+    void abortAllEndsWaitingRequests_data();
+    void abortAllEndsWaitingRequests();
     void clientDestroyedWhileRequestsPending_data();
     void clientDestroyedWhileRequestsPending();
 };
@@ -740,6 +745,63 @@ void TestNet::silentHandshakeEndsOnConnectTimeout()
     QVERIFY(server.requests().isEmpty());
 }
 
+void TestNet::deadlineEndsASlowRequest_data()
+{
+    QTest::addColumn<Reply>("slow");
+
+    // Each byte comes well within the idle time-out, each redirect well within the deadline.
+    Reply drip = ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+    for (int i = 0; i < 100; ++i)
+        drip.then(50, "x");
+    QTest::newRow("one byte every 50 ms") << drip;
+    QTest::newRow("redirects, each in time")
+        << Reply().then(150, ScriptedHttpServer::response(302, "", {{"Location", "/again"}}));
+}
+
+void TestNet::deadlineEndsASlowRequest()
+{
+    QFETCH(Reply, slow);
+
+    ScriptedHttpServer server;
+    connect(&server, &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
+        server.enqueue(request.startsWith("GET /next ") ? ScriptedHttpServer::ok("next") : slow);
+    });
+    HttpClient client;
+    client.setIdleTimeout(2s);
+    client.setDeadline(400ms);
+
+    QElapsedTimer clock;
+    clock.start();
+    QCoro::Task<HttpResult> slowRequest = client.get(server.url("/slow"));
+    QCoro::Task<HttpResult> next = client.get(server.url("/next"));
+    const HttpResult result = Run(std::move(slowRequest));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, "No complete answer from the server within 400 ms");
+    QVERIFY(clock.elapsed() >= 350);
+    QVERIFY(clock.elapsed() < 3000);
+    // The request queued behind it goes on.
+    const HttpResult nextResult = Run(std::move(next));
+    QVERIFY2(nextResult.ok, qPrintable(nextResult.error));
+    QCOMPARE(nextResult.body, QByteArray("next"));
+}
+
+void TestNet::deadlineCountsFromTheTurn()
+{
+    // The second request ends 1 s after it was made but only 0.5 s after its turn came.
+    ScriptedHttpServer server;
+    server.enqueue(Reply().then(500, ScriptedHttpServer::response(200, "first")));
+    server.enqueue(Reply().then(500, ScriptedHttpServer::response(200, "second")));
+    HttpClient client;
+    client.setDeadline(800ms);
+
+    QCoro::Task<HttpResult> first = client.get(server.url("/1"));
+    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCOMPARE(Run(std::move(first)).body, QByteArray("first"));
+    const HttpResult result = Run(std::move(second));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.body, QByteArray("second"));
+}
+
 void TestNet::disconnectEndsTransfer_data()
 {
     QTest::addColumn<bool>("fromWorkHandler");
@@ -823,6 +885,52 @@ void TestNet::disconnectAfterARequestSparesTheNext()
     const HttpResult next = Run(std::move(second));
     QVERIFY2(next.ok, qPrintable(next.error));
     QCOMPARE(next.body, QByteArray("two"));
+}
+
+void TestNet::abortAllEndsWaitingRequests_data()
+{
+    QTest::addColumn<bool>("whileInFlight");
+    QTest::newRow("one in flight, two waiting") << true;
+    // Unlike disconnect(), this ends the request whose turn has only just come.
+    QTest::newRow("right after a request ended") << false;
+}
+
+void TestNet::abortAllEndsWaitingRequests()
+{
+    QFETCH(bool, whileInFlight);
+
+    ScriptedHttpServer server;
+    if (whileInFlight)
+        server.enqueue(ScriptedHttpServer::stalled("part"));
+    else
+        server.enqueue(ScriptedHttpServer::ok("one"));
+    server.setFallback(ScriptedHttpServer::ok("later"));
+    HttpClient client;
+    if (whileInFlight)
+        connect(&server, &ScriptedHttpServer::requestArrived, &client, [&client] { client.abortAll(); });
+    const auto first = [&]() -> QCoro::Task<HttpResult> {
+        HttpResult result = co_await client.get(server.url("/1"));
+        if (!whileInFlight)
+            client.abortAll();
+        co_return result;
+    };
+
+    QCoro::Task<HttpResult> running = first();
+    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCoro::Task<HttpResult> third = client.get(server.url("/3"));
+    const HttpResult firstResult = Run(std::move(running));
+    QCOMPARE(firstResult.ok, !whileInFlight);
+    for (QCoro::Task<HttpResult>* waiting : {&second, &third}) {
+        const HttpResult result = Run(std::move(*waiting));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, HttpClient::DisconnectedError);
+    }
+    QVERIFY(!client.busy());
+
+    // The client serves later requests in turn; the two that waited never went out.
+    QObject::disconnect(&server, nullptr, &client, nullptr);
+    QCOMPARE(Run(client.get(server.url("/later"))).body, QByteArray("later"));
+    QCOMPARE(server.requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /later HTTP/1.1"}));
 }
 
 void TestNet::clientDestroyedWhileRequestsPending_data()

@@ -237,3 +237,8 @@ ScriptedHttpServer::Reply ScriptedHttpServer::untilClose(const QByteArray& body)
 {
     return raw(Head(200, {{"Content-Type", "text/html"}}) + body);
 }
+
+ScriptedHttpServer::Reply ScriptedHttpServer::stalled(const QByteArray& bodyStart)
+{
+    return raw("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + bodyStart).thenHold();
+}

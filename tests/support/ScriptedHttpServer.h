@@ -67,6 +67,9 @@ public:
     static Reply chunked(const QList<QByteArray>& chunks, const Headers& headers = {});
     // A body without a length that ends when the server closes the connection.
     static Reply untilClose(const QByteArray& body);
+    // A 200 answer that announces 500 bytes, sends `bodyStart` of them and then nothing more, on a
+    // connection held open: a request that stays in flight until the client gives up.
+    static Reply stalled(const QByteArray& bodyStart = {});
 
 Q_SIGNALS:
     void requestArrived(const QByteArray& request);
