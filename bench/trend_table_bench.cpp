@@ -4,6 +4,7 @@
 //                                            saves it again, and reports both times and peak memory
 //   trend_table_bench scrape FILE            loads it, folds a 100-item feed (half of it known
 //                                            keywords) into it and saves, timing the update and the save
+#include "TrendKeywords.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
@@ -19,18 +20,8 @@
 
 namespace {
 
-// Realistic keywords: two to four words from news-like vocabularies, some of them non-ASCII.
 TrendRows makeRows(qsizetype count)
 {
-    const QStringList first = {"taylor", "super",   "world",    "new",   "best", "cheap",
-                               "how",    "weather", "election", "apple", "nfl",  "premier",
-                               "zoë",    "münchen", "café",     "東京",  "são",  "crème"};
-    const QStringList second = {"swift",   "bowl",     "cup",     "york",   "recipes",  "flights",
-                                "to",      "forecast", "results", "iphone", "playoffs", "league",
-                                "kravitz", "wetter",   "olé",     "タワー", "paulo",    "brûlée"};
-    const QStringList third = {"tickets", "2026",     "live", "score",   "near me",    "update",
-                               "today",   "schedule", "news", "release", "highlights", "table",
-                               "review",  "prices",   "tour", "map"};
     QRandomGenerator random(20261210);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     QStringList dates;
@@ -40,11 +31,8 @@ TrendRows makeRows(qsizetype count)
     TrendRows rows;
     rows.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        QString keyword =
-            first[random.bounded(int(first.size()))] + u' ' + second[random.bounded(int(second.size()))];
-        if (random.bounded(2))
-            keyword += u' ' + third[random.bounded(int(third.size()))];
-        keyword += u' ' + QString::number(i); // every keyword distinct, as in a grown table
+        // Every keyword distinct, as in a grown table.
+        const QString keyword = TrendKeyword(random, i);
         rows.append(
             {keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
     }

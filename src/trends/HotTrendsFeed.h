@@ -14,4 +14,4 @@ qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b);
 // Folds every item of a feed page into the table: each item's link text is a keyword; a known
 // keyword (letter case aside) gets `dateText` and its count raised by one, a new one a row with the
 // count 1. Returns the number of items read.
-int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& table);
+int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel& table);

@@ -4,12 +4,17 @@
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
+#include "util/CutBetween.h"
 #include "util/TextFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <limits>
 
 Q_DECLARE_METATYPE(TrendRows)
 
@@ -51,6 +56,8 @@ private Q_SLOTS:
     void removeRows();
     void foldFeed_data();
     void foldFeed();
+    void foldFeedReadsAsCutsDo();
+    void foldFeedOfBareItemsIsLinear();
     void wholeHours_data();
     void wholeHours();
     void csvExtension_data();
@@ -305,6 +312,80 @@ void TestTrends::foldFeed()
     QCOMPARE(table.rows(), after);
     for (const TrendRecord& row : after)
         QVERIFY(table.knownKeywords().contains(row.keyword));
+}
+
+// The fold as a run of plain CutBetween calls on a shrinking copy of the page, one item at a time.
+static int foldByCuts(QString page, const QString& dateText, TrendTableModel& table)
+{
+    int items = 0;
+    while (page.contains("<li>")) {
+        CutBetween(u"<li>", u"<a href=\"", 0, page);
+        CutBetween(u"<a href=\"", u"\">", 0, page);
+        const QString keyword = CutBetween(u"\">", u"</a>", 0, page);
+        ++items;
+        const qsizetype row = table.knownKeywords().find(keyword);
+        if (row < 0)
+            table.appendRow({keyword, dateText, "1"});
+        else
+            table.setDateAndCount(row, dateText, QString::number(table.row(row).count.toLongLong() + 1));
+    }
+    return items;
+}
+
+void TestTrends::foldFeedReadsAsCutsDo()
+{
+    // Pages made of the markers in both letter cases, their pieces and plain text, in every order.
+    const QStringList pieces = {"<li>", "<LI>", "<Li>", "<a href=\"", "<A HREF=\"", "<a href=", "\">", "\"",
+                                ">",    "</a>", "</A>", "<",          "x",          "foo",      "Foo", " "};
+    const TrendRows before = {{"foo", "3/5/2009", "4"}, {"x", "3/5/2009", "1"}};
+    QRandomGenerator random(9);
+    for (int page = 0; page < 3000; ++page) {
+        QString text;
+        const int length = random.bounded(40);
+        for (int i = 0; i < length; ++i)
+            text += pieces[random.bounded(int(pieces.size()))];
+
+        TrendTableModel folded;
+        folded.setRows(before);
+        TrendTableModel expected;
+        expected.setRows(before);
+        const int items = FoldFeedIntoTable(text, "now", folded);
+        QCOMPARE(items, foldByCuts(text, "now", expected));
+        QVERIFY2(folded.rows() == expected.rows(), qPrintable(text));
+    }
+}
+
+// Time to fold `page` into an empty table.
+static qint64 foldNanoseconds(const QString& page)
+{
+    TrendTableModel table;
+    QElapsedTimer timer;
+    timer.start();
+    FoldFeedIntoTable(page, "now", table);
+    return timer.nsecsElapsed();
+}
+
+void TestTrends::foldFeedOfBareItemsIsLinear()
+{
+    // Bare item starts without links cost no more per character than a page of real items. Each
+    // page is timed a few times in turn, and the best times compared, so that a pause of a busy
+    // machine does not count.
+    QStringList keywords;
+    for (int i = 0; i < 12000; ++i)
+        keywords << QString("keyword %1").arg(i % 3000);
+    const QString items = feed(keywords);
+    const QString bare = QString("<li>").repeated(items.size() / 4);
+    qint64 itemsTime = std::numeric_limits<qint64>::max();
+    qint64 bareTime = std::numeric_limits<qint64>::max();
+    for (int run = 0; run < 3; ++run) {
+        itemsTime = std::min(itemsTime, foldNanoseconds(items));
+        bareTime = std::min(bareTime, foldNanoseconds(bare));
+    }
+    QVERIFY2(bareTime <= 20 * itemsTime,
+             qPrintable(QString("%1 characters: bare items %2 ms, real items %3 ms")
+                            .arg(bare.size())
+                            .arg(bareTime / 1e6)
+                            .arg(itemsTime / 1e6)));
 }
 
 void TestTrends::wholeHours_data()
