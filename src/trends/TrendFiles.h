@@ -14,8 +14,9 @@
 inline const QString TrendTableFileName = QStringLiteral("dabatase.dat");
 inline const QString LastParsedFileName = QStringLiteral("config.dat");
 
-// The rows of the bytes of a "dabatase.dat" (UTF-8, or Windows-1252 from older versions). Damaged lines load
-// what they can: a line with no field is skipped, missing cells are empty.
+// The rows of the bytes of a "dabatase.dat": each line UTF-8 when it is valid UTF-8, else
+// Windows-1252 (older versions). Damaged lines load what they can: a line with no field is skipped,
+// missing cells are empty.
 TrendRows ParseTrendTable(QByteArrayView bytes);
 
 // Reads "dabatase.dat"; a missing file is an empty table.

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void roundTrip();
     void fileFormat();
     void legacyWindowsFile();
+    void mixedEncodingFile();
     void emptyAndMissingFile();
 
     void csv_data();
@@ -407,6 +408,31 @@ void TestSuggest::legacyWindowsFile()
     QCOMPARE(rows[0].cells[0], QString("café noir"));
     QCOMPARE(rows[0].cells[1], "1,000");
     QCOMPARE(rows[0].cells[19], "N/A");
+}
+
+void TestSuggest::mixedEncodingFile()
+{
+    // UTF-8 lines and one line with a lone Windows-1252 byte: each line is read by its own encoding.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    const QByteArray rest = QByteArray("N/A|").repeated(18) + "\r\n";
+    writeFile(path, "caf\xc3\xa9|caf\xc3\xa9\xc2\xa7noir|1,000|" + rest +
+                        "cr\xe8me|cr\xe8me\xa7"
+                        "br\xfbl\xe9"
+                        "e|7|" +
+                        rest + "na\xc3\xafve|\xe2\x82\xac|2|" + rest);
+    const QStringList expected = {QStringLiteral("café=café noir,1,000,") + repeated("N/A", 18).join(","),
+                                  QStringLiteral("crème=crème brûlée,7,") + repeated("N/A", 18).join(","),
+                                  QStringLiteral("naïve=€,2,") + repeated("N/A", 18).join(",")};
+    QCOMPARE(rowTexts(ReadSuggestTable(path).rows), expected);
+
+    // Saved again, every line is UTF-8 and reads back the same.
+    QCOMPARE(WriteSuggestTable(path, ReadSuggestTable(path).rows), QString());
+    QVERIFY(readFile(path).contains("cr\xc3\xa8me|cr\xc3\xa8me\xc2\xa7"
+                                    "br\xc3\xbbl\xc3\xa9"
+                                    "e|7|"));
+    QCOMPARE(QString::fromUtf8(readFile(path)).toUtf8(), readFile(path));
+    QCOMPARE(rowTexts(ReadSuggestTable(path).rows), expected);
 }
 
 void TestSuggest::emptyAndMissingFile()

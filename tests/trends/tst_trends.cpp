@@ -47,6 +47,7 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void legacyWindowsFile();
+    void mixedEncodingFile();
     void fileFormat();
     void emptyTableIsEmptyFile();
     void lastParsedFile_data();
@@ -141,6 +142,28 @@ void TestTrends::legacyWindowsFile()
     QCOMPARE(WriteTrendTable(path, rows), QString());
     QVERIFY(readFile(path).contains("caf\xc3\xa9\xc2\xa7"));
     QCOMPARE(ReadTrendTable(path).rows, rows);
+}
+
+void TestTrends::mixedEncodingFile()
+{
+    // UTF-8 lines and one line with a lone Windows-1252 byte: each line is read by its own
+    // encoding, also where two lines hold the same bytes in a date cell.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dabatase.dat");
+    writeFile(path, "caf\xc3\xa9|5\xc2\xa7m\xc3\xa4rz|1|\r\n"
+                    "cr\xe8me|5\xc2\xa7m\xc3\xa4rz|2|\r\n"
+                    "na\xc3\xafve|d|3|\r\n");
+    const TrendRows expected = {{QStringLiteral("café"), QStringLiteral("5 märz"), "1"},
+                                {QStringLiteral("crème"), QStringLiteral("5Â mÃ¤rz"), "2"},
+                                {QStringLiteral("naïve"), "d", "3"}};
+    QCOMPARE(ReadTrendTable(path).rows, expected);
+
+    // Saved again, every line is UTF-8 and reads back the same.
+    QCOMPARE(WriteTrendTable(path, expected), QString());
+    QCOMPARE(readFile(path), QByteArray("caf\xc3\xa9|5\xc2\xa7m\xc3\xa4rz|1|\r\n"
+                                        "cr\xc3\xa8me|5\xc3\x82\xc2\xa7m\xc3\x83\xc2\xa4rz|2|\r\n"
+                                        "na\xc3\xafve|d|3|\r\n"));
+    QCOMPARE(ReadTrendTable(path).rows, expected);
 }
 
 void TestTrends::fileFormat()

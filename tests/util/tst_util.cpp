@@ -187,6 +187,13 @@ void TestUtil::decodeText_data()
     QTest::newRow("windows-1252 euro and quotes")
         << QByteArray("\x80 \x93q\x94 caf\xe9") << QStringLiteral("€ “q” café");
     QTest::newRow("ascii") << QByteArray("plain") << QStringLiteral("plain");
+    // Each line by itself: a line with a byte that is not UTF-8 leaves the UTF-8 lines alone.
+    QTest::newRow("mixed lines") << QByteArray("caf\xc3\xa9\r\ncaf\xe9\r\n\xe2\x82\xac 5\r\n")
+                                 << QStringLiteral("café\r\ncafé\r\n€ 5\r\n");
+    QTest::newRow("mixed lines, any line break") << QByteArray("\x80\ncaf\xc3\xa9\rcaf\xe9\n\ncr\xc3\xa8me")
+                                                 << QStringLiteral("€\ncafé\rcafé\n\ncrème");
+    QTest::newRow("a sequence cut by a line break")
+        << QByteArray("caf\xc3\r\n\xa9") << QStringLiteral("cafÃ\r\n©");
 }
 
 void TestUtil::decodeText()
