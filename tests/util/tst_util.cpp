@@ -168,6 +168,11 @@ void TestUtil::decodeDollarHex_data()
     QTest::newRow("windows-1252 byte") << "caf$E9" << QStringLiteral("café");
     QTest::newRow("plain text") << "plain"
                                 << "plain";
+    // Letters outside ASCII beside escapes stay as they are; each run of escapes is read by itself.
+    QTest::newRow("letter before an escape") << QStringLiteral("é$E9") << QStringLiteral("éé");
+    QTest::newRow("letter after an escape") << QStringLiteral("caf$E9 ü") << QStringLiteral("café ü");
+    QTest::newRow("euro sign beside its windows-1252 byte") << QStringLiteral("€$80") << QStringLiteral("€€");
+    QTest::newRow("runs read apart") << "$E9x$C3$A9" << QStringLiteral("éxé");
 }
 
 void TestUtil::decodeDollarHex()
@@ -192,8 +197,6 @@ void TestUtil::decodeText_data()
                                  << QStringLiteral("café\r\ncafé\r\n€ 5\r\n");
     QTest::newRow("mixed lines, any line break") << QByteArray("\x80\ncaf\xc3\xa9\rcaf\xe9\n\ncr\xc3\xa8me")
                                                  << QStringLiteral("€\ncafé\rcafé\n\ncrème");
-    QTest::newRow("a sequence cut by a line break")
-        << QByteArray("caf\xc3\r\n\xa9") << QStringLiteral("cafÃ\r\n©");
 }
 
 void TestUtil::decodeText()
