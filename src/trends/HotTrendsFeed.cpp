@@ -3,6 +3,7 @@
 #include "net/ServiceAddresses.h"
 #include "trends/TrendTableModel.h"
 #include "util/CutBetween.h"
+#include "util/RowFile.h"
 
 #include <climits>
 #include <cstdlib>
@@ -62,7 +63,7 @@ int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel
     int itemCount = 0;
     while (const std::optional<QStringView> link = items.next()) {
         ++itemCount;
-        const QString keyword = link->toString();
+        const QString keyword = CleanCellText(link->toString());
         const qsizetype row = table.knownKeywords().find(keyword);
         if (row < 0) {
             table.appendRow({keyword, dateText, QStringLiteral("1")});

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void import_data();
     void import();
     void importAppendsToModel();
+    void enteredCellsSurviveReload();
 
     void parseFile_data();
     void parseFile();
@@ -278,8 +279,10 @@ void TestSuggest::import_data()
         << QStringList{"a"} << QStringList{"", "  ", "\t", "b"} << QStringList{"", "b"};
     QTest::newRow("empty phrase already in the table")
         << QStringList{""} << QStringList{" ", "b"} << QStringList{"b"};
-    QTest::newRow("control characters trimmed, inner ones kept")
-        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red\tw"};
+    QTest::newRow("control characters trimmed, inner ones made spaces")
+        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red w"};
+    QTest::newRow("duplicates seen after the cleaning")
+        << QStringList{"a b"} << QStringList{"a|b", "c|\x7f", "c \x7f"} << QStringList{"c  "};
     QTest::newRow("letters outside ASCII")
         << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
         << QStringList{QString("äpfelbaum")};
@@ -310,6 +313,25 @@ void TestSuggest::importAppendsToModel()
     QCOMPARE(model.record(0).cells[0], "b1");
     QCOMPARE(ImportPhrases(model, {"A", "C"}), 0);
     QCOMPARE(model.rowCount(), 3);
+}
+
+void TestSuggest::enteredCellsSurviveReload()
+{
+    // What a cell cannot hold becomes a space as an imported phrase or a harvested pair enters the
+    // table, so the rows that are shown are the rows that come back from the file.
+    SuggestTableModel model;
+    QCOMPARE(ImportPhrases(model, {" red|wine\tglasses\r", QString("caf\u00e9\u2028noir")}), 2);
+    SuggestCells cells;
+    ApplySuggestions(cells, QString("red|wine\nglasses(1|2\t3 results); a") + QChar(0x85) + "b(7)");
+    QVERIFY(model.setCells(model.idOfRow(0), cells));
+    QCOMPARE(rowTexts(model.records()),
+             (QStringList{"red wine glasses=red wine glasses,1 2 3,a b,7," + repeated("N/A", 16).join(","),
+                          QString("caf\u00e9 noir=") + repeated("", 20).join(",")}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    QCOMPARE(WriteSuggestTable(path, model.records()), QString());
+    QCOMPARE(ReadSuggestTable(path).rows, model.records());
 }
 
 void TestSuggest::parseFile_data()

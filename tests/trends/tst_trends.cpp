@@ -58,6 +58,8 @@ private Q_SLOTS:
     void foldFeed_data();
     void foldFeed();
     void foldFeedReadsAsCutsDo();
+    void foldedKeywordSurvivesReload_data();
+    void foldedKeywordSurvivesReload();
     void foldFeedOfBareItemsIsLinear();
     void wholeHours_data();
     void wholeHours();
@@ -376,6 +378,37 @@ void TestTrends::foldFeedReadsAsCutsDo()
         QCOMPARE(items, foldByCuts(text, "now", expected));
         QVERIFY2(folded.rows() == expected.rows(), qPrintable(text));
     }
+}
+
+void TestTrends::foldedKeywordSurvivesReload_data()
+{
+    QTest::addColumn<QString>("linkText");
+    QTest::addColumn<QString>("keyword");
+
+    QTest::newRow("bar") << "a|b"
+                         << "a b";
+    QTest::newRow("tab") << "a\tb"
+                         << "a b";
+    QTest::newRow("line break") << "a\r\nb"
+                                << "a  b";
+    QTest::newRow("all of them") << " x|y\tz\n"
+                                 << " x y z ";
+}
+
+void TestTrends::foldedKeywordSurvivesReload()
+{
+    // What a cell cannot hold becomes a space as the keyword enters the table, so the row that is
+    // shown is the row that comes back from the file.
+    QFETCH(QString, linkText);
+    QFETCH(QString, keyword);
+    TrendTableModel table;
+    FoldFeedIntoTable(feed({linkText, keyword}), "3/5/2009 2:15:00 PM", table);
+    QCOMPARE(table.rows(), (TrendRows{{keyword, "3/5/2009 2:15:00 PM", "2"}}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dabatase.dat");
+    QCOMPARE(WriteTrendTable(path, table.rows()), QString());
+    QCOMPARE(ReadTrendTable(path).rows, table.rows());
 }
 
 // Time to fold `page` into an empty table.

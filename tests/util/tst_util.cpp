@@ -60,6 +60,8 @@ private Q_SLOTS:
     void splitRowLine_data();
     void splitRowLine();
     void rowLineStoresSpacesAsSection();
+    void cleanCellText_data();
+    void cleanCellText();
     void taggedValues();
     void dateTimeTextRoundTrip_data();
     void dateTimeTextRoundTrip();
@@ -257,6 +259,32 @@ void TestUtil::rowLineStoresSpacesAsSection()
     AppendRowLine(line, {u"new york", u"3/5/2009 2:15:00 PM", u"4"});
     QCOMPARE(line, QStringLiteral("new§york|3/5/2009§2:15:00§PM|4|"));
     QCOMPARE(RestoreSpaces(QStringLiteral("new§york")), QStringLiteral("new york"));
+}
+
+void TestUtil::cleanCellText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+
+    QTest::newRow("bar") << "a|b|"
+                         << "a b ";
+    QTest::newRow("tab and line breaks") << "a\tb\r\nc\nd\re"
+                                         << "a b  c d e";
+    QTest::newRow("every C0 control") << QString("a") + QChar(0) + QChar(0x1F) + QChar(0x0B) + "b"
+                                      << "a   b";
+    QTest::newRow("DEL and the C1 controls")
+        << QString("a") + QChar(0x7F) + QChar(0x80) + QChar(0x85) + QChar(0x9F) << "a    ";
+    QTest::newRow("line and paragraph separators")
+        << QString("a") + QChar(0x2028) + "b" + QChar(0x2029) << "a b ";
+    QTest::newRow("what a cell holds stays") << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~")
+                                             << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~");
+}
+
+void TestUtil::cleanCellText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    QCOMPARE(CleanCellText(text), cell);
 }
 
 void TestUtil::taggedValues()
