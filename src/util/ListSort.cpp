@@ -46,9 +46,8 @@ qint32 SortNumber(QStringView text)
 
 qint64 SortDateTime(QStringView text, const QLocale& locale)
 {
-    QString withoutCommas = text.toString();
-    withoutCommas.remove(u',');
-    const std::optional<QDateTime> parsed = ParseDateTimeText(withoutCommas, locale);
+    const std::optional<QDateTime> parsed =
+        ParseDateTimeText(text, locale, QDate::currentDate(), DateTimeCommas::Removed);
     if (!parsed)
         return 0;
     constexpr qint64 MsecsPerDay = 24 * 60 * 60 * 1000;

@@ -2,6 +2,7 @@
 #include "util/DateTimeText.h"
 #include "util/DefaultBrowser.h"
 #include "util/Launcher.h"
+#include "util/ListSort.h"
 #include "util/ProgramFolder.h"
 #include "util/RowFile.h"
 #include "util/TaggedValue.h"
@@ -67,6 +68,9 @@ private Q_SLOTS:
     void dateTimeTextRoundTrip();
     void dateTimeTextForms_data();
     void dateTimeTextForms();
+    void everyLocaleReadsBackItsDateTimes();
+    void earlierTimeTextsStillRead_data();
+    void earlierTimeTextsStillRead();
     void programOfDesktopExec_data();
     void programOfDesktopExec();
     void defaultBrowser();
@@ -344,6 +348,60 @@ void TestUtil::dateTimeTextForms()
     QCOMPARE(ParseDateTimeText(u"not a date", us, today), std::nullopt);
     QCOMPARE(ParseDateTimeText(u"", us, today), std::nullopt);
     QCOMPARE(ParseDateTimeText(u"05.03.2009 14:15:00", us, today), std::nullopt);
+}
+
+void TestUtil::everyLocaleReadsBackItsDateTimes()
+{
+    // Afternoon and morning, a second after midnight and midnight, summer and winter.
+    const QList<QDateTime> moments = {
+        QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)), QDateTime(QDate(2026, 7, 1), QTime(9, 5, 7)),
+        QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)), QDateTime(QDate(2026, 12, 10), QTime(0, 0)),
+        QDateTime(QDate(2027, 1, 15), QTime(23, 59, 59))};
+    const auto msecsSinceZero = [](const QDateTime& when) {
+        return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
+    };
+    QStringList failures;
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        for (const QDateTime& when : moments) {
+            const QString text = DateTimeText(when, locale);
+            const std::optional<QDateTime> back = ParseDateTimeText(text, locale);
+            const qint64 sortNumber = SortDateTime(text, locale);
+            if (back != when || sortNumber != msecsSinceZero(when)) {
+                failures << QString("%1: \"%2\" reads %3, sorts as %4")
+                                .arg(locale.bcp47Name(), text, back ? back->toString(Qt::ISODate) : "nothing")
+                                .arg(sortNumber);
+            }
+        }
+    }
+    for (const QString& failure : failures)
+        qWarning("%s", qPrintable(failure));
+    QVERIFY2(failures.isEmpty(),
+             qPrintable(QString("%1 texts do not read back (listed above)").arg(failures.size())));
+}
+
+// Texts written before the time-zone field left with its separator keep reading.
+void TestUtil::earlierTimeTextsStillRead_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("comma") << "be_BY"
+                           << "5.03.2009 14:15:00,";
+    QTest::newRow("brackets") << "eu_ES"
+                              << "2009/3/5 14:15:00 ()";
+    QTest::newRow("comma after AM/PM") << "sq_AL"
+                                       << "5.3.2009 2:15:00 E PASDITES,";
+}
+
+void TestUtil::earlierTimeTextsStillRead()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    const QDateTime when(QDate(2009, 3, 5), QTime(14, 15));
+    QCOMPARE(ParseDateTimeText(text, QLocale(locale)), when);
+    QCOMPARE(SortDateTime(text, QLocale(locale)),
+             SortDateTime(DateTimeText(when, QLocale(locale)), QLocale(locale)));
 }
 
 void TestUtil::programOfDesktopExec_data()
