@@ -15,26 +15,36 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace {
 
+// Date-times of a table grown over years: every scrape has its own time, so every row its own
+// date-time (a row keeps the time of the last scrape that listed it). Newest first, about a minute
+// and a half apart, with the seconds varying; then in the random order of the rows.
+QStringList scrapeTimes(qsizetype count, QRandomGenerator& random)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QDateTime newest(QDate(2026, 12, 10), QTime(14, 15, 37));
+    QStringList times;
+    times.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        times << DateTimeText(newest.addSecs(-(90 * i + random.bounded(60))), us);
+    std::shuffle(times.begin(), times.end(), random);
+    return times;
+}
+
 TrendRows makeRows(qsizetype count)
 {
     QRandomGenerator random(20261210);
-    const QLocale us(QLocale::English, QLocale::UnitedStates);
-    QStringList dates;
-    for (int i = 0; i < 100; ++i)
-        dates << DateTimeText(QDateTime(QDate(2026, 11, 1), QTime(0, 0)).addSecs(3600LL * i + 37), us);
-
+    const QStringList dates = scrapeTimes(count, random);
     TrendRows rows;
     rows.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
         // Every keyword distinct, as in a grown table.
-        const QString keyword = TrendKeyword(random, i);
-        rows.append(
-            {keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
+        rows.append({TrendKeyword(random, i), dates[i], QString::number(1 + random.bounded(500))});
     }
     return rows;
 }

@@ -1,6 +1,6 @@
 #include "util/ListSort.h"
 
-#include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 #include "util/TextCollation.h"
 #include "util/TrimText.h"
 
@@ -46,13 +46,7 @@ qint32 SortNumber(QStringView text)
 
 qint64 SortDateTime(QStringView text, const QLocale& locale)
 {
-    const std::optional<QDateTime> parsed =
-        ParseDateTimeText(text, locale, QDate::currentDate(), DateTimeCommas::Removed);
-    if (!parsed)
-        return 0;
-    constexpr qint64 MsecsPerDay = 24 * 60 * 60 * 1000;
-    const qint64 days = parsed->date().toJulianDay() - ZeroDateTime().date().toJulianDay();
-    return days * MsecsPerDay + parsed->time().msecsSinceStartOfDay();
+    return DateTimeTextReader(locale, DateTimeCommas::Removed).msecsSinceZero(text).value_or(0);
 }
 
 namespace {
@@ -139,17 +133,14 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
 QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
                                const QLocale& locale)
 {
-    // Reading a date-time is slow, but a table holds few distinct ones (one per scrape).
-    QHash<QString, qint64> known;
+    // The formats are compiled once for the whole column. The program's own texts are then read
+    // faster than they could be looked up among a million others, and the reader keeps the few
+    // other texts it reads with QLocale, so that each of those is read once.
+    const DateTimeTextReader reader(locale, DateTimeCommas::Removed);
     std::vector<std::pair<qint64, qsizetype>> keyed;
     keyed.reserve(size_t(rowCount));
-    for (qsizetype row = 0; row < rowCount; ++row) {
-        const QString text = cellAt(row);
-        auto found = known.constFind(text);
-        if (found == known.cend())
-            found = known.insert(text, SortDateTime(text, locale));
-        keyed.emplace_back(found.value(), row);
-    }
+    for (qsizetype row = 0; row < rowCount; ++row)
+        keyed.emplace_back(reader.msecsSinceZero(cellAt(row)).value_or(0), row);
     return orderByKeys(keyed, ascending);
 }
 

@@ -16,8 +16,8 @@ enum class SortKind { Text, Number, DateTime };
 // 32-bit range. Anything else (empty, "N/A", out of range) is 0.
 qint32 SortNumber(QStringView text);
 // The date-time a cell stands for under `locale`, in milliseconds from midnight of 30 December 1899
-// (wall-clock time): every "," removed, then read as the program writes date-times. A text that
-// does not read is 0, that very midnight.
+// (wall-clock time): every "," removed, then read as the program writes date-times (see
+// DateTimeCommas::Removed). A text that does not read is 0, that very midnight.
 qint64 SortDateTime(QStringView text, const QLocale& locale = QLocale());
 
 // -1, 0 or 1 as `a` sorts before, with or after `b`.

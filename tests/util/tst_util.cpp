@@ -1,5 +1,6 @@
 #include "util/CutBetween.h"
 #include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 #include "util/DefaultBrowser.h"
 #include "util/Launcher.h"
 #include "util/ListSort.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <ctime>
 
 namespace {
 
@@ -71,6 +74,9 @@ private Q_SLOTS:
     void everyLocaleReadsBackItsDateTimes();
     void earlierTimeTextsStillRead_data();
     void earlierTimeTextsStillRead();
+    void readerReadsAsParseDateTimeText_data();
+    void readerReadsAsParseDateTimeText();
+    void readerReadsAsParseDateTimeTextAcrossClockChanges();
     void programOfDesktopExec_data();
     void programOfDesktopExec();
     void defaultBrowser();
@@ -402,6 +408,119 @@ void TestUtil::earlierTimeTextsStillRead()
     QCOMPARE(ParseDateTimeText(text, QLocale(locale)), when);
     QCOMPARE(SortDateTime(text, QLocale(locale)),
              SortDateTime(DateTimeText(when, QLocale(locale)), QLocale(locale)));
+}
+
+namespace {
+
+qint64 msecsSinceZero(const QDateTime& when)
+{
+    return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
+}
+
+// The texts of `locale` on which DateTimeTextReader differs from ParseDateTimeText, read as written
+// and as the date column sorts.
+QStringList readerDifferences(const QLocale& locale, const QStringList& texts)
+{
+    const QDate today(2026, 12, 10);
+    QStringList differences;
+    for (const DateTimeCommas commas : {DateTimeCommas::Kept, DateTimeCommas::Removed}) {
+        const DateTimeTextReader reader(locale, commas, today);
+        for (const QString& text : texts) {
+            const std::optional<QDateTime> expected = ParseDateTimeText(text, locale, today, commas);
+            const std::optional<QDateTime> read = reader.read(text);
+            const std::optional<qint64> msecs = reader.msecsSinceZero(text);
+            if (read != expected ||
+                msecs != (expected ? std::optional(msecsSinceZero(*expected)) : std::nullopt)) {
+                differences << QString("%1%2: \"%3\" reads %4, ParseDateTimeText %5")
+                                   .arg(locale.bcp47Name(),
+                                        commas == DateTimeCommas::Removed ? " (sorting)" : "", text,
+                                        read ? read->toString(Qt::ISODate) : "nothing",
+                                        expected ? expected->toString(Qt::ISODate) : "nothing");
+            }
+        }
+    }
+    return differences;
+}
+
+// The texts of a locale's date-time forms at moments around noon and midnight, and, with `variants`,
+// the same texts in other letter case, with blanks and commas added or removed, and texts that no
+// form reads.
+QStringList dateTimeTexts(const QLocale& locale, bool variants)
+{
+    QList<QDateTime> moments = {
+        QDateTime(QDate(2009, 3, 5), QTime(14, 15, 7)), QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)),
+        QDateTime(QDate(2026, 12, 10), QTime(0, 0)), QDateTime(QDate(1999, 12, 31), QTime(11, 59, 59))};
+    if (variants) {
+        moments +=
+            {QDateTime(QDate(2000, 2, 29), QTime(12, 0)), QDateTime(QDate(2010, 10, 10), QTime(12, 30, 45)),
+             QDateTime(QDate(2027, 1, 15), QTime(23, 59, 59)), QDateTime(QDate(1975, 7, 1), QTime(9, 5, 7))};
+    }
+    QStringList texts;
+    for (const QDateTime& when : moments) {
+        texts << DateTimeText(when, locale);
+        for (const DateTimeForm& form : DateTimeForms(locale, DateTimeCommas::Kept))
+            texts << locale.toString(when, form.format);
+    }
+    if (!variants)
+        return texts;
+    for (const QString& text : QStringList(texts)) {
+        texts << text.toLower() << text.toUpper() << text + ","
+              << "  " + text + " " << QString(text).remove(',') << QString(text).replace(' ', "  ")
+              << QString(text).replace(' ', ", ") << text.left(text.size() - 1);
+    }
+    return texts + QStringList{"",
+                               "N/A",
+                               "garbage",
+                               "3/5/2009",
+                               "05.03.2009 14:15:00",
+                               "2009-03-05",
+                               "13/45/2009",
+                               "1/1/1",
+                               "2/30/2009",
+                               "3/5/2009 25:00:00 PM",
+                               "0:00",
+                               "12/30/1899",
+                               QStringLiteral("２００９/３/５"),
+                               "3/5/09 2:15 PM"};
+}
+
+} // namespace
+
+void TestUtil::readerReadsAsParseDateTimeText_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<bool>("variants");
+    for (const char* name : {"C", "en_US", "en_GB", "de_DE", "fr_FR", "ja_JP", "ar_EG", "sq_AL", "be_BY",
+                             "bg_BG", "as_IN", "ee_GH", "ko_KR", "zh_TW", "nds_DE", "th_TH", "ccp"})
+        QTest::newRow(name) << (QByteArray(name) == "C" ? QLocale::c() : QLocale(name)) << true;
+    // Every locale Qt knows, with the texts of its forms.
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+        QTest::newRow(qPrintable("every locale: " + locale.bcp47Name())) << locale << false;
+}
+
+void TestUtil::readerReadsAsParseDateTimeText()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(bool, variants);
+    const QStringList differences = readerDifferences(locale, dateTimeTexts(locale, variants));
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.mid(0, 10).join("\n")));
+}
+
+void TestUtil::readerReadsAsParseDateTimeTextAcrossClockChanges()
+{
+    // Some local times of a day when the clock goes forward do not exist, and on the day it goes
+    // back some exist twice; the reader reads them as ParseDateTimeText does.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    const QStringList differences = readerDifferences(
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        {"3/8/2026 2:30:00 AM", "3/8/2026 1:59:59 AM", "3/8/2026 3:00:00 AM", "3/8/2026", "3/8/26 2:30:00 AM",
+         "3/7/2026 2:30:00 AM", "11/1/2026 1:30:00 AM", "11/1/2026 2:30:00 AM"});
+    qputenv("TZ", zone);
+    tzset();
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.join("\n")));
 }
 
 void TestUtil::programOfDesktopExec_data()
