@@ -1,7 +1,8 @@
 // Measures the Hot Trends table files at scale:
 //   trend_table_bench generate FILE [ROWS]   writes a "dabatase.dat" of ROWS rows (default 1,000,000)
 //   trend_table_bench load-save FILE         loads it into the table model with its keyword index,
-//                                            saves it again, and reports both times and peak memory
+//                                            finds the newest date-time of its rows, saves it
+//                                            again, and reports the times and peak memory
 //   trend_table_bench scrape FILE            loads it, folds a 100-item feed (half of it known
 //                                            keywords) into it and saves, timing the update and the save
 #include "TrendKeywords.h"
@@ -78,6 +79,11 @@ int loadAndSave(const QString& path)
     const double loadSeconds = timer.nsecsElapsed() / 1e9;
 
     timer.restart();
+    const std::optional<QDateTime> newest =
+        NewestDateTime(model.rows(), QLocale(QLocale::English, QLocale::UnitedStates));
+    const double newestSeconds = timer.nsecsElapsed() / 1e9;
+
+    timer.restart();
     const QString error = WriteTrendTable(path + QStringLiteral(".saved"), model.rows());
     const double saveSeconds = timer.nsecsElapsed() / 1e9;
     if (!error.isEmpty()) {
@@ -88,6 +94,8 @@ int loadAndSave(const QString& path)
                 static_cast<long long>(model.knownKeywords().size()));
     std::printf("load into the table with its keyword index: %.3f s (reading %.3f s, index %.3f s)\n",
                 loadSeconds, readSeconds, loadSeconds - readSeconds);
+    std::printf("newest date-time of the rows (%s): %.3f s\n",
+                newest ? qPrintable(newest->toString(Qt::ISODate)) : "none", newestSeconds);
     std::printf("save: %.3f s\n", saveSeconds);
     std::printf("peak memory: %.0f MB\n", peakMegabytes());
     return 0;

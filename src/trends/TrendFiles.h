@@ -4,6 +4,7 @@
 #include "util/TextFile.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -29,3 +30,9 @@ TrendTableRead ReadTrendTable(const QString& path);
 // The stored date-time text of "config.dat" (empty when the file or its tags are missing).
 QString ReadLastParsedText(const QString& path);
 [[nodiscard]] QString WriteLastParsed(const QString& path, const QString& dateTimeText);
+
+// The newest date-time among the date cells of `rows`, read as "config.dat" is read (cells that do
+// not read are passed over); nothing when no cell reads. Every row of a scrape carries the time of
+// that scrape, so this is the time of the last scrape that reached the table, also when the table
+// was saved and "config.dat" was not.
+std::optional<QDateTime> NewestDateTime(const TrendRows& rows, const QLocale& locale = QLocale());

@@ -52,6 +52,8 @@ private Q_SLOTS:
     void emptyTableIsEmptyFile();
     void lastParsedFile_data();
     void lastParsedFile();
+    void newestDateTime_data();
+    void newestDateTime();
     void keywordIndex();
     void removeRows_data();
     void removeRows();
@@ -216,6 +218,33 @@ void TestTrends::lastParsedFile()
 
     QCOMPARE(WriteLastParsed(path, "3/5/2009 2:15:00 PM"), QString());
     QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
+}
+
+void TestTrends::newestDateTime_data()
+{
+    QTest::addColumn<QStringList>("dates");
+    QTest::addColumn<std::optional<QDateTime>>("newest");
+
+    QTest::newRow("newest of several")
+        << QStringList{"3/5/2009 2:15:00 PM", "12/10/2026 9:00:00 AM", "12/10/2026", "1/1/2026 11:59:59 PM"}
+        << std::optional(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+    QTest::newRow("by value, not as text") << QStringList{"9/30/2009 11:00:00 PM", "10/1/2009 1:00:00 AM"}
+                                           << std::optional(QDateTime(QDate(2009, 10, 1), QTime(1, 0)));
+    QTest::newRow("cells that do not read are passed over")
+        << QStringList{"garbage", "", "3/5/2009", "05.03.2099 14:15:00", "N/A"}
+        << std::optional(QDateTime(QDate(2009, 3, 5), QTime(0, 0)));
+    QTest::newRow("no cell reads") << QStringList{"garbage", ""} << std::optional<QDateTime>();
+    QTest::newRow("empty table") << QStringList{} << std::optional<QDateTime>();
+}
+
+void TestTrends::newestDateTime()
+{
+    QFETCH(QStringList, dates);
+    QFETCH(std::optional<QDateTime>, newest);
+    TrendRows rows;
+    for (const QString& date : dates)
+        rows.append({"keyword", date, "1"});
+    QCOMPARE(NewestDateTime(rows, QLocale(QLocale::English, QLocale::UnitedStates)), newest);
 }
 
 void TestTrends::keywordIndex()
