@@ -26,6 +26,10 @@ public:
     std::optional<QString> get(QByteArrayView stored, bool utf8)
     {
         QHash<QByteArray, QString>& shown = m_shown[utf8 ? 1 : 0];
+        // A full pool means texts that hardly repeat (a table of distinct date-times): looking
+        // each one up would only cost time.
+        if (shown.size() >= MaxTexts)
+            return DecodeRowField(stored, utf8);
         // A key that borrows the bytes, so that a lookup allocates nothing.
         const QByteArray key = QByteArray::fromRawData(stored.data(), stored.size());
         const auto known = shown.constFind(key);
