@@ -7,13 +7,13 @@
 #include "util/CutBetween.h"
 #include "util/TextFile.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
 #include <limits>
 
 Q_DECLARE_METATYPE(TrendRows)
@@ -440,21 +440,28 @@ void TestTrends::foldedKeywordSurvivesReload()
     QCOMPARE(ReadTrendTable(path).rows, table.rows());
 }
 
-// Time to fold `page` into an empty table.
+// The processor time this thread takes to fold `page` into an empty table: time the thread spends
+// waiting for a core that other programs use does not count.
 static qint64 foldNanoseconds(const QString& page)
 {
     TrendTableModel table;
-    QElapsedTimer timer;
-    timer.start();
+    const auto now = [] {
+        timespec time{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+        return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    const qint64 start = now();
     FoldFeedIntoTable(page, "now", table);
-    return timer.nsecsElapsed();
+    return now() - start;
 }
 
 void TestTrends::foldFeedOfBareItemsIsLinear()
 {
-    // Bare item starts without links cost no more per character than a page of real items. Each
-    // page is timed a few times in turn, and the best times compared, so that a pause of a busy
-    // machine does not count.
+    // A page of bare item starts without links folds in time proportional to its size, as a page of
+    // real items does. Of the same size, it holds twenty times as many items, each a table update,
+    // and takes about twelve times as long; a fold that searched the rest of the page again for
+    // every item would take thousands of times as long. Each page is timed a few times in turn and
+    // the best times compared, so that caches and a busy machine count alike for both.
     QStringList keywords;
     for (int i = 0; i < 12000; ++i)
         keywords << QString("keyword %1").arg(i % 3000);
@@ -462,11 +469,11 @@ void TestTrends::foldFeedOfBareItemsIsLinear()
     const QString bare = QString("<li>").repeated(items.size() / 4);
     qint64 itemsTime = std::numeric_limits<qint64>::max();
     qint64 bareTime = std::numeric_limits<qint64>::max();
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 5; ++run) {
         itemsTime = std::min(itemsTime, foldNanoseconds(items));
         bareTime = std::min(bareTime, foldNanoseconds(bare));
     }
-    QVERIFY2(bareTime <= 20 * itemsTime,
+    QVERIFY2(bareTime <= 40 * itemsTime,
              qPrintable(QString("%1 characters: bare items %2 ms, real items %3 ms")
                             .arg(bare.size())
                             .arg(bareTime / 1e6)
