@@ -1,6 +1,7 @@
 #include "util/DateTimeTextReader.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -64,13 +65,10 @@ struct DateTimeTextReader::CompiledForm {
 };
 
 struct DateTimeTextReader::Fields {
-    int day = 0;
-    int month = 0;
-    int year = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
+    std::array<int, Part::AmPm> numbers{}; // by the kind of their part, Day to Second; 0 when absent
     bool pm = false;
+
+    int operator[](Part::Kind kind) const { return numbers[kind]; }
 };
 
 namespace {
@@ -240,23 +238,8 @@ Fit readParts(const CompiledForm& form, QStringView text, Fields& fields)
                 return Fit::Undecided;
             pos += fields.pm ? form.pm.size() : form.am.size();
             break;
-        case Part::Day:
-            fit = readNumber(part, text, pos, fields.day);
-            break;
-        case Part::Month:
-            fit = readNumber(part, text, pos, fields.month);
-            break;
-        case Part::Year:
-            fit = readNumber(part, text, pos, fields.year);
-            break;
-        case Part::Hour:
-            fit = readNumber(part, text, pos, fields.hour);
-            break;
-        case Part::Minute:
-            fit = readNumber(part, text, pos, fields.minute);
-            break;
-        case Part::Second:
-            fit = readNumber(part, text, pos, fields.second);
+        default:
+            fit = readNumber(part, text, pos, fields.numbers[part.kind]);
             break;
         }
         if (fit != Fit::Fits)
@@ -268,11 +251,12 @@ Fit readParts(const CompiledForm& form, QStringView text, Fields& fields)
 // The hour of the day, or -1 for an hour QLocale may read otherwise than the program writes it.
 int hourOfDay(const CompiledForm& form, const Fields& fields)
 {
+    const int hour = fields[Part::Hour];
     if (!form.twelveHour)
-        return fields.hour <= 23 ? fields.hour : -1;
-    if (fields.hour < 1 || fields.hour > 12)
+        return hour <= 23 ? hour : -1;
+    if (hour < 1 || hour > 12)
         return -1;
-    return fields.hour % 12 + (fields.pm ? 12 : 0);
+    return hour % 12 + (fields.pm ? 12 : 0);
 }
 
 constexpr qint64 MsecsPerDay = 24 * 60 * 60 * 1000;
@@ -323,17 +307,17 @@ std::optional<DateTimeTextReader::WallClock> DateTimeTextReader::wallClock(const
                                                                            const Fields& fields) const
 {
     // QLocale reads a two-digit year as 19xx; it is then moved to the century nearest today.
-    const int readYear = form.twoDigitYear ? 1900 + fields.year : fields.year;
-    const QDate readDate(readYear, fields.month, fields.day);
+    const int readYear = form.twoDigitYear ? 1900 + fields[Part::Year] : fields[Part::Year];
+    const QDate readDate(readYear, fields[Part::Month], fields[Part::Day]);
     int year = readYear;
     while (form.twoDigitYear && year < m_today.year() - 50)
         year += 100;
-    const QDate date(year, fields.month, fields.day);
+    const QDate date(year, fields[Part::Month], fields[Part::Day]);
     const int hour = hourOfDay(form, fields);
-    if (!readDate.isValid() || !date.isValid() || hour < 0 || fields.minute > 59 || fields.second > 59 ||
-        clockChangesOn(date) || (readDate != date && clockChangesOn(readDate)))
+    if (!readDate.isValid() || !date.isValid() || hour < 0 || fields[Part::Minute] > 59 ||
+        fields[Part::Second] > 59 || clockChangesOn(date) || (readDate != date && clockChangesOn(readDate)))
         return std::nullopt;
-    return WallClock{date, QTime(hour, fields.minute, fields.second)};
+    return WallClock{date, QTime(hour, fields[Part::Minute], fields[Part::Second])};
 }
 
 bool DateTimeTextReader::clockChangesOn(QDate date) const
