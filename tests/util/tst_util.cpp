@@ -45,6 +45,12 @@ QStringList viewsToStrings(const QList<QStringView>& views)
     return strings;
 }
 
+// The sort number of a date-time: milliseconds from midnight of 30 December 1899, wall-clock time.
+qint64 msecsSinceZero(const QDateTime& when)
+{
+    return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
+}
+
 } // namespace
 
 class TestUtil : public QObject {
@@ -363,9 +369,6 @@ void TestUtil::everyLocaleReadsBackItsDateTimes()
         QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)), QDateTime(QDate(2026, 7, 1), QTime(9, 5, 7)),
         QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)), QDateTime(QDate(2026, 12, 10), QTime(0, 0)),
         QDateTime(QDate(2027, 1, 15), QTime(23, 59, 59))};
-    const auto msecsSinceZero = [](const QDateTime& when) {
-        return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
-    };
     QStringList failures;
     for (const QLocale& locale :
          QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
@@ -411,11 +414,6 @@ void TestUtil::earlierTimeTextsStillRead()
 }
 
 namespace {
-
-qint64 msecsSinceZero(const QDateTime& when)
-{
-    return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
-}
 
 // The texts of `locale` on which DateTimeTextReader differs from ParseDateTimeText, read as written
 // and as the date column sorts.
