@@ -312,7 +312,7 @@ std::optional<DateTimeTextReader::WallClock> DateTimeTextReader::wallClock(const
     int year = readYear;
     while (form.twoDigitYear && year < m_today.year() - 50)
         year += 100;
-    const QDate date(year, fields[Part::Month], fields[Part::Day]);
+    const QDate date = year == readYear ? readDate : QDate(year, fields[Part::Month], fields[Part::Day]);
     const int hour = hourOfDay(form, fields);
     if (!readDate.isValid() || !date.isValid() || hour < 0 || fields[Part::Minute] > 59 ||
         fields[Part::Second] > 59 || clockChangesOn(date) || (readDate != date && clockChangesOn(readDate)))
@@ -346,8 +346,9 @@ const std::optional<QDateTime>& DateTimeTextReader::readWithLocale(QStringView t
 
 QStringView DateTimeTextReader::textToRead(QStringView text, QString& storage) const
 {
-    // Nearly always only blanks around the text go, and the text is read where it stands.
-    const QStringView trimmed = text.trimmed();
+    // Nearly always only blanks around the text go, if any, and the text is read where it stands.
+    const bool blankAround = !text.isEmpty() && (text.front().isSpace() || text.back().isSpace());
+    const QStringView trimmed = blankAround ? text.trimmed() : text;
     if (!m_localeDigits && !(m_commas == DateTimeCommas::Removed && trimmed.contains(u',')))
         return trimmed;
     storage = DateTimeTextToRead(text, m_locale, m_commas);
