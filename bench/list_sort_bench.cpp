@@ -37,7 +37,7 @@ int main(int argc, char** argv)
             QElapsedTimer timer;
             timer.start();
             const QList<qsizetype> order = SortedRowOrder(
-                model.rowCount(), [&](qsizetype row) { return model.cellText(row, column.column); },
+                model.rowCount(), [&](qsizetype row) { return &model.cellText(row, column.column); },
                 model.columnSortKind(column.column), ascending);
             const double orderSeconds = timer.nsecsElapsed() / 1e9;
             model.reorder(order);

@@ -28,8 +28,10 @@ int CompareTexts(QStringView a, QStringView b, const QLocale& locale = QLocale()
 
 // The new order of `rowCount` rows sorted by the cells `cellAt` gives: element i is the row that
 // goes to position i. The sort is stable in both directions (rows that compare equal keep their
-// order), and each cell is read and turned into a sort key once.
-using CellText = std::function<QString(qsizetype row)>;
+// order), and each cell is read and turned into a sort key once. `cellAt` points at the text of a
+// cell where the table keeps it (so that a cell is read without a copy, and the cells to come can
+// be fetched ahead from memory); the table does not change while the order is worked out.
+using CellText = std::function<const QString*(qsizetype row)>;
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,
                                 const QLocale& locale = QLocale());
 

@@ -687,7 +687,7 @@ void TestSuggest::compareTexts()
     // A sort sees the same order through its precomputed keys.
     const QStringList cells{a, b};
     const QList<qsizetype> order = SortedRowOrder(
-        2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+        2, [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
 }
 
@@ -736,7 +736,7 @@ void TestSuggest::textSortAgreesWithQCollator()
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
     QStringList sorted;
     for (const qsizetype row : order)
         sorted << cells[row];
@@ -782,7 +782,7 @@ void TestSuggest::sortedOrder()
     QFETCH(QStringList, cells);
     QFETCH(QStringList, sorted);
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind(kind), ascending);
+        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind(kind), ascending);
     QStringList result;
     for (const qsizetype row : order)
         result << cells[row];
