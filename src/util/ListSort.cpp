@@ -4,8 +4,6 @@
 #include "util/TextCollation.h"
 #include "util/TrimText.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
