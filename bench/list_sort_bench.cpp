@@ -2,6 +2,7 @@
 // the new order (sort keys computed once per row), then the model taking that order.
 //   list_sort_bench FILE    loads the "dabatase.dat" FILE (as written by trend_table_bench
 //                           generate) and sorts it by keyword, date and count, both ways
+// Goal for the date column: under 0.5 s for a million rows of distinct date-times.
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 
@@ -36,15 +37,16 @@ int main(int argc, char** argv)
             QElapsedTimer timer;
             timer.start();
             const QList<qsizetype> order = SortedRowOrder(
-                model.rowCount(), [&](qsizetype row) { return model.cellText(row, column.column); },
+                model.rowCount(), [&](qsizetype row) { return &model.cellText(row, column.column); },
                 model.columnSortKind(column.column), ascending);
             const double orderSeconds = timer.nsecsElapsed() / 1e9;
             model.reorder(order);
             const double totalSeconds = timer.nsecsElapsed() / 1e9;
             std::printf(
-                "sort by %-16s %-10s %.3f s (order %.3f s, taking it with the keyword index %.3f s)\n",
+                "sort by %-16s %-10s %.3f s (order %.3f s, taking it with the keyword index %.3f s)%s\n",
                 column.name, ascending ? "ascending" : "descending", totalSeconds, orderSeconds,
-                totalSeconds - orderSeconds);
+                totalSeconds - orderSeconds,
+                column.column == TrendTableModel::DateColumn ? "  goal < 0.5 s" : "");
         }
     }
     return 0;

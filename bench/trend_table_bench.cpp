@@ -1,9 +1,11 @@
 // Measures the Hot Trends table files at scale:
 //   trend_table_bench generate FILE [ROWS]   writes a "dabatase.dat" of ROWS rows (default 1,000,000)
 //   trend_table_bench load-save FILE         loads it into the table model with its keyword index,
-//                                            saves it again, and reports both times and peak memory
+//                                            finds the newest date-time of its rows, saves it
+//                                            again, and reports the times and peak memory
 //   trend_table_bench scrape FILE            loads it, folds a 100-item feed (half of it known
 //                                            keywords) into it and saves, timing the update and the save
+#include "TrendKeywords.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
@@ -14,39 +16,36 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace {
 
-// Realistic keywords: two to four words from news-like vocabularies, some of them non-ASCII.
+// Date-times of a table grown over years: every scrape has its own time, so every row its own
+// date-time (a row keeps the time of the last scrape that listed it). Newest first, about a minute
+// and a half apart, with the seconds varying; then in the random order of the rows.
+QStringList scrapeTimes(qsizetype count, QRandomGenerator& random)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QDateTime newest(QDate(2026, 12, 10), QTime(14, 15, 37));
+    QStringList times;
+    times.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        times << DateTimeText(newest.addSecs(-(90 * i + random.bounded(60))), us);
+    std::shuffle(times.begin(), times.end(), random);
+    return times;
+}
+
 TrendRows makeRows(qsizetype count)
 {
-    const QStringList first = {"taylor", "super",   "world",    "new",   "best", "cheap",
-                               "how",    "weather", "election", "apple", "nfl",  "premier",
-                               "zoë",    "münchen", "café",     "東京",  "são",  "crème"};
-    const QStringList second = {"swift",   "bowl",     "cup",     "york",   "recipes",  "flights",
-                                "to",      "forecast", "results", "iphone", "playoffs", "league",
-                                "kravitz", "wetter",   "olé",     "タワー", "paulo",    "brûlée"};
-    const QStringList third = {"tickets", "2026",     "live", "score",   "near me",    "update",
-                               "today",   "schedule", "news", "release", "highlights", "table",
-                               "review",  "prices",   "tour", "map"};
     QRandomGenerator random(20261210);
-    const QLocale us(QLocale::English, QLocale::UnitedStates);
-    QStringList dates;
-    for (int i = 0; i < 100; ++i)
-        dates << DateTimeText(QDateTime(QDate(2026, 11, 1), QTime(0, 0)).addSecs(3600LL * i + 37), us);
-
+    const QStringList dates = scrapeTimes(count, random);
     TrendRows rows;
     rows.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        QString keyword =
-            first[random.bounded(int(first.size()))] + u' ' + second[random.bounded(int(second.size()))];
-        if (random.bounded(2))
-            keyword += u' ' + third[random.bounded(int(third.size()))];
-        keyword += u' ' + QString::number(i); // every keyword distinct, as in a grown table
-        rows.append(
-            {keyword, dates[random.bounded(int(dates.size()))], QString::number(1 + random.bounded(500))});
+        // Every keyword distinct, as in a grown table.
+        rows.append({TrendKeyword(random, i), dates[i], QString::number(1 + random.bounded(500))});
     }
     return rows;
 }
@@ -80,6 +79,11 @@ int loadAndSave(const QString& path)
     const double loadSeconds = timer.nsecsElapsed() / 1e9;
 
     timer.restart();
+    const std::optional<QDateTime> newest =
+        NewestDateTime(model.rows(), QLocale(QLocale::English, QLocale::UnitedStates));
+    const double newestSeconds = timer.nsecsElapsed() / 1e9;
+
+    timer.restart();
     const QString error = WriteTrendTable(path + QStringLiteral(".saved"), model.rows());
     const double saveSeconds = timer.nsecsElapsed() / 1e9;
     if (!error.isEmpty()) {
@@ -90,6 +94,8 @@ int loadAndSave(const QString& path)
                 static_cast<long long>(model.knownKeywords().size()));
     std::printf("load into the table with its keyword index: %.3f s (reading %.3f s, index %.3f s)\n",
                 loadSeconds, readSeconds, loadSeconds - readSeconds);
+    std::printf("newest date-time of the rows (%s): %.3f s\n",
+                newest ? qPrintable(newest->toString(Qt::ISODate)) : "none", newestSeconds);
     std::printf("save: %.3f s\n", saveSeconds);
     std::printf("peak memory: %.0f MB\n", peakMegabytes());
     return 0;

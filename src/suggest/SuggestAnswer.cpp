@@ -1,6 +1,7 @@
 #include "suggest/SuggestAnswer.h"
 
 #include "util/CutBetween.h"
+#include "util/RowFile.h"
 #include "util/TrimText.h"
 
 #include <QUrl>
@@ -9,10 +10,11 @@ namespace {
 
 const QString NotAvailable = QStringLiteral("N/A");
 
-QString trimmedOrNotAvailable(const QString& text)
+// A completion or a count as its cell takes it.
+QString cellOfPair(const QString& text)
 {
     const QStringView trimmed = TrimLowChars(text);
-    return trimmed.isEmpty() ? NotAvailable : trimmed.toString();
+    return trimmed.isEmpty() ? NotAvailable : CleanCellText(trimmed.toString());
 }
 
 } // namespace
@@ -57,7 +59,7 @@ QList<SuggestPair> SuggestPairs(QString pairText)
     while (pairs.size() < SuggestPairCount && text.contains(u'(')) {
         const QString suggestion = CutBetween(u";", u"(", 0, text);
         const QString results = CutBetween(u"(", u")", 0, text);
-        pairs.append({trimmedOrNotAvailable(suggestion), trimmedOrNotAvailable(results)});
+        pairs.append({cellOfPair(suggestion), cellOfPair(results)});
     }
     return pairs;
 }

@@ -25,7 +25,8 @@ struct SuggestPair {
 };
 
 // The pairs of a pair text, at most ten: " results" taken out of the counts, both texts trimmed,
-// "N/A" for an empty one. A completion that holds parentheses gives more than one pair.
+// "N/A" for an empty one, and what a cell cannot hold made spaces (CleanCellText). A completion
+// that holds parentheses gives more than one pair.
 QList<SuggestPair> SuggestPairs(QString pairText);
 
 // Writes the pairs of a pair text into a row's cells (pair k into cells 2(k-1) and 2k-1), then

@@ -2,6 +2,7 @@
 
 #include "suggest/SuggestTableModel.h"
 #include "trends/KeywordIndex.h"
+#include "util/RowFile.h"
 #include "util/TrimText.h"
 
 QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
@@ -16,10 +17,10 @@ QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
 
     const qsizetype tableSize = known.size();
     for (const QString& line : lines) {
-        const QStringView phrase = TrimLowChars(line);
+        const QString phrase = CleanCellText(TrimLowChars(line).toString());
         if (index.contains(phrase))
             continue;
-        known.append(phrase.toString());
+        known.append(phrase);
         index.add(known.size() - 1);
     }
     return known.mid(tableSize);

@@ -13,7 +13,7 @@ QString SuggestTableModel::columnCaption(int column) const
     return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
 }
 
-QString SuggestTableModel::cellText(qsizetype row, int column) const
+const QString& SuggestTableModel::cellText(qsizetype row, int column) const
 {
     const SuggestRecord& record = m_records.at(row);
     if (column == PhraseColumn)

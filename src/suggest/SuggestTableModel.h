@@ -19,7 +19,7 @@ public:
     explicit SuggestTableModel(QObject* parent = nullptr);
 
     // Column 0 is the phrase, column c >= 1 shows cell c - 1.
-    QString cellText(qsizetype row, int column) const override;
+    const QString& cellText(qsizetype row, int column) const override;
     // The phrase and the suggestions compare as text, the result counts as numbers.
     SortKind columnSortKind(int column) const override;
 

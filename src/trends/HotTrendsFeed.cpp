@@ -3,9 +3,11 @@
 #include "net/ServiceAddresses.h"
 #include "trends/TrendTableModel.h"
 #include "util/CutBetween.h"
+#include "util/RowFile.h"
 
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 QString HotTrendsFeedUrl()
 {
@@ -17,21 +19,51 @@ qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b)
     return std::llabs(a.msecsTo(b)) / (3600 * 1000);
 }
 
-int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& table)
-{
-    const QString itemStart = QStringLiteral("<li>");
-    const QString linkStart = QStringLiteral("<a href=\"");
-    const QString linkEnd = QStringLiteral("\">");
-    const QString linkClose = QStringLiteral("</a>");
-    int items = 0;
-    // The test for another item is exact; the cuts ignore letter case, so an upper-case item
-    // before it is read first. Every pass consumes at least one item start, so the walk ends.
-    while (page.contains(itemStart)) {
-        CutBetween(itemStart, linkStart, 0, page);
-        CutBetween(linkStart, linkEnd, 0, page);
-        const QString keyword = CutBetween(linkEnd, linkClose, 0, page);
-        ++items;
+namespace {
 
+// The items of a feed page in order, read as a run of CutBetween calls would read them, in one pass.
+class FeedItems {
+public:
+    explicit FeedItems(QStringView page)
+        : m_cursor(page)
+        , m_anotherItem(page, u"<li>", ForwardMarker::LetterCase::Exact)
+        , m_itemStart(page, u"<li>")
+        , m_linkStart(page, u"<a href=\"")
+        , m_linkEnd(page, u"\">")
+        , m_linkClose(page, u"</a>")
+    {
+    }
+
+    // The link text of the next item, or nothing when no item is left. The test for another item is
+    // exact; the cuts ignore letter case, so an upper-case item before it is read first. Every item
+    // consumes at least one item start, so the walk ends.
+    std::optional<QStringView> next()
+    {
+        if (m_anotherItem.nextFrom(m_cursor.position()) < 0)
+            return std::nullopt;
+        m_cursor.cut(m_itemStart, m_linkStart);
+        m_cursor.cut(m_linkStart, m_linkEnd);
+        return m_cursor.cut(m_linkEnd, m_linkClose);
+    }
+
+private:
+    CutCursor m_cursor;
+    ForwardMarker m_anotherItem;
+    ForwardMarker m_itemStart;
+    ForwardMarker m_linkStart;
+    ForwardMarker m_linkEnd;
+    ForwardMarker m_linkClose;
+};
+
+} // namespace
+
+int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel& table)
+{
+    FeedItems items(page);
+    int itemCount = 0;
+    while (const std::optional<QStringView> link = items.next()) {
+        ++itemCount;
+        const QString keyword = CleanCellText(link->toString());
         const qsizetype row = table.knownKeywords().find(keyword);
         if (row < 0) {
             table.appendRow({keyword, dateText, QStringLiteral("1")});
@@ -41,5 +73,5 @@ int FoldFeedIntoTable(QString page, const QString& dateText, TrendTableModel& ta
         const qint64 count = table.row(row).count.toLongLong();
         table.setDateAndCount(row, dateText, QString::number(count < LLONG_MAX ? count + 1 : count));
     }
-    return items;
+    return itemCount;
 }

@@ -1,5 +1,6 @@
 #include "trends/TrendFiles.h"
 
+#include "util/DateTimeTextReader.h"
 #include "util/RowFile.h"
 #include "util/TaggedValue.h"
 #include "util/TextFile.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -16,35 +18,33 @@ const QString LastParsedTag = QStringLiteral("LastParsed");
 
 // Date and count texts repeat across rows (every row of one scrape has the same date), so equal
 // texts share one string: a million rows then cost a million keywords, not three million texts.
+// The same bytes read otherwise in a UTF-8 line than in a Windows-1252 line, so each encoding
+// keeps its own texts.
 class TextPool {
 public:
-    explicit TextPool(bool utf8)
-        : m_utf8(utf8)
+    // Nothing when the bytes are not UTF-8 where UTF-8 was assumed.
+    std::optional<QString> get(QByteArrayView stored, bool utf8)
     {
-    }
-
-    std::optional<QString> get(QByteArrayView stored)
-    {
+        QHash<QByteArray, QString>& shown = m_shown[utf8 ? 1 : 0];
+        // A full pool means texts that hardly repeat (a table of distinct date-times): looking
+        // each one up would only cost time.
+        if (shown.size() >= MaxTexts)
+            return DecodeRowField(stored, utf8);
         // A key that borrows the bytes, so that a lookup allocates nothing.
         const QByteArray key = QByteArray::fromRawData(stored.data(), stored.size());
-        const auto known = m_shown.constFind(key);
-        if (known != m_shown.cend())
+        const auto known = shown.constFind(key);
+        if (known != shown.cend())
             return known.value();
-        std::optional<QString> shown = DecodeRowField(stored, m_utf8);
-        if (shown && m_shown.size() < MaxTexts)
-            m_shown.insert(stored.toByteArray(), *shown);
-        return shown;
+        std::optional<QString> text = DecodeRowField(stored, utf8);
+        if (text && shown.size() < MaxTexts)
+            shown.insert(stored.toByteArray(), *text);
+        return text;
     }
 
 private:
     static constexpr qsizetype MaxTexts = 65536;
-    bool m_utf8;
-    QHash<QByteArray, QString> m_shown; // stored bytes (with "§") -> shown text
+    QHash<QByteArray, QString> m_shown[2]; // Windows-1252, UTF-8: stored bytes (with "§") -> shown text
 };
-
-} // namespace
-
-namespace {
 
 // Where the line that starts at `start` ends: at CR, LF or the end of the data.
 qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
@@ -56,16 +56,36 @@ qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
     return (cr ? cr : end) - data;
 }
 
-// The rows of the file read in one encoding; nothing when a field is not valid UTF-8 where UTF-8
-// was assumed.
-std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8)
+} // namespace
+
+namespace {
+
+// The row of a line's fields read in one encoding; nothing when UTF-8 was assumed and the line is
+// not UTF-8. Separators are ASCII, so the line is UTF-8 exactly when each of its fields is.
+std::optional<TrendRecord> readRow(const QList<QByteArrayView>& fields, bool utf8, TextPool& dates,
+                                   TextPool& counts)
 {
+    std::optional<QString> keyword = DecodeRowField(fields[0], utf8);
+    std::optional<QString> date = fields.size() > 1 ? dates.get(fields[1], utf8) : QString();
+    std::optional<QString> count = fields.size() > 2 ? counts.get(fields[2], utf8) : QString();
+    // Fields after the third are not kept, but they have their say on the line's encoding too.
+    const auto rest = fields.begin() + std::min<qsizetype>(3, fields.size());
+    if (!keyword || !date || !count || (utf8 && !std::all_of(rest, fields.end(), IsValidUtf8)))
+        return std::nullopt;
+    return TrendRecord{std::move(*keyword), std::move(*date), std::move(*count)};
+}
+
+} // namespace
+
+TrendRows ParseTrendTable(QByteArrayView bytes)
+{
+    // Fields are decoded one by one from the file's bytes, so a big table never exists as one text.
     TrendRows rows;
     // Room for the rows of many scrapes to come, so that the first one does not move the table.
     const qsizetype lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
     rows.reserve(lines + lines / 8 + 1024);
-    TextPool dates(utf8);
-    TextPool counts(utf8);
+    TextPool dates;
+    TextPool counts;
     QList<QByteArrayView> fields;
     const char* data = bytes.data();
     const qsizetype n = bytes.size();
@@ -74,29 +94,15 @@ std::optional<TrendRows> parseTrendTable(QByteArrayView bytes, bool utf8)
         const qsizetype end = lineEnd(data, start, n);
         SplitRowLine(bytes.sliced(start, end - start), fields);
         if (!fields.isEmpty()) {
-            std::optional<QString> keyword = DecodeRowField(fields[0], utf8);
-            std::optional<QString> date = fields.size() > 1 ? dates.get(fields[1]) : QString();
-            std::optional<QString> count = fields.size() > 2 ? counts.get(fields[2]) : QString();
-            if (!keyword || !date || !count)
-                return std::nullopt;
-            rows.append({std::move(*keyword), std::move(*date), std::move(*count)});
+            // A line of an older version is Windows-1252, which shows as bytes that are not UTF-8.
+            std::optional<TrendRecord> row = readRow(fields, true, dates, counts);
+            rows.append(row ? std::move(*row) : *readRow(fields, false, dates, counts));
         }
         start = end + 1;
         if (end + 1 < n && bytes[end] == '\r' && bytes[end + 1] == '\n')
             ++start;
     }
     return rows;
-}
-
-} // namespace
-
-TrendRows ParseTrendTable(QByteArrayView bytes)
-{
-    // Fields are decoded one by one from the file's bytes, so a big table never exists as one
-    // text. Files of older versions are Windows-1252, which shows as bytes that are not UTF-8.
-    if (std::optional<TrendRows> rows = parseTrendTable(bytes, true))
-        return std::move(*rows);
-    return *parseTrendTable(bytes, false);
 }
 
 namespace {
@@ -141,4 +147,21 @@ QString ReadLastParsedText(const QString& path)
 QString WriteLastParsed(const QString& path, const QString& dateTimeText)
 {
     return WriteTextFileAtomic(path, TaggedValue(LastParsedTag, dateTimeText) + QLatin1String("\r\n"));
+}
+
+std::optional<QDateTime> NewestDateTime(const TrendRows& rows, const QLocale& locale)
+{
+    // A million distinct date-times read in a fraction of a second with the compiled forms; the
+    // texts the reader leaves to QLocale it reads once each.
+    const DateTimeTextReader reader(locale);
+    const QString* newest = nullptr;
+    qint64 newestMsecs = 0;
+    for (const TrendRecord& row : rows) {
+        const std::optional<qint64> msecs = reader.msecsSinceZero(row.date);
+        if (msecs && (!newest || *msecs > newestMsecs)) {
+            newest = &row.date;
+            newestMsecs = *msecs;
+        }
+    }
+    return newest ? reader.read(*newest) : std::nullopt;
 }

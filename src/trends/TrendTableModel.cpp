@@ -6,7 +6,7 @@ TrendTableModel::TrendTableModel(QObject* parent)
 {
 }
 
-QString TrendTableModel::cellText(qsizetype row, int column) const
+const QString& TrendTableModel::cellText(qsizetype row, int column) const
 {
     const TrendRecord& record = m_rows.at(row);
     switch (column) {
@@ -16,8 +16,10 @@ QString TrendTableModel::cellText(qsizetype row, int column) const
         return record.date;
     case CountColumn:
         return record.count;
-    default:
-        return {};
+    default: {
+        static const QString none;
+        return none;
+    }
     }
 }
 

@@ -13,7 +13,7 @@ public:
 
     explicit TrendTableModel(QObject* parent = nullptr);
 
-    QString cellText(qsizetype row, int column) const override;
+    const QString& cellText(qsizetype row, int column) const override;
     // Keyword: text; date of the last scrape: date-time; appearances: number.
     SortKind columnSortKind(int column) const override;
 

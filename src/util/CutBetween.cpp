@@ -29,17 +29,50 @@ qsizetype IndexOfAsciiCaseless(QStringView haystack, QStringView needle, qsizety
     return -1;
 }
 
+ForwardMarker::ForwardMarker(QStringView text, QStringView marker, LetterCase letterCase)
+    : m_text(text)
+    , m_marker(marker)
+    , m_letterCase(letterCase)
+{
+}
+
+qsizetype ForwardMarker::nextFrom(qsizetype from)
+{
+    Q_ASSERT(from >= m_lastFrom);
+    m_lastFrom = from;
+    // An answer at or after `from` still holds, and so does "none": nothing lies before it.
+    if (m_found == NotSearched || (m_found >= 0 && m_found < from)) {
+        m_found = m_letterCase == LetterCase::Exact ? m_text.indexOf(m_marker, from)
+                                                    : IndexOfAsciiCaseless(m_text, m_marker, from);
+    }
+    return m_found;
+}
+
+QStringView CutCursor::cut(ForwardMarker& start, ForwardMarker& end, int skip)
+{
+    const qsizetype startAt = start.nextFrom(m_position);
+    if (startAt < 0)
+        return {};
+    // The working text loses everything up to the start marker and `skip` characters more (a
+    // negative skip drops nothing more).
+    m_position = std::clamp(startAt + start.size() + skip, m_position, m_text.size());
+
+    const qsizetype endAt = end.nextFrom(m_position);
+    const QStringView value =
+        endAt > m_position ? m_text.sliced(m_position, endAt - m_position) : QStringView();
+    // It then starts at the end marker (shifted by skip); with no end marker it stays as it is.
+    const qsizetype keepFrom =
+        endAt >= 0 ? std::max(m_position, endAt + skip) : m_position + std::max(0, skip - 1);
+    m_position = std::min(m_text.size(), keepFrom);
+    return value;
+}
+
 QString CutBetween(QStringView startMarker, QStringView endMarker, int skip, QString& workingText)
 {
-    const qsizetype start = IndexOfAsciiCaseless(workingText, startMarker);
-    if (start < 0)
-        return {};
-    workingText.remove(0, std::min(workingText.size(), start + startMarker.size() + skip));
-
-    const qsizetype end = IndexOfAsciiCaseless(workingText, endMarker);
-    const QString value = end > 0 ? workingText.left(end) : QString();
-    // The text stays from the end marker on (shifted by skip); with no end marker it stays whole.
-    const qsizetype keepFrom = end >= 0 ? std::max<qsizetype>(0, end + skip) : std::max(0, skip - 1);
-    workingText.remove(0, std::min(workingText.size(), keepFrom));
+    CutCursor cursor(workingText);
+    ForwardMarker start(workingText, startMarker);
+    ForwardMarker end(workingText, endMarker);
+    const QString value = cursor.cut(start, end, skip).toString();
+    workingText.remove(0, cursor.position());
     return value;
 }

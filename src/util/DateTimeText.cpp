@@ -1,6 +1,10 @@
 #include "util/DateTimeText.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -29,9 +33,109 @@ QString rewriteRuns(const QString& format, QChar letter, const std::function<QSt
     return result;
 }
 
+// Which characters of a Qt date-time format are literal text in quotes (the quotes included).
+QList<bool> quotedCharacters(QStringView format)
+{
+    QList<bool> quoted(format.size(), false);
+    bool inside = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] == u'\'') {
+            quoted[i] = true;
+            inside = !inside;
+        } else {
+            quoted[i] = inside;
+        }
+    }
+    return quoted;
+}
+
+// The format without its first time-zone field ('t' outside quotes) and the separator (blanks,
+// punctuation, brackets) that joins the field to its neighbour, so that no stray "," or "()" is
+// left to end the text. Nothing when the format has no such field.
+std::optional<QString> withoutFirstTimeZone(QString format)
+{
+    const QList<bool> quoted = quotedCharacters(format);
+    const auto unquoted = [&](qsizetype i, auto test) { return !quoted[i] && test(format[i]); };
+    const auto isZone = [](QChar c) { return c == u't'; };
+    const auto isSeparator = [](QChar c) { return c.isSpace() || c.isPunct(); };
+    const auto isClosingBracket = [](QChar c) { return c.category() == QChar::Punctuation_Close; };
+
+    qsizetype zone = 0;
+    while (zone < format.size() && !unquoted(zone, isZone))
+        ++zone;
+    if (zone == format.size())
+        return std::nullopt;
+    qsizetype zoneEnd = zone;
+    while (zoneEnd < format.size() && unquoted(zoneEnd, isZone))
+        ++zoneEnd;
+    qsizetype before = zone;
+    while (before > 0 && unquoted(before - 1, isSeparator))
+        --before;
+    qsizetype after = zoneEnd;
+    while (after < format.size() && unquoted(after, isSeparator))
+        ++after;
+
+    if (before == 0) // the field leads: it goes with the separator after it
+        return format.remove(0, after);
+    // The field follows another: it goes with the separator before it and the brackets it closes.
+    // A dot right after a literal word ("'ч'.") is the word's abbreviation and stays.
+    if (format[before] == u'.' &&
+        (quoted[before - 1] || (format[before - 1].isLetter() && format[before - 1] > u'z')))
+        ++before;
+    qsizetype closing = zoneEnd;
+    while (closing < after && unquoted(closing, isClosingBracket))
+        ++closing;
+    return format.remove(before, closing - before);
+}
+
 bool isMidnight(const QTime& time)
 {
     return time.hour() == 0 && time.minute() == 0 && time.second() == 0;
+}
+
+// The text with the locale's own digits written as ASCII digits.
+QString withAsciiDigits(const QString& text, const QLocale& locale)
+{
+    const QString zero = locale.zeroDigit();
+    if (zero == QLatin1String("0"))
+        return text;
+    const char32_t zeroCodePoint =
+        zero.size() == 2 ? QChar::surrogateToUcs4(zero[0], zero[1]) : zero[0].unicode();
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t codePoint = text[i].unicode();
+        qsizetype units = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            units = 2;
+        }
+        if (codePoint >= zeroCodePoint && codePoint <= zeroCodePoint + 9)
+            result += QLatin1Char(char('0' + (codePoint - zeroCodePoint)));
+        else
+            result += QStringView(text).mid(i, units);
+        i += units - 1;
+    }
+    return result;
+}
+
+// Qt 6.4 takes an AM/PM text that is shorter than the locale's longest one as long as that one when
+// more text follows it, and so cannot read what it writes in locales whose time starts with it
+// ("AP h:mm:ss"). Padding the shorter text with spaces to that length lets Qt read it.
+QString withShorterAmPmPadded(const QString& text, const QLocale& locale)
+{
+    const QString am = locale.amText();
+    const QString pm = locale.pmText();
+    const qsizetype longest =
+        std::max({am.toLower().size(), am.toUpper().size(), pm.toLower().size(), pm.toUpper().size()});
+    for (const QString& marker : {am, pm}) {
+        if (marker.isEmpty() || marker.size() >= longest)
+            continue;
+        const qsizetype at = text.indexOf(marker, 0, Qt::CaseInsensitive);
+        if (at >= 0 && at + marker.size() < text.size())
+            return QString(text).insert(at + marker.size(), QString(longest - marker.size(), u' '));
+    }
+    return text;
 }
 
 } // namespace
@@ -45,8 +149,10 @@ QString StoredDateFormat(const QLocale& locale)
 QString StoredTimeFormat(const QLocale& locale)
 {
     // A time-zone name does not read back reliably (summer time), so the field is left out.
-    return rewriteRuns(locale.timeFormat(QLocale::LongFormat), u't', [](qsizetype) { return QString(); })
-        .trimmed();
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    while (std::optional<QString> shorter = withoutFirstTimeZone(format))
+        format = *shorter;
+    return format.trimmed();
 }
 
 QDateTime ZeroDateTime()
@@ -62,31 +168,69 @@ QString DateTimeText(const QDateTime& when, const QLocale& locale)
     return date + u' ' + locale.toString(when.time(), StoredTimeFormat(locale));
 }
 
-std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale, QDate today)
+QList<DateTimeForm> DateTimeForms(const QLocale& locale, DateTimeCommas commas)
 {
-    const QString trimmed = text.trimmed().toString();
-    if (trimmed.isEmpty())
-        return std::nullopt;
     const QString time = StoredTimeFormat(locale);
+    // Earlier versions left the separator of the time-zone field in ("14:15:00," or "14:15:00 ()").
+    const QString earlierTime = rewriteRuns(locale.timeFormat(QLocale::LongFormat), u't', [](qsizetype) {
+                                    return QString();
+                                }).trimmed();
     const QString shortTime = locale.timeFormat(QLocale::ShortFormat);
     const QString date = StoredDateFormat(locale);
     const QString twoDigitDate = rewriteRuns(locale.dateFormat(QLocale::ShortFormat), u'y',
                                              [](qsizetype) { return QStringLiteral("yy"); });
-
-    for (const QString& dateFormat : {date, twoDigitDate}) {
-        for (const QString& format : {dateFormat + u' ' + time, dateFormat + u' ' + shortTime, dateFormat}) {
-            QDateTime parsed = locale.toDateTime(trimmed, format);
-            if (!parsed.isValid())
-                continue;
-            if (dateFormat == twoDigitDate && dateFormat != date) {
-                // Qt reads a two-digit year as 19xx; move it to the century nearest today.
-                int year = parsed.date().year();
-                while (year < today.year() - 50)
-                    year += 100;
-                parsed.setDate(QDate(year, parsed.date().month(), parsed.date().day()));
-            }
-            return parsed;
+    const std::pair<QString, bool> dateFormats[] = {{date, false}, {twoDigitDate, true}};
+    QList<DateTimeForm> forms;
+    for (const auto& [dateFormat, twoDigitYear] : dateFormats) {
+        if (twoDigitYear && twoDigitDate == date)
+            break; // the same forms again
+        QStringList formats = {dateFormat + u' ' + time, dateFormat + u' ' + shortTime, dateFormat};
+        if (earlierTime != time)
+            formats.insert(1, dateFormat + u' ' + earlierTime);
+        for (QString& format : formats) {
+            if (commas == DateTimeCommas::Removed)
+                format.remove(u',');
+            forms.append({format, twoDigitYear});
         }
     }
+    return forms;
+}
+
+QString DateTimeTextToRead(QStringView text, const QLocale& locale, DateTimeCommas commas)
+{
+    QString result = text.toString();
+    if (commas == DateTimeCommas::Removed)
+        result.remove(u',');
+    return withAsciiDigits(result, locale).trimmed();
+}
+
+std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLocale& locale,
+                                                const QList<DateTimeForm>& forms, QDate today)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    const QString padded = withShorterAmPmPadded(text, locale);
+    for (const DateTimeForm& form : forms) {
+        QDateTime parsed = locale.toDateTime(text, form.format);
+        if (!parsed.isValid() && padded != text)
+            parsed = locale.toDateTime(padded, form.format);
+        if (!parsed.isValid())
+            continue;
+        if (form.twoDigitYear) {
+            // Qt reads a two-digit year as 19xx; move it to the century nearest today.
+            int year = parsed.date().year();
+            while (year < today.year() - 50)
+                year += 100;
+            parsed.setDate(QDate(year, parsed.date().month(), parsed.date().day()));
+        }
+        return parsed;
+    }
     return std::nullopt;
+}
+
+std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale, QDate today,
+                                           DateTimeCommas commas)
+{
+    return ReadDateTimeWithLocale(DateTimeTextToRead(text, locale, commas), locale,
+                                  DateTimeForms(locale, commas), today);
 }

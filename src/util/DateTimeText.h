@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 
 #include <optional>
@@ -10,10 +11,16 @@
 // without its time-zone field ("3/5/2009 2:15:00 PM" in the US).
 QString DateTimeText(const QDateTime& when, const QLocale& locale = QLocale());
 
-// Reads a date-time text back under `locale`: what DateTimeText writes, the date alone, and the
-// locale's two-digit-year date of older files, whose year falls within 50 years of `today`.
+// How a date-time text is read: as written, or as the date column sorts it, with every "," taken
+// out of the text (and out of the formats, so that what DateTimeText writes still reads).
+enum class DateTimeCommas { Kept, Removed };
+
+// Reads a date-time text back under `locale`: what DateTimeText writes (and wrote in earlier
+// versions), the date alone, and the locale's two-digit-year date of older files, whose year falls
+// within 50 years of `today`.
 std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale = QLocale(),
-                                           QDate today = QDate::currentDate());
+                                           QDate today = QDate::currentDate(),
+                                           DateTimeCommas commas = DateTimeCommas::Kept);
 
 // The zero of the program's date-time values: midnight of 30 December 1899.
 QDateTime ZeroDateTime();
@@ -21,3 +28,22 @@ QDateTime ZeroDateTime();
 // The two formats DateTimeText uses, made from the locale's own.
 QString StoredDateFormat(const QLocale& locale);
 QString StoredTimeFormat(const QLocale& locale);
+
+// The pieces of ParseDateTimeText, for a reader that reads many texts under one locale
+// (DateTimeTextReader).
+
+// A format a text is tried with; a two-digit year is moved to the century nearest today.
+struct DateTimeForm {
+    QString format;
+    bool twoDigitYear = false;
+};
+// The forms ParseDateTimeText tries, in order: the date with the long time (also as earlier
+// versions wrote it, when that differs), with the short time, and alone; first with a four-digit
+// year, then with the locale's own two-digit year.
+QList<DateTimeForm> DateTimeForms(const QLocale& locale, DateTimeCommas commas);
+// The text as the forms read it: trimmed, without its commas when so asked, and with the locale's
+// own digits as ASCII digits (QLocale cannot read digits outside the Basic Multilingual Plane).
+QString DateTimeTextToRead(QStringView text, const QLocale& locale, DateTimeCommas commas);
+// Reads a text made by DateTimeTextToRead with QLocale, trying the forms in order.
+std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLocale& locale,
+                                                const QList<DateTimeForm>& forms, QDate today);

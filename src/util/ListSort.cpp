@@ -1,10 +1,8 @@
 #include "util/ListSort.h"
 
-#include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 #include "util/TextCollation.h"
 #include "util/TrimText.h"
-
-#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -46,21 +44,27 @@ qint32 SortNumber(QStringView text)
 
 qint64 SortDateTime(QStringView text, const QLocale& locale)
 {
-    QString withoutCommas = text.toString();
-    withoutCommas.remove(u',');
-    const std::optional<QDateTime> parsed = ParseDateTimeText(withoutCommas, locale);
-    if (!parsed)
-        return 0;
-    constexpr qint64 MsecsPerDay = 24 * 60 * 60 * 1000;
-    const qint64 days = parsed->date().toJulianDay() - ZeroDateTime().date().toJulianDay();
-    return days * MsecsPerDay + parsed->time().msecsSinceStartOfDay();
+    return DateTimeTextReader(locale, DateTimeCommas::Removed).msecsSinceZero(text).value_or(0);
 }
 
 namespace {
 
+// How many rows ahead the cells of a sort are fetched from memory.
+constexpr qsizetype PrefetchDistance = 8;
+
 template <typename T> int sign(T a, T b)
 {
     return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// The rows of sorted entries (key, row), in order.
+template <typename Entry> QList<qsizetype> rowsOf(const std::vector<Entry>& keyed)
+{
+    QList<qsizetype> order;
+    order.reserve(qsizetype(keyed.size()));
+    for (const Entry& entry : keyed)
+        order.append(entry.second);
+    return order;
 }
 
 // Rows with their sort keys, sorted by key and then by row, which makes the order stable in both
@@ -74,17 +78,21 @@ QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool
             return ascending ? result < 0 : result > 0;
         return a.second < b.second;
     });
-    QList<qsizetype> order;
-    order.reserve(qsizetype(keyed.size()));
-    for (const auto& entry : keyed)
-        order.append(entry.second);
-    return order;
+    return rowsOf(keyed);
 }
 
+// The same for keys that are plain numbers, compared directly.
 template <typename Key>
 QList<qsizetype> orderByKeys(std::vector<std::pair<Key, qsizetype>>& keyed, bool ascending)
 {
-    return orderByKeys(keyed, ascending, [](const auto& a, const auto& b) { return sign(a.first, b.first); });
+    if (ascending) {
+        std::sort(keyed.begin(), keyed.end()); // by key, then by row
+    } else {
+        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            return a.first != b.first ? b.first < a.first : a.second < b.second;
+        });
+    }
+    return rowsOf(keyed);
 }
 
 // The sort keys of a text column: the first 16 bytes of each key packed into two numbers beside
@@ -105,7 +113,7 @@ QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool asce
     QByteArray rest;
     QByteArray key;
     for (qsizetype row = 0; row < rowCount; ++row) {
-        collation.sortKey(cellAt(row), key);
+        collation.sortKey(*cellAt(row), key);
         Head head{0, 0};
         for (qsizetype i = 0; i < 16; ++i)
             head[size_t(i / 8)] = (head[size_t(i / 8)] << 8) | (i < key.size() ? quint8(key[i]) : 0);
@@ -133,23 +141,24 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
     std::vector<std::pair<qint32, qsizetype>> keyed;
     keyed.reserve(size_t(rowCount));
     for (qsizetype row = 0; row < rowCount; ++row)
-        keyed.emplace_back(SortNumber(cellAt(row)), row);
+        keyed.emplace_back(SortNumber(*cellAt(row)), row);
     return orderByKeys(keyed, ascending);
 }
 
 QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
                                const QLocale& locale)
 {
-    // Reading a date-time is slow, but a table holds few distinct ones (one per scrape).
-    QHash<QString, qint64> known;
+    // The formats are compiled once for the whole column. The program's own texts are then read
+    // faster than they could be looked up among a million others, and the reader keeps the few
+    // other texts it reads with QLocale, so that each of those is read once.
+    const DateTimeTextReader reader(locale, DateTimeCommas::Removed);
     std::vector<std::pair<qint64, qsizetype>> keyed;
     keyed.reserve(size_t(rowCount));
     for (qsizetype row = 0; row < rowCount; ++row) {
-        const QString text = cellAt(row);
-        auto found = known.constFind(text);
-        if (found == known.cend())
-            found = known.insert(text, SortDateTime(text, locale));
-        keyed.emplace_back(found.value(), row);
+        // After another sort the texts lie all over memory: the ones to come are fetched ahead.
+        if (row + PrefetchDistance < rowCount)
+            __builtin_prefetch(cellAt(row + PrefetchDistance)->constData());
+        keyed.emplace_back(reader.msecsSinceZero(*cellAt(row)).value_or(0), row);
     }
     return orderByKeys(keyed, ascending);
 }

@@ -16,8 +16,8 @@ enum class SortKind { Text, Number, DateTime };
 // 32-bit range. Anything else (empty, "N/A", out of range) is 0.
 qint32 SortNumber(QStringView text);
 // The date-time a cell stands for under `locale`, in milliseconds from midnight of 30 December 1899
-// (wall-clock time): every "," removed, then read as the program writes date-times. A text that
-// does not read is 0, that very midnight.
+// (wall-clock time): every "," removed, then read as the program writes date-times (see
+// DateTimeCommas::Removed). A text that does not read is 0, that very midnight.
 qint64 SortDateTime(QStringView text, const QLocale& locale = QLocale());
 
 // -1, 0 or 1 as `a` sorts before, with or after `b`.
@@ -28,8 +28,10 @@ int CompareTexts(QStringView a, QStringView b, const QLocale& locale = QLocale()
 
 // The new order of `rowCount` rows sorted by the cells `cellAt` gives: element i is the row that
 // goes to position i. The sort is stable in both directions (rows that compare equal keep their
-// order), and each cell is read and turned into a sort key once.
-using CellText = std::function<QString(qsizetype row)>;
+// order), and each cell is read and turned into a sort key once. `cellAt` points at the text of a
+// cell where the table keeps it (so that a cell is read without a copy, and the cells to come can
+// be fetched ahead from memory); the table does not change while the order is worked out.
+using CellText = std::function<const QString*(qsizetype row)>;
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,
                                 const QLocale& locale = QLocale());
 

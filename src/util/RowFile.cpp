@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdint>
 
 void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
@@ -114,5 +115,27 @@ std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
         }
     }
     text.truncate(out - text.constData());
+    return text;
+}
+
+namespace {
+
+bool breaksCell(char16_t c)
+{
+    return c == u'|' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+} // namespace
+
+QString CleanCellText(QString text)
+{
+    const qsizetype first =
+        std::find_if(text.cbegin(), text.cend(), [](QChar c) { return breaksCell(c.unicode()); }) -
+        text.cbegin();
+    // Most texts have nothing to change and are returned without a copy.
+    for (qsizetype i = first; i < text.size(); ++i) {
+        if (breaksCell(text[i].unicode()))
+            text[i] = u' ';
+    }
     return text;
 }

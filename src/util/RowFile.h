@@ -30,3 +30,9 @@ QString RestoreSpaces(QStringView field);
 // A field of a row file's raw bytes as text, with every "§" turned back into a space: read as
 // UTF-8 (nothing when the bytes are not valid UTF-8), or as Windows-1252.
 std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8);
+
+// The text as a cell can hold it: "|", the control characters (C0, DEL, C1) and the line and
+// paragraph separators become spaces. The row file cannot keep them (they end a field, so the
+// cell would split on reload), so text is cleaned where it enters a table and what is shown is
+// what comes back after a restart.
+QString CleanCellText(QString text);

@@ -40,7 +40,7 @@ void RowListModel::sort(int column, Qt::SortOrder order)
     if (column < 0 || column >= columnCount())
         return;
     reorder(SortedRowOrder(
-        rowCount(), [this, column](qsizetype row) { return cellText(row, column); }, columnSortKind(column),
+        rowCount(), [this, column](qsizetype row) { return &cellText(row, column); }, columnSortKind(column),
         order == Qt::AscendingOrder));
 }
 

@@ -20,8 +20,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // The text of a cell as shown (row and column in range).
-    virtual QString cellText(qsizetype row, int column) const = 0;
+    // The text of a cell as shown (row and column in range), as the model keeps it.
+    virtual const QString& cellText(qsizetype row, int column) const = 0;
     // How a column compares its cells.
     virtual SortKind columnSortKind(int column) const = 0;
 

@@ -72,9 +72,31 @@ bool IsValidUtf8(QByteArrayView bytes)
     return true;
 }
 
+QString DecodeLine(QByteArrayView line)
+{
+    return IsValidUtf8(line) ? QString::fromUtf8(line) : DecodeWindows1252(line);
+}
+
 QString DecodeText(QByteArrayView bytes)
 {
-    return IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeWindows1252(bytes);
+    // Most texts are UTF-8 throughout and are decoded in one go.
+    if (IsValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    // Otherwise line by line, so that a damaged byte or a line pasted from elsewhere garbles no other
+    // line. Line breaks are ASCII: never part of a UTF-8 sequence, the same in both encodings.
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        const bool lineEnds = i == bytes.size() || bytes[i] == '\r' || bytes[i] == '\n';
+        if (!lineEnds)
+            continue;
+        text += DecodeLine(bytes.sliced(start, i - start));
+        if (i < bytes.size())
+            text += QLatin1Char(bytes[i]);
+        start = i + 1;
+    }
+    return text;
 }
 
 QStringList SplitLines(QStringView text)

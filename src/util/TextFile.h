@@ -9,10 +9,13 @@
 #include <stdexcept>
 
 // The text rules of the program's files and network bodies: text is written as UTF-8 with CR LF
-// after every line; bytes that are not valid UTF-8 are read as Windows-1252, so files written by
-// earlier Windows versions of the program load unchanged.
+// after every line. Reading decides line by line: a line that is valid UTF-8 is UTF-8, any other
+// line is Windows-1252, so files written by earlier Windows versions of the program load unchanged
+// and one damaged byte garbles one line at most.
 
 QString DecodeText(QByteArrayView bytes);
+// One line (no line break inside) by the same rule.
+QString DecodeLine(QByteArrayView line);
 bool IsValidUtf8(QByteArrayView bytes);
 QString DecodeWindows1252(QByteArrayView bytes);
 

@@ -2,6 +2,8 @@
 
 #include "util/TextFile.h"
 
+#include <optional>
+
 void SplitByChar(QChar separator, const QString& text, QStringList& list)
 {
     list.clear();
@@ -30,34 +32,50 @@ int hexValue(QChar c)
     return -1;
 }
 
+// The byte that the one or two hexadecimal digits after a "$" stand for; nothing when there is no
+// digit or a character that is not one.
+std::optional<char> escapedByte(QStringView digits)
+{
+    if (digits.isEmpty())
+        return std::nullopt;
+    int value = 0;
+    for (const QChar digit : digits) {
+        const int v = hexValue(digit);
+        if (v < 0)
+            return std::nullopt;
+        value = value * 16 + v;
+    }
+    return char(value);
+}
+
 } // namespace
 
 QString DecodeDollarHex(const QString& text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    const QStringView input(text);
+    QString result;
+    result.reserve(input.size());
     qsizetype i = 0;
-    while (i < text.size()) {
-        if (text[i] != u'$') {
-            qsizetype plainEnd = text.indexOf(u'$', i);
+    while (i < input.size()) {
+        if (input[i] != u'$') {
+            qsizetype plainEnd = input.indexOf(u'$', i);
             if (plainEnd < 0)
-                plainEnd = text.size();
-            bytes += QStringView(text).mid(i, plainEnd - i).toUtf8();
+                plainEnd = input.size();
+            result += input.sliced(i, plainEnd - i);
             i = plainEnd;
             continue;
         }
-        const QStringView digits = QStringView(text).mid(i + 1, 2);
-        if (digits.isEmpty())
-            return {};
-        int value = 0;
-        for (const QChar digit : digits) {
-            const int v = hexValue(digit);
-            if (v < 0)
+        // A run of escapes is one piece of text in bytes, so "$C3$A9" is the UTF-8 of one letter.
+        QByteArray bytes;
+        while (i < input.size() && input[i] == u'$') {
+            const QStringView digits = input.mid(i + 1, 2);
+            const std::optional<char> byte = escapedByte(digits);
+            if (!byte)
                 return {};
-            value = value * 16 + v;
+            bytes += *byte;
+            i += 1 + digits.size();
         }
-        bytes += char(value);
-        i += 1 + digits.size();
+        result += DecodeText(bytes);
     }
-    return DecodeText(bytes);
+    return result;
 }

@@ -10,8 +10,9 @@ class Launcher;
 void SplitByChar(QChar separator, const QString& text, QStringList& list);
 
 // Undoes dollar-hex escaping: "$" and one or two hexadecimal digits stand for the byte with that
-// code. Any other "$" makes the whole result empty. The bytes are read back as text by the
-// program's text rule (UTF-8 when valid, else Windows-1252).
+// code. Any other "$" makes the whole result empty. Each run of escapes is read as text by the
+// program's text rule (UTF-8 when valid, else Windows-1252), and every other character stays as
+// it is.
 QString DecodeDollarHex(const QString& text);
 
 // Starts the web browser registered for http addresses with `url` as its only argument. False when

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void import_data();
     void import();
     void importAppendsToModel();
+    void enteredCellsSurviveReload();
 
     void parseFile_data();
     void parseFile();
@@ -101,6 +102,7 @@ private Q_SLOTS:
     void roundTrip();
     void fileFormat();
     void legacyWindowsFile();
+    void mixedEncodingFile();
     void emptyAndMissingFile();
 
     void csv_data();
@@ -277,8 +279,10 @@ void TestSuggest::import_data()
         << QStringList{"a"} << QStringList{"", "  ", "\t", "b"} << QStringList{"", "b"};
     QTest::newRow("empty phrase already in the table")
         << QStringList{""} << QStringList{" ", "b"} << QStringList{"b"};
-    QTest::newRow("control characters trimmed, inner ones kept")
-        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red\tw"};
+    QTest::newRow("control characters trimmed, inner ones made spaces")
+        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red w"};
+    QTest::newRow("duplicates seen after the cleaning")
+        << QStringList{"a b"} << QStringList{"a|b", "c|\x7f", "c \x7f"} << QStringList{"c  "};
     QTest::newRow("letters outside ASCII")
         << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
         << QStringList{QString("äpfelbaum")};
@@ -309,6 +313,25 @@ void TestSuggest::importAppendsToModel()
     QCOMPARE(model.record(0).cells[0], "b1");
     QCOMPARE(ImportPhrases(model, {"A", "C"}), 0);
     QCOMPARE(model.rowCount(), 3);
+}
+
+void TestSuggest::enteredCellsSurviveReload()
+{
+    // What a cell cannot hold becomes a space as an imported phrase or a harvested pair enters the
+    // table, so the rows that are shown are the rows that come back from the file.
+    SuggestTableModel model;
+    QCOMPARE(ImportPhrases(model, {" red|wine\tglasses\r", QString("caf\u00e9\u2028noir")}), 2);
+    SuggestCells cells;
+    ApplySuggestions(cells, QString("red|wine\nglasses(1|2\t3 results); a") + QChar(0x85) + "b(7)");
+    QVERIFY(model.setCells(model.idOfRow(0), cells));
+    QCOMPARE(rowTexts(model.records()),
+             (QStringList{"red wine glasses=red wine glasses,1 2 3,a b,7," + repeated("N/A", 16).join(","),
+                          QString("caf\u00e9 noir=") + repeated("", 20).join(",")}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    QCOMPARE(WriteSuggestTable(path, model.records()), QString());
+    QCOMPARE(ReadSuggestTable(path).rows, model.records());
 }
 
 void TestSuggest::parseFile_data()
@@ -407,6 +430,31 @@ void TestSuggest::legacyWindowsFile()
     QCOMPARE(rows[0].cells[0], QString("café noir"));
     QCOMPARE(rows[0].cells[1], "1,000");
     QCOMPARE(rows[0].cells[19], "N/A");
+}
+
+void TestSuggest::mixedEncodingFile()
+{
+    // UTF-8 lines and one line with a lone Windows-1252 byte: each line is read by its own encoding.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(SuggestTableFileName);
+    const QByteArray rest = QByteArray("N/A|").repeated(18) + "\r\n";
+    writeFile(path, "caf\xc3\xa9|caf\xc3\xa9\xc2\xa7noir|1,000|" + rest +
+                        "cr\xe8me|cr\xe8me\xa7"
+                        "br\xfbl\xe9"
+                        "e|7|" +
+                        rest + "na\xc3\xafve|\xe2\x82\xac|2|" + rest);
+    const QStringList expected = {QStringLiteral("café=café noir,1,000,") + repeated("N/A", 18).join(","),
+                                  QStringLiteral("crème=crème brûlée,7,") + repeated("N/A", 18).join(","),
+                                  QStringLiteral("naïve=€,2,") + repeated("N/A", 18).join(",")};
+    QCOMPARE(rowTexts(ReadSuggestTable(path).rows), expected);
+
+    // Saved again, every line is UTF-8 and reads back the same.
+    QCOMPARE(WriteSuggestTable(path, ReadSuggestTable(path).rows), QString());
+    QVERIFY(readFile(path).contains("cr\xc3\xa8me|cr\xc3\xa8me\xc2\xa7"
+                                    "br\xc3\xbbl\xc3\xa9"
+                                    "e|7|"));
+    QCOMPARE(QString::fromUtf8(readFile(path)).toUtf8(), readFile(path));
+    QCOMPARE(rowTexts(ReadSuggestTable(path).rows), expected);
 }
 
 void TestSuggest::emptyAndMissingFile()
@@ -639,7 +687,7 @@ void TestSuggest::compareTexts()
     // A sort sees the same order through its precomputed keys.
     const QStringList cells{a, b};
     const QList<qsizetype> order = SortedRowOrder(
-        2, [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+        2, [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
 }
 
@@ -688,7 +736,7 @@ void TestSuggest::textSortAgreesWithQCollator()
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind::Text, true, locale);
+        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
     QStringList sorted;
     for (const qsizetype row : order)
         sorted << cells[row];
@@ -734,7 +782,7 @@ void TestSuggest::sortedOrder()
     QFETCH(QStringList, cells);
     QFETCH(QStringList, sorted);
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return cells[row]; }, SortKind(kind), ascending);
+        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind(kind), ascending);
     QStringList result;
     for (const qsizetype row : order)
         result << cells[row];

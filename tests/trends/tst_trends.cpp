@@ -4,12 +4,17 @@
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
+#include "util/CutBetween.h"
 #include "util/TextFile.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <ctime>
+#include <limits>
 
 Q_DECLARE_METATYPE(TrendRows)
 
@@ -42,15 +47,22 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void legacyWindowsFile();
+    void mixedEncodingFile();
     void fileFormat();
     void emptyTableIsEmptyFile();
     void lastParsedFile_data();
     void lastParsedFile();
+    void newestDateTime_data();
+    void newestDateTime();
     void keywordIndex();
     void removeRows_data();
     void removeRows();
     void foldFeed_data();
     void foldFeed();
+    void foldFeedReadsAsCutsDo();
+    void foldedKeywordSurvivesReload_data();
+    void foldedKeywordSurvivesReload();
+    void foldFeedOfBareItemsIsLinear();
     void wholeHours_data();
     void wholeHours();
     void csvExtension_data();
@@ -136,6 +148,28 @@ void TestTrends::legacyWindowsFile()
     QCOMPARE(ReadTrendTable(path).rows, rows);
 }
 
+void TestTrends::mixedEncodingFile()
+{
+    // UTF-8 lines and one line with a lone Windows-1252 byte: each line is read by its own
+    // encoding, also where two lines hold the same bytes in a date cell.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dabatase.dat");
+    writeFile(path, "caf\xc3\xa9|5\xc2\xa7m\xc3\xa4rz|1|\r\n"
+                    "cr\xe8me|5\xc2\xa7m\xc3\xa4rz|2|\r\n"
+                    "na\xc3\xafve|d|3|\r\n");
+    const TrendRows expected = {{QStringLiteral("café"), QStringLiteral("5 märz"), "1"},
+                                {QStringLiteral("crème"), QStringLiteral("5Â mÃ¤rz"), "2"},
+                                {QStringLiteral("naïve"), "d", "3"}};
+    QCOMPARE(ReadTrendTable(path).rows, expected);
+
+    // Saved again, every line is UTF-8 and reads back the same.
+    QCOMPARE(WriteTrendTable(path, expected), QString());
+    QCOMPARE(readFile(path), QByteArray("caf\xc3\xa9|5\xc2\xa7m\xc3\xa4rz|1|\r\n"
+                                        "cr\xc3\xa8me|5\xc3\x82\xc2\xa7m\xc3\x83\xc2\xa4rz|2|\r\n"
+                                        "na\xc3\xafve|d|3|\r\n"));
+    QCOMPARE(ReadTrendTable(path).rows, expected);
+}
+
 void TestTrends::fileFormat()
 {
     QTemporaryDir dir;
@@ -184,6 +218,33 @@ void TestTrends::lastParsedFile()
 
     QCOMPARE(WriteLastParsed(path, "3/5/2009 2:15:00 PM"), QString());
     QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
+}
+
+void TestTrends::newestDateTime_data()
+{
+    QTest::addColumn<QStringList>("dates");
+    QTest::addColumn<std::optional<QDateTime>>("newest");
+
+    QTest::newRow("newest of several")
+        << QStringList{"3/5/2009 2:15:00 PM", "12/10/2026 9:00:00 AM", "12/10/2026", "1/1/2026 11:59:59 PM"}
+        << std::optional(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+    QTest::newRow("by value, not as text") << QStringList{"9/30/2009 11:00:00 PM", "10/1/2009 1:00:00 AM"}
+                                           << std::optional(QDateTime(QDate(2009, 10, 1), QTime(1, 0)));
+    QTest::newRow("cells that do not read are passed over")
+        << QStringList{"garbage", "", "3/5/2009", "05.03.2099 14:15:00", "N/A"}
+        << std::optional(QDateTime(QDate(2009, 3, 5), QTime(0, 0)));
+    QTest::newRow("no cell reads") << QStringList{"garbage", ""} << std::optional<QDateTime>();
+    QTest::newRow("empty table") << QStringList{} << std::optional<QDateTime>();
+}
+
+void TestTrends::newestDateTime()
+{
+    QFETCH(QStringList, dates);
+    QFETCH(std::optional<QDateTime>, newest);
+    TrendRows rows;
+    for (const QString& date : dates)
+        rows.append({"keyword", date, "1"});
+    QCOMPARE(NewestDateTime(rows, QLocale(QLocale::English, QLocale::UnitedStates)), newest);
 }
 
 void TestTrends::keywordIndex()
@@ -305,6 +366,118 @@ void TestTrends::foldFeed()
     QCOMPARE(table.rows(), after);
     for (const TrendRecord& row : after)
         QVERIFY(table.knownKeywords().contains(row.keyword));
+}
+
+// The fold as a run of plain CutBetween calls on a shrinking copy of the page, one item at a time.
+static int foldByCuts(QString page, const QString& dateText, TrendTableModel& table)
+{
+    int items = 0;
+    while (page.contains("<li>")) {
+        CutBetween(u"<li>", u"<a href=\"", 0, page);
+        CutBetween(u"<a href=\"", u"\">", 0, page);
+        const QString keyword = CutBetween(u"\">", u"</a>", 0, page);
+        ++items;
+        const qsizetype row = table.knownKeywords().find(keyword);
+        if (row < 0)
+            table.appendRow({keyword, dateText, "1"});
+        else
+            table.setDateAndCount(row, dateText, QString::number(table.row(row).count.toLongLong() + 1));
+    }
+    return items;
+}
+
+void TestTrends::foldFeedReadsAsCutsDo()
+{
+    // Pages made of the markers in both letter cases, their pieces and plain text, in every order.
+    const QStringList pieces = {"<li>", "<LI>", "<Li>", "<a href=\"", "<A HREF=\"", "<a href=", "\">", "\"",
+                                ">",    "</a>", "</A>", "<",          "x",          "foo",      "Foo", " "};
+    const TrendRows before = {{"foo", "3/5/2009", "4"}, {"x", "3/5/2009", "1"}};
+    QRandomGenerator random(9);
+    for (int page = 0; page < 3000; ++page) {
+        QString text;
+        const int length = random.bounded(40);
+        for (int i = 0; i < length; ++i)
+            text += pieces[random.bounded(int(pieces.size()))];
+
+        TrendTableModel folded;
+        folded.setRows(before);
+        TrendTableModel expected;
+        expected.setRows(before);
+        const int items = FoldFeedIntoTable(text, "now", folded);
+        QCOMPARE(items, foldByCuts(text, "now", expected));
+        QVERIFY2(folded.rows() == expected.rows(), qPrintable(text));
+    }
+}
+
+void TestTrends::foldedKeywordSurvivesReload_data()
+{
+    QTest::addColumn<QString>("linkText");
+    QTest::addColumn<QString>("keyword");
+
+    QTest::newRow("bar") << "a|b"
+                         << "a b";
+    QTest::newRow("tab") << "a\tb"
+                         << "a b";
+    QTest::newRow("line break") << "a\r\nb"
+                                << "a  b";
+    QTest::newRow("all of them") << " x|y\tz\n"
+                                 << " x y z ";
+}
+
+void TestTrends::foldedKeywordSurvivesReload()
+{
+    // What a cell cannot hold becomes a space as the keyword enters the table, so the row that is
+    // shown is the row that comes back from the file.
+    QFETCH(QString, linkText);
+    QFETCH(QString, keyword);
+    TrendTableModel table;
+    FoldFeedIntoTable(feed({linkText, keyword}), "3/5/2009 2:15:00 PM", table);
+    QCOMPARE(table.rows(), (TrendRows{{keyword, "3/5/2009 2:15:00 PM", "2"}}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dabatase.dat");
+    QCOMPARE(WriteTrendTable(path, table.rows()), QString());
+    QCOMPARE(ReadTrendTable(path).rows, table.rows());
+}
+
+// The processor time this thread takes to fold `page` into an empty table: time the thread spends
+// waiting for a core that other programs use does not count.
+static qint64 foldNanoseconds(const QString& page)
+{
+    TrendTableModel table;
+    const auto now = [] {
+        timespec time{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+        return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    const qint64 start = now();
+    FoldFeedIntoTable(page, "now", table);
+    return now() - start;
+}
+
+void TestTrends::foldFeedOfBareItemsIsLinear()
+{
+    // A page of bare item starts without links folds in time proportional to its size, as a page of
+    // real items does. Of the same size, it holds twenty times as many items, each a table update,
+    // and takes about twelve times as long; a fold that searched the rest of the page again for
+    // every item would take thousands of times as long. Each page is timed a few times in turn and
+    // the best times compared, so that caches and a busy machine count alike for both.
+    QStringList keywords;
+    for (int i = 0; i < 12000; ++i)
+        keywords << QString("keyword %1").arg(i % 3000);
+    const QString items = feed(keywords);
+    const QString bare = QString("<li>").repeated(items.size() / 4);
+    qint64 itemsTime = std::numeric_limits<qint64>::max();
+    qint64 bareTime = std::numeric_limits<qint64>::max();
+    for (int run = 0; run < 5; ++run) {
+        itemsTime = std::min(itemsTime, foldNanoseconds(items));
+        bareTime = std::min(bareTime, foldNanoseconds(bare));
+    }
+    QVERIFY2(bareTime <= 40 * itemsTime,
+             qPrintable(QString("%1 characters: bare items %2 ms, real items %3 ms")
+                            .arg(bare.size())
+                            .arg(bareTime / 1e6)
+                            .arg(itemsTime / 1e6)));
 }
 
 void TestTrends::wholeHours_data()

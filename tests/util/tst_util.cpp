@@ -1,7 +1,9 @@
 #include "util/CutBetween.h"
 #include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 #include "util/DefaultBrowser.h"
 #include "util/Launcher.h"
+#include "util/ListSort.h"
 #include "util/ProgramFolder.h"
 #include "util/RowFile.h"
 #include "util/TaggedValue.h"
@@ -13,6 +15,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <ctime>
 
 namespace {
 
@@ -43,6 +47,12 @@ QStringList viewsToStrings(const QList<QStringView>& views)
     return strings;
 }
 
+// The sort number of a date-time: milliseconds from midnight of 30 December 1899, wall-clock time.
+qint64 msecsSinceZero(const QDateTime& when)
+{
+    return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
+}
+
 } // namespace
 
 class TestUtil : public QObject {
@@ -62,11 +72,19 @@ private Q_SLOTS:
     void splitRowLine_data();
     void splitRowLine();
     void rowLineStoresSpacesAsSection();
+    void cleanCellText_data();
+    void cleanCellText();
     void taggedValues();
     void dateTimeTextRoundTrip_data();
     void dateTimeTextRoundTrip();
     void dateTimeTextForms_data();
     void dateTimeTextForms();
+    void everyLocaleReadsBackItsDateTimes();
+    void earlierTimeTextsStillRead_data();
+    void earlierTimeTextsStillRead();
+    void readerReadsAsParseDateTimeText_data();
+    void readerReadsAsParseDateTimeText();
+    void readerReadsAsParseDateTimeTextAcrossClockChanges();
     void programOfDesktopExec_data();
     void programOfDesktopExec();
     void defaultBrowser();
@@ -172,6 +190,11 @@ void TestUtil::decodeDollarHex_data()
     QTest::newRow("windows-1252 byte") << "caf$E9" << QStringLiteral("café");
     QTest::newRow("plain text") << "plain"
                                 << "plain";
+    // Letters outside ASCII beside escapes stay as they are; each run of escapes is read by itself.
+    QTest::newRow("letter before an escape") << QStringLiteral("é$E9") << QStringLiteral("éé");
+    QTest::newRow("letter after an escape") << QStringLiteral("caf$E9 ü") << QStringLiteral("café ü");
+    QTest::newRow("euro sign beside its windows-1252 byte") << QStringLiteral("€$80") << QStringLiteral("€€");
+    QTest::newRow("runs read apart") << "$E9x$C3$A9" << QStringLiteral("éxé");
 }
 
 void TestUtil::decodeDollarHex()
@@ -191,6 +214,11 @@ void TestUtil::decodeText_data()
     QTest::newRow("windows-1252 euro and quotes")
         << QByteArray("\x80 \x93q\x94 caf\xe9") << QStringLiteral("€ “q” café");
     QTest::newRow("ascii") << QByteArray("plain") << QStringLiteral("plain");
+    // Each line by itself: a line with a byte that is not UTF-8 leaves the UTF-8 lines alone.
+    QTest::newRow("mixed lines") << QByteArray("caf\xc3\xa9\r\ncaf\xe9\r\n\xe2\x82\xac 5\r\n")
+                                 << QStringLiteral("café\r\ncafé\r\n€ 5\r\n");
+    QTest::newRow("mixed lines, any line break") << QByteArray("\x80\ncaf\xc3\xa9\rcaf\xe9\n\ncr\xc3\xa8me")
+                                                 << QStringLiteral("€\ncafé\rcafé\n\ncrème");
 }
 
 void TestUtil::decodeText()
@@ -253,6 +281,32 @@ void TestUtil::rowLineStoresSpacesAsSection()
     QCOMPARE(RestoreSpaces(QStringLiteral("new§york")), QStringLiteral("new york"));
 }
 
+void TestUtil::cleanCellText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+
+    QTest::newRow("bar") << "a|b|"
+                         << "a b ";
+    QTest::newRow("tab and line breaks") << "a\tb\r\nc\nd\re"
+                                         << "a b  c d e";
+    QTest::newRow("every C0 control") << QString("a") + QChar(0) + QChar(0x1F) + QChar(0x0B) + "b"
+                                      << "a   b";
+    QTest::newRow("DEL and the C1 controls")
+        << QString("a") + QChar(0x7F) + QChar(0x80) + QChar(0x85) + QChar(0x9F) << "a    ";
+    QTest::newRow("line and paragraph separators")
+        << QString("a") + QChar(0x2028) + "b" + QChar(0x2029) << "a b ";
+    QTest::newRow("what a cell holds stays") << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~")
+                                             << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~");
+}
+
+void TestUtil::cleanCellText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    QCOMPARE(CleanCellText(text), cell);
+}
+
 void TestUtil::taggedValues()
 {
     QCOMPARE(TaggedValue("LastParsed", "3/5/2009"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>");
@@ -310,6 +364,165 @@ void TestUtil::dateTimeTextForms()
     QCOMPARE(ParseDateTimeText(u"not a date", us, today), std::nullopt);
     QCOMPARE(ParseDateTimeText(u"", us, today), std::nullopt);
     QCOMPARE(ParseDateTimeText(u"05.03.2009 14:15:00", us, today), std::nullopt);
+}
+
+void TestUtil::everyLocaleReadsBackItsDateTimes()
+{
+    // Afternoon and morning, a second after midnight and midnight, summer and winter.
+    const QList<QDateTime> moments = {
+        QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)), QDateTime(QDate(2026, 7, 1), QTime(9, 5, 7)),
+        QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)), QDateTime(QDate(2026, 12, 10), QTime(0, 0)),
+        QDateTime(QDate(2027, 1, 15), QTime(23, 59, 59))};
+    QStringList failures;
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        for (const QDateTime& when : moments) {
+            const QString text = DateTimeText(when, locale);
+            const std::optional<QDateTime> back = ParseDateTimeText(text, locale);
+            const qint64 sortNumber = SortDateTime(text, locale);
+            if (back != when || sortNumber != msecsSinceZero(when)) {
+                failures << QString("%1: \"%2\" reads %3, sorts as %4")
+                                .arg(locale.bcp47Name(), text, back ? back->toString(Qt::ISODate) : "nothing")
+                                .arg(sortNumber);
+            }
+        }
+    }
+    for (const QString& failure : failures)
+        qWarning("%s", qPrintable(failure));
+    QVERIFY2(failures.isEmpty(),
+             qPrintable(QString("%1 texts do not read back (listed above)").arg(failures.size())));
+}
+
+// Texts written before the time-zone field left with its separator keep reading.
+void TestUtil::earlierTimeTextsStillRead_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("comma") << "be_BY"
+                           << "5.03.2009 14:15:00,";
+    QTest::newRow("brackets") << "eu_ES"
+                              << "2009/3/5 14:15:00 ()";
+    QTest::newRow("comma after AM/PM") << "sq_AL"
+                                       << "5.3.2009 2:15:00 E PASDITES,";
+}
+
+void TestUtil::earlierTimeTextsStillRead()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    const QDateTime when(QDate(2009, 3, 5), QTime(14, 15));
+    QCOMPARE(ParseDateTimeText(text, QLocale(locale)), when);
+    QCOMPARE(SortDateTime(text, QLocale(locale)),
+             SortDateTime(DateTimeText(when, QLocale(locale)), QLocale(locale)));
+}
+
+namespace {
+
+// The texts of `locale` on which DateTimeTextReader differs from ParseDateTimeText, read as written
+// and as the date column sorts.
+QStringList readerDifferences(const QLocale& locale, const QStringList& texts)
+{
+    const QDate today(2026, 12, 10);
+    QStringList differences;
+    for (const DateTimeCommas commas : {DateTimeCommas::Kept, DateTimeCommas::Removed}) {
+        const DateTimeTextReader reader(locale, commas, today);
+        for (const QString& text : texts) {
+            const std::optional<QDateTime> expected = ParseDateTimeText(text, locale, today, commas);
+            const std::optional<QDateTime> read = reader.read(text);
+            const std::optional<qint64> msecs = reader.msecsSinceZero(text);
+            if (read != expected ||
+                msecs != (expected ? std::optional(msecsSinceZero(*expected)) : std::nullopt)) {
+                differences << QString("%1%2: \"%3\" reads %4, ParseDateTimeText %5")
+                                   .arg(locale.bcp47Name(),
+                                        commas == DateTimeCommas::Removed ? " (sorting)" : "", text,
+                                        read ? read->toString(Qt::ISODate) : "nothing",
+                                        expected ? expected->toString(Qt::ISODate) : "nothing");
+            }
+        }
+    }
+    return differences;
+}
+
+// The texts of a locale's date-time forms at moments around noon and midnight, and, with `variants`,
+// the same texts in other letter case, with blanks and commas added or removed, and texts that no
+// form reads.
+QStringList dateTimeTexts(const QLocale& locale, bool variants)
+{
+    QList<QDateTime> moments = {
+        QDateTime(QDate(2009, 3, 5), QTime(14, 15, 7)), QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)),
+        QDateTime(QDate(2026, 12, 10), QTime(0, 0)), QDateTime(QDate(1999, 12, 31), QTime(11, 59, 59))};
+    if (variants) {
+        moments +=
+            {QDateTime(QDate(2000, 2, 29), QTime(12, 0)), QDateTime(QDate(2010, 10, 10), QTime(12, 30, 45)),
+             QDateTime(QDate(2027, 1, 15), QTime(23, 59, 59)), QDateTime(QDate(1975, 7, 1), QTime(9, 5, 7))};
+    }
+    QStringList texts;
+    for (const QDateTime& when : moments) {
+        texts << DateTimeText(when, locale);
+        for (const DateTimeForm& form : DateTimeForms(locale, DateTimeCommas::Kept))
+            texts << locale.toString(when, form.format);
+    }
+    if (!variants)
+        return texts;
+    for (const QString& text : QStringList(texts)) {
+        texts << text.toLower() << text.toUpper() << text + ","
+              << "  " + text + " " << QString(text).remove(',') << QString(text).replace(' ', "  ")
+              << QString(text).replace(' ', ", ") << text.left(text.size() - 1);
+    }
+    return texts + QStringList{"",
+                               "N/A",
+                               "garbage",
+                               "3/5/2009",
+                               "05.03.2009 14:15:00",
+                               "2009-03-05",
+                               "13/45/2009",
+                               "1/1/1",
+                               "2/30/2009",
+                               "3/5/2009 25:00:00 PM",
+                               "0:00",
+                               "12/30/1899",
+                               QStringLiteral("２００９/３/５"),
+                               "3/5/09 2:15 PM"};
+}
+
+} // namespace
+
+void TestUtil::readerReadsAsParseDateTimeText_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<bool>("variants");
+    for (const char* name : {"C", "en_US", "en_GB", "de_DE", "fr_FR", "ja_JP", "ar_EG", "sq_AL", "be_BY",
+                             "bg_BG", "as_IN", "ee_GH", "ko_KR", "zh_TW", "nds_DE", "th_TH", "ccp"})
+        QTest::newRow(name) << (QByteArray(name) == "C" ? QLocale::c() : QLocale(name)) << true;
+    // Every locale Qt knows, with the texts of its forms.
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+        QTest::newRow(qPrintable("every locale: " + locale.bcp47Name())) << locale << false;
+}
+
+void TestUtil::readerReadsAsParseDateTimeText()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(bool, variants);
+    const QStringList differences = readerDifferences(locale, dateTimeTexts(locale, variants));
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.mid(0, 10).join("\n")));
+}
+
+void TestUtil::readerReadsAsParseDateTimeTextAcrossClockChanges()
+{
+    // Some local times of a day when the clock goes forward do not exist, and on the day it goes
+    // back some exist twice; the reader reads them as ParseDateTimeText does.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    const QStringList differences = readerDifferences(
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        {"3/8/2026 2:30:00 AM", "3/8/2026 1:59:59 AM", "3/8/2026 3:00:00 AM", "3/8/2026", "3/8/26 2:30:00 AM",
+         "3/7/2026 2:30:00 AM", "11/1/2026 1:30:00 AM", "11/1/2026 2:30:00 AM"});
+    qputenv("TZ", zone);
+    tzset();
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.join("\n")));
 }
 
 void TestUtil::programOfDesktopExec_data()
