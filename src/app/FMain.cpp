@@ -337,6 +337,13 @@ void TfrmMain::LoadTrendTable()
         reportUnreadable(DataFile::TrendTable, QStringLiteral("LoadTrendTable"), read.error);
     m_trendTable->setRows(std::move(read.rows));
     showTrendCount();
+    // Every row of a scrape carries its time: a table saved after the last-scrape time (a kill
+    // between the two saves) tells when the last scrape really was, so that hour is not counted twice.
+    const std::optional<QDateTime> newest = NewestDateTime(m_trendTable->rows());
+    if (newest && *newest > LastScrapeTime) {
+        LastScrapeTime = *newest;
+        lblLastParsed->setText(QStringLiteral("Last scrapped on:") + DateTimeText(*newest));
+    }
 }
 
 void TfrmMain::reportUnreadable(DataFile file, const QString& handler, const QString& reason)

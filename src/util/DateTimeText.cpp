@@ -222,6 +222,9 @@ std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLoca
             while (year < today.year() - 50)
                 year += 100;
             parsed.setDate(QDate(year, parsed.date().month(), parsed.date().day()));
+            // Moved, it may fall into an hour that the clock skipped that year.
+            if (!parsed.isValid())
+                continue;
         }
         return parsed;
     }

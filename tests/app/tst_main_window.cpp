@@ -149,24 +149,40 @@ void TestMainWindow::loadsTheTablesAtCreation()
 void TestMainWindow::lastParsedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("table");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QDateTime>("lastScrape");
 
     const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
+    const QByteArray stored("<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     QTest::newRow("lower-case markers")
-        << QByteArray("<%%lastparsed%%>3/5/2009<%%/LASTPARSED%%>\r\n") << "Last scrapped on:3/5/2009"
-        << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
+        << QByteArray("<%%lastparsed%%>3/5/2009<%%/LASTPARSED%%>\r\n") << QByteArray()
+        << "Last scrapped on:3/5/2009" << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
     QTest::newRow("unparsable date") << QByteArray("<%%LastParsed%%>05.03.2009<%%/LastParsed%%>\r\n")
-                                     << "Last scrapped on:" << zero;
-    QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << "Last scrapped on:" << zero;
+                                     << QByteArray() << "Last scrapped on:" << zero;
+    QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << QByteArray() << "Last scrapped on:" << zero;
+    // A kill between the two saves of a scrape leaves the table newer than "config.dat".
+    QTest::newRow("table saved after the time")
+        << stored << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7" "2:15:00\xc2\xa7" "PM|2|\r\nc|junk|1|\r\n")
+        << "Last scrapped on:3/6/2009 2:15:00 PM" << QDateTime(QDate(2009, 3, 6), QTime(14, 15));
+    QTest::newRow("table older than the time")
+        << stored << QByteArray("a|3/4/2009|1|\r\n") << "Last scrapped on:3/5/2009"
+        << QDateTime(QDate(2009, 3, 5), QTime(0, 0));
+    QTest::newRow("table without a time")
+        << QByteArray() << QByteArray("a|3/4/2009|1|\r\n") << "Last scrapped on:3/4/2009"
+        << QDateTime(QDate(2009, 3, 4), QTime(0, 0));
 }
 
 void TestMainWindow::lastParsedFile()
 {
     QFETCH(QByteArray, content);
+    QFETCH(QByteArray, table);
     QFETCH(QString, label);
     QFETCH(QDateTime, lastScrape);
-    writeFile(file("config.dat"), content);
+    if (!content.isEmpty())
+        writeFile(file("config.dat"), content);
+    if (!table.isEmpty())
+        writeFile(file("dabatase.dat"), table);
     const auto window = makeWindow();
     QCOMPARE(window->lblLastParsed->text(), label);
     QCOMPARE(window->LastScrapeTime, lastScrape);
