@@ -72,7 +72,15 @@ template <typename T> void PermuteRows(QList<T>& list, const QList<qsizetype>& o
 {
     QList<T> sorted;
     sorted.reserve(list.size());
-    for (const qsizetype row : order)
-        sorted.append(std::move(list[row]));
+    T* rows = list.data();
+    // The rows of a big table are taken far apart in memory: each is fetched a few turns ahead, so
+    // that the waits for memory overlap.
+    constexpr qsizetype Ahead = 8;
+    const qsizetype count = order.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i + Ahead < count)
+            __builtin_prefetch(rows + order[i + Ahead]);
+        sorted.append(std::move(rows[order[i]]));
+    }
     list = std::move(sorted);
 }
