@@ -6,6 +6,7 @@
 #include "suggest/SuggestTableModel.h"
 #include "support/TestFiles.h"
 #include "trends/TrendTableModel.h"
+#include "util/DateTimeText.h"
 #include "util/ListSort.h"
 
 #include <QCollator>
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void textSortAgreesWithQCollator();
     void sortedOrder_data();
     void sortedOrder();
+    void bigDateColumnSortsInOrder();
     void sortState_data();
     void sortState();
     void sortTrendTable();
@@ -787,6 +789,48 @@ void TestSuggest::sortedOrder()
     for (const qsizetype row : order)
         result << cells[row];
     QCOMPARE(result, sorted);
+}
+
+void TestSuggest::bigDateColumnSortsInOrder()
+{
+    // Big enough to be read in parts at once: distinct date-times, shuffled, with unreadable texts.
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    constexpr int Rows = 100000;
+    QStringList cells;
+    QHash<QString, QDateTime> written;
+    QList<qsizetype> unreadable;
+    QDateTime when(QDate(2020, 1, 1), QTime(0, 0, 1));
+    for (int row = 0; row < Rows; ++row) {
+        cells << (row % 997 == 0 ? QStringLiteral("n/a %1").arg(row) : DateTimeText(when, us));
+        written.insert(cells.last(), when);
+        when = when.addSecs(433);
+    }
+    quint32 seed = 12345;
+    for (qsizetype i = cells.size() - 1; i > 0; --i) {
+        seed = seed * 1664525u + 1013904223u;
+        cells.swapItemsAt(i, qsizetype(seed % quint32(i + 1)));
+    }
+    for (qsizetype row = 0; row < cells.size(); ++row) {
+        if (cells[row].startsWith(QStringLiteral("n/a")))
+            unreadable << row;
+    }
+
+    for (const bool ascending : {true, false}) {
+        const QList<qsizetype> order = SortedRowOrder(
+            cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind::DateTime, ascending, us);
+        QCOMPARE(order.size(), qsizetype(Rows));
+        // Unreadable texts count as the earliest and keep their order; the rest go by their time.
+        const QList<qsizetype> first =
+            ascending ? order.first(unreadable.size()) : order.last(unreadable.size());
+        QCOMPARE(first, unreadable);
+        const QList<qsizetype> dated =
+            ascending ? order.sliced(unreadable.size()) : order.first(Rows - unreadable.size());
+        for (qsizetype i = 1; i < dated.size(); ++i) {
+            const QDateTime earlier = written.value(cells[dated[ascending ? i - 1 : i]]);
+            const QDateTime later = written.value(cells[dated[ascending ? i : i - 1]]);
+            QVERIFY2(earlier < later, qPrintable(cells[dated[i - 1]] + " / " + cells[dated[i]]));
+        }
+    }
 }
 
 void TestSuggest::sortState_data()
