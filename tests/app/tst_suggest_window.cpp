@@ -71,6 +71,7 @@ private Q_SLOTS:
 
     void addKeywordsDialog_data();
     void addKeywordsDialog();
+    void addKeywordsDialogKeys();
     void importSkipsDuplicates();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
@@ -140,6 +141,8 @@ void TestSuggestWindow::addKeywordsDialog_data()
     QTest::newRow("empty") << "" << false << QStringList{};
     QTest::newRow("spaces count as text") << "  " << true << QStringList{"  "};
     QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
+    QTest::newRow("non-breaking space kept") << QString("red\u00a0wine\ncheap flights") << true
+                                             << QStringList{QString("red\u00a0wine"), "cheap flights"};
 }
 
 void TestSuggestWindow::addKeywordsDialog()
@@ -160,6 +163,41 @@ void TestSuggestWindow::addKeywordsDialog()
         QCOMPARE(messages.shown[0].buttons, MsgButtons::Ok);
     }
     QCOMPARE(dialog.lines(), lines);
+}
+
+void TestSuggestWindow::addKeywordsDialogKeys()
+{
+    FakeMessageBoxes messages;
+    TfrmAddKeywords dialog(messages);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.memAddKeyword->setFocus();
+
+    // Tab moves on to the buttons and types nothing.
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Tab);
+    QCOMPARE(dialog.memAddKeyword->toPlainText(), QString());
+    QCOMPARE(QApplication::focusWidget(), dialog.btnOk);
+
+    // Ctrl+Return is "Ok": with nothing typed it asks for a keyword and gives the text box back.
+    QTest::keyClick(&dialog, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(QApplication::focusWidget(), dialog.memAddKeyword);
+
+    QTest::keyClicks(dialog.memAddKeyword, "red wine");
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Return);
+    QTest::keyClicks(dialog.memAddKeyword, "cheap flights");
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Enter, Qt::ControlModifier);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.lines(), (QStringList{"red wine", "cheap flights"}));
+
+    // Escape cancels.
+    TfrmAddKeywords again(messages);
+    again.show();
+    QVERIFY(QTest::qWaitForWindowActive(&again));
+    QTest::keyClick(again.memAddKeyword, Qt::Key_Escape);
+    QCOMPARE(again.result(), int(QDialog::Rejected));
+    QVERIFY(!again.isVisible());
 }
 
 void TestSuggestWindow::importSkipsDuplicates()
