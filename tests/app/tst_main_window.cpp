@@ -2,14 +2,17 @@
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "app/FMain.h"
+#include "app/TableActions.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -45,6 +48,7 @@ private Q_SLOTS:
     void lastParsedFile();
     void damagedTableStillLoads();
     void selectAndClear();
+    void tableKeysAndMenu();
     void deleteSelected_data();
     void deleteSelected();
     void deleteAll_data();
@@ -163,7 +167,10 @@ void TestMainWindow::lastParsedFile_data()
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << QByteArray() << "Last scrapped on:" << zero;
     // A kill between the two saves of a scrape leaves the table newer than "config.dat".
     QTest::newRow("table saved after the time")
-        << stored << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7" "2:15:00\xc2\xa7" "PM|2|\r\nc|junk|1|\r\n")
+        << stored
+        << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7"
+                      "2:15:00\xc2\xa7"
+                      "PM|2|\r\nc|junk|1|\r\n")
         << "Last scrapped on:3/6/2009 2:15:00 PM" << QDateTime(QDate(2009, 3, 6), QTime(14, 15));
     QTest::newRow("table older than the time")
         << stored << QByteArray("a|3/4/2009|1|\r\n") << "Last scrapped on:3/5/2009"
@@ -206,6 +213,50 @@ void TestMainWindow::selectAndClear()
     window->btnClearAll->click();
     QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 0);
     QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
+}
+
+void TestMainWindow::tableKeysAndMenu()
+{
+    writeFile(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTableView* list = window->lvwItems;
+    list->setFocus();
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    // Ctrl+C copies whole rows, tab-separated.
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), "alpha\t3/5/2009\t1\ngamma\t3/5/2009\t3\n");
+
+    // Delete asks as "Delete Selected" does, then deletes those rows.
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
+    QCOMPARE(window->trendTable()->rowCount(), 2);
+
+    // Tab leaves the list for the buttons under it.
+    list->setFocus();
+    const QModelIndex current = list->currentIndex();
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(!list->hasFocus());
+    QCOMPARE(list->currentIndex(), current);
+
+    // The context menu: Copy, then the page's buttons, which act as the buttons do.
+    auto* actions = list->findChild<TableActions*>();
+    QVERIFY(actions);
+    std::unique_ptr<QMenu> menu(actions->contextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{"Copy", "", "Scrap Now", "Export Results", "Select All", "Clear Selection",
+                                 "Delete Selected", "Delete All"}));
+    menu->actions()[4]->trigger(); // Select All
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
 }
 
 void TestMainWindow::deleteSelected_data()
