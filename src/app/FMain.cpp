@@ -3,6 +3,7 @@
 #include "app/AsyncHandler.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "app/HarvestNoteDelegate.h"
 #include "app/TableActions.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
@@ -119,6 +120,7 @@ void TfrmMain::wireHandlers()
         lvwSuggest, bsSkinButton6,
         {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
     new TableActions(lvwPreview, nullptr, {btnExport});
+    lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
 }
 
 #undef HANDLER
