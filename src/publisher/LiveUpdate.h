@@ -11,8 +11,10 @@
 inline const QString UpdateDescriptionFileName = QStringLiteral("mainappupdate.inf");
 QString UpdateDescriptionUrl();
 
-// The Version value of section APPLICATION (section and key matched whatever their letter case), as
-// written; empty when the file, the section or the key is missing, or the file is not an INI file.
+// The Version value of section APPLICATION, as written (spaces around it and one pair of double
+// quotes removed); empty when the file, the section or the key is missing, or the file is not an INI
+// file. The section name may be in any letter case, the key is "Version" exactly; the first section
+// of that name and its first Version line count, later repeats do not.
 QString ReadUpdateVersion(const QString& path);
 
 // A version as one decimal number, the point its decimal separator whatever the user's locale:
