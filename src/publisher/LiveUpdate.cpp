@@ -2,11 +2,10 @@
 
 #include "branding/BrandingSettings.h"
 #include "net/ServiceAddresses.h"
+#include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <optional>
@@ -102,10 +101,8 @@ QString UpdaterPath()
 #else
     const QString name = QStringLiteral("Updater");
 #endif
-    const QString home = qEnvironmentVariable("QUILLORY_HOME");
-    if (!home.isEmpty() && QFileInfo::exists(QDir(home).filePath(name)))
-        return QDir(home).absoluteFilePath(name);
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QString found = FindInstallFile(name);
+    return found.isEmpty() ? QDir(InstallFolders().constFirst()).filePath(name) : found;
 }
 
 QStringList UpdaterArguments()

@@ -33,9 +33,8 @@ inline const QString UpdaterMissingWarning =
 inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");
 
 // The updater program, "Updater" ("Updater.exe" on Windows). It belongs to the installation and is
-// looked for beside the executable; when QUILLORY_HOME names another program folder, a copy in that
-// folder comes first, so that a relocated installation (or a test) brings its own. When neither
-// exists, the path beside the executable.
+// looked for where the installation's files are (FindInstallFile); when it is nowhere, the path in
+// the first of those folders.
 QString UpdaterPath();
 // The updater's arguments, each passed as one: the update base URL, AppVersion and "A".
 QStringList UpdaterArguments();

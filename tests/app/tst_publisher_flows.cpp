@@ -61,14 +61,19 @@ private Q_SLOTS:
     void checkNews_data();
     void checkNews();
     void newsWindowRemembersTheLastItemRead();
+    void readOnlyInstallationKeepsTheNewsReadInTheDataFolder();
     void update_data();
     void update();
     void updateDownloadFailureLeavesNoFile();
+    void updaterBesideReadOnlyExecutable();
     void aboutBox();
     void outboundLinks();
 
 private:
-    void brand(const QString& tier, const QString& publisherId);
+    // Writes the branding file, into the program folder unless `path` names another place.
+    void brand(const QString& tier, const QString& publisherId, const QString& path = QString());
+    // Check News with items 7 and 5, the user opening item 5; the body shown.
+    QString readNewsItemFive();
     void makeWindow() { m_window = m_fixture->makeWindow(); }
     void serveUpdate(const QByteArray& version)
     {
@@ -99,7 +104,7 @@ void TestPublisherFlows::cleanup()
     m_fixture.reset();
 }
 
-void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
+void TestPublisherFlows::brand(const QString& tier, const QString& publisherId, const QString& path)
 {
     const QString news = m_server->url("/news").toString();
     const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") +
@@ -107,7 +112,7 @@ void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
                          tag("PlatinumNewsBaseURL", news + "/") + tag("GoldNewsBaseURL", "") +
                          tag("MasterPublID", publisherId) + tag("PlatinumPublID", publisherId) +
                          tag("AppHelpURL", "http://help.example/") + tag("AboutText", "Line one\r\nLine two");
-    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+    QVERIFY(EncryptToFile(text.toUtf8(), path.isEmpty() ? m_fixture->file("dbsettings.dat") : path));
 }
 
 void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
@@ -249,10 +254,8 @@ void TestPublisherFlows::checkNews()
         QCOMPARE(rows, 2);
 }
 
-void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+QString TestPublisherFlows::readNewsItemFive()
 {
-    brand("Master", "pub7");
-    makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf"
                                                     "5^Five^Tue")));
     m_server->enqueue(
@@ -270,6 +273,14 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
         return int(QDialog::Accepted);
     });
     QCoro::waitFor(m_window->btnNewsClick());
+    return html;
+}
+
+void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+{
+    brand("Master", "pub7");
+    makeWindow();
+    const QString html = readNewsItemFive();
     QCOMPARE(formFields(post(1)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "newsid=5",
                                                "newstarget=UA", "something="}));
     QCOMPARE(m_server->requestLines()[1], "POST /news/getnewsdetails.php HTTP/1.0");
@@ -277,6 +288,35 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
     QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), "5");
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://acme.example/")});
     QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
+}
+
+void TestPublisherFlows::readOnlyInstallationKeepsTheNewsReadInTheDataFolder()
+{
+    ReadOnlyInstall install;
+    brand("Master", "pub7", install.installFile("dbsettings.dat"));
+    QString error;
+    if (!install.lock(&error))
+        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+    const QByteArray shipped = readFile(install.installFile("dbsettings.dat"));
+    makeWindow();
+    QVERIFY(readNewsItemFive().contains("Five"));
+
+    // The branding file beside the executable stays as shipped; the data folder keeps the id.
+    QCOMPARE(readFile(install.installFile("dbsettings.dat")), shipped);
+    QCOMPARE(ReadLastNewsId(install.dataFile("dbsettings.dat")), "5");
+    // The start-up check reads it there: item 5 is not announced again, a newer one is.
+    m_window->show();
+    for (const QByteArray& latest : {QByteArray("5^Five^Tue"), QByteArray("8^Eight^Wed")}) {
+        m_server->enqueue(ScriptedHttpServer::ok(framed(latest)));
+        serveUpdate("2.01");
+        QCoro::waitFor(m_window->Timer1Timer());
+        QCOMPARE(NewsBalloon::current() != nullptr, latest.startsWith('8'));
+    }
+    QCOMPARE(NewsBalloon::current()->text(), "You've Got A Message!\nEight");
+    // The branding itself still comes from beside the executable.
+    QCOMPARE(m_window->windowTitle(), "Acme v2.01");
+    delete NewsBalloon::current();
+    m_window.reset();
 }
 
 void TestPublisherFlows::update_data()
@@ -375,6 +415,30 @@ void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
     QCOMPARE(m_fakes->messages->shown.size(), 1);
     QCOMPARE(m_fakes->messages->shown[0].text, "There's no new updates for this application!");
     QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
+}
+
+void TestPublisherFlows::updaterBesideReadOnlyExecutable()
+{
+    ReadOnlyInstall install;
+    const QString updater =
+        install.installFile(QSysInfo::productType() == "windows" ? "Updater.exe" : "Updater");
+    writeFile(updater, "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QString error;
+    if (!install.lock(&error))
+        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+    makeWindow();
+    serveUpdate("2.02");
+    for (int i = 0; i < 3; ++i)
+        m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    QCoro::waitFor(m_window->CheckForUpdate(false));
+
+    QCOMPARE(m_fakes->messages->shown.size(), 3); // the offer, the close question, the close box
+    QCOMPARE(m_fakes->launcher->started.size(), 1);
+    QCOMPARE(m_fakes->launcher->started[0].first, updater);
+    // The description was downloaded into the data folder, the one that can be written.
+    QVERIFY(readFile(install.dataFile("mainappupdate.inf")).contains("Version=2.02"));
+    m_window.reset();
 }
 
 void TestPublisherFlows::aboutBox()

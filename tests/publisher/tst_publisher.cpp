@@ -7,9 +7,11 @@
 #include "publisher/NewsListModel.h"
 #include "publisher/NewsProtocol.h"
 #include "support/TestFiles.h"
+#include "util/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -578,10 +580,20 @@ void TestPublisher::updaterPath()
 #else
     const QString name = "Updater";
 #endif
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    // An installation of the test's own, its executable's folder holding an updater.
+    QTemporaryDir executableFolder;
+    writeFile(executableFolder.filePath(name), "#!/bin/sh\n");
+    SetExecutableFolderForTests(executableFolder.path());
+    const auto restore = qScopeGuard([] { SetExecutableFolderForTests(QString()); });
+    {
+        const ScopedEnv noHome("QUILLORY_HOME", QByteArray());
+        QCOMPARE(UpdaterPath(), QDir(executableFolder.path()).filePath(name));
+    }
+    // QUILLORY_HOME is the one folder for everything: the updater beside the executable does not count.
     QTemporaryDir home;
     const ScopedEnv env("QUILLORY_HOME", home.path().toUtf8());
-    QCOMPARE(UpdaterPath(), besideProgram);
+    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+    QVERIFY(!QFileInfo::exists(UpdaterPath()));
     writeFile(home.filePath(name), "#!/bin/sh\n");
     QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
 }

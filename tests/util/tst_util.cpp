@@ -13,6 +13,8 @@
 #include "support/FailingFolder.h"
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,6 +39,13 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// The whole file, or nothing when it cannot be read.
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList viewsToStrings(const QList<QStringView>& views)
@@ -89,6 +98,8 @@ private Q_SLOTS:
     void programOfDesktopExec();
     void defaultBrowser();
     void programFolderFollowsOverride();
+    void installFilesAreLookedForBesideTheExecutableFirst_data();
+    void installFilesAreLookedForBesideTheExecutableFirst();
     void atomicWriteReportsFailure();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
@@ -658,6 +669,58 @@ void TestUtil::failedWriteKeepsTheOldFileAndSaysWhy()
     QVERIFY2(!error.contains(QStringLiteral("Unknown error")), qPrintable(error));
     QVERIFY2(error.contains(reason), qPrintable(error));
     QCOMPARE(ReadTextFile(path).text, QStringLiteral("old\r\n"));
+}
+
+void TestUtil::installFilesAreLookedForBesideTheExecutableFirst_data()
+{
+    QTest::addColumn<bool>("home");     // QUILLORY_HOME names the program folder
+    QTest::addColumn<bool>("beside");   // the file lies beside the (read-only) executable
+    QTest::addColumn<bool>("inFolder"); // the file lies in the program folder
+    QTest::addColumn<QString>("found"); // "beside", "folder" or nothing
+
+    QTest::newRow("beside the executable") << false << true << false << "beside";
+    QTest::newRow("in the data folder") << false << false << true << "folder";
+    QTest::newRow("in both: beside the executable first") << false << true << true << "beside";
+    QTest::newRow("nowhere") << false << false << false << "";
+    QTest::newRow("QUILLORY_HOME: there") << true << true << true << "folder";
+    QTest::newRow("QUILLORY_HOME: nowhere else") << true << true << false << "";
+}
+
+void TestUtil::installFilesAreLookedForBesideTheExecutableFirst()
+{
+    QFETCH(bool, home);
+    QFETCH(bool, beside);
+    QFETCH(bool, inFolder);
+    QFETCH(QString, found);
+    QTemporaryDir root;
+    const QString executableFolder = root.filePath(QStringLiteral("install"));
+    QVERIFY(QDir().mkpath(executableFolder));
+    SetExecutableFolderForTests(executableFolder);
+    const auto restore = qScopeGuard([] {
+        SetExecutableFolderForTests(QString());
+        qunsetenv("QUILLORY_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    });
+    if (home)
+        qputenv("QUILLORY_HOME", root.filePath(QStringLiteral("home")).toUtf8());
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("xdg")).toUtf8());
+    const QString name = QStringLiteral("mainskin.dat");
+    const QString besidePath = QDir(executableFolder).filePath(name);
+    if (beside)
+        writeFile(besidePath, "beside");
+    FailingFolder readOnly(executableFolder, FailingFolder::Kind::ReadOnly);
+    if (!readOnly.ready())
+        QSKIP(qPrintable(readOnly.error()));
+
+    const QString programFolder = home ? QDir(root.filePath(QStringLiteral("home"))).absolutePath()
+                                       : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCOMPARE(ProgramFolder(), programFolder);
+    if (inFolder)
+        writeFile(ProgramFile(name), "folder");
+    const QString path = FindInstallFile(name);
+    QCOMPARE(readFile(path), found.toUtf8());
+    if (!found.isEmpty())
+        QCOMPARE(path, found == QStringLiteral("beside") ? besidePath : ProgramFile(name));
 }
 
 QTEST_GUILESS_MAIN(TestUtil)
