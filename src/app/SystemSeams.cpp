@@ -1,5 +1,7 @@
 #include "app/Seams.h"
 
+#include "publisher/WindowHelpers.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -7,27 +9,37 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSystemTrayIcon>
 
 namespace {
+
+// A message box that centres itself once it has its final size: the box settles its size only as
+// it is shown, so a box placed before that opens off centre.
+class CentredMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        CentreOnScreen(*this);
+    }
+};
 
 class SystemMessageBoxes final : public MessageBoxes {
 public:
     MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override
     {
         const bool warning = kind == MsgKind::Warning;
-        QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
-                        warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
-                        buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok,
-                        QApplication::activeWindow());
+        CentredMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
+                              warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
+                              buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                              : QMessageBox::Ok,
+                              QApplication::activeWindow());
         box.setDefaultButton(QMessageBox::Ok);
         if (buttons == MsgButtons::OkCancel)
             box.setEscapeButton(QMessageBox::Cancel);
-        box.adjustSize();
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            box.move(screen->availableGeometry().center() - box.rect().center());
         return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
 };
