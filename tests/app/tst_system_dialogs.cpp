@@ -1,11 +1,16 @@
 #include "app/Seams.h"
+#include "support/TestFiles.h"
 #include "support/TestRegistry.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -57,6 +62,12 @@ private:
     QList<QPointer<QWidget>> m_answered;
 };
 
+QString mainText(const QWidget& window)
+{
+    const auto* box = qobject_cast<const QMessageBox*>(&window);
+    return box ? box->text() : QString();
+}
+
 } // namespace
 
 class TestSystemDialogs : public QObject {
@@ -65,6 +76,8 @@ class TestSystemDialogs : public QObject {
 private Q_SLOTS:
     void messageBoxOpensCentred_data();
     void messageBoxOpensCentred();
+    void saveDialogLeavesReplacingToTheProgram_data();
+    void saveDialogLeavesReplacingToTheProgram();
 };
 
 void TestSystemDialogs::messageBoxOpensCentred_data()
@@ -125,6 +138,69 @@ void TestSystemDialogs::messageBoxOpensCentred()
                             .arg(frame.height())
                             .arg(screen.width())
                             .arg(screen.height())));
+}
+
+void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown"); // the filters the dialog offers
+    QTest::addColumn<QStringList>("masks"); // the files the first of them lists
+
+    QTest::newRow("export: the description shows its mask")
+        << "Comma delimitted(*.csv)|*.csv" << QStringList{"Comma delimitted(*.csv)"} << QStringList{"*.csv"};
+    QTest::newRow("description without its masks")
+        << "Text files|*.txt;*.log" << QStringList{"Text files (*.txt *.log)"}
+        << QStringList{"*.txt", "*.log"};
+    QTest::newRow("two filters") << "Comma delimitted(*.csv)|*.csv|All files|*"
+                                 << QStringList{"Comma delimitted(*.csv)", "All files (*)"}
+                                 << QStringList{"*.csv"};
+}
+
+void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, masks);
+    QTemporaryDir folder;
+    writeFile(folder.filePath("report.csv"), "an earlier export\r\n");
+
+    QString title;
+    QStringList offered;
+    QStringList listed;
+    bool confirmsOverwrite = true;
+    QStringList questions;
+    ModalAnswerer answerer([&](QWidget& window) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(&window)) {
+            title = dialog->windowTitle();
+            offered = dialog->nameFilters();
+            if (const auto* files = dialog->findChild<QFileSystemModel*>())
+                listed = files->nameFilters();
+            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            // The user types the name of a file that is there: the program, not the dialog, decides
+            // about it.
+            if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                QTest::keyClicks(name, "report.csv");
+            static_cast<QDialog*>(dialog)->accept();
+            return;
+        }
+        questions << mainText(window);
+        if (auto* dialog = qobject_cast<QDialog*>(&window))
+            dialog->reject();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* fileDialog = qobject_cast<QFileDialog*>(top); fileDialog && fileDialog->isVisible())
+                fileDialog->reject();
+        }
+    });
+    const QString chosen = Seams::system().saveDialog->ask("Export all data", filter, folder.path());
+
+    QVERIFY2(answerer.unanswered.isEmpty(), qPrintable("left open: " + answerer.unanswered.join(", ")));
+    QCOMPARE(title, "Export all data");
+    QCOMPARE(offered, shown);
+    QCOMPARE(listed, masks);
+    QVERIFY(!confirmsOverwrite);
+    QCOMPARE(questions, QStringList());
+    QCOMPARE(chosen, QDir(folder.path()).filePath("report.csv"));
+    QCOMPARE(readFile(folder.filePath("report.csv")), QByteArray("an earlier export\r\n"));
 }
 
 QUILLORY_REGISTER_TEST(TestSystemDialogs);

@@ -2,6 +2,7 @@
 #include "util/DateTimeText.h"
 #include "util/DateTimeTextReader.h"
 #include "util/DefaultBrowser.h"
+#include "util/ExportFile.h"
 #include "util/Launcher.h"
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
@@ -19,6 +20,9 @@
 #include <QtTest>
 
 #include <ctime>
+#include <optional>
+
+Q_DECLARE_METATYPE(ExportOutcome)
 
 namespace {
 
@@ -100,6 +104,8 @@ private Q_SLOTS:
     void programFolderFollowsOverride();
     void installFilesAreLookedForBesideTheExecutableFirst_data();
     void installFilesAreLookedForBesideTheExecutableFirst();
+    void exportReplacesAnExistingFileByTrying_data();
+    void exportReplacesAnExistingFileByTrying();
     void atomicWriteReportsFailure();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
@@ -721,6 +727,54 @@ void TestUtil::installFilesAreLookedForBesideTheExecutableFirst()
     QCOMPARE(readFile(path), found.toUtf8());
     if (!found.isEmpty())
         QCOMPARE(path, found == QStringLiteral("beside") ? besidePath : ProgramFile(name));
+}
+
+void TestUtil::exportReplacesAnExistingFileByTrying_data()
+{
+    QTest::addColumn<QString>("folder"); // "writable", "read-only" or "full"
+    QTest::addColumn<bool>("existing");  // a file of that name is there before
+    QTest::addColumn<ExportOutcome>("outcome");
+
+    QTest::newRow("replaced without a question") << "writable" << true << ExportOutcome::Written;
+    QTest::newRow("read-only folder: not replaced") << "read-only" << true << ExportOutcome::CannotReplace;
+    QTest::newRow("read-only folder, new file") << "read-only" << false << ExportOutcome::Failed;
+    // A full disk is no reason to close another program: the write failed, and says why.
+    QTest::newRow("full disk: the write failed") << "full" << true << ExportOutcome::Failed;
+}
+
+void TestUtil::exportReplacesAnExistingFileByTrying()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, existing);
+    QFETCH(ExportOutcome, outcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.csv"));
+    const QByteArray old("old|1|\r\n");
+    if (existing && folder != QStringLiteral("full"))
+        writeFile(path, old);
+    std::optional<FailingFolder> failing;
+    if (folder != QStringLiteral("writable")) {
+        failing.emplace(dir.path(), folder == QStringLiteral("full") ? FailingFolder::Kind::Full
+                                                                     : FailingFolder::Kind::ReadOnly);
+        if (!failing->ready())
+            QSKIP(qPrintable(failing->error()));
+    }
+    if (folder == QStringLiteral("full")) {
+        writeFile(path, old);
+        failing->fillUp();
+    }
+
+    const ExportResult result = WriteExportFile(
+        path, [](AtomicTextFileWriter& writer) { writer.text() = QStringLiteral("new|2|\r\n"); });
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.error.isEmpty(), outcome == ExportOutcome::Written);
+    if (outcome == ExportOutcome::Written)
+        QCOMPARE(readFile(path), QByteArray("new|2|\r\n"));
+    else
+        QCOMPARE(readFile(path), existing ? old : QByteArray());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("report")),
+             existing || outcome == ExportOutcome::Written ? QStringList{QStringLiteral("report.csv")}
+                                                           : QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestUtil)
