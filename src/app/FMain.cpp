@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -469,7 +470,9 @@ void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fil
     const ExportResult result = write(fileName);
     switch (result.outcome) {
     case ExportOutcome::Written:
-        MainStatusPanel->setText(QStringLiteral("Process finished!"));
+        // The dialog may have added ".csv": the status names the file as it was written.
+        MainStatusPanel->setText(QStringLiteral("Process finished! Written to ") +
+                                 QDir::toNativeSeparators(fileName));
         break;
     case ExportOutcome::CannotReplace:
         msgMain->show(QStringLiteral(

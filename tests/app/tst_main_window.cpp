@@ -163,7 +163,10 @@ void TestMainWindow::lastParsedFile_data()
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << QByteArray() << "Last scrapped on:" << zero;
     // A kill between the two saves of a scrape leaves the table newer than "config.dat".
     QTest::newRow("table saved after the time")
-        << stored << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7" "2:15:00\xc2\xa7" "PM|2|\r\nc|junk|1|\r\n")
+        << stored
+        << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7"
+                      "2:15:00\xc2\xa7"
+                      "PM|2|\r\nc|junk|1|\r\n")
         << "Last scrapped on:3/6/2009 2:15:00 PM" << QDateTime(QDate(2009, 3, 6), QTime(14, 15));
     QTest::newRow("table older than the time")
         << stored << QByteArray("a|3/4/2009|1|\r\n") << "Last scrapped on:3/5/2009"
@@ -287,18 +290,16 @@ void TestMainWindow::exportTrends_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
 
+    // The status names the file written ("%1").
+    const QString finished = "Process finished! Written to %1";
     QTest::newRow("csv added") << "out"
-                               << "out.csv"
-                               << "Process finished!"
-                               << "";
+                               << "out.csv" << finished << "";
     QTest::newRow("other extension") << "out.txt"
-                                     << "out.txt.csv"
-                                     << "Process finished!"
-                                     << "";
+                                     << "out.txt.csv" << finished << "";
     QTest::newRow("upper-case extension kept") << "OUT.CSV"
-                                               << "OUT.CSV"
-                                               << "Process finished!"
-                                               << "";
+                                               << "OUT.CSV" << finished << "";
+    QTest::newRow("existing file replaced without a question") << "old.csv"
+                                                               << "old.csv" << finished << "";
     QTest::newRow("cancelled") << ""
                                << ""
                                << ""
@@ -318,6 +319,8 @@ void TestMainWindow::exportTrends()
     QFETCH(QString, warning);
     writeFile(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
     QVERIFY(QDir(m_fixture->home()).mkpath("taken.csv/inside"));
+    if (chosen == "old.csv")
+        writeFile(file("old.csv"), "older export\r\n");
     const auto window = makeWindow();
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
@@ -326,6 +329,8 @@ void TestMainWindow::exportTrends()
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
+    if (status.contains("%1"))
+        status = status.arg(QDir::toNativeSeparators(file(written)));
     QCOMPARE(window->MainStatusPanel->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
