@@ -5,6 +5,7 @@
 #include "app/CrashReporter.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
+#include "publisher/WindowHelpers.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestTableModel.h"
@@ -278,6 +279,7 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
+        CentreOnScreen(*this);
         CrashReporter::guard(QStringLiteral("FormShow"), [this] { FormShow(); });
     }
 }

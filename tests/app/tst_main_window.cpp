@@ -52,6 +52,8 @@ private Q_SLOTS:
     void exportTrends_data();
     void exportTrends();
     void bannerStaysCentred();
+    void opensCentredOnItsScreen_data();
+    void opensCentredOnItsScreen();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne();
     void closeAsksFirst_data();
@@ -355,6 +357,29 @@ void TestMainWindow::bannerStaysCentred()
     window->resize(901, 600);
     QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - (panelWidth + 101) / 2);
     QVERIFY(window->imgBanner->x() < 0);
+}
+
+void TestMainWindow::opensCentredOnItsScreen_data()
+{
+    QTest::addColumn<QSize>("size"); // empty: as the window makes itself
+    QTest::newRow("as designed") << QSize();
+    QTest::newRow("small") << QSize(500, 300);
+}
+
+void TestMainWindow::opensCentredOnItsScreen()
+{
+    QFETCH(QSize, size);
+    const auto window = makeWindow();
+    if (!size.isEmpty())
+        window->resize(size);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QRect screen = window->screen()->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    // Centred where it fits; a window larger than the screen keeps its top-left corner on it.
+    const auto expected = [](int free, int start) { return free >= 0 ? start + free / 2 : start; };
+    QVERIFY(qAbs(frame.x() - expected(screen.width() - frame.width(), screen.x())) <= 1);
+    QVERIFY(qAbs(frame.y() - expected(screen.height() - frame.height(), screen.y())) <= 1);
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
