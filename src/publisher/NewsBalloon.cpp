@@ -22,6 +22,8 @@ QPointer<NewsBalloon>& currentBalloon()
     return balloon;
 }
 
+constexpr int TextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+
 bool endsBalloon(const QEvent& event)
 {
     switch (event.type()) {
@@ -70,14 +72,27 @@ NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
     setPalette(QToolTip::palette());
 }
 
-void NewsBalloon::placeAt(const QPoint& anchor)
+QRect NewsBalloon::measureText() const
 {
-    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-    const QRect textBounds = fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), flags, m_text);
+    return fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), TextFlags, m_text);
+}
+
+QSize NewsBalloon::sizeHint() const
+{
+    const QRect textBounds = measureText();
     // The pointer needs room on the body's edge whichever side it stands.
     const int bodyWidth = std::max(textBounds.width() + 2 * Padding, 2 * (BalloonStemInset + StemHalfBase));
     const int bodyHeight = textBounds.height() + 2 * Padding;
-    const QSize size(bodyWidth + BalloonShadowDepth, bodyHeight + BalloonStemHeight + BalloonShadowDepth);
+    return {bodyWidth + BalloonShadowDepth, bodyHeight + BalloonStemHeight + BalloonShadowDepth};
+}
+
+void NewsBalloon::placeAt(const QPoint& anchor)
+{
+    // The skin may set the font when the balloon is polished: it is measured in the font it is
+    // drawn with.
+    ensurePolished();
+    const QRect textBounds = measureText();
+    const QSize size = sizeHint();
 
     const QScreen* screen = QGuiApplication::screenAt(anchor);
     if (!screen)
@@ -119,7 +134,7 @@ void NewsBalloon::paintEvent(QPaintEvent*)
     painter.fillPath(shape, palette().color(QPalette::ToolTipBase));
     painter.setPen(palette().color(QPalette::ToolTipText));
     painter.drawPath(shape);
-    painter.drawText(m_textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_text);
+    painter.drawText(m_textRect, TextFlags, m_text);
 }
 
 bool NewsBalloon::eventFilter(QObject* watched, QEvent* event)

@@ -20,6 +20,10 @@ public:
 
     QString text() const { return m_text; }
     BalloonSide side() const { return m_side; }
+    // Where the text is drawn, in the balloon's coordinates.
+    QRect textRect() const { return m_textRect; }
+    // The size its text needs in the font it is drawn with, pointer and shadow included.
+    QSize sizeHint() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -27,6 +31,8 @@ protected:
 
 private:
     NewsBalloon(const QString& text, QWidget* owner);
+    // The text's bounds when drawn within the widest line the balloon allows.
+    QRect measureText() const;
     void placeAt(const QPoint& anchor);
     QPainterPath shapePath() const;
     void dismiss();

@@ -1,3 +1,4 @@
+#include "app/Skin.h"
 #include "publisher/FAbout.h"
 #include "publisher/FNews.h"
 #include "publisher/NewsBalloon.h"
@@ -104,6 +105,8 @@ private Q_SLOTS:
     void balloonGoesAway_data();
     void balloonGoesAway();
     void balloonIsSingle();
+    void balloonTextFits_data();
+    void balloonTextFits();
 
 private:
     std::unique_ptr<QWidget> m_owner;
@@ -114,6 +117,7 @@ void TestPublisherWindows::cleanup()
     if (NewsBalloon* balloon = NewsBalloon::current())
         delete balloon;
     m_owner.reset();
+    qApp->setStyleSheet(QString());
 }
 
 void TestPublisherWindows::newsListFilledOnShow()
@@ -387,6 +391,53 @@ void TestPublisherWindows::balloonIsSingle()
     QCOMPARE(NewsBalloon::current()->text(), "Second");
     QCOMPARE(visibleBalloons(), 1);
     QTRY_VERIFY(first.isNull());
+}
+
+void TestPublisherWindows::balloonTextFits_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<QString>("title");
+
+    const QString big = "QWidget { font-size: 30px; }";
+    QTest::newRow("no skin") << ""
+                             << "Spring sale";
+    QTest::newRow("built-in skin") << BuiltInSkin() << "Spring sale";
+    QTest::newRow("built-in skin, long title")
+        << BuiltInSkin() << "Our spring sale starts today with new keyword packs for every market we serve";
+    QTest::newRow("skin with a big font for every widget") << big << "Spring sale";
+    QTest::newRow("big font, long title")
+        << big << "Our spring sale starts today with new keyword packs for every market we serve";
+}
+
+void TestPublisherWindows::balloonTextFits()
+{
+    QFETCH(QString, skin);
+    QFETCH(QString, title);
+    qApp->setStyleSheet(skin);
+    m_owner = std::make_unique<QWidget>();
+    m_owner->resize(600, 400);
+    m_owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
+
+    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(500, 20)), "You've Got A Message!\r\n" + title,
+                        m_owner.get());
+    const NewsBalloon* balloon = NewsBalloon::current();
+    QVERIFY(balloon);
+    QCOMPARE(balloon->size(), balloon->sizeHint());
+    // Measured in the font it is drawn with: the whole text lies in its rectangle, which lies in the
+    // balloon, and the first line is not broken.
+    const QRect textRect = balloon->textRect();
+    const QFontMetrics metrics = balloon->fontMetrics();
+    const QRect drawn =
+        metrics.boundingRect(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, balloon->text());
+    QVERIFY2(textRect.contains(drawn), qPrintable(QString("text %1x%2 in %3x%4")
+                                                      .arg(drawn.width())
+                                                      .arg(drawn.height())
+                                                      .arg(textRect.width())
+                                                      .arg(textRect.height())));
+    QVERIFY(balloon->rect().contains(textRect));
+    QVERIFY(metrics.horizontalAdvance("You've Got A Message!") <= textRect.width());
+    QVERIFY(drawn.height() >= 2 * metrics.height()); // the title is there, below the first line
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherWindows);
