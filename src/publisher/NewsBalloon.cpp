@@ -24,13 +24,29 @@ QPointer<NewsBalloon>& currentBalloon()
 
 constexpr int TextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
-bool endsBalloon(const QEvent& event)
+// Input that removes the balloon and is then eaten.
+bool isDismissingInput(const QEvent& event)
 {
     switch (event.type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::NonClientAreaMouseButtonPress:
     case QEvent::Wheel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isMousePress(const QEvent& event)
+{
+    return event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonDblClick ||
+           event.type() == QEvent::NonClientAreaMouseButtonPress;
+}
+
+bool isDeactivation(const QEvent& event)
+{
+    switch (event.type()) {
     case QEvent::ApplicationDeactivate:
         return true;
     case QEvent::ApplicationStateChange:
@@ -46,11 +62,14 @@ bool endsBalloon(const QEvent& event)
 void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner)
 {
     if (NewsBalloon* old = current())
-        old->dismiss();
+        old->dismiss(false);
     auto* balloon = new NewsBalloon(text, owner);
     currentBalloon() = balloon;
     balloon->placeAt(anchorOnScreen);
     balloon->show();
+    // With the mouse captured, a click in another program reaches the balloon too, even when this
+    // program was not the active one and so would never hear that it lost the activation.
+    balloon->grabMouse();
     qApp->installEventFilter(balloon);
 }
 
@@ -139,17 +158,41 @@ void NewsBalloon::paintEvent(QPaintEvent*)
 
 bool NewsBalloon::eventFilter(QObject* watched, QEvent* event)
 {
-    if (endsBalloon(*event))
-        dismiss();
+    if (m_holdingRelease) {
+        // The release of the click that removed the balloon goes no further; a new press goes on.
+        if (event->type() == QEvent::MouseButtonRelease) {
+            finish();
+            return true;
+        }
+        if (isMousePress(*event) || isDeactivation(*event))
+            finish();
+        return QWidget::eventFilter(watched, event);
+    }
+    if (isDismissingInput(*event)) {
+        dismiss(isMousePress(*event));
+        return true;
+    }
+    if (isDeactivation(*event))
+        dismiss(false);
     return QWidget::eventFilter(watched, event);
 }
 
-void NewsBalloon::dismiss()
+void NewsBalloon::dismiss(bool holdRelease)
 {
-    qApp->removeEventFilter(this);
+    if (mouseGrabber() == this)
+        releaseMouse();
     hide();
     if (currentBalloon() == this)
         currentBalloon() = nullptr;
+    m_holdingRelease = holdRelease;
+    if (!holdRelease)
+        finish();
+}
+
+void NewsBalloon::finish()
+{
+    m_holdingRelease = false;
+    qApp->removeEventFilter(this);
     // Later: this may run inside the event filter, on the way to another object.
     deleteLater();
 }

@@ -6,8 +6,9 @@
 #include <QWidget>
 
 // The announcement balloon: a shaped, shadowed window over all others that points at a spot on the
-// screen and never takes the focus. It stays until the next mouse press or wheel turn anywhere in
-// the program, or until the program loses the activation; there is only ever one.
+// screen and never takes the focus. It captures the mouse, so that it stays until the next mouse
+// press or wheel turn anywhere on the screen, in the program or not, or until the program loses the
+// activation; the click that removes it goes no further. There is only ever one.
 class NewsBalloon final : public QWidget {
     Q_OBJECT
 
@@ -35,9 +36,13 @@ private:
     QRect measureText() const;
     void placeAt(const QPoint& anchor);
     QPainterPath shapePath() const;
-    void dismiss();
+    // Hides the balloon and lets the mouse go. After a press, the release of that click is held back
+    // too before the balloon goes for good.
+    void dismiss(bool holdRelease);
+    void finish();
 
     QString m_text;
     QRect m_textRect; // inside the body, in the balloon's coordinates
     BalloonSide m_side = BalloonSide::BelowLeft;
+    bool m_holdingRelease = false;
 };

@@ -75,6 +75,29 @@ int waitCursors(const TfrmNews& news)
     return count;
 }
 
+// Counts the mouse and wheel input that reaches a widget.
+class InputCounter : public QObject {
+public:
+    explicit InputCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            ++count;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
 int visibleBalloons()
 {
     int count = 0;
@@ -347,6 +370,8 @@ void TestPublisherWindows::balloonGoesAway()
     m_owner = std::make_unique<QWidget>();
     m_owner->resize(300, 200);
     auto* other = new QPushButton("Other", m_owner.get());
+    const InputCounter reachingOther(other);
+    QSignalSpy clicks(other, &QPushButton::clicked);
     m_owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
 
@@ -359,6 +384,8 @@ void TestPublisherWindows::balloonGoesAway()
     QVERIFY(balloon->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(balloon->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(!balloon->mask().isEmpty());
+    // It holds the mouse, so that a click anywhere, in another program too, reaches it first.
+    QCOMPARE(QWidget::mouseGrabber(), balloon.data());
     // It stays until something happens: no time-out.
     QTest::qWait(50);
     QVERIFY(balloon->isVisible());
@@ -376,7 +403,14 @@ void TestPublisherWindows::balloonGoesAway()
         QApplication::sendEvent(qApp, &deactivate);
     }
     QVERIFY(NewsBalloon::current() == nullptr);
+    QVERIFY(QWidget::mouseGrabber() == nullptr);
     QTRY_VERIFY(balloon.isNull());
+    // The input that removed it goes no further.
+    QCOMPARE(reachingOther.count, 0);
+    QCOMPARE(clicks.count(), 0);
+    // The next click is the user's again.
+    QTest::mouseClick(other, Qt::LeftButton);
+    QCOMPARE(clicks.count(), 1);
 }
 
 void TestPublisherWindows::balloonIsSingle()
