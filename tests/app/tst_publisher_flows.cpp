@@ -68,10 +68,14 @@ private Q_SLOTS:
     void updaterBesideReadOnlyExecutable();
     void aboutBox();
     void outboundLinks();
+    void emptyAddressOpensTheBrowserBare_data();
+    void emptyAddressOpensTheBrowserBare();
 
 private:
     // Writes the branding file, into the program folder unless `path` names another place.
     void brand(const QString& tier, const QString& publisherId, const QString& path = QString());
+    // A browser of the test's own, registered for http addresses (until the test ends); its path.
+    QString registerBrowser();
     // Check News with items 7 and 5, the user opening item 5; the body shown.
     QString readNewsItemFive();
     void makeWindow() { m_window = m_fixture->makeWindow(); }
@@ -102,6 +106,8 @@ void TestPublisherFlows::cleanup()
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
+    for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+        qunsetenv(variable);
 }
 
 void TestPublisherFlows::brand(const QString& tier, const QString& publisherId, const QString& path)
@@ -460,9 +466,8 @@ void TestPublisherFlows::aboutBox()
     QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
 }
 
-void TestPublisherFlows::outboundLinks()
+QString TestPublisherFlows::registerBrowser()
 {
-    // A browser of our own, registered for http addresses.
     const QString data = m_fixture->file("xdg");
     const QString browser = m_fixture->file("browser");
     writeFile(browser, "#!/bin/sh\n");
@@ -476,7 +481,12 @@ void TestPublisherFlows::outboundLinks()
     qputenv("XDG_DATA_DIRS", data.toUtf8());
     qputenv("XDG_CONFIG_HOME", m_fixture->file("no-config").toUtf8());
     qputenv("XDG_CONFIG_DIRS", m_fixture->file("no-config").toUtf8());
+    return browser;
+}
 
+void TestPublisherFlows::outboundLinks()
+{
+    const QString browser = registerBrowser();
     const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") +
                          tag("AffiliateID", "42") + tag("AppHelpURL", "http://help.example/") +
                          "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
@@ -498,8 +508,27 @@ void TestPublisherFlows::outboundLinks()
     // The link labels go through the desktop's opener.
     Q_EMIT m_window->lblLink1URL->clicked();
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});
-    for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
-        qunsetenv(variable);
+}
+
+void TestPublisherFlows::emptyAddressOpensTheBrowserBare_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("help") << "btnHelp";
+    QTest::newRow("make money") << "btnMakeMoney";
+}
+
+void TestPublisherFlows::emptyAddressOpensTheBrowserBare()
+{
+    QFETCH(QString, button);
+    const QString browser = registerBrowser();
+    QVERIFY(EncryptToFile(
+        (tag("ApplicationName", "Acme") + tag("AffiliateURL", "") + tag("AppHelpURL", "")).toUtf8(),
+        m_fixture->file("dbsettings.dat")));
+    makeWindow();
+    m_window->findChild<QAbstractButton*>(button)->click();
+    QCOMPARE(m_fakes->launcher->started.size(), 1);
+    QCOMPARE(m_fakes->launcher->started[0].first, browser);
+    QCOMPARE(m_fakes->launcher->started[0].second, QStringList());
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherFlows);

@@ -124,6 +124,8 @@ private Q_SLOTS:
     void aboutTexts_data();
     void aboutTexts();
     void aboutOkCloses();
+    void aboutTextHasNoBorder_data();
+    void aboutTextHasNoBorder();
 
     void balloonGoesAway_data();
     void balloonGoesAway();
@@ -472,6 +474,27 @@ void TestPublisherWindows::balloonTextFits()
     QVERIFY(balloon->rect().contains(textRect));
     QVERIFY(metrics.horizontalAdvance("You've Got A Message!") <= textRect.width());
     QVERIFY(drawn.height() >= 2 * metrics.height()); // the title is there, below the first line
+}
+
+void TestPublisherWindows::aboutTextHasNoBorder_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("no skin") << "";
+    QTest::newRow("built-in skin") << BuiltInSkin();
+    QTest::newRow("skin framing every text box") << "QPlainTextEdit { border: 3px solid red; }";
+}
+
+void TestPublisherWindows::aboutTextHasNoBorder()
+{
+    QFETCH(QString, skin);
+    qApp->setStyleSheet(skin);
+    BrandingSettings branding;
+    branding.AboutText = "Short";
+    TfrmAbout box(branding);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    // The text's view takes the whole box: no border around it.
+    QCOMPARE(box.memAbout->viewport()->geometry(), box.memAbout->rect());
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherWindows);
