@@ -51,6 +51,7 @@ private Q_SLOTS:
     void deleteAll();
     void exportTrends_data();
     void exportTrends();
+    void longStatusKeepsTheWindowSize();
     void bannerStaysCentred();
     void opensCentredOnItsScreen_data();
     void opensCentredOnItsScreen();
@@ -338,6 +339,20 @@ void TestMainWindow::exportTrends()
     if (!written.isEmpty())
         QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
+}
+
+void TestMainWindow::longStatusKeepsTheWindowSize()
+{
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QSize size = window->size();
+    m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
+    window->bsSkinButton3->click();
+    QVERIFY(window->MainStatusPanel->text().endsWith(QString(150, u'n') + ".csv"));
+    QCoreApplication::processEvents();
+    QCOMPARE(window->size(), size);
+    QVERIFY(window->minimumSizeHint().width() <= size.width());
 }
 
 void TestMainWindow::bannerStaysCentred()
