@@ -472,9 +472,11 @@ void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fil
     const ExportResult result = write(fileName);
     switch (result.outcome) {
     case ExportOutcome::Written:
-        // The dialog may have added ".csv": the status names the file as it was written.
-        MainStatusPanel->setText(QStringLiteral("Process finished! Written to ") +
-                                 QDir::toNativeSeparators(fileName));
+        // The dialog may have added ".csv": the status names the file as it was written, its name
+        // first, so that a long folder is what the status bar cuts off.
+        MainStatusPanel->setText(QStringLiteral("Process finished! Written to %1 in %2")
+                                     .arg(QFileInfo(fileName).fileName(),
+                                          QDir::toNativeSeparators(QFileInfo(fileName).absolutePath())));
         break;
     case ExportOutcome::CannotReplace:
         msgMain->show(QStringLiteral(

@@ -293,8 +293,8 @@ void TestMainWindow::exportTrends_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
 
-    // The status names the file written ("%1").
-    const QString finished = "Process finished! Written to %1";
+    // The status names the file written (%1) and its folder (%2).
+    const QString finished = "Process finished! Written to %1 in %2";
     QTest::newRow("csv added") << "out"
                                << "out.csv" << finished << "";
     QTest::newRow("other extension") << "out.txt"
@@ -333,7 +333,7 @@ void TestMainWindow::exportTrends()
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
     if (status.contains("%1"))
-        status = status.arg(QDir::toNativeSeparators(file(written)));
+        status = status.arg(written, QDir::toNativeSeparators(m_fixture->home()));
     QCOMPARE(window->MainStatusPanel->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
@@ -349,7 +349,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     const QSize size = window->size();
     m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
     window->bsSkinButton3->click();
-    QVERIFY(window->MainStatusPanel->text().endsWith(QString(150, u'n') + ".csv"));
+    QVERIFY(window->MainStatusPanel->text().contains(QString(150, u'n') + ".csv"));
     QCoreApplication::processEvents();
     QCOMPARE(window->size(), size);
     QVERIFY(window->minimumSizeHint().width() <= size.width());
