@@ -7,6 +7,7 @@
 #include "app/TableActions.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
+#include "publisher/WindowHelpers.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestTableModel.h"
@@ -19,6 +20,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -287,6 +289,7 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
+        CentreOnScreen(*this);
         CrashReporter::guard(QStringLiteral("FormShow"), [this] { FormShow(); });
     }
 }
@@ -479,7 +482,11 @@ void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fil
     const ExportResult result = write(fileName);
     switch (result.outcome) {
     case ExportOutcome::Written:
-        MainStatusPanel->setText(QStringLiteral("Process finished!"));
+        // The dialog may have added ".csv": the status names the file as it was written, its name
+        // first, so that a long folder is what the status bar cuts off.
+        MainStatusPanel->setText(QStringLiteral("Process finished! Written to %1 in %2")
+                                     .arg(QFileInfo(fileName).fileName(),
+                                          QDir::toNativeSeparators(QFileInfo(fileName).absolutePath())));
         break;
     case ExportOutcome::CannotReplace:
         msgMain->show(QStringLiteral(

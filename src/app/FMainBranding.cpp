@@ -26,8 +26,9 @@ const QString BrandingFileName = QStringLiteral("dbsettings.dat");
 
 void TfrmMain::LoadBrandingSettings()
 {
-    const QString path = ProgramFile(BrandingFileName);
-    if (!QFileInfo::exists(path))
+    // The reseller's files come from beside the executable first, then from the data folder.
+    const QString path = FindInstallFile(BrandingFileName);
+    if (path.isEmpty())
         return;
     // A file that cannot be decrypted and authenticated gives no values at all: garbled bytes are
     // never shown or opened as if they were good.
@@ -55,11 +56,11 @@ void TfrmMain::LoadBrandingSettings()
     lblLink2URL->setText(Branding.Link2Text);
     lblLink2URL->setUrl(Branding.Link2URL);
 
-    const QString skin = ProgramFile(QStringLiteral("mainskin.dat"));
-    if (QFileInfo::exists(skin))
+    const QString skin = FindInstallFile(QStringLiteral("mainskin.dat"));
+    if (!skin.isEmpty())
         ApplySkin(ReadTextFile(skin).text);
-    const QString icon = ProgramFile(QStringLiteral("main.ico"));
-    if (QFileInfo::exists(icon)) {
+    const QString icon = FindInstallFile(QStringLiteral("main.ico"));
+    if (!icon.isEmpty()) {
         const QIcon appIcon(icon);
         QApplication::setWindowIcon(appIcon);
         setWindowIcon(appIcon);
@@ -71,13 +72,13 @@ void TfrmMain::showBanner(int bannerNumber)
 {
     // The picture is read straight from its banner file, its decoder chosen by the extension of
     // the name the branding gives it; the file itself is never renamed.
-    const QString file = ProgramFile(QStringLiteral("banner%1.dat").arg(bannerNumber));
+    const QString file = FindInstallFile(QStringLiteral("banner%1.dat").arg(bannerNumber));
     // The file-name part of the picture's name, after its last folder separator or drive colon.
     const QString& image = Branding.BannerImage;
     const qsizetype cut =
         std::max({image.lastIndexOf(u'\\'), image.lastIndexOf(u'/'), image.lastIndexOf(u':')});
     const QString name = image.mid(cut + 1).toLower();
-    if (Branding.BannerImage.isEmpty() || !QFileInfo::exists(file)) {
+    if (Branding.BannerImage.isEmpty() || file.isEmpty()) {
         panBanner->hide();
         return;
     }

@@ -23,9 +23,35 @@
 
 namespace {
 
-QString brandingFile()
+const QString BrandingFileName = QStringLiteral("dbsettings.dat");
+
+// The id of the last news item read is kept in the branding file of the program folder. When the
+// branding comes from beside a read-only executable, that file cannot be rewritten where it is: the
+// program folder then gets a copy of it at the first write, and the copy is read from then on. The
+// branding itself is still read from beside the executable first, so a reseller's new branding file
+// is never hidden by the copy.
+QString newsIdFile()
 {
-    return ProgramFile(QStringLiteral("dbsettings.dat"));
+    return ProgramFile(BrandingFileName);
+}
+
+// Where the stored id is read from: the program folder's branding file, or the installation's while
+// no copy has been written.
+QString newsIdSource()
+{
+    const QString own = newsIdFile();
+    return QFileInfo::exists(own) ? own : FindInstallFile(BrandingFileName);
+}
+
+QString readLastNewsId()
+{
+    return ReadLastNewsId(newsIdSource());
+}
+
+void writeLastNewsId(const QString& id)
+{
+    if (const QString source = newsIdSource(); !source.isEmpty())
+        WriteLastNewsId(source, newsIdFile(), id);
 }
 
 } // namespace
@@ -94,7 +120,7 @@ QCoro::Task<> TfrmMain::Timer1Timer()
         const std::optional<LatestNewsAnswer> latest = co_await RequestLatestNews(*tier, true);
         if (!self)
             co_return;
-        if (latest && ShouldAnnounceNews(latest->Id, ReadLastNewsId(brandingFile())))
+        if (latest && ShouldAnnounceNews(latest->Id, readLastNewsId()))
             ShowNewsAnnouncement(NewsAnnouncementText(latest->Title));
     }
     co_await CheckForUpdate(true);
@@ -124,8 +150,7 @@ QCoro::Task<> TfrmMain::btnNewsClick()
     }
     TfrmNews news(
         NewsRecords, [this](const QString& newsId) { return RequestNewsBody(newsId); }, this);
-    connect(&news, &TfrmNews::newsShown, this,
-            [](const QString& newsId) { WriteLastNewsId(brandingFile(), newsId); });
+    connect(&news, &TfrmNews::newsShown, this, [](const QString& newsId) { writeLastNewsId(newsId); });
     connect(news.prfEditorNews, &QTextBrowser::anchorClicked, this, &TfrmMain::openDocumentLink);
     m_seams.dialogs->run(news);
 }

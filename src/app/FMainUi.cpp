@@ -115,6 +115,8 @@ void TfrmMain::buildUi()
     bsSkinStatusBar1->setFixedHeight(17 + 6);
     MainStatusPanel = named(new QLabel(bsSkinStatusBar1), "MainStatusPanel");
     MainStatusPanel->setFrameShape(QFrame::StyledPanel);
+    // A long text (the path of an export, an error) is cut off rather than widening the window.
+    MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panSecondary = named(new QLabel(bsSkinStatusBar1), "panSecondary");
     panSecondary->setFrameShape(QFrame::StyledPanel);
     panSecondary->setFixedWidth(147);

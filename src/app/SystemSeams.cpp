@@ -1,5 +1,7 @@
 #include "app/Seams.h"
 
+#include "publisher/WindowHelpers.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -7,42 +9,66 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSystemTrayIcon>
 
 namespace {
+
+// A message box that centres itself once it has its final size: the box settles its size only as
+// it is shown, so a box placed before that opens off centre.
+class CentredMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        CentreOnScreen(*this);
+    }
+};
 
 class SystemMessageBoxes final : public MessageBoxes {
 public:
     MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override
     {
         const bool warning = kind == MsgKind::Warning;
-        QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
-                        warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
-                        buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok,
-                        QApplication::activeWindow());
+        CentredMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
+                              warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
+                              buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                              : QMessageBox::Ok,
+                              QApplication::activeWindow());
         box.setDefaultButton(QMessageBox::Ok);
         if (buttons == MsgButtons::OkCancel)
             box.setEscapeButton(QMessageBox::Cancel);
-        box.adjustSize();
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            box.move(screen->availableGeometry().center() - box.rect().center());
         return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
 };
+
+// One filter of the dialog from a description and its masks (separated by ";"). Qt reads the masks
+// from the parentheses at the end of the text it shows; a description that already ends with them
+// ("Comma delimitted(*.csv)") is shown as it is, so the masks do not appear twice.
+QString nameFilter(const QString& description, const QString& masks)
+{
+    const QString spaced = masks.split(u';', Qt::SkipEmptyParts).join(u' ');
+    if (description.endsWith(u'(' + spaced + u')'))
+        return description;
+    return description + QStringLiteral(" (") + spaced + u')';
+}
 
 class SystemSaveDialog final : public SaveDialog {
 public:
     QString ask(const QString& title, const QString& filter, const QString& folder) override
     {
-        // The filter comes as description|mask pairs; Qt wants "description (mask)" lines.
+        // The filter comes as description|masks pairs.
         const QStringList parts = filter.split(u'|');
         QStringList filters;
         for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-            filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + u')';
+            filters << nameFilter(parts[i], parts[i + 1]);
+        // The export decides about an existing file itself (it replaces it without asking, or says
+        // why it cannot), and only once ".csv" has been added to the name.
         return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder,
-                                            filters.join(QStringLiteral(";;")));
+                                            filters.join(QStringLiteral(";;")), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     }
 };
 

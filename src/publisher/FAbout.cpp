@@ -35,6 +35,8 @@ TfrmAbout::TfrmAbout(const BrandingSettings& branding, QWidget* parent)
     memAbout = Named(new QPlainTextEdit(panAbout), "memAbout");
     memAbout->setReadOnly(true);
     memAbout->setFrameShape(QFrame::NoFrame);
+    // A skin's border for text boxes would frame it all the same: its own rule comes first.
+    memAbout->setStyleSheet(QStringLiteral("#memAbout { border: none; }"));
     memAbout->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QFont memoFont(QStringLiteral("Arial"));
     memoFont.setPixelSize(14);

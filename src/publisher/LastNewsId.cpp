@@ -32,9 +32,14 @@ QString ReadLastNewsId(const QString& brandingPath)
 
 bool WriteLastNewsId(const QString& brandingPath, const QString& id)
 {
+    return WriteLastNewsId(brandingPath, brandingPath, id);
+}
+
+bool WriteLastNewsId(const QString& fromPath, const QString& toPath, const QString& id)
+{
     if (id.contains(u'\r') || id.contains(u'\n'))
         return false;
-    std::optional<QStringList> lines = readBrandingLines(brandingPath);
+    std::optional<QStringList> lines = readBrandingLines(fromPath);
     if (!lines)
         return false;
     const QString startTag = QStringLiteral("<%%") + TagName + QStringLiteral("%%>");
@@ -45,5 +50,5 @@ bool WriteLastNewsId(const QString& brandingPath, const QString& id)
         *found = line;
     else
         lines->append(line);
-    return EncryptToFile(JoinLinesCrLf(*lines).toUtf8(), brandingPath);
+    return EncryptToFile(JoinLinesCrLf(*lines).toUtf8(), toPath);
 }

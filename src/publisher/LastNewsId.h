@@ -13,3 +13,6 @@ QString ReadLastNewsId(const QString& brandingPath);
 // (a damaged branding file is never overwritten), when the id holds a line break (it would add lines
 // of its own to the file), or when the new file cannot be written; the old file then stays whole.
 bool WriteLastNewsId(const QString& brandingPath, const QString& id);
+// The same, reading the branding file at `fromPath` and writing the result to `toPath`: a branding
+// file that cannot be rewritten where it is gets its id kept in a copy.
+bool WriteLastNewsId(const QString& fromPath, const QString& toPath, const QString& id);

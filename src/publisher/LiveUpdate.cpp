@@ -2,23 +2,59 @@
 
 #include "branding/BrandingSettings.h"
 #include "net/ServiceAddresses.h"
+#include "util/ProgramFolder.h"
+#include "util/TextFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
+
+#include <optional>
 
 namespace {
 
-// The name among `names` that equals `wanted` without regard to letter case, or an empty text.
-QString matchingName(const QStringList& names, const QString& wanted)
+// The line's section name when it is a section header ("[APPLICATION]"), else nothing.
+std::optional<QString> sectionHeader(const QString& line)
 {
-    for (const QString& name : names) {
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
-            return name;
+    if (!line.startsWith(u'[') || !line.endsWith(u']'))
+        return std::nullopt;
+    return line.mid(1, line.size() - 2).trimmed();
+}
+
+bool isComment(const QString& line)
+{
+    return line.startsWith(u';') || line.startsWith(u'#');
+}
+
+// A value as written, without one pair of double quotes around it.
+QString unquoted(const QString& value)
+{
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// The value of `key` in the first section named `section` (in any letter case), from the first line
+// that names that key exactly; nothing when there is none. Later repeats of the section or the key
+// count for nothing, so a copy appended further down can never change the answer.
+std::optional<QString> firstIniValue(const QString& text, const QString& section, const QString& key)
+{
+    enum { Before, Inside } state = Before;
+    for (const QString& rawLine : SplitLines(text)) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || isComment(line))
+            continue;
+        if (const std::optional<QString> name = sectionHeader(line)) {
+            if (state == Inside)
+                return std::nullopt;
+            if (name->compare(section, Qt::CaseInsensitive) == 0)
+                state = Inside;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (state == Inside && equals > 0 && line.left(equals).trimmed() == key)
+            return unquoted(line.mid(equals + 1).trimmed());
     }
-    return {};
+    return std::nullopt;
 }
 
 } // namespace
@@ -30,19 +66,10 @@ QString UpdateDescriptionUrl()
 
 QString ReadUpdateVersion(const QString& path)
 {
-    if (!QFileInfo::exists(path))
-        return {};
-    QSettings ini(path, QSettings::IniFormat);
-    const QString section = matchingName(ini.childGroups(), QStringLiteral("APPLICATION"));
-    if (section.isEmpty())
-        return {};
-    ini.beginGroup(section);
-    const QString key = matchingName(ini.childKeys(), QStringLiteral("Version"));
-    if (key.isEmpty())
-        return {};
-    // The INI reader splits a value at its commas; the text as written is wanted.
-    const QVariant value = ini.value(key);
-    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+    QString text = ReadTextFile(path).text;
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return firstIniValue(text, QStringLiteral("APPLICATION"), QStringLiteral("Version")).value_or(QString());
 }
 
 double VersionNumber(const QString& version)
@@ -74,10 +101,8 @@ QString UpdaterPath()
 #else
     const QString name = QStringLiteral("Updater");
 #endif
-    const QString home = qEnvironmentVariable("QUILLORY_HOME");
-    if (!home.isEmpty() && QFileInfo::exists(QDir(home).filePath(name)))
-        return QDir(home).absoluteFilePath(name);
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QString found = FindInstallFile(name);
+    return found.isEmpty() ? QDir(InstallFolders().constFirst()).filePath(name) : found;
 }
 
 QStringList UpdaterArguments()

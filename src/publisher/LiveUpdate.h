@@ -11,8 +11,10 @@
 inline const QString UpdateDescriptionFileName = QStringLiteral("mainappupdate.inf");
 QString UpdateDescriptionUrl();
 
-// The Version value of section APPLICATION (section and key matched whatever their letter case), as
-// written; empty when the file, the section or the key is missing, or the file is not an INI file.
+// The Version value of section APPLICATION, as written (spaces around it and one pair of double
+// quotes removed); empty when the file, the section or the key is missing, or the file is not an INI
+// file. The section name may be in any letter case, the key is "Version" exactly; the first section
+// of that name and its first Version line count, later repeats do not.
 QString ReadUpdateVersion(const QString& path);
 
 // A version as one decimal number, the point its decimal separator whatever the user's locale:
@@ -31,9 +33,8 @@ inline const QString UpdaterMissingWarning =
 inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");
 
 // The updater program, "Updater" ("Updater.exe" on Windows). It belongs to the installation and is
-// looked for beside the executable; when QUILLORY_HOME names another program folder, a copy in that
-// folder comes first, so that a relocated installation (or a test) brings its own. When neither
-// exists, the path beside the executable.
+// looked for where the installation's files are (FindInstallFile); when it is nowhere, the path in
+// the first of those folders.
 QString UpdaterPath();
 // The updater's arguments, each passed as one: the update base URL, AppVersion and "A".
 QStringList UpdaterArguments();

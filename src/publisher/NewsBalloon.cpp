@@ -22,13 +22,31 @@ QPointer<NewsBalloon>& currentBalloon()
     return balloon;
 }
 
-bool endsBalloon(const QEvent& event)
+constexpr int TextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+
+// Input that removes the balloon and is then eaten.
+bool isDismissingInput(const QEvent& event)
 {
     switch (event.type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::NonClientAreaMouseButtonPress:
     case QEvent::Wheel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isMousePress(const QEvent& event)
+{
+    return event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonDblClick ||
+           event.type() == QEvent::NonClientAreaMouseButtonPress;
+}
+
+bool isDeactivation(const QEvent& event)
+{
+    switch (event.type()) {
     case QEvent::ApplicationDeactivate:
         return true;
     case QEvent::ApplicationStateChange:
@@ -44,11 +62,14 @@ bool endsBalloon(const QEvent& event)
 void NewsBalloon::showAt(const QPoint& anchorOnScreen, const QString& text, QWidget* owner)
 {
     if (NewsBalloon* old = current())
-        old->dismiss();
+        old->dismiss(false);
     auto* balloon = new NewsBalloon(text, owner);
     currentBalloon() = balloon;
     balloon->placeAt(anchorOnScreen);
     balloon->show();
+    // With the mouse captured, a click in another program reaches the balloon too, even when this
+    // program was not the active one and so would never hear that it lost the activation.
+    balloon->grabMouse();
     qApp->installEventFilter(balloon);
 }
 
@@ -70,14 +91,27 @@ NewsBalloon::NewsBalloon(const QString& text, QWidget* owner)
     setPalette(QToolTip::palette());
 }
 
-void NewsBalloon::placeAt(const QPoint& anchor)
+QRect NewsBalloon::measureText() const
 {
-    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-    const QRect textBounds = fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), flags, m_text);
+    return fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 1 << 20), TextFlags, m_text);
+}
+
+QSize NewsBalloon::sizeHint() const
+{
+    const QRect textBounds = measureText();
     // The pointer needs room on the body's edge whichever side it stands.
     const int bodyWidth = std::max(textBounds.width() + 2 * Padding, 2 * (BalloonStemInset + StemHalfBase));
     const int bodyHeight = textBounds.height() + 2 * Padding;
-    const QSize size(bodyWidth + BalloonShadowDepth, bodyHeight + BalloonStemHeight + BalloonShadowDepth);
+    return {bodyWidth + BalloonShadowDepth, bodyHeight + BalloonStemHeight + BalloonShadowDepth};
+}
+
+void NewsBalloon::placeAt(const QPoint& anchor)
+{
+    // The skin may set the font when the balloon is polished: it is measured in the font it is
+    // drawn with.
+    ensurePolished();
+    const QRect textBounds = measureText();
+    const QSize size = sizeHint();
 
     const QScreen* screen = QGuiApplication::screenAt(anchor);
     if (!screen)
@@ -119,22 +153,46 @@ void NewsBalloon::paintEvent(QPaintEvent*)
     painter.fillPath(shape, palette().color(QPalette::ToolTipBase));
     painter.setPen(palette().color(QPalette::ToolTipText));
     painter.drawPath(shape);
-    painter.drawText(m_textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_text);
+    painter.drawText(m_textRect, TextFlags, m_text);
 }
 
 bool NewsBalloon::eventFilter(QObject* watched, QEvent* event)
 {
-    if (endsBalloon(*event))
-        dismiss();
+    if (m_holdingRelease) {
+        // The release of the click that removed the balloon goes no further; a new press goes on.
+        if (event->type() == QEvent::MouseButtonRelease) {
+            finish();
+            return true;
+        }
+        if (isMousePress(*event) || isDeactivation(*event))
+            finish();
+        return QWidget::eventFilter(watched, event);
+    }
+    if (isDismissingInput(*event)) {
+        dismiss(isMousePress(*event));
+        return true;
+    }
+    if (isDeactivation(*event))
+        dismiss(false);
     return QWidget::eventFilter(watched, event);
 }
 
-void NewsBalloon::dismiss()
+void NewsBalloon::dismiss(bool holdRelease)
 {
-    qApp->removeEventFilter(this);
+    if (mouseGrabber() == this)
+        releaseMouse();
     hide();
     if (currentBalloon() == this)
         currentBalloon() = nullptr;
+    m_holdingRelease = holdRelease;
+    if (!holdRelease)
+        finish();
+}
+
+void NewsBalloon::finish()
+{
+    m_holdingRelease = false;
+    qApp->removeEventFilter(this);
     // Later: this may run inside the event filter, on the way to another object.
     deleteLater();
 }

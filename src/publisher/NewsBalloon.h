@@ -6,8 +6,9 @@
 #include <QWidget>
 
 // The announcement balloon: a shaped, shadowed window over all others that points at a spot on the
-// screen and never takes the focus. It stays until the next mouse press or wheel turn anywhere in
-// the program, or until the program loses the activation; there is only ever one.
+// screen and never takes the focus. It captures the mouse, so that it stays until the next mouse
+// press or wheel turn anywhere on the screen, in the program or not, or until the program loses the
+// activation; the click that removes it goes no further. There is only ever one.
 class NewsBalloon final : public QWidget {
     Q_OBJECT
 
@@ -20,6 +21,10 @@ public:
 
     QString text() const { return m_text; }
     BalloonSide side() const { return m_side; }
+    // Where the text is drawn, in the balloon's coordinates.
+    QRect textRect() const { return m_textRect; }
+    // The size its text needs in the font it is drawn with, pointer and shadow included.
+    QSize sizeHint() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -27,11 +32,17 @@ protected:
 
 private:
     NewsBalloon(const QString& text, QWidget* owner);
+    // The text's bounds when drawn within the widest line the balloon allows.
+    QRect measureText() const;
     void placeAt(const QPoint& anchor);
     QPainterPath shapePath() const;
-    void dismiss();
+    // Hides the balloon and lets the mouse go. After a press, the release of that click is held back
+    // too before the balloon goes for good.
+    void dismiss(bool holdRelease);
+    void finish();
 
     QString m_text;
     QRect m_textRect; // inside the body, in the balloon's coordinates
     BalloonSide m_side = BalloonSide::BelowLeft;
+    bool m_holdingRelease = false;
 };

@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 // Sets the control's name, by which tests and accessibility tools find it.
 template <typename Widget> Widget* Named(Widget* widget, const char* name)
 {
@@ -11,10 +13,17 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name)
     return widget;
 }
 
-// Centres a top-level window on the screen it is on (the primary screen when it has none yet).
+// Centres a top-level window on the screen it is on (the primary screen when it has none yet). A
+// window larger than the screen keeps its top-left corner on it, where its title bar can be reached.
 inline void CentreOnScreen(QWidget& window)
 {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        window.move(screen->availableGeometry().center() - window.frameGeometry().center() + window.pos());
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    const QPoint centred = available.center() - frame.center() + frame.topLeft();
+    const QPoint frameTopLeft(std::max(centred.x(), available.left()),
+                              std::max(centred.y(), available.top()));
+    window.move(frameTopLeft);
 }

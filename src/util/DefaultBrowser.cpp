@@ -16,7 +16,8 @@ bool OpenInDefaultBrowser(const QString& url, Launcher& launcher)
     const QString browser = RegisteredHttpBrowser();
     if (browser.isEmpty())
         return false;
-    launcher.startProgram(browser, {url});
+    // No address, no argument: the browser opens on its own start page rather than on an empty one.
+    launcher.startProgram(browser, url.isEmpty() ? QStringList() : QStringList{url});
     return true;
 }
 

@@ -13,15 +13,16 @@ QString WithCsvExtension(const QString& chosenName)
 
 ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill)
 {
-    const QFileInfo target(path);
-    const bool existed = target.exists();
-    if (existed && (!target.isFile() || !target.isWritable()))
-        return {ExportOutcome::CannotReplace, {}};
-
+    // Whether an existing file can be replaced is found out by replacing it, whoever runs the
+    // program: the new file takes the old one's place only once it is complete, so the old one
+    // survives a refusal whole.
+    const bool existed = QFileInfo::exists(path);
     AtomicTextFileWriter writer(path);
     fill(writer);
     const QString error = writer.commit();
     if (error.isEmpty())
         return {ExportOutcome::Written, {}};
-    return {existed ? ExportOutcome::CannotReplace : ExportOutcome::Failed, error};
+    if (existed && writer.failedToReplace())
+        return {ExportOutcome::CannotReplace, error};
+    return {ExportOutcome::Failed, error};
 }

@@ -16,8 +16,8 @@ QString WithCsvExtension(const QString& chosenName);
 
 enum class ExportOutcome {
     Written,
-    CannotReplace, // the file exists and cannot be replaced (read-only, or held by another program)
-    Failed,        // the file could not be written (folder not writable, disk full)
+    CannotReplace, // the file exists and cannot be replaced (a read-only folder, a folder in the way)
+    Failed,        // the file could not be written (folder not writable, disk full); an old one stays
 };
 
 struct ExportResult {

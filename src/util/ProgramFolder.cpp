@@ -5,14 +5,29 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+namespace {
+
+QString& executableFolderForTests()
+{
+    static QString folder;
+    return folder;
+}
+
+QString homeOverride()
+{
+    return qEnvironmentVariable("QUILLORY_HOME");
+}
+
+} // namespace
+
 QString ProgramFolder()
 {
-    const QString home = qEnvironmentVariable("QUILLORY_HOME");
+    const QString home = homeOverride();
     if (!home.isEmpty()) {
         QDir().mkpath(home);
         return QDir(home).absolutePath();
     }
-    const QString executableFolder = QCoreApplication::applicationDirPath();
+    const QString executableFolder = ExecutableFolder();
     if (QFileInfo(executableFolder).isWritable())
         return executableFolder;
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -23,4 +38,35 @@ QString ProgramFolder()
 QString ProgramFile(const QString& name)
 {
     return QDir(ProgramFolder()).filePath(name);
+}
+
+QString ExecutableFolder()
+{
+    const QString& forTests = executableFolderForTests();
+    return forTests.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(forTests).absolutePath();
+}
+
+void SetExecutableFolderForTests(const QString& folder)
+{
+    executableFolderForTests() = folder;
+}
+
+QStringList InstallFolders()
+{
+    if (!homeOverride().isEmpty())
+        return {ProgramFolder()};
+    QStringList folders{ExecutableFolder()};
+    if (const QString data = ProgramFolder(); data != folders.first())
+        folders << data;
+    return folders;
+}
+
+QString FindInstallFile(const QString& name)
+{
+    for (const QString& folder : InstallFolders()) {
+        const QString path = QDir(folder).filePath(name);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
 }

@@ -192,8 +192,10 @@ QString WriteTextFileAtomic(const QString& path, QStringView text)
 AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
     : m_file(path)
 {
-    if (!m_file.open(AtomicWriteMode))
+    if (!m_file.open(AtomicWriteMode)) {
         m_error = m_file.errorString();
+        m_openFailed = true;
+    }
     m_text.reserve(WriterChunk + 4096);
 }
 

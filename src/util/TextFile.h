@@ -55,6 +55,9 @@ public:
     void flushIfFull();
     // An empty string on success, else what went wrong.
     [[nodiscard]] QString commit();
+    // After a failed commit: whether the new file could not be started beside the old one or could
+    // not take its place, as opposed to a write that failed on the way (a full disk).
+    bool failedToReplace() const { return m_openFailed || m_file.error() == QFileDevice::RenameError; }
 
 private:
     void flush();
@@ -62,6 +65,7 @@ private:
     QSaveFile m_file;
     QString m_text;
     QString m_error;
+    bool m_openFailed = false;
 };
 
 // "Could not write "NAME": REASON", the file named by its name alone.

@@ -15,6 +15,7 @@ void SplitByChar(QChar separator, const QString& text, QStringList& list);
 // it is.
 QString DecodeDollarHex(const QString& text);
 
-// Starts the web browser registered for http addresses with `url` as its only argument. False when
-// no browser is registered; true once a launch was attempted, whether or not it succeeded.
+// Starts the web browser registered for http addresses with `url` as its only argument, or with no
+// argument when `url` is empty. False when no browser is registered; true once a launch was
+// attempted, whether or not it succeeded.
 bool OpenInDefaultBrowser(const QString& url, Launcher& launcher);

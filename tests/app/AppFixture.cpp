@@ -1,6 +1,10 @@
 #include "app/AppFixture.h"
 
+#include "util/ProgramFolder.h"
+
+#include <QDir>
 #include <QLocale>
+#include <QStandardPaths>
 
 AppFixture::AppFixture()
 {
@@ -22,4 +26,51 @@ AppFixture::~AppFixture()
 std::unique_ptr<TfrmMain> AppFixture::makeWindow()
 {
     return std::make_unique<TfrmMain>(fakes.take());
+}
+
+ReadOnlyInstall::ReadOnlyInstall()
+    : m_home(qgetenv("QUILLORY_HOME"))
+{
+    if (qEnvironmentVariableIsSet("XDG_DATA_HOME"))
+        m_dataHome = qgetenv("XDG_DATA_HOME");
+    QDir(m_root.path()).mkpath(QStringLiteral("install"));
+    qunsetenv("QUILLORY_HOME");
+    qputenv("XDG_DATA_HOME", m_root.filePath(QStringLiteral("xdg")).toUtf8());
+    SetExecutableFolderForTests(m_root.filePath(QStringLiteral("install")));
+}
+
+ReadOnlyInstall::~ReadOnlyInstall()
+{
+    m_readOnly.reset();
+    SetExecutableFolderForTests(QString());
+    if (m_dataHome)
+        qputenv("XDG_DATA_HOME", *m_dataHome);
+    else
+        qunsetenv("XDG_DATA_HOME");
+    if (!m_home.isEmpty())
+        qputenv("QUILLORY_HOME", m_home);
+}
+
+QString ReadOnlyInstall::installFile(const QString& name) const
+{
+    return m_root.filePath(QStringLiteral("install/") + name);
+}
+
+QString ReadOnlyInstall::dataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString ReadOnlyInstall::dataFile(const QString& name) const
+{
+    QDir().mkpath(dataFolder());
+    return QDir(dataFolder()).filePath(name);
+}
+
+bool ReadOnlyInstall::lock(QString* error)
+{
+    m_readOnly = std::make_unique<FailingFolder>(m_root.filePath(QStringLiteral("install")),
+                                                 FailingFolder::Kind::ReadOnly);
+    *error = m_readOnly->error();
+    return m_readOnly->ready();
 }

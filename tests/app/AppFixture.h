@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FMain.h"
+#include "support/FailingFolder.h"
 #include "support/FakeSeams.h"
 #include "support/TestFiles.h"
 
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 // A program folder of its own (QUILLORY_HOME), US regional settings and a fresh set of fakes for
 // each test; the window is made on demand so that a test can lay out its files first.
@@ -26,6 +28,30 @@ public:
 
 private:
     QTemporaryDir m_home;
+};
+
+// An installation whose executable's folder the program cannot write: a folder of the test stands in
+// for the executable's, QUILLORY_HOME is unset and the per-user data folder lies under a
+// XDG_DATA_HOME of the test. Lay out the installation's files, then `lock()` the folder; all is put
+// back when this goes.
+class ReadOnlyInstall {
+public:
+    ReadOnlyInstall();
+    ~ReadOnlyInstall();
+    ReadOnlyInstall(const ReadOnlyInstall&) = delete;
+    ReadOnlyInstall& operator=(const ReadOnlyInstall&) = delete;
+
+    QString installFile(const QString& name) const;
+    QString dataFolder() const;
+    QString dataFile(const QString& name) const;
+    // Makes the executable's folder read-only; false (with the reason in `error`) when it cannot be.
+    bool lock(QString* error);
+
+private:
+    QTemporaryDir m_root;
+    QByteArray m_home;
+    std::optional<QByteArray> m_dataHome;
+    std::unique_ptr<FailingFolder> m_readOnly;
 };
 
 // What MainStatusPanel says the moment `task` ends, before anything else can change it. Made

@@ -2,6 +2,7 @@
 #include "app/ClickableLabel.h"
 #include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
+#include "util/ProgramFolder.h"
 
 #include "publisher/OfflineHtmlView.h"
 #include <QApplication>
@@ -33,15 +34,20 @@ const QByteArray gif120x40("GIF89a\x78\x00\x28\x00\x80\x00\x00\x00\x00\x00\xff\x
                            "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
                            35);
 
-QByteArray bmp200x30()
+QByteArray picture(const QSize& size, const char* format)
 {
-    QImage image(200, 30, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
+    image.save(&buffer, format);
     return bytes;
+}
+
+QByteArray bmp200x30()
+{
+    return picture(QSize(200, 30), "BMP");
 }
 
 } // namespace
@@ -66,6 +72,8 @@ private Q_SLOTS:
     void links_data();
     void links();
     void skinAppliesEvenWithoutValues();
+    void readOnlyInstallationKeepsItsBranding_data();
+    void readOnlyInstallationKeepsItsBranding();
 
 private:
     void writeBranding(const QString& text)
@@ -235,6 +243,59 @@ void TestBrandingWindow::skinAppliesEvenWithoutValues()
     const auto window = m_fixture->makeWindow();
     QCOMPARE(qApp->styleSheet(), "QPushButton { color: #123456; }");
     QCOMPARE(window->Branding.ApplicationName, QString());
+}
+
+void TestBrandingWindow::readOnlyInstallationKeepsItsBranding_data()
+{
+    QTest::addColumn<QString>(
+        "beside"); // the reseller's name in the files beside the executable; empty: none
+    QTest::addColumn<QString>("inData"); // the same in the data folder
+    QTest::addColumn<QString>("shown");  // the name whose files the window wears
+
+    QTest::newRow("beside the executable") << "Acme"
+                                           << ""
+                                           << "Acme";
+    QTest::newRow("in the data folder") << ""
+                                        << "Beta"
+                                        << "Beta";
+    QTest::newRow("in both: the executable's come first") << "Acme"
+                                                          << "Beta"
+                                                          << "Acme";
+}
+
+void TestBrandingWindow::readOnlyInstallationKeepsItsBranding()
+{
+    QFETCH(QString, beside);
+    QFETCH(QString, inData);
+    QFETCH(QString, shown);
+    ReadOnlyInstall install;
+    // Each reseller's files: the branding, a banner of its own width, a skin and an icon.
+    const QHash<QString, int> bannerWidths{{"Acme", 200}, {"Beta", 150}};
+    const auto layOut = [&](const QString& name, const std::function<QString(const QString&)>& place) {
+        QVERIFY(EncryptToFile((tag("ApplicationName", name) + entries("Banner", {"pic.bmp^http://ad/"}) +
+                               entries("Link", {name + " home^http://home/"}))
+                                  .toUtf8(),
+                              place("dbsettings.dat")));
+        writeFile(place("banner1.dat"), picture(QSize(bannerWidths[name], 30), "BMP"));
+        writeFile(place("mainskin.dat"), ("QPushButton { color: #123456; } /* " + name + " */").toUtf8());
+        writeFile(place("main.ico"), picture(QSize(48, 48), "ICO"));
+    };
+    if (!beside.isEmpty())
+        layOut(beside, [&](const QString& file) { return install.installFile(file); });
+    if (!inData.isEmpty())
+        layOut(inData, [&](const QString& file) { return install.dataFile(file); });
+    QString error;
+    if (!install.lock(&error))
+        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(ProgramFolder(), install.dataFolder());
+    QCOMPARE(window->windowTitle(), shown + " v2.01");
+    QVERIFY(!window->panBanner->isHidden());
+    QCOMPARE(window->imgBanner->pixmap().width(), bannerWidths[shown]);
+    QCOMPARE(window->lblLink1URL->text(), shown + " home");
+    QVERIFY(qApp->styleSheet().contains("/* " + shown + " */"));
+    QVERIFY(window->windowIcon().availableSizes().contains(QSize(48, 48)));
 }
 
 QUILLORY_REGISTER_TEST(TestBrandingWindow);

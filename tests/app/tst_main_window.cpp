@@ -55,7 +55,10 @@ private Q_SLOTS:
     void deleteAll();
     void exportTrends_data();
     void exportTrends();
+    void longStatusKeepsTheWindowSize();
     void bannerStaysCentred();
+    void opensCentredOnItsScreen_data();
+    void opensCentredOnItsScreen();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne();
     void closeAsksFirst_data();
@@ -338,18 +341,16 @@ void TestMainWindow::exportTrends_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
 
+    // The status names the file written (%1) and its folder (%2).
+    const QString finished = "Process finished! Written to %1 in %2";
     QTest::newRow("csv added") << "out"
-                               << "out.csv"
-                               << "Process finished!"
-                               << "";
+                               << "out.csv" << finished << "";
     QTest::newRow("other extension") << "out.txt"
-                                     << "out.txt.csv"
-                                     << "Process finished!"
-                                     << "";
+                                     << "out.txt.csv" << finished << "";
     QTest::newRow("upper-case extension kept") << "OUT.CSV"
-                                               << "OUT.CSV"
-                                               << "Process finished!"
-                                               << "";
+                                               << "OUT.CSV" << finished << "";
+    QTest::newRow("existing file replaced without a question") << "old.csv"
+                                                               << "old.csv" << finished << "";
     QTest::newRow("cancelled") << ""
                                << ""
                                << ""
@@ -369,6 +370,8 @@ void TestMainWindow::exportTrends()
     QFETCH(QString, warning);
     writeFile(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
     QVERIFY(QDir(m_fixture->home()).mkpath("taken.csv/inside"));
+    if (chosen == "old.csv")
+        writeFile(file("old.csv"), "older export\r\n");
     const auto window = makeWindow();
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
@@ -377,11 +380,27 @@ void TestMainWindow::exportTrends()
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
+    if (status.contains("%1"))
+        status = status.arg(written, QDir::toNativeSeparators(m_fixture->home()));
     QCOMPARE(window->MainStatusPanel->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
         QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
+}
+
+void TestMainWindow::longStatusKeepsTheWindowSize()
+{
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QSize size = window->size();
+    m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
+    window->bsSkinButton3->click();
+    QVERIFY(window->MainStatusPanel->text().contains(QString(150, u'n') + ".csv"));
+    QCoreApplication::processEvents();
+    QCOMPARE(window->size(), size);
+    QVERIFY(window->minimumSizeHint().width() <= size.width());
 }
 
 void TestMainWindow::bannerStaysCentred()
@@ -401,6 +420,29 @@ void TestMainWindow::bannerStaysCentred()
     window->resize(901, 600);
     QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - (panelWidth + 101) / 2);
     QVERIFY(window->imgBanner->x() < 0);
+}
+
+void TestMainWindow::opensCentredOnItsScreen_data()
+{
+    QTest::addColumn<QSize>("size"); // empty: as the window makes itself
+    QTest::newRow("as designed") << QSize();
+    QTest::newRow("small") << QSize(500, 300);
+}
+
+void TestMainWindow::opensCentredOnItsScreen()
+{
+    QFETCH(QSize, size);
+    const auto window = makeWindow();
+    if (!size.isEmpty())
+        window->resize(size);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QRect screen = window->screen()->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    // Centred where it fits; a window larger than the screen keeps its top-left corner on it.
+    const auto expected = [](int free, int start) { return free >= 0 ? start + free / 2 : start; };
+    QVERIFY(qAbs(frame.x() - expected(screen.width() - frame.width(), screen.x())) <= 1);
+    QVERIFY(qAbs(frame.y() - expected(screen.height() - frame.height(), screen.y())) <= 1);
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()

@@ -61,14 +61,23 @@ private Q_SLOTS:
     void checkNews_data();
     void checkNews();
     void newsWindowRemembersTheLastItemRead();
+    void readOnlyInstallationKeepsTheNewsReadInTheDataFolder();
     void update_data();
     void update();
     void updateDownloadFailureLeavesNoFile();
+    void updaterBesideReadOnlyExecutable();
     void aboutBox();
     void outboundLinks();
+    void emptyAddressOpensTheBrowserBare_data();
+    void emptyAddressOpensTheBrowserBare();
 
 private:
-    void brand(const QString& tier, const QString& publisherId);
+    // Writes the branding file, into the program folder unless `path` names another place.
+    void brand(const QString& tier, const QString& publisherId, const QString& path = QString());
+    // A browser of the test's own, registered for http addresses (until the test ends); its path.
+    QString registerBrowser();
+    // Check News with items 7 and 5, the user opening item 5; the body shown.
+    QString readNewsItemFive();
     void makeWindow() { m_window = m_fixture->makeWindow(); }
     void serveUpdate(const QByteArray& version)
     {
@@ -97,9 +106,11 @@ void TestPublisherFlows::cleanup()
     m_window.reset();
     m_server.reset();
     m_fixture.reset();
+    for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+        qunsetenv(variable);
 }
 
-void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
+void TestPublisherFlows::brand(const QString& tier, const QString& publisherId, const QString& path)
 {
     const QString news = m_server->url("/news").toString();
     const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") +
@@ -107,7 +118,7 @@ void TestPublisherFlows::brand(const QString& tier, const QString& publisherId)
                          tag("PlatinumNewsBaseURL", news + "/") + tag("GoldNewsBaseURL", "") +
                          tag("MasterPublID", publisherId) + tag("PlatinumPublID", publisherId) +
                          tag("AppHelpURL", "http://help.example/") + tag("AboutText", "Line one\r\nLine two");
-    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+    QVERIFY(EncryptToFile(text.toUtf8(), path.isEmpty() ? m_fixture->file("dbsettings.dat") : path));
 }
 
 void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
@@ -249,10 +260,8 @@ void TestPublisherFlows::checkNews()
         QCOMPARE(rows, 2);
 }
 
-void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+QString TestPublisherFlows::readNewsItemFive()
 {
-    brand("Master", "pub7");
-    makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok(framed("7^Seven^Mon\xaf"
                                                     "5^Five^Tue")));
     m_server->enqueue(
@@ -270,6 +279,14 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
         return int(QDialog::Accepted);
     });
     QCoro::waitFor(m_window->btnNewsClick());
+    return html;
+}
+
+void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
+{
+    brand("Master", "pub7");
+    makeWindow();
+    const QString html = readNewsItemFive();
     QCOMPARE(formFields(post(1)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "newsid=5",
                                                "newstarget=UA", "something="}));
     QCOMPARE(m_server->requestLines()[1], "POST /news/getnewsdetails.php HTTP/1.0");
@@ -277,6 +294,35 @@ void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
     QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), "5");
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://acme.example/")});
     QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
+}
+
+void TestPublisherFlows::readOnlyInstallationKeepsTheNewsReadInTheDataFolder()
+{
+    ReadOnlyInstall install;
+    brand("Master", "pub7", install.installFile("dbsettings.dat"));
+    QString error;
+    if (!install.lock(&error))
+        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+    const QByteArray shipped = readFile(install.installFile("dbsettings.dat"));
+    makeWindow();
+    QVERIFY(readNewsItemFive().contains("Five"));
+
+    // The branding file beside the executable stays as shipped; the data folder keeps the id.
+    QCOMPARE(readFile(install.installFile("dbsettings.dat")), shipped);
+    QCOMPARE(ReadLastNewsId(install.dataFile("dbsettings.dat")), "5");
+    // The start-up check reads it there: item 5 is not announced again, a newer one is.
+    m_window->show();
+    for (const QByteArray& latest : {QByteArray("5^Five^Tue"), QByteArray("8^Eight^Wed")}) {
+        m_server->enqueue(ScriptedHttpServer::ok(framed(latest)));
+        serveUpdate("2.01");
+        QCoro::waitFor(m_window->Timer1Timer());
+        QCOMPARE(NewsBalloon::current() != nullptr, latest.startsWith('8'));
+    }
+    QCOMPARE(NewsBalloon::current()->text(), "You've Got A Message!\nEight");
+    // The branding itself still comes from beside the executable.
+    QCOMPARE(m_window->windowTitle(), "Acme v2.01");
+    delete NewsBalloon::current();
+    m_window.reset();
 }
 
 void TestPublisherFlows::update_data()
@@ -377,6 +423,30 @@ void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
     QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
 }
 
+void TestPublisherFlows::updaterBesideReadOnlyExecutable()
+{
+    ReadOnlyInstall install;
+    const QString updater =
+        install.installFile(QSysInfo::productType() == "windows" ? "Updater.exe" : "Updater");
+    writeFile(updater, "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QString error;
+    if (!install.lock(&error))
+        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+    makeWindow();
+    serveUpdate("2.02");
+    for (int i = 0; i < 3; ++i)
+        m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    QCoro::waitFor(m_window->CheckForUpdate(false));
+
+    QCOMPARE(m_fakes->messages->shown.size(), 3); // the offer, the close question, the close box
+    QCOMPARE(m_fakes->launcher->started.size(), 1);
+    QCOMPARE(m_fakes->launcher->started[0].first, updater);
+    // The description was downloaded into the data folder, the one that can be written.
+    QVERIFY(readFile(install.dataFile("mainappupdate.inf")).contains("Version=2.02"));
+    m_window.reset();
+}
+
 void TestPublisherFlows::aboutBox()
 {
     brand("Master", "pub7");
@@ -396,9 +466,8 @@ void TestPublisherFlows::aboutBox()
     QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
 }
 
-void TestPublisherFlows::outboundLinks()
+QString TestPublisherFlows::registerBrowser()
 {
-    // A browser of our own, registered for http addresses.
     const QString data = m_fixture->file("xdg");
     const QString browser = m_fixture->file("browser");
     writeFile(browser, "#!/bin/sh\n");
@@ -412,7 +481,12 @@ void TestPublisherFlows::outboundLinks()
     qputenv("XDG_DATA_DIRS", data.toUtf8());
     qputenv("XDG_CONFIG_HOME", m_fixture->file("no-config").toUtf8());
     qputenv("XDG_CONFIG_DIRS", m_fixture->file("no-config").toUtf8());
+    return browser;
+}
 
+void TestPublisherFlows::outboundLinks()
+{
+    const QString browser = registerBrowser();
     const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") +
                          tag("AffiliateID", "42") + tag("AppHelpURL", "http://help.example/") +
                          "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
@@ -434,8 +508,27 @@ void TestPublisherFlows::outboundLinks()
     // The link labels go through the desktop's opener.
     Q_EMIT m_window->lblLink1URL->clicked();
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});
-    for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
-        qunsetenv(variable);
+}
+
+void TestPublisherFlows::emptyAddressOpensTheBrowserBare_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("help") << "btnHelp";
+    QTest::newRow("make money") << "btnMakeMoney";
+}
+
+void TestPublisherFlows::emptyAddressOpensTheBrowserBare()
+{
+    QFETCH(QString, button);
+    const QString browser = registerBrowser();
+    QVERIFY(EncryptToFile(
+        (tag("ApplicationName", "Acme") + tag("AffiliateURL", "") + tag("AppHelpURL", "")).toUtf8(),
+        m_fixture->file("dbsettings.dat")));
+    makeWindow();
+    m_window->findChild<QAbstractButton*>(button)->click();
+    QCOMPARE(m_fakes->launcher->started.size(), 1);
+    QCOMPARE(m_fakes->launcher->started[0].first, browser);
+    QCOMPARE(m_fakes->launcher->started[0].second, QStringList());
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherFlows);

@@ -1,3 +1,4 @@
+#include "app/Skin.h"
 #include "publisher/FAbout.h"
 #include "publisher/FNews.h"
 #include "publisher/NewsBalloon.h"
@@ -74,6 +75,29 @@ int waitCursors(const TfrmNews& news)
     return count;
 }
 
+// Counts the mouse and wheel input that reaches a widget.
+class InputCounter : public QObject {
+public:
+    explicit InputCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            ++count;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
 int visibleBalloons()
 {
     int count = 0;
@@ -100,10 +124,14 @@ private Q_SLOTS:
     void aboutTexts_data();
     void aboutTexts();
     void aboutOkCloses();
+    void aboutTextHasNoBorder_data();
+    void aboutTextHasNoBorder();
 
     void balloonGoesAway_data();
     void balloonGoesAway();
     void balloonIsSingle();
+    void balloonTextFits_data();
+    void balloonTextFits();
 
 private:
     std::unique_ptr<QWidget> m_owner;
@@ -114,6 +142,7 @@ void TestPublisherWindows::cleanup()
     if (NewsBalloon* balloon = NewsBalloon::current())
         delete balloon;
     m_owner.reset();
+    qApp->setStyleSheet(QString());
 }
 
 void TestPublisherWindows::newsListFilledOnShow()
@@ -343,6 +372,8 @@ void TestPublisherWindows::balloonGoesAway()
     m_owner = std::make_unique<QWidget>();
     m_owner->resize(300, 200);
     auto* other = new QPushButton("Other", m_owner.get());
+    const InputCounter reachingOther(other);
+    QSignalSpy clicks(other, &QPushButton::clicked);
     m_owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
 
@@ -355,6 +386,8 @@ void TestPublisherWindows::balloonGoesAway()
     QVERIFY(balloon->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(balloon->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(!balloon->mask().isEmpty());
+    // It holds the mouse, so that a click anywhere, in another program too, reaches it first.
+    QCOMPARE(QWidget::mouseGrabber(), balloon.data());
     // It stays until something happens: no time-out.
     QTest::qWait(50);
     QVERIFY(balloon->isVisible());
@@ -372,7 +405,14 @@ void TestPublisherWindows::balloonGoesAway()
         QApplication::sendEvent(qApp, &deactivate);
     }
     QVERIFY(NewsBalloon::current() == nullptr);
+    QVERIFY(QWidget::mouseGrabber() == nullptr);
     QTRY_VERIFY(balloon.isNull());
+    // The input that removed it goes no further.
+    QCOMPARE(reachingOther.count, 0);
+    QCOMPARE(clicks.count(), 0);
+    // The next click is the user's again.
+    QTest::mouseClick(other, Qt::LeftButton);
+    QCOMPARE(clicks.count(), 1);
 }
 
 void TestPublisherWindows::balloonIsSingle()
@@ -387,6 +427,74 @@ void TestPublisherWindows::balloonIsSingle()
     QCOMPARE(NewsBalloon::current()->text(), "Second");
     QCOMPARE(visibleBalloons(), 1);
     QTRY_VERIFY(first.isNull());
+}
+
+void TestPublisherWindows::balloonTextFits_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<QString>("title");
+
+    const QString big = "QWidget { font-size: 30px; }";
+    QTest::newRow("no skin") << ""
+                             << "Spring sale";
+    QTest::newRow("built-in skin") << BuiltInSkin() << "Spring sale";
+    QTest::newRow("built-in skin, long title")
+        << BuiltInSkin() << "Our spring sale starts today with new keyword packs for every market we serve";
+    QTest::newRow("skin with a big font for every widget") << big << "Spring sale";
+    QTest::newRow("big font, long title")
+        << big << "Our spring sale starts today with new keyword packs for every market we serve";
+}
+
+void TestPublisherWindows::balloonTextFits()
+{
+    QFETCH(QString, skin);
+    QFETCH(QString, title);
+    qApp->setStyleSheet(skin);
+    m_owner = std::make_unique<QWidget>();
+    m_owner->resize(600, 400);
+    m_owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
+
+    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(500, 20)), "You've Got A Message!\r\n" + title,
+                        m_owner.get());
+    const NewsBalloon* balloon = NewsBalloon::current();
+    QVERIFY(balloon);
+    QCOMPARE(balloon->size(), balloon->sizeHint());
+    // Measured in the font it is drawn with: the whole text lies in its rectangle, which lies in the
+    // balloon, and the first line is not broken.
+    const QRect textRect = balloon->textRect();
+    const QFontMetrics metrics = balloon->fontMetrics();
+    const QRect drawn =
+        metrics.boundingRect(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, balloon->text());
+    QVERIFY2(textRect.contains(drawn), qPrintable(QString("text %1x%2 in %3x%4")
+                                                      .arg(drawn.width())
+                                                      .arg(drawn.height())
+                                                      .arg(textRect.width())
+                                                      .arg(textRect.height())));
+    QVERIFY(balloon->rect().contains(textRect));
+    QVERIFY(metrics.horizontalAdvance("You've Got A Message!") <= textRect.width());
+    QVERIFY(drawn.height() >= 2 * metrics.height()); // the title is there, below the first line
+}
+
+void TestPublisherWindows::aboutTextHasNoBorder_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("no skin") << "";
+    QTest::newRow("built-in skin") << BuiltInSkin();
+    QTest::newRow("skin framing every text box") << "QPlainTextEdit { border: 3px solid red; }";
+}
+
+void TestPublisherWindows::aboutTextHasNoBorder()
+{
+    QFETCH(QString, skin);
+    qApp->setStyleSheet(skin);
+    BrandingSettings branding;
+    branding.AboutText = "Short";
+    TfrmAbout box(branding);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    // The text's view takes the whole box: no border around it.
+    QCOMPARE(box.memAbout->viewport()->geometry(), box.memAbout->rect());
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherWindows);

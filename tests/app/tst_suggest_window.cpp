@@ -538,7 +538,8 @@ void TestSuggestWindow::exportSuggestions()
     m_fakes->saveDialog->answers.enqueue(m_fixture->file("report"));
     m_window->btnExport->click();
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
-    QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
+    QCOMPARE(m_window->MainStatusPanel->text(),
+             "Process finished! Written to report.csv in " + QDir::toNativeSeparators(m_fixture->home()));
     QByteArray expected =
         "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
     for (int i = 0; i < 8; ++i)

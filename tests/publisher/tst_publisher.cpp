@@ -7,9 +7,11 @@
 #include "publisher/NewsListModel.h"
 #include "publisher/NewsProtocol.h"
 #include "support/TestFiles.h"
+#include "util/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -500,8 +502,33 @@ void TestPublisher::updateDescription_data()
     QTest::addColumn<QString>("version");
 
     QTest::newRow("usual") << QByteArray("[APPLICATION]\r\nName=Quillory\r\nVersion=2.02\r\n") << "2.02";
-    QTest::newRow("other letter case") << QByteArray("[Application]\nversion=2.10\n") << "2.10";
+    QTest::newRow("line feeds only") << QByteArray("[APPLICATION]\nName=Quillory\nVersion=2.02\n") << "2.02";
+    QTest::newRow("no final line break") << QByteArray("[APPLICATION]\r\nVersion=2.02") << "2.02";
+    QTest::newRow("section in other letter case") << QByteArray("[Application]\nVersion=2.10\n") << "2.10";
+    QTest::newRow("key in other letter case") << QByteArray("[APPLICATION]\r\nversion=2.10\r\n") << "";
+    QTest::newRow("exact key among others")
+        << QByteArray("[APPLICATION]\r\nVERSION=9\r\nversion=8\r\nVersion=2.01\r\n") << "2.01";
+    QTest::newRow("repeated key: the first counts")
+        << QByteArray("[APPLICATION]\r\nVersion=2.01\r\nVersion=2.50\r\n") << "2.01";
+    QTest::newRow("repeated section: the first counts")
+        << QByteArray(
+               "[APPLICATION]\r\nVersion=2.01\r\n[OTHER]\r\nVersion=7\r\n[application]\r\nVersion=3\r\n")
+        << "2.01";
+    QTest::newRow("key only in a repeated section")
+        << QByteArray("[APPLICATION]\r\nName=Quillory\r\n[APPLICATION]\r\nVersion=3\r\n") << "";
+    QTest::newRow("key before the section")
+        << QByteArray("Version=5\r\n[APPLICATION]\r\nVersion=2.02\r\n") << "2.02";
+    QTest::newRow("spaces around the equals sign")
+        << QByteArray("[APPLICATION]\r\n  Version  =  2.02  \r\n") << "2.02";
+    QTest::newRow("spaces inside the brackets")
+        << QByteArray("[ APPLICATION ]\r\nVersion=2.02\r\n") << "2.02";
+    QTest::newRow("quoted value") << QByteArray("[APPLICATION]\r\nVersion=\"2.02\"\r\n") << "2.02";
+    QTest::newRow("comments")
+        << QByteArray("; Version=9\r\n[APPLICATION]\r\n;Version=9\r\n# Version=8\r\nVersion=2.02\r\n")
+        << "2.02";
+    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf[APPLICATION]\r\nVersion=2.02\r\n") << "2.02";
     QTest::newRow("comma kept as written") << QByteArray("[APPLICATION]\r\nVersion=2,5\r\n") << "2,5";
+    QTest::newRow("empty value") << QByteArray("[APPLICATION]\r\nVersion=\r\nVersion=9\r\n") << "";
     QTest::newRow("no version key") << QByteArray("[APPLICATION]\r\nName=Quillory\r\n") << "";
     QTest::newRow("other section") << QByteArray("[OTHER]\r\nVersion=9\r\n") << "";
     QTest::newRow("not an INI file") << QByteArray("<html><body>404</body></html>\x00\xff", 31) << "";
@@ -553,10 +580,20 @@ void TestPublisher::updaterPath()
 #else
     const QString name = "Updater";
 #endif
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    // An installation of the test's own, its executable's folder holding an updater.
+    QTemporaryDir executableFolder;
+    writeFile(executableFolder.filePath(name), "#!/bin/sh\n");
+    SetExecutableFolderForTests(executableFolder.path());
+    const auto restore = qScopeGuard([] { SetExecutableFolderForTests(QString()); });
+    {
+        const ScopedEnv noHome("QUILLORY_HOME", QByteArray());
+        QCOMPARE(UpdaterPath(), QDir(executableFolder.path()).filePath(name));
+    }
+    // QUILLORY_HOME is the one folder for everything: the updater beside the executable does not count.
     QTemporaryDir home;
     const ScopedEnv env("QUILLORY_HOME", home.path().toUtf8());
-    QCOMPARE(UpdaterPath(), besideProgram);
+    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+    QVERIFY(!QFileInfo::exists(UpdaterPath()));
     writeFile(home.filePath(name), "#!/bin/sh\n");
     QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
 }

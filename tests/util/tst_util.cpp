@@ -2,6 +2,7 @@
 #include "util/DateTimeText.h"
 #include "util/DateTimeTextReader.h"
 #include "util/DefaultBrowser.h"
+#include "util/ExportFile.h"
 #include "util/Launcher.h"
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
@@ -13,10 +14,15 @@
 #include "support/FailingFolder.h"
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <ctime>
+#include <optional>
+
+Q_DECLARE_METATYPE(ExportOutcome)
 
 namespace {
 
@@ -37,6 +43,13 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// The whole file, or nothing when it cannot be read.
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList viewsToStrings(const QList<QStringView>& views)
@@ -89,6 +102,10 @@ private Q_SLOTS:
     void programOfDesktopExec();
     void defaultBrowser();
     void programFolderFollowsOverride();
+    void installFilesAreLookedForBesideTheExecutableFirst_data();
+    void installFilesAreLookedForBesideTheExecutableFirst();
+    void exportReplacesAnExistingFileByTrying_data();
+    void exportReplacesAnExistingFileByTrying();
     void atomicWriteReportsFailure();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
@@ -666,6 +683,106 @@ void TestUtil::failedWriteKeepsTheOldFileAndSaysWhy()
     QVERIFY2(!error.contains(QStringLiteral("Unknown error")), qPrintable(error));
     QVERIFY2(error.contains(reason), qPrintable(error));
     QCOMPARE(ReadTextFile(path).text, QStringLiteral("old\r\n"));
+}
+
+void TestUtil::installFilesAreLookedForBesideTheExecutableFirst_data()
+{
+    QTest::addColumn<bool>("home");     // QUILLORY_HOME names the program folder
+    QTest::addColumn<bool>("beside");   // the file lies beside the (read-only) executable
+    QTest::addColumn<bool>("inFolder"); // the file lies in the program folder
+    QTest::addColumn<QString>("found"); // "beside", "folder" or nothing
+
+    QTest::newRow("beside the executable") << false << true << false << "beside";
+    QTest::newRow("in the data folder") << false << false << true << "folder";
+    QTest::newRow("in both: beside the executable first") << false << true << true << "beside";
+    QTest::newRow("nowhere") << false << false << false << "";
+    QTest::newRow("QUILLORY_HOME: there") << true << true << true << "folder";
+    QTest::newRow("QUILLORY_HOME: nowhere else") << true << true << false << "";
+}
+
+void TestUtil::installFilesAreLookedForBesideTheExecutableFirst()
+{
+    QFETCH(bool, home);
+    QFETCH(bool, beside);
+    QFETCH(bool, inFolder);
+    QFETCH(QString, found);
+    QTemporaryDir root;
+    const QString executableFolder = root.filePath(QStringLiteral("install"));
+    QVERIFY(QDir().mkpath(executableFolder));
+    SetExecutableFolderForTests(executableFolder);
+    const auto restore = qScopeGuard([] {
+        SetExecutableFolderForTests(QString());
+        qunsetenv("QUILLORY_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    });
+    if (home)
+        qputenv("QUILLORY_HOME", root.filePath(QStringLiteral("home")).toUtf8());
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("xdg")).toUtf8());
+    const QString name = QStringLiteral("mainskin.dat");
+    const QString besidePath = QDir(executableFolder).filePath(name);
+    if (beside)
+        writeFile(besidePath, "beside");
+    FailingFolder readOnly(executableFolder, FailingFolder::Kind::ReadOnly);
+    if (!readOnly.ready())
+        QSKIP(qPrintable(readOnly.error()));
+
+    const QString programFolder = home ? QDir(root.filePath(QStringLiteral("home"))).absolutePath()
+                                       : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCOMPARE(ProgramFolder(), programFolder);
+    if (inFolder)
+        writeFile(ProgramFile(name), "folder");
+    const QString path = FindInstallFile(name);
+    QCOMPARE(readFile(path), found.toUtf8());
+    if (!found.isEmpty())
+        QCOMPARE(path, found == QStringLiteral("beside") ? besidePath : ProgramFile(name));
+}
+
+void TestUtil::exportReplacesAnExistingFileByTrying_data()
+{
+    QTest::addColumn<QString>("folder"); // "writable", "read-only" or "full"
+    QTest::addColumn<bool>("existing");  // a file of that name is there before
+    QTest::addColumn<ExportOutcome>("outcome");
+
+    QTest::newRow("replaced without a question") << "writable" << true << ExportOutcome::Written;
+    QTest::newRow("read-only folder: not replaced") << "read-only" << true << ExportOutcome::CannotReplace;
+    QTest::newRow("read-only folder, new file") << "read-only" << false << ExportOutcome::Failed;
+    // A full disk is no reason to close another program: the write failed, and says why.
+    QTest::newRow("full disk: the write failed") << "full" << true << ExportOutcome::Failed;
+}
+
+void TestUtil::exportReplacesAnExistingFileByTrying()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, existing);
+    QFETCH(ExportOutcome, outcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.csv"));
+    const QByteArray old("old|1|\r\n");
+    if (existing && folder != QStringLiteral("full"))
+        writeFile(path, old);
+    std::optional<FailingFolder> failing;
+    if (folder != QStringLiteral("writable")) {
+        failing.emplace(dir.path(), folder == QStringLiteral("full") ? FailingFolder::Kind::Full
+                                                                     : FailingFolder::Kind::ReadOnly);
+        if (!failing->ready())
+            QSKIP(qPrintable(failing->error()));
+    }
+    if (folder == QStringLiteral("full")) {
+        writeFile(path, old);
+        failing->fillUp();
+    }
+
+    const ExportResult result = WriteExportFile(
+        path, [](AtomicTextFileWriter& writer) { writer.text() = QStringLiteral("new|2|\r\n"); });
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.error.isEmpty(), outcome == ExportOutcome::Written);
+    if (outcome == ExportOutcome::Written)
+        QCOMPARE(readFile(path), QByteArray("new|2|\r\n"));
+    else
+        QCOMPARE(readFile(path), existing ? old : QByteArray());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("report")),
+             existing || outcome == ExportOutcome::Written ? QStringList{QStringLiteral("report.csv")}
+                                                           : QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestUtil)
