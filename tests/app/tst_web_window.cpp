@@ -49,6 +49,8 @@ private Q_SLOTS:
     void downloadsTakeTurns();
     void closeEndsEveryPendingRequest();
     void gaugeFollowsTheBytes();
+    void gaugeLeavesBusyModeWhenTheBodyEnds_data();
+    void gaugeLeavesBusyModeWhenTheBodyEnds();
     void scrapeFoldsTheFeed();
     void scrapeNowAsksWithinTheHour_data();
     void scrapeNowAsksWithinTheHour();
@@ -236,6 +238,35 @@ void TestWebWindow::gaugeFollowsTheBytes()
     QCOMPARE(m_window->MainGauge->maximum(), 10);
     QCOMPARE(m_window->MainGauge->value(), 10);
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
+}
+
+void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds_data()
+{
+    QTest::addColumn<ScriptedHttpServer::Reply>("reply");
+    QTest::addColumn<bool>("stop");
+
+    QTest::newRow("zero length") << ScriptedHttpServer::ok("") << false;
+    QTest::newRow("no length") << ScriptedHttpServer::untilClose("abc") << false;
+    ScriptedHttpServer::Reply held;
+    held.then(0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\nabc").thenHold();
+    QTest::newRow("stopped within a body without length") << held << true;
+}
+
+void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds()
+{
+    QFETCH(ScriptedHttpServer::Reply, reply);
+    QFETCH(bool, stop);
+    m_window = m_fixture->makeWindow();
+    QProgressBar* gauge = m_window->MainGauge;
+    if (stop) {
+        connect(m_window->IdHTTP2, &HttpClient::work, this,
+                [this] { QTimer::singleShot(0, m_window.get(), [this] { m_window->btnStopClick(); }); });
+    }
+    m_server->enqueue(reply);
+    QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString()));
+    QVERIFY2(gauge->maximum() > gauge->minimum(), "the gauge still shows a transfer in progress");
+    if (!stop)
+        QCOMPARE(gauge->value(), gauge->maximum()); // a whole body: full
 }
 
 void TestWebWindow::scrapeFoldsTheFeed()
