@@ -64,7 +64,9 @@ void TfrmMain::LoadSuggestTable()
     if (!read.error.isEmpty())
         reportUnreadable(DataFile::SuggestTable, QStringLiteral("LoadSuggestTable"), read.error);
     m_suggestTable->setRecords(std::move(read.rows));
-    showSuggestCount();
+    // The counter is written per row loaded: a file without rows leaves it as it was.
+    if (m_suggestTable->rowCount() > 0)
+        showSuggestCount();
 }
 
 void TfrmMain::SaveSuggestTable()

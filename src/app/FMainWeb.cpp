@@ -133,8 +133,9 @@ QCoro::Task<> TfrmMain::ScrapeHotTrends()
     LastScrapeTime = clock().now();
     const QString when = DateTimeText(LastScrapeTime);
     lblLastParsed->setText(QStringLiteral("Last scrapped on: ") + when);
-    FoldFeedIntoTable(*page, when, *m_trendTable);
-    showTrendCount();
+    // The counter is written per item folded: a page without items leaves it as it was.
+    if (FoldFeedIntoTable(*page, when, *m_trendTable) > 0)
+        showTrendCount();
     SaveTrendTable();
     SaveLastParsed();
 }

@@ -44,6 +44,8 @@ private Q_SLOTS:
     void lastParsedFile_data();
     void lastParsedFile();
     void damagedTableStillLoads();
+    void itemCounterShowsOnlyWhatWasLoaded_data();
+    void itemCounterShowsOnlyWhatWasLoaded();
     void selectAndClear();
     void deleteSelected_data();
     void deleteSelected();
@@ -163,7 +165,10 @@ void TestMainWindow::lastParsedFile_data()
     QTest::newRow("no markers") << QByteArray("3/5/2009\r\n") << QByteArray() << "Last scrapped on:" << zero;
     // A kill between the two saves of a scrape leaves the table newer than "config.dat".
     QTest::newRow("table saved after the time")
-        << stored << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7" "2:15:00\xc2\xa7" "PM|2|\r\nc|junk|1|\r\n")
+        << stored
+        << QByteArray("a|3/5/2009|1|\r\nb|3/6/2009\xc2\xa7"
+                      "2:15:00\xc2\xa7"
+                      "PM|2|\r\nc|junk|1|\r\n")
         << "Last scrapped on:3/6/2009 2:15:00 PM" << QDateTime(QDate(2009, 3, 6), QTime(14, 15));
     QTest::newRow("table older than the time")
         << stored << QByteArray("a|3/4/2009|1|\r\n") << "Last scrapped on:3/5/2009"
@@ -195,6 +200,33 @@ void TestMainWindow::damagedTableStillLoads()
     QCOMPARE(window->trendTable()->rows(),
              (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
     QCOMPARE(window->panSecondary->text(), "3 items");
+}
+
+void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded_data()
+{
+    QTest::addColumn<QByteArray>("trends"); // null: no file
+    QTest::addColumn<QByteArray>("suggest");
+    QTest::addColumn<QString>("counter");
+
+    const QByteArray empty("");
+    const QByteArray onePhrase = "red§wine" + QByteArray(21, '|') + "\r\n";
+    QTest::newRow("empty Hot Trends file") << empty << QByteArray() << "";
+    QTest::newRow("empty Suggest file") << QByteArray() << empty << "";
+    QTest::newRow("rows, then an empty Suggest file") << fourRows << empty << "4 items";
+    QTest::newRow("both with rows") << fourRows << onePhrase << "1 keywords";
+}
+
+void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded()
+{
+    QFETCH(QByteArray, trends);
+    QFETCH(QByteArray, suggest);
+    QFETCH(QString, counter);
+    if (!trends.isNull())
+        writeFile(file("dabatase.dat"), trends);
+    if (!suggest.isNull())
+        writeFile(file("dbsuggest.dat"), suggest);
+    const auto window = makeWindow();
+    QCOMPARE(window->panSecondary->text(), counter);
 }
 
 void TestMainWindow::selectAndClear()

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void timerScrapesOncePerHour_data();
     void timerScrapesOncePerHour();
     void failedScrapeChangesNothing();
+    void scrapeWithoutItemsLeavesTheCounter();
     void failedScrapesBackOff();
     void oneScrapeAtATime();
     void programScrapesOnItsOwn();
@@ -349,6 +350,22 @@ void TestWebWindow::timerScrapesOncePerHour()
     // After a scrape the next tick finds less than an hour gone.
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
+}
+
+void TestWebWindow::scrapeWithoutItemsLeavesTheCounter()
+{
+    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    m_window = m_fixture->makeWindow();
+    m_window->panSecondary->setText("7 keywords"); // the Suggest table was worked on last
+    m_server->enqueue(ScriptedHttpServer::ok("<html><body>No hot trends this hour</body></html>"));
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
+    QCOMPARE(m_window->panSecondary->text(), "7 keywords");
+
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo", "bar"})));
+    m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok); // within the hour: asked first
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_window->panSecondary->text(), "2 items");
 }
 
 void TestWebWindow::failedScrapeChangesNothing()
