@@ -2,6 +2,7 @@
 // window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
 #include "app/AppIcons.h"
 #include "app/ClickableLabel.h"
+#include "app/EventHook.h"
 #include "app/FMain.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
@@ -13,6 +14,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -156,6 +158,16 @@ void TfrmMain::buildUi()
     welcomeLayout->addWidget(prfWelcome, 1);
     welcomeLayout->addWidget(bsSkinPanel14);
     pgcPrinc->addWidget(stsWelcome);
+    // A default button acts by itself only in a dialog: on this page, Return or Enter that no
+    // control of the page wanted presses it.
+    HookEvent(stsWelcome, QEvent::KeyPress, [this](QEvent* event) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        bsSkinButton1->click();
+        return true;
+    });
 
     // Main page.
     stsMain = named(new QWidget(pgcPrinc), "stsMain");
@@ -185,6 +197,12 @@ void TfrmMain::buildUi()
     imgBanner->setGeometry(0, 0, 105, 55);
     gifBanner = named(new ClickableLabel(panBanner), "gifBanner");
     gifBanner->hide();
+    // The panel gets its size only once the main page first shows, which may be long after the
+    // window did (a welcome page first): the banner is centred whenever the panel's size changes.
+    HookEvent(panBanner, QEvent::Resize, [this](QEvent*) {
+        centreBanner();
+        return false;
+    });
 
     pgcMain = named(new QTabWidget(stsMain), "pgcMain");
     bsSkinTabSheet1 = named(new QWidget(pgcMain), "bsSkinTabSheet1");
