@@ -2,6 +2,7 @@
 // window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
 #include "app/AppIcons.h"
 #include "app/ClickableLabel.h"
+#include "app/ElidedLabel.h"
 #include "app/EventHook.h"
 #include "app/FMain.h"
 #include "net/HttpClient.h"
@@ -115,9 +116,11 @@ void TfrmMain::buildUi()
     bsSkinStatusBar1 = named(new QStatusBar(this), "bsSkinStatusBar1");
     bsSkinStatusBar1->setSizeGripEnabled(true);
     bsSkinStatusBar1->setFixedHeight(17 + 6);
-    MainStatusPanel = named(new QLabel(bsSkinStatusBar1), "MainStatusPanel");
+    // Texts elide rather than widen the window: a long phrase or address must not push it past
+    // the screen.
+    MainStatusPanel = named(new ElidedLabel(bsSkinStatusBar1), "MainStatusPanel");
     MainStatusPanel->setFrameShape(QFrame::StyledPanel);
-    panSecondary = named(new QLabel(bsSkinStatusBar1), "panSecondary");
+    panSecondary = named(new ElidedLabel(bsSkinStatusBar1), "panSecondary");
     panSecondary->setFrameShape(QFrame::StyledPanel);
     panSecondary->setFixedWidth(147);
     MainGauge = named(new QProgressBar(bsSkinStatusBar1), "MainGauge");
@@ -126,7 +129,7 @@ void TfrmMain::buildUi()
     MainGauge->setValue(0);
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setTextVisible(true);
-    lblNextTry = named(new QLabel(bsSkinStatusBar1), "lblNextTry");
+    lblNextTry = named(new ElidedLabel(bsSkinStatusBar1), "lblNextTry");
     lblNextTry->setFrameShape(QFrame::StyledPanel);
     lblNextTry->setToolTip(
         QStringLiteral("The last Hot Trends scrape failed; the next one starts by itself then"));
@@ -256,7 +259,7 @@ void TfrmMain::buildHotTrendsTab()
 
     auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
     auto* buttons = buttonBar(bar);
-    lblLastParsed = named(new QLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
+    lblLastParsed = named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
     bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92);
     bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98);
     btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89);

@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <csignal>
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void exportTrends_data();
     void exportTrends();
     void bannerStaysCentred();
+    void longTextsElideInsteadOfWidening_data();
+    void longTextsElideInsteadOfWidening();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne();
     void closeAsksFirst_data();
@@ -382,6 +385,50 @@ void TestMainWindow::bannerStaysCentred()
     window->resize(901, 600);
     QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - (panelWidth + 101) / 2);
     QVERIFY(window->imgBanner->x() < 0);
+}
+
+void TestMainWindow::longTextsElideInsteadOfWidening_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    const QString phrase = QString("cheap flights to new york ").repeated(12);
+    QTest::newRow("status text") << "MainStatusPanel"
+                                 << "Getting suggestion of: " + phrase + "...";
+    QTest::newRow("long URL") << "MainStatusPanel"
+                              << "Getting URL: http://www.google.com/complete/search?q=" + phrase + "...";
+    QTest::newRow("last scrape") << "lblLastParsed"
+                                 << "Last scrapped on: " + phrase;
+    QTest::newRow("left link") << "lblLink1URL" << phrase;
+    QTest::newRow("right link") << "lblLink2URL" << phrase;
+}
+
+void TestMainWindow::longTextsElideInsteadOfWidening()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const int width = window->width();
+    auto* shown = window->findChild<QLabel*>(label);
+    QVERIFY(shown);
+
+    shown->setText(text);
+    QCoreApplication::sendPostedEvents(); // the layouts take the new text in
+    QCOMPARE(window->width(), width);
+    QVERIFY(window->minimumSizeHint().width() <= width);
+    QVERIFY(shown->geometry().right() < shown->parentWidget()->width());
+    QCOMPARE(shown->text(), text);
+
+    // The whole text is its tooltip; a text that fits has none.
+    const QPoint inside = shown->rect().center();
+    QHelpEvent help(QEvent::ToolTip, inside, shown->mapToGlobal(inside));
+    QCoreApplication::sendEvent(shown, &help);
+    QCOMPARE(QToolTip::text(), text);
+    QToolTip::hideText();
+    shown->setText("Ready");
+    QCoreApplication::sendEvent(shown, &help);
+    QTRY_VERIFY(!QToolTip::isVisible());
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
