@@ -1,6 +1,7 @@
 // The layout of the main window. The look comes from the skin (a style sheet); sizes follow the
 // window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
 #include "app/AppIcons.h"
+#include "app/CaptionButton.h"
 #include "app/ClickableLabel.h"
 #include "app/ElidedLabel.h"
 #include "app/EventHook.h"
@@ -41,11 +42,10 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
 {
-    auto* result = named(new QPushButton(caption, parent), name);
-    // The design width, or more where the caption needs it in the font at hand.
-    result->setMinimumWidth(width);
+    // The design width where there is room; in a narrow window (a large scale) no less than the
+    // caption needs.
+    auto* result = named(new CaptionButton(caption, width, parent), name);
     result->setFixedHeight(25);
-    result->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     result->setAutoDefault(false);
     return result;
 }
@@ -95,6 +95,7 @@ void setColumnWidths(QTableView* list, const QList<int>& widths)
         list->setColumnWidth(column, widths[column]);
 }
 
+// Both tabs' button bars keep their buttons at the right edge; the free room goes to the left.
 QHBoxLayout* buttonBar(QFrame* bar)
 {
     auto* layout = new QHBoxLayout(bar);
@@ -316,10 +317,10 @@ void TfrmMain::buildSuggestTab()
     bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103);
     bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103);
     bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103);
+    buttons->addStretch();
     for (QPushButton* b :
          {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7})
         buttons->addWidget(b);
-    buttons->addStretch();
 
     layout->addWidget(bsSkinSplitter1, 1);
     layout->addWidget(bar);

@@ -2,6 +2,7 @@
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
 #include "app/FMain.h"
+#include "app/Skin.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
@@ -13,7 +14,9 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -55,6 +58,8 @@ private Q_SLOTS:
     void exportTrends_data();
     void exportTrends();
     void bannerStaysCentred();
+    void fitsAScreenAtLargeScale();
+    void buttonBarsAlignAlike();
     void longTextsElideInsteadOfWidening_data();
     void longTextsElideInsteadOfWidening();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
@@ -429,6 +434,55 @@ void TestMainWindow::longTextsElideInsteadOfWidening()
     shown->setText("Ready");
     QCoreApplication::sendEvent(shown, &help);
     QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+void TestMainWindow::fitsAScreenAtLargeScale()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    const auto window = makeWindow();
+    window->MainStatusPanel->setText("Getting suggestion of: " + QString("new york hotels ").repeated(8));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    // A 1280-pixel screen at a scale of 1.5 holds 853 of the window's pixels.
+    QVERIFY2(window->minimumSizeHint().width() <= 1280 / 1.5,
+             qPrintable(QString::number(window->minimumSizeHint().width())));
+    window->resize(window->minimumSizeHint());
+    for (QWidget* tab : {window->bsSkinTabSheet1, window->bsSkinTabSheet2}) {
+        window->pgcMain->setCurrentWidget(tab);
+        QCoreApplication::sendPostedEvents();
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (!button->isVisible())
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QSize caption = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+            const int needed =
+                button->style()->sizeFromContents(QStyle::CT_PushButton, &option, caption, button).width();
+            QVERIFY2(button->width() >= needed, qPrintable(button->text()));
+        }
+    }
+}
+
+void TestMainWindow::buttonBarsAlignAlike()
+{
+    const auto window = makeWindow();
+    window->resize(1200, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QList<int> gaps;
+    const QList<QPair<QWidget*, QPushButton*>> bars{{window->bsSkinTabSheet1, window->btnDeleteAll},
+                                                    {window->bsSkinTabSheet2, window->bsSkinButton7}};
+    for (const auto& [tab, last] : bars) {
+        window->pgcMain->setCurrentWidget(tab);
+        QCoreApplication::sendPostedEvents();
+        gaps << last->parentWidget()->width() - last->geometry().right();
+    }
+    QCOMPARE(gaps[0], gaps[1]);
+    QVERIFY(gaps[0] < 20); // at the right edge, however wide the window
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
