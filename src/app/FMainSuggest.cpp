@@ -2,6 +2,7 @@
 // the sorting of the three lists.
 #include "app/AsyncHandler.h"
 #include "app/FMain.h"
+#include "app/ReportList.h"
 #include "net/HttpClient.h"
 #include "net/ServiceAddresses.h"
 #include "suggest/FAddKeywords.h"
@@ -256,18 +257,15 @@ void TfrmMain::btnExportClick()
 
 void TfrmMain::lvwItemsColumnClick(int column)
 {
-    lvwItemsSort.click(column);
-    m_trendTable->sort(lvwItemsSort.column(), lvwItemsSort.order());
+    SortByColumnClick(*lvwItems, lvwItemsSort, column);
 }
 
 void TfrmMain::lvwSuggestColumnClick(int column)
 {
-    lvwSuggestSort.click(column);
-    m_suggestTable->sort(lvwSuggestSort.column(), lvwSuggestSort.order());
+    SortByColumnClick(*lvwSuggest, lvwSuggestSort, column);
 }
 
 void TfrmMain::lvwPreviewColumnClick(int column)
 {
-    lvwPreviewSort.click(column);
-    m_preview->sort(lvwPreviewSort.column(), lvwPreviewSort.order());
+    SortByColumnClick(*lvwPreview, lvwPreviewSort, column);
 }

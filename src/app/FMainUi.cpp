@@ -6,6 +6,7 @@
 #include "app/ElidedLabel.h"
 #include "app/EventHook.h"
 #include "app/FMain.h"
+#include "app/ReportList.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
@@ -83,9 +84,16 @@ QTableView* reportList(QWidget* parent, const char* name)
     list->verticalHeader()->hide();
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list->verticalHeader()->setDefaultSectionSize(22);
-    list->horizontalHeader()->setSectionsClickable(true);
-    list->horizontalHeader()->setHighlightSections(false);
-    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView* header = list->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The last column takes what the window has to spare.
+    header->setStretchLastSection(true);
+    // The lists start unsorted; a click on a header shows its column and direction.
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    ShowCutTextsAsToolTips(*list);
     return list;
 }
 
