@@ -122,6 +122,7 @@ void TfrmMain::FormCreate()
 {
     gifBanner->setGeometry(imgBanner->geometry());
     LoadBrandingSettings();
+    describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     NewsRecords.clear();

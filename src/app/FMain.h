@@ -237,6 +237,9 @@ private:
     void buildHotTrendsTab();
     void buildSuggestTab();
     void buildTray();
+    // Accessible names and tooltips of the controls the branding fills, and the look of an empty
+    // banner panel.
+    void describeBrandedControls();
     void wireHandlers();
     void centreBanner();
     // Back to the gauge's 0 to 100 range when a body without a length has left it showing activity.

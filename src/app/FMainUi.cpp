@@ -25,7 +25,9 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextBrowser>
@@ -41,13 +43,16 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
+// Every button says what it does in its tooltip; its caption names it for assistive tools.
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width, const QString& tip)
 {
     // The design width where there is room; in a narrow window (a large scale) no less than the
     // caption needs.
     auto* result = named(new CaptionButton(caption, width, parent), name);
     result->setFixedHeight(25);
     result->setAutoDefault(false);
+    result->setAccessibleName(caption);
+    result->setToolTip(tip);
     return result;
 }
 
@@ -55,6 +60,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, 
 {
     auto* result = named(new QToolButton(parent), name);
     result->setToolTip(hint);
+    // Only a picture shows: the name is said by assistive tools.
+    result->setAccessibleName(hint);
     result->setIcon(icon);
     result->setIconSize(QSize(24, 24));
     result->setFixedSize(41, 34);
@@ -71,9 +78,10 @@ QFrame* panel(QWidget* parent, const char* name, int height, bool framed)
 }
 
 // A report-style list: grid lines, whole rows, several rows selectable, nothing edited in place.
-QTableView* reportList(QWidget* parent, const char* name)
+QTableView* reportList(QWidget* parent, const char* name, const QString& accessibleName)
 {
     auto* list = named(new QTableView(parent), name);
+    list->setAccessibleName(accessibleName);
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -133,6 +141,7 @@ void TfrmMain::buildUi()
     panSecondary->setFrameShape(QFrame::StyledPanel);
     panSecondary->setFixedWidth(147);
     MainGauge = named(new QProgressBar(bsSkinStatusBar1), "MainGauge");
+    MainGauge->setAccessibleName(QStringLiteral("Download progress"));
     MainGauge->setFixedWidth(130);
     MainGauge->setRange(0, 100);
     MainGauge->setValue(0);
@@ -158,11 +167,13 @@ void TfrmMain::buildUi()
     welcomeLayout->setContentsMargins(0, 0, 0, 0);
     welcomeLayout->setSpacing(0);
     prfWelcome = named(new OfflineHtmlView(stsWelcome), "prfWelcome");
+    prfWelcome->setAccessibleName(QStringLiteral("Welcome page"));
     bsSkinPanel14 = panel(stsWelcome, "bsSkinPanel14", 39, true);
     auto* welcomeBar = new QHBoxLayout(bsSkinPanel14);
     welcomeBar->setContentsMargins(0, 7, 0, 7);
-    bsSkinButton1 = button(bsSkinPanel14, "bsSkinButton1",
-                           QStringLiteral("Thanks, just show me the main application"), 265);
+    bsSkinButton1 =
+        button(bsSkinPanel14, "bsSkinButton1", QStringLiteral("Thanks, just show me the main application"),
+               265, QStringLiteral("Leaves this page for the main application"));
     bsSkinButton1->setDefault(true);
     welcomeBar->addStretch();
     welcomeBar->addWidget(bsSkinButton1);
@@ -191,11 +202,15 @@ void TfrmMain::buildUi()
     auto* topBar = new QHBoxLayout(bsSkinPanel1);
     topBar->setContentsMargins(4, 1, 12, 1);
     topBar->setSpacing(3);
-    btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98);
-    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91);
+    btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98,
+                          QStringLiteral("Opens the affiliate offer in your web browser"));
+    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91,
+                      QStringLiteral("Shows the program's version and publisher"));
     btnNews = toolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
     btnUpdate = toolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"), UpdateIcon());
-    btnHelp = toolButton(bsSkinPanel1, "btnHelp", QStringLiteral("Help"), HelpIcon());
+    btnHelp = toolButton(bsSkinPanel1, "btnHelp",
+                         QStringLiteral("Help: opens the help pages in your web browser"), HelpIcon());
+    btnHelp->setAccessibleName(QStringLiteral("Help"));
     topBar->addWidget(btnMakeMoney);
     topBar->addWidget(btnAbout);
     topBar->addStretch();
@@ -209,6 +224,8 @@ void TfrmMain::buildUi()
     imgBanner->setGeometry(0, 0, 105, 55);
     gifBanner = named(new ClickableLabel(panBanner), "gifBanner");
     gifBanner->hide();
+    for (ClickableLabel* banner : {imgBanner, gifBanner})
+        banner->setAccessibleName(QStringLiteral("Banner"));
     // The panel gets its size only once the main page first shows, which may be long after the
     // window did (a welcome page first): the banner is centred whenever the panel's size changes.
     HookEvent(panBanner, QEvent::Resize, [this](QEvent*) {
@@ -217,6 +234,8 @@ void TfrmMain::buildUi()
     });
 
     pgcMain = named(new QTabWidget(stsMain), "pgcMain");
+    pgcMain->setAccessibleName(QStringLiteral("Google Hot Trends and Google Suggest"));
+    pgcMain->findChild<QTabBar*>()->setAccessibleName(QStringLiteral("Pages"));
     bsSkinTabSheet1 = named(new QWidget(pgcMain), "bsSkinTabSheet1");
     bsSkinTabSheet2 = named(new QWidget(pgcMain), "bsSkinTabSheet2");
     pgcMain->addTab(bsSkinTabSheet1, QStringLiteral("Google Hot Trends"));
@@ -256,25 +275,51 @@ void TfrmMain::buildUi()
     buildTray();
 }
 
+void TfrmMain::describeBrandedControls()
+{
+    // Named after what they show, which the branding has just set.
+    btnMakeMoney->setAccessibleName(btnMakeMoney->text());
+    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
+        link->setAccessibleName(link->text());
+        link->setToolTip(QStringLiteral("Opens %1 in your web browser").arg(link->url()));
+    }
+    if (!Branding.BannerURL.isEmpty()) {
+        for (ClickableLabel* banner : {imgBanner, gifBanner})
+            banner->setToolTip(QStringLiteral("Opens %1 in your web browser").arg(Branding.BannerURL));
+    }
+    // Without a banner the panel stays, in the window's colour: a white band would look like a
+    // field to type into.
+    const bool noBanner = imgBanner->pixmap().isNull() && !gifBanner->movie();
+    panBanner->setProperty("empty", noBanner);
+    panBanner->style()->unpolish(panBanner);
+    panBanner->style()->polish(panBanner);
+}
+
 void TfrmMain::buildHotTrendsTab()
 {
     auto* layout = new QVBoxLayout(bsSkinTabSheet1);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    lvwItems = reportList(bsSkinTabSheet1, "lvwItems");
+    lvwItems = reportList(bsSkinTabSheet1, "lvwItems", QStringLiteral("Hot Trends keywords"));
     lvwItems->setModel(m_trendTable);
     setColumnWidths(lvwItems, {200, 190, 240});
 
     auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
     auto* buttons = buttonBar(bar);
     lblLastParsed = named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
-    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92);
-    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98);
-    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89);
-    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 87);
-    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 109);
-    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 91);
+    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92,
+                           QStringLiteral("Reads the Hot Trends feed now rather than at the next hour"));
+    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98,
+                           QStringLiteral("Saves the Hot Trends table to a CSV file"));
+    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89,
+                          QStringLiteral("Selects every keyword of the table"));
+    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 87,
+                         QStringLiteral("Unselects every keyword"));
+    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 109,
+                       QStringLiteral("Deletes the selected keywords"));
+    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 91,
+                          QStringLiteral("Deletes every keyword of the table"));
     buttons->addWidget(lblLastParsed, 1);
     for (QPushButton* b : {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll})
         buttons->addWidget(b);
@@ -296,7 +341,8 @@ void TfrmMain::buildSuggestTab()
     QList<int> suggestWidths{150};
     for (int k = 1; k <= 10; ++k)
         suggestWidths << 100 << 100;
-    lvwSuggest = reportList(bsSkinSplitter1, "lvwSuggest");
+    lvwSuggest =
+        reportList(bsSkinSplitter1, "lvwSuggest", QStringLiteral("Keyword phrases and their suggestions"));
     lvwSuggest->setModel(m_suggestTable);
     setColumnWidths(lvwSuggest, suggestWidths);
 
@@ -304,7 +350,7 @@ void TfrmMain::buildSuggestTab()
     previewPanel->setFrameShape(QFrame::StyledPanel);
     auto* previewLayout = new QVBoxLayout(previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
-    lvwPreview = reportList(previewPanel, "lvwPreview");
+    lvwPreview = reportList(previewPanel, "lvwPreview", QStringLiteral("Suggestions of the selected phrase"));
     lvwPreview->setModel(m_preview);
     setColumnWidths(lvwPreview, {200, 120});
     previewLayout->addWidget(lvwPreview);
@@ -317,14 +363,21 @@ void TfrmMain::buildSuggestTab()
 
     auto* bar = panel(bsSkinTabSheet2, "panSuggestButtons", 45, true);
     auto* buttons = buttonBar(bar);
-    btnAdd = button(bar, "btnAdd", QStringLiteral("Add Keywords"), 101);
-    btnSearch = button(bar, "btnSearch", QStringLiteral("Get Suggestions!"), 120);
-    btnStop = button(bar, "btnStop", QStringLiteral("Stop"), 66);
-    btnExport = button(bar, "btnExport", QStringLiteral("Export Results"), 94);
-    bsSkinButton4 = button(bar, "bsSkinButton4", QStringLiteral("Select All"), 103);
-    bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103);
-    bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103);
-    bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103);
+    btnAdd = button(bar, "btnAdd", QStringLiteral("Add Keywords"), 101,
+                    QStringLiteral("Adds keyword phrases, one per line"));
+    btnSearch = button(bar, "btnSearch", QStringLiteral("Get Suggestions!"), 120,
+                       QStringLiteral("Gets Google's suggestions for the selected phrases"));
+    btnStop = button(bar, "btnStop", QStringLiteral("Stop"), 66, QStringLiteral("Stops getting suggestions"));
+    btnExport = button(bar, "btnExport", QStringLiteral("Export Results"), 94,
+                       QStringLiteral("Saves the phrases and their suggestions to a CSV file"));
+    bsSkinButton4 = button(bar, "bsSkinButton4", QStringLiteral("Select All"), 103,
+                           QStringLiteral("Selects every phrase"));
+    bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103,
+                           QStringLiteral("Unselects every phrase"));
+    bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103,
+                           QStringLiteral("Deletes the selected phrases"));
+    bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103,
+                           QStringLiteral("Deletes every phrase"));
     buttons->addStretch();
     for (QPushButton* b :
          {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7})

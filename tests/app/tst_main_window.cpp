@@ -3,10 +3,13 @@
 #include "app/CrashReporter.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
+#include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
 #include <QFrame>
 #include <QItemSelectionModel>
@@ -60,6 +63,9 @@ private Q_SLOTS:
     void bannerStaysCentred();
     void fitsAScreenAtLargeScale();
     void buttonBarsAlignAlike();
+    void emptyBannerWearsTheWindowColour();
+    void everyControlIsNamedForAssistiveTools_data();
+    void everyControlIsNamedForAssistiveTools();
     void longTextsElideInsteadOfWidening_data();
     void longTextsElideInsteadOfWidening();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
@@ -425,15 +431,17 @@ void TestMainWindow::longTextsElideInsteadOfWidening()
     QVERIFY(shown->geometry().right() < shown->parentWidget()->width());
     QCOMPARE(shown->text(), text);
 
-    // The whole text is its tooltip; a text that fits has none.
+    // The whole text is its tooltip, above the label's own if it has one; a text that fits shows
+    // only the label's own tooltip.
     const QPoint inside = shown->rect().center();
     QHelpEvent help(QEvent::ToolTip, inside, shown->mapToGlobal(inside));
     QCoreApplication::sendEvent(shown, &help);
-    QCOMPARE(QToolTip::text(), text);
+    QCOMPARE(QToolTip::text(), shown->toolTip().isEmpty() ? text : text + "\n" + shown->toolTip());
     QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
     shown->setText("Ready");
     QCoreApplication::sendEvent(shown, &help);
-    QTRY_VERIFY(!QToolTip::isVisible());
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), shown->toolTip());
 }
 
 void TestMainWindow::fitsAScreenAtLargeScale()
@@ -483,6 +491,65 @@ void TestMainWindow::buttonBarsAlignAlike()
     }
     QCOMPARE(gaps[0], gaps[1]);
     QVERIFY(gaps[0] < 20); // at the right edge, however wide the window
+}
+
+void TestMainWindow::emptyBannerWearsTheWindowColour()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    const auto window = makeWindow(); // no branding: the banner panel stays, empty
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->panBanner->isVisible());
+    QCOMPARE(window->panBanner->height(), 65);
+    const QImage shot = window->grab().toImage();
+    const auto colourAt = [&](const QWidget* widget) {
+        return shot.pixelColor(widget->mapTo(window.get(), widget->rect().center()));
+    };
+    // The top bar's middle, between its buttons, is bare window.
+    QCOMPARE(colourAt(window->panBanner), colourAt(window->bsSkinPanel1));
+}
+
+void TestMainWindow::everyControlIsNamedForAssistiveTools_data()
+{
+    QTest::addColumn<bool>("welcome");
+    QTest::addColumn<int>("tab");
+    QTest::newRow("Hot Trends") << false << 0;
+    QTest::newRow("Suggest") << false << 1;
+    QTest::newRow("welcome page") << true << 0;
+}
+
+void TestMainWindow::everyControlIsNamedForAssistiveTools()
+{
+    QFETCH(bool, welcome);
+    QFETCH(int, tab);
+    if (welcome)
+        QVERIFY(EncryptToFile("<%%Welcome1%%><p>Hello</p><%%/Welcome1%%>\r\n", file("dbsettings.dat")));
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->pgcMain->setCurrentIndex(tab);
+    QCOMPARE(window->pgcPrinc->currentWidget(), welcome ? window->stsWelcome : window->stsMain);
+    QStringList unnamed, withoutToolTip;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        const bool button = qobject_cast<QAbstractButton*>(widget);
+        const bool acts =
+            button || qobject_cast<ClickableLabel*>(widget) || widget->focusPolicy() != Qt::NoFocus;
+        if (!acts)
+            continue;
+        const QString describe =
+            widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty() ||
+            widget->accessibleName().isEmpty())
+            unnamed << describe;
+        if (button && widget->toolTip().isEmpty())
+            withoutToolTip << describe;
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable("no accessible name: " + unnamed.join(", ")));
+    QVERIFY2(withoutToolTip.isEmpty(), qPrintable("no tooltip: " + withoutToolTip.join(", ")));
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
