@@ -20,7 +20,7 @@ QSize CaptionButton::minimumSizeHint() const
     const QSize textSize = fontMetrics().size(Qt::TextShowMnemonic, text());
     QSize size = style()->sizeFromContents(QStyle::CT_PushButton, &option, textSize, this);
     // A little air on top: scaled fonts may draw a few pixels wider than they measure.
-    size.rwidth() += fontMetrics().averageCharWidth();
+    size.rwidth() += fontMetrics().averageCharWidth() / 2;
     return size.expandedTo(minimumSize());
 }
 

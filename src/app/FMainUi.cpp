@@ -308,17 +308,19 @@ void TfrmMain::buildHotTrendsTab()
     auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
     auto* buttons = buttonBar(bar);
     lblLastParsed = named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
-    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92,
+    // The row shares its width with the last-scrape label: these buttons ask only for what their
+    // captions need (no design width), so that the label shows whole at the window's design size.
+    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 0,
                            QStringLiteral("Reads the Hot Trends feed now rather than at the next hour"));
-    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98,
+    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 0,
                            QStringLiteral("Saves the Hot Trends table to a CSV file"));
-    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89,
+    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 0,
                           QStringLiteral("Selects every keyword of the table"));
-    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 87,
+    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 0,
                          QStringLiteral("Unselects every keyword"));
-    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 109,
+    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 0,
                        QStringLiteral("Deletes the selected keywords"));
-    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 91,
+    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 0,
                           QStringLiteral("Deletes every keyword of the table"));
     buttons->addWidget(lblLastParsed, 1);
     for (QPushButton* b : {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll})

@@ -1,6 +1,7 @@
 #include "app/AppFixture.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "app/ElidedLabel.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
 #include "crypto/CipherFiles.h"
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void bannerStaysCentred();
     void fitsAScreenAtLargeScale();
     void buttonBarsAlignAlike();
+    void lastScrapeShowsWholeAtTheDesignSize();
     void emptyBannerWearsTheWindowColour();
     void everyControlIsNamedForAssistiveTools_data();
     void everyControlIsNamedForAssistiveTools();
@@ -491,6 +493,23 @@ void TestMainWindow::buttonBarsAlignAlike()
     }
     QCOMPARE(gaps[0], gaps[1]);
     QVERIFY(gaps[0] < 20); // at the right edge, however wide the window
+}
+
+void TestMainWindow::lastScrapeShowsWholeAtTheDesignSize()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->minimumSizeHint().width() <= 834);
+    window->resize(834, 556);
+    QCoreApplication::sendPostedEvents();
+    const auto* label = qobject_cast<ElidedLabel*>(window->lblLastParsed);
+    QVERIFY(label);
+    QVERIFY2(!label->isElided(), qPrintable(QString::number(label->width())));
+    QVERIFY(label->geometry().right() < window->bsSkinButton2->geometry().left());
 }
 
 void TestMainWindow::emptyBannerWearsTheWindowColour()
