@@ -1,12 +1,15 @@
 // The three result lists as the user sees them: alignment, tooltips of cut texts, the width of the
 // last column, the sort indicator and where the view stands after a sort.
 #include "app/AppFixture.h"
+#include "app/Skin.h"
 #include "support/TestRegistry.h"
 #include "trends/TrendTableModel.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QToolTip>
 #include <QtTest>
@@ -54,6 +57,7 @@ private Q_SLOTS:
     void toolTipsShowWhatIsCut();
     void lastColumnFillsTheWidth();
     void sortIndicatorFollowsTheClicks();
+    void sortIndicatorLeavesTheCaptionFree();
     void sortKeepsTheSelectionInSight_data();
     void sortKeepsTheSelectionInSight();
 
@@ -179,6 +183,28 @@ void TestReportLists::sortIndicatorFollowsTheClicks()
         QCOMPARE(header->sortIndicatorOrder(), order);
     }
     QCOMPARE(m_window->trendTable()->row(0).keyword, "k900000"); // keywords descending
+}
+
+void TestReportLists::sortIndicatorLeavesTheCaptionFree()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    showWindow(trendRows(3));
+    QHeaderView* header = m_window->lvwItems->horizontalHeader();
+    m_window->lvwItemsColumnClick(2);
+
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.section = 2;
+    option.text = header->model()->headerData(2, Qt::Horizontal).toString();
+    option.textAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    option.rect = QRect(header->sectionViewportPosition(2), 0, header->sectionSize(2), header->height());
+    const QRect arrow = header->style()->subElementRect(QStyle::SE_HeaderArrow, &option, header);
+    const QRect caption = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+    QVERIFY(!arrow.isEmpty());
+    QVERIFY(option.rect.contains(arrow));
+    QVERIFY2(!caption.intersects(arrow), "the sort indicator covers the caption");
 }
 
 void TestReportLists::sortKeepsTheSelectionInSight_data()
