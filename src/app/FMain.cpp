@@ -3,6 +3,8 @@
 #include "app/AsyncHandler.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "app/HarvestNoteDelegate.h"
+#include "app/TableActions.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
@@ -111,6 +113,14 @@ void TfrmMain::wireHandlers()
     m_suggestSaveTimer->setInterval(2000);
     connect(m_suggestSaveTimer, &QTimer::timeout, this, HANDLER(SaveSuggestTable));
     connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
+
+    new TableActions(lvwItems, btnDelete,
+                     {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
+    new TableActions(
+        lvwSuggest, bsSkinButton6,
+        {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
+    new TableActions(lvwPreview, nullptr, {btnExport});
+    lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
 }
 
 #undef HANDLER

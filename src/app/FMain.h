@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
 #include "publisher/NewsProtocol.h"
+#include "suggest/SuggestTableModel.h"
 #include "trends/ScrapeBackoff.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
@@ -20,7 +21,6 @@
 class ClickableLabel;
 class HttpClient;
 class PreviewModel;
-class SuggestTableModel;
 class KeywordIndex;
 class QAction;
 class QFrame;
@@ -72,6 +72,8 @@ public:
     QProgressBar* MainGauge = nullptr;
     // When the monitor tries again by itself after a failed scrape; hidden otherwise.
     QLabel* lblNextTry = nullptr;
+    // "Phrase n of m" while a harvest runs; hidden otherwise.
+    QLabel* lblHarvestProgress = nullptr;
 
     // The two pages: welcome and main.
     QStackedWidget* pgcPrinc = nullptr;
@@ -195,6 +197,9 @@ public:
     // The page at `url` as text with CR LF line ends, or nothing when it could not be fetched or
     // the user stopped; the status bar tells which.
     QCoro::Task<std::optional<QString>> DownloadPage(QString url);
+    // Why the last DownloadPage gave nothing ("Stopped", or the exchange's reason); empty after
+    // a success.
+    QString lastDownloadFailure() const { return m_lastDownloadFailure; }
     void IdHTTP2WorkBegin(qint64 expected);
     void IdHTTP2Work(qint64 received);
     void IdHTTP2WorkEnd();
@@ -258,6 +263,8 @@ private:
     // One post of a form to the news server; the answer's body, empty when the exchange failed.
     QCoro::Task<QByteArray> PostNews(NewsRequest request);
     void showNewsWarning(const QString& warning, bool quiet);
+    SuggestTableModel::HarvestNote harvestNoteOf(const QString& pairs) const;
+    void showHarvestNote(quint64 id, SuggestTableModel::HarvestNote note, const QString& detail = {});
     // Saves the Suggest table a little later, once for many changes close together.
     void saveSuggestTableSoon();
     static QString dataFileName(DataFile file);
@@ -284,6 +291,9 @@ private:
     ScrapeBackoff m_scrapeBackoff;
     bool m_closing = false;
     bool m_terminating = false;
+    QString m_lastDownloadFailure;
+    // The Suggest row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
+    quint64 m_previewRowId = 0;
     struct DataFileState {
         bool unsaved = false;
         // The file was there at the start but could not be read: it is never written over.

@@ -117,6 +117,7 @@ void TfrmMain::bsSkinButton6Click()
         const auto busy = markBusy(SuggestBusy);
         m_suggestTable->removeRowList(selectedRows(lvwSuggest));
         m_preview->clear();
+        m_previewRowId = 0;
         showSuggestCount();
     }
     SaveSuggestTable();
@@ -193,13 +194,20 @@ QCoro::Task<> TfrmMain::HarvestSelected()
     // a phrase's completions to another row, and a row deleted before its turn is passed over.
     const QList<SuggestTableModel::RowId> rows = m_suggestTable->idsOfRows(selectedRows(lvwSuggest));
     QPointer<TfrmMain> self(this);
+    const auto hideProgress = qScopeGuard([self] {
+        if (self)
+            self->lblHarvestProgress->hide();
+    });
     bool first = true;
-    for (const SuggestTableModel::RowId id : rows) {
+    for (qsizetype turn = 0; turn < rows.size(); ++turn) {
+        const SuggestTableModel::RowId id = rows[turn];
         MainGauge->setValue(0);
         if (StopRequested)
             co_return;
         if (!m_suggestTable->recordOfId(id))
             continue;
+        lblHarvestProgress->setText(QStringLiteral("Phrase %1 of %2").arg(turn + 1).arg(rows.size()));
+        lblHarvestProgress->show();
         if (!first) {
             MainStatusPanel->setText(QStringLiteral("Preparing suggestions of: ") +
                                      m_suggestTable->recordOfId(id)->phrase + QStringLiteral("..."));
@@ -213,6 +221,7 @@ QCoro::Task<> TfrmMain::HarvestSelected()
             continue;
         MainStatusPanel->setText(QStringLiteral("Getting suggestion of: ") + record->phrase +
                                  QStringLiteral("..."));
+        showHarvestNote(id, SuggestTableModel::HarvestNote::Fetching);
         const QString pairs = co_await FetchSuggestions(record->phrase);
         if (!self)
             co_return;
@@ -222,8 +231,29 @@ QCoro::Task<> TfrmMain::HarvestSelected()
         SuggestCells cells = record->cells;
         ApplySuggestions(cells, pairs);
         m_suggestTable->setCells(id, cells);
+        showHarvestNote(id, harvestNoteOf(pairs), m_lastDownloadFailure);
+        if (id == m_previewRowId)
+            m_preview->showRecord(*m_suggestTable->recordOfId(id));
         saveSuggestTableSoon();
     }
+}
+
+SuggestTableModel::HarvestNote TfrmMain::harvestNoteOf(const QString& pairs) const
+{
+    using Note = SuggestTableModel::HarvestNote;
+    if (m_lastDownloadFailure == QLatin1String("Stopped"))
+        return Note::Stopped;
+    if (!m_lastDownloadFailure.isEmpty())
+        return Note::Failed;
+    return pairs.isEmpty() ? Note::NoSuggestions : Note::Filled;
+}
+
+void TfrmMain::showHarvestNote(quint64 id, SuggestTableModel::HarvestNote note, const QString& detail)
+{
+    m_suggestTable->setHarvestNote(id, note, detail);
+    // The row at work stays in sight.
+    if (note == SuggestTableModel::HarvestNote::Fetching)
+        lvwSuggest->scrollTo(m_suggestTable->index(int(m_suggestTable->rowOfId(id)), 0));
 }
 
 QCoro::Task<> TfrmMain::PauseSeconds(int seconds)
@@ -247,6 +277,7 @@ void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected)
     const QModelIndex current = lvwSuggest->selectionModel()->currentIndex();
     const int row = selected.contains(current) ? current.row() : selected.last().bottom();
     m_preview->showRecord(m_suggestTable->record(row));
+    m_previewRowId = m_suggestTable->idOfRow(row);
 }
 
 void TfrmMain::btnExportClick()

@@ -152,7 +152,11 @@ void TfrmMain::buildUi()
     lblNextTry->setToolTip(
         QStringLiteral("The last Hot Trends scrape failed; the next one starts by itself then"));
     lblNextTry->hide();
+    lblHarvestProgress = named(new ElidedLabel(bsSkinStatusBar1), "lblHarvestProgress");
+    lblHarvestProgress->setFrameShape(QFrame::StyledPanel);
+    lblHarvestProgress->hide();
     bsSkinStatusBar1->addWidget(MainStatusPanel, 1);
+    bsSkinStatusBar1->addPermanentWidget(lblHarvestProgress);
     bsSkinStatusBar1->addPermanentWidget(lblNextTry);
     bsSkinStatusBar1->addPermanentWidget(panSecondary);
     bsSkinStatusBar1->addPermanentWidget(MainGauge);

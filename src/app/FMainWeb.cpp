@@ -16,6 +16,7 @@
 
 QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
+    m_lastDownloadFailure = QStringLiteral("Stopped");
     if (StopRequested)
         co_return std::nullopt;
     const quint64 stopsAtStart = m_stops;
@@ -36,11 +37,13 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
     if (stopped || !result.ok) {
+        m_lastDownloadFailure = stopped ? QStringLiteral("Stopped") : result.error;
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")
                     : QStringLiteral("Connection error, check if you are connected and url exists."));
         co_return std::nullopt;
     }
+    m_lastDownloadFailure.clear();
     MainStatusPanel->setText(QStringLiteral("Download completed!"));
     co_return PageTextFromBody(result.body);
 }

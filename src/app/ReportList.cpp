@@ -59,11 +59,15 @@ bool CutTextDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     QStyleOptionViewItem cell = option;
     initStyleOption(&cell, index);
-    if (cell.text.isEmpty() || textFits(cell, view)) {
+    QStringList lines;
+    if (!cell.text.isEmpty() && !textFits(cell, view))
+        lines << cell.text;
+    if (const QString note = index.data(Qt::ToolTipRole).toString(); !note.isEmpty())
+        lines << note;
+    if (lines.isEmpty())
         QToolTip::hideText();
-        return true;
-    }
-    QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+    else
+        QToolTip::showText(event->globalPos(), lines.join(u'\n'), view->viewport(), option.rect);
     return true;
 }
 

@@ -9,8 +9,8 @@ class QTableView;
 // here is measured for one cell or one header section, when the user points at it.
 
 // A cell whose text does not fit its column shows the whole text as its tooltip; one that fits
-// shows none.
-class CutTextDelegate final : public QStyledItemDelegate {
+// shows none. A tooltip the model gives a cell (a note on its row) shows as well, below.
+class CutTextDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
 public:

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
@@ -23,6 +25,8 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     memAddKeyword->setFixedSize(345, 105);
     memAddKeyword->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memAddKeyword->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab moves on to the buttons: a tab typed into a phrase would only become a space.
+    memAddKeyword->setTabChangesFocus(true);
     btnOk = new QPushButton(QStringLiteral("Ok"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -45,11 +49,22 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
 
     connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAddKeywords::btnCancelClick);
+    // Return starts a new line in the text box, so Ctrl+Return is the key for "Ok"; Escape
+    // cancels as in every dialog.
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, btnOk, &QPushButton::click);
+    }
 }
 
 QStringList TfrmAddKeywords::lines() const
 {
-    return SplitLines(memAddKeyword->toPlainText());
+    // The raw text keeps what was typed (a non-breaking space stays one); only the breaks between
+    // lines, which the text box keeps as separators of its own, become line breaks.
+    QString text = memAddKeyword->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return SplitLines(text);
 }
 
 void TfrmAddKeywords::btnOkClick()
@@ -58,6 +73,7 @@ void TfrmAddKeywords::btnOkClick()
     if (memAddKeyword->toPlainText().isEmpty()) {
         m_messages.show(QStringLiteral("Please add at least one keyword."), MsgKind::Information,
                         MsgButtons::Ok);
+        memAddKeyword->setFocus();
         return;
     }
     accept();

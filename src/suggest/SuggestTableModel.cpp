@@ -21,6 +21,45 @@ const QString& SuggestTableModel::cellText(qsizetype row, int column) const
     return record.cells[size_t(column - 1)];
 }
 
+QVariant SuggestTableModel::data(const QModelIndex& index, int role) const
+{
+    if ((role != HarvestNoteRole && role != Qt::ToolTipRole) || !index.isValid() || m_notes.isEmpty())
+        return RowListModel::data(index, role);
+    const auto found = m_notes.constFind(m_ids.at(index.row()));
+    if (found == m_notes.cend())
+        return RowListModel::data(index, role);
+    const Note& note = found.value();
+    if (role == HarvestNoteRole)
+        return int(note.kind);
+    switch (note.kind) {
+    case HarvestNote::Fetching:
+        return tr("Getting its suggestions now");
+    case HarvestNote::NoSuggestions:
+        return tr("No suggestions");
+    case HarvestNote::Stopped:
+        return tr("Stopped");
+    case HarvestNote::Failed:
+        return tr("Failed: %1").arg(note.detail);
+    case HarvestNote::None:
+    case HarvestNote::Filled:
+        break;
+    }
+    return RowListModel::data(index, role);
+}
+
+void SuggestTableModel::setHarvestNote(RowId id, HarvestNote note, const QString& detail)
+{
+    const qsizetype row = rowOfId(id);
+    if (row < 0)
+        return;
+    if (note == HarvestNote::None)
+        m_notes.remove(id);
+    else
+        m_notes.insert(id, {note, detail});
+    Q_EMIT dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1),
+                       {HarvestNoteRole, Qt::ToolTipRole});
+}
+
 SortKind SuggestTableModel::columnSortKind(int column) const
 {
     return column >= 2 && column % 2 == 0 ? SortKind::Number : SortKind::Text;
@@ -58,6 +97,7 @@ void SuggestTableModel::setRecords(SuggestRows records)
     beginResetModel();
     m_records.clear();
     m_ids.clear();
+    m_notes.clear();
     m_rowOfId.clear();
     m_rowOfIdCurrent = true;
     appendRecords(std::move(records));

@@ -18,8 +18,16 @@ public:
 
     explicit SuggestTableModel(QObject* parent = nullptr);
 
+    // What a harvest made of a row, shown on the row while the program runs (the file keeps only
+    // the cells, where a failed fetch and an answer without suggestions both leave "N/A").
+    enum class HarvestNote { None, Fetching, Filled, NoSuggestions, Stopped, Failed };
+    // The note of a row as an int, for the view that marks it.
+    static constexpr int HarvestNoteRole = Qt::UserRole + 1;
+
     // Column 0 is the phrase, column c >= 1 shows cell c - 1.
     const QString& cellText(qsizetype row, int column) const override;
+    // The harvest note, and a tooltip that says what happened.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     // The phrase and the suggestions compare as text, the result counts as numbers.
     SortKind columnSortKind(int column) const override;
 
@@ -43,6 +51,10 @@ public:
     void removeRowList(QList<qsizetype> rows);
     void clear();
 
+    // `detail` says why a fetch failed.
+    void setHarvestNote(RowId id, HarvestNote note, const QString& detail = {});
+    HarvestNote harvestNote(RowId id) const { return m_notes.value(id).kind; }
+
 private:
     qsizetype storedRowCount() const override { return m_records.size(); }
     QString columnCaption(int column) const override;
@@ -55,4 +67,9 @@ private:
     // Row of each id; rebuilt on the first lookup after rows moved or went away.
     mutable QHash<RowId, qsizetype> m_rowOfId;
     mutable bool m_rowOfIdCurrent = true;
+    struct Note {
+        HarvestNote kind = HarvestNote::None;
+        QString detail;
+    };
+    QHash<RowId, Note> m_notes;
 };

@@ -1,5 +1,7 @@
 #include "util/DateTimeText.h"
 
+#include "util/DateTimeTextReader.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -119,23 +121,22 @@ QString withAsciiDigits(const QString& text, const QLocale& locale)
     return result;
 }
 
-// Qt 6.4 takes an AM/PM text that is shorter than the locale's longest one as long as that one when
-// more text follows it, and so cannot read what it writes in locales whose time starts with it
-// ("AP h:mm:ss"). Padding the shorter text with spaces to that length lets Qt read it.
-QString withShorterAmPmPadded(const QString& text, const QLocale& locale)
+// Whether an AM/PM section of `format` is followed by more of the format.
+bool amPmBeforeMoreText(const QString& format)
 {
-    const QString am = locale.amText();
-    const QString pm = locale.pmText();
-    const qsizetype longest =
-        std::max({am.toLower().size(), am.toUpper().size(), pm.toLower().size(), pm.toUpper().size()});
-    for (const QString& marker : {am, pm}) {
-        if (marker.isEmpty() || marker.size() >= longest)
+    bool quoted = false;
+    bool amPmSeen = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
             continue;
-        const qsizetype at = text.indexOf(marker, 0, Qt::CaseInsensitive);
-        if (at >= 0 && at + marker.size() < text.size())
-            return QString(text).insert(at + marker.size(), QString(longest - marker.size(), u' '));
+        }
+        if (amPmSeen && !c.isSpace() && (quoted || (c != u'a' && c != u'A' && c != u'p' && c != u'P')))
+            return true;
+        if (!quoted && (c == u'a' || c == u'A'))
+            amPmSeen = true;
     }
-    return text;
+    return false;
 }
 
 } // namespace
@@ -209,11 +210,10 @@ std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLoca
 {
     if (text.isEmpty())
         return std::nullopt;
-    const QString padded = withShorterAmPmPadded(text, locale);
     for (const DateTimeForm& form : forms) {
+        if (QLocaleMisreadsAmPm(form.format, locale))
+            continue;
         QDateTime parsed = locale.toDateTime(text, form.format);
-        if (!parsed.isValid() && padded != text)
-            parsed = locale.toDateTime(padded, form.format);
         if (!parsed.isValid())
             continue;
         if (form.twoDigitYear) {
@@ -231,9 +231,18 @@ std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLoca
     return std::nullopt;
 }
 
+bool QLocaleMisreadsAmPm(const QString& format, const QLocale& locale)
+{
+    const QString am = locale.amText();
+    const QString pm = locale.pmText();
+    const bool sameLength =
+        am.toUpper().size() == pm.toUpper().size() && am.toLower().size() == pm.toLower().size();
+    return !sameLength && amPmBeforeMoreText(format);
+}
+
 std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& locale, QDate today,
                                            DateTimeCommas commas)
 {
-    return ReadDateTimeWithLocale(DateTimeTextToRead(text, locale, commas), locale,
-                                  DateTimeForms(locale, commas), today);
+    // The program's own reader reads the program's texts itself and leaves the rest to QLocale.
+    return DateTimeTextReader(locale, commas, today).read(text);
 }

@@ -44,6 +44,11 @@ QList<DateTimeForm> DateTimeForms(const QLocale& locale, DateTimeCommas commas);
 // The text as the forms read it: trimmed, without its commas when so asked, and with the locale's
 // own digits as ASCII digits (QLocale cannot read digits outside the Basic Multilingual Plane).
 QString DateTimeTextToRead(QStringView text, const QLocale& locale, DateTimeCommas commas);
-// Reads a text made by DateTimeTextToRead with QLocale, trying the forms in order.
+// Qt 6.4 copies the AM/PM text it finds as if it were as long as the locale's longest one: when
+// the AM and PM texts differ in length and more text follows them in the format ("AP h:mm:ss"), it
+// reads past the end of its copy. QLocale is never given such a form.
+bool QLocaleMisreadsAmPm(const QString& format, const QLocale& locale);
+// Reads a text made by DateTimeTextToRead with QLocale, trying the forms in order (those that
+// QLocale can read safely).
 std::optional<QDateTime> ReadDateTimeWithLocale(const QString& text, const QLocale& locale,
                                                 const QList<DateTimeForm>& forms, QDate today);

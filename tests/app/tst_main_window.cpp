@@ -4,6 +4,7 @@
 #include "app/ElidedLabel.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
+#include "app/TableActions.h"
 #include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
@@ -11,10 +12,12 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QClipboard>
 #include <QFile>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,6 +58,7 @@ private Q_SLOTS:
     void itemCounterShowsOnlyWhatWasLoaded_data();
     void itemCounterShowsOnlyWhatWasLoaded();
     void selectAndClear();
+    void tableKeysAndMenu();
     void deleteSelected_data();
     void deleteSelected();
     void deleteAll_data();
@@ -254,6 +258,50 @@ void TestMainWindow::selectAndClear()
     window->btnClearAll->click();
     QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 0);
     QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
+}
+
+void TestMainWindow::tableKeysAndMenu()
+{
+    writeFile(file("dabatase.dat"), fourRows);
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTableView* list = window->lvwItems;
+    list->setFocus();
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    // Ctrl+C copies whole rows, tab-separated.
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), "alpha\t3/5/2009\t1\ngamma\t3/5/2009\t3\n");
+
+    // Delete asks as "Delete Selected" does, then deletes those rows.
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
+    QCOMPARE(window->trendTable()->rowCount(), 2);
+
+    // Tab leaves the list for the buttons under it.
+    list->setFocus();
+    const QModelIndex current = list->currentIndex();
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(!list->hasFocus());
+    QCOMPARE(list->currentIndex(), current);
+
+    // The context menu: Copy, then the page's buttons, which act as the buttons do.
+    auto* actions = list->findChild<TableActions*>();
+    QVERIFY(actions);
+    std::unique_ptr<QMenu> menu(actions->contextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << action->text();
+    QCOMPARE(texts, (QStringList{"Copy", "", "Scrap Now", "Export Results", "Select All", "Clear Selection",
+                                 "Delete Selected", "Delete All"}));
+    menu->actions()[4]->trigger(); // Select All
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
 }
 
 void TestMainWindow::deleteSelected_data()

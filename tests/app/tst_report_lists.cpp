@@ -2,6 +2,7 @@
 // last column, the sort indicator and where the view stands after a sort.
 #include "app/AppFixture.h"
 #include "app/Skin.h"
+#include "suggest/SuggestTableModel.h"
 #include "support/TestRegistry.h"
 #include "trends/TrendTableModel.h"
 
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void numbersAlignRight();
     void toolTipsShowWhatIsCut_data();
     void toolTipsShowWhatIsCut();
+    void harvestNoteJoinsTheCutText_data();
+    void harvestNoteJoinsTheCutText();
     void lastColumnFillsTheWidth();
     void sortIndicatorFollowsTheClicks();
     void sortIndicatorLeavesTheCaptionFree();
@@ -154,6 +157,34 @@ void TestReportLists::toolTipsShowWhatIsCut()
         const QRect cell = items->visualRect(items->model()->index(row, column));
         QCOMPARE(toolTipAt(items->viewport(), cell.center()), toolTip);
     }
+}
+
+void TestReportLists::harvestNoteJoinsTheCutText_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("toolTip");
+    const QString phrase = QString("cheap flights to new york ").repeated(4).trimmed();
+    QTest::newRow("cut phrase with a note") << 0 << phrase + "\nFailed: refused";
+    QTest::newRow("phrase that fits, with a note") << 1 << "Failed: refused";
+    QTest::newRow("phrase that fits, no note") << 2 << "";
+}
+
+void TestReportLists::harvestNoteJoinsTheCutText()
+{
+    QFETCH(int, row);
+    QFETCH(QString, toolTip);
+    const QByteArray phrase = QString("cheap flights to new york ").repeated(4).trimmed().toUtf8();
+    const QByteArray empty(20, '|');
+    showWindow(trendRows(1), QByteArray(phrase).replace(' ', "\xc2\xa7") + "|" + empty + "\r\nred|" + empty +
+                                 "\r\nblue|" + empty + "\r\n");
+    m_window->pgcMain->setCurrentWidget(m_window->bsSkinTabSheet2);
+    SuggestTableModel* table = m_window->suggestTable();
+    for (const int noted : {0, 1})
+        table->setHarvestNote(table->idOfRow(noted), SuggestTableModel::HarvestNote::Failed, "refused");
+
+    QTableView* phrases = m_window->lvwSuggest;
+    const QRect cell = phrases->visualRect(phrases->model()->index(row, 0));
+    QCOMPARE(toolTipAt(phrases->viewport(), cell.center()), toolTip);
 }
 
 void TestReportLists::lastColumnFillsTheWidth()

@@ -71,11 +71,13 @@ private Q_SLOTS:
 
     void addKeywordsDialog_data();
     void addKeywordsDialog();
+    void addKeywordsDialogKeys();
     void importSkipsDuplicates();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
     void harvestOneRow();
     void harvestSelectedRowsInOrder();
+    void harvestShowsWhereItIsAndWhatCameOfEachRow();
     void failedFetchFillsNotAvailable();
     void secondHarvestKeepsOlderCells();
     void searchRefusals_data();
@@ -140,6 +142,8 @@ void TestSuggestWindow::addKeywordsDialog_data()
     QTest::newRow("empty") << "" << false << QStringList{};
     QTest::newRow("spaces count as text") << "  " << true << QStringList{"  "};
     QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
+    QTest::newRow("non-breaking space kept") << QString("red\u00a0wine\ncheap flights") << true
+                                             << QStringList{QString("red\u00a0wine"), "cheap flights"};
 }
 
 void TestSuggestWindow::addKeywordsDialog()
@@ -160,6 +164,41 @@ void TestSuggestWindow::addKeywordsDialog()
         QCOMPARE(messages.shown[0].buttons, MsgButtons::Ok);
     }
     QCOMPARE(dialog.lines(), lines);
+}
+
+void TestSuggestWindow::addKeywordsDialogKeys()
+{
+    FakeMessageBoxes messages;
+    TfrmAddKeywords dialog(messages);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.memAddKeyword->setFocus();
+
+    // Tab moves on to the buttons and types nothing.
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Tab);
+    QCOMPARE(dialog.memAddKeyword->toPlainText(), QString());
+    QCOMPARE(QApplication::focusWidget(), dialog.btnOk);
+
+    // Ctrl+Return is "Ok": with nothing typed it asks for a keyword and gives the text box back.
+    QTest::keyClick(&dialog, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(QApplication::focusWidget(), dialog.memAddKeyword);
+
+    QTest::keyClicks(dialog.memAddKeyword, "red wine");
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Return);
+    QTest::keyClicks(dialog.memAddKeyword, "cheap flights");
+    QTest::keyClick(dialog.memAddKeyword, Qt::Key_Enter, Qt::ControlModifier);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.lines(), (QStringList{"red wine", "cheap flights"}));
+
+    // Escape cancels.
+    TfrmAddKeywords again(messages);
+    again.show();
+    QVERIFY(QTest::qWaitForWindowActive(&again));
+    QTest::keyClick(again.memAddKeyword, Qt::Key_Escape);
+    QCOMPARE(again.result(), int(QDialog::Rejected));
+    QVERIFY(!again.isVisible());
 }
 
 void TestSuggestWindow::importSkipsDuplicates()
@@ -253,6 +292,51 @@ void TestSuggestWindow::harvestOneRow()
     QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
     // Kept when the harvest ends.
     QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
+}
+
+void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
+{
+    using Note = SuggestTableModel::HarvestNote;
+    makeWindow(storedRow("red") + storedRow("blue") + storedRow("green") + storedRow("grey"));
+    const SuggestTableModel* table = m_window->suggestTable();
+    // Rows 1 to 3 selected, then "red" clicked too: the preview shows "red", not yet harvested.
+    select({1, 2, 3});
+    m_window->lvwSuggest->selectionModel()->setCurrentIndex(
+        table->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(m_window->preview()->cellText(0, 0), "");
+    m_server->enqueue(ScriptedHttpServer::ok(redWine));
+    m_server->enqueue(ScriptedHttpServer::status(404));
+    m_server->enqueue(ScriptedHttpServer::ok(answer({})));
+    m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
+    // While each phrase is fetched: where the harvest is, and the row at work marked.
+    QStringList progress;
+    QList<Note> notesAtWork;
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&] {
+        progress << m_window->lblHarvestProgress->text();
+        const int row = int(progress.size()) - 1;
+        notesAtWork << table->harvestNote(table->idOfRow(row));
+        if (row == 3)
+            QTimer::singleShot(50, m_window.get(), [this] { m_window->btnStop->click(); });
+    });
+    harvest();
+
+    QCOMPARE(progress, (QStringList{"Phrase 1 of 4", "Phrase 2 of 4", "Phrase 3 of 4", "Phrase 4 of 4"}));
+    QCOMPARE(notesAtWork, QList<Note>(4, Note::Fetching));
+    QVERIFY(m_window->lblHarvestProgress->isHidden());
+    const auto tooltip = [&](int row) { return table->index(row, 0).data(Qt::ToolTipRole).toString(); };
+    QCOMPARE(table->harvestNote(table->idOfRow(0)), Note::Filled);
+    QCOMPARE(tooltip(0), QString());
+    QCOMPARE(table->harvestNote(table->idOfRow(1)), Note::Failed);
+    QCOMPARE(tooltip(1), "Failed: The server answered 404 Not Found");
+    QCOMPARE(table->harvestNote(table->idOfRow(2)), Note::NoSuggestions);
+    QCOMPARE(tooltip(2), "No suggestions");
+    QCOMPARE(table->harvestNote(table->idOfRow(3)), Note::Stopped);
+    QCOMPARE(tooltip(3), "Stopped");
+    // The three that gave nothing keep the file's "N/A" alike.
+    for (const int row : {1, 2, 3})
+        QCOMPARE(table->record(row).cells, allNotAvailable());
+    // The preview showed "red" and shows its new pairs without another click.
+    QCOMPARE(m_window->preview()->cellText(0, 0), "red wine");
 }
 
 void TestSuggestWindow::harvestSelectedRowsInOrder()

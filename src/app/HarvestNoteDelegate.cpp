@@ -1,0 +1,25 @@
+#include "app/HarvestNoteDelegate.h"
+
+#include "suggest/SuggestTableModel.h"
+
+void HarvestNoteDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    CutTextDelegate::initStyleOption(option, index);
+    using Note = SuggestTableModel::HarvestNote;
+    const QVariant note = index.data(SuggestTableModel::HarvestNoteRole);
+    if (!note.isValid())
+        return;
+    switch (Note(note.toInt())) {
+    case Note::Fetching:
+        option->backgroundBrush = QColor(255, 243, 196);
+        break;
+    case Note::Stopped:
+    case Note::Failed:
+        option->palette.setColor(QPalette::Text, QColor(128, 128, 128));
+        break;
+    case Note::None:
+    case Note::Filled:
+    case Note::NoSuggestions:
+        break;
+    }
+}

@@ -1,0 +1,103 @@
+#include "app/TableActions.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTableView>
+
+#include <algorithm>
+
+TableActions::TableActions(QTableView* table, QAbstractButton* deleteButton,
+                           QList<QAbstractButton*> pageButtons)
+    : QObject(table)
+    , m_table(table)
+    , m_deleteButton(deleteButton)
+    , m_pageButtons(std::move(pageButtons))
+{
+    // Tab goes on to the buttons under the list instead of from cell to cell.
+    table->setTabKeyNavigation(false);
+    table->setContextMenuPolicy(Qt::DefaultContextMenu);
+    table->installEventFilter(this);
+    table->viewport()->installEventFilter(this);
+}
+
+QMenu* TableActions::contextMenu() const
+{
+    auto* menu = new QMenu(m_table);
+    menu->setObjectName(m_table->objectName() + QStringLiteral("Menu"));
+    QAction* copy = menu->addAction(QStringLiteral("Copy"), this, &TableActions::copySelectedRows);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(m_table->selectionModel()->hasSelection());
+    if (!m_pageButtons.isEmpty())
+        menu->addSeparator();
+    for (QAbstractButton* button : m_pageButtons) {
+        QAction* action = menu->addAction(button->text(), button, &QAbstractButton::click);
+        action->setEnabled(button->isEnabled());
+        if (button == m_deleteButton)
+            action->setShortcut(QKeySequence::Delete);
+    }
+    return menu;
+}
+
+bool TableActions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ContextMenu && watched == m_table->viewport()) {
+        QMenu* menu = contextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    if (watched != m_table)
+        return false;
+    // The list's own handling of these keys (copying one cell) is replaced, and no shortcut of the
+    // window takes them from it.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool copy = key->matches(QKeySequence::Copy);
+        const bool remove = m_deleteButton && key->matches(QKeySequence::Delete);
+        if (!copy && !remove)
+            return false;
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            if (copy)
+                copySelectedRows();
+            else if (m_deleteButton->isEnabled())
+                m_deleteButton->click();
+        }
+        return true;
+    }
+    return false;
+}
+
+void TableActions::copySelectedRows() const
+{
+    QApplication::clipboard()->setText(SelectedRowsText(*m_table));
+}
+
+QString SelectedRowsText(const QTableView& table)
+{
+    QList<int> rows;
+    for (const QItemSelectionRange& range : table.selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+
+    const QAbstractItemModel& model = *table.model();
+    const int columns = model.columnCount();
+    QString text;
+    for (const int row : rows) {
+        for (int column = 0; column < columns; ++column) {
+            if (column > 0)
+                text += u'\t';
+            text += model.index(row, column).data().toString();
+        }
+        text += u'\n';
+    }
+    return text;
+}
