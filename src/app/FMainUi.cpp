@@ -285,7 +285,9 @@ void TfrmMain::describeBrandedControls()
     btnMakeMoney->setAccessibleName(btnMakeMoney->text());
     for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
         link->setAccessibleName(link->text());
-        link->setToolTip(QStringLiteral("Opens %1 in your web browser").arg(link->url()));
+        link->setToolTip(link->url().isEmpty()
+                             ? QString()
+                             : QStringLiteral("Opens %1 in your web browser").arg(link->url()));
     }
     if (!Branding.BannerURL.isEmpty()) {
         for (ClickableLabel* banner : {imgBanner, gifBanner})
