@@ -120,6 +120,23 @@ QHBoxLayout* buttonBar(QFrame* bar)
     return layout;
 }
 
+// One button of a bar: where it is kept, its object name, caption, design width and tooltip.
+struct ButtonSpec {
+    QPushButton** button;
+    const char* name;
+    QString caption;
+    int designWidth;
+    QString tip;
+};
+
+void addButtons(QFrame* bar, QHBoxLayout* row, const QList<ButtonSpec>& buttons)
+{
+    for (const ButtonSpec& spec : buttons) {
+        *spec.button = button(bar, spec.name, spec.caption, spec.designWidth, spec.tip);
+        row->addWidget(*spec.button);
+    }
+}
+
 } // namespace
 
 void TfrmMain::buildUi()
@@ -314,23 +331,22 @@ void TfrmMain::buildHotTrendsTab()
     auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
     auto* buttons = buttonBar(bar);
     lblLastParsed = named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
+    buttons->addWidget(lblLastParsed, 1);
     // The row shares its width with the last-scrape label: these buttons ask only for what their
     // captions need (no design width), so that the label shows whole at the window's design size.
-    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 0,
-                           QStringLiteral("Reads the Hot Trends feed now rather than at the next hour"));
-    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 0,
-                           QStringLiteral("Saves the Hot Trends table to a CSV file"));
-    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 0,
-                          QStringLiteral("Selects every keyword of the table"));
-    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 0,
-                         QStringLiteral("Unselects every keyword"));
-    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 0,
-                       QStringLiteral("Deletes the selected keywords"));
-    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 0,
-                          QStringLiteral("Deletes every keyword of the table"));
-    buttons->addWidget(lblLastParsed, 1);
-    for (QPushButton* b : {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll})
-        buttons->addWidget(b);
+    addButtons(bar, buttons,
+               {{&bsSkinButton2, "bsSkinButton2", QStringLiteral("Scrap Now"), 0,
+                 QStringLiteral("Reads the Hot Trends feed now rather than at the next hour")},
+                {&bsSkinButton3, "bsSkinButton3", QStringLiteral("Export Results"), 0,
+                 QStringLiteral("Saves the Hot Trends table to a CSV file")},
+                {&btnSelectAll, "btnSelectAll", QStringLiteral("Select All"), 0,
+                 QStringLiteral("Selects every keyword of the table")},
+                {&btnClearAll, "btnClearAll", QStringLiteral("Clear Selection"), 0,
+                 QStringLiteral("Unselects every keyword")},
+                {&btnDelete, "btnDelete", QStringLiteral("Delete Selected"), 0,
+                 QStringLiteral("Deletes the selected keywords")},
+                {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete All"), 0,
+                 QStringLiteral("Deletes every keyword of the table")}});
 
     layout->addWidget(lvwItems, 1);
     layout->addWidget(bar);
@@ -371,25 +387,24 @@ void TfrmMain::buildSuggestTab()
 
     auto* bar = panel(bsSkinTabSheet2, "panSuggestButtons", 45, true);
     auto* buttons = buttonBar(bar);
-    btnAdd = button(bar, "btnAdd", QStringLiteral("Add Keywords"), 101,
-                    QStringLiteral("Adds keyword phrases, one per line"));
-    btnSearch = button(bar, "btnSearch", QStringLiteral("Get Suggestions!"), 120,
-                       QStringLiteral("Gets Google's suggestions for the selected phrases"));
-    btnStop = button(bar, "btnStop", QStringLiteral("Stop"), 66, QStringLiteral("Stops getting suggestions"));
-    btnExport = button(bar, "btnExport", QStringLiteral("Export Results"), 94,
-                       QStringLiteral("Saves the phrases and their suggestions to a CSV file"));
-    bsSkinButton4 = button(bar, "bsSkinButton4", QStringLiteral("Select All"), 103,
-                           QStringLiteral("Selects every phrase"));
-    bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103,
-                           QStringLiteral("Unselects every phrase"));
-    bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103,
-                           QStringLiteral("Deletes the selected phrases"));
-    bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103,
-                           QStringLiteral("Deletes every phrase"));
     buttons->addStretch();
-    for (QPushButton* b :
-         {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7})
-        buttons->addWidget(b);
+    addButtons(
+        bar, buttons,
+        {{&btnAdd, "btnAdd", QStringLiteral("Add Keywords"), 101,
+          QStringLiteral("Adds keyword phrases, one per line")},
+         {&btnSearch, "btnSearch", QStringLiteral("Get Suggestions!"), 120,
+          QStringLiteral("Gets Google's suggestions for the selected phrases")},
+         {&btnStop, "btnStop", QStringLiteral("Stop"), 66, QStringLiteral("Stops getting suggestions")},
+         {&btnExport, "btnExport", QStringLiteral("Export Results"), 94,
+          QStringLiteral("Saves the phrases and their suggestions to a CSV file")},
+         {&bsSkinButton4, "bsSkinButton4", QStringLiteral("Select All"), 103,
+          QStringLiteral("Selects every phrase")},
+         {&bsSkinButton5, "bsSkinButton5", QStringLiteral("Clear Selection"), 103,
+          QStringLiteral("Unselects every phrase")},
+         {&bsSkinButton6, "bsSkinButton6", QStringLiteral("Delete Selected"), 103,
+          QStringLiteral("Deletes the selected phrases")},
+         {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete All"), 103,
+          QStringLiteral("Deletes every phrase")}});
 
     layout->addWidget(bsSkinSplitter1, 1);
     layout->addWidget(bar);
