@@ -121,7 +121,7 @@ QHBoxLayout* buttonBar(QFrame* bar)
 }
 
 // One button of a bar: where it is kept, its object name, caption, design width and tooltip.
-struct ButtonSpec {
+struct BarButton {
     QPushButton** button;
     const char* name;
     QString caption;
@@ -129,11 +129,11 @@ struct ButtonSpec {
     QString tip;
 };
 
-void addButtons(QFrame* bar, QHBoxLayout* row, const QList<ButtonSpec>& buttons)
+void addButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons)
 {
-    for (const ButtonSpec& spec : buttons) {
-        *spec.button = button(bar, spec.name, spec.caption, spec.designWidth, spec.tip);
-        row->addWidget(*spec.button);
+    for (const BarButton& entry : buttons) {
+        *entry.button = button(bar, entry.name, entry.caption, entry.designWidth, entry.tip);
+        row->addWidget(*entry.button);
     }
 }
 
