@@ -6,5 +6,5 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         Q_EMIT clicked();
-    QLabel::mouseReleaseEvent(event);
+    ElidedLabel::mouseReleaseEvent(event);
 }

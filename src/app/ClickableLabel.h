@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QLabel>
+#include "app/ElidedLabel.h"
 
 // A label that reports a left click: the banner pictures and the link labels.
-class ClickableLabel : public QLabel {
+class ClickableLabel : public ElidedLabel {
     Q_OBJECT
 
 public:
-    using QLabel::QLabel;
+    using ElidedLabel::ElidedLabel;
 
     QString url() const { return m_url; }
     void setUrl(const QString& url) { m_url = url; }

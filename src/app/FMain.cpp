@@ -134,6 +134,7 @@ void TfrmMain::FormCreate()
 {
     gifBanner->setGeometry(imgBanner->geometry());
     LoadBrandingSettings();
+    describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     NewsRecords.clear();
@@ -349,7 +350,9 @@ void TfrmMain::LoadTrendTable()
     if (!read.error.isEmpty())
         reportUnreadable(DataFile::TrendTable, QStringLiteral("LoadTrendTable"), read.error);
     m_trendTable->setRows(std::move(read.rows));
-    showTrendCount();
+    // The counter is written per row loaded: a file without rows leaves it as it was.
+    if (m_trendTable->rowCount() > 0)
+        showTrendCount();
     // Every row of a scrape carries its time: a table saved after the last-scrape time (a kill
     // between the two saves) tells when the last scrape really was, so that hour is not counted twice.
     const std::optional<QDateTime> newest = NewestDateTime(m_trendTable->rows());

@@ -242,8 +242,13 @@ private:
     void buildHotTrendsTab();
     void buildSuggestTab();
     void buildTray();
+    // Accessible names and tooltips of the controls the branding fills, and the look of an empty
+    // banner panel.
+    void describeBrandedControls();
     void wireHandlers();
     void centreBanner();
+    // Back to the gauge's 0 to 100 range when a body without a length has left it showing activity.
+    void leaveBusyGauge();
     void showBanner(int bannerNumber);
     void showTrendCount();
     // Stop and the close: every request of `clients` ends, those waiting their turn unsent, and the

@@ -2,6 +2,7 @@
 // the sorting of the three lists.
 #include "app/AsyncHandler.h"
 #include "app/FMain.h"
+#include "app/ReportList.h"
 #include "net/HttpClient.h"
 #include "net/ServiceAddresses.h"
 #include "suggest/FAddKeywords.h"
@@ -64,7 +65,9 @@ void TfrmMain::LoadSuggestTable()
     if (!read.error.isEmpty())
         reportUnreadable(DataFile::SuggestTable, QStringLiteral("LoadSuggestTable"), read.error);
     m_suggestTable->setRecords(std::move(read.rows));
-    showSuggestCount();
+    // The counter is written per row loaded: a file without rows leaves it as it was.
+    if (m_suggestTable->rowCount() > 0)
+        showSuggestCount();
 }
 
 void TfrmMain::SaveSuggestTable()
@@ -285,18 +288,15 @@ void TfrmMain::btnExportClick()
 
 void TfrmMain::lvwItemsColumnClick(int column)
 {
-    lvwItemsSort.click(column);
-    m_trendTable->sort(lvwItemsSort.column(), lvwItemsSort.order());
+    SortByColumnClick(*lvwItems, lvwItemsSort, column);
 }
 
 void TfrmMain::lvwSuggestColumnClick(int column)
 {
-    lvwSuggestSort.click(column);
-    m_suggestTable->sort(lvwSuggestSort.column(), lvwSuggestSort.order());
+    SortByColumnClick(*lvwSuggest, lvwSuggestSort, column);
 }
 
 void TfrmMain::lvwPreviewColumnClick(int column)
 {
-    lvwPreviewSort.click(column);
-    m_preview->sort(lvwPreviewSort.column(), lvwPreviewSort.order());
+    SortByColumnClick(*lvwPreview, lvwPreviewSort, column);
 }

@@ -1,8 +1,12 @@
 // The layout of the main window. The look comes from the skin (a style sheet); sizes follow the
 // window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
 #include "app/AppIcons.h"
+#include "app/CaptionButton.h"
 #include "app/ClickableLabel.h"
+#include "app/ElidedLabel.h"
+#include "app/EventHook.h"
 #include "app/FMain.h"
+#include "app/ReportList.h"
 #include "net/HttpClient.h"
 #include "publisher/OfflineHtmlView.h"
 #include "suggest/PreviewModel.h"
@@ -13,6 +17,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -20,7 +25,9 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextBrowser>
@@ -36,14 +43,16 @@ template <typename Widget> Widget* named(Widget* widget, const char* name)
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width)
+// Every button says what it does in its tooltip; its caption names it for assistive tools.
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width, const QString& tip)
 {
-    auto* result = named(new QPushButton(caption, parent), name);
-    // The design width, or more where the caption needs it in the font at hand.
-    result->setMinimumWidth(width);
+    // The design width where there is room; in a narrow window (a large scale) no less than the
+    // caption needs.
+    auto* result = named(new CaptionButton(caption, width, parent), name);
     result->setFixedHeight(25);
-    result->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     result->setAutoDefault(false);
+    result->setAccessibleName(caption);
+    result->setToolTip(tip);
     return result;
 }
 
@@ -51,6 +60,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, 
 {
     auto* result = named(new QToolButton(parent), name);
     result->setToolTip(hint);
+    // Only a picture shows: the name is said by assistive tools.
+    result->setAccessibleName(hint);
     result->setIcon(icon);
     result->setIconSize(QSize(24, 24));
     result->setFixedSize(41, 34);
@@ -67,9 +78,10 @@ QFrame* panel(QWidget* parent, const char* name, int height, bool framed)
 }
 
 // A report-style list: grid lines, whole rows, several rows selectable, nothing edited in place.
-QTableView* reportList(QWidget* parent, const char* name)
+QTableView* reportList(QWidget* parent, const char* name, const QString& accessibleName)
 {
     auto* list = named(new QTableView(parent), name);
+    list->setAccessibleName(accessibleName);
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -80,9 +92,16 @@ QTableView* reportList(QWidget* parent, const char* name)
     list->verticalHeader()->hide();
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list->verticalHeader()->setDefaultSectionSize(22);
-    list->horizontalHeader()->setSectionsClickable(true);
-    list->horizontalHeader()->setHighlightSections(false);
-    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView* header = list->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The last column takes what the window has to spare.
+    header->setStretchLastSection(true);
+    // The lists start unsorted; a click on a header shows its column and direction.
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    ShowCutTextsAsToolTips(*list);
     return list;
 }
 
@@ -92,12 +111,30 @@ void setColumnWidths(QTableView* list, const QList<int>& widths)
         list->setColumnWidth(column, widths[column]);
 }
 
+// Both tabs' button bars keep their buttons at the right edge; the free room goes to the left.
 QHBoxLayout* buttonBar(QFrame* bar)
 {
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(7, 8, 7, 8);
     layout->setSpacing(3);
     return layout;
+}
+
+// One button of a bar: where it is kept, its object name, caption, design width and tooltip.
+struct BarButton {
+    QPushButton** button;
+    const char* name;
+    QString caption;
+    int designWidth;
+    QString tip;
+};
+
+void addButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons)
+{
+    for (const BarButton& entry : buttons) {
+        *entry.button = button(bar, entry.name, entry.caption, entry.designWidth, entry.tip);
+        row->addWidget(*entry.button);
+    }
 }
 
 } // namespace
@@ -113,25 +150,26 @@ void TfrmMain::buildUi()
     bsSkinStatusBar1 = named(new QStatusBar(this), "bsSkinStatusBar1");
     bsSkinStatusBar1->setSizeGripEnabled(true);
     bsSkinStatusBar1->setFixedHeight(17 + 6);
-    MainStatusPanel = named(new QLabel(bsSkinStatusBar1), "MainStatusPanel");
+    // Texts elide rather than widen the window: a long phrase or address must not push it past
+    // the screen.
+    MainStatusPanel = named(new ElidedLabel(bsSkinStatusBar1), "MainStatusPanel");
     MainStatusPanel->setFrameShape(QFrame::StyledPanel);
-    // A long text (the path of an export, an error) is cut off rather than widening the window.
-    MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    panSecondary = named(new QLabel(bsSkinStatusBar1), "panSecondary");
+    panSecondary = named(new ElidedLabel(bsSkinStatusBar1), "panSecondary");
     panSecondary->setFrameShape(QFrame::StyledPanel);
     panSecondary->setFixedWidth(147);
     MainGauge = named(new QProgressBar(bsSkinStatusBar1), "MainGauge");
+    MainGauge->setAccessibleName(QStringLiteral("Download progress"));
     MainGauge->setFixedWidth(130);
     MainGauge->setRange(0, 100);
     MainGauge->setValue(0);
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setTextVisible(true);
-    lblNextTry = named(new QLabel(bsSkinStatusBar1), "lblNextTry");
+    lblNextTry = named(new ElidedLabel(bsSkinStatusBar1), "lblNextTry");
     lblNextTry->setFrameShape(QFrame::StyledPanel);
     lblNextTry->setToolTip(
         QStringLiteral("The last Hot Trends scrape failed; the next one starts by itself then"));
     lblNextTry->hide();
-    lblHarvestProgress = named(new QLabel(bsSkinStatusBar1), "lblHarvestProgress");
+    lblHarvestProgress = named(new ElidedLabel(bsSkinStatusBar1), "lblHarvestProgress");
     lblHarvestProgress->setFrameShape(QFrame::StyledPanel);
     lblHarvestProgress->hide();
     bsSkinStatusBar1->addWidget(MainStatusPanel, 1);
@@ -150,11 +188,13 @@ void TfrmMain::buildUi()
     welcomeLayout->setContentsMargins(0, 0, 0, 0);
     welcomeLayout->setSpacing(0);
     prfWelcome = named(new OfflineHtmlView(stsWelcome), "prfWelcome");
+    prfWelcome->setAccessibleName(QStringLiteral("Welcome page"));
     bsSkinPanel14 = panel(stsWelcome, "bsSkinPanel14", 39, true);
     auto* welcomeBar = new QHBoxLayout(bsSkinPanel14);
     welcomeBar->setContentsMargins(0, 7, 0, 7);
-    bsSkinButton1 = button(bsSkinPanel14, "bsSkinButton1",
-                           QStringLiteral("Thanks, just show me the main application"), 265);
+    bsSkinButton1 =
+        button(bsSkinPanel14, "bsSkinButton1", QStringLiteral("Thanks, just show me the main application"),
+               265, QStringLiteral("Leaves this page for the main application"));
     bsSkinButton1->setDefault(true);
     welcomeBar->addStretch();
     welcomeBar->addWidget(bsSkinButton1);
@@ -162,6 +202,16 @@ void TfrmMain::buildUi()
     welcomeLayout->addWidget(prfWelcome, 1);
     welcomeLayout->addWidget(bsSkinPanel14);
     pgcPrinc->addWidget(stsWelcome);
+    // A default button acts by itself only in a dialog: on this page, Return or Enter that no
+    // control of the page wanted presses it.
+    HookEvent(stsWelcome, QEvent::KeyPress, [this](QEvent* event) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        bsSkinButton1->click();
+        return true;
+    });
 
     // Main page.
     stsMain = named(new QWidget(pgcPrinc), "stsMain");
@@ -173,11 +223,15 @@ void TfrmMain::buildUi()
     auto* topBar = new QHBoxLayout(bsSkinPanel1);
     topBar->setContentsMargins(4, 1, 12, 1);
     topBar->setSpacing(3);
-    btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98);
-    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91);
+    btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98,
+                          QStringLiteral("Opens the affiliate offer in your web browser"));
+    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91,
+                      QStringLiteral("Shows the program's version and publisher"));
     btnNews = toolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
     btnUpdate = toolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"), UpdateIcon());
-    btnHelp = toolButton(bsSkinPanel1, "btnHelp", QStringLiteral("Help"), HelpIcon());
+    btnHelp = toolButton(bsSkinPanel1, "btnHelp",
+                         QStringLiteral("Help: opens the help pages in your web browser"), HelpIcon());
+    btnHelp->setAccessibleName(QStringLiteral("Help"));
     topBar->addWidget(btnMakeMoney);
     topBar->addWidget(btnAbout);
     topBar->addStretch();
@@ -191,8 +245,18 @@ void TfrmMain::buildUi()
     imgBanner->setGeometry(0, 0, 105, 55);
     gifBanner = named(new ClickableLabel(panBanner), "gifBanner");
     gifBanner->hide();
+    for (ClickableLabel* banner : {imgBanner, gifBanner})
+        banner->setAccessibleName(QStringLiteral("Banner"));
+    // The panel gets its size only once the main page first shows, which may be long after the
+    // window did (a welcome page first): the banner is centred whenever the panel's size changes.
+    HookEvent(panBanner, QEvent::Resize, [this](QEvent*) {
+        centreBanner();
+        return false;
+    });
 
     pgcMain = named(new QTabWidget(stsMain), "pgcMain");
+    pgcMain->setAccessibleName(QStringLiteral("Google Hot Trends and Google Suggest"));
+    pgcMain->findChild<QTabBar*>()->setAccessibleName(QStringLiteral("Pages"));
     bsSkinTabSheet1 = named(new QWidget(pgcMain), "bsSkinTabSheet1");
     bsSkinTabSheet2 = named(new QWidget(pgcMain), "bsSkinTabSheet2");
     pgcMain->addTab(bsSkinTabSheet1, QStringLiteral("Google Hot Trends"));
@@ -232,28 +296,57 @@ void TfrmMain::buildUi()
     buildTray();
 }
 
+void TfrmMain::describeBrandedControls()
+{
+    // Named after what they show, which the branding has just set.
+    btnMakeMoney->setAccessibleName(btnMakeMoney->text());
+    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
+        link->setAccessibleName(link->text());
+        link->setToolTip(link->url().isEmpty()
+                             ? QString()
+                             : QStringLiteral("Opens %1 in your web browser").arg(link->url()));
+    }
+    if (!Branding.BannerURL.isEmpty()) {
+        for (ClickableLabel* banner : {imgBanner, gifBanner})
+            banner->setToolTip(QStringLiteral("Opens %1 in your web browser").arg(Branding.BannerURL));
+    }
+    // Without a banner the panel stays, in the window's colour: a white band would look like a
+    // field to type into.
+    const bool noBanner = imgBanner->pixmap().isNull() && !gifBanner->movie();
+    panBanner->setProperty("empty", noBanner);
+    panBanner->style()->unpolish(panBanner);
+    panBanner->style()->polish(panBanner);
+}
+
 void TfrmMain::buildHotTrendsTab()
 {
     auto* layout = new QVBoxLayout(bsSkinTabSheet1);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    lvwItems = reportList(bsSkinTabSheet1, "lvwItems");
+    lvwItems = reportList(bsSkinTabSheet1, "lvwItems", QStringLiteral("Hot Trends keywords"));
     lvwItems->setModel(m_trendTable);
     setColumnWidths(lvwItems, {200, 190, 240});
 
     auto* bar = panel(bsSkinTabSheet1, "panHotTrendsButtons", 45, true);
     auto* buttons = buttonBar(bar);
-    lblLastParsed = named(new QLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
-    bsSkinButton2 = button(bar, "bsSkinButton2", QStringLiteral("Scrap Now"), 92);
-    bsSkinButton3 = button(bar, "bsSkinButton3", QStringLiteral("Export Results"), 98);
-    btnSelectAll = button(bar, "btnSelectAll", QStringLiteral("Select All"), 89);
-    btnClearAll = button(bar, "btnClearAll", QStringLiteral("Clear Selection"), 87);
-    btnDelete = button(bar, "btnDelete", QStringLiteral("Delete Selected"), 109);
-    btnDeleteAll = button(bar, "btnDeleteAll", QStringLiteral("Delete All"), 91);
+    lblLastParsed = named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
     buttons->addWidget(lblLastParsed, 1);
-    for (QPushButton* b : {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll})
-        buttons->addWidget(b);
+    // The row shares its width with the last-scrape label: these buttons ask only for what their
+    // captions need (no design width), so that the label shows whole at the window's design size.
+    addButtons(bar, buttons,
+               {{&bsSkinButton2, "bsSkinButton2", QStringLiteral("Scrap Now"), 0,
+                 QStringLiteral("Reads the Hot Trends feed now rather than at the next hour")},
+                {&bsSkinButton3, "bsSkinButton3", QStringLiteral("Export Results"), 0,
+                 QStringLiteral("Saves the Hot Trends table to a CSV file")},
+                {&btnSelectAll, "btnSelectAll", QStringLiteral("Select All"), 0,
+                 QStringLiteral("Selects every keyword of the table")},
+                {&btnClearAll, "btnClearAll", QStringLiteral("Clear Selection"), 0,
+                 QStringLiteral("Unselects every keyword")},
+                {&btnDelete, "btnDelete", QStringLiteral("Delete Selected"), 0,
+                 QStringLiteral("Deletes the selected keywords")},
+                {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete All"), 0,
+                 QStringLiteral("Deletes every keyword of the table")}});
 
     layout->addWidget(lvwItems, 1);
     layout->addWidget(bar);
@@ -272,7 +365,8 @@ void TfrmMain::buildSuggestTab()
     QList<int> suggestWidths{150};
     for (int k = 1; k <= 10; ++k)
         suggestWidths << 100 << 100;
-    lvwSuggest = reportList(bsSkinSplitter1, "lvwSuggest");
+    lvwSuggest =
+        reportList(bsSkinSplitter1, "lvwSuggest", QStringLiteral("Keyword phrases and their suggestions"));
     lvwSuggest->setModel(m_suggestTable);
     setColumnWidths(lvwSuggest, suggestWidths);
 
@@ -280,7 +374,7 @@ void TfrmMain::buildSuggestTab()
     previewPanel->setFrameShape(QFrame::StyledPanel);
     auto* previewLayout = new QVBoxLayout(previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
-    lvwPreview = reportList(previewPanel, "lvwPreview");
+    lvwPreview = reportList(previewPanel, "lvwPreview", QStringLiteral("Suggestions of the selected phrase"));
     lvwPreview->setModel(m_preview);
     setColumnWidths(lvwPreview, {200, 120});
     previewLayout->addWidget(lvwPreview);
@@ -293,18 +387,24 @@ void TfrmMain::buildSuggestTab()
 
     auto* bar = panel(bsSkinTabSheet2, "panSuggestButtons", 45, true);
     auto* buttons = buttonBar(bar);
-    btnAdd = button(bar, "btnAdd", QStringLiteral("Add Keywords"), 101);
-    btnSearch = button(bar, "btnSearch", QStringLiteral("Get Suggestions!"), 120);
-    btnStop = button(bar, "btnStop", QStringLiteral("Stop"), 66);
-    btnExport = button(bar, "btnExport", QStringLiteral("Export Results"), 94);
-    bsSkinButton4 = button(bar, "bsSkinButton4", QStringLiteral("Select All"), 103);
-    bsSkinButton5 = button(bar, "bsSkinButton5", QStringLiteral("Clear Selection"), 103);
-    bsSkinButton6 = button(bar, "bsSkinButton6", QStringLiteral("Delete Selected"), 103);
-    bsSkinButton7 = button(bar, "bsSkinButton7", QStringLiteral("Delete All"), 103);
-    for (QPushButton* b :
-         {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7})
-        buttons->addWidget(b);
     buttons->addStretch();
+    addButtons(
+        bar, buttons,
+        {{&btnAdd, "btnAdd", QStringLiteral("Add Keywords"), 101,
+          QStringLiteral("Adds keyword phrases, one per line")},
+         {&btnSearch, "btnSearch", QStringLiteral("Get Suggestions!"), 120,
+          QStringLiteral("Gets Google's suggestions for the selected phrases")},
+         {&btnStop, "btnStop", QStringLiteral("Stop"), 66, QStringLiteral("Stops getting suggestions")},
+         {&btnExport, "btnExport", QStringLiteral("Export Results"), 94,
+          QStringLiteral("Saves the phrases and their suggestions to a CSV file")},
+         {&bsSkinButton4, "bsSkinButton4", QStringLiteral("Select All"), 103,
+          QStringLiteral("Selects every phrase")},
+         {&bsSkinButton5, "bsSkinButton5", QStringLiteral("Clear Selection"), 103,
+          QStringLiteral("Unselects every phrase")},
+         {&bsSkinButton6, "bsSkinButton6", QStringLiteral("Delete Selected"), 103,
+          QStringLiteral("Deletes the selected phrases")},
+         {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete All"), 103,
+          QStringLiteral("Deletes every phrase")}});
 
     layout->addWidget(bsSkinSplitter1, 1);
     layout->addWidget(bar);

@@ -31,6 +31,8 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return std::nullopt;
+    // A body cut off before its end leaves no busy gauge behind.
+    leaveBusyGauge();
 
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
@@ -55,8 +57,9 @@ void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
 
 void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
 {
-    // A body that runs until the connection closes has no length: the gauge then shows activity.
-    MainGauge->setRange(0, int(std::min<qint64>(expected, INT_MAX)));
+    // A body that runs until the connection closes has no length: the gauge then shows activity
+    // (a range of 0 to 0) until the body ends.
+    MainGauge->setRange(0, int(std::clamp<qint64>(expected, 0, INT_MAX)));
     MainGauge->setValue(0);
 }
 
@@ -69,7 +72,14 @@ void TfrmMain::IdHTTP2Work(qint64 received)
 
 void TfrmMain::IdHTTP2WorkEnd()
 {
+    leaveBusyGauge();
     MainGauge->setValue(MainGauge->maximum());
+}
+
+void TfrmMain::leaveBusyGauge()
+{
+    if (MainGauge->maximum() == MainGauge->minimum())
+        MainGauge->setRange(0, 100);
 }
 
 bool TfrmMain::hourPassedSinceLastScrape() const
@@ -126,8 +136,9 @@ QCoro::Task<> TfrmMain::ScrapeHotTrends()
     LastScrapeTime = clock().now();
     const QString when = DateTimeText(LastScrapeTime);
     lblLastParsed->setText(QStringLiteral("Last scrapped on: ") + when);
-    FoldFeedIntoTable(*page, when, *m_trendTable);
-    showTrendCount();
+    // The counter is written per item folded: a page without items leaves it as it was.
+    if (FoldFeedIntoTable(*page, when, *m_trendTable) > 0)
+        showTrendCount();
     SaveTrendTable();
     SaveLastParsed();
 }

@@ -4,7 +4,7 @@
 
 void HarvestNoteDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
-    QStyledItemDelegate::initStyleOption(option, index);
+    CutTextDelegate::initStyleOption(option, index);
     using Note = SuggestTableModel::HarvestNote;
     const QVariant note = index.data(SuggestTableModel::HarvestNoteRole);
     if (!note.isValid())

@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "app/ReportList.h"
 
 // Marks the rows of the Suggest list by what the harvest made of them: the row being fetched is
-// highlighted, one whose fetch was stopped or failed is greyed.
-class HarvestNoteDelegate final : public QStyledItemDelegate {
+// highlighted, one whose fetch was stopped or failed is greyed. Cut texts show as tooltips, as in
+// the other lists.
+class HarvestNoteDelegate final : public CutTextDelegate {
     Q_OBJECT
 
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using CutTextDelegate::CutTextDelegate;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -20,19 +20,30 @@ int RowListModel::columnCount(const QModelIndex& parent) const
 
 QVariant RowListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= storedRowCount() ||
-        index.column() >= m_columnCount)
+    if (!index.isValid() || index.row() >= storedRowCount() || index.column() >= m_columnCount)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return columnAlignment(index.column());
+    if (role != Qt::DisplayRole)
         return {};
     return cellText(index.row(), index.column());
 }
 
 QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::TextAlignmentRole))
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < 0 || section >= m_columnCount)
         return {};
-    return columnCaption(section);
+    return role == Qt::TextAlignmentRole ? columnAlignment(section) : QVariant(columnCaption(section));
+}
+
+QVariant RowListModel::columnAlignment(int column) const
+{
+    // Counts line up by their last digit, as numbers do.
+    if (columnSortKind(column) == SortKind::Number)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
 }
 
 void RowListModel::sort(int column, Qt::SortOrder order)

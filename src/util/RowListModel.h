@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <functional>
 
-// A table model over a list of rows held in memory, every cell shown as text: rows removed by a
-// list of positions in one pass, rows put in a new order (a sort) with the view's selection
-// following its rows, and the sort of QAbstractItemModel done with each column's own comparison.
+// A table model over a list of rows held in memory, every cell shown as text (number columns
+// aligned to the right): rows removed by a list of positions in one pass, rows put in a new order
+// (a sort) with the view's selection following its rows, and the sort of QAbstractItemModel done
+// with each column's own comparison.
 class RowListModel : public QAbstractTableModel {
 public:
     RowListModel(int columnCount, QObject* parent);
@@ -45,6 +46,9 @@ protected:
                           const std::function<void(const QList<qsizetype>&)>& removeSorted);
 
 private:
+    // Numbers to the right; other columns as the view aligns them (no value).
+    QVariant columnAlignment(int column) const;
+
     int m_columnCount;
 };
 

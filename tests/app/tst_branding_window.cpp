@@ -66,6 +66,9 @@ private Q_SLOTS:
     void captionAndButtons_data();
     void captionAndButtons();
     void welcomePageComesFirst();
+    void returnLeavesTheWelcomePage_data();
+    void returnLeavesTheWelcomePage();
+    void bannerCentredWhenTheWelcomePageIsLeft();
     void picksAreDrawnIndependently();
     void banner_data();
     void banner();
@@ -143,6 +146,43 @@ void TestBrandingWindow::welcomePageComesFirst()
     window->bsSkinButton1->click();
     QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
     QVERIFY(window->Timer1->isActive());
+}
+
+void TestBrandingWindow::returnLeavesTheWelcomePage_data()
+{
+    QTest::addColumn<QString>("focus"); // where the key goes: "" for wherever the focus is at the start
+    QTest::addColumn<int>("key");
+    QTest::newRow("at the start") << "" << int(Qt::Key_Return);
+    QTest::newRow("in the page") << "prfWelcome" << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter in the page") << "prfWelcome" << int(Qt::Key_Enter);
+}
+
+void TestBrandingWindow::returnLeavesTheWelcomePage()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    writeBranding(entries("Welcome", {"<h1>Hello</h1>"}));
+    const auto window = m_fixture->makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QWidget* target = focus.isEmpty() ? QApplication::focusWidget() : window->findChild<QWidget*>(focus);
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
+    QVERIFY(window->Timer1->isActive());
+}
+
+void TestBrandingWindow::bannerCentredWhenTheWelcomePageIsLeft()
+{
+    writeBranding(entries("Welcome", {"<h1>Hello</h1>"}) + entries("Banner", {"pic.bmp^"}));
+    writeFile(m_fixture->file("banner1.dat"), bmp200x30());
+    const auto window = m_fixture->makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->bsSkinButton1->click();
+    QTRY_COMPARE(window->panBanner->width(), window->stsMain->width());
+    QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - 200 / 2);
+    QCOMPARE(window->imgBanner->y(), window->panBanner->height() / 2 - 30 / 2);
 }
 
 void TestBrandingWindow::picksAreDrawnIndependently()

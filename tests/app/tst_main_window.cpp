@@ -1,12 +1,17 @@
 #include "app/AppFixture.h"
 #include "app/ClickableLabel.h"
 #include "app/CrashReporter.h"
+#include "app/ElidedLabel.h"
 #include "app/FMain.h"
+#include "app/Skin.h"
 #include "app/TableActions.h"
+#include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
 #include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QClipboard>
 #include <QFile>
 #include <QFrame>
@@ -16,11 +21,14 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <csignal>
@@ -47,6 +55,8 @@ private Q_SLOTS:
     void lastParsedFile_data();
     void lastParsedFile();
     void damagedTableStillLoads();
+    void itemCounterShowsOnlyWhatWasLoaded_data();
+    void itemCounterShowsOnlyWhatWasLoaded();
     void selectAndClear();
     void tableKeysAndMenu();
     void deleteSelected_data();
@@ -59,6 +69,14 @@ private Q_SLOTS:
     void bannerStaysCentred();
     void opensCentredOnItsScreen_data();
     void opensCentredOnItsScreen();
+    void fitsAScreenAtLargeScale();
+    void buttonBarsAlignAlike();
+    void lastScrapeShowsWholeAtTheDesignSize();
+    void emptyBannerWearsTheWindowColour();
+    void everyControlIsNamedForAssistiveTools_data();
+    void everyControlIsNamedForAssistiveTools();
+    void longTextsElideInsteadOfWidening_data();
+    void longTextsElideInsteadOfWidening();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne_data();
     void minimiseGoesToTheTrayOnlyWhereThereIsOne();
     void closeAsksFirst_data();
@@ -205,6 +223,33 @@ void TestMainWindow::damagedTableStillLoads()
     QCOMPARE(window->trendTable()->rows(),
              (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
     QCOMPARE(window->panSecondary->text(), "3 items");
+}
+
+void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded_data()
+{
+    QTest::addColumn<QByteArray>("trends"); // null: no file
+    QTest::addColumn<QByteArray>("suggest");
+    QTest::addColumn<QString>("counter");
+
+    const QByteArray empty("");
+    const QByteArray onePhrase = "red§wine" + QByteArray(21, '|') + "\r\n";
+    QTest::newRow("empty Hot Trends file") << empty << QByteArray() << "";
+    QTest::newRow("empty Suggest file") << QByteArray() << empty << "";
+    QTest::newRow("rows, then an empty Suggest file") << fourRows << empty << "4 items";
+    QTest::newRow("both with rows") << fourRows << onePhrase << "1 keywords";
+}
+
+void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded()
+{
+    QFETCH(QByteArray, trends);
+    QFETCH(QByteArray, suggest);
+    QFETCH(QString, counter);
+    if (!trends.isNull())
+        writeFile(file("dabatase.dat"), trends);
+    if (!suggest.isNull())
+        writeFile(file("dbsuggest.dat"), suggest);
+    const auto window = makeWindow();
+    QCOMPARE(window->panSecondary->text(), counter);
 }
 
 void TestMainWindow::selectAndClear()
@@ -443,6 +488,177 @@ void TestMainWindow::opensCentredOnItsScreen()
     const auto expected = [](int free, int start) { return free >= 0 ? start + free / 2 : start; };
     QVERIFY(qAbs(frame.x() - expected(screen.width() - frame.width(), screen.x())) <= 1);
     QVERIFY(qAbs(frame.y() - expected(screen.height() - frame.height(), screen.y())) <= 1);
+}
+
+void TestMainWindow::longTextsElideInsteadOfWidening_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    const QString phrase = QString("cheap flights to new york ").repeated(12);
+    QTest::newRow("status text") << "MainStatusPanel"
+                                 << "Getting suggestion of: " + phrase + "...";
+    QTest::newRow("long URL") << "MainStatusPanel"
+                              << "Getting URL: http://www.google.com/complete/search?q=" + phrase + "...";
+    QTest::newRow("last scrape") << "lblLastParsed"
+                                 << "Last scrapped on: " + phrase;
+    QTest::newRow("left link") << "lblLink1URL" << phrase;
+    QTest::newRow("right link") << "lblLink2URL" << phrase;
+}
+
+void TestMainWindow::longTextsElideInsteadOfWidening()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const int width = window->width();
+    auto* shown = window->findChild<QLabel*>(label);
+    QVERIFY(shown);
+
+    shown->setText(text);
+    QCoreApplication::sendPostedEvents(); // the layouts take the new text in
+    QCOMPARE(window->width(), width);
+    QVERIFY(window->minimumSizeHint().width() <= width);
+    QVERIFY(shown->geometry().right() < shown->parentWidget()->width());
+    QCOMPARE(shown->text(), text);
+
+    // The whole text is its tooltip, above the label's own if it has one; a text that fits shows
+    // only the label's own tooltip.
+    const QPoint inside = shown->rect().center();
+    QHelpEvent help(QEvent::ToolTip, inside, shown->mapToGlobal(inside));
+    QCoreApplication::sendEvent(shown, &help);
+    QCOMPARE(QToolTip::text(), shown->toolTip().isEmpty() ? text : text + "\n" + shown->toolTip());
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    shown->setText("Ready");
+    QCoreApplication::sendEvent(shown, &help);
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), shown->toolTip());
+}
+
+void TestMainWindow::fitsAScreenAtLargeScale()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    const auto window = makeWindow();
+    window->MainStatusPanel->setText("Getting suggestion of: " + QString("new york hotels ").repeated(8));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    // A 1280-pixel screen at a scale of 1.5 holds 853 of the window's pixels.
+    QVERIFY2(window->minimumSizeHint().width() <= 1280 / 1.5,
+             qPrintable(QString::number(window->minimumSizeHint().width())));
+    window->resize(window->minimumSizeHint());
+    for (QWidget* tab : {window->bsSkinTabSheet1, window->bsSkinTabSheet2}) {
+        window->pgcMain->setCurrentWidget(tab);
+        QCoreApplication::sendPostedEvents();
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (!button->isVisible())
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QSize caption = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+            const int needed =
+                button->style()->sizeFromContents(QStyle::CT_PushButton, &option, caption, button).width();
+            QVERIFY2(button->width() >= needed, qPrintable(button->text()));
+        }
+    }
+}
+
+void TestMainWindow::buttonBarsAlignAlike()
+{
+    const auto window = makeWindow();
+    window->resize(1200, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QList<int> gaps;
+    const QList<QPair<QWidget*, QPushButton*>> bars{{window->bsSkinTabSheet1, window->btnDeleteAll},
+                                                    {window->bsSkinTabSheet2, window->bsSkinButton7}};
+    for (const auto& [tab, last] : bars) {
+        window->pgcMain->setCurrentWidget(tab);
+        QCoreApplication::sendPostedEvents();
+        gaps << last->parentWidget()->width() - last->geometry().right();
+    }
+    QCOMPARE(gaps[0], gaps[1]);
+    QVERIFY(gaps[0] < 20); // at the right edge, however wide the window
+}
+
+void TestMainWindow::lastScrapeShowsWholeAtTheDesignSize()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->minimumSizeHint().width() <= 834);
+    window->resize(834, 556);
+    QCoreApplication::sendPostedEvents();
+    const auto* label = qobject_cast<ElidedLabel*>(window->lblLastParsed);
+    QVERIFY(label);
+    QVERIFY2(!label->isElided(), qPrintable(QString::number(label->width())));
+    QVERIFY(label->geometry().right() < window->bsSkinButton2->geometry().left());
+}
+
+void TestMainWindow::emptyBannerWearsTheWindowColour()
+{
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    const auto window = makeWindow(); // no branding: the banner panel stays, empty
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->panBanner->isVisible());
+    QCOMPARE(window->panBanner->height(), 65);
+    const QImage shot = window->grab().toImage();
+    const auto colourAt = [&](const QWidget* widget) {
+        return shot.pixelColor(widget->mapTo(window.get(), widget->rect().center()));
+    };
+    // The top bar's middle, between its buttons, is bare window.
+    QCOMPARE(colourAt(window->panBanner), colourAt(window->bsSkinPanel1));
+}
+
+void TestMainWindow::everyControlIsNamedForAssistiveTools_data()
+{
+    QTest::addColumn<bool>("welcome");
+    QTest::addColumn<int>("tab");
+    QTest::newRow("Hot Trends") << false << 0;
+    QTest::newRow("Suggest") << false << 1;
+    QTest::newRow("welcome page") << true << 0;
+}
+
+void TestMainWindow::everyControlIsNamedForAssistiveTools()
+{
+    QFETCH(bool, welcome);
+    QFETCH(int, tab);
+    if (welcome)
+        QVERIFY(EncryptToFile("<%%Welcome1%%><p>Hello</p><%%/Welcome1%%>\r\n", file("dbsettings.dat")));
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->pgcMain->setCurrentIndex(tab);
+    QCOMPARE(window->pgcPrinc->currentWidget(), welcome ? window->stsWelcome : window->stsMain);
+    QStringList unnamed, withoutToolTip;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        const bool button = qobject_cast<QAbstractButton*>(widget);
+        const bool acts =
+            button || qobject_cast<ClickableLabel*>(widget) || widget->focusPolicy() != Qt::NoFocus;
+        if (!acts)
+            continue;
+        const QString describe =
+            widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty() ||
+            widget->accessibleName().isEmpty())
+            unnamed << describe;
+        if (button && widget->toolTip().isEmpty())
+            withoutToolTip << describe;
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable("no accessible name: " + unnamed.join(", ")));
+    QVERIFY2(withoutToolTip.isEmpty(), qPrintable("no tooltip: " + withoutToolTip.join(", ")));
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()

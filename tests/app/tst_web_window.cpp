@@ -49,12 +49,15 @@ private Q_SLOTS:
     void downloadsTakeTurns();
     void closeEndsEveryPendingRequest();
     void gaugeFollowsTheBytes();
+    void gaugeLeavesBusyModeWhenTheBodyEnds_data();
+    void gaugeLeavesBusyModeWhenTheBodyEnds();
     void scrapeFoldsTheFeed();
     void scrapeNowAsksWithinTheHour_data();
     void scrapeNowAsksWithinTheHour();
     void timerScrapesOncePerHour_data();
     void timerScrapesOncePerHour();
     void failedScrapeChangesNothing();
+    void scrapeWithoutItemsLeavesTheCounter();
     void failedScrapesBackOff();
     void oneScrapeAtATime();
     void programScrapesOnItsOwn();
@@ -238,6 +241,35 @@ void TestWebWindow::gaugeFollowsTheBytes()
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
 }
 
+void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds_data()
+{
+    QTest::addColumn<ScriptedHttpServer::Reply>("reply");
+    QTest::addColumn<bool>("stop");
+
+    QTest::newRow("zero length") << ScriptedHttpServer::ok("") << false;
+    QTest::newRow("no length") << ScriptedHttpServer::untilClose("abc") << false;
+    ScriptedHttpServer::Reply held;
+    held.then(0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\nabc").thenHold();
+    QTest::newRow("stopped within a body without length") << held << true;
+}
+
+void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds()
+{
+    QFETCH(ScriptedHttpServer::Reply, reply);
+    QFETCH(bool, stop);
+    m_window = m_fixture->makeWindow();
+    QProgressBar* gauge = m_window->MainGauge;
+    if (stop) {
+        connect(m_window->IdHTTP2, &HttpClient::work, this,
+                [this] { QTimer::singleShot(0, m_window.get(), [this] { m_window->btnStopClick(); }); });
+    }
+    m_server->enqueue(reply);
+    QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString()));
+    QVERIFY2(gauge->maximum() > gauge->minimum(), "the gauge still shows a transfer in progress");
+    if (!stop)
+        QCOMPARE(gauge->value(), gauge->maximum()); // a whole body: full
+}
+
 void TestWebWindow::scrapeFoldsTheFeed()
 {
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
@@ -318,6 +350,22 @@ void TestWebWindow::timerScrapesOncePerHour()
     // After a scrape the next tick finds less than an hour gone.
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
+}
+
+void TestWebWindow::scrapeWithoutItemsLeavesTheCounter()
+{
+    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    m_window = m_fixture->makeWindow();
+    m_window->panSecondary->setText("7 keywords"); // the Suggest table was worked on last
+    m_server->enqueue(ScriptedHttpServer::ok("<html><body>No hot trends this hour</body></html>"));
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
+    QCOMPARE(m_window->panSecondary->text(), "7 keywords");
+
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo", "bar"})));
+    m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok); // within the hour: asked first
+    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCOMPARE(m_window->panSecondary->text(), "2 items");
 }
 
 void TestWebWindow::failedScrapeChangesNothing()
