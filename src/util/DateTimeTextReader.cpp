@@ -45,12 +45,13 @@ bool hasDigit(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
 }
 
-// One part of a compiled form: literal text, a number or an AM/PM text.
+// One part of a compiled form: literal text, a number, a month's name or an AM/PM text.
 struct Part {
     enum Kind { Literal, Day, Month, Year, Hour, Minute, Second, AmPm };
     Kind kind;
     int digits = 0; // a number's exact count of digits; 0: one or two
     QString literal;
+    QStringList monthNames; // a month written by its name: the twelve names as the form writes them
 };
 
 } // namespace
@@ -90,15 +91,44 @@ std::optional<Part> numberPart(QChar letter, qsizetype run)
         const Part::Kind kinds[] = {Part::Day,  Part::Month,  Part::Hour,
                                     Part::Hour, Part::Minute, Part::Second};
         const qsizetype kind = QStringView(u"dMhHms").indexOf(letter);
-        return Part{kinds[kind], run == 2 ? 2 : 0, {}};
+        return Part{kinds[kind], run == 2 ? 2 : 0, {}, {}};
     }
     case u'y':
         if (run != 2 && run != 4)
             return std::nullopt;
-        return Part{Part::Year, int(run), {}};
+        return Part{Part::Year, int(run), {}, {}};
     default:
         return std::nullopt;
     }
+}
+
+// A month written by its name ("MMM", "MMMM"), or nothing when the names could be mistaken for
+// each other or for numbers.
+std::optional<Part> monthNamePart(const QLocale& locale, const QString& token)
+{
+    Part part{Part::Month, 0, {}, {}};
+    for (int month = 1; month <= 12; ++month) {
+        const QString name = locale.toString(QDate(2001, month, 1), token);
+        if (name.isEmpty() || hasDigit(name) || part.monthNames.contains(name))
+            return std::nullopt;
+        part.monthNames << name;
+    }
+    return part;
+}
+
+// Reads a month's name at `pos`: the longest name the text starts with.
+bool readMonthName(const Part& part, QStringView text, qsizetype& pos, int& month)
+{
+    qsizetype longest = 0;
+    for (qsizetype index = 0; index < part.monthNames.size(); ++index) {
+        const QString& name = part.monthNames[index];
+        if (name.size() > longest && startsWith(text.sliced(pos), name)) {
+            longest = name.size();
+            month = int(index) + 1;
+        }
+    }
+    pos += longest;
+    return longest > 0;
 }
 
 // The letters of Qt's date-time formats; any other letter is literal text.
@@ -112,12 +142,12 @@ void appendLiteral(CompiledForm& form, QStringView text)
     if (!form.parts.isEmpty() && form.parts.last().kind == Part::Literal)
         form.parts.last().literal += text;
     else
-        form.parts.append({Part::Literal, 0, text.toString()});
+        form.parts.append({Part::Literal, 0, text.toString(), {}});
 }
 
-// The form as parts, or nothing when it holds what the reader does not read: names, fractions of a
-// second, time zones, numbers next to each other, digits in literal text, AM/PM texts that contain
-// digits or start like each other.
+// The form as parts, or nothing when it holds what the reader does not read: names of days,
+// fractions of a second, time zones, numbers next to each other, digits in literal text, AM/PM texts that
+// contain digits or start like each other.
 std::optional<CompiledForm> compile(const DateTimeForm& form, const QLocale& locale)
 {
     CompiledForm compiled;
@@ -155,14 +185,16 @@ std::optional<CompiledForm> compile(const DateTimeForm& form, const QLocale& loc
             const QString token = format.mid(i, length);
             compiled.am = locale.toString(QTime(1, 0), token);
             compiled.pm = locale.toString(QTime(13, 0), token);
-            compiled.parts.append({Part::AmPm, 0, {}});
+            compiled.parts.append({Part::AmPm, 0, {}, {}});
             i += length;
             continue;
         }
         qsizetype run = 1;
         while (i + run < format.size() && format[i + run] == c)
             ++run;
-        const std::optional<Part> number = numberPart(c, run);
+        const std::optional<Part> number = c == u'M' && (run == 3 || run == 4)
+                                               ? monthNamePart(locale, format.mid(i, run))
+                                               : numberPart(c, run);
         if (!number)
             return std::nullopt;
         if (!compiled.parts.isEmpty() && compiled.parts.last().kind != Part::Literal &&
@@ -170,7 +202,8 @@ std::optional<CompiledForm> compile(const DateTimeForm& form, const QLocale& loc
             return std::nullopt;
         hourIsH = hourIsH || c == u'H';
         compiled.parts.append(*number);
-        ++compiled.numbers;
+        if (number->monthNames.isEmpty())
+            ++compiled.numbers; // the runs of digits the form reads
         i += run;
     }
 
@@ -239,7 +272,10 @@ Fit readParts(const CompiledForm& form, QStringView text, Fields& fields)
             pos += fields.pm ? form.pm.size() : form.am.size();
             break;
         default:
-            fit = readNumber(part, text, pos, fields.numbers[part.kind]);
+            if (!part.monthNames.isEmpty())
+                fit = readMonthName(part, text, pos, fields.numbers[part.kind]) ? Fit::Fits : Fit::Undecided;
+            else
+                fit = readNumber(part, text, pos, fields.numbers[part.kind]);
             break;
         }
         if (fit != Fit::Fits)
