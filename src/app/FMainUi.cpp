@@ -51,7 +51,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, i
     auto* result = named(new CaptionButton(caption, width, parent), name);
     result->setFixedHeight(25);
     result->setAutoDefault(false);
-    result->setAccessibleName(caption);
+    // The caption marks its key letter ("&Scrap Now": Alt+S); the name said aloud has no mark.
+    result->setAccessibleName(QString(caption).remove(u'&'));
     result->setToolTip(tip);
     return result;
 }
@@ -225,7 +226,7 @@ void TfrmMain::buildUi()
     topBar->setSpacing(3);
     btnMakeMoney = button(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98,
                           QStringLiteral("Opens the affiliate offer in your web browser"));
-    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("About"), 91,
+    btnAbout = button(bsSkinPanel1, "btnAbout", QStringLiteral("A&bout"), 91,
                       QStringLiteral("Shows the program's version and publisher"));
     btnNews = toolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
     btnUpdate = toolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"), UpdateIcon());
@@ -335,17 +336,17 @@ void TfrmMain::buildHotTrendsTab()
     // The row shares its width with the last-scrape label: these buttons ask only for what their
     // captions need (no design width), so that the label shows whole at the window's design size.
     addButtons(bar, buttons,
-               {{&bsSkinButton2, "bsSkinButton2", QStringLiteral("Scrap Now"), 0,
+               {{&bsSkinButton2, "bsSkinButton2", QStringLiteral("&Scrap Now"), 0,
                  QStringLiteral("Reads the Hot Trends feed now rather than at the next hour")},
-                {&bsSkinButton3, "bsSkinButton3", QStringLiteral("Export Results"), 0,
+                {&bsSkinButton3, "bsSkinButton3", QStringLiteral("&Export Results"), 0,
                  QStringLiteral("Saves the Hot Trends table to a CSV file")},
-                {&btnSelectAll, "btnSelectAll", QStringLiteral("Select All"), 0,
+                {&btnSelectAll, "btnSelectAll", QStringLiteral("Select &All"), 0,
                  QStringLiteral("Selects every keyword of the table")},
-                {&btnClearAll, "btnClearAll", QStringLiteral("Clear Selection"), 0,
+                {&btnClearAll, "btnClearAll", QStringLiteral("&Clear Selection"), 0,
                  QStringLiteral("Unselects every keyword")},
-                {&btnDelete, "btnDelete", QStringLiteral("Delete Selected"), 0,
+                {&btnDelete, "btnDelete", QStringLiteral("&Delete Selected"), 0,
                  QStringLiteral("Deletes the selected keywords")},
-                {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete All"), 0,
+                {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete A&ll"), 0,
                  QStringLiteral("Deletes every keyword of the table")}});
 
     layout->addWidget(lvwItems, 1);
@@ -390,20 +391,20 @@ void TfrmMain::buildSuggestTab()
     buttons->addStretch();
     addButtons(
         bar, buttons,
-        {{&btnAdd, "btnAdd", QStringLiteral("Add Keywords"), 101,
+        {{&btnAdd, "btnAdd", QStringLiteral("Add &Keywords"), 101,
           QStringLiteral("Adds keyword phrases, one per line")},
-         {&btnSearch, "btnSearch", QStringLiteral("Get Suggestions!"), 120,
+         {&btnSearch, "btnSearch", QStringLiteral("&Get Suggestions!"), 120,
           QStringLiteral("Gets Google's suggestions for the selected phrases")},
-         {&btnStop, "btnStop", QStringLiteral("Stop"), 66, QStringLiteral("Stops getting suggestions")},
-         {&btnExport, "btnExport", QStringLiteral("Export Results"), 94,
+         {&btnStop, "btnStop", QStringLiteral("S&top"), 66, QStringLiteral("Stops getting suggestions")},
+         {&btnExport, "btnExport", QStringLiteral("&Export Results"), 94,
           QStringLiteral("Saves the phrases and their suggestions to a CSV file")},
-         {&bsSkinButton4, "bsSkinButton4", QStringLiteral("Select All"), 103,
+         {&bsSkinButton4, "bsSkinButton4", QStringLiteral("Select &All"), 103,
           QStringLiteral("Selects every phrase")},
-         {&bsSkinButton5, "bsSkinButton5", QStringLiteral("Clear Selection"), 103,
+         {&bsSkinButton5, "bsSkinButton5", QStringLiteral("&Clear Selection"), 103,
           QStringLiteral("Unselects every phrase")},
-         {&bsSkinButton6, "bsSkinButton6", QStringLiteral("Delete Selected"), 103,
+         {&bsSkinButton6, "bsSkinButton6", QStringLiteral("&Delete Selected"), 103,
           QStringLiteral("Deletes the selected phrases")},
-         {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete All"), 103,
+         {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete A&ll"), 103,
           QStringLiteral("Deletes every phrase")}});
 
     layout->addWidget(bsSkinSplitter1, 1);

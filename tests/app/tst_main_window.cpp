@@ -59,6 +59,7 @@ private Q_SLOTS:
     void itemCounterShowsOnlyWhatWasLoaded();
     void selectAndClear();
     void tableKeysAndMenu();
+    void buttonsHaveKeyLetters();
     void deleteSelected_data();
     void deleteSelected();
     void deleteAll_data();
@@ -301,10 +302,31 @@ void TestMainWindow::tableKeysAndMenu()
     QStringList texts;
     for (const QAction* action : menu->actions())
         texts << action->text();
-    QCOMPARE(texts, (QStringList{"Copy", "", "Scrap Now", "Export Results", "Select All", "Clear Selection",
-                                 "Delete Selected", "Delete All"}));
+    QCOMPARE(texts, (QStringList{"Copy", "", "&Scrap Now", "&Export Results", "Select &All",
+                                 "&Clear Selection", "&Delete Selected", "Delete A&ll"}));
     menu->actions()[4]->trigger(); // Select All
     QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
+}
+
+void TestMainWindow::buttonsHaveKeyLetters()
+{
+    const auto window = makeWindow();
+    // On each page every button has a key letter of its own, apart from those of the top bar.
+    const QList<QPushButton*> topBar = window->bsSkinPanel1->findChildren<QPushButton*>();
+    for (QWidget* page : {window->bsSkinTabSheet1, window->bsSkinTabSheet2}) {
+        QString letters;
+        for (const QPushButton* b : page->findChildren<QPushButton*>() + topBar) {
+            const qsizetype mark = b->text().indexOf(u'&');
+            if (b == window->btnMakeMoney) // the reseller's own caption
+                continue;
+            QVERIFY2(mark >= 0 && mark + 1 < b->text().size(), qPrintable(b->objectName()));
+            const QChar letter = b->text()[mark + 1].toLower();
+            QVERIFY2(!letters.contains(letter), qPrintable(b->objectName()));
+            letters += letter;
+        }
+    }
+    // (Alt and the letter press the button: Qt's offscreen platform does not take key letters, so
+    // that is seen under a real display.)
 }
 
 void TestMainWindow::deleteSelected_data()
