@@ -3,8 +3,8 @@
 #include "app/ReportList.h"
 
 // Marks the rows of the Suggest list by what the harvest made of them: the row being fetched is
-// highlighted, one whose fetch was stopped or failed is greyed. Cut texts show as tooltips, as in
-// the other lists.
+// highlighted and bold, one whose fetch was stopped or failed is grey and italic. Cut texts show as tooltips,
+// as in the other lists.
 class HarvestNoteDelegate final : public CutTextDelegate {
     Q_OBJECT
 
