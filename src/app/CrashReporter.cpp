@@ -1,6 +1,6 @@
 #include "app/CrashReporter.h"
 
-#include "app/Seams.h"
+#include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
 
 #include <QDateTime>

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "util/Clock.h"
 #include "util/Launcher.h"
+#include "util/MessageBoxes.h"
+#include "util/RandomSource.h"
 
-#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -12,18 +14,6 @@ class QDialog;
 // What the main window must not do for real in a test: modal boxes and dialogs, reading the clock,
 // drawing random numbers, starting programs, asking for the tray. The program gets the Qt versions
 // (SystemSeams.cpp); tests get recording fakes with scripted answers.
-
-enum class MsgKind { Warning, Information };
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgAnswer { Ok, Cancel };
-
-// The main window's message-box component: a modal box centred on the screen, its caption and icon
-// from the kind, OK the default button; Escape or closing the box answers Cancel.
-class MessageBoxes {
-public:
-    virtual ~MessageBoxes() = default;
-    virtual MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) = 0;
-};
 
 // The save-file dialog: the chosen path, or an empty text when the user cancels.
 class SaveDialog {
@@ -38,19 +28,6 @@ class ModalDialogs {
 public:
     virtual ~ModalDialogs() = default;
     virtual int run(QDialog& dialog) = 0;
-};
-
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual QDateTime now() const = 0; // local time
-};
-
-class RandomSource {
-public:
-    virtual ~RandomSource() = default;
-    // A whole number drawn uniformly from 0 to bound - 1.
-    virtual int bounded(int bound) = 0;
 };
 
 class TrayAvailability {

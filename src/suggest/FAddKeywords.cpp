@@ -1,6 +1,6 @@
 #include "suggest/FAddKeywords.h"
 
-#include "app/Seams.h"
+#include "util/MessageBoxes.h"
 #include "util/TextFile.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "suggest/SuggestImport.h"
 
 #include "suggest/SuggestTableModel.h"
-#include "trends/KeywordIndex.h"
+#include "util/KeywordIndex.h"
 #include "util/RowFile.h"
 #include "util/TrimText.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "trends/KeywordIndex.h"
 #include "trends/TrendRecord.h"
+#include "util/KeywordIndex.h"
 #include "util/RowListModel.h"
 
 // The Hot Trends table: its rows in display order and the index of their keywords.

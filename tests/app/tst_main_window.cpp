@@ -7,8 +7,8 @@
 #include "app/TableActions.h"
 #include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
-#include "trends/KeywordIndex.h"
 #include "trends/TrendTableModel.h"
+#include "util/KeywordIndex.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

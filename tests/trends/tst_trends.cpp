@@ -1,10 +1,10 @@
 #include "support/TestFiles.h"
 #include "trends/HotTrendsFeed.h"
-#include "trends/KeywordIndex.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/CutBetween.h"
+#include "util/KeywordIndex.h"
 #include "util/TextFile.h"
 
 #include <QFile>

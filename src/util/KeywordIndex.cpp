@@ -1,4 +1,4 @@
-#include "trends/KeywordIndex.h"
+#include "util/KeywordIndex.h"
 
 #include <algorithm>
 

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDateTime>
+
+// The time of day as the program reads it; tests set it by hand.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0; // local time
+};
