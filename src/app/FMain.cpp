@@ -10,11 +10,12 @@
 #include "publisher/WindowHelpers.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/TrendExport.h"
-#include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
-#include "util/DateTimeText.h"
+#include "util/DataFileStore.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 
@@ -35,13 +36,26 @@
 
 TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     : QMainWindow(parent)
-    , LastScrapeTime(ZeroDateTime())
     , msgMain(seams.messages.get())
     , bsSkinSaveDialog1(seams.saveDialog.get())
     , m_seams(std::move(seams))
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
     , m_preview(new PreviewModel(this))
+    , m_suggestFile(new DataFileStore(
+          SuggestTableFileName,
+          [this](const QString& path) {
+              // The preview keeps what it shows while the rows are read.
+              const auto busy = qScopeGuard([this, wasBusy = SuggestBusy] { SuggestBusy = wasBusy; });
+              SuggestBusy = true;
+              return WriteSuggestTable(path, m_suggestTable->records());
+          },
+          this))
+    , m_monitor(new HotTrendsMonitor(
+          *m_trendTable, [this](QString url) { return FetchPage(std::move(url)); }, *m_seams.clock, this))
+    , m_harvester(new SuggestHarvester(
+          *m_suggestTable, *m_suggestFile, [this](QString url) { return FetchPage(std::move(url)); },
+          *m_seams.random, this))
 {
     buildUi();
     wireHandlers();
@@ -110,10 +124,9 @@ void TfrmMain::wireHandlers()
             HANDLER(lvwSuggestColumnClick));
     connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
             HANDLER(lvwPreviewColumnClick));
-    m_suggestSaveTimer = new QTimer(this);
-    m_suggestSaveTimer->setSingleShot(true);
-    m_suggestSaveTimer->setInterval(2000);
-    connect(m_suggestSaveTimer, &QTimer::timeout, this, HANDLER(SaveSuggestTable));
+    wireMonitor();
+    wireHarvester();
+    reportFailuresOf(*m_suggestFile, QStringLiteral("LoadSuggestTable"), QStringLiteral("SaveSuggestTable"));
     connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
 
     new TableActions(lvwItems, btnDelete,
@@ -138,8 +151,7 @@ void TfrmMain::FormCreate()
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     NewsRecords.clear();
-    LoadLastParsed();
-    LoadTrendTable();
+    m_monitor->load();
     LoadSuggestTable();
     for (ListSortState* state : {&lvwItemsSort, &lvwSuggestSort, &lvwPreviewSort})
         state->reset();
@@ -205,6 +217,7 @@ bool TfrmMain::FormClose()
 {
     m_closing = true;
     StopRequested = true;
+    m_harvester->requestStop();
     // What runs further down gives up: every request, in flight or waiting its turn, fails at once
     // and the downloads see the stop request.
     abortRequests({IdHTTP2, IdHTTP1});
@@ -220,7 +233,7 @@ bool TfrmMain::FormClose()
         // A logout while the question was open ends the program all the same.
         if (!closeAnyway && !m_terminating) {
             m_closing = false;
-            if (!HarvestRunning)
+            if (!m_harvester->isRunning())
                 StopRequested = false;
             return false;
         }
@@ -235,11 +248,11 @@ QStringList TfrmMain::saveBeforeClosing()
     for (const DataFile file : {DataFile::SuggestTable, DataFile::TrendTable, DataFile::LastParsed}) {
         if (file != DataFile::SuggestTable && !isUnsaved(file))
             continue;
-        const QString error = writeDataFile(file);
-        if (error.isEmpty())
+        const QString what = dataFile(file).write();
+        if (what.isEmpty())
             continue;
-        failures << WriteErrorText(ProgramFile(dataFileName(file)), error);
-        CrashReporter::log(QStringLiteral("FormClose"), failures.last());
+        failures << what;
+        CrashReporter::log(QStringLiteral("FormClose"), what);
     }
     return failures;
 }
@@ -332,100 +345,40 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 
 // ---- Hot Trends table -------------------------------------------------------------------------
 
-void TfrmMain::LoadLastParsed()
-{
-    const QString text = ReadLastParsedText(ProgramFile(LastParsedFileName));
-    if (const std::optional<QDateTime> when = ParseDateTimeText(text)) {
-        LastScrapeTime = *when;
-        lblLastParsed->setText(QStringLiteral("Last scrapped on:") + text);
-    }
-}
-
-void TfrmMain::LoadTrendTable()
-{
-    const QString path = ProgramFile(TrendTableFileName);
-    if (!QFileInfo::exists(path))
-        return;
-    TrendTableRead read = ReadTrendTable(path);
-    if (!read.error.isEmpty())
-        reportUnreadable(DataFile::TrendTable, QStringLiteral("LoadTrendTable"), read.error);
-    m_trendTable->setRows(std::move(read.rows));
-    // The counter is written per row loaded: a file without rows leaves it as it was.
-    if (m_trendTable->rowCount() > 0)
-        showTrendCount();
-    // Every row of a scrape carries its time: a table saved after the last-scrape time (a kill
-    // between the two saves) tells when the last scrape really was, so that hour is not counted twice.
-    const std::optional<QDateTime> newest = NewestDateTime(m_trendTable->rows());
-    if (newest && *newest > LastScrapeTime) {
-        LastScrapeTime = *newest;
-        lblLastParsed->setText(QStringLiteral("Last scrapped on:") + DateTimeText(*newest));
-    }
-}
-
-void TfrmMain::reportUnreadable(DataFile file, const QString& handler, const QString& reason)
-{
-    m_dataFiles[size_t(file)].unreadable = true;
-    CrashReporter::report(handler,
-                          QStringLiteral("Could not read \"%1\": %2. Quillory leaves the file as it is.")
-                              .arg(dataFileName(file), reason));
-}
-
 void TfrmMain::SaveTrendTable()
 {
-    saveDataFile(DataFile::TrendTable, QStringLiteral("SaveTrendTable"));
+    m_monitor->tableFile().save();
 }
 
-void TfrmMain::SaveLastParsed()
-{
-    saveDataFile(DataFile::LastParsed, QStringLiteral("SaveLastParsed"));
-}
-
-QString TfrmMain::dataFileName(DataFile file)
+DataFileStore& TfrmMain::dataFile(DataFile file) const
 {
     switch (file) {
     case DataFile::TrendTable:
-        return TrendTableFileName;
+        return m_monitor->tableFile();
     case DataFile::LastParsed:
-        return LastParsedFileName;
+        return m_monitor->lastParsedFile();
     case DataFile::SuggestTable:
         break;
     }
-    return SuggestTableFileName;
+    return *m_suggestFile;
 }
 
-QString TfrmMain::writeDataFile(DataFile file)
+bool TfrmMain::isUnsaved(DataFile file) const
 {
-    DataFileState& state = m_dataFiles[size_t(file)];
-    const QString path = ProgramFile(dataFileName(file));
-    QString error;
-    if (state.unreadable) {
-        error = QStringLiteral("it could not be read at the start, so it is kept as it was");
-    } else if (file == DataFile::TrendTable) {
-        error = WriteTrendTable(path, m_trendTable->rows());
-    } else if (file == DataFile::LastParsed) {
-        error = WriteLastParsed(path, DateTimeText(LastScrapeTime));
-    } else {
-        const auto busy = qScopeGuard([this, wasBusy = SuggestBusy] { SuggestBusy = wasBusy; });
-        SuggestBusy = true;
-        m_suggestSaveTimer->stop();
-        error = WriteSuggestTable(path, m_suggestTable->records());
-    }
-    state.unsaved = !error.isEmpty();
-    return error;
+    return dataFile(file).isUnsaved();
 }
 
-void TfrmMain::saveDataFile(DataFile file, const QString& handler)
+void TfrmMain::reportFailuresOf(DataFileStore& file, const QString& loadHandler, const QString& saveHandler)
 {
-    const bool failedBefore = isUnsaved(file);
-    const QString error = writeDataFile(file);
-    if (error.isEmpty())
-        return;
+    connect(&file, &DataFileStore::readFailed, this,
+            [loadHandler](const QString& what) { CrashReporter::report(loadHandler, what); });
     // The user hears of a failing file once; while it keeps failing, the log alone records it.
-    const QString what = WriteErrorText(ProgramFile(dataFileName(file)), error);
-    if (failedBefore)
-        CrashReporter::log(handler, what);
-    else
-        CrashReporter::report(handler, what);
+    connect(&file, &DataFileStore::saveFailed, this, [saveHandler](const QString& what, bool again) {
+        if (again)
+            CrashReporter::log(saveHandler, what);
+        else
+            CrashReporter::report(saveHandler, what);
+    });
 }
 
 void TfrmMain::showTrendCount()

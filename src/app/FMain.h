@@ -2,23 +2,23 @@
 
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
+#include "net/PageFetch.h"
 #include "publisher/NewsProtocol.h"
 #include "suggest/SuggestTableModel.h"
-#include "trends/ScrapeBackoff.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
 
 #include <QCoroTask>
-#include <QDateTime>
 #include <QMainWindow>
 #include <QStringList>
 
-#include <array>
 #include <functional>
 #include <initializer_list>
 #include <optional>
 
 class ClickableLabel;
+class DataFileStore;
+class HotTrendsMonitor;
 class HttpClient;
 class PreviewModel;
 class KeywordIndex;
@@ -38,6 +38,7 @@ class QTableView;
 class OfflineHtmlView;
 class QTimer;
 class QToolButton;
+class SuggestHarvester;
 class TrendTableModel;
 
 // The main window: it owns the controls, the tables, the timers and the flags, and its handlers
@@ -49,17 +50,18 @@ public:
     explicit TfrmMain(Seams seams, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    // Run-time state.
+    // Run-time state. The downloader refuses while StopRequested is raised: by Stop while a harvest
+    // runs, and by the close.
     bool StopRequested = false;
-    bool HarvestRunning = false;
     bool SuggestBusy = false;
-    QDateTime LastScrapeTime;
     QStringList NewsRecords;
     BrandingSettings Branding;
     const KeywordIndex& KnownKeywords() const;
     TrendTableModel* trendTable() const { return m_trendTable; }
     SuggestTableModel* suggestTable() const { return m_suggestTable; }
     PreviewModel* preview() const { return m_preview; }
+    HotTrendsMonitor* monitor() const { return m_monitor; }
+    SuggestHarvester* harvester() const { return m_harvester; }
     // The sort state of the three lists.
     ListSortState lvwItemsSort;
     ListSortState lvwSuggestSort;
@@ -163,13 +165,11 @@ public:
     // The data files. One whose last save failed stays marked unsaved: it is saved again at its
     // table's next change and at the close, which asks before it loses anything.
     enum class DataFile { TrendTable, LastParsed, SuggestTable };
-    bool isUnsaved(DataFile file) const { return m_dataFiles[size_t(file)].unsaved; }
+    DataFileStore& dataFile(DataFile file) const;
+    bool isUnsaved(DataFile file) const;
 
     // Hot Trends table.
-    void LoadLastParsed();
-    void LoadTrendTable();
     void SaveTrendTable();
-    void SaveLastParsed();
     void btnSelectAllClick();
     void btnClearAllClick();
     void btnDeleteClick();
@@ -197,18 +197,15 @@ public:
     // The page at `url` as text with CR LF line ends, or nothing when it could not be fetched or
     // the user stopped; the status bar tells which.
     QCoro::Task<std::optional<QString>> DownloadPage(QString url);
-    // Why the last DownloadPage gave nothing ("Stopped", or the exchange's reason); empty after
-    // a success.
-    QString lastDownloadFailure() const { return m_lastDownloadFailure; }
+    // DownloadPage with the reason when it gives nothing: how the monitor and the harvester fetch.
+    QCoro::Task<PageFetch> FetchPage(QString url);
     void IdHTTP2WorkBegin(qint64 expected);
     void IdHTTP2Work(qint64 received);
     void IdHTTP2WorkEnd();
 
     // Hot Trends monitor.
-    QCoro::Task<> ScrapeHotTrends();
     QCoro::Task<> tmrTimer();
     QCoro::Task<> bsSkinButton2Click();
-    bool isScraping() const { return m_scraping; }
 
     // Suggest explorer.
     void LoadSuggestTable();
@@ -220,9 +217,6 @@ public:
     void bsSkinButton7Click();
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
-    QCoro::Task<> HarvestSelected();
-    QCoro::Task<> PauseSeconds(int seconds);
-    QCoro::Task<QString> FetchSuggestions(QString phrase);
     void lvwSuggestSelectItem(const QItemSelection& selected);
     void btnExportClick();
 
@@ -257,23 +251,15 @@ private:
     // The save dialog, the status texts and the outcome that both exports share.
     void exportThrough(const std::function<ExportResult(const QString& fileName)>& write);
     void hideToTray();
-    bool hourPassedSinceLastScrape() const;
-    void showNextScrapeTry();
+    void wireMonitor();
+    void wireHarvester();
     void showSuggestCount();
     // One post of a form to the news server; the answer's body, empty when the exchange failed.
     QCoro::Task<QByteArray> PostNews(NewsRequest request);
     void showNewsWarning(const QString& warning, bool quiet);
-    SuggestTableModel::HarvestNote harvestNoteOf(const QString& pairs) const;
-    void showHarvestNote(quint64 id, SuggestTableModel::HarvestNote note, const QString& detail = {});
-    // Saves the Suggest table a little later, once for many changes close together.
-    void saveSuggestTableSoon();
-    static QString dataFileName(DataFile file);
-    // A table file that is there but cannot be read: the user is told, and it is never written over.
-    void reportUnreadable(DataFile file, const QString& handler, const QString& reason);
-    // Writes a data file; the reason when it failed, which leaves the file marked unsaved.
-    QString writeDataFile(DataFile file);
-    // Writes a data file and tells the user the first time it fails.
-    void saveDataFile(DataFile file, const QString& handler);
+    // Tells the user when the file cannot be read, and when a save fails the first time; while it
+    // keeps failing, the log alone records it. The handlers' names go into the reports.
+    void reportFailuresOf(DataFileStore& file, const QString& loadHandler, const QString& saveHandler);
     // The close's saves: the Suggest table, and whatever else is unsaved. What failed, each in
     // a line.
     QStringList saveBeforeClosing();
@@ -282,22 +268,16 @@ private:
     TrendTableModel* m_trendTable = nullptr;
     SuggestTableModel* m_suggestTable = nullptr;
     PreviewModel* m_preview = nullptr;
-    QTimer* m_suggestSaveTimer = nullptr;
+    DataFileStore* m_suggestFile = nullptr;
+    HotTrendsMonitor* m_monitor = nullptr;
+    SuggestHarvester* m_harvester = nullptr;
     // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
     // even once the stop request has been lowered again.
     quint64 m_stops = 0;
     bool m_shownOnce = false;
-    bool m_scraping = false;
-    ScrapeBackoff m_scrapeBackoff;
     bool m_closing = false;
     bool m_terminating = false;
     QString m_lastDownloadFailure;
     // The Suggest row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
     quint64 m_previewRowId = 0;
-    struct DataFileState {
-        bool unsaved = false;
-        // The file was there at the start but could not be read: it is never written over.
-        bool unreadable = false;
-    };
-    std::array<DataFileState, 3> m_dataFiles;
 };

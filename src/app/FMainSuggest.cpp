@@ -4,29 +4,22 @@
 #include "app/FMain.h"
 #include "app/ReportList.h"
 #include "net/HttpClient.h"
-#include "net/ServiceAddresses.h"
 #include "suggest/FAddKeywords.h"
 #include "suggest/PreviewModel.h"
-#include "suggest/SuggestAnswer.h"
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestImport.h"
 #include "suggest/SuggestTableModel.h"
 #include "trends/TrendTableModel.h"
-#include "util/ProgramFolder.h"
-#include "util/TextFile.h"
+#include "util/DataFileStore.h"
 
-#include <QCoroTimer>
-#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QTableView>
-#include <QTimer>
-
-#include <chrono>
 
 namespace {
 
@@ -58,13 +51,10 @@ void TfrmMain::showSuggestCount()
 void TfrmMain::LoadSuggestTable()
 {
     const auto busy = markBusy(SuggestBusy);
-    const QString path = ProgramFile(SuggestTableFileName);
-    if (!QFileInfo::exists(path))
+    std::optional<SuggestRows> rows = m_suggestFile->load(&ReadSuggestTable);
+    if (!rows)
         return;
-    SuggestTableRead read = ReadSuggestTable(path);
-    if (!read.error.isEmpty())
-        reportUnreadable(DataFile::SuggestTable, QStringLiteral("LoadSuggestTable"), read.error);
-    m_suggestTable->setRecords(std::move(read.rows));
+    m_suggestTable->setRecords(std::move(*rows));
     // The counter is written per row loaded: a file without rows leaves it as it was.
     if (m_suggestTable->rowCount() > 0)
         showSuggestCount();
@@ -72,13 +62,7 @@ void TfrmMain::LoadSuggestTable()
 
 void TfrmMain::SaveSuggestTable()
 {
-    saveDataFile(DataFile::SuggestTable, QStringLiteral("SaveSuggestTable"));
-}
-
-void TfrmMain::saveSuggestTableSoon()
-{
-    if (!m_suggestSaveTimer->isActive())
-        m_suggestSaveTimer->start();
+    m_suggestFile->save();
 }
 
 void TfrmMain::btnAddClick()
@@ -149,124 +133,57 @@ QCoro::Task<> TfrmMain::btnSearchClick()
         refuse(QStringLiteral("You need to select at least one keyword to gather data."));
         co_return;
     }
-    if (HarvestRunning) {
+    if (m_harvester->isRunning()) {
         refuse(
             QStringLiteral("You can't start a new search while you are getting data. Please stop the search "
                            "or wait until process finish."));
         co_return;
     }
     StopRequested = false;
-    HarvestRunning = true;
     QPointer<TfrmMain> self(this);
-    // However the harvest ends, an error included, the next one may start, and a stop request ends
-    // with the harvest it stopped: left raised it would refuse every later download, the hourly
-    // Hot Trends scrape among them.
-    {
-        const auto lower = qScopeGuard([self] {
-            if (!self)
-                return;
-            self->HarvestRunning = false;
-            if (!self->m_closing)
-                self->StopRequested = false;
-        });
-        co_await HarvestSelected();
-    }
-    if (!self)
-        co_return;
-    SaveSuggestTable();
+    // However the harvest ends, an error included, a stop request ends with the harvest it stopped:
+    // left raised it would refuse every later download, the hourly Hot Trends scrape among them.
+    const auto lower = qScopeGuard([self] {
+        if (self && !self->m_closing)
+            self->StopRequested = false;
+    });
+    co_await m_harvester->harvest(m_suggestTable->idsOfRows(selectedRows(lvwSuggest)));
 }
 
 void TfrmMain::btnStopClick()
 {
     StopRequested = true;
+    m_harvester->requestStop();
     abortRequests({IdHTTP2});
     MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
     MainGauge->setValue(0);
     // With no harvest to end it, a raised request would refuse every later download; the downloads
     // cut off here still report the abort.
-    if (!HarvestRunning)
+    if (!m_harvester->isRunning())
         StopRequested = false;
 }
 
-QCoro::Task<> TfrmMain::HarvestSelected()
+void TfrmMain::wireHarvester()
 {
-    // The harvest follows its rows themselves: sorting, importing or deleting meanwhile never sends
-    // a phrase's completions to another row, and a row deleted before its turn is passed over.
-    const QList<SuggestTableModel::RowId> rows = m_suggestTable->idsOfRows(selectedRows(lvwSuggest));
-    QPointer<TfrmMain> self(this);
-    const auto hideProgress = qScopeGuard([self] {
-        if (self)
-            self->lblHarvestProgress->hide();
-    });
-    bool first = true;
-    for (qsizetype turn = 0; turn < rows.size(); ++turn) {
-        const SuggestTableModel::RowId id = rows[turn];
-        MainGauge->setValue(0);
-        if (StopRequested)
-            co_return;
-        if (!m_suggestTable->recordOfId(id))
-            continue;
-        lblHarvestProgress->setText(QStringLiteral("Phrase %1 of %2").arg(turn + 1).arg(rows.size()));
-        lblHarvestProgress->show();
-        if (!first) {
-            MainStatusPanel->setText(QStringLiteral("Preparing suggestions of: ") +
-                                     m_suggestTable->recordOfId(id)->phrase + QStringLiteral("..."));
-            co_await PauseSeconds(random().bounded(8));
-            if (!self || StopRequested)
-                co_return;
+    connect(m_harvester, &SuggestHarvester::statusChanged, MainStatusPanel, &QLabel::setText);
+    connect(m_harvester, &SuggestHarvester::gaugeReset, this, [this] { MainGauge->setValue(0); });
+    connect(m_harvester, &SuggestHarvester::progressTextChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            lblHarvestProgress->hide();
+            return;
         }
-        first = false;
-        const SuggestRecord* record = m_suggestTable->recordOfId(id);
-        if (!record)
-            continue;
-        MainStatusPanel->setText(QStringLiteral("Getting suggestion of: ") + record->phrase +
-                                 QStringLiteral("..."));
-        showHarvestNote(id, SuggestTableModel::HarvestNote::Fetching);
-        const QString pairs = co_await FetchSuggestions(record->phrase);
-        if (!self)
-            co_return;
-        record = m_suggestTable->recordOfId(id);
-        if (!record)
-            continue;
-        SuggestCells cells = record->cells;
-        ApplySuggestions(cells, pairs);
-        m_suggestTable->setCells(id, cells);
-        showHarvestNote(id, harvestNoteOf(pairs), m_lastDownloadFailure);
+        lblHarvestProgress->setText(text);
+        lblHarvestProgress->show();
+    });
+    // The row at work stays in sight.
+    connect(m_harvester, &SuggestHarvester::rowFetching, this, [this](SuggestTableModel::RowId id) {
+        lvwSuggest->scrollTo(m_suggestTable->index(int(m_suggestTable->rowOfId(id)), 0));
+    });
+    // The preview shows a harvested row anew without another click.
+    connect(m_harvester, &SuggestHarvester::rowFilled, this, [this](SuggestTableModel::RowId id) {
         if (id == m_previewRowId)
             m_preview->showRecord(*m_suggestTable->recordOfId(id));
-        saveSuggestTableSoon();
-    }
-}
-
-SuggestTableModel::HarvestNote TfrmMain::harvestNoteOf(const QString& pairs) const
-{
-    using Note = SuggestTableModel::HarvestNote;
-    if (m_lastDownloadFailure == QLatin1String("Stopped"))
-        return Note::Stopped;
-    if (!m_lastDownloadFailure.isEmpty())
-        return Note::Failed;
-    return pairs.isEmpty() ? Note::NoSuggestions : Note::Filled;
-}
-
-void TfrmMain::showHarvestNote(quint64 id, SuggestTableModel::HarvestNote note, const QString& detail)
-{
-    m_suggestTable->setHarvestNote(id, note, detail);
-    // The row at work stays in sight.
-    if (note == SuggestTableModel::HarvestNote::Fetching)
-        lvwSuggest->scrollTo(m_suggestTable->index(int(m_suggestTable->rowOfId(id)), 0));
-}
-
-QCoro::Task<> TfrmMain::PauseSeconds(int seconds)
-{
-    QPointer<TfrmMain> self(this);
-    for (int step = 0; step < seconds * 10 && self; ++step)
-        co_await QCoro::sleepFor(std::chrono::milliseconds(100));
-}
-
-QCoro::Task<QString> TfrmMain::FetchSuggestions(QString phrase)
-{
-    const std::optional<QString> page = co_await DownloadPage(SuggestQueryUrl(GoogleWebHost(), phrase));
-    co_return page ? SuggestPairText(*page) : QString();
+    });
 }
 
 void TfrmMain::lvwSuggestSelectItem(const QItemSelection& selected)

@@ -1,22 +1,21 @@
-// Web access of the main window (DownloadPage and its progress gauge) and the Hot Trends monitor.
+// Web access of the main window (DownloadPage and its progress gauge) and the wiring of the Hot
+// Trends monitor.
 #include "app/AsyncHandler.h"
 #include "app/FMain.h"
 #include "net/HttpClient.h"
 #include "net/PageText.h"
-#include "trends/HotTrendsFeed.h"
-#include "trends/TrendTableModel.h"
-#include "util/DateTimeText.h"
+#include "trends/HotTrendsMonitor.h"
+#include "util/DataFileStore.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
-#include <QScopeGuard>
 
 #include <algorithm>
 
 QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
-    m_lastDownloadFailure = QStringLiteral("Stopped");
+    m_lastDownloadFailure = PageFetchStopped;
     if (StopRequested)
         co_return std::nullopt;
     const quint64 stopsAtStart = m_stops;
@@ -37,7 +36,7 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
     if (stopped || !result.ok) {
-        m_lastDownloadFailure = stopped ? QStringLiteral("Stopped") : result.error;
+        m_lastDownloadFailure = stopped ? PageFetchStopped : result.error;
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")
                     : QStringLiteral("Connection error, check if you are connected and url exists."));
@@ -46,6 +45,15 @@ QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
     m_lastDownloadFailure.clear();
     MainStatusPanel->setText(QStringLiteral("Download completed!"));
     co_return PageTextFromBody(result.body);
+}
+
+QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url)
+{
+    QPointer<TfrmMain> self(this);
+    std::optional<QString> page = co_await DownloadPage(std::move(url));
+    if (!self)
+        co_return PageFetch{std::nullopt, PageFetchStopped};
+    co_return PageFetch{std::move(page), m_lastDownloadFailure};
 }
 
 void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
@@ -82,20 +90,29 @@ void TfrmMain::leaveBusyGauge()
         MainGauge->setRange(0, 100);
 }
 
-bool TfrmMain::hourPassedSinceLastScrape() const
+void TfrmMain::wireMonitor()
 {
-    return WholeHoursBetween(LastScrapeTime, clock().now()) >= 1;
+    connect(m_monitor, &HotTrendsMonitor::lastScrapeTextChanged, lblLastParsed, &QLabel::setText);
+    connect(m_monitor, &HotTrendsMonitor::rowCountChanged, this, &TfrmMain::showTrendCount);
+    connect(m_monitor, &HotTrendsMonitor::nextTryTextChanged, this, [this](const QString& text) {
+        lblNextTry->setVisible(!text.isEmpty());
+        if (!text.isEmpty())
+            lblNextTry->setText(text);
+    });
+    reportFailuresOf(m_monitor->tableFile(), QStringLiteral("LoadTrendTable"),
+                     QStringLiteral("SaveTrendTable"));
+    reportFailuresOf(m_monitor->lastParsedFile(), QString(), QStringLiteral("SaveLastParsed"));
 }
 
 QCoro::Task<> TfrmMain::tmrTimer()
 {
-    if (hourPassedSinceLastScrape() && m_scrapeBackoff.allows(clock().now()))
-        co_await ScrapeHotTrends();
+    co_await m_monitor->tick();
 }
 
 QCoro::Task<> TfrmMain::bsSkinButton2Click()
 {
-    if (!hourPassedSinceLastScrape()) {
+    if (!m_monitor->hourPassed()) {
+        // "scrap" and "distorsioned": the program's words of old, kept on purpose.
         const QString warning =
             QStringLiteral("Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
                            "If you force it the values can be distorsioned.\r\n"
@@ -103,51 +120,5 @@ QCoro::Task<> TfrmMain::bsSkinButton2Click()
         if (msgMain->show(warning, MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
             co_return;
     }
-    co_await ScrapeHotTrends();
-}
-
-QCoro::Task<> TfrmMain::ScrapeHotTrends()
-{
-    // One scrape at a time: a tick or a click while one runs starts nothing.
-    if (m_scraping)
-        co_return;
-    m_scraping = true;
-    QPointer<TfrmMain> self(this);
-    // Lowered however the scrape ends, an error included, or the monitor would stop for good.
-    const auto lower = qScopeGuard([self] {
-        if (self)
-            self->m_scraping = false;
-    });
-    const quint64 stopsAtStart = m_stops;
-    const std::optional<QString> page = co_await DownloadPage(HotTrendsFeedUrl());
-    if (!self)
-        co_return;
-    if (!page) {
-        // Only the feed's own failures make the monitor wait longer; the user's Stop does not.
-        if (!StopRequested && m_stops == stopsAtStart) {
-            m_scrapeBackoff.failed(clock().now());
-            showNextScrapeTry();
-        }
-        co_return;
-    }
-    m_scrapeBackoff.succeeded();
-    showNextScrapeTry();
-
-    LastScrapeTime = clock().now();
-    const QString when = DateTimeText(LastScrapeTime);
-    lblLastParsed->setText(QStringLiteral("Last scrapped on: ") + when);
-    // The counter is written per item folded: a page without items leaves it as it was.
-    if (FoldFeedIntoTable(*page, when, *m_trendTable) > 0)
-        showTrendCount();
-    SaveTrendTable();
-    SaveLastParsed();
-}
-
-void TfrmMain::showNextScrapeTry()
-{
-    const QDateTime next = m_scrapeBackoff.nextTry();
-    lblNextTry->setVisible(next.isValid());
-    if (next.isValid())
-        lblNextTry->setText(QStringLiteral("Next try at %1")
-                                .arg(QLocale().toString(next.time(), StoredTimeFormat(QLocale()))));
+    co_await m_monitor->scrape();
 }

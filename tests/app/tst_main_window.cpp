@@ -6,7 +6,9 @@
 #include "app/Skin.h"
 #include "app/TableActions.h"
 #include "crypto/CipherFiles.h"
+#include "suggest/SuggestHarvester.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
 #include "util/KeywordIndex.h"
 
@@ -152,7 +154,7 @@ void TestMainWindow::startsOnTheMainPage()
     QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
     QCOMPARE(window->pgcPrinc->count(), 1);
     QVERIFY(!window->findChild<QObject*>("stsWelcome"));
-    QVERIFY(!window->StopRequested && !window->HarvestRunning && !window->SuggestBusy);
+    QVERIFY(!window->StopRequested && !window->harvester()->isRunning() && !window->SuggestBusy);
 
     // The start-up check runs once.
     QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
@@ -166,7 +168,7 @@ void TestMainWindow::loadsTheTablesAtCreation()
     QCOMPARE(window->trendTable()->rowCount(), 4);
     QCOMPARE(window->panSecondary->text(), "4 items");
     QCOMPARE(window->lblLastParsed->text(), "Last scrapped on:3/5/2009 2:15:00 PM");
-    QCOMPARE(window->LastScrapeTime, QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
+    QCOMPARE(window->monitor()->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
     QCOMPARE(window->KnownKeywords().find(u"GAMMA"), 2);
     QCOMPARE(window->lvwItems->model()->headerData(2, Qt::Horizontal).toString(),
              "Number of Appearances In The Top 100 List");
@@ -214,7 +216,7 @@ void TestMainWindow::lastParsedFile()
         writeFile(file("dabatase.dat"), table);
     const auto window = makeWindow();
     QCOMPARE(window->lblLastParsed->text(), label);
-    QCOMPARE(window->LastScrapeTime, lastScrape);
+    QCOMPARE(window->monitor()->lastScrapeTime(), lastScrape);
 }
 
 void TestMainWindow::damagedTableStillLoads()

@@ -1,8 +1,11 @@
 #include "app/AppFixture.h"
 #include "app/CrashReporter.h"
+#include "suggest/SuggestHarvester.h"
 #include "support/FailingFolder.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/TaskEnd.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
 
 #include <QDir>
@@ -24,21 +27,6 @@ const QByteArray onePhrase = "red\xc2\xa7wine|||||||||||||||||||||\r\n";
 QByteArray feed(const QByteArray& keyword)
 {
     return "<ol><li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li></ol>";
-}
-
-// Runs a task to its end: true when it ended in an exception.
-bool endsInAnError(QCoro::Task<> task)
-{
-    bool failed = false;
-    const auto run = [](QCoro::Task<> task, bool& failed) -> QCoro::Task<> {
-        try {
-            co_await std::move(task);
-        } catch (const std::exception&) {
-            failed = true;
-        }
-    };
-    QCoro::waitFor(run(std::move(task), failed));
-    return failed;
 }
 
 // The program itself, started on a data folder; what it says on stderr is kept.
@@ -270,16 +258,16 @@ void TestSavesAndEnding::busyFlagsSurviveAnError()
 
     // An error inside a scrape, after its download.
     fakes.clock->failNextRead = true;
-    QVERIFY(endsInAnError(window->ScrapeHotTrends()));
-    QVERIFY(!window->isScraping());
-    QCoro::waitFor(window->ScrapeHotTrends());
+    QVERIFY(EndsInAnError(window->monitor()->scrape()));
+    QVERIFY(!window->monitor()->isScraping());
+    QCoro::waitFor(window->monitor()->scrape());
     QCOMPARE(window->trendTable()->rowCount(), 1);
 
     // An error inside a harvest, at the pause before its second phrase.
     window->lvwSuggest->selectAll();
     fakes.random->failNextDraw = true;
-    QVERIFY(endsInAnError(window->btnSearchClick()));
-    QVERIFY(!window->HarvestRunning);
+    QVERIFY(EndsInAnError(window->btnSearchClick()));
+    QVERIFY(!window->harvester()->isRunning());
     QCoro::waitFor(window->btnSearchClick());
     QCOMPARE(fakes.messages->shown.size(), 0); // no "You can't start a new search ..."
 }

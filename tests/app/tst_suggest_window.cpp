@@ -1,9 +1,12 @@
 #include "app/AppFixture.h"
 #include "suggest/FAddKeywords.h"
 #include "suggest/PreviewModel.h"
+#include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SuggestAnswerBody.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
 
 #include <QItemSelectionModel>
@@ -17,14 +20,9 @@
 
 namespace {
 
-// A Suggest answer with the given completions (each with its count), after a first entry that the
-// reading skips, as the service sends them.
 QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
 {
-    QByteArray body = "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]";
-    for (const auto& [text, count] : completions)
-        body += ",[\"" + text + "\",\"" + count + " results\",\"1\"]";
-    return body + "]])";
+    return SuggestAnswerBody(completions);
 }
 
 const QByteArray redWine = answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}});
@@ -288,7 +286,7 @@ void TestSuggestWindow::harvestOneRow()
     QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
              (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
     QCOMPARE(cells[19], "N/A");
-    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->harvester()->isRunning());
     QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
     // Kept when the harvest ends.
     QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
@@ -385,35 +383,43 @@ void TestSuggestWindow::secondHarvestKeepsOlderCells()
 
 void TestSuggestWindow::searchRefusals_data()
 {
-    QTest::addColumn<QByteArray>("table");
-    QTest::addColumn<bool>("selectRow");
-    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("meanwhile");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no rows") << QByteArray() << false << true
+    // Each check comes before the next one: a running harvest is named last.
+    QTest::newRow("no rows") << "Delete All"
                              << "You  first need add some keywords to gather data.";
     QTest::newRow("nothing selected, harvest running")
-        << storedRow("a") << false << true << "You need to select at least one keyword to gather data.";
-    QTest::newRow("harvest running")
-        << storedRow("a") << true << true
-        << "You can't start a new search while you are getting data. Please stop the "
-           "search or wait until process finish.";
+        << "Clear Selection"
+        << "You need to select at least one keyword to gather data.";
+    QTest::newRow("harvest running") << ""
+                                     << "You can't start a new search while you are getting data. Please "
+                                        "stop the search or wait until process finish.";
 }
 
 void TestSuggestWindow::searchRefusals()
 {
-    QFETCH(QByteArray, table);
-    QFETCH(bool, selectRow);
-    QFETCH(bool, running);
+    QFETCH(QString, meanwhile);
     QFETCH(QString, message);
-    makeWindow(table);
-    if (selectRow)
-        select({0});
-    m_window->HarvestRunning = running;
+    makeWindow(storedRow("a"));
+    select({0});
+    m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
+    auto running = m_window->btnSearchClick();
+    QTRY_COMPARE(m_server->requests().size(), 1);
+    if (meanwhile == "Delete All") {
+        m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+        m_window->bsSkinButton7->click();
+    } else if (meanwhile == "Clear Selection") {
+        m_window->bsSkinButton5->click();
+    }
+    const qsizetype shownBefore = m_fakes->messages->shown.size();
+
     harvest();
-    QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, message);
-    QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Information);
-    QCOMPARE(m_server->requests().size(), 0);
+    QCOMPARE(m_fakes->messages->shown.size(), shownBefore + 1);
+    QCOMPARE(m_fakes->messages->shown.last().text, message);
+    QCOMPARE(m_fakes->messages->shown.last().kind, MsgKind::Information);
+    QCOMPARE(m_server->requests().size(), 1);
+    m_window->btnStop->click();
+    QCoro::waitFor(running);
 }
 
 void TestSuggestWindow::stopDuringTransfer()
@@ -428,7 +434,7 @@ void TestSuggestWindow::stopDuringTransfer()
     QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
-    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->harvester()->isRunning());
     QVERIFY(!m_window->StopRequested); // the stop ended with the harvest it stopped
 }
 
@@ -473,7 +479,7 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
     m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok(redWine)); // the answer, were the fetch sent
     // The harvest's fetch waits its turn behind the slow scrape.
-    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     auto harvesting = StatusWhenDone(*m_window, m_window->btnSearchClick());
     QTRY_COMPARE(m_server->requests().size(), 1);
 
@@ -482,7 +488,7 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
     QCOMPARE(QCoro::waitFor(harvesting), "Download aborted by user.");
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
-    QVERIFY(!m_window->HarvestRunning);
+    QVERIFY(!m_window->harvester()->isRunning());
     QVERIFY(!m_window->StopRequested);
 
     // Later downloads go out in their turn, and the fetch that waited is not among them.
@@ -525,7 +531,7 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     m_server->enqueue(ScriptedHttpServer::stalled());
     auto harvesting = m_window->btnSearchClick();
     QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
-    QVERIFY(m_window->HarvestRunning);
+    QVERIFY(m_window->harvester()->isRunning());
     m_window->btnStop->click();
     QCoro::waitFor(harvesting);
 }

@@ -1,8 +1,11 @@
 #include "app/AppFixture.h"
 #include "net/HttpClient.h"
+#include "suggest/SuggestHarvester.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
+#include "util/DateTimeText.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -31,6 +34,14 @@ QByteArray expectedGet(const QByteArray& path, quint16 port)
            "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)\r\n\r\n";
 }
 
+// A "config.dat" that says the last scrape was `minutesAgo` minutes before the fake clock's time.
+void writeLastScrape(const AppFixture& fixture, int minutesAgo)
+{
+    const QDateTime when = fixture.fakes.clock->current.addSecs(-60 * minutesAgo);
+    writeFile(fixture.file("config.dat"),
+              "<%%LastParsed%%>" + DateTimeText(when).toUtf8() + "<%%/LastParsed%%>\r\n");
+}
+
 } // namespace
 
 class TestWebWindow : public QObject {
@@ -54,12 +65,9 @@ private Q_SLOTS:
     void scrapeFoldsTheFeed();
     void scrapeNowAsksWithinTheHour_data();
     void scrapeNowAsksWithinTheHour();
-    void timerScrapesOncePerHour_data();
-    void timerScrapesOncePerHour();
     void failedScrapeChangesNothing();
     void scrapeWithoutItemsLeavesTheCounter();
     void failedScrapesBackOff();
-    void oneScrapeAtATime();
     void programScrapesOnItsOwn();
 
 private:
@@ -161,14 +169,14 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
 {
     QFETCH(bool, waitingItsTurn);
     m_window = m_fixture->makeWindow();
-    const QDateTime lastScrape = m_window->LastScrapeTime;
+    const QDateTime lastScrape = m_window->monitor()->lastScrapeTime();
     const QString lastParsed = m_window->lblLastParsed->text();
     m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok(feed({"foo"}))); // the answer, were the scrape sent
     std::optional<QCoro::Task<std::optional<QString>>> ahead;
     if (waitingItsTurn)
         ahead = m_window->DownloadPage(m_server->url("/ahead").toString());
-    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     QTRY_COMPARE(m_server->requests().size(), 1);
 
     m_window->btnStop->click();
@@ -179,7 +187,7 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
              QList<QByteArray>{waitingItsTurn ? "GET /ahead HTTP/1.1"
                                               : "GET /trends/hottrends/atom/hourly HTTP/1.1"});
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
-    QCOMPARE(m_window->LastScrapeTime, lastScrape);
+    QCOMPARE(m_window->monitor()->lastScrapeTime(), lastScrape);
     QCOMPARE(m_window->lblLastParsed->text(), lastParsed);
     QVERIFY(!QFile::exists(m_fixture->file("config.dat")));
     QVERIFY(!m_window->StopRequested);
@@ -209,7 +217,7 @@ void TestWebWindow::closeEndsEveryPendingRequest()
     m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok("late")); // the answer, were a waiting request sent
     // On each client one request in flight and one waiting its turn.
-    auto scrape = StatusWhenDone(*m_window, m_window->ScrapeHotTrends());
+    auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     auto download = m_window->DownloadPage(m_server->url("/waiting2").toString());
     auto news = m_window->IdHTTP1->get(m_server->url("/news"));
     auto newsWaiting = m_window->IdHTTP1->get(m_server->url("/waiting1"));
@@ -285,7 +293,7 @@ void TestWebWindow::scrapeFoldsTheFeed()
     QCOMPARE(m_window->trendTable()->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
     QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on: " + now);
     QCOMPARE(m_window->panSecondary->text(), "2 items");
-    QCOMPARE(m_window->LastScrapeTime, m_fixture->fakes.clock->current);
+    QCOMPARE(m_window->monitor()->lastScrapeTime(), m_fixture->fakes.clock->current);
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")),
              "foo|12/10/2026\xc2\xa7"
              "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
@@ -311,8 +319,8 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
     QFETCH(MsgAnswer, answer);
     QFETCH(bool, asked);
     QFETCH(bool, scraped);
+    writeLastScrape(*m_fixture, minutesAgo);
     m_window = m_fixture->makeWindow();
-    m_window->LastScrapeTime = m_fixture->fakes.clock->current.addSecs(-60 * minutesAgo);
     m_fixture->fakes.messages->answers.enqueue(answer);
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
 
@@ -327,29 +335,6 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
     }
     QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
     QCOMPARE(m_window->trendTable()->rowCount(), scraped ? 1 : 0);
-}
-
-void TestWebWindow::timerScrapesOncePerHour_data()
-{
-    QTest::addColumn<int>("minutesAgo");
-    QTest::addColumn<bool>("scraped");
-    QTest::newRow("59 minutes ago") << 59 << false;
-    QTest::newRow("61 minutes ago") << 61 << true;
-    QTest::newRow("clock set back two hours") << -120 << true;
-}
-
-void TestWebWindow::timerScrapesOncePerHour()
-{
-    QFETCH(int, minutesAgo);
-    QFETCH(bool, scraped);
-    m_window = m_fixture->makeWindow();
-    m_window->LastScrapeTime = m_fixture->fakes.clock->current.addSecs(-60 * minutesAgo);
-    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
-    QCoro::waitFor(m_window->tmrTimer());
-    QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
-    // After a scrape the next tick finds less than an hour gone.
-    QCoro::waitFor(m_window->tmrTimer());
-    QCOMPARE(m_server->requests().size(), scraped ? 1 : 0);
 }
 
 void TestWebWindow::scrapeWithoutItemsLeavesTheCounter()
@@ -390,53 +375,23 @@ void TestWebWindow::failedScrapeChangesNothing()
 
 void TestWebWindow::failedScrapesBackOff()
 {
+    // The schedule itself is the monitor's; here its label, and "Scrap Now", which never waits.
     m_window = m_fixture->makeWindow();
     FakeClock& clock = *m_fixture->fakes.clock;
-    m_server->setFallback(ScriptedHttpServer::status(500));
-    const auto tickAt = [&](const QDateTime& when) {
-        clock.current = when;
-        const qsizetype before = m_server->requests().size();
-        QCoro::waitFor(m_window->tmrTimer());
-        return m_server->requests().size() > before;
-    };
+    const QDateTime start = clock.current;
+    m_server->enqueue(ScriptedHttpServer::status(500));
+    QCoro::waitFor(m_window->tmrTimer());
+    QVERIFY(!m_window->lblNextTry->isHidden());
+    QCOMPARE(m_window->lblNextTry->text(), "Next try at " + start.addSecs(5).toString("h:mm:ss AP"));
+    clock.current = start.addSecs(4);
+    QCoro::waitFor(m_window->tmrTimer());
+    QCOMPARE(m_server->requests().size(), 1);
 
-    // Each failure doubles the wait before the next automatic try, up to a quarter of an hour.
-    QDateTime now = clock.current;
-    for (const int seconds : {5, 10, 20, 40, 80, 160, 320, 640, 900, 900}) {
-        QVERIFY2(tickAt(now), qPrintable(QString::number(seconds)));
-        QVERIFY(!m_window->lblNextTry->isHidden());
-        QCOMPARE(m_window->lblNextTry->text(), "Next try at " + now.addSecs(seconds).toString("h:mm:ss AP"));
-        QVERIFY(!tickAt(now.addSecs(seconds - 1)));
-        now = now.addSecs(seconds);
-    }
-
-    // "Scrap Now" does not wait.
+    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
     QCoro::waitFor(m_window->bsSkinButton2Click());
     QCOMPARE(m_fixture->fakes.messages->shown.size(), 0);
-    QCOMPARE(m_server->requestLines().size(), 11);
-
-    // A success ends the waiting; the next failure waits five seconds again.
-    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
-    QVERIFY(tickAt(now.addSecs(900)));
+    QCOMPARE(m_server->requests().size(), 2);
     QVERIFY(m_window->lblNextTry->isHidden());
-    QVERIFY(tickAt(now.addSecs(900 + 3600)));
-    QCOMPARE(m_window->lblNextTry->text(),
-             "Next try at " + now.addSecs(900 + 3600 + 5).toString("h:mm:ss AP"));
-}
-
-void TestWebWindow::oneScrapeAtATime()
-{
-    m_window = m_fixture->makeWindow();
-    ScriptedHttpServer::Reply slow = ScriptedHttpServer::ok(feed({"foo"}));
-    slow.steps.front().delayMs = 200;
-    m_server->enqueue(slow);
-    m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
-    auto first = m_window->ScrapeHotTrends();
-    QVERIFY(m_window->isScraping());
-    QCoro::waitFor(m_window->tmrTimer()); // a tick while the scrape runs starts nothing
-    QCoro::waitFor(first);
-    QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_window->trendTable()->row(0).count, "1");
 }
 
 void TestWebWindow::programScrapesOnItsOwn()

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Why a page fetch gave nothing when the user's Stop, or the close, cut it off or refused it.
+inline const QString PageFetchStopped = QStringLiteral("Stopped");
+
+// What fetching one page gave: its text with CR LF line ends, or why there is none.
+struct PageFetch {
+    std::optional<QString> page;
+    // PageFetchStopped, or the exchange's reason; empty with a page.
+    QString failure;
+
+    bool stopped() const { return failure == PageFetchStopped; }
+};
+
+// The program's way of fetching a page: the window's downloader, with its status texts and gauge,
+// or whatever a test or a tool puts in its place.
+using PageFetcher = std::function<QCoro::Task<PageFetch>(QString url)>;

@@ -1,0 +1,137 @@
+#include "suggest/SuggestHarvester.h"
+
+#include "net/ServiceAddresses.h"
+#include "suggest/SuggestAnswer.h"
+#include "util/DataFileStore.h"
+#include "util/RandomSource.h"
+
+#include <QCoroTimer>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
+
+SuggestHarvester::SuggestHarvester(SuggestTableModel& table, DataFileStore& tableFile, PageFetcher fetch,
+                                   RandomSource& random, QObject* parent)
+    : QObject(parent)
+    , m_table(table)
+    , m_tableFile(tableFile)
+    , m_fetch(std::move(fetch))
+    , m_random(random)
+    , m_saveTimer(new QTimer(this))
+{
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(DefaultSaveDelay);
+    connect(m_saveTimer, &QTimer::timeout, &m_tableFile, &DataFileStore::save);
+    // Whoever writes the table first saves what the timer would have saved.
+    connect(&m_tableFile, &DataFileStore::writing, m_saveTimer, &QTimer::stop);
+}
+
+void SuggestHarvester::requestStop()
+{
+    if (m_running)
+        m_stopRequested = true;
+}
+
+void SuggestHarvester::setSaveDelay(std::chrono::milliseconds delay)
+{
+    m_saveTimer->setInterval(delay);
+}
+
+QCoro::Task<> SuggestHarvester::harvest(QList<RowId> rows)
+{
+    if (m_running)
+        co_return;
+    m_stopRequested = false;
+    m_running = true;
+    QPointer<SuggestHarvester> self(this);
+    {
+        // However the harvest ends, an error included, the next one may start, and a stop request
+        // ends with the harvest it stopped.
+        const auto lower = qScopeGuard([self] {
+            if (!self)
+                return;
+            self->m_running = false;
+            self->m_stopRequested = false;
+        });
+        const auto hideProgress = qScopeGuard([self] {
+            if (self)
+                Q_EMIT self->progressTextChanged(QString());
+        });
+        co_await harvestRows(std::move(rows));
+    }
+    if (self)
+        m_tableFile.save();
+}
+
+QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
+{
+    QPointer<SuggestHarvester> self(this);
+    bool first = true;
+    for (qsizetype turn = 0; turn < rows.size(); ++turn) {
+        const RowId id = rows[turn];
+        Q_EMIT gaugeReset();
+        if (m_stopRequested)
+            co_return;
+        if (!m_table.recordOfId(id))
+            continue;
+        Q_EMIT progressTextChanged(QStringLiteral("Phrase %1 of %2").arg(turn + 1).arg(rows.size()));
+        if (!first) {
+            Q_EMIT statusChanged(QStringLiteral("Preparing suggestions of: ") +
+                                 m_table.recordOfId(id)->phrase + QStringLiteral("..."));
+            co_await pauseSeconds(m_random.bounded(8));
+            if (!self || m_stopRequested)
+                co_return;
+        }
+        first = false;
+        const SuggestRecord* record = m_table.recordOfId(id);
+        if (!record)
+            continue;
+        Q_EMIT statusChanged(QStringLiteral("Getting suggestion of: ") + record->phrase +
+                             QStringLiteral("..."));
+        m_table.setHarvestNote(id, SuggestTableModel::HarvestNote::Fetching);
+        Q_EMIT rowFetching(id);
+        const Fetched fetched = co_await fetchSuggestions(record->phrase);
+        if (!self)
+            co_return;
+        record = m_table.recordOfId(id);
+        if (!record)
+            continue;
+        SuggestCells cells = record->cells;
+        ApplySuggestions(cells, fetched.pairs);
+        m_table.setCells(id, cells);
+        m_table.setHarvestNote(id, noteOf(fetched), fetched.failure);
+        Q_EMIT rowFilled(id);
+        saveSoon();
+    }
+}
+
+QCoro::Task<> SuggestHarvester::pauseSeconds(int seconds)
+{
+    QPointer<SuggestHarvester> self(this);
+    for (int step = 0; step < seconds * 10 && self; ++step)
+        co_await QCoro::sleepFor(m_pauseStep);
+}
+
+QCoro::Task<SuggestHarvester::Fetched> SuggestHarvester::fetchSuggestions(QString phrase)
+{
+    // The fetcher is kept in this frame: the harvester may go while the page is on its way.
+    const PageFetcher fetch = m_fetch;
+    const PageFetch fetched = co_await fetch(SuggestQueryUrl(GoogleWebHost(), phrase));
+    co_return Fetched{fetched.page ? SuggestPairText(*fetched.page) : QString(), fetched.failure};
+}
+
+SuggestTableModel::HarvestNote SuggestHarvester::noteOf(const Fetched& fetched)
+{
+    using Note = SuggestTableModel::HarvestNote;
+    if (fetched.failure == PageFetchStopped)
+        return Note::Stopped;
+    if (!fetched.failure.isEmpty())
+        return Note::Failed;
+    return fetched.pairs.isEmpty() ? Note::NoSuggestions : Note::Filled;
+}
+
+void SuggestHarvester::saveSoon()
+{
+    if (!m_saveTimer->isActive())
+        m_saveTimer->start();
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "net/PageFetch.h"
+#include "suggest/SuggestTableModel.h"
+
+#include <QCoroTask>
+#include <QObject>
+
+#include <chrono>
+
+class DataFileStore;
+class QTimer;
+class RandomSource;
+
+// The Suggest harvest: fills the pairs of chosen rows of the Suggest table from Google Suggest, one
+// phrase at a time with a random pause of 0 to 7 seconds before each phrase but the first. It
+// follows its rows by their ids, so sorting, importing or deleting meanwhile never sends a phrase's
+// completions to another row, and a row deleted before its turn is passed over. Each harvested row
+// is saved soon after, once for many rows close together, and the table once more at the end.
+//
+// The status texts keep the program's old wording on purpose.
+class SuggestHarvester final : public QObject {
+    Q_OBJECT
+
+public:
+    using RowId = SuggestTableModel::RowId;
+    static constexpr std::chrono::milliseconds DefaultSaveDelay{2000};
+    static constexpr std::chrono::milliseconds DefaultPauseStep{100};
+
+    SuggestHarvester(SuggestTableModel& table, DataFileStore& tableFile, PageFetcher fetch,
+                     RandomSource& random, QObject* parent = nullptr);
+
+    bool isRunning() const { return m_running; }
+    bool stopRequested() const { return m_stopRequested; }
+    // Ends the running harvest at its next check: before the pause, after it, or before the next
+    // phrase. A fetch under way is for the fetcher to cut off. Nothing stays raised when no harvest
+    // runs.
+    void requestStop();
+
+    // How long after a harvested row the table is saved.
+    void setSaveDelay(std::chrono::milliseconds delay);
+    // A pause of n seconds is n × 10 of these steps.
+    void setPauseStep(std::chrono::milliseconds step) { m_pauseStep = step; }
+
+    // Harvests the rows with these ids, in this order, then saves the table. Nothing while a harvest
+    // runs.
+    QCoro::Task<> harvest(QList<RowId> rows);
+
+Q_SIGNALS:
+    // "Preparing suggestions of: ..." before a pause, "Getting suggestion of: ..." before a fetch.
+    void statusChanged(const QString& text);
+    // Each turn starts with the progress gauge at 0.
+    void gaugeReset();
+    // "Phrase n of m" for the phrase at work; empty once the harvest has ended.
+    void progressTextChanged(const QString& text);
+    // The row's phrase is being fetched.
+    void rowFetching(RowId id);
+    // The row's cells have been filled (with "N/A" where the fetch gave nothing).
+    void rowFilled(RowId id);
+
+private:
+    struct Fetched {
+        QString pairs; // the pair text; empty when nothing was obtained
+        QString failure;
+    };
+
+    QCoro::Task<> harvestRows(QList<RowId> rows);
+    QCoro::Task<> pauseSeconds(int seconds);
+    QCoro::Task<Fetched> fetchSuggestions(QString phrase);
+    static SuggestTableModel::HarvestNote noteOf(const Fetched& fetched);
+    void saveSoon();
+
+    SuggestTableModel& m_table;
+    DataFileStore& m_tableFile;
+    PageFetcher m_fetch;
+    RandomSource& m_random;
+    QTimer* m_saveTimer;
+    std::chrono::milliseconds m_pauseStep = DefaultPauseStep;
+    bool m_running = false;
+    bool m_stopRequested = false;
+};

@@ -1,0 +1,124 @@
+#include "trends/HotTrendsMonitor.h"
+
+#include "trends/HotTrendsFeed.h"
+#include "trends/TrendFiles.h"
+#include "trends/TrendTableModel.h"
+#include "util/Clock.h"
+#include "util/DataFileStore.h"
+#include "util/DateTimeText.h"
+
+#include <QLocale>
+#include <QPointer>
+#include <QScopeGuard>
+
+namespace {
+
+const QString LastParsedLabel = QStringLiteral("Last scrapped on:");
+
+} // namespace
+
+HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, const Clock& clock,
+                                   QObject* parent)
+    : QObject(parent)
+    , m_table(table)
+    , m_fetch(std::move(fetch))
+    , m_clock(clock)
+    , m_tableFile(new DataFileStore(
+          TrendTableFileName, [this](const QString& path) { return WriteTrendTable(path, m_table.rows()); },
+          this))
+    , m_lastParsedFile(new DataFileStore(
+          LastParsedFileName,
+          [this](const QString& path) { return WriteLastParsed(path, DateTimeText(m_lastScrapeTime)); },
+          this))
+    , m_lastScrapeTime(ZeroDateTime())
+{
+}
+
+void HotTrendsMonitor::load()
+{
+    loadLastParsed();
+    loadTable();
+}
+
+void HotTrendsMonitor::loadLastParsed()
+{
+    const QString text = ReadLastParsedText(m_lastParsedFile->path());
+    if (const std::optional<QDateTime> when = ParseDateTimeText(text)) {
+        m_lastScrapeTime = *when;
+        Q_EMIT lastScrapeTextChanged(LastParsedLabel + text);
+    }
+}
+
+void HotTrendsMonitor::loadTable()
+{
+    std::optional<TrendRows> rows = m_tableFile->load(&ReadTrendTable);
+    if (!rows)
+        return;
+    m_table.setRows(std::move(*rows));
+    // The counter is written per row loaded: a file without rows leaves it as it was.
+    if (m_table.rowCount() > 0)
+        Q_EMIT rowCountChanged(m_table.rowCount());
+    const std::optional<QDateTime> newest = NewestDateTime(m_table.rows());
+    if (newest && *newest > m_lastScrapeTime) {
+        m_lastScrapeTime = *newest;
+        Q_EMIT lastScrapeTextChanged(LastParsedLabel + DateTimeText(*newest));
+    }
+}
+
+bool HotTrendsMonitor::hourPassed() const
+{
+    return WholeHoursBetween(m_lastScrapeTime, m_clock.now()) >= 1;
+}
+
+QCoro::Task<> HotTrendsMonitor::tick()
+{
+    if (hourPassed() && m_backoff.allows(m_clock.now()))
+        co_await scrape();
+}
+
+QCoro::Task<> HotTrendsMonitor::scrape()
+{
+    // One scrape at a time: a tick or a click while one runs starts nothing.
+    if (m_scraping)
+        co_return;
+    m_scraping = true;
+    QPointer<HotTrendsMonitor> self(this);
+    // Lowered however the scrape ends, an error included, or the monitor would stop for good.
+    const auto lower = qScopeGuard([self] {
+        if (self)
+            self->m_scraping = false;
+    });
+    // The fetcher is kept in this frame: the monitor may go while the page is on its way.
+    const PageFetcher fetch = m_fetch;
+    const PageFetch fetched = co_await fetch(HotTrendsFeedUrl());
+    if (!self)
+        co_return;
+    if (!fetched.page) {
+        // Only the feed's own failures make the monitor wait longer; the user's Stop does not.
+        if (!fetched.stopped()) {
+            m_backoff.failed(m_clock.now());
+            announceNextTry();
+        }
+        co_return;
+    }
+    m_backoff.succeeded();
+    announceNextTry();
+
+    m_lastScrapeTime = m_clock.now();
+    const QString when = DateTimeText(m_lastScrapeTime);
+    Q_EMIT lastScrapeTextChanged(LastParsedLabel + QStringLiteral(" ") + when);
+    // The counter is written per item folded: a page without items leaves it as it was.
+    if (FoldFeedIntoTable(*fetched.page, when, m_table) > 0)
+        Q_EMIT rowCountChanged(m_table.rowCount());
+    m_tableFile->save();
+    m_lastParsedFile->save();
+}
+
+void HotTrendsMonitor::announceNextTry()
+{
+    const QDateTime next = m_backoff.nextTry();
+    Q_EMIT nextTryTextChanged(next.isValid()
+                                  ? QStringLiteral("Next try at %1")
+                                        .arg(QLocale().toString(next.time(), StoredTimeFormat(QLocale())))
+                                  : QString());
+}

@@ -1,0 +1,300 @@
+#include "suggest/SuggestHarvester.h"
+#include "support/FakeFetch.h"
+#include "support/FakeSeams.h"
+#include "support/SuggestAnswerBody.h"
+#include "support/TaskEnd.h"
+#include "support/TestFiles.h"
+#include "util/DataFileStore.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+using Note = SuggestTableModel::HarvestNote;
+
+namespace {
+
+QString answer(const QList<QPair<QByteArray, QByteArray>>& completions)
+{
+    return QString::fromUtf8(SuggestAnswerBody(completions));
+}
+
+QString queryUrl(const QString& phrase)
+{
+    return "http://127.0.0.1:1/complete/search?hl=en&js=true&qu=" + phrase;
+}
+
+// The text each signal caught by `spy` carried.
+QStringList textsOf(const QSignalSpy& spy)
+{
+    QStringList texts;
+    for (const QList<QVariant>& signal : spy)
+        texts << signal[0].toString();
+    return texts;
+}
+
+SuggestCells allNotAvailable()
+{
+    SuggestCells cells;
+    cells.fill("N/A");
+    return cells;
+}
+
+} // namespace
+
+// The harvest without a window: a scripted fetch, the random seam, a pause of 1 ms steps.
+class TestHarvester : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void harvestsInTheOrderGiven();
+    void pausesBeforeEachPhraseButTheFirst();
+    void stopInEachPlace_data();
+    void stopInEachPlace();
+    void notesSayWhatCameOfEachRow();
+    void progressFollowsThePhrases();
+    void rowsDeletedMeanwhileArePassedOver();
+    void harvestedRowsAreSavedSoon();
+    void oneHarvestAtATime();
+    void flagsSurviveAnError();
+
+private:
+    // A table of these phrases and the harvester over it.
+    void makeHarvester(const QStringList& phrases);
+    QList<SuggestTableModel::RowId> ids(const QList<qsizetype>& rows) const
+    {
+        return m_table->idsOfRows(rows);
+    }
+    void harvest(const QList<qsizetype>& rows) { QCoro::waitFor(m_harvester->harvest(ids(rows))); }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    FakeFetch m_fetch;
+    FakeRandom m_random;
+    std::unique_ptr<SuggestTableModel> m_table;
+    std::unique_ptr<DataFileStore> m_file;
+    std::unique_ptr<SuggestHarvester> m_harvester;
+    int m_writes = 0;
+};
+
+void TestHarvester::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("QUILLORY_HOME", m_home->path().toUtf8());
+    qputenv("QUILLORY_GOOGLE_HOST", "127.0.0.1:1");
+    m_fetch = FakeFetch();
+    m_random = FakeRandom();
+    m_writes = 0;
+}
+
+void TestHarvester::cleanup()
+{
+    m_harvester.reset();
+    m_file.reset();
+    m_table.reset();
+    m_home.reset();
+    qunsetenv("QUILLORY_HOME");
+    qunsetenv("QUILLORY_GOOGLE_HOST");
+}
+
+void TestHarvester::makeHarvester(const QStringList& phrases)
+{
+    m_table = std::make_unique<SuggestTableModel>();
+    m_table->appendPhrases(phrases);
+    m_file = std::make_unique<DataFileStore>("dbsuggest.dat", [this](const QString& path) {
+        ++m_writes;
+        writeFile(path, m_table->record(0).cells[0].toUtf8());
+        return QString();
+    });
+    m_harvester = std::make_unique<SuggestHarvester>(*m_table, *m_file, m_fetch.fetcher(), m_random);
+    m_harvester->setPauseStep(1ms);
+}
+
+void TestHarvester::harvestsInTheOrderGiven()
+{
+    makeHarvester({"r0", "r1", "r2", "r3", "r4"});
+    for (const char* pair : {"s0", "s1", "s2"})
+        m_fetch.answers.enqueue(FakeFetch::page(answer({{pair, "1"}})));
+    harvest({1, 3, 4});
+    QCOMPARE(m_fetch.urls, (QStringList{queryUrl("r1"), queryUrl("r3"), queryUrl("r4")}));
+    QCOMPARE(m_table->record(1).cells[0], "s0");
+    QCOMPARE(m_table->record(3).cells[0], "s1");
+    QCOMPARE(m_table->record(4).cells[0], "s2");
+    QCOMPARE(m_table->record(0).cells[0], "");
+    QCOMPARE(m_table->record(2).cells[0], "");
+    QVERIFY(!m_harvester->isRunning());
+}
+
+void TestHarvester::pausesBeforeEachPhraseButTheFirst()
+{
+    makeHarvester({"red wine", "blue", "green"});
+    QSignalSpy statuses(m_harvester.get(), &SuggestHarvester::statusChanged);
+    m_random.draws << 7 << 2;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    harvest({0, 1, 2});
+    // A draw of 0 to 7 whole seconds, each second ten steps: 90 steps of 1 ms here.
+    QCOMPARE(m_random.bounds, (QList<int>{8, 8}));
+    QVERIFY(elapsed.elapsed() >= 90);
+    QCOMPARE(textsOf(statuses),
+             (QStringList{"Getting suggestion of: red wine...", "Preparing suggestions of: blue...",
+                          "Getting suggestion of: blue...", "Preparing suggestions of: green...",
+                          "Getting suggestion of: green..."}));
+}
+
+void TestHarvester::stopInEachPlace_data()
+{
+    QTest::addColumn<QString>("stopAt");
+    QTest::addColumn<QStringList>("fetched");
+    QTest::addColumn<int>("draws");
+    // The fetcher cuts the fetch under way off; the harvest ends at its next check.
+    QTest::newRow("during a fetch") << "Getting suggestion of: a..." << QStringList{queryUrl("a")} << 0;
+    QTest::newRow("before the pause") << "filled" << QStringList{queryUrl("a")} << 0;
+    QTest::newRow("during the pause") << "Preparing suggestions of: b..." << QStringList{queryUrl("a")} << 1;
+}
+
+void TestHarvester::stopInEachPlace()
+{
+    QFETCH(QString, stopAt);
+    QFETCH(QStringList, fetched);
+    QFETCH(int, draws);
+    makeHarvester({"a", "b"});
+    const bool duringFetch = stopAt.startsWith("Getting");
+    m_fetch.answers << (duringFetch ? FakeFetch::failure(PageFetchStopped)
+                                    : FakeFetch::page(answer({{"a1", "1"}})))
+                    << FakeFetch::page(answer({{"b1", "1"}}));
+    connect(m_harvester.get(), &SuggestHarvester::statusChanged, this, [&](const QString& text) {
+        if (text == stopAt)
+            m_harvester->requestStop();
+    });
+    connect(m_harvester.get(), &SuggestHarvester::rowFilled, this, [&] {
+        if (stopAt == "filled")
+            m_harvester->requestStop();
+    });
+    harvest({0, 1});
+    QCOMPARE(m_fetch.urls, fetched);
+    QCOMPARE(m_random.bounds.size(), draws);
+    QCOMPARE(m_table->record(0).cells[0], duringFetch ? "N/A" : "a1");
+    QCOMPARE(m_table->record(1).cells[0], "");
+    QVERIFY(!m_harvester->isRunning());
+    QVERIFY(!m_harvester->stopRequested()); // the stop ended with the harvest it stopped
+}
+
+void TestHarvester::notesSayWhatCameOfEachRow()
+{
+    makeHarvester({"red", "blue", "green", "grey"});
+    m_fetch.answers << FakeFetch::page(answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}}))
+                    << FakeFetch::failure("The server answered 404 Not Found") << FakeFetch::page(answer({}))
+                    << FakeFetch::failure(PageFetchStopped);
+    QList<Note> notesAtWork;
+    connect(m_harvester.get(), &SuggestHarvester::rowFetching, this,
+            [&](SuggestTableModel::RowId id) { notesAtWork << m_table->harvestNote(id); });
+    QSignalSpy filled(m_harvester.get(), &SuggestHarvester::rowFilled);
+    harvest({0, 1, 2, 3});
+
+    QCOMPARE(notesAtWork, QList<Note>(4, Note::Fetching));
+    QCOMPARE(filled.size(), 4);
+    const auto note = [&](int row) { return m_table->harvestNote(m_table->idOfRow(row)); };
+    const auto tooltip = [&](int row) { return m_table->index(row, 0).data(Qt::ToolTipRole).toString(); };
+    QCOMPARE(note(0), Note::Filled);
+    QCOMPARE(note(1), Note::Failed);
+    QCOMPARE(tooltip(1), "Failed: The server answered 404 Not Found");
+    QCOMPARE(note(2), Note::NoSuggestions);
+    QCOMPARE(note(3), Note::Stopped);
+    const SuggestCells& cells = m_table->record(0).cells;
+    QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
+             (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
+    for (const int row : {1, 2, 3})
+        QCOMPARE(m_table->record(row).cells, allNotAvailable());
+}
+
+void TestHarvester::progressFollowsThePhrases()
+{
+    makeHarvester({"a", "b", "c"});
+    QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
+    QSignalSpy gauge(m_harvester.get(), &SuggestHarvester::gaugeReset);
+    harvest({0, 1, 2});
+    QCOMPARE(textsOf(progress), (QStringList{"Phrase 1 of 3", "Phrase 2 of 3", "Phrase 3 of 3", ""}));
+    QCOMPARE(gauge.size(), 3);
+}
+
+void TestHarvester::rowsDeletedMeanwhileArePassedOver()
+{
+    makeHarvester({"a", "gone", "b", "c"});
+    m_fetch.answers << FakeFetch::page(answer({{"for a", "1"}})) << FakeFetch::page(answer({{"for b", "1"}}))
+                    << FakeFetch::page(answer({{"for c", "1"}}));
+    QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
+    const QList<SuggestTableModel::RowId> rows = ids({0, 1, 2, 3});
+    // While "a" is fetched "gone" is deleted and the rows are sorted; "b" goes during its own fetch.
+    m_fetch.whileFetching = [&](const QString& url) {
+        if (url == queryUrl("a")) {
+            m_table->removeRowList({m_table->rowOfId(rows[1])});
+            m_table->sort(0, Qt::DescendingOrder);
+        } else if (url == queryUrl("b")) {
+            m_table->removeRowList({m_table->rowOfId(rows[2])});
+        }
+    };
+    QCoro::waitFor(m_harvester->harvest(rows));
+    QCOMPARE(m_fetch.urls, (QStringList{queryUrl("a"), queryUrl("b"), queryUrl("c")}));
+    QCOMPARE(m_table->rowCount(), 2);
+    QCOMPARE(m_table->recordOfId(rows[0])->cells[0], "for a");
+    QCOMPARE(m_table->recordOfId(rows[3])->cells[0], "for c");
+    // "gone" was passed over.
+    QCOMPARE(textsOf(progress), (QStringList{"Phrase 1 of 4", "Phrase 3 of 4", "Phrase 4 of 4", ""}));
+}
+
+void TestHarvester::harvestedRowsAreSavedSoon()
+{
+    makeHarvester({"a", "b", "c"});
+    m_harvester->setSaveDelay(20ms);
+    m_fetch.answers << FakeFetch::page(answer({{"a1", "1"}})) << FakeFetch::page(answer({{"b1", "1"}}));
+    // The third phrase is held: rows harvested close together are saved once, soon after.
+    m_fetch.whileFetching = [&](const QString& url) { m_fetch.held = url == queryUrl("c"); };
+    auto harvesting = m_harvester->harvest(ids({0, 1, 2}));
+    QTRY_COMPARE(readFile(m_file->path()), "a1");
+    QCOMPARE(m_writes, 1);
+    QVERIFY(m_harvester->isRunning());
+
+    // A save by someone else meanwhile saves what was pending: the timer does not write again.
+    m_fetch.held = false;
+    m_fetch.whileFetching = nullptr;
+    QCoro::waitFor(harvesting);
+    m_file->save();
+    QCOMPARE(m_writes, 3); // the harvest's own save at its end, and this one
+    QTest::qWait(60);
+    QCOMPARE(m_writes, 3);
+}
+
+void TestHarvester::oneHarvestAtATime()
+{
+    makeHarvester({"a", "b"});
+    m_fetch.held = true;
+    auto first = m_harvester->harvest(ids({0}));
+    QVERIFY(m_harvester->isRunning());
+    QCoro::waitFor(m_harvester->harvest(ids({1})));
+    m_fetch.held = false;
+    QCoro::waitFor(first);
+    QCOMPARE(m_fetch.urls, QStringList{queryUrl("a")});
+    // A stop asked for with no harvest running stays behind nowhere.
+    m_harvester->requestStop();
+    QVERIFY(!m_harvester->stopRequested());
+}
+
+void TestHarvester::flagsSurviveAnError()
+{
+    makeHarvester({"a", "b"});
+    // An error at the pause before the second phrase.
+    m_random.failNextDraw = true;
+    QVERIFY(EndsInAnError(m_harvester->harvest(ids({0, 1}))));
+    QVERIFY(!m_harvester->isRunning());
+    harvest({0, 1});
+    QCOMPARE(m_fetch.urls.size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestHarvester)
+#include "tst_harvester.moc"

@@ -1,0 +1,307 @@
+#include "support/FakeFetch.h"
+#include "support/FakeSeams.h"
+#include "support/TaskEnd.h"
+#include "support/TestFiles.h"
+#include "trends/HotTrendsMonitor.h"
+#include "trends/TrendTableModel.h"
+#include "util/DataFileStore.h"
+#include "util/DateTimeText.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString feed(const QStringList& keywords)
+{
+    QString page = "<feed><content type=\"html\"><ol>";
+    for (const QString& keyword : keywords)
+        page += "<li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li>\r\n";
+    return page + "</ol></content></feed>";
+}
+
+QByteArray lastParsedFile(const QString& dateTimeText)
+{
+    return "<%%LastParsed%%>" + dateTimeText.toUtf8() + "<%%/LastParsed%%>\r\n";
+}
+
+} // namespace
+
+// The hourly monitor without a window: a scripted fetch, the clock seam, a program folder of its own.
+class TestMonitor : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void hourRule_data();
+    void hourRule();
+    void foldAndSaves();
+    void newerTableDateIsTheLastScrape();
+    void failedFetchChangesNothing_data();
+    void failedFetchChangesNothing();
+    void backOffSchedule();
+    void oneScrapeAtATime();
+    void guardSurvivesAnError();
+    void failedSaveIsToldOnceAndStaysUnsaved();
+    void unreadableTableIsNeverWrittenOver();
+
+private:
+    QString file(const QString& name) const { return m_home->filePath(name); }
+    // The monitor over the folder as laid out, loaded.
+    HotTrendsMonitor& makeMonitor();
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    FakeClock m_clock;
+    FakeFetch m_fetch;
+    std::unique_ptr<TrendTableModel> m_table;
+    std::unique_ptr<HotTrendsMonitor> m_monitor;
+};
+
+void TestMonitor::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("QUILLORY_HOME", m_home->path().toUtf8());
+    qputenv("QUILLORY_GOOGLE_HOST", "127.0.0.1:1");
+    m_clock = FakeClock();
+    m_fetch = FakeFetch();
+}
+
+void TestMonitor::cleanup()
+{
+    m_monitor.reset();
+    m_table.reset();
+    m_home.reset();
+    qunsetenv("QUILLORY_HOME");
+    qunsetenv("QUILLORY_GOOGLE_HOST");
+}
+
+HotTrendsMonitor& TestMonitor::makeMonitor()
+{
+    m_table = std::make_unique<TrendTableModel>();
+    m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
+    m_monitor->load();
+    return *m_monitor;
+}
+
+void TestMonitor::hourRule_data()
+{
+    QTest::addColumn<int>("minutesAgo");
+    QTest::addColumn<bool>("hourPassed");
+    QTest::newRow("59 minutes ago") << 59 << false;
+    QTest::newRow("61 minutes ago") << 61 << true;
+    QTest::newRow("clock set back two hours") << -120 << true;
+}
+
+void TestMonitor::hourRule()
+{
+    QFETCH(int, minutesAgo);
+    QFETCH(bool, hourPassed);
+    writeFile(file("config.dat"), lastParsedFile(DateTimeText(m_clock.current.addSecs(-60 * minutesAgo))));
+    HotTrendsMonitor& monitor = makeMonitor();
+    // "Scrap Now" asks first exactly when the tick would not scrape.
+    QCOMPARE(monitor.hourPassed(), hourPassed);
+    m_fetch.answers.enqueue(FakeFetch::page(feed({"foo"})));
+    QCoro::waitFor(monitor.tick());
+    QCOMPARE(m_fetch.urls.size(), hourPassed ? 1 : 0);
+    // After a scrape the next tick finds less than an hour gone.
+    QCoro::waitFor(monitor.tick());
+    QCOMPARE(m_fetch.urls.size(), hourPassed ? 1 : 0);
+    QCOMPARE(monitor.hourPassed(), false);
+}
+
+void TestMonitor::foldAndSaves()
+{
+    writeFile(file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy labels(&monitor, &HotTrendsMonitor::lastScrapeTextChanged);
+    QSignalSpy counts(&monitor, &HotTrendsMonitor::rowCountChanged);
+    m_fetch.answers.enqueue(FakeFetch::page(feed({"new york", "Foo", "new york"})));
+
+    QCoro::waitFor(monitor.tick()); // never scraped: the first tick scrapes
+    QCOMPARE(m_fetch.urls, QStringList{"http://127.0.0.1:1/trends/hottrends/atom/hourly"});
+    const QString now = "12/10/2026 2:15:00 PM";
+    QCOMPARE(m_table->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
+    QCOMPARE(monitor.lastScrapeTime(), m_clock.current);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels[0][0].toString(), "Last scrapped on: " + now);
+    QCOMPARE(counts.size(), 1);
+    QCOMPARE(counts[0][0].value<qsizetype>(), 2);
+    QCOMPARE(readFile(file("dabatase.dat")), "foo|12/10/2026\xc2\xa7"
+                                             "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
+                                             "2:15:00\xc2\xa7PM|2|\r\n");
+    QCOMPARE(readFile(file("config.dat")), lastParsedFile(now));
+
+    // A page without items is a scrape all the same, but the counter is not written.
+    m_clock.current = m_clock.current.addSecs(3600);
+    m_fetch.answers.enqueue(FakeFetch::page("<html>No hot trends this hour</html>"));
+    QCoro::waitFor(monitor.tick());
+    QCOMPARE(counts.size(), 1);
+    QCOMPARE(readFile(file("config.dat")), lastParsedFile("12/10/2026 3:15:00 PM"));
+}
+
+void TestMonitor::newerTableDateIsTheLastScrape()
+{
+    // Killed between the two saves: the table holds a scrape that "config.dat" does not.
+    writeFile(file("config.dat"), lastParsedFile("3/5/2009"));
+    writeFile(file("dabatase.dat"), "foo|3/5/2009\xc2\xa7"
+                                    "2:15:00\xc2\xa7PM|4|\r\nbar|3/4/2009|1|\r\n");
+    m_table = std::make_unique<TrendTableModel>();
+    m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
+    QSignalSpy labels(m_monitor.get(), &HotTrendsMonitor::lastScrapeTextChanged);
+    QSignalSpy counts(m_monitor.get(), &HotTrendsMonitor::rowCountChanged);
+    m_monitor->load();
+    QCOMPARE(m_monitor->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
+    QCOMPARE(labels.size(), 2);
+    QCOMPARE(labels[0][0].toString(), "Last scrapped on:3/5/2009");
+    QCOMPARE(labels[1][0].toString(), "Last scrapped on:3/5/2009 2:15:00 PM");
+    QCOMPARE(counts.size(), 1);
+    QCOMPARE(counts[0][0].value<qsizetype>(), 2);
+}
+
+void TestMonitor::failedFetchChangesNothing_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("backsOff");
+    QTest::newRow("the feed failed") << "The server answered 500 Internal Server Error" << true;
+    QTest::newRow("the user stopped") << PageFetchStopped << false;
+}
+
+void TestMonitor::failedFetchChangesNothing()
+{
+    QFETCH(QString, failure);
+    QFETCH(bool, backsOff);
+    writeFile(file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    writeFile(file("config.dat"), lastParsedFile("3/5/2009"));
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy labels(&monitor, &HotTrendsMonitor::lastScrapeTextChanged);
+    QSignalSpy nextTries(&monitor, &HotTrendsMonitor::nextTryTextChanged);
+    m_fetch.answers.enqueue(FakeFetch::failure(failure));
+
+    QCoro::waitFor(monitor.tick());
+    QCOMPARE(m_fetch.urls.size(), 1);
+    QCOMPARE(labels.size(), 0);
+    QCOMPARE(monitor.lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(0, 0)));
+    QCOMPARE(readFile(file("config.dat")), lastParsedFile("3/5/2009"));
+    QCOMPARE(readFile(file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
+    QCOMPARE(nextTries.size(), backsOff ? 1 : 0);
+    QCOMPARE(monitor.nextTry().isValid(), backsOff);
+}
+
+void TestMonitor::backOffSchedule()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy nextTries(&monitor, &HotTrendsMonitor::nextTryTextChanged);
+    const auto tickAt = [&](const QDateTime& when) {
+        m_clock.current = when;
+        const qsizetype before = m_fetch.urls.size();
+        QCoro::waitFor(monitor.tick());
+        return m_fetch.urls.size() > before;
+    };
+
+    // Each failure doubles the wait before the next automatic try, up to a quarter of an hour.
+    QDateTime now = m_clock.current;
+    for (const int seconds : {5, 10, 20, 40, 80, 160, 320, 640, 900, 900}) {
+        QVERIFY2(tickAt(now), qPrintable(QString::number(seconds)));
+        QCOMPARE(nextTries.last()[0].toString(),
+                 "Next try at " + now.addSecs(seconds).toString("h:mm:ss AP"));
+        QVERIFY(!tickAt(now.addSecs(seconds - 1)));
+        now = now.addSecs(seconds);
+    }
+
+    // A scrape asked for does not wait.
+    QCoro::waitFor(monitor.scrape());
+    QCOMPARE(m_fetch.urls.size(), 11);
+
+    // A success ends the waiting; the next failure waits five seconds again.
+    m_fetch.answers.enqueue(FakeFetch::page(feed({"foo"})));
+    QVERIFY(tickAt(now.addSecs(900)));
+    QCOMPARE(nextTries.last()[0].toString(), QString());
+    QVERIFY(!monitor.nextTry().isValid());
+    QVERIFY(tickAt(now.addSecs(900 + 3600)));
+    QCOMPARE(nextTries.last()[0].toString(),
+             "Next try at " + now.addSecs(900 + 3600 + 5).toString("h:mm:ss AP"));
+}
+
+void TestMonitor::oneScrapeAtATime()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    m_fetch.held = true;
+    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"foo"}));
+    auto first = monitor.scrape();
+    QVERIFY(monitor.isScraping());
+    // A tick and a click while the scrape runs start nothing.
+    QCoro::waitFor(monitor.tick());
+    QCoro::waitFor(monitor.scrape());
+    m_fetch.held = false;
+    QCoro::waitFor(first);
+    QVERIFY(!monitor.isScraping());
+    QCOMPARE(m_fetch.urls.size(), 1);
+    QCOMPARE(m_table->row(0).count, "1");
+}
+
+void TestMonitor::guardSurvivesAnError()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"foo"}));
+    // An error inside a scrape, after its download.
+    m_clock.failNextRead = true;
+    QVERIFY(EndsInAnError(monitor.scrape()));
+    QVERIFY(!monitor.isScraping());
+    QCoro::waitFor(monitor.scrape());
+    QCOMPARE(m_fetch.urls.size(), 2);
+    QCOMPARE(m_table->rowCount(), 1);
+}
+
+void TestMonitor::failedSaveIsToldOnceAndStaysUnsaved()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+    QSignalSpy failures(&monitor.tableFile(), &DataFileStore::saveFailed);
+    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"bar"}));
+
+    QCoro::waitFor(monitor.scrape());
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures[0][0].toString().startsWith("Could not write \"dabatase.dat\": "),
+             qPrintable(failures[0][0].toString()));
+    QCOMPARE(failures[0][1].toBool(), false); // the first failure: the user is told
+    QVERIFY(monitor.tableFile().isUnsaved());
+    QVERIFY(!monitor.lastParsedFile().isUnsaved()); // the time is saved all the same
+
+    QCoro::waitFor(monitor.scrape());
+    QCOMPARE(failures.size(), 2);
+    QCOMPARE(failures[1][1].toBool(), true); // failing again: the log alone
+
+    QVERIFY(QDir(m_home->path()).rmdir("dabatase.dat"));
+    QCOMPARE(monitor.tableFile().write(), QString());
+    QVERIFY(!monitor.tableFile().isUnsaved());
+    QVERIFY(readFile(file("dabatase.dat")).startsWith("foo|"));
+}
+
+void TestMonitor::unreadableTableIsNeverWrittenOver()
+{
+    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+    m_table = std::make_unique<TrendTableModel>();
+    m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
+    QSignalSpy unreadable(&m_monitor->tableFile(), &DataFileStore::readFailed);
+    m_monitor->load();
+    QCOMPARE(unreadable.size(), 1);
+    QVERIFY2(unreadable[0][0].toString().startsWith("Could not read \"dabatase.dat\": "),
+             qPrintable(unreadable[0][0].toString()));
+    QVERIFY(m_monitor->tableFile().isUnreadable());
+
+    QCOMPARE(m_monitor->tableFile().write(),
+             "Could not write \"dabatase.dat\": it could not be read at the start, so it is kept as it was");
+    QVERIFY(m_monitor->tableFile().isUnsaved());
+    QVERIFY(QFileInfo(file("dabatase.dat")).isDir());
+}
+
+QTEST_GUILESS_MAIN(TestMonitor)
+#include "tst_monitor.moc"
