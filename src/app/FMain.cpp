@@ -6,6 +6,7 @@
 #include "app/HarvestNoteDelegate.h"
 #include "app/TableActions.h"
 #include "net/HttpClient.h"
+#include "publisher/DocumentLinks.h"
 #include "publisher/OfflineHtmlView.h"
 #include "publisher/WindowHelpers.h"
 #include "suggest/PreviewModel.h"
@@ -197,11 +198,7 @@ void TfrmMain::bsSkinButton1Click()
 
 void TfrmMain::openDocumentLink(const QUrl& url)
 {
-    // The pages come from the branding file and the news server: nothing in them may start a
-    // program or open a local file.
-    static const QStringList safeSchemes{QStringLiteral("http"), QStringLiteral("https"),
-                                         QStringLiteral("mailto")};
-    if (safeSchemes.contains(url.scheme().toLower()))
+    if (IsSafeDocumentLink(url))
         launcher().openUrl(url);
 }
 

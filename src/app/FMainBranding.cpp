@@ -16,8 +16,6 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
-#include <algorithm>
-
 namespace {
 
 const QString BrandingFileName = QStringLiteral("dbsettings.dat");
@@ -73,11 +71,7 @@ void TfrmMain::showBanner(int bannerNumber)
     // The picture is read straight from its banner file, its decoder chosen by the extension of
     // the name the branding gives it; the file itself is never renamed.
     const QString file = FindInstallFile(QStringLiteral("banner%1.dat").arg(bannerNumber));
-    // The file-name part of the picture's name, after its last folder separator or drive colon.
-    const QString& image = Branding.BannerImage;
-    const qsizetype cut =
-        std::max({image.lastIndexOf(u'\\'), image.lastIndexOf(u'/'), image.lastIndexOf(u':')});
-    const QString name = image.mid(cut + 1).toLower();
+    const QString name = BannerPictureName(Branding.BannerImage);
     if (Branding.BannerImage.isEmpty() || file.isEmpty()) {
         panBanner->hide();
         return;

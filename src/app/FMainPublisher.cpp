@@ -175,24 +175,9 @@ QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
     if (!self)
         co_return;
     const QString version = downloaded ? ReadUpdateVersion(path) : QString();
-    if (!downloaded || !IsNewerVersion(version)) {
-        if (!quiet)
-            msgMain->show(NoUpdateMessage, MsgKind::Information, MsgButtons::Ok);
-        co_return;
-    }
-    if (msgMain->show(UpdateOfferQuestion(version), MsgKind::Information, MsgButtons::OkCancel) !=
-        MsgAnswer::Ok)
-        co_return;
-    const QString updater = UpdaterPath();
-    if (!QFileInfo::exists(updater)) {
-        msgMain->show(UpdaterMissingWarning, MsgKind::Warning, MsgButtons::Ok);
-        co_return;
-    }
-    if (msgMain->show(UpdateCloseQuestion, MsgKind::Information, MsgButtons::OkCancel) != MsgAnswer::Ok)
-        co_return;
-    launcher().startProgram(updater, UpdaterArguments());
-    // The files can only be replaced once the program is gone; the user still confirms the close.
-    close();
+    // The user still confirms the close.
+    if (AskToUpdate(version, quiet, *msgMain, launcher()))
+        close();
 }
 
 QCoro::Task<> TfrmMain::btnUpdateClick()

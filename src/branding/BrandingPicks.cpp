@@ -1,5 +1,7 @@
 #include "branding/BrandingPicks.h"
 
+#include <algorithm>
+
 BrandingSettings PickBranding(const BrandingText& branding, const DrawIndex& draw, int& bannerNumber)
 {
     BrandingSettings settings = branding.Settings;
@@ -44,4 +46,11 @@ bool NewsButtonVisible(const BrandingSettings& settings)
     if (tier == QLatin1String("Gold"))
         return account(settings.GoldPublID, settings.GoldNewsBaseURL);
     return false;
+}
+
+QString BannerPictureName(const QString& bannerImage)
+{
+    const qsizetype cut = std::max(
+        {bannerImage.lastIndexOf(u'\\'), bannerImage.lastIndexOf(u'/'), bannerImage.lastIndexOf(u':')});
+    return bannerImage.mid(cut + 1).toLower();
 }

@@ -15,3 +15,7 @@ BrandingSettings PickBranding(const BrandingText& branding, const DrawIndex& dra
 // The news button shows when the reseller's tier has a news account: its publisher id and news
 // server are both given. The free tier is tested against the master account.
 bool NewsButtonVisible(const BrandingSettings& settings);
+
+// The name of a banner's picture as its decoder is chosen by: the file-name part of the branding's
+// BannerImage (after its last folder separator or drive colon), in lower case.
+QString BannerPictureName(const QString& bannerImage);

@@ -2,10 +2,13 @@
 
 #include "branding/BrandingSettings.h"
 #include "net/ServiceAddresses.h"
+#include "util/Launcher.h"
+#include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <optional>
@@ -108,4 +111,25 @@ QString UpdaterPath()
 QStringList UpdaterArguments()
 {
     return {UpdateBaseUrl(), AppVersion, QStringLiteral("A")};
+}
+
+bool AskToUpdate(const QString& serverVersion, bool quiet, MessageBoxes& messages, Launcher& launcher)
+{
+    if (!IsNewerVersion(serverVersion)) {
+        if (!quiet)
+            messages.show(NoUpdateMessage, MsgKind::Information, MsgButtons::Ok);
+        return false;
+    }
+    if (messages.show(UpdateOfferQuestion(serverVersion), MsgKind::Information, MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
+        return false;
+    const QString updater = UpdaterPath();
+    if (!QFileInfo::exists(updater)) {
+        messages.show(UpdaterMissingWarning, MsgKind::Warning, MsgButtons::Ok);
+        return false;
+    }
+    if (messages.show(UpdateCloseQuestion, MsgKind::Information, MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return false;
+    launcher.startProgram(updater, UpdaterArguments());
+    return true;
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class Launcher;
+class MessageBoxes;
+
 // The rules of the live update: the update description the server publishes, the version
 // comparison, the questions asked and the updater that is started.
 
@@ -38,3 +41,9 @@ inline const QString NoUpdateMessage = QStringLiteral("There's no new updates fo
 QString UpdaterPath();
 // The updater's arguments, each passed as one: the update base URL, AppVersion and "A".
 QStringList UpdaterArguments();
+
+// The questions of a live update once the server's version is known (empty when the description
+// could not be fetched): no newer version is told only when the user asked (not `quiet`); a newer
+// one is offered, the updater looked for, the close confirmed, and the updater started. True when it
+// was started: the program should then close, since its files can only be replaced once it is gone.
+bool AskToUpdate(const QString& serverVersion, bool quiet, MessageBoxes& messages, Launcher& launcher);

@@ -1,3 +1,4 @@
+#include "branding/BrandingPicks.h"
 #include "branding/BrandingText.h"
 #include "crypto/CipherFiles.h"
 #include "support/TestFiles.h"
@@ -46,6 +47,8 @@ private Q_SLOTS:
     void parse_data();
     void parse();
     void bytesFollowTheLineRule();
+    void bannerPictureName_data();
+    void bannerPictureName();
     void splitEntry_data();
     void splitEntry();
     void readEncryptedFile();
@@ -145,6 +148,29 @@ void TestBranding::bytesFollowTheLineRule()
         ParseBrandingBytes("<%%AboutText%%>a\nb\rc\r\nd\x80<%%/AboutText%%>\n<%%Link1%%>x^y<%%/Link1%%>");
     QCOMPARE(branding.Settings.AboutText, QString::fromUtf8("a\r\nb\r\nc\r\nd\u20ac"));
     QCOMPARE(branding.LinkEntries, QStringList{"x^y"});
+}
+
+void TestBranding::bannerPictureName_data()
+{
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("bare name") << "Banner.GIF"
+                               << "banner.gif";
+    QTest::newRow("Windows folder") << "C:\\Ads\\top.JPG"
+                                    << "top.jpg";
+    QTest::newRow("drive only") << "D:logo.bmp"
+                                << "logo.bmp";
+    QTest::newRow("slashes") << "ads/2009/wide.png"
+                             << "wide.png";
+    QTest::newRow("nothing after the folder") << "ads/"
+                                              << "";
+}
+
+void TestBranding::bannerPictureName()
+{
+    QFETCH(QString, image);
+    QFETCH(QString, name);
+    QCOMPARE(BannerPictureName(image), name);
 }
 
 void TestBranding::splitEntry_data()

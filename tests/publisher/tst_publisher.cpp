@@ -2,11 +2,14 @@
 #include "crypto/CipherFiles.h"
 #include "net/ServiceAddresses.h"
 #include "publisher/BalloonPlacement.h"
+#include "publisher/DocumentLinks.h"
 #include "publisher/LastNewsId.h"
 #include "publisher/LiveUpdate.h"
 #include "publisher/NewsListModel.h"
 #include "publisher/NewsProtocol.h"
 #include "support/TestFiles.h"
+#include "util/Launcher.h"
+#include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -75,6 +78,27 @@ QStringList fileNames(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// The boxes of the update questions, answered from a script (Cancel once it runs out), and the
+// programs started, both recorded.
+class ScriptedUpdateUser final : public MessageBoxes, public Launcher {
+public:
+    MsgAnswer show(const QString& text, MsgKind, MsgButtons) override
+    {
+        shown << text;
+        return answers.isEmpty() ? MsgAnswer::Cancel : answers.takeFirst();
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
+        started << program + " " + arguments.join(' ');
+        return true;
+    }
+    bool openUrl(const QUrl&) override { return false; }
+
+    QList<MsgAnswer> answers;
+    QStringList shown;
+    QStringList started;
+};
+
 } // namespace
 
 class TestPublisher : public QObject {
@@ -106,6 +130,10 @@ private Q_SLOTS:
     void fixedTexts();
     void updateAddresses();
     void updaterPath();
+    void updateQuestions_data();
+    void updateQuestions();
+    void documentLinks_data();
+    void documentLinks();
     void balloonPlacement_data();
     void balloonPlacement();
 };
@@ -596,6 +624,67 @@ void TestPublisher::updaterPath()
     QVERIFY(!QFileInfo::exists(UpdaterPath()));
     writeFile(home.filePath(name), "#!/bin/sh\n");
     QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+}
+
+void TestPublisher::updateQuestions_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<bool>("updaterThere");
+    QTest::addColumn<QList<MsgAnswer>>("answers");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<bool>("started");
+    const QString offer = UpdateOfferQuestion("2.5");
+    using A = QList<MsgAnswer>;
+    QTest::newRow("nothing newer, asked")
+        << "2.01" << false << true << A{} << QStringList{NoUpdateMessage} << false;
+    QTest::newRow("nothing fetched, quiet") << "" << true << true << A{} << QStringList{} << false;
+    QTest::newRow("offer declined") << "2.5" << true << true << A{} << QStringList{offer} << false;
+    QTest::newRow("no updater") << "2.5" << true << false << A{MsgAnswer::Ok}
+                                << QStringList{offer, UpdaterMissingWarning} << false;
+    QTest::newRow("close declined") << "2.5" << true << true << A{MsgAnswer::Ok}
+                                    << QStringList{offer, UpdateCloseQuestion} << false;
+    QTest::newRow("updated") << "2.5" << false << true << A{MsgAnswer::Ok, MsgAnswer::Ok}
+                             << QStringList{offer, UpdateCloseQuestion} << true;
+}
+
+void TestPublisher::updateQuestions()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, quiet);
+    QFETCH(bool, updaterThere);
+    QFETCH(QList<MsgAnswer>, answers);
+    QFETCH(QStringList, shown);
+    QFETCH(bool, started);
+    QTemporaryDir home;
+    const ScopedEnv env("QUILLORY_HOME", home.path().toUtf8());
+    if (updaterThere)
+        writeFile(UpdaterPath(), "#!/bin/sh\n");
+    ScriptedUpdateUser user;
+    user.answers = answers;
+    QCOMPARE(AskToUpdate(version, quiet, user, user), started);
+    QCOMPARE(user.shown, shown);
+    QCOMPARE(user.started,
+             started ? QStringList{UpdaterPath() + " " + UpdaterArguments().join(' ')} : QStringList{});
+}
+
+void TestPublisher::documentLinks_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("web") << "http://example.com/a" << true;
+    QTest::newRow("secure web, any letter case") << "HTTPS://example.com/" << true;
+    QTest::newRow("mail") << "mailto:someone@example.com" << true;
+    QTest::newRow("local file") << "file:///etc/passwd" << false;
+    QTest::newRow("program") << "javascript:alert(1)" << false;
+    QTest::newRow("relative") << "page.html" << false;
+}
+
+void TestPublisher::documentLinks()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, opened);
+    QCOMPARE(IsSafeDocumentLink(QUrl(link)), opened);
 }
 
 void TestPublisher::balloonPlacement_data()
