@@ -16,12 +16,6 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
-namespace {
-
-const QString BrandingFileName = QStringLiteral("dbsettings.dat");
-
-} // namespace
-
 void TfrmMain::LoadBrandingSettings()
 {
     // The reseller's files come from beside the executable first, then from the data folder.

@@ -3,6 +3,7 @@
 #include "app/AsyncHandler.h"
 #include "app/ClickableLabel.h"
 #include "app/FMain.h"
+#include "branding/BrandingText.h"
 #include "net/HttpClient.h"
 #include "publisher/FAbout.h"
 #include "publisher/FNews.h"
@@ -22,8 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-const QString BrandingFileName = QStringLiteral("dbsettings.dat");
 
 // The id of the last news item read is kept in the branding file of the program folder. When the
 // branding comes from beside a read-only executable, that file cannot be rewritten where it is: the

@@ -10,6 +10,9 @@
 #include <optional>
 #include <utility>
 
+// The reseller's encrypted branding file, beside the executable or in the program folder.
+inline const QString BrandingFileName = QStringLiteral("dbsettings.dat");
+
 // What a branding file says, read the way the program reads it.
 struct BrandingText {
     BrandingSettings Settings; // the tag values; the random picks stay empty

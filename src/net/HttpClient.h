@@ -39,28 +39,18 @@ public:
     ~HttpClient() override;
 
     // Request settings; an empty value leaves its header line out.
-    QByteArray connectionValue() const { return m_settings.connection; }
     void setConnectionValue(const QByteArray& value) { m_settings.connection = value; }
-    QByteArray contentType() const { return m_settings.contentType; }
     void setContentType(const QByteArray& value) { m_settings.contentType = value; }
-    QByteArray cacheControl() const { return m_settings.cacheControl; }
     void setCacheControl(const QByteArray& value) { m_settings.cacheControl = value; }
-    QByteArray pragma() const { return m_settings.pragma; }
     void setPragma(const QByteArray& value) { m_settings.pragma = value; }
-    const HttpRequestSettings& requestSettings() const { return m_settings; }
 
     // Connecting, and then each wait for the next byte, fail after these.
-    std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
-    std::chrono::milliseconds idleTimeout() const { return m_idleTimeout; }
     void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
     // A request fails when its last body is not in this long after it took its turn, redirects
     // included: a server that drips its answer cannot hold the client, and those queued behind it,
     // for ever. The time spent waiting for the turn does not count.
-    std::chrono::milliseconds deadline() const { return m_deadline; }
     void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
-
-    CookieStore* cookies() const { return m_cookies; }
 
     QCoro::Task<HttpResult> get(const QUrl& url);
     // A post makes `contentType` the client's content type and, when the client holds no

@@ -1,5 +1,7 @@
 #include "net/HttpResponseParser.h"
 
+#include "util/HexDigit.h"
+
 #include <algorithm>
 
 namespace {
@@ -23,17 +25,6 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c)
-{
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A whole decimal number of at most 18 digits, so that it always fits.
 std::optional<qint64> ParseDecimalLength(QByteArrayView text)
 {
@@ -49,7 +40,9 @@ std::optional<qint64> ParseDecimalLength(QByteArrayView text)
 // A hexadecimal chunk size of at most 15 significant digits, so that it always fits.
 std::optional<qint64> ParseHexLength(QByteArrayView text)
 {
-    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](char c) { return HexValue(c) >= 0; }))
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](char c) {
+            return HexDigitValue(static_cast<unsigned char>(c)) >= 0;
+        }))
         return std::nullopt;
     while (text.size() > 1 && text.front() == '0')
         text = text.sliced(1);
@@ -57,7 +50,7 @@ std::optional<qint64> ParseHexLength(QByteArrayView text)
         return std::nullopt;
     qint64 value = 0;
     for (const char c : text)
-        value = value * 16 + HexValue(c);
+        value = value * 16 + HexDigitValue(static_cast<unsigned char>(c));
     return value;
 }
 

@@ -1,6 +1,7 @@
 #include "publisher/NewsProtocol.h"
 
 #include "util/TextFile.h"
+#include "util/TrimText.h"
 #include "util/UUtils.h"
 
 namespace {
@@ -10,17 +11,6 @@ constexpr QChar FrameMark = QChar(0x00AF);
 const QString Ok = QStringLiteral("OK");
 
 enum class RequestKind { List, LatestId, Body };
-
-QString trimControls(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start].unicode() <= 32)
-        ++start;
-    while (end > start && text[end - 1].unicode() <= 32)
-        --end;
-    return text.mid(start, end - start);
-}
 
 QString warningFor(const QString& answer, RequestKind kind)
 {
@@ -41,7 +31,7 @@ QString warningFor(const QString& answer, RequestKind kind)
 template <typename Answer>
 std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, Answer& result)
 {
-    const QString answer = trimControls(DecodeText(body));
+    const QString answer = TrimLowChars(DecodeText(body)).toString();
     result.Success = answer.contains(Ok);
     if (!result.Success) {
         result.Warning = warningFor(answer, kind);

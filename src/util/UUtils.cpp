@@ -1,5 +1,6 @@
 #include "util/UUtils.h"
 
+#include "util/HexDigit.h"
 #include "util/TextFile.h"
 
 #include <optional>
@@ -20,18 +21,6 @@ void SplitByChar(QChar separator, const QString& text, QStringList& list)
 
 namespace {
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
 // The byte that the one or two hexadecimal digits after a "$" stand for; nothing when there is no
 // digit or a character that is not one.
 std::optional<char> escapedByte(QStringView digits)
@@ -40,7 +29,7 @@ std::optional<char> escapedByte(QStringView digits)
         return std::nullopt;
     int value = 0;
     for (const QChar digit : digits) {
-        const int v = hexValue(digit);
+        const int v = HexDigitValue(digit.unicode());
         if (v < 0)
             return std::nullopt;
         value = value * 16 + v;
