@@ -1,15 +1,12 @@
 #pragma once
 
-#include "app/CrashReporter.h"
+#include "util/DetachedTask.h"
 
 #include <QCoroTask>
 #include <QString>
 
-// Lets a handler's coroutine go on by itself once the handler has returned. An exception that
-// escapes the coroutine reaches the crash reporter, like one that escapes an event handler.
-void RunDetached(const QString& where, QCoro::Task<> task);
-
-// Wraps a member handler that is a coroutine for use in connect().
+// Wraps a member handler that is a coroutine for use in connect(): it goes on by itself once the
+// handler has returned, and an exception that escapes it reaches the crash reporter.
 template <typename Object, typename... Args>
 auto GuardedAsync(Object* object, QCoro::Task<> (Object::*handler)(Args...), const char* name)
 {

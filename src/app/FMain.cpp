@@ -61,6 +61,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     buildUi();
     wireHandlers();
     CrashReporter::setMessageBoxes(msgMain);
+    SetDetachedTaskErrorHandler(&CrashReporter::report);
     FormCreate();
     // The hourly check starts once the tables are there: a box that their loading opened must not
     // let a scrape run into a table that is still loading.

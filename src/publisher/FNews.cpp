@@ -3,6 +3,7 @@
 #include "publisher/NewsListModel.h"
 #include "publisher/OfflineHtmlView.h"
 #include "publisher/WindowHelpers.h"
+#include "util/DetachedTask.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -102,7 +103,7 @@ TfrmNews::TfrmNews(const QStringList& newsRecords, NewsBodyFetcher fetchBody, QW
 
     connect(btnExit, &QPushButton::clicked, this, &TfrmNews::btnExitClick);
     connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { lvwItemsChange(); });
+            [this] { RunDetached(QStringLiteral("lvwItemsChange"), lvwItemsChange()); });
 }
 
 TfrmNews::~TfrmNews() = default;
