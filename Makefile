@@ -1,8 +1,10 @@
 # The two commands of the README: `make run` and `make test`. Both install what is missing first.
+# The settings of the two builds are CMakePresets.json's "default" (build/) and "asan" (build-asan/);
+# CMAKE_ARGS adds to them, BUILD and ASAN_BUILD move them elsewhere.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLORY_WERROR=ON
+CMAKE_ARGS ?=
 
 .PHONY: all deps build run test asan bench clean
 
@@ -12,7 +14,7 @@ deps:
 	@./scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	cmake --preset default -B $(BUILD) $(CMAKE_ARGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -21,14 +23,13 @@ run: build
 	./$(BUILD)/quillory
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	ctest --preset default --test-dir $(BUILD) -j $(JOBS)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLORY_SANITIZE=ON -DQUILLORY_WERROR=ON
+	cmake --preset asan -B $(ASAN_BUILD) $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
-	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	ctest --preset asan --test-dir $(ASAN_BUILD) -j $(JOBS)
 
 bench: build
 	./bench/run-all.sh $(BUILD)
