@@ -1,24 +1,22 @@
 #include "app/FMain.h"
 
-#include "app/AsyncHandler.h"
-#include "app/ClickableLabel.h"
-#include "app/CrashReporter.h"
-#include "app/HarvestNoteDelegate.h"
-#include "app/TableActions.h"
 #include "net/HttpClient.h"
 #include "publisher/DocumentLinks.h"
-#include "publisher/OfflineHtmlView.h"
-#include "publisher/WindowHelpers.h"
-#include "suggest/PreviewModel.h"
+#include "publisher/ui/OfflineHtmlView.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
+#include "suggest/ui/SuggestPage.h"
 #include "trends/HotTrendsMonitor.h"
-#include "trends/TrendExport.h"
 #include "trends/TrendTableModel.h"
+#include "trends/ui/HotTrendsPage.h"
+#include "util/AsyncHandler.h"
+#include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
+#include "util/ui/ClickableLabel.h"
+#include "util/ui/WindowHelpers.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -37,18 +35,15 @@
 
 TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     : QMainWindow(parent)
-    , msgMain(seams.messages.get())
-    , bsSkinSaveDialog1(seams.saveDialog.get())
     , m_seams(std::move(seams))
+    , msgMain(m_seams.messages.get())
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
-    , m_preview(new PreviewModel(this))
     , m_suggestFile(new DataFileStore(
           SuggestTableFileName,
           [this](const QString& path) {
               // The preview keeps what it shows while the rows are read.
-              const auto busy = qScopeGuard([this, wasBusy = SuggestBusy] { SuggestBusy = wasBusy; });
-              SuggestBusy = true;
+              const auto busy = m_suggestPage->markBusy();
               return WriteSuggestTable(path, m_suggestTable->records());
           },
           this))
@@ -58,6 +53,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
           *m_suggestTable, *m_suggestFile, [this](QString url) { return FetchPage(std::move(url)); },
           *m_seams.random, this))
 {
+    m_harvester->setSaveDelay(m_seams.intervals.harvestSave);
     buildUi();
     wireHandlers();
     CrashReporter::setMessageBoxes(msgMain);
@@ -79,6 +75,11 @@ const KeywordIndex& TfrmMain::KnownKeywords() const
     return m_trendTable->knownKeywords();
 }
 
+PreviewModel* TfrmMain::preview() const
+{
+    return m_suggestPage->preview();
+}
+
 // A handler is connected under its own name, which a crash report then carries.
 #define HANDLER(name) Guarded(this, &TfrmMain::name, #name)
 #define ASYNC_HANDLER(name) GuardedAsync(this, &TfrmMain::name, #name)
@@ -86,11 +87,6 @@ const KeywordIndex& TfrmMain::KnownKeywords() const
 void TfrmMain::wireHandlers()
 {
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
-    connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
-    connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
-    connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
-    connect(btnDeleteAll, &QPushButton::clicked, this, HANDLER(btnDeleteAllClick));
-    connect(bsSkinButton3, &QPushButton::clicked, this, HANDLER(bsSkinButton3Click));
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
     connect(Timer1, &QTimer::timeout, this, ASYNC_HANDLER(Timer1Timer));
@@ -110,38 +106,30 @@ void TfrmMain::wireHandlers()
     connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
     connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
     connect(tmr, &QTimer::timeout, this, ASYNC_HANDLER(tmrTimer));
-    connect(bsSkinButton2, &QPushButton::clicked, this, ASYNC_HANDLER(bsSkinButton2Click));
-    connect(btnAdd, &QPushButton::clicked, this, HANDLER(btnAddClick));
-    connect(bsSkinButton4, &QPushButton::clicked, this, HANDLER(bsSkinButton4Click));
-    connect(bsSkinButton5, &QPushButton::clicked, this, HANDLER(bsSkinButton5Click));
-    connect(bsSkinButton6, &QPushButton::clicked, this, HANDLER(bsSkinButton6Click));
-    connect(bsSkinButton7, &QPushButton::clicked, this, HANDLER(bsSkinButton7Click));
-    connect(btnSearch, &QPushButton::clicked, this, ASYNC_HANDLER(btnSearchClick));
-    connect(btnStop, &QPushButton::clicked, this, HANDLER(btnStopClick));
-    connect(btnExport, &QPushButton::clicked, this, HANDLER(btnExportClick));
-    connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            HANDLER(lvwSuggestSelectItem));
-    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, HANDLER(lvwItemsColumnClick));
-    connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            HANDLER(lvwSuggestColumnClick));
-    connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            HANDLER(lvwPreviewColumnClick));
+    connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
     wireMonitor();
     wireHarvester();
-    reportFailuresOf(*m_suggestFile, QStringLiteral("LoadSuggestTable"), QStringLiteral("SaveSuggestTable"));
-    connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
-
-    new TableActions(lvwItems, btnDelete,
-                     {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
-    new TableActions(
-        lvwSuggest, bsSkinButton6,
-        {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
-    new TableActions(lvwPreview, nullptr, {btnExport});
-    lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
+    wirePages();
 }
 
 #undef HANDLER
 #undef ASYNC_HANDLER
+
+void TfrmMain::wirePages()
+{
+    connect(m_hotTrendsPage, &HotTrendsPage::statusChanged, MainStatusPanel, &QLabel::setText);
+    connect(m_hotTrendsPage, &HotTrendsPage::countChanged, panSecondary, &QLabel::setText);
+    connect(m_suggestPage, &SuggestPage::statusChanged, MainStatusPanel, &QLabel::setText);
+    connect(m_suggestPage, &SuggestPage::countChanged, panSecondary, &QLabel::setText);
+    connect(m_suggestPage, &SuggestPage::harvestStarting, this, [this] { StopRequested = false; });
+    // However the harvest ends, an error included, a stop request ends with the harvest it stopped:
+    // left raised it would refuse every later download, the hourly Hot Trends scrape among them.
+    connect(m_suggestPage, &SuggestPage::harvestEnded, this, [this] {
+        if (!m_closing)
+            StopRequested = false;
+    });
+    connect(m_suggestPage, &SuggestPage::stopClicked, this, &TfrmMain::stopDownloads);
+}
 
 // ---- Life cycle -------------------------------------------------------------------------------
 
@@ -154,9 +142,9 @@ void TfrmMain::FormCreate()
         Timer1->start();
     NewsRecords.clear();
     m_monitor->load();
-    LoadSuggestTable();
-    for (ListSortState* state : {&lvwItemsSort, &lvwSuggestSort, &lvwPreviewSort})
-        state->reset();
+    m_suggestPage->LoadSuggestTable();
+    m_hotTrendsPage->resetSort();
+    m_suggestPage->resetSort();
 }
 
 void TfrmMain::FormShow()
@@ -341,12 +329,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-// ---- Hot Trends table -------------------------------------------------------------------------
-
-void TfrmMain::SaveTrendTable()
-{
-    m_monitor->tableFile().save();
-}
+// ---- Data files -------------------------------------------------------------------------------
 
 DataFileStore& TfrmMain::dataFile(DataFile file) const
 {
@@ -377,77 +360,4 @@ void TfrmMain::reportFailuresOf(DataFileStore& file, const QString& loadHandler,
         else
             CrashReporter::report(saveHandler, what);
     });
-}
-
-void TfrmMain::showTrendCount()
-{
-    panSecondary->setText(QString::number(m_trendTable->rowCount()) + QStringLiteral(" items"));
-}
-
-void TfrmMain::btnSelectAllClick()
-{
-    lvwItems->selectAll();
-}
-
-void TfrmMain::btnClearAllClick()
-{
-    lvwItems->clearSelection();
-}
-
-void TfrmMain::btnDeleteClick()
-{
-    if (msgMain->show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
-                      MsgButtons::OkCancel) != MsgAnswer::Ok)
-        return;
-    // The selection is read after the answer: the table may have changed while the box was open.
-    QList<qsizetype> rows;
-    for (const QItemSelectionRange& range : lvwItems->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
-    }
-    m_trendTable->removeRowList(std::move(rows));
-    showTrendCount();
-    SaveTrendTable();
-}
-
-void TfrmMain::btnDeleteAllClick()
-{
-    if (msgMain->show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
-                      MsgButtons::OkCancel) != MsgAnswer::Ok)
-        return;
-    m_trendTable->clear();
-    showTrendCount();
-    SaveTrendTable();
-}
-
-void TfrmMain::bsSkinButton3Click()
-{
-    exportThrough(
-        [this](const QString& fileName) { return ExportTrendTable(fileName, m_trendTable->rows()); });
-}
-
-void TfrmMain::exportThrough(const std::function<ExportResult(const QString& fileName)>& write)
-{
-    const QString chosen = bsSkinSaveDialog1->ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
-    if (chosen.isEmpty())
-        return;
-    const QString fileName = WithCsvExtension(chosen);
-    MainStatusPanel->setText(QStringLiteral("Exporting items..."));
-    const ExportResult result = write(fileName);
-    switch (result.outcome) {
-    case ExportOutcome::Written:
-        // The dialog may have added ".csv": the status names the file as it was written, its name
-        // first, so that a long folder is what the status bar cuts off.
-        MainStatusPanel->setText(QStringLiteral("Process finished! Written to %1 in %2")
-                                     .arg(QFileInfo(fileName).fileName(),
-                                          QDir::toNativeSeparators(QFileInfo(fileName).absolutePath())));
-        break;
-    case ExportOutcome::CannotReplace:
-        msgMain->show(QStringLiteral(
-                          "Can't replace existing file. Please close any application that could be open it."),
-                      MsgKind::Warning, MsgButtons::Ok);
-        break;
-    case ExportOutcome::Failed:
-        throw FileWriteError(fileName, result.error);
-    }
 }

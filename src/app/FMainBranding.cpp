@@ -1,10 +1,10 @@
 // The branding of the main window: the reseller's name, news button, banner, links, skin and icon.
-#include "app/ClickableLabel.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
 #include "branding/BrandingPicks.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
+#include "util/ui/ClickableLabel.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,20 +1,20 @@
 // The publisher services of the main window: the reseller's news, the live update, the about box
 // and the outbound links.
-#include "app/AsyncHandler.h"
-#include "app/ClickableLabel.h"
 #include "app/FMain.h"
 #include "branding/BrandingText.h"
 #include "net/HttpClient.h"
-#include "publisher/FAbout.h"
-#include "publisher/FNews.h"
 #include "publisher/LastNewsId.h"
 #include "publisher/LiveUpdate.h"
-#include "publisher/NewsBalloon.h"
 #include "publisher/NewsProtocol.h"
-#include "publisher/OfflineHtmlView.h"
+#include "publisher/ui/FAbout.h"
+#include "publisher/ui/FNews.h"
+#include "publisher/ui/NewsBalloon.h"
+#include "publisher/ui/OfflineHtmlView.h"
+#include "util/AsyncHandler.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 #include "util/UUtils.h"
+#include "util/ui/ClickableLabel.h"
 
 #include <QFile>
 #include <QFileInfo>

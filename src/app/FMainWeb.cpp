@@ -1,10 +1,11 @@
-// Web access of the main window (DownloadPage and its progress gauge) and the wiring of the Hot
-// Trends monitor.
-#include "app/AsyncHandler.h"
+// Web access of the main window (DownloadPage and its progress gauge) and the wiring of the hourly
+// monitor and the harvest to the status bar.
 #include "app/FMain.h"
 #include "net/HttpClient.h"
 #include "net/PageText.h"
+#include "suggest/SuggestHarvester.h"
 #include "trends/HotTrendsMonitor.h"
+#include "util/AsyncHandler.h"
 #include "util/DataFileStore.h"
 
 #include <QLabel>
@@ -63,6 +64,18 @@ void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
         client->abortAll();
 }
 
+void TfrmMain::stopDownloads()
+{
+    StopRequested = true;
+    abortRequests({IdHTTP2});
+    MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
+    MainGauge->setValue(0);
+    // With no harvest to end it, a raised request would refuse every later download; the downloads
+    // cut off here still report the abort.
+    if (!m_harvester->isRunning())
+        StopRequested = false;
+}
+
 void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
 {
     // A body that runs until the connection closes has no length: the gauge then shows activity
@@ -92,8 +105,6 @@ void TfrmMain::leaveBusyGauge()
 
 void TfrmMain::wireMonitor()
 {
-    connect(m_monitor, &HotTrendsMonitor::lastScrapeTextChanged, lblLastParsed, &QLabel::setText);
-    connect(m_monitor, &HotTrendsMonitor::rowCountChanged, this, &TfrmMain::showTrendCount);
     connect(m_monitor, &HotTrendsMonitor::nextTryTextChanged, this, [this](const QString& text) {
         lblNextTry->setVisible(!text.isEmpty());
         if (!text.isEmpty())
@@ -109,16 +120,17 @@ QCoro::Task<> TfrmMain::tmrTimer()
     co_await m_monitor->tick();
 }
 
-QCoro::Task<> TfrmMain::bsSkinButton2Click()
+void TfrmMain::wireHarvester()
 {
-    if (!m_monitor->hourPassed()) {
-        // "scrap" and "distorsioned": the program's words of old, kept on purpose.
-        const QString warning =
-            QStringLiteral("Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
-                           "If you force it the values can be distorsioned.\r\n"
-                           "Are you sure to scrap now?");
-        if (msgMain->show(warning, MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
-            co_return;
-    }
-    co_await m_monitor->scrape();
+    connect(m_harvester, &SuggestHarvester::statusChanged, MainStatusPanel, &QLabel::setText);
+    connect(m_harvester, &SuggestHarvester::gaugeReset, this, [this] { MainGauge->setValue(0); });
+    connect(m_harvester, &SuggestHarvester::progressTextChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            lblHarvestProgress->hide();
+            return;
+        }
+        lblHarvestProgress->setText(text);
+        lblHarvestProgress->show();
+    });
+    reportFailuresOf(*m_suggestFile, QStringLiteral("LoadSuggestTable"), QStringLiteral("SaveSuggestTable"));
 }

@@ -1,6 +1,6 @@
 #include "app/QuilloryApplication.h"
 
-#include "app/CrashReporter.h"
+#include "util/CrashReporter.h"
 
 bool QuilloryApplication::notify(QObject* receiver, QEvent* event)
 {

@@ -4,36 +4,31 @@
 #include "util/Launcher.h"
 #include "util/MessageBoxes.h"
 #include "util/RandomSource.h"
+#include "util/ui/DialogSeams.h"
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
-
-class QDialog;
 
 // What the main window must not do for real in a test: modal boxes and dialogs, reading the clock,
 // drawing random numbers, starting programs, asking for the tray. The program gets the Qt versions
 // (SystemSeams.cpp); tests get recording fakes with scripted answers.
 
-// The save-file dialog: the chosen path, or an empty text when the user cancels.
-class SaveDialog {
-public:
-    virtual ~SaveDialog() = default;
-    virtual QString ask(const QString& title, const QString& filter, const QString& folder) = 0;
-};
-
-// Runs a modal window (the add-keywords dialog, the about box, the news window) and gives its
-// result. Tests answer from a script instead, working the dialog's own controls.
-class ModalDialogs {
-public:
-    virtual ~ModalDialogs() = default;
-    virtual int run(QDialog& dialog) = 0;
-};
-
 class TrayAvailability {
 public:
     virtual ~TrayAvailability() = default;
     virtual bool isAvailable() const = 0;
+};
+
+// How long the window's timers wait; a test shortens the one it waits for.
+struct TimerIntervals {
+    // Timer1: from start-up (or leaving the welcome page) to the news and update check.
+    std::chrono::milliseconds newsCheck{2000};
+    // tmr: how often the Hot Trends monitor is asked whether its hour has passed.
+    std::chrono::milliseconds monitorTick{5000};
+    // From a harvested row to the save of the Suggest table.
+    std::chrono::milliseconds harvestSave{2000};
 };
 
 struct Seams {
@@ -44,6 +39,7 @@ struct Seams {
     std::unique_ptr<RandomSource> random;
     std::unique_ptr<Launcher> launcher;
     std::unique_ptr<TrayAvailability> tray;
+    TimerIntervals intervals;
 
     // The real ones.
     static Seams system();

@@ -1,6 +1,6 @@
 #include "app/Seams.h"
 
-#include "publisher/WindowHelpers.h"
+#include "util/ui/WindowHelpers.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -113,5 +113,10 @@ Seams Seams::system()
     seams.random = std::make_unique<SystemRandom>();
     seams.launcher = std::make_unique<SystemLauncher>();
     seams.tray = std::make_unique<SystemTray>();
+    // A test of the whole program asks the monitor sooner than every five seconds.
+    bool valid = false;
+    const int tick = qEnvironmentVariableIntValue("QUILLORY_MONITOR_TICK_MS", &valid);
+    if (valid && tick > 0)
+        seams.intervals.monitorTick = std::chrono::milliseconds(tick);
     return seams;
 }

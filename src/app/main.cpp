@@ -1,8 +1,8 @@
-#include "app/CrashReporter.h"
 #include "app/FMain.h"
 #include "app/QuilloryApplication.h"
 #include "app/Skin.h"
 #include "app/TerminationSignals.h"
+#include "util/CrashReporter.h"
 #include "util/FolderLock.h"
 #include "util/ProgramFolder.h"
 

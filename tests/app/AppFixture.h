@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/FMain.h"
+#include "suggest/ui/SuggestPage.h"
 #include "support/FailingFolder.h"
 #include "support/FakeSeams.h"
 #include "support/TestFiles.h"
+#include "trends/ui/HotTrendsPage.h"
 
 #include <QCoroTask>
 #include <QLabel>
@@ -54,10 +56,20 @@ private:
     std::unique_ptr<FailingFolder> m_readOnly;
 };
 
+// The control of `window` with this object name. A name that no control of that type has ends the
+// run: it is a fault of the test, not of the program.
+template <typename Control> Control* control(const QObject& window, const char* name)
+{
+    auto* found = window.findChild<Control*>(QLatin1String(name));
+    if (!found)
+        qFatal("no %s named %s", Control::staticMetaObject.className(), name);
+    return found;
+}
+
 // What MainStatusPanel says the moment `task` ends, before anything else can change it. Made
 // before the task can end, it tells which of several overlapping operations wrote what.
 template <typename T> QCoro::Task<QString> StatusWhenDone(const TfrmMain& window, QCoro::Task<T> task)
 {
     co_await std::move(task);
-    co_return window.MainStatusPanel->text();
+    co_return control<QLabel>(window, "MainStatusPanel")->text();
 }

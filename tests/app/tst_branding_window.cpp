@@ -1,10 +1,10 @@
 #include "app/AppFixture.h"
-#include "app/ClickableLabel.h"
 #include "crypto/CipherFiles.h"
 #include "support/TestRegistry.h"
 #include "util/ProgramFolder.h"
+#include "util/ui/ClickableLabel.h"
 
-#include "publisher/OfflineHtmlView.h"
+#include "publisher/ui/OfflineHtmlView.h"
 #include <QApplication>
 #include <QFrame>
 #include <QImage>
@@ -122,8 +122,8 @@ void TestBrandingWindow::captionAndButtons()
         writeBranding(branding);
     const auto window = m_fixture->makeWindow();
     QCOMPARE(window->windowTitle(), caption);
-    QCOMPARE(!window->btnNews->isHidden(), newsVisible);
-    QCOMPARE(window->btnMakeMoney->text(), makeMoney);
+    QCOMPARE(!control<QToolButton>(*window, "btnNews")->isHidden(), newsVisible);
+    QCOMPARE(control<QPushButton>(*window, "btnMakeMoney")->text(), makeMoney);
 }
 
 void TestBrandingWindow::welcomePageComesFirst()
@@ -131,21 +131,24 @@ void TestBrandingWindow::welcomePageComesFirst()
     writeBranding(tag("ApplicationName", "Acme") +
                   entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
     const auto window = m_fixture->makeWindow();
-    QVERIFY(!window->Timer1->isActive()); // the start-up check waits for the welcome page to be left
+    QVERIFY(!control<QTimer>(*window, "Timer1")
+                 ->isActive()); // the start-up check waits for the welcome page to be left
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsWelcome);
-    QVERIFY(window->prfWelcome->toPlainText().contains("Hello"));
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
+             control<QWidget>(*window, "stsWelcome"));
+    QVERIFY(control<QTextBrowser>(*window, "prfWelcome")->toPlainText().contains("Hello"));
 
     // Links of the page open in the browser; anything but web and mail addresses does nothing.
-    Q_EMIT window->prfWelcome->anchorClicked(QUrl("https://acme.example/"));
-    Q_EMIT window->prfWelcome->anchorClicked(QUrl("file:///etc/passwd"));
-    Q_EMIT window->prfWelcome->anchorClicked(QUrl("javascript:alert(1)"));
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("https://acme.example/"));
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("file:///etc/passwd"));
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("javascript:alert(1)"));
     QCOMPARE(m_fixture->fakes.launcher->opened, QList<QUrl>{QUrl("https://acme.example/")});
 
-    window->bsSkinButton1->click();
-    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
-    QVERIFY(window->Timer1->isActive());
+    control<QPushButton>(*window, "bsSkinButton1")->click();
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
+             control<QWidget>(*window, "stsMain"));
+    QVERIFY(control<QTimer>(*window, "Timer1")->isActive());
 }
 
 void TestBrandingWindow::returnLeavesTheWelcomePage_data()
@@ -168,8 +171,9 @@ void TestBrandingWindow::returnLeavesTheWelcomePage()
     QWidget* target = focus.isEmpty() ? QApplication::focusWidget() : window->findChild<QWidget*>(focus);
     QVERIFY(target);
     QTest::keyClick(target, Qt::Key(key));
-    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
-    QVERIFY(window->Timer1->isActive());
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
+             control<QWidget>(*window, "stsMain"));
+    QVERIFY(control<QTimer>(*window, "Timer1")->isActive());
 }
 
 void TestBrandingWindow::bannerCentredWhenTheWelcomePageIsLeft()
@@ -179,10 +183,13 @@ void TestBrandingWindow::bannerCentredWhenTheWelcomePageIsLeft()
     const auto window = m_fixture->makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->bsSkinButton1->click();
-    QTRY_COMPARE(window->panBanner->width(), window->stsMain->width());
-    QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - 200 / 2);
-    QCOMPARE(window->imgBanner->y(), window->panBanner->height() / 2 - 30 / 2);
+    control<QPushButton>(*window, "bsSkinButton1")->click();
+    QTRY_COMPARE(control<QFrame>(*window, "panBanner")->width(),
+                 control<QWidget>(*window, "stsMain")->width());
+    QTRY_COMPARE(control<ClickableLabel>(*window, "imgBanner")->x(),
+                 control<QFrame>(*window, "panBanner")->width() / 2 - 200 / 2);
+    QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->y(),
+             control<QFrame>(*window, "panBanner")->height() / 2 - 30 / 2);
 }
 
 void TestBrandingWindow::picksAreDrawnIndependently()
@@ -193,13 +200,13 @@ void TestBrandingWindow::picksAreDrawnIndependently()
         m_fixture->fakes.random->draws.enqueue(draw);
     const auto window = m_fixture->makeWindow();
     QCOMPARE(m_fixture->fakes.random->bounds, (QList<int>{3, 2, 3, 2}));
-    QCOMPARE(window->Branding.WelcomePage, "w3");
-    QCOMPARE(window->Branding.BannerImage, "b2.gif");
-    QCOMPARE(window->Branding.BannerURL, "u2");
-    QCOMPARE(window->Branding.Link1Text, "L3");
-    QCOMPARE(window->Branding.Link1URL, "a3");
-    QCOMPARE(window->Branding.Link2Text, "L1"); // drawn from the two entries left
-    QCOMPARE(window->Branding.Link2URL, "a1");
+    QCOMPARE(window->branding().WelcomePage, "w3");
+    QCOMPARE(window->branding().BannerImage, "b2.gif");
+    QCOMPARE(window->branding().BannerURL, "u2");
+    QCOMPARE(window->branding().Link1Text, "L3");
+    QCOMPARE(window->branding().Link1URL, "a3");
+    QCOMPARE(window->branding().Link2Text, "L1"); // drawn from the two entries left
+    QCOMPARE(window->branding().Link2URL, "a1");
 }
 
 void TestBrandingWindow::banner_data()
@@ -233,13 +240,14 @@ void TestBrandingWindow::banner()
     const QStringList before = QDir(m_fixture->home()).entryList(QDir::Files);
 
     const auto window = m_fixture->makeWindow();
-    QCOMPARE(window->panBanner->isHidden(), shown.isEmpty());
+    QCOMPARE(control<QFrame>(*window, "panBanner")->isHidden(), shown.isEmpty());
     if (!shown.isEmpty()) {
-        QCOMPARE(window->gifBanner->isHidden(), shown != "gif");
-        QCOMPARE(window->imgBanner->isHidden(), shown != "image");
-        QCOMPARE(window->panBanner->height(), panelHeight);
+        QCOMPARE(control<ClickableLabel>(*window, "gifBanner")->isHidden(), shown != "gif");
+        QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->isHidden(), shown != "image");
+        QCOMPARE(control<QFrame>(*window, "panBanner")->height(), panelHeight);
     }
-    QCOMPARE(window->imgBanner->cursor().shape() == Qt::PointingHandCursor, handCursor);
+    QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->cursor().shape() == Qt::PointingHandCursor,
+             handCursor);
     // The banner file keeps its name and nothing else appears in the folder.
     QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), before);
 }
@@ -269,11 +277,11 @@ void TestBrandingWindow::links()
     QFETCH(QString, right);
     writeBranding(tag("ApplicationName", "Acme") + entries("Link", links));
     const auto window = m_fixture->makeWindow();
-    QCOMPARE(!window->panLinks->isHidden(), panelVisible);
-    QCOMPARE(window->lblLink1URL->text(), left);
-    QCOMPARE(window->lblLink2URL->text(), right);
+    QCOMPARE(!control<QFrame>(*window, "panLinks")->isHidden(), panelVisible);
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), left);
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink2URL")->text(), right);
     if (links.size() == 2)
-        QCOMPARE(window->lblLink2URL->url(), "http://blog/");
+        QCOMPARE(control<ClickableLabel>(*window, "lblLink2URL")->url(), "http://blog/");
 }
 
 void TestBrandingWindow::skinAppliesEvenWithoutValues()
@@ -282,7 +290,7 @@ void TestBrandingWindow::skinAppliesEvenWithoutValues()
     writeFile(m_fixture->file("mainskin.dat"), "QPushButton { color: #123456; }");
     const auto window = m_fixture->makeWindow();
     QCOMPARE(qApp->styleSheet(), "QPushButton { color: #123456; }");
-    QCOMPARE(window->Branding.ApplicationName, QString());
+    QCOMPARE(window->branding().ApplicationName, QString());
 }
 
 void TestBrandingWindow::readOnlyInstallationKeepsItsBranding_data()
@@ -331,9 +339,9 @@ void TestBrandingWindow::readOnlyInstallationKeepsItsBranding()
     const auto window = m_fixture->makeWindow();
     QCOMPARE(ProgramFolder(), install.dataFolder());
     QCOMPARE(window->windowTitle(), shown + " v2.01");
-    QVERIFY(!window->panBanner->isHidden());
-    QCOMPARE(window->imgBanner->pixmap().width(), bannerWidths[shown]);
-    QCOMPARE(window->lblLink1URL->text(), shown + " home");
+    QVERIFY(!control<QFrame>(*window, "panBanner")->isHidden());
+    QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->pixmap().width(), bannerWidths[shown]);
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), shown + " home");
     QVERIFY(qApp->styleSheet().contains("/* " + shown + " */"));
     QVERIFY(window->windowIcon().availableSizes().contains(QSize(48, 48)));
 }

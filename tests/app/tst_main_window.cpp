@@ -1,16 +1,16 @@
 #include "app/AppFixture.h"
-#include "app/ClickableLabel.h"
-#include "app/CrashReporter.h"
-#include "app/ElidedLabel.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
-#include "app/TableActions.h"
 #include "crypto/CipherFiles.h"
 #include "suggest/SuggestHarvester.h"
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
+#include "util/CrashReporter.h"
 #include "util/KeywordIndex.h"
+#include "util/ui/ClickableLabel.h"
+#include "util/ui/ElidedLabel.h"
+#include "util/ui/TableActions.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -140,24 +140,29 @@ void TestMainWindow::controlsCarryTheirNames()
 
 void TestMainWindow::startsOnTheMainPage()
 {
+    QCOMPARE(Seams::system().intervals.newsCheck, std::chrono::milliseconds(2000));
+    QCOMPARE(Seams::system().intervals.monitorTick, std::chrono::milliseconds(5000));
+    m_fakes->intervals.newsCheck = std::chrono::milliseconds(20);
     const auto window = makeWindow();
     QCOMPARE(window->windowTitle(), "Quillory");
-    QVERIFY(window->Timer1->isActive()); // no welcome page: the start-up check is due in 2 s
-    QCOMPARE(window->Timer1->interval(), 2000);
-    QVERIFY(window->tmr->isActive());
-    QCOMPARE(window->tmr->interval(), 5000);
-    QCOMPARE(window->lblLink1URL->text(), "Google");
-    QCOMPARE(window->MainGauge->value(), 0);
+    QVERIFY(control<QTimer>(*window, "Timer1")->isActive()); // no welcome page: the start-up check is due
+    QCOMPARE(control<QTimer>(*window, "Timer1")->interval(), 20);
+    QVERIFY(control<QTimer>(*window, "tmr")->isActive());
+    QCOMPARE(control<QTimer>(*window, "tmr")->interval(), 5000);
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), "Google");
+    QCOMPARE(control<QProgressBar>(*window, "MainGauge")->value(), 0);
 
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QCOMPARE(window->pgcPrinc->currentWidget(), window->stsMain);
-    QCOMPARE(window->pgcPrinc->count(), 1);
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
+             control<QWidget>(*window, "stsMain"));
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->count(), 1);
     QVERIFY(!window->findChild<QObject*>("stsWelcome"));
-    QVERIFY(!window->StopRequested && !window->harvester()->isRunning() && !window->SuggestBusy);
+    QVERIFY(!window->stopRequested() && !window->harvester()->isRunning() &&
+            !window->suggestPage()->isBusy());
 
     // The start-up check runs once.
-    QTRY_VERIFY_WITH_TIMEOUT(!window->Timer1->isActive(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!control<QTimer>(*window, "Timer1")->isActive(), 3000);
 }
 
 void TestMainWindow::loadsTheTablesAtCreation()
@@ -166,11 +171,11 @@ void TestMainWindow::loadsTheTablesAtCreation()
     writeFile(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rowCount(), 4);
-    QCOMPARE(window->panSecondary->text(), "4 items");
-    QCOMPARE(window->lblLastParsed->text(), "Last scrapped on:3/5/2009 2:15:00 PM");
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "4 items");
+    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(), "Last scrapped on:3/5/2009 2:15:00 PM");
     QCOMPARE(window->monitor()->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
     QCOMPARE(window->KnownKeywords().find(u"GAMMA"), 2);
-    QCOMPARE(window->lvwItems->model()->headerData(2, Qt::Horizontal).toString(),
+    QCOMPARE(control<QTableView>(*window, "lvwItems")->model()->headerData(2, Qt::Horizontal).toString(),
              "Number of Appearances In The Top 100 List");
 }
 
@@ -215,7 +220,7 @@ void TestMainWindow::lastParsedFile()
     if (!table.isEmpty())
         writeFile(file("dabatase.dat"), table);
     const auto window = makeWindow();
-    QCOMPARE(window->lblLastParsed->text(), label);
+    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(), label);
     QCOMPARE(window->monitor()->lastScrapeTime(), lastScrape);
 }
 
@@ -225,7 +230,7 @@ void TestMainWindow::damagedTableStillLoads()
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rows(),
              (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
-    QCOMPARE(window->panSecondary->text(), "3 items");
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "3 items");
 }
 
 void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded_data()
@@ -252,17 +257,17 @@ void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded()
     if (!suggest.isNull())
         writeFile(file("dbsuggest.dat"), suggest);
     const auto window = makeWindow();
-    QCOMPARE(window->panSecondary->text(), counter);
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), counter);
 }
 
 void TestMainWindow::selectAndClear()
 {
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
-    window->btnSelectAll->click();
-    QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 4);
-    window->btnClearAll->click();
-    QCOMPARE(window->lvwItems->selectionModel()->selectedRows().size(), 0);
+    control<QPushButton>(*window, "btnSelectAll")->click();
+    QCOMPARE(control<QTableView>(*window, "lvwItems")->selectionModel()->selectedRows().size(), 4);
+    control<QPushButton>(*window, "btnClearAll")->click();
+    QCOMPARE(control<QTableView>(*window, "lvwItems")->selectionModel()->selectedRows().size(), 0);
     QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
 }
 
@@ -272,7 +277,7 @@ void TestMainWindow::tableKeysAndMenu()
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QTableView* list = window->lvwItems;
+    QTableView* list = control<QTableView>(*window, "lvwItems");
     list->setFocus();
     list->selectionModel()->select(list->model()->index(0, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -314,12 +319,13 @@ void TestMainWindow::buttonsHaveKeyLetters()
 {
     const auto window = makeWindow();
     // On each page every button has a key letter of its own, apart from those of the top bar.
-    const QList<QPushButton*> topBar = window->bsSkinPanel1->findChildren<QPushButton*>();
-    for (QWidget* page : {window->bsSkinTabSheet1, window->bsSkinTabSheet2}) {
+    const QList<QPushButton*> topBar = control<QFrame>(*window, "bsSkinPanel1")->findChildren<QPushButton*>();
+    for (QWidget* page :
+         {control<QWidget>(*window, "bsSkinTabSheet1"), control<QWidget>(*window, "bsSkinTabSheet2")}) {
         QString letters;
         for (const QPushButton* b : page->findChildren<QPushButton*>() + topBar) {
             const qsizetype mark = b->text().indexOf(u'&');
-            if (b == window->btnMakeMoney) // the reseller's own caption
+            if (b == control<QPushButton>(*window, "btnMakeMoney")) // the reseller's own caption
                 continue;
             QVERIFY2(mark >= 0 && mark + 1 < b->text().size(), qPrintable(b->objectName()));
             const QChar letter = b->text()[mark + 1].toLower();
@@ -345,13 +351,13 @@ void TestMainWindow::deleteSelected()
     QFETCH(QStringList, left);
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
-    QItemSelectionModel* selection = window->lvwItems->selectionModel();
+    QItemSelectionModel* selection = control<QTableView>(*window, "lvwItems")->selectionModel();
     for (const int row : {1, 3})
         selection->select(window->trendTable()->index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     m_fakes->messages->answers.enqueue(answer);
-    window->btnDelete->click();
+    control<QPushButton>(*window, "btnDelete")->click();
 
     QCOMPARE(m_fakes->messages->shown.size(), 1);
     QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
@@ -365,7 +371,7 @@ void TestMainWindow::deleteSelected()
         QCOMPARE(readFile(file("dabatase.dat")), fourRows);
         return;
     }
-    QCOMPARE(window->panSecondary->text(), "2 items");
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "2 items");
     QCOMPARE(readFile(file("dabatase.dat")), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
     // The keywords of the rows that stayed are still known; the deleted ones are not.
     QCOMPARE(window->KnownKeywords().find(u"gamma"), 1);
@@ -385,7 +391,7 @@ void TestMainWindow::deleteAll()
     writeFile(file("dabatase.dat"), fourRows);
     const auto window = makeWindow();
     m_fakes->messages->answers.enqueue(answer);
-    window->btnDeleteAll->click();
+    control<QPushButton>(*window, "btnDeleteAll")->click();
     QCOMPARE(m_fakes->messages->shown.value(0).text, "Are you sure to delete all?");
     if (answer == MsgAnswer::Cancel) {
         QCOMPARE(window->trendTable()->rowCount(), 4);
@@ -393,7 +399,7 @@ void TestMainWindow::deleteAll()
         return;
     }
     QCOMPARE(window->trendTable()->rowCount(), 0);
-    QCOMPARE(window->panSecondary->text(), "0 items");
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "0 items");
     QVERIFY(QFile::exists(file("dabatase.dat")));
     QCOMPARE(QFileInfo(file("dabatase.dat")).size(), 0);
     QVERIFY(!window->KnownKeywords().contains(u"alpha"));
@@ -444,14 +450,14 @@ void TestMainWindow::exportTrends()
     const auto window = makeWindow();
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
-    window->bsSkinButton3->click();
+    control<QPushButton>(*window, "bsSkinButton3")->click();
 
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
     if (status.contains("%1"))
         status = status.arg(written, QDir::toNativeSeparators(m_fixture->home()));
-    QCOMPARE(window->MainStatusPanel->text(), status);
+    QCOMPARE(control<QLabel>(*window, "MainStatusPanel")->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
         QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
@@ -465,8 +471,8 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     const QSize size = window->size();
     m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
-    window->bsSkinButton3->click();
-    QVERIFY(window->MainStatusPanel->text().contains(QString(150, u'n') + ".csv"));
+    control<QPushButton>(*window, "bsSkinButton3")->click();
+    QVERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(QString(150, u'n') + ".csv"));
     QCoreApplication::processEvents();
     QCOMPARE(window->size(), size);
     QVERIFY(window->minimumSizeHint().width() <= size.width());
@@ -477,18 +483,21 @@ void TestMainWindow::bannerStaysCentred()
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->imgBanner->resize(105, 40);
+    control<ClickableLabel>(*window, "imgBanner")->resize(105, 40);
     window->resize(900, 600);
-    QTRY_COMPARE(window->panBanner->width(), window->stsMain->width());
-    const int panelWidth = window->panBanner->width();
-    QCOMPARE(window->imgBanner->x(), panelWidth / 2 - 105 / 2);
-    QCOMPARE(window->imgBanner->y(), window->panBanner->height() / 2 - 40 / 2);
+    QTRY_COMPARE(control<QFrame>(*window, "panBanner")->width(),
+                 control<QWidget>(*window, "stsMain")->width());
+    const int panelWidth = control<QFrame>(*window, "panBanner")->width();
+    QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->x(), panelWidth / 2 - 105 / 2);
+    QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->y(),
+             control<QFrame>(*window, "panBanner")->height() / 2 - 40 / 2);
 
     // A banner wider than its panel is clipped evenly on both sides.
-    window->imgBanner->resize(panelWidth + 101, 40);
+    control<ClickableLabel>(*window, "imgBanner")->resize(panelWidth + 101, 40);
     window->resize(901, 600);
-    QTRY_COMPARE(window->imgBanner->x(), window->panBanner->width() / 2 - (panelWidth + 101) / 2);
-    QVERIFY(window->imgBanner->x() < 0);
+    QTRY_COMPARE(control<ClickableLabel>(*window, "imgBanner")->x(),
+                 control<QFrame>(*window, "panBanner")->width() / 2 - (panelWidth + 101) / 2);
+    QVERIFY(control<ClickableLabel>(*window, "imgBanner")->x() < 0);
 }
 
 void TestMainWindow::opensCentredOnItsScreen_data()
@@ -566,7 +575,8 @@ void TestMainWindow::fitsAScreenAtLargeScale()
     const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
-    window->MainStatusPanel->setText("Getting suggestion of: " + QString("new york hotels ").repeated(8));
+    control<QLabel>(*window, "MainStatusPanel")
+        ->setText("Getting suggestion of: " + QString("new york hotels ").repeated(8));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
@@ -574,8 +584,9 @@ void TestMainWindow::fitsAScreenAtLargeScale()
     QVERIFY2(window->minimumSizeHint().width() <= 1280 / 1.5,
              qPrintable(QString::number(window->minimumSizeHint().width())));
     window->resize(window->minimumSizeHint());
-    for (QWidget* tab : {window->bsSkinTabSheet1, window->bsSkinTabSheet2}) {
-        window->pgcMain->setCurrentWidget(tab);
+    for (QWidget* tab :
+         {control<QWidget>(*window, "bsSkinTabSheet1"), control<QWidget>(*window, "bsSkinTabSheet2")}) {
+        control<QTabWidget>(*window, "pgcMain")->setCurrentWidget(tab);
         QCoreApplication::sendPostedEvents();
         for (QPushButton* button : window->findChildren<QPushButton*>()) {
             if (!button->isVisible())
@@ -598,10 +609,11 @@ void TestMainWindow::buttonBarsAlignAlike()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QList<int> gaps;
-    const QList<QPair<QWidget*, QPushButton*>> bars{{window->bsSkinTabSheet1, window->btnDeleteAll},
-                                                    {window->bsSkinTabSheet2, window->bsSkinButton7}};
+    const QList<QPair<QWidget*, QPushButton*>> bars{
+        {control<QWidget>(*window, "bsSkinTabSheet1"), control<QPushButton>(*window, "btnDeleteAll")},
+        {control<QWidget>(*window, "bsSkinTabSheet2"), control<QPushButton>(*window, "bsSkinButton7")}};
     for (const auto& [tab, last] : bars) {
-        window->pgcMain->setCurrentWidget(tab);
+        control<QTabWidget>(*window, "pgcMain")->setCurrentWidget(tab);
         QCoreApplication::sendPostedEvents();
         gaps << last->parentWidget()->width() - last->geometry().right();
     }
@@ -620,10 +632,10 @@ void TestMainWindow::lastScrapeShowsWholeAtTheDesignSize()
     QVERIFY(window->minimumSizeHint().width() <= 834);
     window->resize(834, 556);
     QCoreApplication::sendPostedEvents();
-    const auto* label = qobject_cast<ElidedLabel*>(window->lblLastParsed);
+    const auto* label = qobject_cast<ElidedLabel*>(control<QLabel>(*window, "lblLastParsed"));
     QVERIFY(label);
     QVERIFY2(!label->isElided(), qPrintable(QString::number(label->width())));
-    QVERIFY(label->geometry().right() < window->bsSkinButton2->geometry().left());
+    QVERIFY(label->geometry().right() < control<QPushButton>(*window, "bsSkinButton2")->geometry().left());
 }
 
 void TestMainWindow::emptyBannerWearsTheWindowColour()
@@ -633,14 +645,15 @@ void TestMainWindow::emptyBannerWearsTheWindowColour()
     const auto window = makeWindow(); // no branding: the banner panel stays, empty
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QVERIFY(window->panBanner->isVisible());
-    QCOMPARE(window->panBanner->height(), 65);
+    QVERIFY(control<QFrame>(*window, "panBanner")->isVisible());
+    QCOMPARE(control<QFrame>(*window, "panBanner")->height(), 65);
     const QImage shot = window->grab().toImage();
     const auto colourAt = [&](const QWidget* widget) {
         return shot.pixelColor(widget->mapTo(window.get(), widget->rect().center()));
     };
     // The top bar's middle, between its buttons, is bare window.
-    QCOMPARE(colourAt(window->panBanner), colourAt(window->bsSkinPanel1));
+    QCOMPARE(colourAt(control<QFrame>(*window, "panBanner")),
+             colourAt(control<QFrame>(*window, "bsSkinPanel1")));
 }
 
 void TestMainWindow::everyControlIsNamedForAssistiveTools_data()
@@ -661,8 +674,9 @@ void TestMainWindow::everyControlIsNamedForAssistiveTools()
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->pgcMain->setCurrentIndex(tab);
-    QCOMPARE(window->pgcPrinc->currentWidget(), welcome ? window->stsWelcome : window->stsMain);
+    control<QTabWidget>(*window, "pgcMain")->setCurrentIndex(tab);
+    QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
+             welcome ? control<QWidget>(*window, "stsWelcome") : control<QWidget>(*window, "stsMain"));
     QStringList unnamed, withoutToolTip;
     for (QWidget* widget : window->findChildren<QWidget*>()) {
         if (!widget->isVisible())
@@ -699,20 +713,20 @@ void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne()
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QVERIFY(!window->bsTrayIcon1->isVisible());
+    QVERIFY(!control<QSystemTrayIcon>(*window, "bsTrayIcon1")->isVisible());
 
     window->setWindowState(Qt::WindowMinimized);
     if (trayAvailable) {
         QTRY_VERIFY(!window->isVisible());
-        QVERIFY(window->bsTrayIcon1->isVisible());
-        window->Restore1->trigger();
+        QVERIFY(control<QSystemTrayIcon>(*window, "bsTrayIcon1")->isVisible());
+        control<QAction>(*window, "Restore1")->trigger();
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
-        QVERIFY(window->bsTrayIcon1->isVisible()); // the icon stays once shown
+        QVERIFY(control<QSystemTrayIcon>(*window, "bsTrayIcon1")->isVisible()); // the icon stays once shown
     } else {
         QTest::qWait(50);
         QVERIFY(window->isVisible());
-        QVERIFY(!window->bsTrayIcon1->isVisible());
+        QVERIFY(!control<QSystemTrayIcon>(*window, "bsTrayIcon1")->isVisible());
     }
 }
 
@@ -740,7 +754,7 @@ void TestMainWindow::closeAsksFirst()
     QCOMPARE(m_fakes->messages->shown[0].buttons, MsgButtons::OkCancel);
     QCOMPARE(closed, answer == MsgAnswer::Ok);
     QCOMPARE(window->isClosing(), answer == MsgAnswer::Ok);
-    QCOMPARE(window->StopRequested, answer == MsgAnswer::Ok);
+    QCOMPARE(window->stopRequested(), answer == MsgAnswer::Ok);
     QCOMPARE(window->isVisible(), answer == MsgAnswer::Cancel);
     QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
@@ -751,12 +765,12 @@ void TestMainWindow::trayExitAsksToo()
     window->show();
     window->hide(); // as in the tray
     m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
-    window->actExit1->trigger();
+    control<QAction>(*window, "actExit1")->trigger();
     QCOMPARE(m_fakes->messages->shown.size(), 1);
     QVERIFY(!window->isClosing());
 
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    window->actExit1->trigger();
+    control<QAction>(*window, "actExit1")->trigger();
     QVERIFY(window->isClosing());
 }
 
@@ -769,7 +783,7 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
     QVERIFY(QFile::remove(file("dabatase.dat")));
     QVERIFY(QDir(m_fixture->home()).mkdir("dabatase.dat"));
 
-    window->btnDeleteAll->click();
+    control<QPushButton>(*window, "btnDeleteAll")->click();
 
     QCOMPARE(m_fakes->messages->shown.size(), 2);
     QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
@@ -778,7 +792,8 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
     const QByteArray log = readFile(file("crash.log"));
     QVERIFY(log.contains("SaveTrendTable"));
     QVERIFY(log.contains("dabatase.dat"));
-    QCOMPARE(window->panSecondary->text(), "0 items"); // the window is still in working order
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(),
+             "0 items"); // the window is still in working order
 }
 
 void TestMainWindow::terminationSignalEndsInOrder_data()

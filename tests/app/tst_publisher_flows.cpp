@@ -1,13 +1,13 @@
 #include "app/AppFixture.h"
-#include "app/ClickableLabel.h"
 #include "crypto/CipherFiles.h"
-#include "publisher/FAbout.h"
-#include "publisher/FNews.h"
 #include "publisher/LastNewsId.h"
-#include "publisher/NewsBalloon.h"
-#include "publisher/OfflineHtmlView.h"
+#include "publisher/ui/FAbout.h"
+#include "publisher/ui/FNews.h"
+#include "publisher/ui/NewsBalloon.h"
+#include "publisher/ui/OfflineHtmlView.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestRegistry.h"
+#include "util/ui/ClickableLabel.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -128,7 +128,7 @@ void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
     m_server->enqueue(ScriptedHttpServer::ok("  OK  "));
     serveUpdate("2.01");
     QCoro::waitFor(m_window->Timer1Timer());
-    QVERIFY(!m_window->Timer1->isActive());
+    QVERIFY(!control<QTimer>(*m_window, "Timer1")->isActive());
     QCOMPARE(m_server->requests().size(), 2);
 
     // The post, byte for byte up to its body.
@@ -246,7 +246,7 @@ void TestPublisherFlows::checkNews()
     m_fakes->dialogs->answers.enqueue([&rows](QDialog& dialog) {
         auto& news = static_cast<TfrmNews&>(dialog);
         news.FormShow();
-        rows = news.lvwItems->model()->rowCount();
+        rows = control<QTableView>(news, "lvwItems")->model()->rowCount();
         return int(QDialog::Accepted);
     });
     QCoro::waitFor(m_window->btnNewsClick());
@@ -270,7 +270,7 @@ QString TestPublisherFlows::readNewsItemFive()
     m_fakes->dialogs->answers.enqueue([&html](QDialog& dialog) -> int {
         auto& news = static_cast<TfrmNews&>(dialog);
         news.FormShow();
-        news.lvwItems->selectRow(1);
+        control<QTableView>(news, "lvwItems")->selectRow(1);
         if (!QTest::qWaitFor(
                 [&news] { return !news.NewsBusy && !news.prfEditorNews->toPlainText().isEmpty(); }, 5000))
             return int(QDialog::Rejected);
@@ -459,7 +459,7 @@ void TestPublisherFlows::aboutBox()
                   << about.memAbout->toPlainText();
             return int(QDialog::Accepted);
         });
-        m_window->btnAbout->click();
+        control<QPushButton>(*m_window, "btnAbout")->click();
     }
     QCOMPARE(texts.mid(0, 4),
              (QStringList{"About Acme...", "Acme", "Product Version: 2.01", "Line one\nLine two"}));
@@ -493,8 +493,8 @@ void TestPublisherFlows::outboundLinks()
                          "<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>";
     QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
     makeWindow();
-    m_window->btnHelp->click();
-    m_window->btnMakeMoney->click();
+    control<QToolButton>(*m_window, "btnHelp")->click();
+    control<QPushButton>(*m_window, "btnMakeMoney")->click();
     m_window->imgBannerClick();
     m_window->gifBannerClick();
     QCOMPARE(m_fakes->launcher->started.size(), 4);
@@ -506,7 +506,7 @@ void TestPublisherFlows::outboundLinks()
     QCOMPARE(addresses, (QStringList{"http://help.example/", "http://aff.example/?id=42",
                                      "http://ad.example/", "http://ad.example/"}));
     // The link labels go through the desktop's opener.
-    Q_EMIT m_window->lblLink1URL->clicked();
+    Q_EMIT control<ClickableLabel>(*m_window, "lblLink1URL")->clicked();
     QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});
 }
 

@@ -1,8 +1,8 @@
 #include "app/Skin.h"
-#include "publisher/FAbout.h"
-#include "publisher/FNews.h"
-#include "publisher/NewsBalloon.h"
-#include "publisher/OfflineHtmlView.h"
+#include "publisher/ui/FAbout.h"
+#include "publisher/ui/FNews.h"
+#include "publisher/ui/NewsBalloon.h"
+#include "publisher/ui/OfflineHtmlView.h"
 #include "support/TestRegistry.h"
 
 #include <QApplication>

@@ -114,7 +114,7 @@ void TestReportLists::numbersAlignRight()
     QFETCH(int, column);
     QFETCH(bool, right);
     showWindow(trendRows(1), "red|a|45,100,000" + QByteArray(19, '|') + "\r\n");
-    m_window->lvwSuggest->selectRow(0); // fills the preview
+    control<QTableView>(*m_window, "lvwSuggest")->selectRow(0); // fills the preview
     const QModelIndex cell = this->list(list)->model()->index(0, column);
     const auto alignment = Qt::Alignment(cell.data(Qt::TextAlignmentRole).toInt());
     QCOMPARE(bool(alignment & Qt::AlignRight), right);
@@ -146,7 +146,7 @@ void TestReportLists::toolTipsShowWhatIsCut()
     const QString keyword = QString("cheap flights to new york ").repeated(4).trimmed();
     QByteArray stored = keyword.toUtf8().replace(' ', "\xc2\xa7");
     showWindow(stored + "|3/5/2009|1|\r\nparis|3/5/2009|2|\r\n");
-    QTableView* items = m_window->lvwItems;
+    QTableView* items = control<QTableView>(*m_window, "lvwItems");
     items->setColumnWidth(1, 120);
 
     if (header) {
@@ -177,12 +177,13 @@ void TestReportLists::harvestNoteJoinsTheCutText()
     const QByteArray empty(20, '|');
     showWindow(trendRows(1), QByteArray(phrase).replace(' ', "\xc2\xa7") + "|" + empty + "\r\nred|" + empty +
                                  "\r\nblue|" + empty + "\r\n");
-    m_window->pgcMain->setCurrentWidget(m_window->bsSkinTabSheet2);
+    control<QTabWidget>(*m_window, "pgcMain")
+        ->setCurrentWidget(control<QWidget>(*m_window, "bsSkinTabSheet2"));
     SuggestTableModel* table = m_window->suggestTable();
     for (const int noted : {0, 1})
         table->setHarvestNote(table->idOfRow(noted), SuggestTableModel::HarvestNote::Failed, "refused");
 
-    QTableView* phrases = m_window->lvwSuggest;
+    QTableView* phrases = control<QTableView>(*m_window, "lvwSuggest");
     const QRect cell = phrases->visualRect(phrases->model()->index(row, 0));
     QCOMPARE(toolTipAt(phrases->viewport(), cell.center()), toolTip);
 }
@@ -191,18 +192,18 @@ void TestReportLists::lastColumnFillsTheWidth()
 {
     showWindow(trendRows(3));
     m_window->resize(1200, 600);
-    QHeaderView* header = m_window->lvwItems->horizontalHeader();
+    QHeaderView* header = control<QTableView>(*m_window, "lvwItems")->horizontalHeader();
     QTRY_COMPARE(header->sectionPosition(2) + header->sectionSize(2),
-                 m_window->lvwItems->viewport()->width());
+                 control<QTableView>(*m_window, "lvwItems")->viewport()->width());
     QVERIFY(header->sectionSize(2) > 240);
     // A list wider than its view scrolls: its last column keeps its width.
-    QCOMPARE(m_window->lvwSuggest->horizontalHeader()->sectionSize(20), 100);
+    QCOMPARE(control<QTableView>(*m_window, "lvwSuggest")->horizontalHeader()->sectionSize(20), 100);
 }
 
 void TestReportLists::sortIndicatorFollowsTheClicks()
 {
     showWindow(trendRows(3));
-    QHeaderView* header = m_window->lvwItems->horizontalHeader();
+    QHeaderView* header = control<QTableView>(*m_window, "lvwItems")->horizontalHeader();
     QVERIFY(header->isSortIndicatorShown());
     QCOMPARE(header->sortIndicatorSection(), -1); // the list starts unsorted
 
@@ -221,8 +222,8 @@ void TestReportLists::sortIndicatorLeavesTheCaptionFree()
     ApplySkin(BuiltInSkin());
     const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
     showWindow(trendRows(3));
-    QHeaderView* header = m_window->lvwItems->horizontalHeader();
-    m_window->lvwItemsColumnClick(2);
+    QHeaderView* header = control<QTableView>(*m_window, "lvwItems")->horizontalHeader();
+    m_window->hotTrendsPage()->lvwItemsColumnClick(2);
 
     QStyleOptionHeader option;
     option.initFrom(header);
@@ -249,13 +250,13 @@ void TestReportLists::sortKeepsTheSelectionInSight()
 {
     QFETCH(int, selected);
     showWindow(trendRows(2000));
-    QTableView* items = m_window->lvwItems;
+    QTableView* items = control<QTableView>(*m_window, "lvwItems");
     if (selected >= 0)
         items->selectRow(selected);
     else
         items->scrollToBottom();
 
-    m_window->lvwItemsColumnClick(0); // keywords ascending: the first row goes to the end
+    m_window->hotTrendsPage()->lvwItemsColumnClick(0); // keywords ascending: the first row goes to the end
     if (selected < 0) {
         QCOMPARE(items->verticalScrollBar()->value(), 0);
         return;

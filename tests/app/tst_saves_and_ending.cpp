@@ -1,5 +1,4 @@
 #include "app/AppFixture.h"
-#include "app/CrashReporter.h"
 #include "suggest/SuggestHarvester.h"
 #include "support/FailingFolder.h"
 #include "support/ScriptedHttpServer.h"
@@ -7,6 +6,7 @@
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
+#include "util/CrashReporter.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
@@ -37,6 +37,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUILLORY_HOME", home);
         environment.insert("QUILLORY_GOOGLE_HOST", QString::fromLatin1(googleHost));
+        environment.insert("QUILLORY_MONITOR_TICK_MS", "50");
         environment.insert("QUILLORY_UPDATE_URL", "http://127.0.0.1:1/liveupdate/quillory/");
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         m_process.setProcessEnvironment(environment);
@@ -144,7 +145,7 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
     };
     messages().answers.enqueue(MsgAnswer::Ok);
 
-    window->btnDeleteAll->click();
+    control<QPushButton>(*window, "btnDeleteAll")->click();
 
     QCOMPARE(messages().shown.size(), 2); // the question, then the one report box
     const QString box = messages().shown[1].text;
@@ -168,8 +169,8 @@ void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()
 
     const auto deleteFirstRow = [&] {
         messages().answers.enqueue(MsgAnswer::Ok);
-        window->lvwItems->selectRow(0);
-        window->btnDelete->click();
+        control<QTableView>(*window, "lvwItems")->selectRow(0);
+        control<QPushButton>(*window, "btnDelete")->click();
     };
     deleteFirstRow();
     QCOMPARE(messages().shown.size(), 2);
@@ -210,7 +211,7 @@ void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved()
     FailingFolder folder(m_fixture->home(), FailingFolder::Kind::ReadOnly);
     QVERIFY2(folder.ready(), qPrintable(folder.error()));
     messages().answers.enqueue(MsgAnswer::Ok);
-    window->btnDeleteAll->click(); // fails, and the table stays unsaved
+    control<QPushButton>(*window, "btnDeleteAll")->click(); // fails, and the table stays unsaved
 
     messages().answers << MsgAnswer::Ok << answer;
     window->close();
@@ -226,7 +227,7 @@ void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved()
     QCOMPARE(window->isClosing(), closed);
     QCOMPARE(window->isVisible(), !closed);
     if (!closed)
-        QVERIFY(!window->StopRequested); // kept open, the next download is not refused
+        QVERIFY(!window->stopRequested()); // kept open, the next download is not refused
     QCOMPARE(readFile(file("dabatase.dat")), fourRows);
 }
 
@@ -264,11 +265,11 @@ void TestSavesAndEnding::busyFlagsSurviveAnError()
     QCOMPARE(window->trendTable()->rowCount(), 1);
 
     // An error inside a harvest, at the pause before its second phrase.
-    window->lvwSuggest->selectAll();
+    control<QTableView>(*window, "lvwSuggest")->selectAll();
     fakes.random->failNextDraw = true;
-    QVERIFY(EndsInAnError(window->btnSearchClick()));
+    QVERIFY(EndsInAnError(window->suggestPage()->btnSearchClick()));
     QVERIFY(!window->harvester()->isRunning());
-    QCoro::waitFor(window->btnSearchClick());
+    QCoro::waitFor(window->suggestPage()->btnSearchClick());
     QCOMPARE(fakes.messages->shown.size(), 0); // no "You can't start a new search ..."
 }
 

@@ -1,8 +1,8 @@
 #include "app/AppFixture.h"
-#include "suggest/FAddKeywords.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
+#include "suggest/ui/FAddKeywords.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/SuggestAnswerBody.h"
 #include "support/TestRegistry.h"
@@ -92,7 +92,7 @@ private Q_SLOTS:
 private:
     void makeWindow(const QByteArray& table = {});
     void select(const QList<int>& rows);
-    void harvest() { QCoro::waitFor(m_window->btnSearchClick()); }
+    void harvest() { QCoro::waitFor(m_window->suggestPage()->btnSearchClick()); }
 
     std::unique_ptr<AppFixture> m_fixture;
     std::unique_ptr<ScriptedHttpServer> m_server;
@@ -125,7 +125,7 @@ void TestSuggestWindow::makeWindow(const QByteArray& table)
 
 void TestSuggestWindow::select(const QList<int>& rows)
 {
-    QItemSelectionModel* selection = m_window->lvwSuggest->selectionModel();
+    QItemSelectionModel* selection = control<QTableView>(*m_window, "lvwSuggest")->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
         selection->select(m_window->suggestTable()->index(row, 0),
@@ -204,18 +204,18 @@ void TestSuggestWindow::importSkipsDuplicates()
     makeWindow(storedRow("RED§WINE"));
     m_fakes->dialogs->answers.enqueue(
         typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
-    m_window->btnAdd->click();
+    control<QPushButton>(*m_window, "btnAdd")->click();
     QCOMPARE(m_fakes->dialogs->titles, QStringList{"Add New Keyword(s)"});
     QCOMPARE(phrasesOf(m_window->suggestTable()),
              (QStringList{"RED WINE", "red wine glasses", "cheap flights"}));
-    QCOMPARE(m_window->panSecondary->text(), "3 keywords");
-    QCOMPARE(m_window->MainStatusPanel->text(), "Process finished!");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "3 keywords");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Process finished!");
     // The import is kept at once, not only at close.
     QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
              storedRow("RED§WINE") + storedRow("red§wine§glasses") + storedRow("cheap§flights"));
 
     // A cancelled dialog adds nothing.
-    m_window->btnAdd->click();
+    control<QPushButton>(*m_window, "btnAdd")->click();
     QCOMPARE(m_window->suggestTable()->rowCount(), 3);
 }
 
@@ -223,32 +223,32 @@ void TestSuggestWindow::selectAndDelete()
 {
     makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") +
                storedRow("f"));
-    m_window->bsSkinButton4->click();
-    QCOMPARE(m_window->lvwSuggest->selectionModel()->selectedRows().size(), 6);
-    m_window->bsSkinButton5->click();
-    QVERIFY(!m_window->lvwSuggest->selectionModel()->hasSelection());
+    control<QPushButton>(*m_window, "bsSkinButton4")->click();
+    QCOMPARE(control<QTableView>(*m_window, "lvwSuggest")->selectionModel()->selectedRows().size(), 6);
+    control<QPushButton>(*m_window, "bsSkinButton5")->click();
+    QVERIFY(!control<QTableView>(*m_window, "lvwSuggest")->selectionModel()->hasSelection());
 
     select({1});
     QCOMPARE(m_window->preview()->rowCount(), 10);
     select({1, 4});
     m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
-    m_window->bsSkinButton6->click();
+    control<QPushButton>(*m_window, "bsSkinButton6")->click();
     QCOMPARE(m_window->suggestTable()->rowCount(), 6);
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    m_window->bsSkinButton6->click();
+    control<QPushButton>(*m_window, "bsSkinButton6")->click();
     QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete selected items?");
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "c", "d", "f"}));
-    QCOMPARE(m_window->panSecondary->text(), "4 keywords");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "4 keywords");
     QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
     QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
              storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
 
     select({0});
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    m_window->bsSkinButton7->click();
+    control<QPushButton>(*m_window, "bsSkinButton7")->click();
     QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete all?");
     QCOMPARE(m_window->suggestTable()->rowCount(), 0);
-    QCOMPARE(m_window->panSecondary->text(), "0 keywords");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "0 keywords");
     QCOMPARE(m_window->preview()->rowCount(), 10); // left as it was by Delete All
     QCOMPARE(QFileInfo(m_fixture->file("dbsuggest.dat")).size(), 0);
 }
@@ -264,10 +264,12 @@ void TestSuggestWindow::previewShowsTheSelectedRow()
     QCOMPARE(preview->cellText(1, 0), "N/A");
     QCOMPARE(preview->cellText(2, 0), "");
     // Select All and unselecting leave the preview as it is.
-    m_window->bsSkinButton4->click();
+    control<QPushButton>(*m_window, "bsSkinButton4")->click();
     QCOMPARE(preview->cellText(0, 0), "red wine");
-    m_window->lvwSuggest->selectionModel()->select(m_window->suggestTable()->index(0, 0),
-                                                   QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    control<QTableView>(*m_window, "lvwSuggest")
+        ->selectionModel()
+        ->select(m_window->suggestTable()->index(0, 0),
+                 QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QCOMPARE(preview->cellText(0, 0), "red wine");
     select({1});
     QCOMPARE(preview->cellText(0, 0), "");
@@ -287,7 +289,7 @@ void TestSuggestWindow::harvestOneRow()
              (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
     QCOMPARE(cells[19], "N/A");
     QVERIFY(!m_window->harvester()->isRunning());
-    QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download completed!");
     // Kept when the harvest ends.
     QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
 }
@@ -299,8 +301,9 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     const SuggestTableModel* table = m_window->suggestTable();
     // Rows 1 to 3 selected, then "red" clicked too: the preview shows "red", not yet harvested.
     select({1, 2, 3});
-    m_window->lvwSuggest->selectionModel()->setCurrentIndex(
-        table->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    control<QTableView>(*m_window, "lvwSuggest")
+        ->selectionModel()
+        ->setCurrentIndex(table->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(m_window->preview()->cellText(0, 0), "");
     m_server->enqueue(ScriptedHttpServer::ok(redWine));
     m_server->enqueue(ScriptedHttpServer::status(404));
@@ -310,17 +313,18 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     QStringList progress;
     QList<Note> notesAtWork;
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&] {
-        progress << m_window->lblHarvestProgress->text();
+        progress << control<QLabel>(*m_window, "lblHarvestProgress")->text();
         const int row = int(progress.size()) - 1;
         notesAtWork << table->harvestNote(table->idOfRow(row));
         if (row == 3)
-            QTimer::singleShot(50, m_window.get(), [this] { m_window->btnStop->click(); });
+            QTimer::singleShot(50, m_window.get(),
+                               [this] { control<QPushButton>(*m_window, "btnStop")->click(); });
     });
     harvest();
 
     QCOMPARE(progress, (QStringList{"Phrase 1 of 4", "Phrase 2 of 4", "Phrase 3 of 4", "Phrase 4 of 4"}));
     QCOMPARE(notesAtWork, QList<Note>(4, Note::Fetching));
-    QVERIFY(m_window->lblHarvestProgress->isHidden());
+    QVERIFY(control<QLabel>(*m_window, "lblHarvestProgress")->isHidden());
     const auto tooltip = [&](int row) { return table->index(row, 0).data(Qt::ToolTipRole).toString(); };
     QCOMPARE(table->harvestNote(table->idOfRow(0)), Note::Filled);
     QCOMPARE(tooltip(0), QString());
@@ -403,13 +407,13 @@ void TestSuggestWindow::searchRefusals()
     makeWindow(storedRow("a"));
     select({0});
     m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
-    auto running = m_window->btnSearchClick();
+    auto running = m_window->suggestPage()->btnSearchClick();
     QTRY_COMPARE(m_server->requests().size(), 1);
     if (meanwhile == "Delete All") {
         m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-        m_window->bsSkinButton7->click();
+        control<QPushButton>(*m_window, "bsSkinButton7")->click();
     } else if (meanwhile == "Clear Selection") {
-        m_window->bsSkinButton5->click();
+        control<QPushButton>(*m_window, "bsSkinButton5")->click();
     }
     const qsizetype shownBefore = m_fakes->messages->shown.size();
 
@@ -418,7 +422,7 @@ void TestSuggestWindow::searchRefusals()
     QCOMPARE(m_fakes->messages->shown.last().text, message);
     QCOMPARE(m_fakes->messages->shown.last().kind, MsgKind::Information);
     QCOMPARE(m_server->requests().size(), 1);
-    m_window->btnStop->click();
+    control<QPushButton>(*m_window, "btnStop")->click();
     QCoro::waitFor(running);
 }
 
@@ -427,15 +431,17 @@ void TestSuggestWindow::stopDuringTransfer()
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
-    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
-            [this] { QTimer::singleShot(100, m_window.get(), [this] { m_window->btnStop->click(); }); });
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [this] {
+        QTimer::singleShot(100, m_window.get(),
+                           [this] { control<QPushButton>(*m_window, "btnStop")->click(); });
+    });
     harvest();
     QCOMPARE(m_server->requests().size(), 1); // the second phrase is not fetched
-    QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download aborted by user.");
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
     QVERIFY(!m_window->harvester()->isRunning());
-    QVERIFY(!m_window->StopRequested); // the stop ended with the harvest it stopped
+    QVERIFY(!m_window->stopRequested()); // the stop ended with the harvest it stopped
 }
 
 void TestSuggestWindow::stopDuringPause()
@@ -443,30 +449,31 @@ void TestSuggestWindow::stopDuringPause()
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
-    m_fakes->random->draws.enqueue(1); // a one-second pause before "b"
+    m_fakes->random->draws.enqueue(1); // a one-second pause before "b", in steps of 5 ms
+    m_window->harvester()->setPauseStep(std::chrono::milliseconds(5));
     QTimer stopper;
     connect(&stopper, &QTimer::timeout, this, [this, &stopper] {
-        if (m_window->MainStatusPanel->text().startsWith("Preparing suggestions of: b")) {
-            m_window->btnStop->click();
+        if (control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith("Preparing suggestions of: b")) {
+            control<QPushButton>(*m_window, "btnStop")->click();
             stopper.stop();
         }
     });
     stopper.start(20);
     harvest();
     QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_window->MainStatusPanel->text(), "Proccess aborted by user.");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Proccess aborted by user.");
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
-    QVERIFY(!m_window->StopRequested);
+    QVERIFY(!m_window->stopRequested());
 }
 
 void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
 {
     makeWindow();
-    m_window->MainGauge->setValue(50);
-    m_window->btnStop->click();
-    QCOMPARE(m_window->MainStatusPanel->text(), "Proccess aborted by user.");
-    QCOMPARE(m_window->MainGauge->value(), 0);
-    QVERIFY(!m_window->StopRequested);
+    control<QProgressBar>(*m_window, "MainGauge")->setValue(50);
+    control<QPushButton>(*m_window, "btnStop")->click();
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Proccess aborted by user.");
+    QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 0);
+    QVERIFY(!m_window->stopRequested());
     // Downloads, the hourly scrape's among them, still work.
     m_server->enqueue(ScriptedHttpServer::ok("page"));
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
@@ -480,16 +487,16 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
     m_server->setFallback(ScriptedHttpServer::ok(redWine)); // the answer, were the fetch sent
     // The harvest's fetch waits its turn behind the slow scrape.
     auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
-    auto harvesting = StatusWhenDone(*m_window, m_window->btnSearchClick());
+    auto harvesting = StatusWhenDone(*m_window, m_window->suggestPage()->btnSearchClick());
     QTRY_COMPARE(m_server->requests().size(), 1);
 
-    m_window->btnStop->click();
+    control<QPushButton>(*m_window, "btnStop")->click();
     QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
     QCOMPARE(QCoro::waitFor(harvesting), "Download aborted by user.");
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
     QVERIFY(!m_window->harvester()->isRunning());
-    QVERIFY(!m_window->StopRequested);
+    QVERIFY(!m_window->stopRequested());
 
     // Later downloads go out in their turn, and the fetch that waited is not among them.
     m_server->setFallback(ScriptedHttpServer::ok("later"));
@@ -510,8 +517,8 @@ void TestSuggestWindow::harvestFollowsItsRows()
             return;
         select({1});
         m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-        m_window->bsSkinButton6->click();
-        m_window->lvwSuggestColumnClick(0);
+        control<QPushButton>(*m_window, "bsSkinButton6")->click();
+        m_window->suggestPage()->lvwSuggestColumnClick(0);
     });
     harvest();
     QCOMPARE(m_server->requestLines(),
@@ -525,14 +532,15 @@ void TestSuggestWindow::harvestFollowsItsRows()
 void TestSuggestWindow::harvestedRowsAreSavedSoon()
 {
     // A program killed in the middle of a harvest keeps the rows it harvested.
+    m_fakes->intervals.harvestSave = std::chrono::milliseconds(50);
     makeWindow(storedRow("a") + storedRow("b"));
     select({0, 1});
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
     m_server->enqueue(ScriptedHttpServer::stalled());
-    auto harvesting = m_window->btnSearchClick();
+    auto harvesting = m_window->suggestPage()->btnSearchClick();
     QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
     QVERIFY(m_window->harvester()->isRunning());
-    m_window->btnStop->click();
+    control<QPushButton>(*m_window, "btnStop")->click();
     QCoro::waitFor(harvesting);
 }
 
@@ -542,9 +550,9 @@ void TestSuggestWindow::exportSuggestions()
                "A|N/A|N/A|N/A|\r\n" +
                storedRow("paris,§france") + storedRow("never"));
     m_fakes->saveDialog->answers.enqueue(m_fixture->file("report"));
-    m_window->btnExport->click();
+    control<QPushButton>(*m_window, "btnExport")->click();
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
-    QCOMPARE(m_window->MainStatusPanel->text(),
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
              "Process finished! Written to report.csv in " + QDir::toNativeSeparators(m_fixture->home()));
     QByteArray expected =
         "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
@@ -564,28 +572,28 @@ void TestSuggestWindow::columnClicksSort()
             list << row.keyword;
         return list;
     };
-    m_window->lvwItemsColumnClick(2);
+    m_window->hotTrendsPage()->lvwItemsColumnClick(2);
     QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"})); // 9, 10, 100
-    m_window->lvwItemsColumnClick(2);
+    m_window->hotTrendsPage()->lvwItemsColumnClick(2);
     QCOMPARE(keywords(), (QStringList{"apple", "Banana", "cherry"}));
-    m_window->lvwItemsColumnClick(0); // a new column keeps the last direction
+    m_window->hotTrendsPage()->lvwItemsColumnClick(0); // a new column keeps the last direction
     QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"}));
-    m_window->lvwItemsColumnClick(1);
+    m_window->hotTrendsPage()->lvwItemsColumnClick(1);
     QCOMPARE(keywords(), (QStringList{"apple", "cherry", "Banana"}));
 
     // Results compare as numbers: "N/A" and out-of-range counts as 0.
-    m_window->lvwSuggestColumnClick(2);
+    m_window->suggestPage()->lvwSuggestColumnClick(2);
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"x", "y"}));
-    m_window->lvwSuggestColumnClick(4);
+    m_window->suggestPage()->lvwSuggestColumnClick(4);
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"y", "x"}));
 
     // The table is saved in its new order.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    m_window->btnDelete->click();
+    control<QPushButton>(*m_window, "btnDelete")->click();
     QVERIFY(readFile(m_fixture->file("dabatase.dat")).startsWith("apple|"));
 
     select({1});
-    m_window->lvwPreviewColumnClick(1);
+    m_window->suggestPage()->lvwPreviewColumnClick(1);
     QCOMPARE(m_window->preview()->cellText(9, 0), "b");
 }
 

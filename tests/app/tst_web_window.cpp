@@ -1,7 +1,9 @@
 #include "app/AppFixture.h"
 #include "net/HttpClient.h"
 #include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestImport.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SuggestAnswerBody.h"
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
@@ -11,6 +13,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 
@@ -124,7 +127,7 @@ void TestWebWindow::downloadPage()
 
     for (int call = 0; call < 2; ++call) {
         QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/page?q=1").toString())), page);
-        QCOMPARE(m_window->MainStatusPanel->text(), status);
+        QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), status);
     }
     // Both requests, the second one too, ask for a fresh page.
     QCOMPARE(m_server->requests(), QList<QByteArray>(2, expectedGet("/page?q=1", m_server->port())));
@@ -132,15 +135,28 @@ void TestWebWindow::downloadPage()
 
 void TestWebWindow::refusedWhileStopRequested()
 {
+    // Stop pressed while a harvest waits before its second phrase: until the harvest has seen it,
+    // every download is refused, with no word in the status bar and no connection.
+    m_fixture->fakes.random->draws.enqueue(1);
     m_window = m_fixture->makeWindow();
-    m_window->MainStatusPanel->setText("before");
-    m_window->MainGauge->setValue(40);
-    m_window->StopRequested = true;
+    m_window->harvester()->setPauseStep(std::chrono::milliseconds(5));
+    ImportPhrases(*m_window->suggestTable(), {"a", "b"});
+    control<QTableView>(*m_window, "lvwSuggest")->selectAll();
+    m_server->enqueue(ScriptedHttpServer::ok(SuggestAnswerBody({{"a1", "1"}})));
+    auto harvest = m_window->suggestPage()->btnSearchClick();
+    QTRY_VERIFY(
+        control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith("Preparing suggestions of: b"));
+    control<QPushButton>(*m_window, "btnStop")->click();
+    QVERIFY(m_window->stopRequested());
+    control<QLabel>(*m_window, "MainStatusPanel")->setText("before");
+    control<QProgressBar>(*m_window, "MainGauge")->setValue(40);
+
     QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/x").toString())), std::nullopt);
-    QCOMPARE(m_window->MainStatusPanel->text(), "before");
-    QCOMPARE(m_window->MainGauge->value(), 40);
-    QCOMPARE(m_server->connectionCount(), 0);
-    QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files), QStringList());
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "before");
+    QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 40);
+    QCOMPARE(m_server->requests().size(), 1);
+    QCoro::waitFor(harvest);
+    QVERIFY(!m_window->stopRequested());
 }
 
 void TestWebWindow::stopDuringTransfer()
@@ -153,9 +169,9 @@ void TestWebWindow::stopDuringTransfer()
     m_server->enqueue(reply);
     // The user stops while the body arrives: the next progress event cuts the connection.
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
-            [this] { m_window->StopRequested = true; });
+            [this] { control<QPushButton>(*m_window, "btnStop")->click(); });
     QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/slow").toString())), std::nullopt);
-    QCOMPARE(m_window->MainStatusPanel->text(), "Download aborted by user.");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download aborted by user.");
 }
 
 void TestWebWindow::stopWithoutHarvestAbortsTheScrape_data()
@@ -170,7 +186,7 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
     QFETCH(bool, waitingItsTurn);
     m_window = m_fixture->makeWindow();
     const QDateTime lastScrape = m_window->monitor()->lastScrapeTime();
-    const QString lastParsed = m_window->lblLastParsed->text();
+    const QString lastParsed = control<QLabel>(*m_window, "lblLastParsed")->text();
     m_server->enqueue(ScriptedHttpServer::stalled("<?xml"));
     m_server->setFallback(ScriptedHttpServer::ok(feed({"foo"}))); // the answer, were the scrape sent
     std::optional<QCoro::Task<std::optional<QString>>> ahead;
@@ -179,7 +195,7 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
     auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     QTRY_COMPARE(m_server->requests().size(), 1);
 
-    m_window->btnStop->click();
+    control<QPushButton>(*m_window, "btnStop")->click();
     QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
     if (ahead)
         QCOMPARE(QCoro::waitFor(*ahead), std::nullopt);
@@ -188,10 +204,11 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
                                               : "GET /trends/hottrends/atom/hourly HTTP/1.1"});
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
     QCOMPARE(m_window->monitor()->lastScrapeTime(), lastScrape);
-    QCOMPARE(m_window->lblLastParsed->text(), lastParsed);
+    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), lastParsed);
     QVERIFY(!QFile::exists(m_fixture->file("config.dat")));
-    QVERIFY(!m_window->StopRequested);
-    QVERIFY(m_window->lblNextTry->isHidden()); // the user's Stop is no failure to wait after
+    QVERIFY(!m_window->stopRequested());
+    QVERIFY(
+        control<QLabel>(*m_window, "lblNextTry")->isHidden()); // the user's Stop is no failure to wait after
 }
 
 void TestWebWindow::downloadsTakeTurns()
@@ -219,8 +236,8 @@ void TestWebWindow::closeEndsEveryPendingRequest()
     // On each client one request in flight and one waiting its turn.
     auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     auto download = m_window->DownloadPage(m_server->url("/waiting2").toString());
-    auto news = m_window->IdHTTP1->get(m_server->url("/news"));
-    auto newsWaiting = m_window->IdHTTP1->get(m_server->url("/waiting1"));
+    auto news = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url("/news"));
+    auto newsWaiting = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url("/waiting1"));
     QTRY_COMPARE(m_server->requests().size(), 2);
 
     m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok);
@@ -239,13 +256,14 @@ void TestWebWindow::gaugeFollowsTheBytes()
 {
     m_window = m_fixture->makeWindow();
     QList<int> positions;
-    connect(m_window->MainGauge, &QProgressBar::valueChanged, this, [&](int value) { positions << value; });
+    connect(control<QProgressBar>(*m_window, "MainGauge"), &QProgressBar::valueChanged, this,
+            [&](int value) { positions << value; });
     ScriptedHttpServer::Reply reply;
     reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123").then(100, "456789");
     m_server->enqueue(reply);
     QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
-    QCOMPARE(m_window->MainGauge->maximum(), 10);
-    QCOMPARE(m_window->MainGauge->value(), 10);
+    QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->maximum(), 10);
+    QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 10);
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
 }
 
@@ -266,10 +284,11 @@ void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds()
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(bool, stop);
     m_window = m_fixture->makeWindow();
-    QProgressBar* gauge = m_window->MainGauge;
+    QProgressBar* gauge = control<QProgressBar>(*m_window, "MainGauge");
     if (stop) {
-        connect(m_window->IdHTTP2, &HttpClient::work, this,
-                [this] { QTimer::singleShot(0, m_window.get(), [this] { m_window->btnStopClick(); }); });
+        connect(control<HttpClient>(*m_window, "IdHTTP2"), &HttpClient::work, this, [this] {
+            QTimer::singleShot(0, m_window.get(), [this] { m_window->suggestPage()->btnStopClick(); });
+        });
     }
     m_server->enqueue(reply);
     QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString()));
@@ -285,14 +304,14 @@ void TestWebWindow::scrapeFoldsTheFeed()
     m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
     m_server->enqueue(ScriptedHttpServer::ok(feed({"new york", "Foo", "new york"})));
 
-    QCoro::waitFor(m_window->bsSkinButton2Click()); // never scraped: no question
+    QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click()); // never scraped: no question
     QVERIFY(m_fixture->fakes.messages->shown.isEmpty());
     QCOMPARE(m_server->requests(),
              QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
     const QString now = "12/10/2026 2:15:00 PM";
     QCOMPARE(m_window->trendTable()->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
-    QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on: " + now);
-    QCOMPARE(m_window->panSecondary->text(), "2 items");
+    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), "Last scrapped on: " + now);
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "2 items");
     QCOMPARE(m_window->monitor()->lastScrapeTime(), m_fixture->fakes.clock->current);
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")),
              "foo|12/10/2026\xc2\xa7"
@@ -324,7 +343,7 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
     m_fixture->fakes.messages->answers.enqueue(answer);
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
 
-    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
     QCOMPARE(m_fixture->fakes.messages->shown.size(), asked ? 1 : 0);
     if (asked) {
         QCOMPARE(m_fixture->fakes.messages->shown[0].text,
@@ -341,16 +360,16 @@ void TestWebWindow::scrapeWithoutItemsLeavesTheCounter()
 {
     writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
     m_window = m_fixture->makeWindow();
-    m_window->panSecondary->setText("7 keywords"); // the Suggest table was worked on last
+    control<QLabel>(*m_window, "panSecondary")->setText("7 keywords"); // the Suggest table was worked on last
     m_server->enqueue(ScriptedHttpServer::ok("<html><body>No hot trends this hour</body></html>"));
-    QCoro::waitFor(m_window->bsSkinButton2Click());
-    QCOMPARE(m_window->MainStatusPanel->text(), "Download completed!");
-    QCOMPARE(m_window->panSecondary->text(), "7 keywords");
+    QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download completed!");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "7 keywords");
 
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo", "bar"})));
     m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok); // within the hour: asked first
-    QCoro::waitFor(m_window->bsSkinButton2Click());
-    QCOMPARE(m_window->panSecondary->text(), "2 items");
+    QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "2 items");
 }
 
 void TestWebWindow::failedScrapeChangesNothing()
@@ -361,9 +380,9 @@ void TestWebWindow::failedScrapeChangesNothing()
     m_server->enqueue(ScriptedHttpServer::status(500));
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_window->MainStatusPanel->text(),
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
              "Connection error, check if you are connected and url exists.");
-    QCOMPARE(m_window->lblLastParsed->text(), "Last scrapped on:3/5/2009");
+    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), "Last scrapped on:3/5/2009");
     QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     QCOMPARE(readFile(m_fixture->file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
     // The tick five seconds later tries again.
@@ -381,27 +400,29 @@ void TestWebWindow::failedScrapesBackOff()
     const QDateTime start = clock.current;
     m_server->enqueue(ScriptedHttpServer::status(500));
     QCoro::waitFor(m_window->tmrTimer());
-    QVERIFY(!m_window->lblNextTry->isHidden());
-    QCOMPARE(m_window->lblNextTry->text(), "Next try at " + start.addSecs(5).toString("h:mm:ss AP"));
+    QVERIFY(!control<QLabel>(*m_window, "lblNextTry")->isHidden());
+    QCOMPARE(control<QLabel>(*m_window, "lblNextTry")->text(),
+             "Next try at " + start.addSecs(5).toString("h:mm:ss AP"));
     clock.current = start.addSecs(4);
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), 1);
 
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
-    QCoro::waitFor(m_window->bsSkinButton2Click());
+    QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
     QCOMPARE(m_fixture->fakes.messages->shown.size(), 0);
     QCOMPARE(m_server->requests().size(), 2);
-    QVERIFY(m_window->lblNextTry->isHidden());
+    QVERIFY(control<QLabel>(*m_window, "lblNextTry")->isHidden());
 }
 
 void TestWebWindow::programScrapesOnItsOwn()
 {
-    // The program itself, on a fresh folder, scrapes within ten seconds of its start.
+    // The program itself, on a fresh folder, scrapes at its first tick.
     m_server->enqueue(ScriptedHttpServer::ok(feed({"first keyword", "second"})));
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUILLORY_HOME", m_fixture->home());
     environment.insert("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
+    environment.insert("QUILLORY_MONITOR_TICK_MS", "50");
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(environment);
     program.start(QUILLORY_EXECUTABLE, {});

@@ -74,5 +74,6 @@ FakeSeams::FakeSeams()
 
 Seams FakeSeams::take()
 {
+    m_seams.intervals = intervals;
     return std::move(m_seams);
 }

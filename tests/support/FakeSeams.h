@@ -86,6 +86,8 @@ struct FakeSeams {
     FakeRandom* random;
     FakeLauncher* launcher;
     FakeTray* tray;
+    // The window's timers: as in the program unless the test shortens one.
+    TimerIntervals intervals;
 
 private:
     Seams m_seams;

@@ -1,9 +1,9 @@
-#include "publisher/FNews.h"
+#include "publisher/ui/FNews.h"
 
 #include "publisher/NewsListModel.h"
-#include "publisher/OfflineHtmlView.h"
-#include "publisher/WindowHelpers.h"
+#include "publisher/ui/OfflineHtmlView.h"
 #include "util/DetachedTask.h"
+#include "util/ui/WindowHelpers.h"
 
 #include <QFrame>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ElidedLabel.h"
+#include "util/ui/ElidedLabel.h"
 
 // A label that reports a left click: the banner pictures and the link labels.
 class ClickableLabel : public ElidedLabel {

@@ -1,4 +1,4 @@
-#include "app/EventHook.h"
+#include "util/EventHook.h"
 
 namespace {
 

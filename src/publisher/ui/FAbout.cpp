@@ -1,7 +1,7 @@
-#include "publisher/FAbout.h"
+#include "publisher/ui/FAbout.h"
 
-#include "publisher/WindowHelpers.h"
 #include "util/TextFile.h"
+#include "util/ui/WindowHelpers.h"
 
 #include <QFrame>
 #include <QLabel>

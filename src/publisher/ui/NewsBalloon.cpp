@@ -1,4 +1,4 @@
-#include "publisher/NewsBalloon.h"
+#include "publisher/ui/NewsBalloon.h"
 
 #include "util/TextFile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ReportList.h"
+#include "util/ui/ReportList.h"
 
 // Marks the rows of the Suggest list by what the harvest made of them: the row being fetched is
 // highlighted and bold, one whose fetch was stopped or failed is grey and italic. Cut texts show as tooltips,

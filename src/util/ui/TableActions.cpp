@@ -1,4 +1,4 @@
-#include "app/TableActions.h"
+#include "util/ui/TableActions.h"
 
 #include <QAbstractButton>
 #include <QApplication>

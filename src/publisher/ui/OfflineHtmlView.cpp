@@ -1,4 +1,4 @@
-#include "publisher/OfflineHtmlView.h"
+#include "publisher/ui/OfflineHtmlView.h"
 
 OfflineHtmlView::OfflineHtmlView(QWidget* parent)
     : QTextBrowser(parent)

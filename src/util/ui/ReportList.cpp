@@ -1,6 +1,6 @@
-#include "app/ReportList.h"
+#include "util/ui/ReportList.h"
 
-#include "app/EventHook.h"
+#include "util/EventHook.h"
 #include "util/ListSort.h"
 
 #include <QAbstractItemView>

@@ -1,4 +1,4 @@
-#include "app/HarvestNoteDelegate.h"
+#include "suggest/ui/HarvestNoteDelegate.h"
 
 #include "suggest/SuggestTableModel.h"
 

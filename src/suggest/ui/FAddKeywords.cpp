@@ -1,4 +1,4 @@
-#include "suggest/FAddKeywords.h"
+#include "suggest/ui/FAddKeywords.h"
 
 #include "util/MessageBoxes.h"
 #include "util/TextFile.h"

@@ -1,4 +1,4 @@
-#include "app/CaptionButton.h"
+#include "util/ui/CaptionButton.h"
 
 #include <QStyle>
 #include <QStyleOptionButton>

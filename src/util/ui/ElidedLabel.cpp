@@ -1,4 +1,4 @@
-#include "app/ElidedLabel.h"
+#include "util/ui/ElidedLabel.h"
 
 #include <QHelpEvent>
 #include <QMovie>

@@ -1,4 +1,4 @@
-#include "app/CrashReporter.h"
+#include "util/CrashReporter.h"
 
 #include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"

@@ -1,0 +1,286 @@
+#include "suggest/ui/SuggestPage.h"
+
+#include "suggest/PreviewModel.h"
+#include "suggest/SuggestCsv.h"
+#include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestImport.h"
+#include "suggest/ui/FAddKeywords.h"
+#include "suggest/ui/HarvestNoteDelegate.h"
+#include "util/AsyncHandler.h"
+#include "util/CrashReporter.h"
+#include "util/DataFileStore.h"
+#include "util/MessageBoxes.h"
+#include "util/ui/Controls.h"
+#include "util/ui/DialogSeams.h"
+#include "util/ui/ReportList.h"
+#include "util/ui/TableActions.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, SuggestHarvester& harvester,
+                         PageSeams seams, QWidget* parent)
+    : QWidget(parent)
+    , m_table(table)
+    , m_tableFile(tableFile)
+    , m_harvester(harvester)
+    , m_seams(seams)
+    , m_preview(new PreviewModel(this))
+{
+    build();
+    wireHandlers();
+}
+
+void SuggestPage::build()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    bsSkinSplitter1 = Named(new QSplitter(Qt::Horizontal, this), "bsSkinSplitter1");
+    bsSkinSplitter1->setHandleWidth(10);
+    bsSkinSplitter1->setChildrenCollapsible(false);
+
+    QList<int> suggestWidths{150};
+    for (int k = 1; k <= 10; ++k)
+        suggestWidths << 100 << 100;
+    lvwSuggest = MakeReportList(bsSkinSplitter1, "lvwSuggest",
+                                QStringLiteral("Keyword phrases and their suggestions"));
+    lvwSuggest->setModel(&m_table);
+    SetColumnWidths(lvwSuggest, suggestWidths);
+    lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
+
+    auto* previewPanel = Named(new QFrame(bsSkinSplitter1), "panPreview");
+    previewPanel->setFrameShape(QFrame::StyledPanel);
+    auto* previewLayout = new QVBoxLayout(previewPanel);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    lvwPreview =
+        MakeReportList(previewPanel, "lvwPreview", QStringLiteral("Suggestions of the selected phrase"));
+    lvwPreview->setModel(m_preview);
+    SetColumnWidths(lvwPreview, {200, 120});
+    previewLayout->addWidget(lvwPreview);
+
+    bsSkinSplitter1->addWidget(lvwSuggest);
+    bsSkinSplitter1->addWidget(previewPanel);
+    bsSkinSplitter1->setStretchFactor(0, 1);
+    bsSkinSplitter1->setStretchFactor(1, 0);
+    bsSkinSplitter1->setSizes({451, 373});
+
+    auto* bar = MakePanel(this, "panSuggestButtons", 45, true);
+    auto* buttons = MakeButtonBar(bar);
+    buttons->addStretch();
+    AddButtons(
+        bar, buttons,
+        {{&btnAdd, "btnAdd", QStringLiteral("Add &Keywords"), 101,
+          QStringLiteral("Adds keyword phrases, one per line")},
+         {&btnSearch, "btnSearch", QStringLiteral("&Get Suggestions!"), 120,
+          QStringLiteral("Gets Google's suggestions for the selected phrases")},
+         {&btnStop, "btnStop", QStringLiteral("S&top"), 66, QStringLiteral("Stops getting suggestions")},
+         {&btnExport, "btnExport", QStringLiteral("&Export Results"), 94,
+          QStringLiteral("Saves the phrases and their suggestions to a CSV file")},
+         {&bsSkinButton4, "bsSkinButton4", QStringLiteral("Select &All"), 103,
+          QStringLiteral("Selects every phrase")},
+         {&bsSkinButton5, "bsSkinButton5", QStringLiteral("&Clear Selection"), 103,
+          QStringLiteral("Unselects every phrase")},
+         {&bsSkinButton6, "bsSkinButton6", QStringLiteral("&Delete Selected"), 103,
+          QStringLiteral("Deletes the selected phrases")},
+         {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete A&ll"), 103,
+          QStringLiteral("Deletes every phrase")}});
+
+    layout->addWidget(bsSkinSplitter1, 1);
+    layout->addWidget(bar);
+}
+
+// A handler is connected under its own name, which a crash report then carries.
+#define HANDLER(name) Guarded(this, &SuggestPage::name, #name)
+
+void SuggestPage::wireHandlers()
+{
+    connect(btnAdd, &QPushButton::clicked, this, HANDLER(btnAddClick));
+    connect(bsSkinButton4, &QPushButton::clicked, this, HANDLER(bsSkinButton4Click));
+    connect(bsSkinButton5, &QPushButton::clicked, this, HANDLER(bsSkinButton5Click));
+    connect(bsSkinButton6, &QPushButton::clicked, this, HANDLER(bsSkinButton6Click));
+    connect(bsSkinButton7, &QPushButton::clicked, this, HANDLER(bsSkinButton7Click));
+    connect(btnSearch, &QPushButton::clicked, this,
+            GuardedAsync(this, &SuggestPage::btnSearchClick, "btnSearchClick"));
+    connect(btnStop, &QPushButton::clicked, this, HANDLER(btnStopClick));
+    connect(btnExport, &QPushButton::clicked, this, HANDLER(btnExportClick));
+    connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            HANDLER(lvwSuggestSelectItem));
+    connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            HANDLER(lvwSuggestColumnClick));
+    connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            HANDLER(lvwPreviewColumnClick));
+
+    // The row at work stays in sight.
+    connect(&m_harvester, &SuggestHarvester::rowFetching, this, [this](SuggestTableModel::RowId id) {
+        lvwSuggest->scrollTo(m_table.index(int(m_table.rowOfId(id)), 0));
+    });
+    // The preview shows a harvested row anew without another click.
+    connect(&m_harvester, &SuggestHarvester::rowFilled, this, [this](SuggestTableModel::RowId id) {
+        if (id == m_previewRowId)
+            m_preview->showRecord(*m_table.recordOfId(id));
+    });
+
+    new TableActions(
+        lvwSuggest, bsSkinButton6,
+        {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
+    new TableActions(lvwPreview, nullptr, {btnExport});
+}
+
+#undef HANDLER
+
+void SuggestPage::showCount()
+{
+    Q_EMIT countChanged(QString::number(m_table.rowCount()) + QStringLiteral(" keywords"));
+}
+
+void SuggestPage::LoadSuggestTable()
+{
+    const auto busy = markBusy();
+    std::optional<SuggestRows> rows = m_tableFile.load(&ReadSuggestTable);
+    if (!rows)
+        return;
+    m_table.setRecords(std::move(*rows));
+    // The counter is written per row loaded: a file without rows leaves it as it was.
+    if (m_table.rowCount() > 0)
+        showCount();
+}
+
+void SuggestPage::SaveSuggestTable()
+{
+    m_tableFile.save();
+}
+
+void SuggestPage::btnAddClick()
+{
+    TfrmAddKeywords dialog(m_seams.messages, this);
+    if (m_seams.dialogs.run(dialog) != QDialog::Accepted)
+        return;
+    Q_EMIT statusChanged(QStringLiteral("Importing items..."));
+    {
+        const auto busy = markBusy();
+        ImportPhrases(m_table, dialog.lines());
+        showCount();
+    }
+    Q_EMIT statusChanged(QStringLiteral("Process finished!"));
+    SaveSuggestTable();
+}
+
+void SuggestPage::bsSkinButton4Click()
+{
+    const auto busy = markBusy();
+    lvwSuggest->selectAll();
+}
+
+void SuggestPage::bsSkinButton5Click()
+{
+    const auto busy = markBusy();
+    lvwSuggest->clearSelection();
+}
+
+void SuggestPage::bsSkinButton6Click()
+{
+    if (m_seams.messages.show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
+                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    {
+        const auto busy = markBusy();
+        m_table.removeRowList(SelectedRows(*lvwSuggest));
+        m_preview->clear();
+        m_previewRowId = 0;
+        showCount();
+    }
+    SaveSuggestTable();
+}
+
+void SuggestPage::bsSkinButton7Click()
+{
+    if (m_seams.messages.show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
+                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    {
+        const auto busy = markBusy();
+        m_table.clear();
+        showCount();
+    }
+    SaveSuggestTable();
+}
+
+QCoro::Task<> SuggestPage::btnSearchClick()
+{
+    const auto refuse = [this](const QString& text) {
+        m_seams.messages.show(text, MsgKind::Information, MsgButtons::Ok);
+    };
+    if (m_table.rowCount() == 0) {
+        refuse(QStringLiteral("You  first need add some keywords to gather data."));
+        co_return;
+    }
+    if (!lvwSuggest->selectionModel()->hasSelection()) {
+        refuse(QStringLiteral("You need to select at least one keyword to gather data."));
+        co_return;
+    }
+    if (m_harvester.isRunning()) {
+        refuse(
+            QStringLiteral("You can't start a new search while you are getting data. Please stop the search "
+                           "or wait until process finish."));
+        co_return;
+    }
+    Q_EMIT harvestStarting();
+    QPointer<SuggestPage> self(this);
+    // However the harvest ends, an error included, the window hears of it: a stop request left
+    // raised would refuse every later download, the hourly Hot Trends scrape among them.
+    const auto ended = qScopeGuard([self] {
+        if (self)
+            Q_EMIT self->harvestEnded();
+    });
+    co_await m_harvester.harvest(m_table.idsOfRows(SelectedRows(*lvwSuggest)));
+}
+
+void SuggestPage::btnStopClick()
+{
+    m_harvester.requestStop();
+    Q_EMIT stopClicked();
+}
+
+void SuggestPage::lvwSuggestSelectItem(const QItemSelection& selected)
+{
+    if (m_busy || selected.isEmpty())
+        return;
+    // Of the rows that became selected together, the preview shows the one the user acted on.
+    const QModelIndex current = lvwSuggest->selectionModel()->currentIndex();
+    const int row = selected.contains(current) ? current.row() : selected.last().bottom();
+    m_preview->showRecord(m_table.record(row));
+    m_previewRowId = m_table.idOfRow(row);
+}
+
+void SuggestPage::btnExportClick()
+{
+    ExportThrough(
+        m_seams.saveDialog, m_seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
+        [this](const QString& fileName) { return WriteSuggestCsv(fileName, m_table.records()); });
+}
+
+void SuggestPage::lvwSuggestColumnClick(int column)
+{
+    SortByColumnClick(*lvwSuggest, lvwSuggestSort, column);
+}
+
+void SuggestPage::lvwPreviewColumnClick(int column)
+{
+    SortByColumnClick(*lvwPreview, lvwPreviewSort, column);
+}
+
+void SuggestPage::resetSort()
+{
+    lvwSuggestSort.reset();
+    lvwPreviewSort.reset();
+}

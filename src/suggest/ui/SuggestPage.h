@@ -1,0 +1,93 @@
+#pragma once
+
+#include "suggest/SuggestTableModel.h"
+#include "util/ListSort.h"
+#include "util/ui/PageSeams.h"
+
+#include <QCoroTask>
+#include <QScopeGuard>
+#include <QWidget>
+
+class DataFileStore;
+class PreviewModel;
+class QItemSelection;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class SuggestHarvester;
+
+// The "Google Suggest" page: the phrases and their suggestions, the suggestions of the selected
+// phrase beside them, and the buttons that add phrases, harvest, stop, export, select and delete.
+class SuggestPage final : public QWidget {
+    Q_OBJECT
+
+public:
+    SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, SuggestHarvester& harvester,
+                PageSeams seams, QWidget* parent = nullptr);
+
+    PreviewModel* preview() const { return m_preview; }
+
+    // While the table changes in bulk (or is read for a save) the preview keeps what it shows.
+    bool isBusy() const { return m_busy; }
+    // Raises the flag until the returned guard goes.
+    [[nodiscard]] auto markBusy()
+    {
+        auto restore = qScopeGuard([this, wasBusy = m_busy] { m_busy = wasBusy; });
+        m_busy = true;
+        return restore;
+    }
+
+    void LoadSuggestTable();
+    void SaveSuggestTable();
+    void btnAddClick();
+    QCoro::Task<> btnSearchClick();
+    void btnStopClick();
+    void btnExportClick();
+    void bsSkinButton4Click();
+    void bsSkinButton5Click();
+    void bsSkinButton6Click();
+    void bsSkinButton7Click();
+    void lvwSuggestSelectItem(const QItemSelection& selected);
+    void lvwSuggestColumnClick(int column);
+    void lvwPreviewColumnClick(int column);
+    void resetSort();
+
+Q_SIGNALS:
+    void statusChanged(const QString& text);
+    // "n keywords", after a change of the number of phrases.
+    void countChanged(const QString& text);
+    // A harvest is about to start, and has ended however it ended: the window's downloads are
+    // stopped only while it runs.
+    void harvestStarting();
+    void harvestEnded();
+    // Stop was pressed: the downloads under way are to be cut off.
+    void stopClicked();
+
+private:
+    void build();
+    void wireHandlers();
+    void showCount();
+
+    SuggestTableModel& m_table;
+    DataFileStore& m_tableFile;
+    SuggestHarvester& m_harvester;
+    PageSeams m_seams;
+    PreviewModel* m_preview;
+    bool m_busy = false;
+    // The row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
+    SuggestTableModel::RowId m_previewRowId = 0;
+    ListSortState lvwSuggestSort;
+    ListSortState lvwPreviewSort;
+
+    QTableView* lvwSuggest = nullptr;
+    QSplitter* bsSkinSplitter1 = nullptr;
+    QTableView* lvwPreview = nullptr;
+    QPushButton* btnAdd = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QPushButton* btnStop = nullptr;
+    QPushButton* btnExport = nullptr;
+    QPushButton* bsSkinButton4 = nullptr; // "Select All"
+    QPushButton* bsSkinButton5 = nullptr; // "Clear Selection"
+    QPushButton* bsSkinButton6 = nullptr; // "Delete Selected"
+    QPushButton* bsSkinButton7 = nullptr; // "Delete All"
+};

@@ -1,0 +1,158 @@
+#include "trends/ui/HotTrendsPage.h"
+
+#include "trends/HotTrendsMonitor.h"
+#include "trends/TrendExport.h"
+#include "trends/TrendTableModel.h"
+#include "util/AsyncHandler.h"
+#include "util/CrashReporter.h"
+#include "util/DataFileStore.h"
+#include "util/MessageBoxes.h"
+#include "util/ui/Controls.h"
+#include "util/ui/ElidedLabel.h"
+#include "util/ui/ReportList.h"
+#include "util/ui/TableActions.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, PageSeams seams,
+                             QWidget* parent)
+    : QWidget(parent)
+    , m_table(table)
+    , m_monitor(monitor)
+    , m_seams(seams)
+{
+    build();
+    wireHandlers();
+}
+
+void HotTrendsPage::build()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
+    lvwItems->setModel(&m_table);
+    SetColumnWidths(lvwItems, {200, 190, 240});
+
+    auto* bar = MakePanel(this, "panHotTrendsButtons", 45, true);
+    auto* buttons = MakeButtonBar(bar);
+    lblLastParsed = Named(new ElidedLabel(QStringLiteral("Last scrapped on:"), bar), "lblLastParsed");
+    buttons->addWidget(lblLastParsed, 1);
+    // The row shares its width with the last-scrape label: these buttons ask only for what their
+    // captions need (no design width), so that the label shows whole at the window's design size.
+    AddButtons(bar, buttons,
+               {{&bsSkinButton2, "bsSkinButton2", QStringLiteral("&Scrap Now"), 0,
+                 QStringLiteral("Reads the Hot Trends feed now rather than at the next hour")},
+                {&bsSkinButton3, "bsSkinButton3", QStringLiteral("&Export Results"), 0,
+                 QStringLiteral("Saves the Hot Trends table to a CSV file")},
+                {&btnSelectAll, "btnSelectAll", QStringLiteral("Select &All"), 0,
+                 QStringLiteral("Selects every keyword of the table")},
+                {&btnClearAll, "btnClearAll", QStringLiteral("&Clear Selection"), 0,
+                 QStringLiteral("Unselects every keyword")},
+                {&btnDelete, "btnDelete", QStringLiteral("&Delete Selected"), 0,
+                 QStringLiteral("Deletes the selected keywords")},
+                {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete A&ll"), 0,
+                 QStringLiteral("Deletes every keyword of the table")}});
+
+    layout->addWidget(lvwItems, 1);
+    layout->addWidget(bar);
+}
+
+// A handler is connected under its own name, which a crash report then carries.
+#define HANDLER(name) Guarded(this, &HotTrendsPage::name, #name)
+
+void HotTrendsPage::wireHandlers()
+{
+    connect(bsSkinButton2, &QPushButton::clicked, this,
+            GuardedAsync(this, &HotTrendsPage::bsSkinButton2Click, "bsSkinButton2Click"));
+    connect(bsSkinButton3, &QPushButton::clicked, this, HANDLER(bsSkinButton3Click));
+    connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
+    connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
+    connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
+    connect(btnDeleteAll, &QPushButton::clicked, this, HANDLER(btnDeleteAllClick));
+    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, HANDLER(lvwItemsColumnClick));
+    connect(&m_monitor, &HotTrendsMonitor::lastScrapeTextChanged, lblLastParsed, &QLabel::setText);
+    connect(&m_monitor, &HotTrendsMonitor::rowCountChanged, this, &HotTrendsPage::showCount);
+    new TableActions(lvwItems, btnDelete,
+                     {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
+}
+
+#undef HANDLER
+
+QCoro::Task<> HotTrendsPage::bsSkinButton2Click()
+{
+    if (!m_monitor.hourPassed()) {
+        // "scrap" and "distorsioned": the program's words of old, kept on purpose.
+        const QString warning =
+            QStringLiteral("Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
+                           "If you force it the values can be distorsioned.\r\n"
+                           "Are you sure to scrap now?");
+        if (m_seams.messages.show(warning, MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
+            co_return;
+    }
+    co_await m_monitor.scrape();
+}
+
+void HotTrendsPage::bsSkinButton3Click()
+{
+    ExportThrough(
+        m_seams.saveDialog, m_seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
+        [this](const QString& fileName) { return ExportTrendTable(fileName, m_table.rows()); });
+}
+
+void HotTrendsPage::btnSelectAllClick()
+{
+    lvwItems->selectAll();
+}
+
+void HotTrendsPage::btnClearAllClick()
+{
+    lvwItems->clearSelection();
+}
+
+void HotTrendsPage::btnDeleteClick()
+{
+    if (m_seams.messages.show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
+                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    // The selection is read after the answer: the table may have changed while the box was open.
+    m_table.removeRowList(SelectedRows(*lvwItems));
+    showCount();
+    saveTable();
+}
+
+void HotTrendsPage::btnDeleteAllClick()
+{
+    if (m_seams.messages.show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
+                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    m_table.clear();
+    showCount();
+    saveTable();
+}
+
+void HotTrendsPage::lvwItemsColumnClick(int column)
+{
+    SortByColumnClick(*lvwItems, lvwItemsSort, column);
+}
+
+void HotTrendsPage::resetSort()
+{
+    lvwItemsSort.reset();
+}
+
+void HotTrendsPage::saveTable()
+{
+    m_monitor.tableFile().save();
+}
+
+void HotTrendsPage::showCount()
+{
+    Q_EMIT countChanged(QString::number(m_table.rowCount()) + QStringLiteral(" items"));
+}

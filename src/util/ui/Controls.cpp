@@ -1,0 +1,140 @@
+#include "util/ui/Controls.h"
+
+#include "util/ExportFile.h"
+#include "util/MessageBoxes.h"
+#include "util/ProgramFolder.h"
+#include "util/TextFile.h"
+#include "util/ui/CaptionButton.h"
+#include "util/ui/DialogSeams.h"
+#include "util/ui/ReportList.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QToolButton>
+
+#include <algorithm>
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int width,
+                        const QString& tip)
+{
+    auto* result = Named(new CaptionButton(caption, width, parent), name);
+    result->setFixedHeight(25);
+    result->setAutoDefault(false);
+    // The caption marks its key letter ("&Scrap Now": Alt+S); the name said aloud has no mark.
+    result->setAccessibleName(QString(caption).remove(u'&'));
+    result->setToolTip(tip);
+    return result;
+}
+
+QToolButton* MakeToolButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon)
+{
+    auto* result = Named(new QToolButton(parent), name);
+    result->setToolTip(hint);
+    result->setAccessibleName(hint);
+    result->setIcon(icon);
+    result->setIconSize(QSize(24, 24));
+    result->setFixedSize(41, 34);
+    result->setAutoRaise(true);
+    return result;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name, int height, bool framed)
+{
+    auto* result = Named(new QFrame(parent), name);
+    result->setFixedHeight(height);
+    result->setFrameShape(framed ? QFrame::StyledPanel : QFrame::NoFrame);
+    return result;
+}
+
+QTableView* MakeReportList(QWidget* parent, const char* name, const QString& accessibleName)
+{
+    auto* list = Named(new QTableView(parent), name);
+    list->setAccessibleName(accessibleName);
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setWordWrap(false);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list->verticalHeader()->setDefaultSectionSize(22);
+    QHeaderView* header = list->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The last column takes what the window has to spare.
+    header->setStretchLastSection(true);
+    // The lists start unsorted; a click on a header shows its column and direction.
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    ShowCutTextsAsToolTips(*list);
+    return list;
+}
+
+void SetColumnWidths(QTableView* list, const QList<int>& widths)
+{
+    for (int column = 0; column < widths.size(); ++column)
+        list->setColumnWidth(column, widths[column]);
+}
+
+QHBoxLayout* MakeButtonBar(QFrame* bar)
+{
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(7, 8, 7, 8);
+    layout->setSpacing(3);
+    return layout;
+}
+
+void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons)
+{
+    for (const BarButton& entry : buttons) {
+        *entry.button = MakeButton(bar, entry.name, entry.caption, entry.designWidth, entry.tip);
+        row->addWidget(*entry.button);
+    }
+}
+
+QList<qsizetype> SelectedRows(const QTableView& list)
+{
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange& range : list.selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ExportThrough(SaveDialog& dialog, MessageBoxes& messages,
+                   const std::function<void(const QString& status)>& showStatus,
+                   const std::function<ExportResult(const QString& fileName)>& write)
+{
+    const QString chosen = dialog.ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = WithCsvExtension(chosen);
+    showStatus(QStringLiteral("Exporting items..."));
+    const ExportResult result = write(fileName);
+    switch (result.outcome) {
+    case ExportOutcome::Written:
+        // The dialog may have added ".csv": the status names the file as it was written, its name
+        // first, so that a long folder is what the status bar cuts off.
+        showStatus(QStringLiteral("Process finished! Written to %1 in %2")
+                       .arg(QFileInfo(fileName).fileName(),
+                            QDir::toNativeSeparators(QFileInfo(fileName).absolutePath())));
+        break;
+    case ExportOutcome::CannotReplace:
+        messages.show(QStringLiteral(
+                          "Can't replace existing file. Please close any application that could be open it."),
+                      MsgKind::Warning, MsgButtons::Ok);
+        break;
+    case ExportOutcome::Failed:
+        throw FileWriteError(fileName, result.error);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// The controls the windows are built of, made the same way everywhere: named for tests and
+// assistive tools, with tooltips, at their design sizes.
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class MessageBoxes;
+class QFrame;
+class QHBoxLayout;
+class QIcon;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QWidget;
+class SaveDialog;
+struct ExportResult;
+
+template <typename Widget> Widget* Named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// Every button says what it does in its tooltip; its caption names it for assistive tools. The
+// design width where there is room (0: what the caption needs); in a narrow window (a large scale)
+// no less than the caption needs.
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int width,
+                        const QString& tip);
+
+// A tool button that shows only a picture: the hint is its tooltip and the name said aloud.
+QToolButton* MakeToolButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon);
+
+QFrame* MakePanel(QWidget* parent, const char* name, int height, bool framed);
+
+// A report-style list: grid lines, whole rows, several rows selectable, nothing edited in place,
+// unsorted until a click on a header.
+QTableView* MakeReportList(QWidget* parent, const char* name, const QString& accessibleName);
+
+void SetColumnWidths(QTableView* list, const QList<int>& widths);
+
+// One button of a page's button bar: where it is kept, its object name, caption, design width and
+// tooltip.
+struct BarButton {
+    QPushButton** button;
+    const char* name;
+    QString caption;
+    int designWidth;
+    QString tip;
+};
+
+// A page's bar of buttons at the right edge; the free room goes to the left. The buttons are made
+// and added in their order after what `row` already holds.
+QHBoxLayout* MakeButtonBar(QFrame* bar);
+void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons);
+
+// The selected rows of a list, top to bottom.
+QList<qsizetype> SelectedRows(const QTableView& list);
+
+// An export as both pages do it: the save dialog (".csv" added when missing), the status texts and
+// the outcome. A file that exists and cannot be replaced is said in a box; any other failure
+// throws FileWriteError for the crash reporter.
+void ExportThrough(SaveDialog& dialog, MessageBoxes& messages,
+                   const std::function<void(const QString& status)>& showStatus,
+                   const std::function<ExportResult(const QString& fileName)>& write);
