@@ -12,13 +12,16 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString phrase(QRandomGenerator& random, qsizetype serial)
 {
-    static const QStringList words = {"red",  "wine",    "cheap", "flights", "to",    "paris",
-                                      "best", "running", "shoes", "how",     "learn", "guitar",
-                                      "café", "near",    "me",    "münchen", "hotel", "deals"};
+    static const QStringList words = {u"red"_s,     u"wine"_s,   u"cheap"_s,   u"flights"_s, u"to"_s,
+                                      u"paris"_s,   u"best"_s,   u"running"_s, u"shoes"_s,   u"how"_s,
+                                      u"learn"_s,   u"guitar"_s, u"café"_s,    u"near"_s,    u"me"_s,
+                                      u"münchen"_s, u"hotel"_s,  u"deals"_s};
     QString text;
     const int count = 2 + random.bounded(3);
     for (int i = 0; i < count; ++i)

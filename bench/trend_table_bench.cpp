@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Date-times of a table grown over years: every scrape has its own time, so every row its own
@@ -105,20 +107,20 @@ int scrape(const QString& path)
 {
     TrendTableModel model;
     model.setRows(ReadTrendTable(path).rows);
-    QString page = "<feed><ol>";
+    QString page = u"<feed><ol>"_s;
     for (int i = 0; i < 100; ++i) {
         const QString keyword =
-            i % 2 ? model.row(i * 9973).keyword.toUpper() : "fresh keyword " + QString::number(i);
-        page += "<li><a href=\"http://www.google.com/search?q=x\">" + keyword + "</a></li>\n";
+            i % 2 ? model.row(i * 9973).keyword.toUpper() : u"fresh keyword "_s + QString::number(i);
+        page += u"<li><a href=\"http://www.google.com/search?q=x\">"_s + keyword + u"</a></li>\n"_s;
     }
-    page += "</ol></feed>";
+    page += u"</ol></feed>"_s;
 
     QElapsedTimer timer;
     timer.start();
-    const int items = FoldFeedIntoTable(page, "12/10/2026 2:15:00 PM", model);
+    const int items = FoldFeedIntoTable(page, u"12/10/2026 2:15:00 PM"_s, model);
     const double updateSeconds = timer.nsecsElapsed() / 1e9;
     timer.restart();
-    const QString error = WriteTrendTable(path + ".scraped", model.rows());
+    const QString error = WriteTrendTable(path + u".scraped"_s, model.rows());
     const double saveSeconds = timer.nsecsElapsed() / 1e9;
     if (!error.isEmpty() || items != 100) {
         std::fprintf(stderr, "scrape failed: %s\n", qPrintable(error));

@@ -14,11 +14,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString tag(const QString& name, const QString& value)
 {
-    return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
+    return u"<%%"_s + name + u"%%>"_s + value + u"<%%/"_s + name + u"%%>\r\n"_s;
 }
 
 QString entries(const QString& kind, const QStringList& values)
@@ -81,7 +83,7 @@ private Q_SLOTS:
 private:
     void writeBranding(const QString& text)
     {
-        QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+        QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file(u"dbsettings.dat"_s)));
     }
 
     std::unique_ptr<AppFixture> m_fixture;
@@ -94,18 +96,21 @@ void TestBrandingWindow::captionAndButtons_data()
     QTest::addColumn<bool>("newsVisible");
     QTest::addColumn<QString>("makeMoney");
 
-    const QString master = tag("MasterNewsBaseURL", "http://news.example/") + tag("PlatinumNewsBaseURL", "") +
-                           tag("GoldNewsBaseURL", "") + tag("MasterPublID", "77");
-    QTest::newRow("master tier") << tag("ApplicationName", "Acme Research") + tag("BranderType", "Master") +
-                                        master + tag("MakeMoneyButton", "Earn With Us")
+    const QString master = tag(u"MasterNewsBaseURL"_s, u"http://news.example/"_s) +
+                           tag(u"PlatinumNewsBaseURL"_s, u""_s) + tag(u"GoldNewsBaseURL"_s, u""_s) +
+                           tag(u"MasterPublID"_s, u"77"_s);
+    QTest::newRow("master tier") << tag(u"ApplicationName"_s, u"Acme Research"_s) +
+                                        tag(u"BranderType"_s, u"Master"_s) + master +
+                                        tag(u"MakeMoneyButton"_s, u"Earn With Us"_s)
                                  << "Acme Research v2.01" << true << "Earn With Us";
     QTest::newRow("tier in lower case")
-        << tag("ApplicationName", "Acme") + tag("BranderType", "master") + master << "Acme v2.01" << false
-        << "Make Money";
+        << tag(u"ApplicationName"_s, u"Acme"_s) + tag(u"BranderType"_s, u"master"_s) + master << "Acme v2.01"
+        << false << "Make Money";
     QTest::newRow("free tier uses the master account")
-        << tag("BranderType", "Free") + master << "Quillory" << true << "Make Money";
+        << tag(u"BranderType"_s, u"Free"_s) + master << "Quillory" << true << "Make Money";
     QTest::newRow("gold without a news server")
-        << tag("BranderType", "Gold") + tag("GoldPublID", "5") << "Quillory" << false << "Make Money";
+        << tag(u"BranderType"_s, u"Gold"_s) + tag(u"GoldPublID"_s, u"5"_s) << "Quillory" << false
+        << "Make Money";
     QTest::newRow("undecryptable file") << "garbage"
                                         << "Quillory" << false << "Make Money";
 }
@@ -116,8 +121,8 @@ void TestBrandingWindow::captionAndButtons()
     QFETCH(QString, caption);
     QFETCH(bool, newsVisible);
     QFETCH(QString, makeMoney);
-    if (branding == "garbage")
-        writeFile(m_fixture->file("dbsettings.dat"), QByteArray(300, 'x'));
+    if (branding == u"garbage"_s)
+        writeFile(m_fixture->file(u"dbsettings.dat"_s), QByteArray(300, 'x'));
     else
         writeBranding(branding);
     const auto window = m_fixture->makeWindow();
@@ -128,8 +133,8 @@ void TestBrandingWindow::captionAndButtons()
 
 void TestBrandingWindow::welcomePageComesFirst()
 {
-    writeBranding(tag("ApplicationName", "Acme") +
-                  entries("Welcome", {"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"}));
+    writeBranding(tag(u"ApplicationName"_s, u"Acme"_s) +
+                  entries(u"Welcome"_s, {u"<h1>Hello</h1><a href=\"https://acme.example/\">x</a>"_s}));
     const auto window = m_fixture->makeWindow();
     QVERIFY(!control<QTimer>(*window, "Timer1")
                  ->isActive()); // the start-up check waits for the welcome page to be left
@@ -137,13 +142,13 @@ void TestBrandingWindow::welcomePageComesFirst()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
              control<QWidget>(*window, "stsWelcome"));
-    QVERIFY(control<QTextBrowser>(*window, "prfWelcome")->toPlainText().contains("Hello"));
+    QVERIFY(control<QTextBrowser>(*window, "prfWelcome")->toPlainText().contains(u"Hello"_s));
 
     // Links of the page open in the browser; anything but web and mail addresses does nothing.
-    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("https://acme.example/"));
-    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("file:///etc/passwd"));
-    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl("javascript:alert(1)"));
-    QCOMPARE(m_fixture->fakes.launcher->opened, QList<QUrl>{QUrl("https://acme.example/")});
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl(u"https://acme.example/"_s));
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl(u"file:///etc/passwd"_s));
+    Q_EMIT control<QTextBrowser>(*window, "prfWelcome")->anchorClicked(QUrl(u"javascript:alert(1)"_s));
+    QCOMPARE(m_fixture->fakes.launcher->opened, QList<QUrl>{QUrl(u"https://acme.example/"_s)});
 
     control<QPushButton>(*window, "bsSkinButton1")->click();
     QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
@@ -164,7 +169,7 @@ void TestBrandingWindow::returnLeavesTheWelcomePage()
 {
     QFETCH(QString, focus);
     QFETCH(int, key);
-    writeBranding(entries("Welcome", {"<h1>Hello</h1>"}));
+    writeBranding(entries(u"Welcome"_s, {u"<h1>Hello</h1>"_s}));
     const auto window = m_fixture->makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -178,8 +183,8 @@ void TestBrandingWindow::returnLeavesTheWelcomePage()
 
 void TestBrandingWindow::bannerCentredWhenTheWelcomePageIsLeft()
 {
-    writeBranding(entries("Welcome", {"<h1>Hello</h1>"}) + entries("Banner", {"pic.bmp^"}));
-    writeFile(m_fixture->file("banner1.dat"), bmp200x30());
+    writeBranding(entries(u"Welcome"_s, {u"<h1>Hello</h1>"_s}) + entries(u"Banner"_s, {u"pic.bmp^"_s}));
+    writeFile(m_fixture->file(u"banner1.dat"_s), bmp200x30());
     const auto window = m_fixture->makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -194,19 +199,20 @@ void TestBrandingWindow::bannerCentredWhenTheWelcomePageIsLeft()
 
 void TestBrandingWindow::picksAreDrawnIndependently()
 {
-    writeBranding(entries("Welcome", {"w1", "w2", "w3"}) + entries("Banner", {"b1.gif^u1", "b2.gif^u2"}) +
-                  entries("Link", {"L1^a1", "L2^a2", "L3^a3"}));
+    writeBranding(entries(u"Welcome"_s, {u"w1"_s, u"w2"_s, u"w3"_s}) +
+                  entries(u"Banner"_s, {u"b1.gif^u1"_s, u"b2.gif^u2"_s}) +
+                  entries(u"Link"_s, {u"L1^a1"_s, u"L2^a2"_s, u"L3^a3"_s}));
     for (const int draw : {2, 1, 2, 0})
         m_fixture->fakes.random->draws.enqueue(draw);
     const auto window = m_fixture->makeWindow();
     QCOMPARE(m_fixture->fakes.random->bounds, (QList<int>{3, 2, 3, 2}));
-    QCOMPARE(window->branding().WelcomePage, "w3");
-    QCOMPARE(window->branding().BannerImage, "b2.gif");
-    QCOMPARE(window->branding().BannerURL, "u2");
-    QCOMPARE(window->branding().Link1Text, "L3");
-    QCOMPARE(window->branding().Link1URL, "a3");
-    QCOMPARE(window->branding().Link2Text, "L1"); // drawn from the two entries left
-    QCOMPARE(window->branding().Link2URL, "a1");
+    QCOMPARE(window->branding().WelcomePage, u"w3"_s);
+    QCOMPARE(window->branding().BannerImage, u"b2.gif"_s);
+    QCOMPARE(window->branding().BannerURL, u"u2"_s);
+    QCOMPARE(window->branding().Link1Text, u"L3"_s);
+    QCOMPARE(window->branding().Link1URL, u"a3"_s);
+    QCOMPARE(window->branding().Link2Text, u"L1"_s); // drawn from the two entries left
+    QCOMPARE(window->branding().Link2URL, u"a1"_s);
 }
 
 void TestBrandingWindow::banner_data()
@@ -234,16 +240,16 @@ void TestBrandingWindow::banner()
     QFETCH(QString, shown);
     QFETCH(int, panelHeight);
     QFETCH(bool, handCursor);
-    writeBranding(entries("Banner", {entry}));
+    writeBranding(entries(u"Banner"_s, {entry}));
     if (!picture.isEmpty())
-        writeFile(m_fixture->file("banner1.dat"), picture);
+        writeFile(m_fixture->file(u"banner1.dat"_s), picture);
     const QStringList before = QDir(m_fixture->home()).entryList(QDir::Files);
 
     const auto window = m_fixture->makeWindow();
     QCOMPARE(control<QFrame>(*window, "panBanner")->isHidden(), shown.isEmpty());
     if (!shown.isEmpty()) {
-        QCOMPARE(control<ClickableLabel>(*window, "gifBanner")->isHidden(), shown != "gif");
-        QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->isHidden(), shown != "image");
+        QCOMPARE(control<ClickableLabel>(*window, "gifBanner")->isHidden(), shown != u"gif"_s);
+        QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->isHidden(), shown != u"image"_s);
         QCOMPARE(control<QFrame>(*window, "panBanner")->height(), panelHeight);
     }
     QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->cursor().shape() == Qt::PointingHandCursor,
@@ -259,11 +265,11 @@ void TestBrandingWindow::links_data()
     QTest::addColumn<QString>("left");
     QTest::addColumn<QString>("right");
 
-    QTest::newRow("two") << QStringList{"Acme^http://acme/", "Blog^http://blog/"} << true << "Acme"
+    QTest::newRow("two") << QStringList{u"Acme^http://acme/"_s, u"Blog^http://blog/"_s} << true << "Acme"
                          << "Blog";
-    QTest::newRow("one") << QStringList{"Acme^http://acme/"} << true << "Acme"
+    QTest::newRow("one") << QStringList{u"Acme^http://acme/"_s} << true << "Acme"
                          << "";
-    QTest::newRow("without address") << QStringList{"Acme"} << true << "Acme"
+    QTest::newRow("without address") << QStringList{u"Acme"_s} << true << "Acme"
                                      << "";
     QTest::newRow("none") << QStringList{} << false << ""
                           << "";
@@ -275,21 +281,21 @@ void TestBrandingWindow::links()
     QFETCH(bool, panelVisible);
     QFETCH(QString, left);
     QFETCH(QString, right);
-    writeBranding(tag("ApplicationName", "Acme") + entries("Link", links));
+    writeBranding(tag(u"ApplicationName"_s, u"Acme"_s) + entries(u"Link"_s, links));
     const auto window = m_fixture->makeWindow();
     QCOMPARE(!control<QFrame>(*window, "panLinks")->isHidden(), panelVisible);
     QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), left);
     QCOMPARE(control<ClickableLabel>(*window, "lblLink2URL")->text(), right);
     if (links.size() == 2)
-        QCOMPARE(control<ClickableLabel>(*window, "lblLink2URL")->url(), "http://blog/");
+        QCOMPARE(control<ClickableLabel>(*window, "lblLink2URL")->url(), u"http://blog/"_s);
 }
 
 void TestBrandingWindow::skinAppliesEvenWithoutValues()
 {
-    writeFile(m_fixture->file("dbsettings.dat"), QByteArray(100, '\x01'));
-    writeFile(m_fixture->file("mainskin.dat"), "QPushButton { color: #123456; }");
+    writeFile(m_fixture->file(u"dbsettings.dat"_s), QByteArray(100, '\x01'));
+    writeFile(m_fixture->file(u"mainskin.dat"_s), "QPushButton { color: #123456; }");
     const auto window = m_fixture->makeWindow();
-    QCOMPARE(qApp->styleSheet(), "QPushButton { color: #123456; }");
+    QCOMPARE(qApp->styleSheet(), u"QPushButton { color: #123456; }"_s);
     QCOMPARE(window->branding().ApplicationName, QString());
 }
 
@@ -318,15 +324,17 @@ void TestBrandingWindow::readOnlyInstallationKeepsItsBranding()
     QFETCH(QString, shown);
     ReadOnlyInstall install;
     // Each reseller's files: the branding, a banner of its own width, a skin and an icon.
-    const QHash<QString, int> bannerWidths{{"Acme", 200}, {"Beta", 150}};
+    const QHash<QString, int> bannerWidths{{u"Acme"_s, 200}, {u"Beta"_s, 150}};
     const auto layOut = [&](const QString& name, const std::function<QString(const QString&)>& place) {
-        QVERIFY(EncryptToFile((tag("ApplicationName", name) + entries("Banner", {"pic.bmp^http://ad/"}) +
-                               entries("Link", {name + " home^http://home/"}))
-                                  .toUtf8(),
-                              place("dbsettings.dat")));
-        writeFile(place("banner1.dat"), picture(QSize(bannerWidths[name], 30), "BMP"));
-        writeFile(place("mainskin.dat"), ("QPushButton { color: #123456; } /* " + name + " */").toUtf8());
-        writeFile(place("main.ico"), picture(QSize(48, 48), "ICO"));
+        QVERIFY(
+            EncryptToFile((tag(u"ApplicationName"_s, name) + entries(u"Banner"_s, {u"pic.bmp^http://ad/"_s}) +
+                           entries(u"Link"_s, {name + u" home^http://home/"_s}))
+                              .toUtf8(),
+                          place(u"dbsettings.dat"_s)));
+        writeFile(place(u"banner1.dat"_s), picture(QSize(bannerWidths[name], 30), "BMP"));
+        writeFile(place(u"mainskin.dat"_s),
+                  (u"QPushButton { color: #123456; } /* "_s + name + u" */"_s).toUtf8());
+        writeFile(place(u"main.ico"_s), picture(QSize(48, 48), "ICO"));
     };
     if (!beside.isEmpty())
         layOut(beside, [&](const QString& file) { return install.installFile(file); });
@@ -334,15 +342,15 @@ void TestBrandingWindow::readOnlyInstallationKeepsItsBranding()
         layOut(inData, [&](const QString& file) { return install.dataFile(file); });
     QString error;
     if (!install.lock(&error))
-        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+        QSKIP(qPrintable(u"the executable's folder cannot be made read-only: "_s + error));
 
     const auto window = m_fixture->makeWindow();
     QCOMPARE(ProgramFolder(), install.dataFolder());
-    QCOMPARE(window->windowTitle(), shown + " v2.01");
+    QCOMPARE(window->windowTitle(), shown + u" v2.01"_s);
     QVERIFY(!control<QFrame>(*window, "panBanner")->isHidden());
     QCOMPARE(control<ClickableLabel>(*window, "imgBanner")->pixmap().width(), bannerWidths[shown]);
-    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), shown + " home");
-    QVERIFY(qApp->styleSheet().contains("/* " + shown + " */"));
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), shown + u" home"_s);
+    QVERIFY(qApp->styleSheet().contains(u"/* "_s + shown + u" */"_s));
     QVERIFY(window->windowIcon().availableSizes().contains(QSize(48, 48)));
 }
 

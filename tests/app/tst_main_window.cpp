@@ -36,6 +36,8 @@
 #include <csignal>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray fourRows =
@@ -144,12 +146,12 @@ void TestMainWindow::startsOnTheMainPage()
     QCOMPARE(Seams::system().intervals.monitorTick, std::chrono::milliseconds(5000));
     m_fakes->intervals.newsCheck = std::chrono::milliseconds(20);
     const auto window = makeWindow();
-    QCOMPARE(window->windowTitle(), "Quillory");
+    QCOMPARE(window->windowTitle(), u"Quillory"_s);
     QVERIFY(control<QTimer>(*window, "Timer1")->isActive()); // no welcome page: the start-up check is due
     QCOMPARE(control<QTimer>(*window, "Timer1")->interval(), 20);
     QVERIFY(control<QTimer>(*window, "tmr")->isActive());
     QCOMPARE(control<QTimer>(*window, "tmr")->interval(), 5000);
-    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), "Google");
+    QCOMPARE(control<ClickableLabel>(*window, "lblLink1URL")->text(), u"Google"_s);
     QCOMPARE(control<QProgressBar>(*window, "MainGauge")->value(), 0);
 
     window->show();
@@ -157,7 +159,7 @@ void TestMainWindow::startsOnTheMainPage()
     QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->currentWidget(),
              control<QWidget>(*window, "stsMain"));
     QCOMPARE(control<QStackedWidget>(*window, "pgcPrinc")->count(), 1);
-    QVERIFY(!window->findChild<QObject*>("stsWelcome"));
+    QVERIFY(!window->findChild<QObject*>(u"stsWelcome"_s));
     QVERIFY(!window->stopRequested() && !window->harvester()->isRunning() &&
             !window->suggestPage()->isBusy());
 
@@ -167,16 +169,16 @@ void TestMainWindow::startsOnTheMainPage()
 
 void TestMainWindow::loadsTheTablesAtCreation()
 {
-    writeFile(file("dabatase.dat"), fourRows);
-    writeFile(file("config.dat"), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    writeFile(file(u"config.dat"_s), "<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
     QCOMPARE(window->trendTable()->rowCount(), 4);
-    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "4 items");
-    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(), "Last scrapped on:3/5/2009 2:15:00 PM");
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"4 items"_s);
+    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(), u"Last scrapped on:3/5/2009 2:15:00 PM"_s);
     QCOMPARE(window->monitor()->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
     QCOMPARE(window->KnownKeywords().find(u"GAMMA"), 2);
     QCOMPARE(control<QTableView>(*window, "lvwItems")->model()->headerData(2, Qt::Horizontal).toString(),
-             "Number of Appearances In The Top 100 List");
+             u"Number of Appearances In The Top 100 List"_s);
 }
 
 void TestMainWindow::lastParsedFile_data()
@@ -216,9 +218,9 @@ void TestMainWindow::lastParsedFile()
     QFETCH(QString, label);
     QFETCH(QDateTime, lastScrape);
     if (!content.isEmpty())
-        writeFile(file("config.dat"), content);
+        writeFile(file(u"config.dat"_s), content);
     if (!table.isEmpty())
-        writeFile(file("dabatase.dat"), table);
+        writeFile(file(u"dabatase.dat"_s), table);
     const auto window = makeWindow();
     QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(), label);
     QCOMPARE(window->monitor()->lastScrapeTime(), lastScrape);
@@ -226,11 +228,12 @@ void TestMainWindow::lastParsedFile()
 
 void TestMainWindow::damagedTableStillLoads()
 {
-    writeFile(file("dabatase.dat"), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
+    writeFile(file(u"dabatase.dat"_s), "alpha|3/5/2009|1|\r\n\r\n \t\r\nbeta|\r\ngamma|3/5/2009|3|\r\n");
     const auto window = makeWindow();
-    QCOMPARE(window->trendTable()->rows(),
-             (TrendRows{{"alpha", "3/5/2009", "1"}, {"beta", "", ""}, {"gamma", "3/5/2009", "3"}}));
-    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "3 items");
+    QCOMPARE(window->trendTable()->rows(), (TrendRows{{u"alpha"_s, u"3/5/2009"_s, u"1"_s},
+                                                      {u"beta"_s, u""_s, u""_s},
+                                                      {u"gamma"_s, u"3/5/2009"_s, u"3"_s}}));
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"3 items"_s);
 }
 
 void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded_data()
@@ -253,27 +256,27 @@ void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded()
     QFETCH(QByteArray, suggest);
     QFETCH(QString, counter);
     if (!trends.isNull())
-        writeFile(file("dabatase.dat"), trends);
+        writeFile(file(u"dabatase.dat"_s), trends);
     if (!suggest.isNull())
-        writeFile(file("dbsuggest.dat"), suggest);
+        writeFile(file(u"dbsuggest.dat"_s), suggest);
     const auto window = makeWindow();
     QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), counter);
 }
 
 void TestMainWindow::selectAndClear()
 {
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     control<QPushButton>(*window, "btnSelectAll")->click();
     QCOMPARE(control<QTableView>(*window, "lvwItems")->selectionModel()->selectedRows().size(), 4);
     control<QPushButton>(*window, "btnClearAll")->click();
     QCOMPARE(control<QTableView>(*window, "lvwItems")->selectionModel()->selectedRows().size(), 0);
-    QCOMPARE(readFile(file("dabatase.dat")), fourRows); // selecting saves nothing
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows); // selecting saves nothing
 }
 
 void TestMainWindow::tableKeysAndMenu()
 {
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -286,13 +289,13 @@ void TestMainWindow::tableKeysAndMenu()
 
     // Ctrl+C copies whole rows, tab-separated.
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(), "alpha\t3/5/2009\t1\ngamma\t3/5/2009\t3\n");
+    QCOMPARE(QApplication::clipboard()->text(), u"alpha\t3/5/2009\t1\ngamma\t3/5/2009\t3\n"_s);
 
     // Delete asks as "Delete Selected" does, then deletes those rows.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
+    QCOMPARE(m_fakes->messages->shown[0].text, u"Are you sure to delete selected items?"_s);
     QCOMPARE(window->trendTable()->rowCount(), 2);
 
     // Tab leaves the list for the buttons under it.
@@ -309,8 +312,8 @@ void TestMainWindow::tableKeysAndMenu()
     QStringList texts;
     for (const QAction* action : menu->actions())
         texts << action->text();
-    QCOMPARE(texts, (QStringList{"Copy", "", "&Scrap Now", "&Export Results", "Select &All",
-                                 "&Clear Selection", "&Delete Selected", "Delete A&ll"}));
+    QCOMPARE(texts, (QStringList{u"Copy"_s, u""_s, u"&Scrap Now"_s, u"&Export Results"_s, u"Select &All"_s,
+                                 u"&Clear Selection"_s, u"&Delete Selected"_s, u"Delete A&ll"_s}));
     menu->actions()[4]->trigger(); // Select All
     QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
 }
@@ -341,15 +344,16 @@ void TestMainWindow::deleteSelected_data()
 {
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<QStringList>("left");
-    QTest::newRow("ok") << MsgAnswer::Ok << QStringList{"alpha", "gamma"};
-    QTest::newRow("cancel") << MsgAnswer::Cancel << QStringList{"alpha", "beta", "gamma", "delta"};
+    QTest::newRow("ok") << MsgAnswer::Ok << QStringList{u"alpha"_s, u"gamma"_s};
+    QTest::newRow("cancel") << MsgAnswer::Cancel
+                            << QStringList{u"alpha"_s, u"beta"_s, u"gamma"_s, u"delta"_s};
 }
 
 void TestMainWindow::deleteSelected()
 {
     QFETCH(MsgAnswer, answer);
     QFETCH(QStringList, left);
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     QItemSelectionModel* selection = control<QTableView>(*window, "lvwItems")->selectionModel();
     for (const int row : {1, 3})
@@ -360,7 +364,7 @@ void TestMainWindow::deleteSelected()
     control<QPushButton>(*window, "btnDelete")->click();
 
     QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, "Are you sure to delete selected items?");
+    QCOMPARE(m_fakes->messages->shown[0].text, u"Are you sure to delete selected items?"_s);
     QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Warning);
     QCOMPARE(m_fakes->messages->shown[0].buttons, MsgButtons::OkCancel);
     QStringList keywords;
@@ -368,11 +372,11 @@ void TestMainWindow::deleteSelected()
         keywords << row.keyword;
     QCOMPARE(keywords, left);
     if (answer == MsgAnswer::Cancel) {
-        QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+        QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
         return;
     }
-    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "2 items");
-    QCOMPARE(readFile(file("dabatase.dat")), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"2 items"_s);
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
     // The keywords of the rows that stayed are still known; the deleted ones are not.
     QCOMPARE(window->KnownKeywords().find(u"gamma"), 1);
     QVERIFY(!window->KnownKeywords().contains(u"beta"));
@@ -388,20 +392,20 @@ void TestMainWindow::deleteAll_data()
 void TestMainWindow::deleteAll()
 {
     QFETCH(MsgAnswer, answer);
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     m_fakes->messages->answers.enqueue(answer);
     control<QPushButton>(*window, "btnDeleteAll")->click();
-    QCOMPARE(m_fakes->messages->shown.value(0).text, "Are you sure to delete all?");
+    QCOMPARE(m_fakes->messages->shown.value(0).text, u"Are you sure to delete all?"_s);
     if (answer == MsgAnswer::Cancel) {
         QCOMPARE(window->trendTable()->rowCount(), 4);
-        QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+        QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
         return;
     }
     QCOMPARE(window->trendTable()->rowCount(), 0);
-    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), "0 items");
-    QVERIFY(QFile::exists(file("dabatase.dat")));
-    QCOMPARE(QFileInfo(file("dabatase.dat")).size(), 0);
+    QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"0 items"_s);
+    QVERIFY(QFile::exists(file(u"dabatase.dat"_s)));
+    QCOMPARE(QFileInfo(file(u"dabatase.dat"_s)).size(), 0);
     QVERIFY(!window->KnownKeywords().contains(u"alpha"));
 
     // After a restart the table is still empty.
@@ -417,7 +421,7 @@ void TestMainWindow::exportTrends_data()
     QTest::addColumn<QString>("warning");
 
     // The status names the file written (%1) and its folder (%2).
-    const QString finished = "Process finished! Written to %1 in %2";
+    const QString finished = u"Process finished! Written to %1 in %2"_s;
     QTest::newRow("csv added") << "out"
                                << "out.csv" << finished << "";
     QTest::newRow("other extension") << "out.txt"
@@ -443,19 +447,19 @@ void TestMainWindow::exportTrends()
     QFETCH(QString, written);
     QFETCH(QString, status);
     QFETCH(QString, warning);
-    writeFile(file("dabatase.dat"), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
-    QVERIFY(QDir(m_fixture->home()).mkpath("taken.csv/inside"));
-    if (chosen == "old.csv")
-        writeFile(file("old.csv"), "older export\r\n");
+    writeFile(file(u"dabatase.dat"_s), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
+    QVERIFY(QDir(m_fixture->home()).mkpath(u"taken.csv/inside"_s));
+    if (chosen == u"old.csv"_s)
+        writeFile(file(u"old.csv"_s), "older export\r\n");
     const auto window = makeWindow();
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
     control<QPushButton>(*window, "bsSkinButton3")->click();
 
-    QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
-    QCOMPARE(m_fakes->saveDialog->filters, QStringList{"Comma delimitted(*.csv)|*.csv"});
+    QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
+    QCOMPARE(m_fakes->saveDialog->filters, QStringList{u"Comma delimitted(*.csv)|*.csv"_s});
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
-    if (status.contains("%1"))
+    if (status.contains(u"%1"_s))
         status = status.arg(written, QDir::toNativeSeparators(m_fixture->home()));
     QCOMPARE(control<QLabel>(*window, "MainStatusPanel")->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
@@ -472,7 +476,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     const QSize size = window->size();
     m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
     control<QPushButton>(*window, "bsSkinButton3")->click();
-    QVERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(QString(150, u'n') + ".csv"));
+    QVERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(QString(150, u'n') + u".csv"_s));
     QCoreApplication::processEvents();
     QCOMPARE(window->size(), size);
     QVERIFY(window->minimumSizeHint().width() <= size.width());
@@ -527,13 +531,12 @@ void TestMainWindow::longTextsElideInsteadOfWidening_data()
 {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("text");
-    const QString phrase = QString("cheap flights to new york ").repeated(12);
-    QTest::newRow("status text") << "MainStatusPanel"
-                                 << "Getting suggestion of: " + phrase + "...";
+    const QString phrase = u"cheap flights to new york "_s.repeated(12);
+    QTest::newRow("status text") << "MainStatusPanel" << u"Getting suggestion of: "_s + phrase + u"..."_s;
     QTest::newRow("long URL") << "MainStatusPanel"
-                              << "Getting URL: http://www.google.com/complete/search?q=" + phrase + "...";
-    QTest::newRow("last scrape") << "lblLastParsed"
-                                 << "Last scrapped on: " + phrase;
+                              << u"Getting URL: http://www.google.com/complete/search?q="_s + phrase +
+                                     u"..."_s;
+    QTest::newRow("last scrape") << "lblLastParsed" << u"Last scrapped on: "_s + phrase;
     QTest::newRow("left link") << "lblLink1URL" << phrase;
     QTest::newRow("right link") << "lblLink2URL" << phrase;
 }
@@ -561,10 +564,10 @@ void TestMainWindow::longTextsElideInsteadOfWidening()
     const QPoint inside = shown->rect().center();
     QHelpEvent help(QEvent::ToolTip, inside, shown->mapToGlobal(inside));
     QCoreApplication::sendEvent(shown, &help);
-    QCOMPARE(QToolTip::text(), shown->toolTip().isEmpty() ? text : text + "\n" + shown->toolTip());
+    QCOMPARE(QToolTip::text(), shown->toolTip().isEmpty() ? text : text + u"\n"_s + shown->toolTip());
     QToolTip::hideText();
     QTRY_VERIFY(!QToolTip::isVisible());
-    shown->setText("Ready");
+    shown->setText(u"Ready"_s);
     QCoreApplication::sendEvent(shown, &help);
     QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), shown->toolTip());
 }
@@ -573,10 +576,10 @@ void TestMainWindow::fitsAScreenAtLargeScale()
 {
     ApplySkin(BuiltInSkin());
     const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    writeFile(file(u"config.dat"_s), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
     control<QLabel>(*window, "MainStatusPanel")
-        ->setText("Getting suggestion of: " + QString("new york hotels ").repeated(8));
+        ->setText(u"Getting suggestion of: "_s + u"new york hotels "_s.repeated(8));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
@@ -625,7 +628,7 @@ void TestMainWindow::lastScrapeShowsWholeAtTheDesignSize()
 {
     ApplySkin(BuiltInSkin());
     const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
-    writeFile(file("config.dat"), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
+    writeFile(file(u"config.dat"_s), "<%%LastParsed%%>12/10/2026 12:15:00 PM<%%/LastParsed%%>\r\n");
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -670,7 +673,7 @@ void TestMainWindow::everyControlIsNamedForAssistiveTools()
     QFETCH(bool, welcome);
     QFETCH(int, tab);
     if (welcome)
-        QVERIFY(EncryptToFile("<%%Welcome1%%><p>Hello</p><%%/Welcome1%%>\r\n", file("dbsettings.dat")));
+        QVERIFY(EncryptToFile("<%%Welcome1%%><p>Hello</p><%%/Welcome1%%>\r\n", file(u"dbsettings.dat"_s)));
     const auto window = makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -686,8 +689,9 @@ void TestMainWindow::everyControlIsNamedForAssistiveTools()
             button || qobject_cast<ClickableLabel*>(widget) || widget->focusPolicy() != Qt::NoFocus;
         if (!acts)
             continue;
-        const QString describe =
-            widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
+        const QString describe = widget->objectName().isEmpty()
+                                     ? QString::fromUtf8(widget->metaObject()->className())
+                                     : widget->objectName();
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty() ||
             widget->accessibleName().isEmpty())
@@ -695,8 +699,8 @@ void TestMainWindow::everyControlIsNamedForAssistiveTools()
         if (button && widget->toolTip().isEmpty())
             withoutToolTip << describe;
     }
-    QVERIFY2(unnamed.isEmpty(), qPrintable("no accessible name: " + unnamed.join(", ")));
-    QVERIFY2(withoutToolTip.isEmpty(), qPrintable("no tooltip: " + withoutToolTip.join(", ")));
+    QVERIFY2(unnamed.isEmpty(), qPrintable(u"no accessible name: "_s + unnamed.join(u", "_s)));
+    QVERIFY2(withoutToolTip.isEmpty(), qPrintable(u"no tooltip: "_s + withoutToolTip.join(u", "_s)));
 }
 
 void TestMainWindow::minimiseGoesToTheTrayOnlyWhereThereIsOne_data()
@@ -740,7 +744,7 @@ void TestMainWindow::closeAsksFirst_data()
 void TestMainWindow::closeAsksFirst()
 {
     QFETCH(MsgAnswer, answer);
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     window->show();
     m_fakes->messages->answers.enqueue(answer);
@@ -748,15 +752,15 @@ void TestMainWindow::closeAsksFirst()
 
     QCOMPARE(m_fakes->messages->shown.size(), 1);
     QCOMPARE(m_fakes->messages->shown[0].text,
-             "If you close you will stop to monitor data. Remember you can always\r\n"
-             "minimize to tray. Do you want to close your application?");
+             u"If you close you will stop to monitor data. Remember you can always\r\n"
+             "minimize to tray. Do you want to close your application?"_s);
     QCOMPARE(m_fakes->messages->shown[0].kind, MsgKind::Information);
     QCOMPARE(m_fakes->messages->shown[0].buttons, MsgButtons::OkCancel);
     QCOMPARE(closed, answer == MsgAnswer::Ok);
     QCOMPARE(window->isClosing(), answer == MsgAnswer::Ok);
     QCOMPARE(window->stopRequested(), answer == MsgAnswer::Ok);
     QCOMPARE(window->isVisible(), answer == MsgAnswer::Cancel);
-    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
 }
 
 void TestMainWindow::trayExitAsksToo()
@@ -776,24 +780,24 @@ void TestMainWindow::trayExitAsksToo()
 
 void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
 {
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
     // A folder in the file's place makes the save fail.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    QVERIFY(QFile::remove(file("dabatase.dat")));
-    QVERIFY(QDir(m_fixture->home()).mkdir("dabatase.dat"));
+    QVERIFY(QFile::remove(file(u"dabatase.dat"_s)));
+    QVERIFY(QDir(m_fixture->home()).mkdir(u"dabatase.dat"_s));
 
     control<QPushButton>(*window, "btnDeleteAll")->click();
 
     QCOMPARE(m_fakes->messages->shown.size(), 2);
     QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
-    QVERIFY2(m_fakes->messages->shown[1].text.contains("dabatase.dat"),
+    QVERIFY2(m_fakes->messages->shown[1].text.contains(u"dabatase.dat"_s),
              qPrintable(m_fakes->messages->shown[1].text));
-    const QByteArray log = readFile(file("crash.log"));
+    const QByteArray log = readFile(file(u"crash.log"_s));
     QVERIFY(log.contains("SaveTrendTable"));
     QVERIFY(log.contains("dabatase.dat"));
     QCOMPARE(control<QLabel>(*window, "panSecondary")->text(),
-             "0 items"); // the window is still in working order
+             u"0 items"_s); // the window is still in working order
 }
 
 void TestMainWindow::terminationSignalEndsInOrder_data()
@@ -807,14 +811,14 @@ void TestMainWindow::terminationSignalEndsInOrder_data()
 void TestMainWindow::terminationSignalEndsInOrder()
 {
     QFETCH(int, signalNumber);
-    writeFile(file("dabatase.dat"), fourRows);
-    writeFile(file("dbsuggest.dat"), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    writeFile(file(u"dbsuggest.dat"_s), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QUILLORY_HOME", m_fixture->home());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert(u"QUILLORY_HOME"_s, m_fixture->home());
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     program.setProcessEnvironment(environment);
-    program.start(QUILLORY_EXECUTABLE, {});
+    program.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
     QVERIFY(program.waitForStarted());
     // The program names its data folder once it is up.
     QByteArray output;
@@ -824,10 +828,10 @@ void TestMainWindow::terminationSignalEndsInOrder()
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
-    QVERIFY(!QFile::exists(file("crash.log")));
-    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+    QVERIFY(!QFile::exists(file(u"crash.log"_s)));
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
     // What a confirmed close saves is saved: the Suggest table.
-    QCOMPARE(readFile(file("dbsuggest.dat")), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
+    QCOMPARE(readFile(file(u"dbsuggest.dat"_s)), "red\xc2\xa7wine|||||||||||||||||||||\r\n");
 }
 
 QUILLORY_REGISTER_TEST(TestMainWindow);

@@ -17,11 +17,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString tag(const QString& name, const QString& value)
 {
-    return "<%%" + name + "%%>" + value + "<%%/" + name + "%%>\r\n";
+    return u"<%%"_s + name + u"%%>"_s + value + u"<%%/"_s + name + u"%%>\r\n"_s;
 }
 
 // The server's framing of a payload: payload, the byte 0xAF, "OK".
@@ -98,7 +100,7 @@ void TestPublisherFlows::init()
     m_fakes = &m_fixture->fakes;
     m_fakes->clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 7, 89));
     m_server = std::make_unique<ScriptedHttpServer>();
-    qputenv("QUILLORY_UPDATE_URL", m_server->url("/liveupdate/quillory/").toEncoded());
+    qputenv("QUILLORY_UPDATE_URL", m_server->url(u"/liveupdate/quillory/"_s).toEncoded());
 }
 
 void TestPublisherFlows::cleanup()
@@ -112,18 +114,19 @@ void TestPublisherFlows::cleanup()
 
 void TestPublisherFlows::brand(const QString& tier, const QString& publisherId, const QString& path)
 {
-    const QString news = m_server->url("/news").toString();
-    const QString text = tag("ApplicationName", "Acme") + tag("BranderCode", "AC1") +
-                         tag("BranderType", tier) + tag("MasterNewsBaseURL", news) +
-                         tag("PlatinumNewsBaseURL", news + "/") + tag("GoldNewsBaseURL", "") +
-                         tag("MasterPublID", publisherId) + tag("PlatinumPublID", publisherId) +
-                         tag("AppHelpURL", "http://help.example/") + tag("AboutText", "Line one\r\nLine two");
-    QVERIFY(EncryptToFile(text.toUtf8(), path.isEmpty() ? m_fixture->file("dbsettings.dat") : path));
+    const QString news = m_server->url(u"/news"_s).toString();
+    const QString text = tag(u"ApplicationName"_s, u"Acme"_s) + tag(u"BranderCode"_s, u"AC1"_s) +
+                         tag(u"BranderType"_s, tier) + tag(u"MasterNewsBaseURL"_s, news) +
+                         tag(u"PlatinumNewsBaseURL"_s, news + u"/"_s) + tag(u"GoldNewsBaseURL"_s, u""_s) +
+                         tag(u"MasterPublID"_s, publisherId) + tag(u"PlatinumPublID"_s, publisherId) +
+                         tag(u"AppHelpURL"_s, u"http://help.example/"_s) +
+                         tag(u"AboutText"_s, u"Line one\r\nLine two"_s);
+    QVERIFY(EncryptToFile(text.toUtf8(), path.isEmpty() ? m_fixture->file(u"dbsettings.dat"_s) : path));
 }
 
 void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
 {
-    brand("Master", "pub7");
+    brand(u"Master"_s, u"pub7"_s);
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::ok("  OK  "));
     serveUpdate("2.01");
@@ -145,8 +148,8 @@ void TestPublisherFlows::startupCheckPostsAndThenChecksForUpdate()
     QVERIFY(body.startsWith("--" + boundary +
                             "\r\nContent-Disposition: form-data; name=\"memusername\"\r\n\r\npub7\r\n"));
     QVERIFY(body.endsWith("\r\n--" + boundary + "--\r\n"));
-    QCOMPARE(formFields(post(0)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM",
-                                               "conttype=lastcode", "newstarget=UA", "something="}));
+    QCOMPARE(formFields(post(0)), (QStringList{u"memusername=pub7"_s, u"prodcode=AC1"_s, u"prodtype=BM"_s,
+                                               u"conttype=lastcode"_s, u"newstarget=UA"_s, u"something="_s}));
 
     // The update check that follows keeps the connection value and the content type of the post.
     QCOMPARE(m_server->requestLines()[1], "GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1");
@@ -172,9 +175,9 @@ void TestPublisherFlows::announcement()
 {
     QFETCH(QString, stored);
     QFETCH(bool, announced);
-    brand("Platinum", "pub9");
+    brand(u"Platinum"_s, u"pub9"_s);
     if (!stored.isEmpty())
-        QVERIFY(WriteLastNewsId(m_fixture->file("dbsettings.dat"), stored));
+        QVERIFY(WriteLastNewsId(m_fixture->file(u"dbsettings.dat"_s), stored));
     makeWindow();
     m_window->show();
     m_server->enqueue(ScriptedHttpServer::ok(framed("12^Big news^2026-12-01")));
@@ -182,9 +185,9 @@ void TestPublisherFlows::announcement()
     QCOMPARE(m_server->requestLines()[0], "POST /news/getlastnews.php HTTP/1.0");
     QCOMPARE(NewsBalloon::current() != nullptr, announced);
     if (announced)
-        QCOMPARE(NewsBalloon::current()->text(), "You've Got A Message!\nBig news");
+        QCOMPARE(NewsBalloon::current()->text(), u"You've Got A Message!\nBig news"_s);
     // The announcement does not count as reading.
-    QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), stored);
+    QCOMPARE(ReadLastNewsId(m_fixture->file(u"dbsettings.dat"_s)), stored);
 }
 
 void TestPublisherFlows::noNewsAccountMeansNoRequest_data()
@@ -210,7 +213,7 @@ void TestPublisherFlows::noNewsAccountMeansNoRequest()
              QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
     QCoro::waitFor(m_window->btnNewsClick());
     QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_fakes->messages->shown.last().text, "There's no news for this application!");
+    QCOMPARE(m_fakes->messages->shown.last().text, u"There's no news for this application!"_s);
 }
 
 void TestPublisherFlows::checkNews_data()
@@ -219,17 +222,17 @@ void TestPublisherFlows::checkNews_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("newsWindows");
 
-    const QString noNews = "There's no news for this application!";
+    const QString noNews = u"There's no news for this application!"_s;
     QTest::newRow("records") << ScriptedHttpServer::ok(framed("1^One^Mon\xaf"
                                                               "2^Two^Tue"))
                              << QStringList{} << 1;
     QTest::newRow("OK alone") << ScriptedHttpServer::ok("OK") << QStringList{noNews} << 0;
     QTest::newRow("unreachable")
         << ScriptedHttpServer::status(500)
-        << QStringList{"There is a trouble accessing the news site. Contact your provider.", noNews} << 0;
+        << QStringList{u"There is a trouble accessing the news site. Contact your provider."_s, noNews} << 0;
     QTest::newRow("invalid user")
         << ScriptedHttpServer::ok(" INVALIDUSER\r\n")
-        << QStringList{"There is a trouble with the Publisher Id. Contact your provider.", noNews} << 0;
+        << QStringList{u"There is a trouble with the Publisher Id. Contact your provider."_s, noNews} << 0;
     QTest::newRow("invalid news is not a list word")
         << ScriptedHttpServer::ok("INVALIDNEWS") << QStringList{noNews} << 0;
 }
@@ -239,7 +242,7 @@ void TestPublisherFlows::checkNews()
     QFETCH(ScriptedHttpServer::Reply, reply);
     QFETCH(QStringList, messages);
     QFETCH(int, newsWindows);
-    brand("Master", "pub7");
+    brand(u"Master"_s, u"pub7"_s);
     makeWindow();
     m_server->enqueue(reply);
     int rows = -1;
@@ -250,7 +253,7 @@ void TestPublisherFlows::checkNews()
         return int(QDialog::Accepted);
     });
     QCoro::waitFor(m_window->btnNewsClick());
-    QCOMPARE(formFields(post(0)).value(3), "conttype=all");
+    QCOMPARE(formFields(post(0)).value(3), u"conttype=all"_s);
     QStringList shown;
     for (const ShownMessage& message : m_fakes->messages->shown)
         shown << message.text;
@@ -275,7 +278,7 @@ QString TestPublisherFlows::readNewsItemFive()
                 [&news] { return !news.NewsBusy && !news.prfEditorNews->toPlainText().isEmpty(); }, 5000))
             return int(QDialog::Rejected);
         html = news.prfEditorNews->toHtml();
-        Q_EMIT news.prfEditorNews->anchorClicked(QUrl("http://acme.example/"));
+        Q_EMIT news.prfEditorNews->anchorClicked(QUrl(u"http://acme.example/"_s));
         return int(QDialog::Accepted);
     });
     QCoro::waitFor(m_window->btnNewsClick());
@@ -284,32 +287,32 @@ QString TestPublisherFlows::readNewsItemFive()
 
 void TestPublisherFlows::newsWindowRemembersTheLastItemRead()
 {
-    brand("Master", "pub7");
+    brand(u"Master"_s, u"pub7"_s);
     makeWindow();
     const QString html = readNewsItemFive();
-    QCOMPARE(formFields(post(1)), (QStringList{"memusername=pub7", "prodcode=AC1", "prodtype=BM", "newsid=5",
-                                               "newstarget=UA", "something="}));
+    QCOMPARE(formFields(post(1)), (QStringList{u"memusername=pub7"_s, u"prodcode=AC1"_s, u"prodtype=BM"_s,
+                                               u"newsid=5"_s, u"newstarget=UA"_s, u"something="_s}));
     QCOMPARE(m_server->requestLines()[1], "POST /news/getnewsdetails.php HTTP/1.0");
-    QVERIFY(html.contains("Five"));
-    QCOMPARE(ReadLastNewsId(m_fixture->file("dbsettings.dat")), "5");
-    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://acme.example/")});
-    QVERIFY(!QFile::exists(m_fixture->file("dbsettings.sim")));
+    QVERIFY(html.contains(u"Five"_s));
+    QCOMPARE(ReadLastNewsId(m_fixture->file(u"dbsettings.dat"_s)), u"5"_s);
+    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl(u"http://acme.example/"_s)});
+    QVERIFY(!QFile::exists(m_fixture->file(u"dbsettings.sim"_s)));
 }
 
 void TestPublisherFlows::readOnlyInstallationKeepsTheNewsReadInTheDataFolder()
 {
     ReadOnlyInstall install;
-    brand("Master", "pub7", install.installFile("dbsettings.dat"));
+    brand(u"Master"_s, u"pub7"_s, install.installFile(u"dbsettings.dat"_s));
     QString error;
     if (!install.lock(&error))
-        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
-    const QByteArray shipped = readFile(install.installFile("dbsettings.dat"));
+        QSKIP(qPrintable(u"the executable's folder cannot be made read-only: "_s + error));
+    const QByteArray shipped = readFile(install.installFile(u"dbsettings.dat"_s));
     makeWindow();
-    QVERIFY(readNewsItemFive().contains("Five"));
+    QVERIFY(readNewsItemFive().contains(u"Five"_s));
 
     // The branding file beside the executable stays as shipped; the data folder keeps the id.
-    QCOMPARE(readFile(install.installFile("dbsettings.dat")), shipped);
-    QCOMPARE(ReadLastNewsId(install.dataFile("dbsettings.dat")), "5");
+    QCOMPARE(readFile(install.installFile(u"dbsettings.dat"_s)), shipped);
+    QCOMPARE(ReadLastNewsId(install.dataFile(u"dbsettings.dat"_s)), u"5"_s);
     // The start-up check reads it there: item 5 is not announced again, a newer one is.
     m_window->show();
     for (const QByteArray& latest : {QByteArray("5^Five^Tue"), QByteArray("8^Eight^Wed")}) {
@@ -318,9 +321,9 @@ void TestPublisherFlows::readOnlyInstallationKeepsTheNewsReadInTheDataFolder()
         QCoro::waitFor(m_window->Timer1Timer());
         QCOMPARE(NewsBalloon::current() != nullptr, latest.startsWith('8'));
     }
-    QCOMPARE(NewsBalloon::current()->text(), "You've Got A Message!\nEight");
+    QCOMPARE(NewsBalloon::current()->text(), u"You've Got A Message!\nEight"_s);
     // The branding itself still comes from beside the executable.
-    QCOMPARE(m_window->windowTitle(), "Acme v2.01");
+    QCOMPARE(m_window->windowTitle(), u"Acme v2.01"_s);
     delete NewsBalloon::current();
     m_window.reset();
 }
@@ -335,15 +338,15 @@ void TestPublisherFlows::update_data()
     QTest::addColumn<bool>("started");
     QTest::addColumn<bool>("closing");
 
-    const QString none = "There's no new updates for this application!";
-    const QString offer = "There is a new update: (version %1) available for your application!. Do you want "
-                          "download this update now?";
+    const QString none = u"There's no new updates for this application!"_s;
+    const QString offer = u"There is a new update: (version %1) available for your application!. Do you want "
+                          "download this update now?"_s;
     const QString closeQuestion =
-        "To update your software the application will close to\n\rreplace some files. "
-        "Do you want to update now?";
+        u"To update your software the application will close to\n\rreplace some files. "
+        "Do you want to update now?"_s;
     const QString closeBox =
-        "If you close you will stop to monitor data. Remember you can always\r\nminimize to "
-        "tray. Do you want to close your application?";
+        u"If you close you will stop to monitor data. Remember you can always\r\nminimize to "
+        "tray. Do you want to close your application?"_s;
     const QList<MsgAnswer> yes{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Ok};
     QTest::newRow("same version") << QByteArray("2.01") << false << true << yes << QStringList{none} << false
                                   << false;
@@ -355,24 +358,25 @@ void TestPublisherFlows::update_data()
                             << false;
     QTest::newRow("newer, all confirmed")
         << QByteArray("2.02") << false << true << yes
-        << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << true;
+        << QStringList{offer.arg(u"2.02"_s), closeQuestion, closeBox} << true << true;
     QTest::newRow("2.1 is newer, quiet still asks")
-        << QByteArray("2.1") << true << true << yes << QStringList{offer.arg("2.1"), closeQuestion, closeBox}
-        << true << true;
+        << QByteArray("2.1") << true << true << yes
+        << QStringList{offer.arg(u"2.1"_s), closeQuestion, closeBox} << true << true;
     QTest::newRow("offer declined") << QByteArray("2.02") << false << true
-                                    << QList<MsgAnswer>{MsgAnswer::Cancel} << QStringList{offer.arg("2.02")}
-                                    << false << false;
+                                    << QList<MsgAnswer>{MsgAnswer::Cancel}
+                                    << QStringList{offer.arg(u"2.02"_s)} << false << false;
     QTest::newRow("close question declined")
         << QByteArray("2.02") << false << true << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Cancel}
-        << QStringList{offer.arg("2.02"), closeQuestion} << false << false;
+        << QStringList{offer.arg(u"2.02"_s), closeQuestion} << false << false;
     QTest::newRow("close declined: updater started, program stays")
         << QByteArray("2.02") << false << true
         << QList<MsgAnswer>{MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Cancel}
-        << QStringList{offer.arg("2.02"), closeQuestion, closeBox} << true << false;
+        << QStringList{offer.arg(u"2.02"_s), closeQuestion, closeBox} << true << false;
     QTest::newRow("updater missing")
         << QByteArray("2.02") << false << false << yes
-        << QStringList{offer.arg("2.02"), "The updater module is missing. Please reinstall again the current "
-                                          "version!"}
+        << QStringList{offer.arg(u"2.02"_s),
+                       u"The updater module is missing. Please reinstall again the current "
+                       "version!"_s}
         << false << false;
 }
 
@@ -385,7 +389,8 @@ void TestPublisherFlows::update()
     QFETCH(QStringList, messages);
     QFETCH(bool, started);
     QFETCH(bool, closing);
-    const QString updater = m_fixture->file(QSysInfo::productType() == "windows" ? "Updater.exe" : "Updater");
+    const QString updater =
+        m_fixture->file(QSysInfo::productType() == u"windows"_s ? u"Updater.exe"_s : u"Updater"_s);
     if (updaterPresent) {
         writeFile(updater, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -405,34 +410,34 @@ void TestPublisherFlows::update()
     if (started) {
         QCOMPARE(m_fakes->launcher->started[0].first, updater);
         QCOMPARE(m_fakes->launcher->started[0].second,
-                 (QStringList{m_server->url("/liveupdate/quillory/").toString(), "2.01", "A"}));
+                 (QStringList{m_server->url(u"/liveupdate/quillory/"_s).toString(), u"2.01"_s, u"A"_s}));
     }
     QCOMPARE(m_window->isClosing(), closing);
     // The description stays in the program folder after the check.
-    QVERIFY(readFile(m_fixture->file("mainappupdate.inf")).contains("Version=" + version));
+    QVERIFY(readFile(m_fixture->file(u"mainappupdate.inf"_s)).contains("Version=" + version));
 }
 
 void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
 {
-    writeFile(m_fixture->file("mainappupdate.inf"), "[APPLICATION]\r\nVersion=9.0\r\n");
+    writeFile(m_fixture->file(u"mainappupdate.inf"_s), "[APPLICATION]\r\nVersion=9.0\r\n");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(404));
     QCoro::waitFor(m_window->btnUpdateClick());
     QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, "There's no new updates for this application!");
-    QVERIFY(!QFile::exists(m_fixture->file("mainappupdate.inf"))); // the old version is not read again
+    QCOMPARE(m_fakes->messages->shown[0].text, u"There's no new updates for this application!"_s);
+    QVERIFY(!QFile::exists(m_fixture->file(u"mainappupdate.inf"_s))); // the old version is not read again
 }
 
 void TestPublisherFlows::updaterBesideReadOnlyExecutable()
 {
     ReadOnlyInstall install;
     const QString updater =
-        install.installFile(QSysInfo::productType() == "windows" ? "Updater.exe" : "Updater");
+        install.installFile(QSysInfo::productType() == u"windows"_s ? u"Updater.exe"_s : u"Updater"_s);
     writeFile(updater, "#!/bin/sh\nexit 0\n");
     QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QString error;
     if (!install.lock(&error))
-        QSKIP(qPrintable("the executable's folder cannot be made read-only: " + error));
+        QSKIP(qPrintable(u"the executable's folder cannot be made read-only: "_s + error));
     makeWindow();
     serveUpdate("2.02");
     for (int i = 0; i < 3; ++i)
@@ -443,13 +448,13 @@ void TestPublisherFlows::updaterBesideReadOnlyExecutable()
     QCOMPARE(m_fakes->launcher->started.size(), 1);
     QCOMPARE(m_fakes->launcher->started[0].first, updater);
     // The description was downloaded into the data folder, the one that can be written.
-    QVERIFY(readFile(install.dataFile("mainappupdate.inf")).contains("Version=2.02"));
+    QVERIFY(readFile(install.dataFile(u"mainappupdate.inf"_s)).contains("Version=2.02"));
     m_window.reset();
 }
 
 void TestPublisherFlows::aboutBox()
 {
-    brand("Master", "pub7");
+    brand(u"Master"_s, u"pub7"_s);
     makeWindow();
     QStringList texts;
     for (int i = 0; i < 2; ++i) {
@@ -461,37 +466,37 @@ void TestPublisherFlows::aboutBox()
         });
         control<QPushButton>(*m_window, "btnAbout")->click();
     }
-    QCOMPARE(texts.mid(0, 4),
-             (QStringList{"About Acme...", "Acme", "Product Version: 2.01", "Line one\nLine two"}));
+    QCOMPARE(texts.mid(0, 4), (QStringList{u"About Acme..."_s, u"Acme"_s, u"Product Version: 2.01"_s,
+                                           u"Line one\nLine two"_s}));
     QCOMPARE(texts.mid(4), texts.mid(0, 4)); // a fresh box each time
 }
 
 QString TestPublisherFlows::registerBrowser()
 {
-    const QString data = m_fixture->file("xdg");
-    const QString browser = m_fixture->file("browser");
+    const QString data = m_fixture->file(u"xdg"_s);
+    const QString browser = m_fixture->file(u"browser"_s);
     writeFile(browser, "#!/bin/sh\n");
     QFile::setPermissions(browser, QFile::ReadOwner | QFile::ExeOwner);
-    QDir().mkpath(data + "/applications");
-    writeFile(data + "/applications/test-browser.desktop",
+    QDir().mkpath(data + u"/applications"_s);
+    writeFile(data + u"/applications/test-browser.desktop"_s,
               "[Desktop Entry]\nExec=" + browser.toUtf8() + " %u\n");
-    writeFile(data + "/applications/mimeinfo.cache",
+    writeFile(data + u"/applications/mimeinfo.cache"_s,
               "[MIME Cache]\nx-scheme-handler/http=test-browser.desktop;\n");
     qputenv("XDG_DATA_HOME", data.toUtf8());
     qputenv("XDG_DATA_DIRS", data.toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_fixture->file("no-config").toUtf8());
-    qputenv("XDG_CONFIG_DIRS", m_fixture->file("no-config").toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_fixture->file(u"no-config"_s).toUtf8());
+    qputenv("XDG_CONFIG_DIRS", m_fixture->file(u"no-config"_s).toUtf8());
     return browser;
 }
 
 void TestPublisherFlows::outboundLinks()
 {
     const QString browser = registerBrowser();
-    const QString text = tag("AffiliateURL", "http://aff.example/?id=%%AFFILIATEID%%") +
-                         tag("AffiliateID", "42") + tag("AppHelpURL", "http://help.example/") +
-                         "<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>" +
-                         "<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>";
-    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file("dbsettings.dat")));
+    const QString text = tag(u"AffiliateURL"_s, u"http://aff.example/?id=%%AFFILIATEID%%"_s) +
+                         tag(u"AffiliateID"_s, u"42"_s) + tag(u"AppHelpURL"_s, u"http://help.example/"_s) +
+                         u"<%%Banner1%%>ad.gif^http://ad.example/<%%/Banner1%%>"_s +
+                         u"<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>"_s;
+    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file(u"dbsettings.dat"_s)));
     makeWindow();
     control<QToolButton>(*m_window, "btnHelp")->click();
     control<QPushButton>(*m_window, "btnMakeMoney")->click();
@@ -503,11 +508,11 @@ void TestPublisherFlows::outboundLinks()
         QCOMPARE(program, browser);
         addresses << arguments;
     }
-    QCOMPARE(addresses, (QStringList{"http://help.example/", "http://aff.example/?id=42",
-                                     "http://ad.example/", "http://ad.example/"}));
+    QCOMPARE(addresses, (QStringList{u"http://help.example/"_s, u"http://aff.example/?id=42"_s,
+                                     u"http://ad.example/"_s, u"http://ad.example/"_s}));
     // The link labels go through the desktop's opener.
     Q_EMIT control<ClickableLabel>(*m_window, "lblLink1URL")->clicked();
-    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl("http://blog.example/")});
+    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl(u"http://blog.example/"_s)});
 }
 
 void TestPublisherFlows::emptyAddressOpensTheBrowserBare_data()
@@ -522,8 +527,9 @@ void TestPublisherFlows::emptyAddressOpensTheBrowserBare()
     QFETCH(QString, button);
     const QString browser = registerBrowser();
     QVERIFY(EncryptToFile(
-        (tag("ApplicationName", "Acme") + tag("AffiliateURL", "") + tag("AppHelpURL", "")).toUtf8(),
-        m_fixture->file("dbsettings.dat")));
+        (tag(u"ApplicationName"_s, u"Acme"_s) + tag(u"AffiliateURL"_s, u""_s) + tag(u"AppHelpURL"_s, u""_s))
+            .toUtf8(),
+        m_fixture->file(u"dbsettings.dat"_s)));
     makeWindow();
     m_window->findChild<QAbstractButton*>(button)->click();
     QCOMPARE(m_fakes->launcher->started.size(), 1);

@@ -19,6 +19,8 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // News bodies that arrive when the test says so.
@@ -51,7 +53,8 @@ private:
     std::optional<QString> m_answer;
 };
 
-const QStringList records{"5^First news^Jan 1, 2024", "6^Second news^Feb 2, 2024", "7", "^No id^Mar 3"};
+const QStringList records{u"5^First news^Jan 1, 2024"_s, u"6^Second news^Feb 2, 2024"_s, u"7"_s,
+                          u"^No id^Mar 3"_s};
 
 void clickRow(QTableView& list, int row)
 {
@@ -151,16 +154,16 @@ void TestPublisherWindows::newsListFilledOnShow()
     TfrmNews news(records, bodies.fetcher());
     news.show();
 
-    QCOMPARE(news.windowTitle(), "News");
+    QCOMPARE(news.windowTitle(), u"News"_s);
     QCOMPARE(news.size(), QSize(682, 411));
     const QAbstractItemModel* model = news.lvwItems->model();
     QCOMPARE(model->rowCount(), 4);
-    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), "News Title");
-    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), "Published");
-    QCOMPARE(model->index(1, 0).data().toString(), "Second news");
-    QCOMPARE(model->index(1, 1).data().toString(), "Feb 2, 2024");
-    QCOMPARE(model->index(2, 0).data().toString(), "");
-    QCOMPARE(model->index(3, 0).data().toString(), "No id");
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), u"News Title"_s);
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), u"Published"_s);
+    QCOMPARE(model->index(1, 0).data().toString(), u"Second news"_s);
+    QCOMPARE(model->index(1, 1).data().toString(), u"Feb 2, 2024"_s);
+    QCOMPARE(model->index(2, 0).data().toString(), u""_s);
+    QCOMPARE(model->index(3, 0).data().toString(), u"No id"_s);
     QCOMPARE(news.lvwItems->horizontalHeader()->sectionSize(1), 160);
     QCOMPARE(selectedRow(*news.lvwItems), -1);
     QVERIFY(news.prfEditorNews->toPlainText().isEmpty());
@@ -176,7 +179,7 @@ void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
     news.show();
 
     clickRow(*news.lvwItems, 1);
-    QCOMPARE(bodies.asked, QStringList{"6"});
+    QCOMPARE(bodies.asked, QStringList{u"6"_s});
     QVERIFY(news.NewsBusy);
     QCOMPARE(waitCursors(news), 3);
 
@@ -184,21 +187,21 @@ void TestPublisherWindows::newsBodyShownAndSelectionHeldWhileBusy()
     clickRow(*news.lvwItems, 0);
     news.lvwItems->selectRow(2);
     QCOMPARE(selectedRow(*news.lvwItems), 1);
-    QCOMPARE(bodies.asked, QStringList{"6"});
+    QCOMPARE(bodies.asked, QStringList{u"6"_s});
 
-    bodies.answer("<p>The <b>second</b> body</p>");
+    bodies.answer(u"<p>The <b>second</b> body</p>"_s);
     QTRY_VERIFY(!news.NewsBusy);
-    QCOMPARE(news.prfEditorNews->toPlainText(), "The second body");
+    QCOMPARE(news.prfEditorNews->toPlainText(), u"The second body"_s);
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().first().toString(), "6");
+    QCOMPARE(shown.first().first().toString(), u"6"_s);
     QCOMPARE(waitCursors(news), 0);
 
     clickRow(*news.lvwItems, 0);
     QCOMPARE(selectedRow(*news.lvwItems), 0);
-    QCOMPARE(bodies.asked, (QStringList{"6", "5"}));
-    bodies.answer("<p>First</p>");
+    QCOMPARE(bodies.asked, (QStringList{u"6"_s, u"5"_s}));
+    bodies.answer(u"<p>First</p>"_s);
     QTRY_COMPARE(shown.size(), 2);
-    QCOMPARE(news.prfEditorNews->toPlainText(), "First");
+    QCOMPARE(news.prfEditorNews->toPlainText(), u"First"_s);
 }
 
 void TestPublisherWindows::failedBodyKeepsThePreviousOne()
@@ -209,21 +212,21 @@ void TestPublisherWindows::failedBodyKeepsThePreviousOne()
     news.show();
 
     clickRow(*news.lvwItems, 0);
-    bodies.answer("<p>Kept</p>");
+    bodies.answer(u"<p>Kept</p>"_s);
     QTRY_VERIFY(!news.NewsBusy);
 
     clickRow(*news.lvwItems, 1);
     QVERIFY(news.NewsBusy);
     bodies.answer(std::nullopt);
     QTRY_VERIFY(!news.NewsBusy);
-    QCOMPARE(news.prfEditorNews->toPlainText(), "Kept");
+    QCOMPARE(news.prfEditorNews->toPlainText(), u"Kept"_s);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(waitCursors(news), 0);
 
     // A record without an id asks for nothing.
     clickRow(*news.lvwItems, 3);
     QCOMPARE(selectedRow(*news.lvwItems), 3);
-    QCOMPARE(bodies.asked, (QStringList{"5", "6"}));
+    QCOMPARE(bodies.asked, (QStringList{u"5"_s, u"6"_s}));
     QVERIFY(!news.NewsBusy);
 }
 
@@ -235,9 +238,9 @@ void TestPublisherWindows::newsWindowClosedWhileFetching()
     clickRow(*news->lvwItems, 1);
     QVERIFY(news->NewsBusy);
     news.reset();
-    bodies.answer("<p>Too late</p>");
+    bodies.answer(u"<p>Too late</p>"_s);
     QTRY_COMPARE(bodies.delivered, 1);
-    QCOMPARE(bodies.asked, QStringList{"6"});
+    QCOMPARE(bodies.asked, QStringList{u"6"_s});
 }
 
 void TestPublisherWindows::newsCloseButton()
@@ -245,7 +248,7 @@ void TestPublisherWindows::newsCloseButton()
     PendingBodies bodies;
     TfrmNews news(records, bodies.fetcher());
     news.show();
-    QCOMPARE(news.btnExit->text(), "Close");
+    QCOMPARE(news.btnExit->text(), u"Close"_s);
     QCOMPARE(news.btnExit->size(), QSize(97, 20));
     QTest::mouseClick(news.btnExit, Qt::LeftButton);
     QVERIFY(!news.isVisible());
@@ -263,9 +266,9 @@ void TestPublisherWindows::newsBodyLoadsNothingFromOutside()
     QVERIFY(!view.openLinks());
     const QUrl localPicture = QUrl::fromLocalFile(picture.fileName());
     QVERIFY(!view.loadResource(QTextDocument::ImageResource, localPicture).isValid());
-    const QUrl remotePicture("http://127.0.0.1:9/tracker.png");
+    const QUrl remotePicture(u"http://127.0.0.1:9/tracker.png"_s);
     QVERIFY(!view.loadResource(QTextDocument::ImageResource, remotePicture).isValid());
-    QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).isValid());
+    QVERIFY(!view.loadResource(QTextDocument::StyleSheetResource, QUrl(u"style.css"_s)).isValid());
 }
 
 void TestPublisherWindows::aboutTexts_data()
@@ -329,7 +332,7 @@ void TestPublisherWindows::aboutTexts()
     QCOMPARE(box.windowTitle(), caption);
     QCOMPARE(box.lblProductName->text(), name);
     QVERIFY(box.lblProductName->font().bold());
-    QCOMPARE(box.lblProductVersion->text(), "Product Version: 2.01");
+    QCOMPARE(box.lblProductVersion->text(), u"Product Version: 2.01"_s);
     QCOMPARE(box.lblCopyright1->text(), copyright);
     QCOMPARE(box.memAbout->toPlainText(), memo);
     QVERIFY(box.memAbout->isReadOnly());
@@ -342,14 +345,14 @@ void TestPublisherWindows::aboutOkCloses()
     BrandingSettings branding;
     QStringList lines;
     for (int i = 1; i <= 30; ++i)
-        lines << QString("About line %1").arg(i);
-    branding.AboutText = lines.join("\r\n");
+        lines << u"About line %1"_s.arg(i);
+    branding.AboutText = lines.join(u"\r\n"_s);
     TfrmAbout box(branding);
     box.show();
     QCOMPARE(box.memAbout->document()->blockCount(), 30);
     QVERIFY(box.memAbout->verticalScrollBar()->maximum() > 0);
 
-    QCOMPARE(box.editAbout->text(), "Ok");
+    QCOMPARE(box.editAbout->text(), u"Ok"_s);
     QTest::mouseClick(box.editAbout, Qt::LeftButton);
     QVERIFY(!box.isVisible());
     QCOMPARE(box.result(), int(QDialog::Accepted));
@@ -371,18 +374,18 @@ void TestPublisherWindows::balloonGoesAway()
 
     m_owner = std::make_unique<QWidget>();
     m_owner->resize(300, 200);
-    auto* other = new QPushButton("Other", m_owner.get());
+    auto* other = new QPushButton(u"Other"_s, m_owner.get());
     const InputCounter reachingOther(other);
     QSignalSpy clicks(other, &QPushButton::clicked);
     m_owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
 
-    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(150, 100)), "You've Got A Message!\r\nSpring sale",
+    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(150, 100)), u"You've Got A Message!\r\nSpring sale"_s,
                         m_owner.get());
     const QPointer<NewsBalloon> balloon = NewsBalloon::current();
     QVERIFY(balloon);
     QVERIFY(balloon->isVisible());
-    QCOMPARE(balloon->text(), "You've Got A Message!\nSpring sale");
+    QCOMPARE(balloon->text(), u"You've Got A Message!\nSpring sale"_s);
     QVERIFY(balloon->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(balloon->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(!balloon->mask().isEmpty());
@@ -392,11 +395,11 @@ void TestPublisherWindows::balloonGoesAway()
     QTest::qWait(50);
     QVERIFY(balloon->isVisible());
 
-    if (how == "press") {
+    if (how == u"press"_s) {
         QTest::mouseClick(other, Qt::LeftButton);
-    } else if (how == "press balloon") {
+    } else if (how == u"press balloon"_s) {
         QTest::mouseClick(balloon.data(), Qt::LeftButton, {}, balloon->mask().boundingRect().center());
-    } else if (how == "wheel") {
+    } else if (how == u"wheel"_s) {
         QWheelEvent wheel(QPointF(5, 5), other->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(other, &wheel);
@@ -419,12 +422,12 @@ void TestPublisherWindows::balloonIsSingle()
 {
     m_owner = std::make_unique<QWidget>();
     m_owner->show();
-    NewsBalloon::showAt(QPoint(400, 300), "First", m_owner.get());
+    NewsBalloon::showAt(QPoint(400, 300), u"First"_s, m_owner.get());
     const QPointer<NewsBalloon> first = NewsBalloon::current();
-    NewsBalloon::showAt(QPoint(400, 300), "Second", m_owner.get());
+    NewsBalloon::showAt(QPoint(400, 300), u"Second"_s, m_owner.get());
 
     QVERIFY(NewsBalloon::current() != first);
-    QCOMPARE(NewsBalloon::current()->text(), "Second");
+    QCOMPARE(NewsBalloon::current()->text(), u"Second"_s);
     QCOMPARE(visibleBalloons(), 1);
     QTRY_VERIFY(first.isNull());
 }
@@ -434,7 +437,7 @@ void TestPublisherWindows::balloonTextFits_data()
     QTest::addColumn<QString>("skin");
     QTest::addColumn<QString>("title");
 
-    const QString big = "QWidget { font-size: 30px; }";
+    const QString big = u"QWidget { font-size: 30px; }"_s;
     QTest::newRow("no skin") << ""
                              << "Spring sale";
     QTest::newRow("built-in skin") << BuiltInSkin() << "Spring sale";
@@ -455,7 +458,7 @@ void TestPublisherWindows::balloonTextFits()
     m_owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
 
-    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(500, 20)), "You've Got A Message!\r\n" + title,
+    NewsBalloon::showAt(m_owner->mapToGlobal(QPoint(500, 20)), u"You've Got A Message!\r\n"_s + title,
                         m_owner.get());
     const NewsBalloon* balloon = NewsBalloon::current();
     QVERIFY(balloon);
@@ -466,13 +469,12 @@ void TestPublisherWindows::balloonTextFits()
     const QFontMetrics metrics = balloon->fontMetrics();
     const QRect drawn =
         metrics.boundingRect(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, balloon->text());
-    QVERIFY2(textRect.contains(drawn), qPrintable(QString("text %1x%2 in %3x%4")
-                                                      .arg(drawn.width())
+    QVERIFY2(textRect.contains(drawn), qPrintable(u"text %1x%2 in %3x%4"_s.arg(drawn.width())
                                                       .arg(drawn.height())
                                                       .arg(textRect.width())
                                                       .arg(textRect.height())));
     QVERIFY(balloon->rect().contains(textRect));
-    QVERIFY(metrics.horizontalAdvance("You've Got A Message!") <= textRect.width());
+    QVERIFY(metrics.horizontalAdvance(u"You've Got A Message!"_s) <= textRect.width());
     QVERIFY(drawn.height() >= 2 * metrics.height()); // the title is there, below the first line
 }
 
@@ -489,7 +491,7 @@ void TestPublisherWindows::aboutTextHasNoBorder()
     QFETCH(QString, skin);
     qApp->setStyleSheet(skin);
     BrandingSettings branding;
-    branding.AboutText = "Short";
+    branding.AboutText = u"Short"_s;
     TfrmAbout box(branding);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));

@@ -15,6 +15,8 @@
 #include <QToolTip>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray trendRows(int count)
@@ -85,9 +87,9 @@ void TestReportLists::cleanup()
 
 void TestReportLists::showWindow(const QByteArray& trends, const QByteArray& suggest)
 {
-    writeFile(m_fixture->file("dabatase.dat"), trends);
+    writeFile(m_fixture->file(u"dabatase.dat"_s), trends);
     if (!suggest.isEmpty())
-        writeFile(m_fixture->file("dbsuggest.dat"), suggest);
+        writeFile(m_fixture->file(u"dbsuggest.dat"_s), suggest);
     m_window = m_fixture->makeWindow();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -130,7 +132,7 @@ void TestReportLists::toolTipsShowWhatIsCut_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("toolTip"); // empty: none
 
-    const QString keyword = QString("cheap flights to new york ").repeated(4).trimmed();
+    const QString keyword = u"cheap flights to new york "_s.repeated(4).trimmed();
     QTest::newRow("cut cell") << false << 0 << 0 << keyword;
     QTest::newRow("cell that fits") << false << 1 << 0 << "";
     QTest::newRow("cut header") << true << -1 << 1 << "Date Keyword Was Last Scraped";
@@ -143,7 +145,7 @@ void TestReportLists::toolTipsShowWhatIsCut()
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(QString, toolTip);
-    const QString keyword = QString("cheap flights to new york ").repeated(4).trimmed();
+    const QString keyword = u"cheap flights to new york "_s.repeated(4).trimmed();
     QByteArray stored = keyword.toUtf8().replace(' ', "\xc2\xa7");
     showWindow(stored + "|3/5/2009|1|\r\nparis|3/5/2009|2|\r\n");
     QTableView* items = control<QTableView>(*m_window, "lvwItems");
@@ -163,8 +165,8 @@ void TestReportLists::harvestNoteJoinsTheCutText_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("toolTip");
-    const QString phrase = QString("cheap flights to new york ").repeated(4).trimmed();
-    QTest::newRow("cut phrase with a note") << 0 << phrase + "\nFailed: refused";
+    const QString phrase = u"cheap flights to new york "_s.repeated(4).trimmed();
+    QTest::newRow("cut phrase with a note") << 0 << phrase + u"\nFailed: refused"_s;
     QTest::newRow("phrase that fits, with a note") << 1 << "Failed: refused";
     QTest::newRow("phrase that fits, no note") << 2 << "";
 }
@@ -173,7 +175,7 @@ void TestReportLists::harvestNoteJoinsTheCutText()
 {
     QFETCH(int, row);
     QFETCH(QString, toolTip);
-    const QByteArray phrase = QString("cheap flights to new york ").repeated(4).trimmed().toUtf8();
+    const QByteArray phrase = u"cheap flights to new york "_s.repeated(4).trimmed().toUtf8();
     const QByteArray empty(20, '|');
     showWindow(trendRows(1), QByteArray(phrase).replace(' ', "\xc2\xa7") + "|" + empty + "\r\nred|" + empty +
                                  "\r\nblue|" + empty + "\r\n");
@@ -181,7 +183,7 @@ void TestReportLists::harvestNoteJoinsTheCutText()
         ->setCurrentWidget(control<QWidget>(*m_window, "bsSkinTabSheet2"));
     SuggestTableModel* table = m_window->suggestTable();
     for (const int noted : {0, 1})
-        table->setHarvestNote(table->idOfRow(noted), SuggestTableModel::HarvestNote::Failed, "refused");
+        table->setHarvestNote(table->idOfRow(noted), SuggestTableModel::HarvestNote::Failed, u"refused"_s);
 
     QTableView* phrases = control<QTableView>(*m_window, "lvwSuggest");
     const QRect cell = phrases->visualRect(phrases->model()->index(row, 0));
@@ -214,7 +216,7 @@ void TestReportLists::sortIndicatorFollowsTheClicks()
         QCOMPARE(header->sortIndicatorSection(), section);
         QCOMPARE(header->sortIndicatorOrder(), order);
     }
-    QCOMPARE(m_window->trendTable()->row(0).keyword, "k900000"); // keywords descending
+    QCOMPARE(m_window->trendTable()->row(0).keyword, u"k900000"_s); // keywords descending
 }
 
 void TestReportLists::sortIndicatorLeavesTheCaptionFree()

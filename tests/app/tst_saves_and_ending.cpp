@@ -18,6 +18,8 @@
 #include <csignal>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray fourRows =
@@ -35,13 +37,13 @@ public:
     RunningProgram(const QString& home, const QByteArray& googleHost = "127.0.0.1:1")
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QUILLORY_HOME", home);
-        environment.insert("QUILLORY_GOOGLE_HOST", QString::fromLatin1(googleHost));
-        environment.insert("QUILLORY_MONITOR_TICK_MS", "50");
-        environment.insert("QUILLORY_UPDATE_URL", "http://127.0.0.1:1/liveupdate/quillory/");
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert(u"QUILLORY_HOME"_s, home);
+        environment.insert(u"QUILLORY_GOOGLE_HOST"_s, QString::fromLatin1(googleHost));
+        environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"50"_s);
+        environment.insert(u"QUILLORY_UPDATE_URL"_s, u"http://127.0.0.1:1/liveupdate/quillory/"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         m_process.setProcessEnvironment(environment);
-        m_process.start(QUILLORY_EXECUTABLE, {});
+        m_process.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
     }
     ~RunningProgram()
     {
@@ -132,16 +134,16 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
     QFETCH(bool, logWritable);
     const auto window = m_fixture->makeWindow();
     // A folder in the file's place makes the save fail; one in the log's place, the report.
-    QVERIFY(QDir(m_fixture->home()).mkdir("dabatase.dat"));
+    QVERIFY(QDir(m_fixture->home()).mkdir(u"dabatase.dat"_s));
     if (!logWritable)
-        QVERIFY(QDir(m_fixture->home()).mkdir("crash.log"));
+        QVERIFY(QDir(m_fixture->home()).mkdir(u"crash.log"_s));
     QByteArray logWhileOpen;
     messages().whileOpen = [&](const ShownMessage& message) {
-        if (!message.text.contains("Something went wrong"))
+        if (!message.text.contains(u"Something went wrong"_s))
             return;
-        logWhileOpen = readFile(file("crash.log"));
+        logWhileOpen = readFile(file(u"crash.log"_s));
         // An error while the box is open is logged, and no second box opens over the first.
-        CrashReporter::report("a second handler", "a second error");
+        CrashReporter::report(u"a second handler"_s, u"a second error"_s);
     };
     messages().answers.enqueue(MsgAnswer::Ok);
 
@@ -149,12 +151,12 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
 
     QCOMPARE(messages().shown.size(), 2); // the question, then the one report box
     const QString box = messages().shown[1].text;
-    QVERIFY2(box.contains("Could not write \"dabatase.dat\""), qPrintable(box));
-    QCOMPARE(box.contains("A report was added"), logWritable);
-    QCOMPARE(box.contains("No report could be written"), !logWritable);
+    QVERIFY2(box.contains(u"Could not write \"dabatase.dat\""_s), qPrintable(box));
+    QCOMPARE(box.contains(u"A report was added"_s), logWritable);
+    QCOMPARE(box.contains(u"No report could be written"_s), !logWritable);
     if (logWritable) {
         QVERIFY2(logWhileOpen.contains("SaveTrendTable: Could not write \"dabatase.dat\""), logWhileOpen);
-        QVERIFY(readFile(file("crash.log")).contains("a second handler: a second error"));
+        QVERIFY(readFile(file(u"crash.log"_s)).contains("a second handler: a second error"));
     }
 }
 
@@ -163,7 +165,7 @@ void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()
     FailingFolder disk(m_fixture->home(), FailingFolder::Kind::Full);
     if (!disk.ready())
         QSKIP(qPrintable(disk.error()));
-    writeFile(file("dabatase.dat"), fourRows);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = m_fixture->makeWindow();
     disk.fillUp();
 
@@ -174,10 +176,11 @@ void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()
     };
     deleteFirstRow();
     QCOMPARE(messages().shown.size(), 2);
-    QVERIFY2(messages().shown[1].text.contains("Could not write \"dabatase.dat\": No space left on device"),
-             qPrintable(messages().shown[1].text));
+    QVERIFY2(
+        messages().shown[1].text.contains(u"Could not write \"dabatase.dat\": No space left on device"_s),
+        qPrintable(messages().shown[1].text));
     QVERIFY(window->isUnsaved(TfrmMain::DataFile::TrendTable));
-    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
 
     // The next change tries again; the user, told once, is not told again.
     deleteFirstRow();
@@ -190,7 +193,7 @@ void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()
     window->close();
     QVERIFY(window->isClosing());
     QCOMPARE(messages().shown.size(), 4);
-    QCOMPARE(readFile(file("dabatase.dat")), "gamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n");
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), "gamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n");
     QVERIFY(!window->isUnsaved(TfrmMain::DataFile::TrendTable));
 }
 
@@ -204,8 +207,8 @@ void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved_data()
 void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved()
 {
     QFETCH(MsgAnswer, answer);
-    writeFile(file("dabatase.dat"), fourRows);
-    writeFile(file("dbsuggest.dat"), onePhrase);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    writeFile(file(u"dbsuggest.dat"_s), onePhrase);
     const auto window = m_fixture->makeWindow();
     window->show();
     FailingFolder folder(m_fixture->home(), FailingFolder::Kind::ReadOnly);
@@ -220,32 +223,32 @@ void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved()
     const ShownMessage& question = messages().shown[3];
     QCOMPARE(question.kind, MsgKind::Warning);
     QCOMPARE(question.buttons, MsgButtons::OkCancel);
-    QVERIFY2(question.text.contains("\"dbsuggest.dat\"") && question.text.contains("\"dabatase.dat\"") &&
-                 question.text.contains("Close anyway?"),
+    QVERIFY2(question.text.contains(u"\"dbsuggest.dat\""_s) &&
+                 question.text.contains(u"\"dabatase.dat\""_s) && question.text.contains(u"Close anyway?"_s),
              qPrintable(question.text));
     const bool closed = answer == MsgAnswer::Ok;
     QCOMPARE(window->isClosing(), closed);
     QCOMPARE(window->isVisible(), !closed);
     if (!closed)
         QVERIFY(!window->stopRequested()); // kept open, the next download is not refused
-    QCOMPARE(readFile(file("dabatase.dat")), fourRows);
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
 }
 
 void TestSavesAndEnding::unreadableTableIsKeptAsItWas()
 {
     // A table file that is there but cannot be read is never written over, so nothing in it is lost.
-    QVERIFY(QDir(m_fixture->home()).mkdir("dbsuggest.dat"));
+    QVERIFY(QDir(m_fixture->home()).mkdir(u"dbsuggest.dat"_s));
     const auto window = m_fixture->makeWindow();
     QCOMPARE(messages().shown.size(), 1);
-    QVERIFY2(messages().shown[0].text.contains("Could not read \"dbsuggest.dat\""),
+    QVERIFY2(messages().shown[0].text.contains(u"Could not read \"dbsuggest.dat\""_s),
              qPrintable(messages().shown[0].text));
 
     messages().answers << MsgAnswer::Ok << MsgAnswer::Cancel;
     window->close();
     QCOMPARE(messages().shown.size(), 3);
-    QVERIFY2(messages().shown[2].text.contains("\"dbsuggest.dat\": it could not be read at the start"),
+    QVERIFY2(messages().shown[2].text.contains(u"\"dbsuggest.dat\": it could not be read at the start"_s),
              qPrintable(messages().shown[2].text));
-    QVERIFY(QFileInfo(file("dbsuggest.dat")).isDir());
+    QVERIFY(QFileInfo(file(u"dbsuggest.dat"_s)).isDir());
 }
 
 void TestSavesAndEnding::busyFlagsSurviveAnError()
@@ -253,7 +256,7 @@ void TestSavesAndEnding::busyFlagsSurviveAnError()
     ScriptedHttpServer server;
     qputenv("QUILLORY_GOOGLE_HOST", server.hostAndPort());
     server.setFallback(ScriptedHttpServer::ok(feed("foo")));
-    writeFile(file("dbsuggest.dat"), onePhrase + QByteArray(onePhrase).replace("red", "blue"));
+    writeFile(file(u"dbsuggest.dat"_s), onePhrase + QByteArray(onePhrase).replace("red", "blue"));
     const auto window = m_fixture->makeWindow();
     FakeSeams& fakes = m_fixture->fakes;
 
@@ -275,7 +278,7 @@ void TestSavesAndEnding::busyFlagsSurviveAnError()
 
 void TestSavesAndEnding::oneProgramPerFolder()
 {
-    writeFile(file("dbsuggest.dat"), onePhrase);
+    writeFile(file(u"dbsuggest.dat"_s), onePhrase);
     RunningProgram first(m_fixture->home());
     QVERIFY(first.waitToSay("data folder"));
 
@@ -291,7 +294,7 @@ void TestSavesAndEnding::oneProgramPerFolder()
     QVERIFY2(third.waitToSay("data folder"), third.said());
     third.signal(SIGTERM);
     QCOMPARE(third.waitToEnd(), 0);
-    QCOMPARE(readFile(file("dbsuggest.dat")), onePhrase);
+    QCOMPARE(readFile(file(u"dbsuggest.dat"_s)), onePhrase);
 }
 
 void TestSavesAndEnding::signalEndsTheProgramWithABoxOpen_data()
@@ -306,10 +309,10 @@ void TestSavesAndEnding::signalEndsTheProgramWithABoxOpen()
     QFETCH(bool, whileLoading);
     ScriptedHttpServer server;
     server.setFallback(ScriptedHttpServer::ok(feed("foo")));
-    writeFile(file("dbsuggest.dat"), onePhrase);
+    writeFile(file(u"dbsuggest.dat"_s), onePhrase);
     std::unique_ptr<FailingFolder> folder;
     if (whileLoading) {
-        QVERIFY(QDir(m_fixture->home()).mkdir("dabatase.dat"));
+        QVERIFY(QDir(m_fixture->home()).mkdir(u"dabatase.dat"_s));
     } else {
         folder = std::make_unique<FailingFolder>(m_fixture->home(), FailingFolder::Kind::ReadOnly);
         QVERIFY2(folder->ready(), qPrintable(folder->error()));
@@ -322,7 +325,7 @@ void TestSavesAndEnding::signalEndsTheProgramWithABoxOpen()
 
     program.signal(SIGTERM);
     QCOMPARE(program.waitToEnd(), 0);
-    QCOMPARE(readFile(file("dbsuggest.dat")), onePhrase);
+    QCOMPARE(readFile(file(u"dbsuggest.dat"_s)), onePhrase);
     if (!whileLoading) // the close's saves were tried, and logged as they failed
         QVERIFY2(program.said().contains("FormClose: Could not write \"dbsuggest.dat\""), program.said());
 }

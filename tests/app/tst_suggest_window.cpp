@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray answer(const QList<QPair<QByteArray, QByteArray>>& completions)
@@ -35,7 +37,7 @@ QByteArray storedRow(const QByteArray& phrase)
 SuggestCells allNotAvailable()
 {
     SuggestCells cells;
-    cells.fill("N/A");
+    cells.fill(u"N/A"_s);
     return cells;
 }
 
@@ -119,7 +121,7 @@ void TestSuggestWindow::cleanup()
 void TestSuggestWindow::makeWindow(const QByteArray& table)
 {
     if (!table.isEmpty())
-        writeFile(m_fixture->file("dbsuggest.dat"), table);
+        writeFile(m_fixture->file(u"dbsuggest.dat"_s), table);
     m_window = m_fixture->makeWindow();
 }
 
@@ -138,10 +140,11 @@ void TestSuggestWindow::addKeywordsDialog_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("lines");
     QTest::newRow("empty") << "" << false << QStringList{};
-    QTest::newRow("spaces count as text") << "  " << true << QStringList{"  "};
-    QTest::newRow("lines") << "red wine\ncheap flights\n" << true << QStringList{"red wine", "cheap flights"};
-    QTest::newRow("non-breaking space kept") << QString("red\u00a0wine\ncheap flights") << true
-                                             << QStringList{QString("red\u00a0wine"), "cheap flights"};
+    QTest::newRow("spaces count as text") << "  " << true << QStringList{u"  "_s};
+    QTest::newRow("lines") << "red wine\ncheap flights\n"
+                           << true << QStringList{u"red wine"_s, u"cheap flights"_s};
+    QTest::newRow("non-breaking space kept")
+        << u"red\u00a0wine\ncheap flights"_s << true << QStringList{u"red\u00a0wine"_s, u"cheap flights"_s};
 }
 
 void TestSuggestWindow::addKeywordsDialog()
@@ -151,13 +154,13 @@ void TestSuggestWindow::addKeywordsDialog()
     QFETCH(QStringList, lines);
     FakeMessageBoxes messages;
     TfrmAddKeywords dialog(messages);
-    QCOMPARE(dialog.windowTitle(), "Add New Keyword(s)");
+    QCOMPARE(dialog.windowTitle(), u"Add New Keyword(s)"_s);
     dialog.memAddKeyword->setPlainText(text);
     dialog.btnOk->click();
     QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
     QCOMPARE(messages.shown.size(), accepted ? 0 : 1);
     if (!accepted) {
-        QCOMPARE(messages.shown[0].text, "Please add at least one keyword.");
+        QCOMPARE(messages.shown[0].text, u"Please add at least one keyword."_s);
         QCOMPARE(messages.shown[0].kind, MsgKind::Information);
         QCOMPARE(messages.shown[0].buttons, MsgButtons::Ok);
     }
@@ -183,12 +186,12 @@ void TestSuggestWindow::addKeywordsDialogKeys()
     QVERIFY(dialog.isVisible());
     QCOMPARE(QApplication::focusWidget(), dialog.memAddKeyword);
 
-    QTest::keyClicks(dialog.memAddKeyword, "red wine");
+    QTest::keyClicks(dialog.memAddKeyword, u"red wine"_s);
     QTest::keyClick(dialog.memAddKeyword, Qt::Key_Return);
-    QTest::keyClicks(dialog.memAddKeyword, "cheap flights");
+    QTest::keyClicks(dialog.memAddKeyword, u"cheap flights"_s);
     QTest::keyClick(dialog.memAddKeyword, Qt::Key_Enter, Qt::ControlModifier);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.lines(), (QStringList{"red wine", "cheap flights"}));
+    QCOMPARE(dialog.lines(), (QStringList{u"red wine"_s, u"cheap flights"_s}));
 
     // Escape cancels.
     TfrmAddKeywords again(messages);
@@ -203,15 +206,15 @@ void TestSuggestWindow::importSkipsDuplicates()
 {
     makeWindow(storedRow("RED§WINE"));
     m_fakes->dialogs->answers.enqueue(
-        typeKeywords("red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"));
+        typeKeywords(u"red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"_s));
     control<QPushButton>(*m_window, "btnAdd")->click();
-    QCOMPARE(m_fakes->dialogs->titles, QStringList{"Add New Keyword(s)"});
+    QCOMPARE(m_fakes->dialogs->titles, QStringList{u"Add New Keyword(s)"_s});
     QCOMPARE(phrasesOf(m_window->suggestTable()),
-             (QStringList{"RED WINE", "red wine glasses", "cheap flights"}));
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "3 keywords");
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Process finished!");
+             (QStringList{u"RED WINE"_s, u"red wine glasses"_s, u"cheap flights"_s}));
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"3 keywords"_s);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Process finished!"_s);
     // The import is kept at once, not only at close.
-    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
+    QCOMPARE(readFile(m_fixture->file(u"dbsuggest.dat"_s)),
              storedRow("RED§WINE") + storedRow("red§wine§glasses") + storedRow("cheap§flights"));
 
     // A cancelled dialog adds nothing.
@@ -236,21 +239,21 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(m_window->suggestTable()->rowCount(), 6);
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "bsSkinButton6")->click();
-    QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete selected items?");
-    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "c", "d", "f"}));
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "4 keywords");
+    QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete selected items?"_s);
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"a"_s, u"c"_s, u"d"_s, u"f"_s}));
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"4 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
-    QCOMPARE(readFile(m_fixture->file("dbsuggest.dat")),
+    QCOMPARE(readFile(m_fixture->file(u"dbsuggest.dat"_s)),
              storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
 
     select({0});
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "bsSkinButton7")->click();
-    QCOMPARE(m_fakes->messages->shown.last().text, "Are you sure to delete all?");
+    QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete all?"_s);
     QCOMPARE(m_window->suggestTable()->rowCount(), 0);
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "0 keywords");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"0 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 10); // left as it was by Delete All
-    QCOMPARE(QFileInfo(m_fixture->file("dbsuggest.dat")).size(), 0);
+    QCOMPARE(QFileInfo(m_fixture->file(u"dbsuggest.dat"_s)).size(), 0);
 }
 
 void TestSuggestWindow::previewShowsTheSelectedRow()
@@ -259,20 +262,20 @@ void TestSuggestWindow::previewShowsTheSelectedRow()
     select({0});
     const PreviewModel* preview = m_window->preview();
     QCOMPARE(preview->rowCount(), 10);
-    QCOMPARE(preview->cellText(0, 0), "red wine");
-    QCOMPARE(preview->cellText(0, 1), "45,100,000");
-    QCOMPARE(preview->cellText(1, 0), "N/A");
-    QCOMPARE(preview->cellText(2, 0), "");
+    QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
+    QCOMPARE(preview->cellText(0, 1), u"45,100,000"_s);
+    QCOMPARE(preview->cellText(1, 0), u"N/A"_s);
+    QCOMPARE(preview->cellText(2, 0), u""_s);
     // Select All and unselecting leave the preview as it is.
     control<QPushButton>(*m_window, "bsSkinButton4")->click();
-    QCOMPARE(preview->cellText(0, 0), "red wine");
+    QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
     control<QTableView>(*m_window, "lvwSuggest")
         ->selectionModel()
         ->select(m_window->suggestTable()->index(0, 0),
                  QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-    QCOMPARE(preview->cellText(0, 0), "red wine");
+    QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
     select({1});
-    QCOMPARE(preview->cellText(0, 0), "");
+    QCOMPARE(preview->cellText(0, 0), u""_s);
 }
 
 void TestSuggestWindow::harvestOneRow()
@@ -285,13 +288,15 @@ void TestSuggestWindow::harvestOneRow()
              QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=red+wine HTTP/1.1"});
     QVERIFY(m_fakes->random->bounds.isEmpty()); // no pause before the only phrase
     const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
-    QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
-             (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
-    QCOMPARE(cells[19], "N/A");
+    QCOMPARE(
+        QStringList(cells.begin(), cells.begin() + 6),
+        (QStringList{u"red wine"_s, u"45,100,000"_s, u"red dress"_s, u"8,040,000"_s, u"N/A"_s, u"N/A"_s}));
+    QCOMPARE(cells[19], u"N/A"_s);
     QVERIFY(!m_window->harvester()->isRunning());
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download completed!");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download completed!"_s);
     // Kept when the harvest ends.
-    QVERIFY(readFile(m_fixture->file("dbsuggest.dat")).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
+    QVERIFY(
+        readFile(m_fixture->file(u"dbsuggest.dat"_s)).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
 }
 
 void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
@@ -304,7 +309,7 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     control<QTableView>(*m_window, "lvwSuggest")
         ->selectionModel()
         ->setCurrentIndex(table->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(m_window->preview()->cellText(0, 0), "");
+    QCOMPARE(m_window->preview()->cellText(0, 0), u""_s);
     m_server->enqueue(ScriptedHttpServer::ok(redWine));
     m_server->enqueue(ScriptedHttpServer::status(404));
     m_server->enqueue(ScriptedHttpServer::ok(answer({})));
@@ -322,23 +327,24 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     });
     harvest();
 
-    QCOMPARE(progress, (QStringList{"Phrase 1 of 4", "Phrase 2 of 4", "Phrase 3 of 4", "Phrase 4 of 4"}));
+    QCOMPARE(progress,
+             (QStringList{u"Phrase 1 of 4"_s, u"Phrase 2 of 4"_s, u"Phrase 3 of 4"_s, u"Phrase 4 of 4"_s}));
     QCOMPARE(notesAtWork, QList<Note>(4, Note::Fetching));
     QVERIFY(control<QLabel>(*m_window, "lblHarvestProgress")->isHidden());
     const auto tooltip = [&](int row) { return table->index(row, 0).data(Qt::ToolTipRole).toString(); };
     QCOMPARE(table->harvestNote(table->idOfRow(0)), Note::Filled);
     QCOMPARE(tooltip(0), QString());
     QCOMPARE(table->harvestNote(table->idOfRow(1)), Note::Failed);
-    QCOMPARE(tooltip(1), "Failed: The server answered 404 Not Found");
+    QCOMPARE(tooltip(1), u"Failed: The server answered 404 Not Found"_s);
     QCOMPARE(table->harvestNote(table->idOfRow(2)), Note::NoSuggestions);
-    QCOMPARE(tooltip(2), "No suggestions");
+    QCOMPARE(tooltip(2), u"No suggestions"_s);
     QCOMPARE(table->harvestNote(table->idOfRow(3)), Note::Stopped);
-    QCOMPARE(tooltip(3), "Stopped");
+    QCOMPARE(tooltip(3), u"Stopped"_s);
     // The three that gave nothing keep the file's "N/A" alike.
     for (const int row : {1, 2, 3})
         QCOMPARE(table->record(row).cells, allNotAvailable());
     // The preview showed "red" and shows its new pairs without another click.
-    QCOMPARE(m_window->preview()->cellText(0, 0), "red wine");
+    QCOMPARE(m_window->preview()->cellText(0, 0), u"red wine"_s);
 }
 
 void TestSuggestWindow::harvestSelectedRowsInOrder()
@@ -354,11 +360,11 @@ void TestSuggestWindow::harvestSelectedRowsInOrder()
                                 "GET /complete/search?hl=en&js=true&qu=r4 HTTP/1.1"}));
     QCOMPARE(m_fakes->random->bounds, (QList<int>{8, 8})); // a pause of 0 to 7 s before each but the first
     const SuggestTableModel* table = m_window->suggestTable();
-    QCOMPARE(table->record(1).cells[0], "s0");
-    QCOMPARE(table->record(3).cells[0], "s1");
-    QCOMPARE(table->record(4).cells[0], "s2");
-    QCOMPARE(table->record(0).cells[0], "");
-    QCOMPARE(table->record(2).cells[0], "");
+    QCOMPARE(table->record(1).cells[0], u"s0"_s);
+    QCOMPARE(table->record(3).cells[0], u"s1"_s);
+    QCOMPARE(table->record(4).cells[0], u"s2"_s);
+    QCOMPARE(table->record(0).cells[0], u""_s);
+    QCOMPARE(table->record(2).cells[0], u""_s);
 }
 
 void TestSuggestWindow::failedFetchFillsNotAvailable()
@@ -369,7 +375,7 @@ void TestSuggestWindow::failedFetchFillsNotAvailable()
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"b1", "2"}})));
     harvest();
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
-    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "b1");
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], u"b1"_s);
 }
 
 void TestSuggestWindow::secondHarvestKeepsOlderCells()
@@ -382,7 +388,7 @@ void TestSuggestWindow::secondHarvestKeepsOlderCells()
     harvest();
     const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
     QCOMPARE(QStringList(cells.begin(), cells.begin() + 8),
-             (QStringList{"x", "9", "b", "2", "c", "3", "N/A", "N/A"}));
+             (QStringList{u"x"_s, u"9"_s, u"b"_s, u"2"_s, u"c"_s, u"3"_s, u"N/A"_s, u"N/A"_s}));
 }
 
 void TestSuggestWindow::searchRefusals_data()
@@ -409,10 +415,10 @@ void TestSuggestWindow::searchRefusals()
     m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
     auto running = m_window->suggestPage()->btnSearchClick();
     QTRY_COMPARE(m_server->requests().size(), 1);
-    if (meanwhile == "Delete All") {
+    if (meanwhile == u"Delete All"_s) {
         m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
         control<QPushButton>(*m_window, "bsSkinButton7")->click();
-    } else if (meanwhile == "Clear Selection") {
+    } else if (meanwhile == u"Clear Selection"_s) {
         control<QPushButton>(*m_window, "bsSkinButton5")->click();
     }
     const qsizetype shownBefore = m_fakes->messages->shown.size();
@@ -437,9 +443,9 @@ void TestSuggestWindow::stopDuringTransfer()
     });
     harvest();
     QCOMPARE(m_server->requests().size(), 1); // the second phrase is not fetched
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download aborted by user.");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download aborted by user."_s);
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
-    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], u""_s);
     QVERIFY(!m_window->harvester()->isRunning());
     QVERIFY(!m_window->stopRequested()); // the stop ended with the harvest it stopped
 }
@@ -453,7 +459,9 @@ void TestSuggestWindow::stopDuringPause()
     m_window->harvester()->setPauseStep(std::chrono::milliseconds(5));
     QTimer stopper;
     connect(&stopper, &QTimer::timeout, this, [this, &stopper] {
-        if (control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith("Preparing suggestions of: b")) {
+        if (control<QLabel>(*m_window, "MainStatusPanel")
+                ->text()
+                .startsWith(u"Preparing suggestions of: b"_s)) {
             control<QPushButton>(*m_window, "btnStop")->click();
             stopper.stop();
         }
@@ -461,8 +469,8 @@ void TestSuggestWindow::stopDuringPause()
     stopper.start(20);
     harvest();
     QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Proccess aborted by user.");
-    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Proccess aborted by user."_s);
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], u""_s);
     QVERIFY(!m_window->stopRequested());
 }
 
@@ -471,12 +479,12 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
     makeWindow();
     control<QProgressBar>(*m_window, "MainGauge")->setValue(50);
     control<QPushButton>(*m_window, "btnStop")->click();
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Proccess aborted by user.");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Proccess aborted by user."_s);
     QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 0);
     QVERIFY(!m_window->stopRequested());
     // Downloads, the hourly scrape's among them, still work.
     m_server->enqueue(ScriptedHttpServer::ok("page"));
-    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/"_s).toString())));
 }
 
 void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
@@ -491,8 +499,8 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
     QTRY_COMPARE(m_server->requests().size(), 1);
 
     control<QPushButton>(*m_window, "btnStop")->click();
-    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
-    QCOMPARE(QCoro::waitFor(harvesting), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(scrape), u"Download aborted by user."_s);
+    QCOMPARE(QCoro::waitFor(harvesting), u"Download aborted by user."_s);
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
     QCOMPARE(m_window->suggestTable()->record(0).cells, allNotAvailable());
     QVERIFY(!m_window->harvester()->isRunning());
@@ -500,7 +508,7 @@ void TestSuggestWindow::stopEndsAQueuedFetchUnsent()
 
     // Later downloads go out in their turn, and the fetch that waited is not among them.
     m_server->setFallback(ScriptedHttpServer::ok("later"));
-    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/later").toString())));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/later"_s).toString())));
     QCOMPARE(m_server->requestLines(),
              (QList<QByteArray>{"GET /trends/hottrends/atom/hourly HTTP/1.1", "GET /later HTTP/1.1"}));
 }
@@ -524,9 +532,9 @@ void TestSuggestWindow::harvestFollowsItsRows()
     QCOMPARE(m_server->requestLines(),
              (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=b HTTP/1.1",
                                 "GET /complete/search?hl=en&js=true&qu=a HTTP/1.1"}));
-    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"a", "b"}));
-    QCOMPARE(m_window->suggestTable()->record(0).cells[0], "for a");
-    QCOMPARE(m_window->suggestTable()->record(1).cells[0], "for b");
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(m_window->suggestTable()->record(0).cells[0], u"for a"_s);
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], u"for b"_s);
 }
 
 void TestSuggestWindow::harvestedRowsAreSavedSoon()
@@ -538,7 +546,7 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a1", "1"}})));
     m_server->enqueue(ScriptedHttpServer::stalled());
     auto harvesting = m_window->suggestPage()->btnSearchClick();
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file("dbsuggest.dat")).startsWith("a|a1|1|"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(m_fixture->file(u"dbsuggest.dat"_s)).startsWith("a|a1|1|"), 5000);
     QVERIFY(m_window->harvester()->isRunning());
     control<QPushButton>(*m_window, "btnStop")->click();
     QCoro::waitFor(harvesting);
@@ -549,21 +557,21 @@ void TestSuggestWindow::exportSuggestions()
     makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/"
                "A|N/A|N/A|N/A|\r\n" +
                storedRow("paris,§france") + storedRow("never"));
-    m_fakes->saveDialog->answers.enqueue(m_fixture->file("report"));
+    m_fakes->saveDialog->answers.enqueue(m_fixture->file(u"report"_s));
     control<QPushButton>(*m_window, "btnExport")->click();
-    QCOMPARE(m_fakes->saveDialog->titles, QStringList{"Export all data"});
+    QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
-             "Process finished! Written to report.csv in " + QDir::toNativeSeparators(m_fixture->home()));
+             u"Process finished! Written to report.csv in "_s + QDir::toNativeSeparators(m_fixture->home()));
     QByteArray expected =
         "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
     for (int i = 0; i < 8; ++i)
         expected += "red,N/A,N/A\r\n";
-    QCOMPARE(readFile(m_fixture->file("report.csv")), expected);
+    QCOMPARE(readFile(m_fixture->file(u"report.csv"_s)), expected);
 }
 
 void TestSuggestWindow::columnClicksSort()
 {
-    writeFile(m_fixture->file("dabatase.dat"),
+    writeFile(m_fixture->file(u"dabatase.dat"_s),
               "cherry|3/5/2009|9|\r\napple|3/6/2009|100|\r\nBanana|3/4/2009|10|\r\n");
     makeWindow("x|a|N/A|b|45,000,000|||||||||||||||||\r\ny|c|8,000,000|d|3,000,000,000|||||||||||||||||\r\n");
     const auto keywords = [this] {
@@ -573,28 +581,28 @@ void TestSuggestWindow::columnClicksSort()
         return list;
     };
     m_window->hotTrendsPage()->lvwItemsColumnClick(2);
-    QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"})); // 9, 10, 100
+    QCOMPARE(keywords(), (QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s})); // 9, 10, 100
     m_window->hotTrendsPage()->lvwItemsColumnClick(2);
-    QCOMPARE(keywords(), (QStringList{"apple", "Banana", "cherry"}));
+    QCOMPARE(keywords(), (QStringList{u"apple"_s, u"Banana"_s, u"cherry"_s}));
     m_window->hotTrendsPage()->lvwItemsColumnClick(0); // a new column keeps the last direction
-    QCOMPARE(keywords(), (QStringList{"cherry", "Banana", "apple"}));
+    QCOMPARE(keywords(), (QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s}));
     m_window->hotTrendsPage()->lvwItemsColumnClick(1);
-    QCOMPARE(keywords(), (QStringList{"apple", "cherry", "Banana"}));
+    QCOMPARE(keywords(), (QStringList{u"apple"_s, u"cherry"_s, u"Banana"_s}));
 
     // Results compare as numbers: "N/A" and out-of-range counts as 0.
     m_window->suggestPage()->lvwSuggestColumnClick(2);
-    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"x", "y"}));
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"x"_s, u"y"_s}));
     m_window->suggestPage()->lvwSuggestColumnClick(4);
-    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{"y", "x"}));
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"y"_s, u"x"_s}));
 
     // The table is saved in its new order.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "btnDelete")->click();
-    QVERIFY(readFile(m_fixture->file("dabatase.dat")).startsWith("apple|"));
+    QVERIFY(readFile(m_fixture->file(u"dabatase.dat"_s)).startsWith("apple|"));
 
     select({1});
     m_window->suggestPage()->lvwPreviewColumnClick(1);
-    QCOMPARE(m_window->preview()->cellText(9, 0), "b");
+    QCOMPARE(m_window->preview()->cellText(9, 0), u"b"_s);
 }
 
 QUILLORY_REGISTER_TEST(TestSuggestWindow);

@@ -16,6 +16,8 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(MsgKind)
 Q_DECLARE_METATYPE(MsgButtons)
 Q_DECLARE_METATYPE(MsgAnswer)
@@ -35,7 +37,7 @@ public:
         QTimer::singleShot(5000, this, [this] {
             m_poll.stop();
             while (QWidget* modal = QApplication::activeModalWidget()) {
-                unanswered << modal->metaObject()->className();
+                unanswered << QString::fromUtf8(modal->metaObject()->className());
                 if (auto* dialog = qobject_cast<QDialog*>(modal))
                     dialog->reject();
                 else
@@ -125,14 +127,13 @@ void TestSystemDialogs::messageBoxOpensCentred()
     });
     const MsgAnswer answer = Seams::system().messages->show(text, kind, buttons);
 
-    QVERIFY2(answerer.unanswered.isEmpty(), qPrintable("left open: " + answerer.unanswered.join(", ")));
+    QVERIFY2(answerer.unanswered.isEmpty(), qPrintable(u"left open: "_s + answerer.unanswered.join(u", "_s)));
     QCOMPARE(answer, escape);
     QCOMPARE(shownCaption, caption);
     QVERIFY(okIsDefault);
     QVERIFY2(qAbs(frame.center().x() - screen.center().x()) <= 1 &&
                  qAbs(frame.center().y() - screen.center().y()) <= 1,
-             qPrintable(QString("box at %1,%2 %3x%4 on a screen of %5x%6")
-                            .arg(frame.x())
+             qPrintable(u"box at %1,%2 %3x%4 on a screen of %5x%6"_s.arg(frame.x())
                             .arg(frame.y())
                             .arg(frame.width())
                             .arg(frame.height())
@@ -147,13 +148,14 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram_data()
     QTest::addColumn<QStringList>("masks"); // the files the first of them lists
 
     QTest::newRow("export: the description shows its mask")
-        << "Comma delimitted(*.csv)|*.csv" << QStringList{"Comma delimitted(*.csv)"} << QStringList{"*.csv"};
+        << "Comma delimitted(*.csv)|*.csv" << QStringList{u"Comma delimitted(*.csv)"_s}
+        << QStringList{u"*.csv"_s};
     QTest::newRow("description without its masks")
-        << "Text files|*.txt;*.log" << QStringList{"Text files (*.txt *.log)"}
-        << QStringList{"*.txt", "*.log"};
+        << "Text files|*.txt;*.log" << QStringList{u"Text files (*.txt *.log)"_s}
+        << QStringList{u"*.txt"_s, u"*.log"_s};
     QTest::newRow("two filters") << "Comma delimitted(*.csv)|*.csv|All files|*"
-                                 << QStringList{"Comma delimitted(*.csv)", "All files (*)"}
-                                 << QStringList{"*.csv"};
+                                 << QStringList{u"Comma delimitted(*.csv)"_s, u"All files (*)"_s}
+                                 << QStringList{u"*.csv"_s};
 }
 
 void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
@@ -162,7 +164,7 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
     QFETCH(QStringList, shown);
     QFETCH(QStringList, masks);
     QTemporaryDir folder;
-    writeFile(folder.filePath("report.csv"), "an earlier export\r\n");
+    writeFile(folder.filePath(u"report.csv"_s), "an earlier export\r\n");
 
     QString title;
     QStringList offered;
@@ -178,8 +180,8 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
             confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
             // The user types the name of a file that is there: the program, not the dialog, decides
             // about it.
-            if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
-                QTest::keyClicks(name, "report.csv");
+            if (auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s))
+                QTest::keyClicks(name, u"report.csv"_s);
             static_cast<QDialog*>(dialog)->accept();
             return;
         }
@@ -191,16 +193,16 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
                 fileDialog->reject();
         }
     });
-    const QString chosen = Seams::system().saveDialog->ask("Export all data", filter, folder.path());
+    const QString chosen = Seams::system().saveDialog->ask(u"Export all data"_s, filter, folder.path());
 
-    QVERIFY2(answerer.unanswered.isEmpty(), qPrintable("left open: " + answerer.unanswered.join(", ")));
-    QCOMPARE(title, "Export all data");
+    QVERIFY2(answerer.unanswered.isEmpty(), qPrintable(u"left open: "_s + answerer.unanswered.join(u", "_s)));
+    QCOMPARE(title, u"Export all data"_s);
     QCOMPARE(offered, shown);
     QCOMPARE(listed, masks);
     QVERIFY(!confirmsOverwrite);
     QCOMPARE(questions, QStringList());
-    QCOMPARE(chosen, QDir(folder.path()).filePath("report.csv"));
-    QCOMPARE(readFile(folder.filePath("report.csv")), QByteArray("an earlier export\r\n"));
+    QCOMPARE(chosen, QDir(folder.path()).filePath(u"report.csv"_s));
+    QCOMPARE(readFile(folder.filePath(u"report.csv"_s)), QByteArray("an earlier export\r\n"));
 }
 
 QUILLORY_REGISTER_TEST(TestSystemDialogs);

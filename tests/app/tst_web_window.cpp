@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray feed(const QList<QByteArray>& keywords)
@@ -41,7 +43,7 @@ QByteArray expectedGet(const QByteArray& path, quint16 port)
 void writeLastScrape(const AppFixture& fixture, int minutesAgo)
 {
     const QDateTime when = fixture.fakes.clock->current.addSecs(-60 * minutesAgo);
-    writeFile(fixture.file("config.dat"),
+    writeFile(fixture.file(u"config.dat"_s),
               "<%%LastParsed%%>" + DateTimeText(when).toUtf8() + "<%%/LastParsed%%>\r\n");
 }
 
@@ -100,17 +102,17 @@ void TestWebWindow::downloadPage_data()
     QTest::addColumn<std::optional<QString>>("page");
     QTest::addColumn<QString>("status");
 
-    const QString completed = "Download completed!";
-    const QString failed = "Connection error, check if you are connected and url exists.";
+    const QString completed = u"Download completed!"_s;
+    const QString failed = u"Connection error, check if you are connected and url exists."_s;
     QTest::newRow("lines rejoined with CR LF")
-        << ScriptedHttpServer::ok("a\nb") << std::optional<QString>("a\r\nb\r\n") << completed;
-    QTest::newRow("CR LF kept") << ScriptedHttpServer::ok("a\r\n") << std::optional<QString>("a\r\n")
+        << ScriptedHttpServer::ok("a\nb") << std::optional<QString>(u"a\r\nb\r\n"_s) << completed;
+    QTest::newRow("CR LF kept") << ScriptedHttpServer::ok("a\r\n") << std::optional<QString>(u"a\r\n"_s)
                                 << completed;
-    QTest::newRow("empty body") << ScriptedHttpServer::ok("") << std::optional<QString>("") << completed;
-    QTest::newRow("cut at a zero byte")
-        << ScriptedHttpServer::ok(QByteArray("ab\0cd", 5)) << std::optional<QString>("ab\r\n") << completed;
+    QTest::newRow("empty body") << ScriptedHttpServer::ok("") << std::optional<QString>(u""_s) << completed;
+    QTest::newRow("cut at a zero byte") << ScriptedHttpServer::ok(QByteArray("ab\0cd", 5))
+                                        << std::optional<QString>(u"ab\r\n"_s) << completed;
     QTest::newRow("chunked") << ScriptedHttpServer::chunked({"he", "llo"})
-                             << std::optional<QString>("hello\r\n") << completed;
+                             << std::optional<QString>(u"hello\r\n"_s) << completed;
     QTest::newRow("not found") << ScriptedHttpServer::status(404, "missing") << std::optional<QString>()
                                << failed;
     QTest::newRow("server error") << ScriptedHttpServer::status(500) << std::optional<QString>() << failed;
@@ -126,7 +128,7 @@ void TestWebWindow::downloadPage()
     m_server->enqueue(reply);
 
     for (int call = 0; call < 2; ++call) {
-        QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/page?q=1").toString())), page);
+        QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/page?q=1"_s).toString())), page);
         QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), status);
     }
     // Both requests, the second one too, ask for a fresh page.
@@ -140,19 +142,19 @@ void TestWebWindow::refusedWhileStopRequested()
     m_fixture->fakes.random->draws.enqueue(1);
     m_window = m_fixture->makeWindow();
     m_window->harvester()->setPauseStep(std::chrono::milliseconds(5));
-    ImportPhrases(*m_window->suggestTable(), {"a", "b"});
+    ImportPhrases(*m_window->suggestTable(), {u"a"_s, u"b"_s});
     control<QTableView>(*m_window, "lvwSuggest")->selectAll();
     m_server->enqueue(ScriptedHttpServer::ok(SuggestAnswerBody({{"a1", "1"}})));
     auto harvest = m_window->suggestPage()->btnSearchClick();
     QTRY_VERIFY(
-        control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith("Preparing suggestions of: b"));
+        control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith(u"Preparing suggestions of: b"_s));
     control<QPushButton>(*m_window, "btnStop")->click();
     QVERIFY(m_window->stopRequested());
-    control<QLabel>(*m_window, "MainStatusPanel")->setText("before");
+    control<QLabel>(*m_window, "MainStatusPanel")->setText(u"before"_s);
     control<QProgressBar>(*m_window, "MainGauge")->setValue(40);
 
-    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/x").toString())), std::nullopt);
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "before");
+    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/x"_s).toString())), std::nullopt);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"before"_s);
     QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 40);
     QCOMPARE(m_server->requests().size(), 1);
     QCoro::waitFor(harvest);
@@ -170,8 +172,8 @@ void TestWebWindow::stopDuringTransfer()
     // The user stops while the body arrives: the next progress event cuts the connection.
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this,
             [this] { control<QPushButton>(*m_window, "btnStop")->click(); });
-    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url("/slow").toString())), std::nullopt);
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/slow"_s).toString())), std::nullopt);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download aborted by user."_s);
 }
 
 void TestWebWindow::stopWithoutHarvestAbortsTheScrape_data()
@@ -191,12 +193,12 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
     m_server->setFallback(ScriptedHttpServer::ok(feed({"foo"}))); // the answer, were the scrape sent
     std::optional<QCoro::Task<std::optional<QString>>> ahead;
     if (waitingItsTurn)
-        ahead = m_window->DownloadPage(m_server->url("/ahead").toString());
+        ahead = m_window->DownloadPage(m_server->url(u"/ahead"_s).toString());
     auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
     QTRY_COMPARE(m_server->requests().size(), 1);
 
     control<QPushButton>(*m_window, "btnStop")->click();
-    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(scrape), u"Download aborted by user."_s);
     if (ahead)
         QCOMPARE(QCoro::waitFor(*ahead), std::nullopt);
     QCOMPARE(m_server->requestLines(),
@@ -205,7 +207,7 @@ void TestWebWindow::stopWithoutHarvestAbortsTheScrape()
     QCOMPARE(m_window->trendTable()->rowCount(), 0);
     QCOMPARE(m_window->monitor()->lastScrapeTime(), lastScrape);
     QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), lastParsed);
-    QVERIFY(!QFile::exists(m_fixture->file("config.dat")));
+    QVERIFY(!QFile::exists(m_fixture->file(u"config.dat"_s)));
     QVERIFY(!m_window->stopRequested());
     QVERIFY(
         control<QLabel>(*m_window, "lblNextTry")->isHidden()); // the user's Stop is no failure to wait after
@@ -219,10 +221,10 @@ void TestWebWindow::downloadsTakeTurns()
     m_server->enqueue(slow);
     m_server->enqueue(ScriptedHttpServer::ok("second"));
 
-    auto first = m_window->DownloadPage(m_server->url("/1").toString());
-    auto second = m_window->DownloadPage(m_server->url("/2").toString());
-    QCOMPARE(QCoro::waitFor(second), std::optional<QString>("second\r\n"));
-    QCOMPARE(QCoro::waitFor(first), std::optional<QString>("first\r\n"));
+    auto first = m_window->DownloadPage(m_server->url(u"/1"_s).toString());
+    auto second = m_window->DownloadPage(m_server->url(u"/2"_s).toString());
+    QCOMPARE(QCoro::waitFor(second), std::optional<QString>(u"second\r\n"_s));
+    QCOMPARE(QCoro::waitFor(first), std::optional<QString>(u"first\r\n"_s));
     // The second request went out only after the first one had ended.
     QCOMPARE(m_server->requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
 }
@@ -235,14 +237,14 @@ void TestWebWindow::closeEndsEveryPendingRequest()
     m_server->setFallback(ScriptedHttpServer::ok("late")); // the answer, were a waiting request sent
     // On each client one request in flight and one waiting its turn.
     auto scrape = StatusWhenDone(*m_window, m_window->monitor()->scrape());
-    auto download = m_window->DownloadPage(m_server->url("/waiting2").toString());
-    auto news = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url("/news"));
-    auto newsWaiting = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url("/waiting1"));
+    auto download = m_window->DownloadPage(m_server->url(u"/waiting2"_s).toString());
+    auto news = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url(u"/news"_s));
+    auto newsWaiting = control<HttpClient>(*m_window, "IdHTTP1")->get(m_server->url(u"/waiting1"_s));
     QTRY_COMPARE(m_server->requests().size(), 2);
 
     m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok);
     QVERIFY(m_window->close());
-    QCOMPARE(QCoro::waitFor(scrape), "Download aborted by user.");
+    QCOMPARE(QCoro::waitFor(scrape), u"Download aborted by user."_s);
     QCOMPARE(QCoro::waitFor(download), std::nullopt);
     QVERIFY(!QCoro::waitFor(news).ok);
     QVERIFY(!QCoro::waitFor(newsWaiting).ok);
@@ -261,7 +263,7 @@ void TestWebWindow::gaugeFollowsTheBytes()
     ScriptedHttpServer::Reply reply;
     reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123").then(100, "456789");
     m_server->enqueue(reply);
-    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString())));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/"_s).toString())));
     QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->maximum(), 10);
     QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 10);
     QVERIFY2(positions.contains(4), qPrintable(QString::number(positions.size())));
@@ -291,7 +293,7 @@ void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds()
         });
     }
     m_server->enqueue(reply);
-    QCoro::waitFor(m_window->DownloadPage(m_server->url("/").toString()));
+    QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/"_s).toString()));
     QVERIFY2(gauge->maximum() > gauge->minimum(), "the gauge still shows a transfer in progress");
     if (!stop)
         QCOMPARE(gauge->value(), gauge->maximum()); // a whole body: full
@@ -299,7 +301,7 @@ void TestWebWindow::gaugeLeavesBusyModeWhenTheBodyEnds()
 
 void TestWebWindow::scrapeFoldsTheFeed()
 {
-    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    writeFile(m_fixture->file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
     m_window = m_fixture->makeWindow();
     m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 10), QTime(14, 15, 0));
     m_server->enqueue(ScriptedHttpServer::ok(feed({"new york", "Foo", "new york"})));
@@ -308,16 +310,17 @@ void TestWebWindow::scrapeFoldsTheFeed()
     QVERIFY(m_fixture->fakes.messages->shown.isEmpty());
     QCOMPARE(m_server->requests(),
              QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
-    const QString now = "12/10/2026 2:15:00 PM";
-    QCOMPARE(m_window->trendTable()->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
-    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), "Last scrapped on: " + now);
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "2 items");
+    const QString now = u"12/10/2026 2:15:00 PM"_s;
+    QCOMPARE(m_window->trendTable()->rows(),
+             (TrendRows{{u"foo"_s, now, u"5"_s}, {u"new york"_s, now, u"2"_s}}));
+    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), u"Last scrapped on: "_s + now);
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"2 items"_s);
     QCOMPARE(m_window->monitor()->lastScrapeTime(), m_fixture->fakes.clock->current);
-    QCOMPARE(readFile(m_fixture->file("dabatase.dat")),
+    QCOMPARE(readFile(m_fixture->file(u"dabatase.dat"_s)),
              "foo|12/10/2026\xc2\xa7"
              "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
              "2:15:00\xc2\xa7PM|2|\r\n");
-    QCOMPARE(readFile(m_fixture->file("config.dat")),
+    QCOMPARE(readFile(m_fixture->file(u"config.dat"_s)),
              "<%%LastParsed%%>12/10/2026 2:15:00 PM<%%/LastParsed%%>\r\n");
 }
 
@@ -347,8 +350,8 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
     QCOMPARE(m_fixture->fakes.messages->shown.size(), asked ? 1 : 0);
     if (asked) {
         QCOMPARE(m_fixture->fakes.messages->shown[0].text,
-                 "Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
-                 "If you force it the values can be distorsioned.\r\nAre you sure to scrap now?");
+                 u"Sorry it's not recommended that you scrap until 1 hour was elapsed.\r\n"
+                 "If you force it the values can be distorsioned.\r\nAre you sure to scrap now?"_s);
         QCOMPARE(m_fixture->fakes.messages->shown[0].kind, MsgKind::Warning);
         QCOMPARE(m_fixture->fakes.messages->shown[0].buttons, MsgButtons::OkCancel);
     }
@@ -358,38 +361,39 @@ void TestWebWindow::scrapeNowAsksWithinTheHour()
 
 void TestWebWindow::scrapeWithoutItemsLeavesTheCounter()
 {
-    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    writeFile(m_fixture->file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
     m_window = m_fixture->makeWindow();
-    control<QLabel>(*m_window, "panSecondary")->setText("7 keywords"); // the Suggest table was worked on last
+    control<QLabel>(*m_window, "panSecondary")
+        ->setText(u"7 keywords"_s); // the Suggest table was worked on last
     m_server->enqueue(ScriptedHttpServer::ok("<html><body>No hot trends this hour</body></html>"));
     QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), "Download completed!");
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "7 keywords");
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download completed!"_s);
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"7 keywords"_s);
 
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo", "bar"})));
     m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok); // within the hour: asked first
     QCoro::waitFor(m_window->hotTrendsPage()->bsSkinButton2Click());
-    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), "2 items");
+    QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"2 items"_s);
 }
 
 void TestWebWindow::failedScrapeChangesNothing()
 {
-    writeFile(m_fixture->file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
-    writeFile(m_fixture->file("config.dat"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
+    writeFile(m_fixture->file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
+    writeFile(m_fixture->file(u"config.dat"_s), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
     m_window = m_fixture->makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(500));
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), 1);
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
-             "Connection error, check if you are connected and url exists.");
-    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), "Last scrapped on:3/5/2009");
-    QCOMPARE(readFile(m_fixture->file("config.dat")), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
-    QCOMPARE(readFile(m_fixture->file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
+             u"Connection error, check if you are connected and url exists."_s);
+    QCOMPARE(control<QLabel>(*m_window, "lblLastParsed")->text(), u"Last scrapped on:3/5/2009"_s);
+    QCOMPARE(readFile(m_fixture->file(u"config.dat"_s)), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>\r\n");
+    QCOMPARE(readFile(m_fixture->file(u"dabatase.dat"_s)), "foo|3/5/2009|4|\r\n");
     // The tick five seconds later tries again.
     m_server->enqueue(ScriptedHttpServer::ok(feed({"foo"})));
     m_fixture->fakes.clock->current = m_fixture->fakes.clock->current.addSecs(5);
     QCoro::waitFor(m_window->tmrTimer());
-    QCOMPARE(m_window->trendTable()->row(0).count, "5");
+    QCOMPARE(m_window->trendTable()->row(0).count, u"5"_s);
 }
 
 void TestWebWindow::failedScrapesBackOff()
@@ -402,7 +406,7 @@ void TestWebWindow::failedScrapesBackOff()
     QCoro::waitFor(m_window->tmrTimer());
     QVERIFY(!control<QLabel>(*m_window, "lblNextTry")->isHidden());
     QCOMPARE(control<QLabel>(*m_window, "lblNextTry")->text(),
-             "Next try at " + start.addSecs(5).toString("h:mm:ss AP"));
+             u"Next try at "_s + start.addSecs(5).toString(u"h:mm:ss AP"_s));
     clock.current = start.addSecs(4);
     QCoro::waitFor(m_window->tmrTimer());
     QCOMPARE(m_server->requests().size(), 1);
@@ -420,24 +424,24 @@ void TestWebWindow::programScrapesOnItsOwn()
     m_server->enqueue(ScriptedHttpServer::ok(feed({"first keyword", "second"})));
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QUILLORY_HOME", m_fixture->home());
-    environment.insert("QUILLORY_GOOGLE_HOST", m_server->hostAndPort());
-    environment.insert("QUILLORY_MONITOR_TICK_MS", "50");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert(u"QUILLORY_HOME"_s, m_fixture->home());
+    environment.insert(u"QUILLORY_GOOGLE_HOST"_s, QString::fromUtf8(m_server->hostAndPort()));
+    environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"50"_s);
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     program.setProcessEnvironment(environment);
-    program.start(QUILLORY_EXECUTABLE, {});
+    program.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
     QVERIFY(program.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_fixture->file("config.dat")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_fixture->file(u"config.dat"_s)), 10000);
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
 
     QCOMPARE(m_server->requests(),
              QList<QByteArray>{expectedGet("/trends/hottrends/atom/hourly", m_server->port())});
-    const QList<QByteArray> lines = readFile(m_fixture->file("dabatase.dat")).split('\n');
+    const QList<QByteArray> lines = readFile(m_fixture->file(u"dabatase.dat"_s)).split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith("first\xc2\xa7keyword|"));
     QVERIFY(lines[0].endsWith("|1|\r"));
-    QVERIFY(readFile(m_fixture->file("config.dat")).startsWith("<%%LastParsed%%>"));
+    QVERIFY(readFile(m_fixture->file(u"config.dat"_s)).startsWith("<%%LastParsed%%>"));
 }
 
 QUILLORY_REGISTER_TEST(TestWebWindow);

@@ -7,12 +7,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // One tagged value on a line of its own.
 QString line(const QString& name, const QString& value)
 {
-    return TaggedValue(name, value) + "\r\n";
+    return TaggedValue(name, value) + u"\r\n"_s;
 }
 
 // Every value read that is not empty, as "name=value", in reading order, then the entries.
@@ -21,21 +23,21 @@ QStringList readValues(const BrandingText& branding)
     QStringList values;
     for (const auto& [name, value] : BrandingTagValues(branding)) {
         if (!value.isEmpty())
-            values << name + "=" + value;
+            values << name + u"="_s + value;
     }
     const auto addEntries = [&values](const QString& prefix, const QStringList& entries) {
         for (qsizetype i = 0; i < entries.size(); ++i)
-            values << prefix + QString::number(i + 1) + "=" + entries[i];
+            values << prefix + QString::number(i + 1) + u"="_s + entries[i];
     };
-    addEntries("Welcome", branding.WelcomeEntries);
-    addEntries("Banner", branding.BannerEntries);
-    addEntries("Link", branding.LinkEntries);
+    addEntries(u"Welcome"_s, branding.WelcomeEntries);
+    addEntries(u"Banner"_s, branding.BannerEntries);
+    addEntries(u"Link"_s, branding.LinkEntries);
     return values;
 }
 
 ProcessRun runTool(const QStringList& arguments, const QString& folder)
 {
-    return runProcess(QUILLORY_BRANDING_TOOL, arguments, folder);
+    return runProcess(QStringLiteral(QUILLORY_BRANDING_TOOL), arguments, folder);
 }
 
 } // namespace
@@ -67,70 +69,73 @@ void TestBranding::parse_data()
 
     QTest::newRow("empty") << QString() << QStringList();
     QTest::newRow("every tag in order")
-        << line("ApplicationName", "Keyword Pro") + line("BranderCode", "KP1") + line("BranderType", "Gold") +
-               line("AffiliateURL", "http://a.example/") + line("AffiliateTYPE", "cb") +
-               line("AffiliateID", "77") + line("MasterNewsBaseURL", "http://m/") +
-               line("PlatinumNewsBaseURL", "http://p/") + line("GoldNewsBaseURL", "http://g/") +
-               line("MasterPublID", "m1") + line("PlatinumPublID", "p1") + line("GoldPublID", "g1") +
-               line("MakeMoneyButton", "Earn") + line("AppHelpURL", "http://h/") +
-               line("CopyrightYears", "2007") + line("CopyrightCompany", "Kp Ltd") +
-               line("AboutText", "About") + line("Welcome1", "<p>w</p>") +
-               line("Banner1", "b.gif^http://b/") + line("Link1", "One^http://1/") +
-               line("Link2", "Two^http://2/")
-        << QStringList{"ApplicationName=Keyword Pro",
-                       "BranderCode=KP1",
-                       "BranderType=Gold",
-                       "AffiliateURL=http://a.example/",
-                       "AffiliateTYPE=cb",
-                       "AffiliateID=77",
-                       "MasterNewsBaseURL=http://m/",
-                       "PlatinumNewsBaseURL=http://p/",
-                       "GoldNewsBaseURL=http://g/",
-                       "MasterPublID=m1",
-                       "PlatinumPublID=p1",
-                       "GoldPublID=g1",
-                       "MakeMoneyButton=Earn",
-                       "AppHelpURL=http://h/",
-                       "CopyrightYears=2007",
-                       "CopyrightCompany=Kp Ltd",
-                       "AboutText=About",
-                       "Welcome1=<p>w</p>",
-                       "Banner1=b.gif^http://b/",
-                       "Link1=One^http://1/",
-                       "Link2=Two^http://2/"};
+        << line(u"ApplicationName"_s, u"Keyword Pro"_s) + line(u"BranderCode"_s, u"KP1"_s) +
+               line(u"BranderType"_s, u"Gold"_s) + line(u"AffiliateURL"_s, u"http://a.example/"_s) +
+               line(u"AffiliateTYPE"_s, u"cb"_s) + line(u"AffiliateID"_s, u"77"_s) +
+               line(u"MasterNewsBaseURL"_s, u"http://m/"_s) + line(u"PlatinumNewsBaseURL"_s, u"http://p/"_s) +
+               line(u"GoldNewsBaseURL"_s, u"http://g/"_s) + line(u"MasterPublID"_s, u"m1"_s) +
+               line(u"PlatinumPublID"_s, u"p1"_s) + line(u"GoldPublID"_s, u"g1"_s) +
+               line(u"MakeMoneyButton"_s, u"Earn"_s) + line(u"AppHelpURL"_s, u"http://h/"_s) +
+               line(u"CopyrightYears"_s, u"2007"_s) + line(u"CopyrightCompany"_s, u"Kp Ltd"_s) +
+               line(u"AboutText"_s, u"About"_s) + line(u"Welcome1"_s, u"<p>w</p>"_s) +
+               line(u"Banner1"_s, u"b.gif^http://b/"_s) + line(u"Link1"_s, u"One^http://1/"_s) +
+               line(u"Link2"_s, u"Two^http://2/"_s)
+        << QStringList{u"ApplicationName=Keyword Pro"_s,
+                       u"BranderCode=KP1"_s,
+                       u"BranderType=Gold"_s,
+                       u"AffiliateURL=http://a.example/"_s,
+                       u"AffiliateTYPE=cb"_s,
+                       u"AffiliateID=77"_s,
+                       u"MasterNewsBaseURL=http://m/"_s,
+                       u"PlatinumNewsBaseURL=http://p/"_s,
+                       u"GoldNewsBaseURL=http://g/"_s,
+                       u"MasterPublID=m1"_s,
+                       u"PlatinumPublID=p1"_s,
+                       u"GoldPublID=g1"_s,
+                       u"MakeMoneyButton=Earn"_s,
+                       u"AppHelpURL=http://h/"_s,
+                       u"CopyrightYears=2007"_s,
+                       u"CopyrightCompany=Kp Ltd"_s,
+                       u"AboutText=About"_s,
+                       u"Welcome1=<p>w</p>"_s,
+                       u"Banner1=b.gif^http://b/"_s,
+                       u"Link1=One^http://1/"_s,
+                       u"Link2=Two^http://2/"_s};
     // BranderCode stands after three later tags: reading it skips them, and they are not found later.
     QTest::newRow("tags out of order")
-        << line("ApplicationName", "A") + line("BranderType", "T") + line("AffiliateURL", "U") +
-               line("AffiliateID", "I") + line("BranderCode", "C") + line("GoldPublID", "G") +
-               line("Welcome2", "late") + line("Welcome1", "w1")
-        << QStringList{"ApplicationName=A", "BranderCode=C", "GoldPublID=G", "Welcome1=w1"};
+        << line(u"ApplicationName"_s, u"A"_s) + line(u"BranderType"_s, u"T"_s) +
+               line(u"AffiliateURL"_s, u"U"_s) + line(u"AffiliateID"_s, u"I"_s) +
+               line(u"BranderCode"_s, u"C"_s) + line(u"GoldPublID"_s, u"G"_s) +
+               line(u"Welcome2"_s, u"late"_s) + line(u"Welcome1"_s, u"w1"_s)
+        << QStringList{u"ApplicationName=A"_s, u"BranderCode=C"_s, u"GoldPublID=G"_s, u"Welcome1=w1"_s};
     QTest::newRow("tag names in lower case")
         << "<%%applicationname%%>A<%%/APPLICATIONNAME%%><%%welcome1%%>w<%%/Welcome1%%>"
-        << QStringList{"ApplicationName=A", "Welcome1=w"};
+        << QStringList{u"ApplicationName=A"_s, u"Welcome1=w"_s};
     QTest::newRow("affiliate id twice, and in lower case")
-        << line("AffiliateURL", "http://x/?a=%%AFFILIATEID%%&b=%%AFFILIATEID%%&c=%%affiliateid%%") +
-               line("AffiliateID", "77")
-        << QStringList{"AffiliateURL=http://x/?a=77&b=77&c=%%affiliateid%%", "AffiliateID=77"};
+        << line(u"AffiliateURL"_s, u"http://x/?a=%%AFFILIATEID%%&b=%%AFFILIATEID%%&c=%%affiliateid%%"_s) +
+               line(u"AffiliateID"_s, u"77"_s)
+        << QStringList{u"AffiliateURL=http://x/?a=77&b=77&c=%%affiliateid%%"_s, u"AffiliateID=77"_s};
     QTest::newRow("gaps end the entries")
-        << line("Welcome1", "w1") + line("Welcome2", "w2") + line("Welcome4", "w4") + line("Banner1", "b1") +
-               line("Banner3", "b3") + line("Link2", "l2")
-        << QStringList{"Welcome1=w1", "Welcome2=w2", "Banner1=b1"};
+        << line(u"Welcome1"_s, u"w1"_s) + line(u"Welcome2"_s, u"w2"_s) + line(u"Welcome4"_s, u"w4"_s) +
+               line(u"Banner1"_s, u"b1"_s) + line(u"Banner3"_s, u"b3"_s) + line(u"Link2"_s, u"l2"_s)
+        << QStringList{u"Welcome1=w1"_s, u"Welcome2=w2"_s, u"Banner1=b1"_s};
     QTest::newRow("an empty entry is a gap")
-        << line("Link1", "l1") + line("Link2", "") + line("Link3", "l3") << QStringList{"Link1=l1"};
+        << line(u"Link1"_s, u"l1"_s) + line(u"Link2"_s, u""_s) + line(u"Link3"_s, u"l3"_s)
+        << QStringList{u"Link1=l1"_s};
     QTest::newRow("one Welcome entry")
-        << line("Welcome1", "<html>only</html>") << QStringList{"Welcome1=<html>only</html>"};
+        << line(u"Welcome1"_s, u"<html>only</html>"_s) << QStringList{u"Welcome1=<html>only</html>"_s};
     QString seventeen;
     QStringList sixteen;
     for (int n = 1; n <= 17; ++n) {
-        seventeen += line("Link" + QString::number(n), "L" + QString::number(n));
+        seventeen += line(u"Link"_s + QString::number(n), u"L"_s + QString::number(n));
         if (n <= 16)
-            sixteen << "Link" + QString::number(n) + "=L" + QString::number(n);
+            sixteen << u"Link"_s + QString::number(n) + u"=L"_s + QString::number(n);
     }
     QTest::newRow("sixteen entries at most") << seventeen << sixteen;
     QTest::newRow("values span lines, untrimmed, text outside tags ignored")
         << "header\r\n<%%AboutText%%>  first\r\nsecond  "
            "<%%/AboutText%%>\r\n<%%LastNewsId%%>12<%%/LastNewsId%%>\r\n"
-        << QStringList{"AboutText=  first\r\nsecond  "};
+        << QStringList{u"AboutText=  first\r\nsecond  "_s};
 }
 
 void TestBranding::parse()
@@ -147,7 +152,7 @@ void TestBranding::bytesFollowTheLineRule()
     const BrandingText branding =
         ParseBrandingBytes("<%%AboutText%%>a\nb\rc\r\nd\x80<%%/AboutText%%>\n<%%Link1%%>x^y<%%/Link1%%>");
     QCOMPARE(branding.Settings.AboutText, QString::fromUtf8("a\r\nb\r\nc\r\nd\u20ac"));
-    QCOMPARE(branding.LinkEntries, QStringList{"x^y"});
+    QCOMPARE(branding.LinkEntries, QStringList{u"x^y"_s});
 }
 
 void TestBranding::bannerPictureName_data()
@@ -211,31 +216,35 @@ void TestBranding::splitEntry()
 void TestBranding::readEncryptedFile()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("dbsettings.dat");
+    const QString path = dir.filePath(u"dbsettings.dat"_s);
     QVERIFY(EncryptToFile("<%%ApplicationName%%>Pro\xc3\xa9<%%/ApplicationName%%>\r\n", path));
     const std::optional<BrandingText> branding = ReadBrandingFile(path);
     QVERIFY(branding);
     QCOMPARE(branding->Settings.ApplicationName, QString::fromUtf8("Pro\u00e9"));
-    QVERIFY(!ReadBrandingFile(path, "another password"));
-    QVERIFY(!ReadBrandingFile(dir.filePath("absent.dat")));
+    QVERIFY(!ReadBrandingFile(path, u"another password"_s));
+    QVERIFY(!ReadBrandingFile(dir.filePath(u"absent.dat"_s)));
 }
 
 void TestBranding::toolRoundTrip()
 {
     QTemporaryDir dir;
     const QByteArray plain = "<%%ApplicationName%%>Name<%%/ApplicationName%%>\r\n";
-    writeFile(dir.filePath("plain.txt"), plain);
+    writeFile(dir.filePath(u"plain.txt"_s), plain);
 
-    QCOMPARE(runTool({"encrypt", "plain.txt", "dbsettings.dat"}, dir.path()).status, 0);
-    QCOMPARE(QFileInfo(dir.filePath("dbsettings.dat")).size(), plain.size() + 20);
-    QCOMPARE(DecryptFileToMemory(dir.filePath("dbsettings.dat")).value_or("failed"), plain);
-    QCOMPARE(runTool({"decrypt", "dbsettings.dat", "back.txt"}, dir.path()).status, 0);
-    QCOMPARE(readFile(dir.filePath("back.txt")), plain);
+    QCOMPARE(runTool({u"encrypt"_s, u"plain.txt"_s, u"dbsettings.dat"_s}, dir.path()).status, 0);
+    QCOMPARE(QFileInfo(dir.filePath(u"dbsettings.dat"_s)).size(), plain.size() + 20);
+    QCOMPARE(DecryptFileToMemory(dir.filePath(u"dbsettings.dat"_s)).value_or("failed"), plain);
+    QCOMPARE(runTool({u"decrypt"_s, u"dbsettings.dat"_s, u"back.txt"_s}, dir.path()).status, 0);
+    QCOMPARE(readFile(dir.filePath(u"back.txt"_s)), plain);
 
-    QCOMPARE(runTool({"--password", "other", "encrypt", "plain.txt", "other.dat"}, dir.path()).status, 0);
-    QCOMPARE(DecryptFileToMemory(dir.filePath("other.dat"), "other").value_or("failed"), plain);
-    QCOMPARE(runTool({"decrypt", "other.dat", "--password", "other", "back2.txt"}, dir.path()).status, 0);
-    QCOMPARE(readFile(dir.filePath("back2.txt")), plain);
+    QCOMPARE(runTool({u"--password"_s, u"other"_s, u"encrypt"_s, u"plain.txt"_s, u"other.dat"_s}, dir.path())
+                 .status,
+             0);
+    QCOMPARE(DecryptFileToMemory(dir.filePath(u"other.dat"_s), u"other"_s).value_or("failed"), plain);
+    QCOMPARE(runTool({u"decrypt"_s, u"other.dat"_s, u"--password"_s, u"other"_s, u"back2.txt"_s}, dir.path())
+                 .status,
+             0);
+    QCOMPARE(readFile(dir.filePath(u"back2.txt"_s)), plain);
 }
 
 void TestBranding::toolRefusesUndecryptableFile_data()
@@ -244,19 +253,22 @@ void TestBranding::toolRefusesUndecryptableFile_data()
     QTest::addColumn<QByteArray>("encrypted");
     const QByteArray good = [] {
         QTemporaryDir dir;
-        const QString path = dir.filePath("f");
+        const QString path = dir.filePath(u"f"_s);
         return EncryptToFile("<%%ApplicationName%%>Name<%%/ApplicationName%%>", path) ? readFile(path)
                                                                                       : QByteArray();
     }();
     QByteArray damaged = good;
     damaged[15] = char(damaged[15] ^ 1);
     QTest::newRow("decrypt, wrong password")
-        << QStringList{"--password", "wrong", "decrypt", "in.dat", "out.txt"} << good;
-    QTest::newRow("decrypt, damaged file") << QStringList{"decrypt", "in.dat", "out.txt"} << damaged;
-    QTest::newRow("decrypt, truncated file") << QStringList{"decrypt", "in.dat", "out.txt"} << good.left(19);
-    QTest::newRow("show, wrong password") << QStringList{"--password", "wrong", "show", "in.dat"} << good;
-    QTest::newRow("show, damaged file") << QStringList{"show", "in.dat"} << damaged;
-    QTest::newRow("decrypt, missing file") << QStringList{"decrypt", "absent.dat", "out.txt"} << good;
+        << QStringList{u"--password"_s, u"wrong"_s, u"decrypt"_s, u"in.dat"_s, u"out.txt"_s} << good;
+    QTest::newRow("decrypt, damaged file") << QStringList{u"decrypt"_s, u"in.dat"_s, u"out.txt"_s} << damaged;
+    QTest::newRow("decrypt, truncated file")
+        << QStringList{u"decrypt"_s, u"in.dat"_s, u"out.txt"_s} << good.left(19);
+    QTest::newRow("show, wrong password")
+        << QStringList{u"--password"_s, u"wrong"_s, u"show"_s, u"in.dat"_s} << good;
+    QTest::newRow("show, damaged file") << QStringList{u"show"_s, u"in.dat"_s} << damaged;
+    QTest::newRow("decrypt, missing file")
+        << QStringList{u"decrypt"_s, u"absent.dat"_s, u"out.txt"_s} << good;
 }
 
 void TestBranding::toolRefusesUndecryptableFile()
@@ -264,24 +276,24 @@ void TestBranding::toolRefusesUndecryptableFile()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, encrypted);
     QTemporaryDir dir;
-    writeFile(dir.filePath("in.dat"), encrypted);
+    writeFile(dir.filePath(u"in.dat"_s), encrypted);
     const ProcessRun run = runTool(arguments, dir.path());
     QCOMPARE(run.status, 1);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY(run.err.endsWith('\n'));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"in.dat"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"in.dat"_s});
 }
 
 void TestBranding::toolUsageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("nothing") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"scramble", "a", "b"};
-    QTest::newRow("one file too few") << QStringList{"encrypt", "a"};
-    QTest::newRow("one file too many") << QStringList{"show", "a", "b"};
-    QTest::newRow("password without value") << QStringList{"show", "a", "--password"};
-    QTest::newRow("unknown option") << QStringList{"--force", "show", "a"};
+    QTest::newRow("unknown command") << QStringList{u"scramble"_s, u"a"_s, u"b"_s};
+    QTest::newRow("one file too few") << QStringList{u"encrypt"_s, u"a"_s};
+    QTest::newRow("one file too many") << QStringList{u"show"_s, u"a"_s, u"b"_s};
+    QTest::newRow("password without value") << QStringList{u"show"_s, u"a"_s, u"--password"_s};
+    QTest::newRow("unknown option") << QStringList{u"--force"_s, u"show"_s, u"a"_s};
 }
 
 void TestBranding::toolUsageErrors()
@@ -297,40 +309,41 @@ void TestBranding::toolUsageErrors()
 void TestBranding::toolShowsWhatTheProgramReads()
 {
     QTemporaryDir dir;
-    const QString text = line("ApplicationName", "Pro") + line("BranderType", "Gold") +
-                         line("BranderCode", "P1") + line("AffiliateURL", "http://a/?id=%%AFFILIATEID%%") +
-                         line("AffiliateID", "9") + line("AboutText", "One\r\nTwo") +
-                         line("Welcome1", "<p>Hi</p>") + line("Banner1", "ad.gif^http://b/") +
-                         line("Banner2", "ad2.jpg^") + line("Banner4", "never.jpg^") +
-                         line("Link1", "Home^http://h/");
-    QVERIFY(EncryptToFile(text.toUtf8(), dir.filePath("dbsettings.dat")));
+    const QString text = line(u"ApplicationName"_s, u"Pro"_s) + line(u"BranderType"_s, u"Gold"_s) +
+                         line(u"BranderCode"_s, u"P1"_s) +
+                         line(u"AffiliateURL"_s, u"http://a/?id=%%AFFILIATEID%%"_s) +
+                         line(u"AffiliateID"_s, u"9"_s) + line(u"AboutText"_s, u"One\r\nTwo"_s) +
+                         line(u"Welcome1"_s, u"<p>Hi</p>"_s) + line(u"Banner1"_s, u"ad.gif^http://b/"_s) +
+                         line(u"Banner2"_s, u"ad2.jpg^"_s) + line(u"Banner4"_s, u"never.jpg^"_s) +
+                         line(u"Link1"_s, u"Home^http://h/"_s);
+    QVERIFY(EncryptToFile(text.toUtf8(), dir.filePath(u"dbsettings.dat"_s)));
 
-    const ProcessRun run = runTool({"show", "dbsettings.dat"}, dir.path());
+    const ProcessRun run = runTool({u"show"_s, u"dbsettings.dat"_s}, dir.path());
     QCOMPARE(run.status, 0);
     QCOMPARE(run.err, QByteArray());
-    QCOMPARE(QString::fromUtf8(run.out), QString("ApplicationName: Pro\n"
-                                                 "BranderCode: P1\n"
-                                                 "BranderType:\n"
-                                                 "AffiliateURL: http://a/?id=9\n"
-                                                 "AffiliateTYPE:\n"
-                                                 "AffiliateID: 9\n"
-                                                 "MasterNewsBaseURL:\n"
-                                                 "PlatinumNewsBaseURL:\n"
-                                                 "GoldNewsBaseURL:\n"
-                                                 "MasterPublID:\n"
-                                                 "PlatinumPublID:\n"
-                                                 "GoldPublID:\n"
-                                                 "MakeMoneyButton:\n"
-                                                 "AppHelpURL:\n"
-                                                 "CopyrightYears:\n"
-                                                 "CopyrightCompany:\n"
-                                                 "AboutText:\n"
-                                                 "    One\n"
-                                                 "    Two\n"
-                                                 "Welcome1: <p>Hi</p>\n"
-                                                 "Banner1: ad.gif^http://b/\n"
-                                                 "Banner2: ad2.jpg^\n"
-                                                 "Link1: Home^http://h/\n"));
+    QCOMPARE(QString::fromUtf8(run.out), u"ApplicationName: Pro\n"
+                                         "BranderCode: P1\n"
+                                         "BranderType:\n"
+                                         "AffiliateURL: http://a/?id=9\n"
+                                         "AffiliateTYPE:\n"
+                                         "AffiliateID: 9\n"
+                                         "MasterNewsBaseURL:\n"
+                                         "PlatinumNewsBaseURL:\n"
+                                         "GoldNewsBaseURL:\n"
+                                         "MasterPublID:\n"
+                                         "PlatinumPublID:\n"
+                                         "GoldPublID:\n"
+                                         "MakeMoneyButton:\n"
+                                         "AppHelpURL:\n"
+                                         "CopyrightYears:\n"
+                                         "CopyrightCompany:\n"
+                                         "AboutText:\n"
+                                         "    One\n"
+                                         "    Two\n"
+                                         "Welcome1: <p>Hi</p>\n"
+                                         "Banner1: ad.gif^http://b/\n"
+                                         "Banner2: ad2.jpg^\n"
+                                         "Link1: Home^http://h/\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestBranding)

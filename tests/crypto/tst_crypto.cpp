@@ -13,6 +13,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString password = QStringLiteral("qzvmtrwpkd");
@@ -321,8 +323,8 @@ void TestCrypto::roundTrip()
     QCOMPARE(decrypted.plain, plain);
 
     QTemporaryDir dir;
-    const QString plainPath = dir.filePath("plain"), encryptedPath = dir.filePath("enc"),
-                  outPath = dir.filePath("out");
+    const QString plainPath = dir.filePath(u"plain"_s), encryptedPath = dir.filePath(u"enc"_s),
+                  outPath = dir.filePath(u"out"_s);
     writeFile(plainPath, plain);
     QVERIFY(EncryptFileTo(plainPath, encryptedPath));
     QCOMPARE(QFileInfo(encryptedPath).size(), size + 20);
@@ -421,8 +423,8 @@ void TestCrypto::rejectedInput()
     QVERIFY(!decryptBytes(encrypted, key).ok);
 
     QTemporaryDir dir;
-    const QString source = dir.filePath("dbsettings.dat"), earlier = dir.filePath("earlier"),
-                  fresh = dir.filePath("fresh");
+    const QString source = dir.filePath(u"dbsettings.dat"_s), earlier = dir.filePath(u"earlier"_s),
+                  fresh = dir.filePath(u"fresh"_s);
     writeFile(source, encrypted);
     writeFile(earlier, "earlier contents");
     QVERIFY(!DecryptFileTo(source, earlier, key));
@@ -430,7 +432,7 @@ void TestCrypto::rejectedInput()
     QVERIFY(!DecryptFileTo(source, fresh, key));
     QVERIFY(!QFile::exists(fresh));
     QVERIFY(!DecryptFileToMemory(source, key));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"dbsettings.dat", "earlier"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({u"dbsettings.dat"_s, u"earlier"_s}));
 }
 
 void TestCrypto::flippedCiphertextByteChangesOnePlainByte()
@@ -465,25 +467,25 @@ void TestCrypto::sourceEndingEarlyFails()
 void TestCrypto::fileHelpersRoundTrip()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("dbsettings.dat");
+    const QString path = dir.filePath(u"dbsettings.dat"_s);
     const QByteArray plain("<%%ApplicationName%%>Name<%%/ApplicationName%%>\r\n");
     QVERIFY(EncryptToFile(plain, path));
     QCOMPARE(QFileInfo(path).size(), plain.size() + 20);
     QCOMPARE(DecryptFileToMemory(path).value_or("failed"), plain);
-    QVERIFY(!DecryptFileToMemory(path, "another password"));
+    QVERIFY(!DecryptFileToMemory(path, u"another password"_s));
     // Replacing works in place, as when the program stores a new value in its branding file.
-    QVERIFY(EncryptToFile("second", path, "another password"));
-    QCOMPARE(DecryptFileToMemory(path, "another password").value_or("failed"), QByteArray("second"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"dbsettings.dat"});
+    QVERIFY(EncryptToFile("second", path, u"another password"_s));
+    QCOMPARE(DecryptFileToMemory(path, u"another password"_s).value_or("failed"), QByteArray("second"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"dbsettings.dat"_s});
 }
 
 void TestCrypto::missingFileDecryptsToNothing()
 {
     QTemporaryDir dir;
-    QVERIFY(!DecryptFileToMemory(dir.filePath("absent")));
-    QVERIFY(!DecryptFileTo(dir.filePath("absent"), dir.filePath("out")));
-    QVERIFY(!EncryptFileTo(dir.filePath("absent"), dir.filePath("out")));
-    QVERIFY(!QFile::exists(dir.filePath("out")));
+    QVERIFY(!DecryptFileToMemory(dir.filePath(u"absent"_s)));
+    QVERIFY(!DecryptFileTo(dir.filePath(u"absent"_s), dir.filePath(u"out"_s)));
+    QVERIFY(!EncryptFileTo(dir.filePath(u"absent"_s), dir.filePath(u"out"_s)));
+    QVERIFY(!QFile::exists(dir.filePath(u"out"_s)));
 }
 
 void TestCrypto::zipToolEntryDecrypts_data()
@@ -507,12 +509,13 @@ void TestCrypto::zipToolEntryDecrypts()
     QVERIFY2(!sevenZip().isEmpty(), "7z is missing (scripts/install-deps.sh installs p7zip-full)");
     QTemporaryDir dir;
     const QByteArray plain = sampleData(size, 3);
-    writeFile(dir.filePath("plain.bin"), plain);
-    const ProcessRun run = runSevenZip(
-        {"a", "-tzip", "-mem=" + method, "-mx=0", "-p" + key, "archive.zip", "plain.bin"}, dir.path());
+    writeFile(dir.filePath(u"plain.bin"_s), plain);
+    const ProcessRun run = runSevenZip({u"a"_s, u"-tzip"_s, u"-mem="_s + method, u"-mx=0"_s, u"-p"_s + key,
+                                        u"archive.zip"_s, u"plain.bin"_s},
+                                       dir.path());
     QCOMPARE(run.status, 0);
 
-    const std::optional<AesEntry> entry = firstAesEntry(readFile(dir.filePath("archive.zip")));
+    const std::optional<AesEntry> entry = firstAesEntry(readFile(dir.filePath(u"archive.zip"_s)));
     QVERIFY(entry);
     QCOMPARE(entry->strength, mode);
     QCOMPARE(entry->method, quint16(0));
@@ -545,16 +548,16 @@ void TestCrypto::zipToolAcceptsOurEntry()
     if (damaged)
         (*encrypted)[1000] = char((*encrypted)[1000] ^ 0x01);
     QTemporaryDir dir;
-    writeFile(dir.filePath("ours.zip"),
+    writeFile(dir.filePath(u"ours.zip"_s),
               zipWithAesEntry("plain.bin", *encrypted, quint32(plain.size()), mode));
 
-    const int testStatus = runSevenZip({"t", "-p" + key, "ours.zip"}, dir.path()).status;
+    const int testStatus = runSevenZip({u"t"_s, u"-p"_s + key, u"ours.zip"_s}, dir.path()).status;
     if (damaged) {
         QVERIFY(testStatus > 0);
         return;
     }
     QCOMPARE(testStatus, 0);
-    const ProcessRun extracted = runSevenZip({"x", "-so", "-p" + key, "ours.zip"}, dir.path());
+    const ProcessRun extracted = runSevenZip({u"x"_s, u"-so"_s, u"-p"_s + key, u"ours.zip"_s}, dir.path());
     QCOMPARE(extracted.status, 0);
     QCOMPARE(extracted.out, plain);
 }

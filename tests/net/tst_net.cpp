@@ -12,6 +12,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 using Reply = ScriptedHttpServer::Reply;
 
@@ -383,9 +385,9 @@ void TestNet::composesRequests()
 void TestNet::rejectsTargets_data()
 {
     QTest::addColumn<QUrl>("url");
-    QTest::newRow("ftp") << QUrl("ftp://example.com/file");
-    QTest::newRow("mailto") << QUrl("mailto:someone@example.com");
-    QTest::newRow("no host") << QUrl("http:///path");
+    QTest::newRow("ftp") << QUrl(u"ftp://example.com/file"_s);
+    QTest::newRow("mailto") << QUrl(u"mailto:someone@example.com"_s);
+    QTest::newRow("no host") << QUrl(u"http:///path"_s);
 }
 
 void TestNet::rejectsTargets()
@@ -465,8 +467,8 @@ void TestNet::sendsRequestBytes()
         client.setContentType(contentType);
 
     // The settings hold for every request of the client, the first and the later ones.
-    QCOMPARE(Run(client.get(server.url("/page?q=1"))).body, QByteArray("first"));
-    QCOMPARE(Run(client.get(server.url("/page?q=1"))).body, QByteArray("second"));
+    QCOMPARE(Run(client.get(server.url(u"/page?q=1"_s))).body, QByteArray("first"));
+    QCOMPARE(Run(client.get(server.url(u"/page?q=1"_s))).body, QByteArray("second"));
     QCOMPARE(server.requests(), QList<QByteArray>({WithPort(expected, server), WithPort(expected, server)}));
 }
 
@@ -480,10 +482,10 @@ void TestNet::postKeepsItsSettings()
     const QByteArray body =
         "----------010203040506007\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n";
 
-    const HttpResult posted = Run(client.post(server.url("/news/getlastnews.php"), body, type));
+    const HttpResult posted = Run(client.post(server.url(u"/news/getlastnews.php"_s), body, type));
     QVERIFY2(posted.ok, qPrintable(posted.error));
     QCOMPARE(posted.body, QByteArray("OK"));
-    QVERIFY(Run(client.get(server.url("/update.inf"))).ok);
+    QVERIFY(Run(client.get(server.url(u"/update.inf"_s))).ok);
 
     const QByteArray tail = "Host: " + server.hostAndPort() + "\r\n" + AcceptLine + UserAgentLine + "\r\n";
     QCOMPARE(server.requests().value(0), "POST /news/getlastnews.php HTTP/1.0\r\nConnection: keep-alive\r\n"
@@ -533,11 +535,11 @@ void TestNet::readsBodies()
     HttpClient client;
     client.setIdleTimeout(5s);
 
-    const HttpResult result = Run(client.get(server.url("/x")));
+    const HttpResult result = Run(client.get(server.url(u"/x"_s)));
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(result.statusCode, status);
     QCOMPARE(result.body, body);
-    QCOMPARE(result.url, server.url("/x"));
+    QCOMPARE(result.url, server.url(u"/x"_s));
     QVERIFY(result.error.isEmpty());
 }
 
@@ -564,7 +566,7 @@ void TestNet::failures()
     ScriptedHttpServer server;
     server.enqueue(ScriptedHttpServer::raw(response));
     HttpClient client;
-    const HttpResult result = Run(client.get(server.url("/")));
+    const HttpResult result = Run(client.get(server.url(u"/"_s)));
     QVERIFY(!result.ok);
     QCOMPARE(result.statusCode, status);
     QVERIFY(!result.error.isEmpty());
@@ -578,7 +580,7 @@ void TestNet::refusedConnection()
         Run(client.get(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort()))));
     QVERIFY(!result.ok);
     QCOMPARE(result.statusCode, 0);
-    QVERIFY2(result.error.contains("refused", Qt::CaseInsensitive), qPrintable(result.error));
+    QVERIFY2(result.error.contains(u"refused"_s, Qt::CaseInsensitive), qPrintable(result.error));
 }
 
 void TestNet::followsRedirects_data()
@@ -610,7 +612,7 @@ void TestNet::followsRedirects()
     server.enqueue(ScriptedHttpServer::ok("arrived"));
     HttpClient client;
 
-    const HttpResult result = Run(client.get(server.url("/a/one")));
+    const HttpResult result = Run(client.get(server.url(u"/a/one"_s)));
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(result.body, QByteArray("arrived"));
     QCOMPARE(result.url, server.url(target));
@@ -637,7 +639,7 @@ void TestNet::redirectChainLimit()
     server.enqueue(ScriptedHttpServer::ok("end"));
     HttpClient client;
 
-    const HttpResult result = Run(client.post(server.url("/start"), "data", "text/plain"));
+    const HttpResult result = Run(client.post(server.url(u"/start"_s), "data", "text/plain"));
     QCOMPARE(result.ok, ok);
     QCOMPARE(server.requests().size(), HttpClient::MaxRequestsInChain);
     // Redirects repeat the method.
@@ -658,10 +660,10 @@ void TestNet::cookiesGoBackWhereTheyMatch()
     HttpClient client;
     HttpClient otherClient;
 
-    QVERIFY(Run(client.get(server.url("/app/login"))).ok);
-    QVERIFY(Run(client.get(server.url("/app/deep/page"))).ok);
-    QVERIFY(Run(client.get(server.url("/elsewhere"))).ok);
-    QVERIFY(Run(otherClient.get(server.url("/app/home"))).ok);
+    QVERIFY(Run(client.get(server.url(u"/app/login"_s))).ok);
+    QVERIFY(Run(client.get(server.url(u"/app/deep/page"_s))).ok);
+    QVERIFY(Run(client.get(server.url(u"/elsewhere"_s))).ok);
+    QVERIFY(Run(otherClient.get(server.url(u"/app/home"_s))).ok);
 
     const auto cookieLine = [&](int index) {
         const QByteArray request = server.requests().value(index);
@@ -701,7 +703,7 @@ void TestNet::transferEvents()
         server.enqueue(ScriptedHttpServer::raw(response));
     HttpClient client;
     TransferLog log(client);
-    Run(client.get(server.url("/")));
+    Run(client.get(server.url(u"/"_s)));
     QCOMPARE(log.text(), events);
 }
 
@@ -716,12 +718,12 @@ void TestNet::stallEndsOnIdleTimeout()
 
     QElapsedTimer clock;
     clock.start();
-    const HttpResult result = Run(client.get(server.url("/")));
+    const HttpResult result = Run(client.get(server.url(u"/"_s)));
     QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains("No data"), qPrintable(result.error));
+    QVERIFY2(result.error.contains(u"No data"_s), qPrintable(result.error));
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(clock.elapsed() < 5000);
-    QCOMPARE(log.text(), "B100 P9 E");
+    QCOMPARE(log.text(), u"B100 P9 E"_s);
 }
 
 void TestNet::silentHandshakeEndsOnConnectTimeout()
@@ -732,14 +734,14 @@ void TestNet::silentHandshakeEndsOnConnectTimeout()
     ScriptedHttpServer server;
     HttpClient client;
     client.setConnectTimeout(300ms);
-    QUrl url = server.url("/");
-    url.setScheme("https");
+    QUrl url = server.url(u"/"_s);
+    url.setScheme(u"https"_s);
 
     QElapsedTimer clock;
     clock.start();
     const HttpResult result = Run(client.get(url));
     QVERIFY(!result.ok);
-    QVERIFY2(result.error.startsWith("Timed out connecting"), qPrintable(result.error));
+    QVERIFY2(result.error.startsWith(u"Timed out connecting"_s), qPrintable(result.error));
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(clock.elapsed() < 5000);
     QVERIFY(server.requests().isEmpty());
@@ -772,11 +774,11 @@ void TestNet::deadlineEndsASlowRequest()
 
     QElapsedTimer clock;
     clock.start();
-    QCoro::Task<HttpResult> slowRequest = client.get(server.url("/slow"));
-    QCoro::Task<HttpResult> next = client.get(server.url("/next"));
+    QCoro::Task<HttpResult> slowRequest = client.get(server.url(u"/slow"_s));
+    QCoro::Task<HttpResult> next = client.get(server.url(u"/next"_s));
     const HttpResult result = Run(std::move(slowRequest));
     QVERIFY(!result.ok);
-    QCOMPARE(result.error, "No complete answer from the server within 400 ms");
+    QCOMPARE(result.error, u"No complete answer from the server within 400 ms"_s);
     QVERIFY(clock.elapsed() >= 350);
     QVERIFY(clock.elapsed() < 3000);
     // The request queued behind it goes on.
@@ -794,8 +796,8 @@ void TestNet::deadlineCountsFromTheTurn()
     HttpClient client;
     client.setDeadline(800ms);
 
-    QCoro::Task<HttpResult> first = client.get(server.url("/1"));
-    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCoro::Task<HttpResult> first = client.get(server.url(u"/1"_s));
+    QCoro::Task<HttpResult> second = client.get(server.url(u"/2"_s));
     QCOMPARE(Run(std::move(first)).body, QByteArray("first"));
     const HttpResult result = Run(std::move(second));
     QVERIFY2(result.ok, qPrintable(result.error));
@@ -828,17 +830,17 @@ void TestNet::disconnectEndsTransfer()
 
     QElapsedTimer clock;
     clock.start();
-    const HttpResult result = Run(client.get(server.url("/")));
+    const HttpResult result = Run(client.get(server.url(u"/"_s)));
     QVERIFY(!result.ok);
     QCOMPARE(result.error, HttpClient::DisconnectedError);
     QVERIFY(clock.elapsed() < 1000);
-    QCOMPARE(log.text(), "B3 P3 E");
+    QCOMPARE(log.text(), u"B3 P3 E"_s);
     QVERIFY(!client.busy());
 
     // The client serves the next request as usual.
     if (fromWorkHandler)
         QObject::disconnect(&client, &HttpClient::work, &client, nullptr);
-    QCOMPARE(Run(client.get(server.url("/"))).body, QByteArray("again"));
+    QCOMPARE(Run(client.get(server.url(u"/"_s))).body, QByteArray("again"));
 }
 
 void TestNet::requestsTakeTurns()
@@ -849,8 +851,8 @@ void TestNet::requestsTakeTurns()
     HttpClient client;
     QVERIFY(!client.busy());
 
-    QCoro::Task<HttpResult> first = client.get(server.url("/1"));
-    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCoro::Task<HttpResult> first = client.get(server.url(u"/1"_s));
+    QCoro::Task<HttpResult> second = client.get(server.url(u"/2"_s));
     QVERIFY(client.busy());
     bool firstDoneWhenSecondArrived = false;
     connect(&server, &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
@@ -874,13 +876,13 @@ void TestNet::disconnectAfterARequestSparesTheNext()
     HttpClient client;
     // Like a download that disconnects its client once its own request has ended.
     const auto download = [&]() -> QCoro::Task<HttpResult> {
-        HttpResult result = co_await client.get(server.url("/1"));
+        HttpResult result = co_await client.get(server.url(u"/1"_s));
         client.disconnect();
         co_return result;
     };
 
     QCoro::Task<HttpResult> first = download();
-    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
+    QCoro::Task<HttpResult> second = client.get(server.url(u"/2"_s));
     QCOMPARE(Run(std::move(first)).body, QByteArray("one"));
     const HttpResult next = Run(std::move(second));
     QVERIFY2(next.ok, qPrintable(next.error));
@@ -909,15 +911,15 @@ void TestNet::abortAllEndsWaitingRequests()
     if (whileInFlight)
         connect(&server, &ScriptedHttpServer::requestArrived, &client, [&client] { client.abortAll(); });
     const auto first = [&]() -> QCoro::Task<HttpResult> {
-        HttpResult result = co_await client.get(server.url("/1"));
+        HttpResult result = co_await client.get(server.url(u"/1"_s));
         if (!whileInFlight)
             client.abortAll();
         co_return result;
     };
 
     QCoro::Task<HttpResult> running = first();
-    QCoro::Task<HttpResult> second = client.get(server.url("/2"));
-    QCoro::Task<HttpResult> third = client.get(server.url("/3"));
+    QCoro::Task<HttpResult> second = client.get(server.url(u"/2"_s));
+    QCoro::Task<HttpResult> third = client.get(server.url(u"/3"_s));
     const HttpResult firstResult = Run(std::move(running));
     QCOMPARE(firstResult.ok, !whileInFlight);
     for (QCoro::Task<HttpResult>* waiting : {&second, &third}) {
@@ -929,7 +931,7 @@ void TestNet::abortAllEndsWaitingRequests()
 
     // The client serves later requests in turn; the two that waited never went out.
     QObject::disconnect(&server, nullptr, &client, nullptr);
-    QCOMPARE(Run(client.get(server.url("/later"))).body, QByteArray("later"));
+    QCOMPARE(Run(client.get(server.url(u"/later"_s))).body, QByteArray("later"));
     QCOMPARE(server.requestLines(), (QList<QByteArray>{"GET /1 HTTP/1.1", "GET /later HTTP/1.1"}));
 }
 
@@ -953,8 +955,8 @@ void TestNet::clientDestroyedWhileRequestsPending()
     if (fromWorkHandler)
         connect(client.data(), &HttpClient::work, this, [&client] { delete client.data(); });
 
-    QCoro::Task<HttpResult> running = client->get(server.url("/running"));
-    QCoro::Task<HttpResult> waiting = client->get(server.url("/waiting"));
+    QCoro::Task<HttpResult> running = client->get(server.url(u"/running"_s));
+    QCoro::Task<HttpResult> waiting = client->get(server.url(u"/waiting"_s));
     if (!fromWorkHandler) {
         QTRY_COMPARE(server.requests().size(), 1);
         delete client.data();

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(BalloonSide)
 
 namespace {
@@ -55,17 +57,17 @@ BrandingSettings tieredBranding(const QString& type)
 {
     BrandingSettings settings;
     settings.BranderType = type;
-    settings.BranderCode = "QX-7";
-    settings.MasterPublID = "pub-master";
-    settings.MasterNewsBaseURL = "http://master.example/news";
-    settings.PlatinumPublID = "pub-platinum";
-    settings.PlatinumNewsBaseURL = "http://platinum.example/news/";
-    settings.GoldPublID = "pub-gold";
-    settings.GoldNewsBaseURL = "http://gold.example";
+    settings.BranderCode = u"QX-7"_s;
+    settings.MasterPublID = u"pub-master"_s;
+    settings.MasterNewsBaseURL = u"http://master.example/news"_s;
+    settings.PlatinumPublID = u"pub-platinum"_s;
+    settings.PlatinumNewsBaseURL = u"http://platinum.example/news/"_s;
+    settings.GoldPublID = u"pub-gold"_s;
+    settings.GoldNewsBaseURL = u"http://gold.example"_s;
     return settings;
 }
 
-const NewsTier goldTier{"BG", "pub-gold", "http://gold.example/n"};
+const NewsTier goldTier{u"BG"_s, u"pub-gold"_s, u"http://gold.example/n"_s};
 
 QByteArray part(const char* name, const QByteArray& value)
 {
@@ -89,7 +91,7 @@ public:
     }
     bool startProgram(const QString& program, const QStringList& arguments) override
     {
-        started << program + " " + arguments.join(' ');
+        started << program + u" "_s + arguments.join(u' ');
         return true;
     }
     bool openUrl(const QUrl&) override { return false; }
@@ -145,10 +147,10 @@ void TestPublisher::tiers_data()
     QTest::addColumn<QStringList>("expected"); // product type, publisher id, base URL; empty: no news
 
     QTest::newRow("master") << "Master" << false
-                            << QStringList{"BM", "pub-master", "http://master.example/news"};
+                            << QStringList{u"BM"_s, u"pub-master"_s, u"http://master.example/news"_s};
     QTest::newRow("platinum") << "Platinum" << false
-                              << QStringList{"BP", "pub-platinum", "http://platinum.example/news/"};
-    QTest::newRow("gold") << "Gold" << false << QStringList{"BG", "pub-gold", "http://gold.example"};
+                              << QStringList{u"BP"_s, u"pub-platinum"_s, u"http://platinum.example/news/"_s};
+    QTest::newRow("gold") << "Gold" << false << QStringList{u"BG"_s, u"pub-gold"_s, u"http://gold.example"_s};
     QTest::newRow("free") << "Free" << false << QStringList();
     QTest::newRow("empty type") << "" << false << QStringList();
     QTest::newRow("other letter case") << "gold" << false << QStringList();
@@ -197,10 +199,10 @@ void TestPublisher::requestUrls()
     QFETCH(QString, listUrl);
     QFETCH(QString, bodyUrl);
 
-    const NewsTier tier{"BM", "p", base};
-    QCOMPARE(NewsListRequest(tier, "c").Url, listUrl);
-    QCOMPARE(LatestNewsRequest(tier, "c").Url, listUrl);
-    QCOMPARE(NewsBodyRequest(tier, "c", "1").Url, bodyUrl);
+    const NewsTier tier{u"BM"_s, u"p"_s, base};
+    QCOMPARE(NewsListRequest(tier, u"c"_s).Url, listUrl);
+    QCOMPARE(LatestNewsRequest(tier, u"c"_s).Url, listUrl);
+    QCOMPARE(NewsBodyRequest(tier, u"c"_s, u"1"_s).Url, bodyUrl);
 }
 
 void TestPublisher::postBodies_data()
@@ -225,13 +227,13 @@ void TestPublisher::postBodies()
     NewsRequest request;
     switch (Kind(kind)) {
     case Kind::List:
-        request = NewsListRequest(goldTier, "QX-7");
+        request = NewsListRequest(goldTier, u"QX-7"_s);
         break;
     case Kind::Latest:
-        request = LatestNewsRequest(goldTier, "QX-7");
+        request = LatestNewsRequest(goldTier, u"QX-7"_s);
         break;
     case Kind::Body:
-        request = NewsBodyRequest(goldTier, "QX-7", "41");
+        request = NewsBodyRequest(goldTier, u"QX-7"_s, u"41"_s);
         break;
     }
     // 7 March 2024, 09:05:04.032 local time.
@@ -249,45 +251,48 @@ void TestPublisher::answers_data()
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QStringList>("result"); // records; id and title; or the HTML
 
-    const QString noSite = "There is a trouble accessing the news site. Contact your provider.";
+    const QString noSite = u"There is a trouble accessing the news site. Contact your provider."_s;
     QTest::newRow("list, no answer") << int(Kind::List) << QByteArray() << false << noSite << QStringList();
     QTest::newRow("latest, blanks only")
-        << int(Kind::Latest) << QByteArray(" \r\n\t") << false << noSite << QStringList{"", ""};
-    QTest::newRow("body, no answer") << int(Kind::Body) << QByteArray() << false << noSite << QStringList{""};
+        << int(Kind::Latest) << QByteArray(" \r\n\t") << false << noSite << QStringList{u""_s, u""_s};
+    QTest::newRow("body, no answer") << int(Kind::Body) << QByteArray() << false << noSite
+                                     << QStringList{u""_s};
 
     QTest::newRow("list, OK alone") << int(Kind::List) << QByteArray("OK\r\n") << true << "" << QStringList();
     QTest::newRow("latest, OK alone")
-        << int(Kind::Latest) << QByteArray("OK") << true << "" << QStringList{"", ""};
-    QTest::newRow("body, OK alone") << int(Kind::Body) << QByteArray("OK") << true << "" << QStringList{""};
+        << int(Kind::Latest) << QByteArray("OK") << true << "" << QStringList{u""_s, u""_s};
+    QTest::newRow("body, OK alone") << int(Kind::Body) << QByteArray("OK") << true << ""
+                                    << QStringList{u""_s};
 
-    QTest::newRow("list with records") << int(Kind::List)
-                                       << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
-                                                     "6^Second^Feb 3\xAFOK\r\n")
-                                       << true << "" << QStringList{"5^First^Jan 2, 2024", "6^Second^Feb 3"};
+    QTest::newRow("list with records")
+        << int(Kind::List)
+        << QByteArray("\r\n5^First^Jan 2, 2024\xAF"
+                      "6^Second^Feb 3\xAFOK\r\n")
+        << true << "" << QStringList{u"5^First^Jan 2, 2024"_s, u"6^Second^Feb 3"_s};
     QTest::newRow("list, empty pieces skipped") << int(Kind::List)
                                                 << QByteArray("\xAF\xAF"
                                                               "7^T^P\xAFOK\xAF")
-                                                << true << "" << QStringList{"7^T^P"};
+                                                << true << "" << QStringList{u"7^T^P"_s};
     QTest::newRow("list in UTF-8") << int(Kind::List) << QByteArray("8^Caf\xC3\xA9^P\xC2\xAFOK") << true << ""
-                                   << QStringList{"8^Café^P"};
+                                   << QStringList{u"8^Café^P"_s};
     QTest::newRow("latest item") << int(Kind::Latest) << QByteArray("12^Big news\xAFOK\r\n") << true << ""
-                                 << QStringList{"12", "Big news"};
+                                 << QStringList{u"12"_s, u"Big news"_s};
     QTest::newRow("latest without title")
-        << int(Kind::Latest) << QByteArray("12\xAFOK") << true << "" << QStringList{"12", ""};
-    QTest::newRow("body in dollar-hex")
-        << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true << "" << QStringList{"<b>hi</b>"};
+        << int(Kind::Latest) << QByteArray("12\xAFOK") << true << "" << QStringList{u"12"_s, u""_s};
+    QTest::newRow("body in dollar-hex") << int(Kind::Body) << QByteArray("$3Cb$3Ehi$3C/b$3E\xAFOK") << true
+                                        << "" << QStringList{u"<b>hi</b>"_s};
     QTest::newRow("body, Windows-1252 byte")
-        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << "" << QStringList{"café & co"};
+        << int(Kind::Body) << QByteArray("caf$E9 $26 co\xAFOK") << true << "" << QStringList{u"café & co"_s};
     QTest::newRow("lower-case ok is no success")
-        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << "" << QStringList{"", ""};
+        << int(Kind::Latest) << QByteArray("5^x\xAFok") << false << "" << QStringList{u""_s, u""_s};
 
     const QList<QPair<QByteArray, QString>> words{
-        {"CONNECTIONFAIL", "There is a trouble in the settings file on the news site."},
-        {"INVALIDUSER", "There is a trouble with the Publisher Id. Contact your provider."},
-        {"INVALIDPRODUCT", "There is a trouble with the product validation. Contact your provider."},
-        {"INVALIDNEWS", "There is a trouble with this news. Contact your provider."},
-        {"SOMETHINGELSE", ""},
-        {"INVALIDUSERS", ""}};
+        {"CONNECTIONFAIL", u"There is a trouble in the settings file on the news site."_s},
+        {"INVALIDUSER", u"There is a trouble with the Publisher Id. Contact your provider."_s},
+        {"INVALIDPRODUCT", u"There is a trouble with the product validation. Contact your provider."_s},
+        {"INVALIDNEWS", u"There is a trouble with this news. Contact your provider."_s},
+        {"SOMETHINGELSE", u""_s},
+        {"INVALIDUSERS", u""_s}};
     for (const auto& [word, message] : words) {
         const QByteArray padded = " " + word + "\r\n";
         // Only the body request knows "INVALIDNEWS".
@@ -295,9 +300,9 @@ void TestPublisher::answers_data()
         QTest::addRow("list, %s", word.constData())
             << int(Kind::List) << padded << false << listMessage << QStringList();
         QTest::addRow("latest, %s", word.constData())
-            << int(Kind::Latest) << padded << false << listMessage << QStringList{"", ""};
+            << int(Kind::Latest) << padded << false << listMessage << QStringList{u""_s, u""_s};
         QTest::addRow("body, %s", word.constData())
-            << int(Kind::Body) << padded << false << message << QStringList{""};
+            << int(Kind::Body) << padded << false << message << QStringList{u""_s};
     }
 }
 
@@ -339,11 +344,12 @@ void TestPublisher::newsRecords_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("fields");
 
-    QTest::newRow("whole") << "5^Title^March 1" << QStringList{"5", "Title", "March 1"};
-    QTest::newRow("extra fields ignored") << "5^Title^March 1^x^y" << QStringList{"5", "Title", "March 1"};
-    QTest::newRow("no publication") << "5^Title" << QStringList{"5", "Title", ""};
-    QTest::newRow("id only") << "5" << QStringList{"5", "", ""};
-    QTest::newRow("empty title") << "5^^March 1" << QStringList{"5", "", "March 1"};
+    QTest::newRow("whole") << "5^Title^March 1" << QStringList{u"5"_s, u"Title"_s, u"March 1"_s};
+    QTest::newRow("extra fields ignored")
+        << "5^Title^March 1^x^y" << QStringList{u"5"_s, u"Title"_s, u"March 1"_s};
+    QTest::newRow("no publication") << "5^Title" << QStringList{u"5"_s, u"Title"_s, u""_s};
+    QTest::newRow("id only") << "5" << QStringList{u"5"_s, u""_s, u""_s};
+    QTest::newRow("empty title") << "5^^March 1" << QStringList{u"5"_s, u""_s, u"March 1"_s};
 }
 
 void TestPublisher::newsRecords()
@@ -358,20 +364,20 @@ void TestPublisher::newsRecords()
 void TestPublisher::newsListModel()
 {
     NewsListModel model;
-    model.setRecords({"5^First^Jan 1", "6^Second"});
+    model.setRecords({u"5^First^Jan 1"_s, u"6^Second"_s});
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.columnCount(), 2);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "News Title");
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), "Published");
-    QCOMPARE(model.index(0, 0).data().toString(), "First");
-    QCOMPARE(model.index(0, 1).data().toString(), "Jan 1");
-    QCOMPARE(model.index(1, 1).data().toString(), "");
-    QCOMPARE(model.newsId(1), "6");
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), u"News Title"_s);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), u"Published"_s);
+    QCOMPARE(model.index(0, 0).data().toString(), u"First"_s);
+    QCOMPARE(model.index(0, 1).data().toString(), u"Jan 1"_s);
+    QCOMPARE(model.index(1, 1).data().toString(), u""_s);
+    QCOMPARE(model.newsId(1), u"6"_s);
     QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
 
-    model.setRecords({"9^Only"});
+    model.setRecords({u"9^Only"_s});
     QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.newsId(0), "9");
+    QCOMPARE(model.newsId(0), u"9"_s);
 }
 
 void TestPublisher::announcement_data()
@@ -439,14 +445,14 @@ void TestPublisher::lastNewsIdWrite()
     QFETCH(QByteArray, after);
 
     QTemporaryDir folder;
-    const QString path = folder.filePath("dbsettings.dat");
+    const QString path = folder.filePath(u"dbsettings.dat"_s);
     QVERIFY(EncryptToFile(before, path));
-    QVERIFY(WriteLastNewsId(path, "17"));
+    QVERIFY(WriteLastNewsId(path, u"17"_s));
 
     QCOMPARE(DecryptFileToMemory(path).value_or("(undecryptable)"), after);
-    QCOMPARE(fileNames(folder.path()), QStringList{"dbsettings.dat"});
+    QCOMPARE(fileNames(folder.path()), QStringList{u"dbsettings.dat"_s});
     if (!before.contains("LASTNEWSID"))
-        QCOMPARE(ReadLastNewsId(path), "17");
+        QCOMPARE(ReadLastNewsId(path), u"17"_s);
 }
 
 void TestPublisher::lastNewsIdLeavesBadFileAlone_data()
@@ -463,32 +469,32 @@ void TestPublisher::lastNewsIdLeavesBadFileAlone()
     QFETCH(QByteArray, bytes);
 
     QTemporaryDir folder;
-    const QString path = folder.filePath("dbsettings.dat");
+    const QString path = folder.filePath(u"dbsettings.dat"_s);
     if (bytes.isNull())
-        QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path, "another"));
+        QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path, u"another"_s));
     else
         writeFile(path, bytes);
     const QByteArray original = readFile(path);
 
-    QVERIFY(!WriteLastNewsId(path, "9"));
+    QVERIFY(!WriteLastNewsId(path, u"9"_s));
     QCOMPARE(readFile(path), original);
-    QCOMPARE(ReadLastNewsId(path), "");
-    QCOMPARE(fileNames(folder.path()), QStringList{"dbsettings.dat"});
+    QCOMPARE(ReadLastNewsId(path), u""_s);
+    QCOMPARE(fileNames(folder.path()), QStringList{u"dbsettings.dat"_s});
 
     // A missing file stays missing.
-    const QString missing = folder.filePath("missing.dat");
-    QVERIFY(!WriteLastNewsId(missing, "9"));
-    QCOMPARE(ReadLastNewsId(missing), "");
+    const QString missing = folder.filePath(u"missing.dat"_s);
+    QVERIFY(!WriteLastNewsId(missing, u"9"_s));
+    QCOMPARE(ReadLastNewsId(missing), u""_s);
     QVERIFY(!QFile::exists(missing));
 }
 
 void TestPublisher::lastNewsIdRefusesLineBreaks()
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath("dbsettings.dat");
+    const QString path = folder.filePath(u"dbsettings.dat"_s);
     QVERIFY(EncryptToFile("<%%LastNewsId%%>4<%%/LastNewsId%%>\r\n", path));
-    QVERIFY(!WriteLastNewsId(path, "5\r\n<%%ApplicationName%%>Other<%%/ApplicationName%%>"));
-    QCOMPARE(ReadLastNewsId(path), "4");
+    QVERIFY(!WriteLastNewsId(path, u"5\r\n<%%ApplicationName%%>Other<%%/ApplicationName%%>"_s));
+    QCOMPARE(ReadLastNewsId(path), u"4"_s);
 }
 
 void TestPublisher::updateVersions_data()
@@ -577,28 +583,28 @@ void TestPublisher::updateDescription()
 
 void TestPublisher::fixedTexts()
 {
-    QCOMPARE(NewsAnnouncementText("Spring sale"), QString("You've Got A Message!\r\nSpring sale"));
-    QCOMPARE(UpdateOfferQuestion("2.10"), QString("There is a new update: (version 2.10) available for your "
-                                                  "application!. Do you want download this update now?"));
-    QCOMPARE(UpdateCloseQuestion, QString("To update your software the application will close to\n\rreplace "
-                                          "some files. Do you want to update now?"));
+    QCOMPARE(NewsAnnouncementText(u"Spring sale"_s), u"You've Got A Message!\r\nSpring sale"_s);
+    QCOMPARE(UpdateOfferQuestion(u"2.10"_s), u"There is a new update: (version 2.10) available for your "
+                                             "application!. Do you want download this update now?"_s);
+    QCOMPARE(UpdateCloseQuestion, u"To update your software the application will close to\n\rreplace "
+                                  "some files. Do you want to update now?"_s);
     QCOMPARE(UpdaterMissingWarning,
-             QString("The updater module is missing. Please reinstall again the current version!"));
-    QCOMPARE(NoUpdateMessage, QString("There's no new updates for this application!"));
+             u"The updater module is missing. Please reinstall again the current version!"_s);
+    QCOMPARE(NoUpdateMessage, u"There's no new updates for this application!"_s);
 }
 
 void TestPublisher::updateAddresses()
 {
     {
         const ScopedEnv unset("QUILLORY_UPDATE_URL", QByteArray());
-        const QString builtIn = "http://update.quillory.app/liveupdate/quillory/";
+        const QString builtIn = u"http://update.quillory.app/liveupdate/quillory/"_s;
         QCOMPARE(UpdateBaseUrl(), builtIn);
-        QCOMPARE(UpdateDescriptionUrl(), builtIn + "mainappupdate.inf");
-        QCOMPARE(UpdaterArguments(), (QStringList{builtIn, "2.01", "A"}));
+        QCOMPARE(UpdateDescriptionUrl(), builtIn + u"mainappupdate.inf"_s);
+        QCOMPARE(UpdaterArguments(), (QStringList{builtIn, u"2.01"_s, u"A"_s}));
     }
     const ScopedEnv local("QUILLORY_UPDATE_URL", "http://127.0.0.1:8123/lu");
-    QCOMPARE(UpdateBaseUrl(), QString("http://127.0.0.1:8123/lu/"));
-    QCOMPARE(UpdaterArguments(), (QStringList{"http://127.0.0.1:8123/lu/", "2.01", "A"}));
+    QCOMPARE(UpdateBaseUrl(), u"http://127.0.0.1:8123/lu/"_s);
+    QCOMPARE(UpdaterArguments(), (QStringList{u"http://127.0.0.1:8123/lu/"_s, u"2.01"_s, u"A"_s}));
 }
 
 void TestPublisher::updaterPath()
@@ -606,7 +612,7 @@ void TestPublisher::updaterPath()
 #ifdef Q_OS_WIN
     const QString name = "Updater.exe";
 #else
-    const QString name = "Updater";
+    const QString name = u"Updater"_s;
 #endif
     // An installation of the test's own, its executable's folder holding an updater.
     QTemporaryDir executableFolder;
@@ -634,7 +640,7 @@ void TestPublisher::updateQuestions_data()
     QTest::addColumn<QList<MsgAnswer>>("answers");
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<bool>("started");
-    const QString offer = UpdateOfferQuestion("2.5");
+    const QString offer = UpdateOfferQuestion(u"2.5"_s);
     using A = QList<MsgAnswer>;
     QTest::newRow("nothing newer, asked")
         << "2.01" << false << true << A{} << QStringList{NoUpdateMessage} << false;
@@ -665,7 +671,7 @@ void TestPublisher::updateQuestions()
     QCOMPARE(AskToUpdate(version, quiet, user, user), started);
     QCOMPARE(user.shown, shown);
     QCOMPARE(user.started,
-             started ? QStringList{UpdaterPath() + " " + UpdaterArguments().join(' ')} : QStringList{});
+             started ? QStringList{UpdaterPath() + u" "_s + UpdaterArguments().join(u' ')} : QStringList{});
 }
 
 void TestPublisher::documentLinks_data()

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace std::chrono_literals;
 using Note = SuggestTableModel::HarvestNote;
 
@@ -24,7 +26,7 @@ QString answer(const QList<QPair<QByteArray, QByteArray>>& completions)
 
 QString queryUrl(const QString& phrase)
 {
-    return "http://127.0.0.1:1/complete/search?hl=en&js=true&qu=" + phrase;
+    return u"http://127.0.0.1:1/complete/search?hl=en&js=true&qu="_s + phrase;
 }
 
 // The text each signal caught by `spy` carried.
@@ -39,7 +41,7 @@ QStringList textsOf(const QSignalSpy& spy)
 SuggestCells allNotAvailable()
 {
     SuggestCells cells;
-    cells.fill("N/A");
+    cells.fill(u"N/A"_s);
     return cells;
 }
 
@@ -106,7 +108,7 @@ void TestHarvester::makeHarvester(const QStringList& phrases)
 {
     m_table = std::make_unique<SuggestTableModel>();
     m_table->appendPhrases(phrases);
-    m_file = std::make_unique<DataFileStore>("dbsuggest.dat", [this](const QString& path) {
+    m_file = std::make_unique<DataFileStore>(u"dbsuggest.dat"_s, [this](const QString& path) {
         ++m_writes;
         writeFile(path, m_table->record(0).cells[0].toUtf8());
         return QString();
@@ -117,22 +119,22 @@ void TestHarvester::makeHarvester(const QStringList& phrases)
 
 void TestHarvester::harvestsInTheOrderGiven()
 {
-    makeHarvester({"r0", "r1", "r2", "r3", "r4"});
+    makeHarvester({u"r0"_s, u"r1"_s, u"r2"_s, u"r3"_s, u"r4"_s});
     for (const char* pair : {"s0", "s1", "s2"})
         m_fetch.answers.enqueue(FakeFetch::page(answer({{pair, "1"}})));
     harvest({1, 3, 4});
-    QCOMPARE(m_fetch.urls, (QStringList{queryUrl("r1"), queryUrl("r3"), queryUrl("r4")}));
-    QCOMPARE(m_table->record(1).cells[0], "s0");
-    QCOMPARE(m_table->record(3).cells[0], "s1");
-    QCOMPARE(m_table->record(4).cells[0], "s2");
-    QCOMPARE(m_table->record(0).cells[0], "");
-    QCOMPARE(m_table->record(2).cells[0], "");
+    QCOMPARE(m_fetch.urls, (QStringList{queryUrl(u"r1"_s), queryUrl(u"r3"_s), queryUrl(u"r4"_s)}));
+    QCOMPARE(m_table->record(1).cells[0], u"s0"_s);
+    QCOMPARE(m_table->record(3).cells[0], u"s1"_s);
+    QCOMPARE(m_table->record(4).cells[0], u"s2"_s);
+    QCOMPARE(m_table->record(0).cells[0], u""_s);
+    QCOMPARE(m_table->record(2).cells[0], u""_s);
     QVERIFY(!m_harvester->isRunning());
 }
 
 void TestHarvester::pausesBeforeEachPhraseButTheFirst()
 {
-    makeHarvester({"red wine", "blue", "green"});
+    makeHarvester({u"red wine"_s, u"blue"_s, u"green"_s});
     QSignalSpy statuses(m_harvester.get(), &SuggestHarvester::statusChanged);
     m_random.draws << 7 << 2;
     QElapsedTimer elapsed;
@@ -142,9 +144,9 @@ void TestHarvester::pausesBeforeEachPhraseButTheFirst()
     QCOMPARE(m_random.bounds, (QList<int>{8, 8}));
     QVERIFY(elapsed.elapsed() >= 90);
     QCOMPARE(textsOf(statuses),
-             (QStringList{"Getting suggestion of: red wine...", "Preparing suggestions of: blue...",
-                          "Getting suggestion of: blue...", "Preparing suggestions of: green...",
-                          "Getting suggestion of: green..."}));
+             (QStringList{u"Getting suggestion of: red wine..."_s, u"Preparing suggestions of: blue..."_s,
+                          u"Getting suggestion of: blue..."_s, u"Preparing suggestions of: green..."_s,
+                          u"Getting suggestion of: green..."_s}));
 }
 
 void TestHarvester::stopInEachPlace_data()
@@ -153,9 +155,10 @@ void TestHarvester::stopInEachPlace_data()
     QTest::addColumn<QStringList>("fetched");
     QTest::addColumn<int>("draws");
     // The fetcher cuts the fetch under way off; the harvest ends at its next check.
-    QTest::newRow("during a fetch") << "Getting suggestion of: a..." << QStringList{queryUrl("a")} << 0;
-    QTest::newRow("before the pause") << "filled" << QStringList{queryUrl("a")} << 0;
-    QTest::newRow("during the pause") << "Preparing suggestions of: b..." << QStringList{queryUrl("a")} << 1;
+    QTest::newRow("during a fetch") << "Getting suggestion of: a..." << QStringList{queryUrl(u"a"_s)} << 0;
+    QTest::newRow("before the pause") << "filled" << QStringList{queryUrl(u"a"_s)} << 0;
+    QTest::newRow("during the pause")
+        << "Preparing suggestions of: b..." << QStringList{queryUrl(u"a"_s)} << 1;
 }
 
 void TestHarvester::stopInEachPlace()
@@ -163,8 +166,8 @@ void TestHarvester::stopInEachPlace()
     QFETCH(QString, stopAt);
     QFETCH(QStringList, fetched);
     QFETCH(int, draws);
-    makeHarvester({"a", "b"});
-    const bool duringFetch = stopAt.startsWith("Getting");
+    makeHarvester({u"a"_s, u"b"_s});
+    const bool duringFetch = stopAt.startsWith(u"Getting"_s);
     m_fetch.answers << (duringFetch ? FakeFetch::failure(PageFetchStopped)
                                     : FakeFetch::page(answer({{"a1", "1"}})))
                     << FakeFetch::page(answer({{"b1", "1"}}));
@@ -173,24 +176,24 @@ void TestHarvester::stopInEachPlace()
             m_harvester->requestStop();
     });
     connect(m_harvester.get(), &SuggestHarvester::rowFilled, this, [&] {
-        if (stopAt == "filled")
+        if (stopAt == u"filled"_s)
             m_harvester->requestStop();
     });
     harvest({0, 1});
     QCOMPARE(m_fetch.urls, fetched);
     QCOMPARE(m_random.bounds.size(), draws);
-    QCOMPARE(m_table->record(0).cells[0], duringFetch ? "N/A" : "a1");
-    QCOMPARE(m_table->record(1).cells[0], "");
+    QCOMPARE(m_table->record(0).cells[0], duringFetch ? u"N/A"_s : u"a1"_s);
+    QCOMPARE(m_table->record(1).cells[0], u""_s);
     QVERIFY(!m_harvester->isRunning());
     QVERIFY(!m_harvester->stopRequested()); // the stop ended with the harvest it stopped
 }
 
 void TestHarvester::notesSayWhatCameOfEachRow()
 {
-    makeHarvester({"red", "blue", "green", "grey"});
+    makeHarvester({u"red"_s, u"blue"_s, u"green"_s, u"grey"_s});
     m_fetch.answers << FakeFetch::page(answer({{"red wine", "45,100,000"}, {"red dress", "8,040,000"}}))
-                    << FakeFetch::failure("The server answered 404 Not Found") << FakeFetch::page(answer({}))
-                    << FakeFetch::failure(PageFetchStopped);
+                    << FakeFetch::failure(u"The server answered 404 Not Found"_s)
+                    << FakeFetch::page(answer({})) << FakeFetch::failure(PageFetchStopped);
     QList<Note> notesAtWork;
     connect(m_harvester.get(), &SuggestHarvester::rowFetching, this,
             [&](SuggestTableModel::RowId id) { notesAtWork << m_table->harvestNote(id); });
@@ -203,58 +206,61 @@ void TestHarvester::notesSayWhatCameOfEachRow()
     const auto tooltip = [&](int row) { return m_table->index(row, 0).data(Qt::ToolTipRole).toString(); };
     QCOMPARE(note(0), Note::Filled);
     QCOMPARE(note(1), Note::Failed);
-    QCOMPARE(tooltip(1), "Failed: The server answered 404 Not Found");
+    QCOMPARE(tooltip(1), u"Failed: The server answered 404 Not Found"_s);
     QCOMPARE(note(2), Note::NoSuggestions);
     QCOMPARE(note(3), Note::Stopped);
     const SuggestCells& cells = m_table->record(0).cells;
-    QCOMPARE(QStringList(cells.begin(), cells.begin() + 6),
-             (QStringList{"red wine", "45,100,000", "red dress", "8,040,000", "N/A", "N/A"}));
+    QCOMPARE(
+        QStringList(cells.begin(), cells.begin() + 6),
+        (QStringList{u"red wine"_s, u"45,100,000"_s, u"red dress"_s, u"8,040,000"_s, u"N/A"_s, u"N/A"_s}));
     for (const int row : {1, 2, 3})
         QCOMPARE(m_table->record(row).cells, allNotAvailable());
 }
 
 void TestHarvester::progressFollowsThePhrases()
 {
-    makeHarvester({"a", "b", "c"});
+    makeHarvester({u"a"_s, u"b"_s, u"c"_s});
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
     QSignalSpy gauge(m_harvester.get(), &SuggestHarvester::gaugeReset);
     harvest({0, 1, 2});
-    QCOMPARE(textsOf(progress), (QStringList{"Phrase 1 of 3", "Phrase 2 of 3", "Phrase 3 of 3", ""}));
+    QCOMPARE(textsOf(progress),
+             (QStringList{u"Phrase 1 of 3"_s, u"Phrase 2 of 3"_s, u"Phrase 3 of 3"_s, u""_s}));
     QCOMPARE(gauge.size(), 3);
 }
 
 void TestHarvester::rowsDeletedMeanwhileArePassedOver()
 {
-    makeHarvester({"a", "gone", "b", "c"});
+    makeHarvester({u"a"_s, u"gone"_s, u"b"_s, u"c"_s});
     m_fetch.answers << FakeFetch::page(answer({{"for a", "1"}})) << FakeFetch::page(answer({{"for b", "1"}}))
                     << FakeFetch::page(answer({{"for c", "1"}}));
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
     const QList<SuggestTableModel::RowId> rows = ids({0, 1, 2, 3});
     // While "a" is fetched "gone" is deleted and the rows are sorted; "b" goes during its own fetch.
     m_fetch.whileFetching = [&](const QString& url) {
-        if (url == queryUrl("a")) {
+        if (url == queryUrl(u"a"_s)) {
             m_table->removeRowList({m_table->rowOfId(rows[1])});
             m_table->sort(0, Qt::DescendingOrder);
-        } else if (url == queryUrl("b")) {
+        } else if (url == queryUrl(u"b"_s)) {
             m_table->removeRowList({m_table->rowOfId(rows[2])});
         }
     };
     QCoro::waitFor(m_harvester->harvest(rows));
-    QCOMPARE(m_fetch.urls, (QStringList{queryUrl("a"), queryUrl("b"), queryUrl("c")}));
+    QCOMPARE(m_fetch.urls, (QStringList{queryUrl(u"a"_s), queryUrl(u"b"_s), queryUrl(u"c"_s)}));
     QCOMPARE(m_table->rowCount(), 2);
-    QCOMPARE(m_table->recordOfId(rows[0])->cells[0], "for a");
-    QCOMPARE(m_table->recordOfId(rows[3])->cells[0], "for c");
+    QCOMPARE(m_table->recordOfId(rows[0])->cells[0], u"for a"_s);
+    QCOMPARE(m_table->recordOfId(rows[3])->cells[0], u"for c"_s);
     // "gone" was passed over.
-    QCOMPARE(textsOf(progress), (QStringList{"Phrase 1 of 4", "Phrase 3 of 4", "Phrase 4 of 4", ""}));
+    QCOMPARE(textsOf(progress),
+             (QStringList{u"Phrase 1 of 4"_s, u"Phrase 3 of 4"_s, u"Phrase 4 of 4"_s, u""_s}));
 }
 
 void TestHarvester::harvestedRowsAreSavedSoon()
 {
-    makeHarvester({"a", "b", "c"});
+    makeHarvester({u"a"_s, u"b"_s, u"c"_s});
     m_harvester->setSaveDelay(20ms);
     m_fetch.answers << FakeFetch::page(answer({{"a1", "1"}})) << FakeFetch::page(answer({{"b1", "1"}}));
     // The third phrase is held: rows harvested close together are saved once, soon after.
-    m_fetch.whileFetching = [&](const QString& url) { m_fetch.held = url == queryUrl("c"); };
+    m_fetch.whileFetching = [&](const QString& url) { m_fetch.held = url == queryUrl(u"c"_s); };
     auto harvesting = m_harvester->harvest(ids({0, 1, 2}));
     QTRY_COMPARE(readFile(m_file->path()), "a1");
     QCOMPARE(m_writes, 1);
@@ -272,14 +278,14 @@ void TestHarvester::harvestedRowsAreSavedSoon()
 
 void TestHarvester::oneHarvestAtATime()
 {
-    makeHarvester({"a", "b"});
+    makeHarvester({u"a"_s, u"b"_s});
     m_fetch.held = true;
     auto first = m_harvester->harvest(ids({0}));
     QVERIFY(m_harvester->isRunning());
     QCoro::waitFor(m_harvester->harvest(ids({1})));
     m_fetch.held = false;
     QCoro::waitFor(first);
-    QCOMPARE(m_fetch.urls, QStringList{queryUrl("a")});
+    QCOMPARE(m_fetch.urls, QStringList{queryUrl(u"a"_s)});
     // A stop asked for with no harvest running stays behind nowhere.
     m_harvester->requestStop();
     QVERIFY(!m_harvester->stopRequested());
@@ -287,7 +293,7 @@ void TestHarvester::oneHarvestAtATime()
 
 void TestHarvester::flagsSurviveAnError()
 {
-    makeHarvester({"a", "b"});
+    makeHarvester({u"a"_s, u"b"_s});
     // An error at the pause before the second phrase.
     m_random.failNextDraw = true;
     QVERIFY(EndsInAnError(m_harvester->harvest(ids({0, 1}))));

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Cells from a list of up to 20 texts; the rest stay empty.
@@ -41,7 +43,7 @@ QStringList rowTexts(const SuggestRows& rows)
 {
     QStringList texts;
     for (const SuggestRecord& row : rows)
-        texts << row.phrase + "=" + textsOf(row.cells).join(",");
+        texts << row.phrase + u"="_s + textsOf(row.cells).join(u","_s);
     return texts;
 }
 
@@ -74,7 +76,7 @@ QStringList columnOf(const RowListModel& model, int column)
 
 QString answerPage(const QStringList& entries)
 {
-    return "window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"]," + entries.join(",") + "]])";
+    return u"window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"],"_s + entries.join(u","_s) + u"]])"_s;
 }
 
 } // namespace
@@ -145,7 +147,7 @@ void TestSuggest::answer_data()
         << "f([\"red\",[[\"red\",\"0 results\",\"0\"],[\"red wine\",\"45,100,000 results\",\"1\"],"
            "[\"red dress\",\"8,040,000 results\",\"2\"]]])"
         << "red wine(45,100,000 results); red dress(8,040,000 results)"
-        << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"};
+        << QStringList{u"red wine"_s, u"45,100,000"_s, u"red dress"_s, u"8,040,000"_s};
     QTest::newRow("no body start") << "f([\"red\",[\"red wine\",\"1 results\",\"1\"]]])"
                                    << "" << QStringList{};
     QTest::newRow("no body end") << "f([\"red\",[[\"red\",\"0\",\"0\"],[\"red wine\",\"1 results\",\"1\"]"
@@ -153,32 +155,35 @@ void TestSuggest::answer_data()
     QTest::newRow("no entries") << "f([\"red\",[[\"red\",\"0 results\",\"0\"]]])"
                                 << "" << QStringList{};
     QTest::newRow("parentheses in a completion")
-        << answerPage({"[\"red (band)\",\"17 results\",\"1\"]"}) << "red (band)(17 results)"
-        << QStringList{"red", "band", "N/A", "17"};
-    QTest::newRow("escaped quotes") << answerPage({"[\"red \\x22hot\\x22 chili\",\"5 results\",\"1\"]",
-                                                   "[\"rock \\x27n\\x27 roll\",\"6\",\"2\"]"})
+        << answerPage({u"[\"red (band)\",\"17 results\",\"1\"]"_s}) << "red (band)(17 results)"
+        << QStringList{u"red"_s, u"band"_s, u"N/A"_s, u"17"_s};
+    QTest::newRow("escaped quotes") << answerPage({u"[\"red \\x22hot\\x22 chili\",\"5 results\",\"1\"]"_s,
+                                                   u"[\"rock \\x27n\\x27 roll\",\"6\",\"2\"]"_s})
                                     << "red \"hot\" chili(5 results); rock 'n' roll(6)"
-                                    << QStringList{"red \"hot\" chili", "5", "rock 'n' roll", "6"};
+                                    << QStringList{u"red \"hot\" chili"_s, u"5"_s, u"rock 'n' roll"_s,
+                                                   u"6"_s};
     QTest::newRow("two-field entry swallows the next")
-        << answerPage({"[\"a\",\"1 results\"]", "[\"b\",\"2 results\",\"1\"]", "[\"c\",\"3 results\",\"2\"]"})
-        << "a(1 results); c(3 results)" << QStringList{"a", "1", "c", "3"};
-    QTest::newRow("count without \" results\"")
-        << answerPage({"[\"one\",\"1 result\",\"1\"]"}) << "one(1 result)" << QStringList{"one", "1 result"};
-    QTest::newRow("empty fields") << answerPage({"[\"\",\"\",\"1\"]"}) << "()" << QStringList{"N/A", "N/A"};
-    QTest::newRow("blanks trimmed") << answerPage({"[\" x \t\",\" 7 results \",\"1\"]"})
-                                    << " x \t( 7 results )" << QStringList{"x", "7"};
+        << answerPage({u"[\"a\",\"1 results\"]"_s, u"[\"b\",\"2 results\",\"1\"]"_s,
+                       u"[\"c\",\"3 results\",\"2\"]"_s})
+        << "a(1 results); c(3 results)" << QStringList{u"a"_s, u"1"_s, u"c"_s, u"3"_s};
+    QTest::newRow("count without \" results\"") << answerPage({u"[\"one\",\"1 result\",\"1\"]"_s})
+                                                << "one(1 result)" << QStringList{u"one"_s, u"1 result"_s};
+    QTest::newRow("empty fields") << answerPage({u"[\"\",\"\",\"1\"]"_s}) << "()"
+                                  << QStringList{u"N/A"_s, u"N/A"_s};
+    QTest::newRow("blanks trimmed") << answerPage({u"[\" x \t\",\" 7 results \",\"1\"]"_s})
+                                    << " x \t( 7 results )" << QStringList{u"x"_s, u"7"_s};
 
     QStringList entries;
     QStringList texts;
     QStringList pairs;
     for (int i = 1; i <= 12; ++i) {
-        entries << QString("[\"s%1\",\"%1 results\",\"%1\"]").arg(i);
+        entries << u"[\"s%1\",\"%1 results\",\"%1\"]"_s.arg(i);
         if (i <= 10) {
-            texts << QString("s%1(%1 results)").arg(i);
-            pairs << QString("s%1").arg(i) << QString::number(i);
+            texts << u"s%1(%1 results)"_s.arg(i);
+            pairs << u"s%1"_s.arg(i) << QString::number(i);
         }
     }
-    QTest::newRow("pairs beyond the tenth ignored") << answerPage(entries) << texts.join("; ") << pairs;
+    QTest::newRow("pairs beyond the tenth ignored") << answerPage(entries) << texts.join(u"; "_s) << pairs;
 }
 
 void TestSuggest::answer()
@@ -199,18 +204,18 @@ void TestSuggest::queryUrl_data()
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("url");
 
-    const QString base = "http://www.google.com/complete/search?hl=en&js=true&qu=";
+    const QString base = u"http://www.google.com/complete/search?hl=en&js=true&qu="_s;
     QTest::newRow("spaces") << "www.google.com"
-                            << "red wine" << base + "red+wine";
-    QTest::newRow("non-breaking space") << "www.google.com" << QString("red\u00a0wine") << base + "red+wine";
+                            << "red wine" << base + u"red+wine"_s;
+    QTest::newRow("non-breaking space") << "www.google.com" << u"red\u00a0wine"_s << base + u"red+wine"_s;
     QTest::newRow("query characters") << "www.google.com"
-                                      << "a&b #1 100%" << base + "a%26b+%231+100%25";
+                                      << "a&b #1 100%" << base + u"a%26b+%231+100%25"_s;
     QTest::newRow("plus and slash") << "www.google.com"
-                                    << "c++/c" << base + "c%2B%2B%2Fc";
+                                    << "c++/c" << base + u"c%2B%2B%2Fc"_s;
     QTest::newRow("letters outside ASCII")
-        << "www.google.com" << QString("café 東京") << base + "caf%C3%A9+%E6%9D%B1%E4%BA%AC";
+        << "www.google.com" << u"café 東京"_s << base + u"caf%C3%A9+%E6%9D%B1%E4%BA%AC"_s;
     QTest::newRow("unreserved kept") << "www.google.com"
-                                     << "A-z_0.9~" << base + "A-z_0.9~";
+                                     << "A-z_0.9~" << base + u"A-z_0.9~"_s;
     QTest::newRow("host with port") << "127.0.0.1:8080"
                                     << "x"
                                     << "http://127.0.0.1:8080/complete/search?hl=en&js=true&qu=x";
@@ -232,26 +237,27 @@ void TestSuggest::applySuggestions_data()
 
     QTest::newRow("first harvest, two pairs")
         << QStringList{} << "red wine(45,100,000 results); red dress(8,040,000 results)"
-        << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} + repeated("N/A", 16);
+        << QStringList{u"red wine"_s, u"45,100,000"_s, u"red dress"_s, u"8,040,000"_s} +
+               repeated(u"N/A"_s, 16);
 
     QStringList old;
     for (int i = 0; i < SuggestCellCount; ++i)
-        old << QString("old %1").arg(i);
+        old << u"old %1"_s.arg(i);
     QTest::newRow("second harvest keeps what the answer does not reach")
-        << old << "new(5 results)" << QStringList{"new", "5"} + old.mid(2);
+        << old << "new(5 results)" << QStringList{u"new"_s, u"5"_s} + old.mid(2);
 
     QTest::newRow("failed fetch fills only empty cells")
-        << QStringList{"kept", "1", "", "2"} << ""
-        << QStringList{"kept", "1", "N/A", "2"} + repeated("N/A", 16);
+        << QStringList{u"kept"_s, u"1"_s, u""_s, u"2"_s} << ""
+        << QStringList{u"kept"_s, u"1"_s, u"N/A"_s, u"2"_s} + repeated(u"N/A"_s, 16);
 
     QStringList many;
     QStringList cells;
     for (int i = 1; i <= 12; ++i) {
-        many << QString("s%1(%1)").arg(i);
+        many << u"s%1(%1)"_s.arg(i);
         if (i <= 10)
-            cells << QString("s%1").arg(i) << QString::number(i);
+            cells << u"s%1"_s.arg(i) << QString::number(i);
     }
-    QTest::newRow("more than ten pairs") << QStringList{} << many.join("; ") << cells;
+    QTest::newRow("more than ten pairs") << QStringList{} << many.join(u"; "_s) << cells;
 }
 
 void TestSuggest::applySuggestions()
@@ -271,23 +277,23 @@ void TestSuggest::import_data()
     QTest::addColumn<QStringList>("added");
 
     QTest::newRow("duplicates of the table and of earlier lines")
-        << QStringList{"RED WINE"} << QStringList{"red wine", "  Red Wine  ", "red wine glasses"}
-        << QStringList{"red wine glasses"};
-    QTest::newRow("same phrase twice")
-        << QStringList{} << QStringList{"cheap flights", "cheap flights"} << QStringList{"cheap flights"};
+        << QStringList{u"RED WINE"_s} << QStringList{u"red wine"_s, u"  Red Wine  "_s, u"red wine glasses"_s}
+        << QStringList{u"red wine glasses"_s};
+    QTest::newRow("same phrase twice") << QStringList{} << QStringList{u"cheap flights"_s, u"cheap flights"_s}
+                                       << QStringList{u"cheap flights"_s};
     QTest::newRow("own letter case kept")
-        << QStringList{"a"} << QStringList{"Cheap Flights", "CHEAP flights"} << QStringList{"Cheap Flights"};
+        << QStringList{u"a"_s} << QStringList{u"Cheap Flights"_s, u"CHEAP flights"_s}
+        << QStringList{u"Cheap Flights"_s};
     QTest::newRow("blank lines are one empty phrase")
-        << QStringList{"a"} << QStringList{"", "  ", "\t", "b"} << QStringList{"", "b"};
+        << QStringList{u"a"_s} << QStringList{u""_s, u"  "_s, u"\t"_s, u"b"_s} << QStringList{u""_s, u"b"_s};
     QTest::newRow("empty phrase already in the table")
-        << QStringList{""} << QStringList{" ", "b"} << QStringList{"b"};
+        << QStringList{u""_s} << QStringList{u" "_s, u"b"_s} << QStringList{u"b"_s};
     QTest::newRow("control characters trimmed, inner ones made spaces")
-        << QStringList{} << QStringList{"\x01 red\tw\x1f", QString("red\tw")} << QStringList{"red w"};
+        << QStringList{} << QStringList{u"\x01 red\tw\x1f"_s, u"red\tw"_s} << QStringList{u"red w"_s};
     QTest::newRow("duplicates seen after the cleaning")
-        << QStringList{"a b"} << QStringList{"a|b", "c|\x7f", "c \x7f"} << QStringList{"c  "};
+        << QStringList{u"a b"_s} << QStringList{u"a|b"_s, u"c|\x7f"_s, u"c \x7f"_s} << QStringList{u"c  "_s};
     QTest::newRow("letters outside ASCII")
-        << QStringList{QString("Äpfel")} << QStringList{QString("äPFEL"), QString("äpfelbaum")}
-        << QStringList{QString("äpfelbaum")};
+        << QStringList{u"Äpfel"_s} << QStringList{u"äPFEL"_s, u"äpfelbaum"_s} << QStringList{u"äpfelbaum"_s};
 }
 
 void TestSuggest::import()
@@ -304,16 +310,16 @@ void TestSuggest::import()
 void TestSuggest::importAppendsToModel()
 {
     SuggestTableModel model;
-    model.appendRecord(harvested("b", {{"b1", "1"}}));
+    model.appendRecord(harvested(u"b"_s, {{u"b1"_s, u"1"_s}}));
     model.sort(SuggestTableModel::PhraseColumn, Qt::DescendingOrder);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
 
-    QCOMPARE(ImportPhrases(model, {"c", "B", "a"}), 2);
-    QCOMPARE(phrasesOf(model), (QStringList{"b", "c", "a"}));
+    QCOMPARE(ImportPhrases(model, {u"c"_s, u"B"_s, u"a"_s}), 2);
+    QCOMPARE(phrasesOf(model), (QStringList{u"b"_s, u"c"_s, u"a"_s}));
     QCOMPARE(inserted.size(), 1);
     QCOMPARE(model.record(1).cells, SuggestCells());
-    QCOMPARE(model.record(0).cells[0], "b1");
-    QCOMPARE(ImportPhrases(model, {"A", "C"}), 0);
+    QCOMPARE(model.record(0).cells[0], u"b1"_s);
+    QCOMPARE(ImportPhrases(model, {u"A"_s, u"C"_s}), 0);
     QCOMPARE(model.rowCount(), 3);
 }
 
@@ -322,13 +328,14 @@ void TestSuggest::enteredCellsSurviveReload()
     // What a cell cannot hold becomes a space as an imported phrase or a harvested pair enters the
     // table, so the rows that are shown are the rows that come back from the file.
     SuggestTableModel model;
-    QCOMPARE(ImportPhrases(model, {" red|wine\tglasses\r", QString("caf\u00e9\u2028noir")}), 2);
+    QCOMPARE(ImportPhrases(model, {u" red|wine\tglasses\r"_s, u"caf\u00e9\u2028noir"_s}), 2);
     SuggestCells cells;
-    ApplySuggestions(cells, QString("red|wine\nglasses(1|2\t3 results); a") + QChar(0x85) + "b(7)");
+    ApplySuggestions(cells, u"red|wine\nglasses(1|2\t3 results); a"_s + QChar(0x85) + u"b(7)"_s);
     QVERIFY(model.setCells(model.idOfRow(0), cells));
     QCOMPARE(rowTexts(model.records()),
-             (QStringList{"red wine glasses=red wine glasses,1 2 3,a b,7," + repeated("N/A", 16).join(","),
-                          QString("caf\u00e9 noir=") + repeated("", 20).join(",")}));
+             (QStringList{u"red wine glasses=red wine glasses,1 2 3,a b,7,"_s +
+                              repeated(u"N/A"_s, 16).join(u","_s),
+                          u"caf\u00e9 noir="_s + repeated(u""_s, 20).join(u","_s)}));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
@@ -341,22 +348,22 @@ void TestSuggest::parseFile_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("rows"); // phrase=cells joined by ","
 
-    const QString empty20 = QStringList(repeated("", 20)).join(",");
+    const QString empty20 = QStringList(repeated(u""_s, 20)).join(u","_s);
     QTest::newRow("not harvested") << "red§wine|||||||||||||||||||||\r\n"
-                                   << QStringList{"red wine=" + empty20};
+                                   << QStringList{u"red wine="_s + empty20};
     QTest::newRow("harvested") << "red§wine|red§wine§glasses|2,350,000|red§wine§vinegar|1,120,000|N/A|N/A|N/"
                                   "A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|"
                                   "N/A|N/A|N/A|N/A|N/A|N/A|\r\n"
                                << QStringList{
-                                      "red wine=red wine glasses,2,350,000,red wine vinegar,1,120,000," +
-                                      repeated("N/A", 16).join(",")};
-    QTest::newRow("short line padded") << "a|b|c" << QStringList{"a=b,c" + QString(",").repeated(18)};
+                                      u"red wine=red wine glasses,2,350,000,red wine vinegar,1,120,000,"_s +
+                                      repeated(u"N/A"_s, 16).join(u","_s)};
+    QTest::newRow("short line padded") << "a|b|c" << QStringList{u"a=b,c"_s + u","_s.repeated(18)};
     QTest::newRow("fields after the 21st ignored")
-        << QString("p|") + QStringList(repeated("x", 20)).join("|") + "|extra|more|"
-        << QStringList{"p=" + repeated("x", 20).join(",")};
+        << u"p|"_s + QStringList(repeated(u"x"_s, 20)).join(u"|"_s) + u"|extra|more|"_s
+        << QStringList{u"p="_s + repeated(u"x"_s, 20).join(u","_s)};
     QTest::newRow("empty and blank lines skipped")
-        << "\r\na|\r\n \t \nb|\rc|" << QStringList{"a=" + empty20, "b=" + empty20, "c=" + empty20};
-    QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{"a=b,c" + QString(",").repeated(18)};
+        << "\r\na|\r\n \t \nb|\rc|" << QStringList{u"a="_s + empty20, u"b="_s + empty20, u"c="_s + empty20};
+    QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{u"a=b,c"_s + u","_s.repeated(18)};
 }
 
 void TestSuggest::parseFile()
@@ -377,14 +384,14 @@ void TestSuggest::roundTrip_data()
     QTest::addColumn<QStringList>("loaded"); // phrase=cells joined by ","
 
     QTest::newRow("inner spaces") << "red wine glasses"
-                                  << QStringList{"red wine glasses=" + repeated("", 20).join(",")};
+                                  << QStringList{u"red wine glasses="_s + repeated(u""_s, 20).join(u","_s)};
     QTest::newRow("section sign becomes a space")
-        << QString("a§b") << QStringList{"a b=" + repeated("", 20).join(",")};
-    QTest::newRow("bar splits the phrase") << "a|b" << QStringList{"a=b" + QString(",").repeated(19)};
-    QTest::newRow("tab splits the phrase") << "a\tb" << QStringList{"a=b" + QString(",").repeated(19)};
-    QTest::newRow("empty phrase") << "" << QStringList{"=" + repeated("", 20).join(",")};
+        << u"a§b"_s << QStringList{u"a b="_s + repeated(u""_s, 20).join(u","_s)};
+    QTest::newRow("bar splits the phrase") << "a|b" << QStringList{u"a=b"_s + u","_s.repeated(19)};
+    QTest::newRow("tab splits the phrase") << "a\tb" << QStringList{u"a=b"_s + u","_s.repeated(19)};
+    QTest::newRow("empty phrase") << "" << QStringList{u"="_s + repeated(u""_s, 20).join(u","_s)};
     QTest::newRow("quotes and letters outside ASCII")
-        << QString("\"zoë\" 東京") << QStringList{QString("\"zoë\" 東京=") + repeated("", 20).join(",")};
+        << u"\"zoë\" 東京"_s << QStringList{u"\"zoë\" 東京="_s + repeated(u""_s, 20).join(u","_s)};
 }
 
 void TestSuggest::roundTrip()
@@ -401,9 +408,9 @@ void TestSuggest::fileFormat()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(SuggestTableFileName);
-    const SuggestRows rows{
-        {"red wine", {}},
-        harvested("red wine", {{"red wine glasses", "2,350,000"}, {"red wine vinegar", "1,120,000"}})};
+    const SuggestRows rows{{u"red wine"_s, {}},
+                           harvested(u"red wine"_s, {{u"red wine glasses"_s, u"2,350,000"_s},
+                                                     {u"red wine vinegar"_s, u"1,120,000"_s}})};
     QCOMPARE(WriteSuggestTable(path, rows), QString());
     const QByteArray na = QByteArray("N/A|").repeated(16);
     QCOMPARE(readFile(path),
@@ -428,10 +435,10 @@ void TestSuggest::legacyWindowsFile()
                         QByteArray("N/A|").repeated(18) + "\r\n");
     const SuggestRows rows = ReadSuggestTable(path).rows;
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows[0].phrase, QString("café crème"));
-    QCOMPARE(rows[0].cells[0], QString("café noir"));
-    QCOMPARE(rows[0].cells[1], "1,000");
-    QCOMPARE(rows[0].cells[19], "N/A");
+    QCOMPARE(rows[0].phrase, u"café crème"_s);
+    QCOMPARE(rows[0].cells[0], u"café noir"_s);
+    QCOMPARE(rows[0].cells[1], u"1,000"_s);
+    QCOMPARE(rows[0].cells[19], u"N/A"_s);
 }
 
 void TestSuggest::mixedEncodingFile()
@@ -445,9 +452,10 @@ void TestSuggest::mixedEncodingFile()
                         "br\xfbl\xe9"
                         "e|7|" +
                         rest + "na\xc3\xafve|\xe2\x82\xac|2|" + rest);
-    const QStringList expected = {QStringLiteral("café=café noir,1,000,") + repeated("N/A", 18).join(","),
-                                  QStringLiteral("crème=crème brûlée,7,") + repeated("N/A", 18).join(","),
-                                  QStringLiteral("naïve=€,2,") + repeated("N/A", 18).join(",")};
+    const QStringList expected = {
+        QStringLiteral("café=café noir,1,000,") + repeated(u"N/A"_s, 18).join(u","_s),
+        QStringLiteral("crème=crème brûlée,7,") + repeated(u"N/A"_s, 18).join(u","_s),
+        QStringLiteral("naïve=€,2,") + repeated(u"N/A"_s, 18).join(u","_s)};
     QCOMPARE(rowTexts(ReadSuggestTable(path).rows), expected);
 
     // Saved again, every line is UTF-8 and reads back the same.
@@ -480,17 +488,18 @@ void TestSuggest::csv_data()
     QTest::addColumn<QStringList>("lines"); // after the header
 
     QTest::newRow("harvested row") << "red"
-                                   << QStringList{"red wine", "45,100,000", "red dress", "8,040,000"} +
-                                          repeated("N/A", 16)
-                                   << QStringList{"red,red wine,45100000", "red,red dress,8040000"} +
-                                          repeated("red,N/A,N/A", 8);
+                                   << QStringList{u"red wine"_s, u"45,100,000"_s, u"red dress"_s,
+                                                  u"8,040,000"_s} +
+                                          repeated(u"N/A"_s, 16)
+                                   << QStringList{u"red,red wine,45100000"_s, u"red,red dress,8040000"_s} +
+                                          repeated(u"red,N/A,N/A"_s, 8);
     QTest::newRow("commas inside a suggestion and a count")
-        << "ways" << QStringList{"1,000 ways", "2,150"} << QStringList{"ways,1000 ways,2150"};
-    QTest::newRow("comma inside the phrase kept")
-        << "paris, france" << QStringList{"paris hotels", "9"} << QStringList{"paris, france,paris hotels,9"};
+        << "ways" << QStringList{u"1,000 ways"_s, u"2,150"_s} << QStringList{u"ways,1000 ways,2150"_s};
+    QTest::newRow("comma inside the phrase kept") << "paris, france" << QStringList{u"paris hotels"_s, u"9"_s}
+                                                  << QStringList{u"paris, france,paris hotels,9"_s};
     QTest::newRow("never harvested") << "red" << QStringList{} << QStringList{};
     QTest::newRow("empty count still written")
-        << "red" << QStringList{"", "5", "b", ""} << QStringList{"red,b,"};
+        << "red" << QStringList{u""_s, u"5"_s, u"b"_s, u""_s} << QStringList{u"red,b,"_s};
 }
 
 void TestSuggest::csv()
@@ -498,49 +507,49 @@ void TestSuggest::csv()
     QFETCH(QString, phrase);
     QFETCH(QStringList, cells);
     QFETCH(QStringList, lines);
-    QString expected = "Keyword Phrase,Suggestion,Results\r\n";
+    QString expected = u"Keyword Phrase,Suggestion,Results\r\n"_s;
     for (const QString& line : lines)
-        expected += line + "\r\n";
+        expected += line + u"\r\n"_s;
     QCOMPARE(FormatSuggestCsv({{phrase, cellsOf(cells)}}), expected);
 }
 
 void TestSuggest::csvFileReplaced()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("report.csv");
+    const QString path = dir.filePath(u"report.csv"_s);
     writeFile(path, "an older and longer export\r\n");
     QCOMPARE(WriteSuggestCsv(path, {}).outcome, ExportOutcome::Written);
     QCOMPARE(readFile(path), "Keyword Phrase,Suggestion,Results\r\n");
 
-    const SuggestRows rows{harvested(QString("café"), {{QString("café noir"), "1,000"}})};
+    const SuggestRows rows{harvested(u"café"_s, {{u"café noir"_s, u"1,000"_s}})};
     QCOMPARE(WriteSuggestCsv(path, rows).outcome, ExportOutcome::Written);
     QCOMPARE(readFile(path), FormatSuggestCsv(rows).toUtf8());
-    QCOMPARE(WriteSuggestCsv(dir.filePath("missing/report.csv"), rows).outcome, ExportOutcome::Failed);
+    QCOMPARE(WriteSuggestCsv(dir.filePath(u"missing/report.csv"_s), rows).outcome, ExportOutcome::Failed);
 }
 
 void TestSuggest::modelColumns()
 {
     SuggestTableModel model;
     QCOMPARE(model.columnCount(), 21);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "Keyword Phrase");
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), "Suggest 1");
-    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), "Results 1");
-    QCOMPARE(model.headerData(19, Qt::Horizontal).toString(), "Suggest 10");
-    QCOMPARE(model.headerData(20, Qt::Horizontal).toString(), "Results 10");
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), u"Keyword Phrase"_s);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), u"Suggest 1"_s);
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), u"Results 1"_s);
+    QCOMPARE(model.headerData(19, Qt::Horizontal).toString(), u"Suggest 10"_s);
+    QCOMPARE(model.headerData(20, Qt::Horizontal).toString(), u"Results 10"_s);
 
-    model.appendRecord(harvested("red", {{"red wine", "45,100,000"}}));
-    QCOMPARE(model.data(model.index(0, 0)).toString(), "red");
-    QCOMPARE(model.data(model.index(0, 1)).toString(), "red wine");
-    QCOMPARE(model.data(model.index(0, 2)).toString(), "45,100,000");
-    QCOMPARE(model.data(model.index(0, 20)).toString(), "N/A");
+    model.appendRecord(harvested(u"red"_s, {{u"red wine"_s, u"45,100,000"_s}}));
+    QCOMPARE(model.data(model.index(0, 0)).toString(), u"red"_s);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), u"red wine"_s);
+    QCOMPARE(model.data(model.index(0, 2)).toString(), u"45,100,000"_s);
+    QCOMPARE(model.data(model.index(0, 20)).toString(), u"N/A"_s);
 
     PreviewModel preview;
     preview.showRecord(model.record(0));
     QCOMPARE(preview.rowCount(), 10);
-    QCOMPARE(columnOf(preview, 0), QStringList{"red wine"} + repeated("N/A", 9));
-    QCOMPARE(columnOf(preview, 1), QStringList{"45,100,000"} + repeated("N/A", 9));
-    preview.showRecord({"new", {}});
-    QCOMPARE(columnOf(preview, 0), repeated("", 10));
+    QCOMPARE(columnOf(preview, 0), QStringList{u"red wine"_s} + repeated(u"N/A"_s, 9));
+    QCOMPARE(columnOf(preview, 1), QStringList{u"45,100,000"_s} + repeated(u"N/A"_s, 9));
+    preview.showRecord({u"new"_s, {}});
+    QCOMPARE(columnOf(preview, 0), repeated(u""_s, 10));
     preview.clear();
     QCOMPARE(preview.rowCount(), 0);
 }
@@ -548,33 +557,33 @@ void TestSuggest::modelColumns()
 void TestSuggest::rowsTrackedById()
 {
     SuggestTableModel model;
-    model.setRecords({{"a", {}}, {"b", {}}, {"c", {}}, {"d", {}}});
+    model.setRecords({{u"a"_s, {}}, {u"b"_s, {}}, {u"c"_s, {}}, {u"d"_s, {}}});
     const QList<SuggestTableModel::RowId> ids = model.idsOfRows({1, 3}); // b, d
     const QPersistentModelIndex followed = model.index(1, 0);
 
     model.reorder({3, 2, 1, 0}); // d c b a
-    QCOMPARE(phrasesOf(model), (QStringList{"d", "c", "b", "a"}));
+    QCOMPARE(phrasesOf(model), (QStringList{u"d"_s, u"c"_s, u"b"_s, u"a"_s}));
     QCOMPARE(model.rowOfId(ids[0]), 2);
     QCOMPARE(followed.row(), 2);
 
     model.removeRowList({0}); // d goes
     QCOMPARE(model.rowOfId(ids[1]), -1);
     QVERIFY(!model.recordOfId(ids[1]));
-    QCOMPARE(model.recordOfId(ids[0])->phrase, "b");
-    QVERIFY(!model.setCells(ids[1], cellsOf({"lost"})));
-    ImportPhrases(model, {"e"});
-    QVERIFY(model.setCells(ids[0], cellsOf({"b1", "1"})));
-    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a", "e"}));
-    QCOMPARE(model.record(1).cells[0], "b1");
-    QCOMPARE(model.record(0).cells[0], "");
+    QCOMPARE(model.recordOfId(ids[0])->phrase, u"b"_s);
+    QVERIFY(!model.setCells(ids[1], cellsOf({u"lost"_s})));
+    ImportPhrases(model, {u"e"_s});
+    QVERIFY(model.setCells(ids[0], cellsOf({u"b1"_s, u"1"_s})));
+    QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"b"_s, u"a"_s, u"e"_s}));
+    QCOMPARE(model.record(1).cells[0], u"b1"_s);
+    QCOMPARE(model.record(0).cells[0], u""_s);
 
     QVERIFY(!model.reorder({0, 0, 1, 2}));
     QVERIFY(!model.reorder({0, 1, 2}));
-    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a", "e"}));
+    QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"b"_s, u"a"_s, u"e"_s}));
 
     // Ids are never handed out twice, even after the table was emptied.
     model.clear();
-    model.setRecords({{"x", {}}, {"y", {}}});
+    model.setRecords({{u"x"_s, {}}, {u"y"_s, {}}});
     QCOMPARE(model.rowOfId(ids[0]), -1);
     QVERIFY(!ids.contains(model.idOfRow(0)) && !ids.contains(model.idOfRow(1)));
 }
@@ -670,11 +679,11 @@ void TestSuggest::compareTexts_data()
                                           << "cherry" << -1;
     QTest::newRow("case ignored") << us << "Apple"
                                   << "aPPLE" << 0;
-    QTest::newRow("accents by the locale") << us << QString("café") << "cafz" << -1;
+    QTest::newRow("accents by the locale") << us << u"café"_s << "cafz" << -1;
     QTest::newRow("C locale ignores case too") << QLocale::c() << "apple"
                                                << "Banana" << -1;
     QTest::newRow("Swedish puts ä after z")
-        << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << QString("äpple") << -1;
+        << QLocale(QLocale::Swedish, QLocale::Sweden) << "zebra" << u"äpple"_s << -1;
 }
 
 void TestSuggest::compareTexts()
@@ -704,33 +713,33 @@ void TestSuggest::textSortAgreesWithQCollator_data()
 void TestSuggest::textSortAgreesWithQCollator()
 {
     QFETCH(QLocale, locale);
-    const QStringList cells{"apple",
-                            "Apple",
-                            QString("äpple"),
-                            "zebra",
-                            QString("Zoë"),
-                            "zoe",
-                            "co-op",
-                            "coop",
-                            "co op",
-                            "10",
-                            "9",
-                            "a1",
-                            "A2",
-                            QString("é"),
-                            "e",
-                            QString("ß"),
-                            "ss",
-                            QString("東京"),
-                            QString("Ångström"),
-                            "angstrom",
-                            "",
-                            "#tag",
-                            QString("Émile"),
-                            "emile",
-                            "APPLE",
-                            "a very long phrase that goes on past sixteen bytes of key 1",
-                            "A very long phrase that goes on past sixteen bytes of key 2"};
+    const QStringList cells{u"apple"_s,
+                            u"Apple"_s,
+                            u"äpple"_s,
+                            u"zebra"_s,
+                            u"Zoë"_s,
+                            u"zoe"_s,
+                            u"co-op"_s,
+                            u"coop"_s,
+                            u"co op"_s,
+                            u"10"_s,
+                            u"9"_s,
+                            u"a1"_s,
+                            u"A2"_s,
+                            u"é"_s,
+                            u"e"_s,
+                            u"ß"_s,
+                            u"ss"_s,
+                            u"東京"_s,
+                            u"Ångström"_s,
+                            u"angstrom"_s,
+                            u""_s,
+                            u"#tag"_s,
+                            u"Émile"_s,
+                            u"emile"_s,
+                            u"APPLE"_s,
+                            u"a very long phrase that goes on past sixteen bytes of key 1"_s,
+                            u"A very long phrase that goes on past sixteen bytes of key 2"_s};
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     QStringList expected = cells;
@@ -756,24 +765,27 @@ void TestSuggest::sortedOrder_data()
     const int text = int(SortKind::Text);
     const int dateTime = int(SortKind::DateTime);
     QTest::newRow("numbers, not text")
-        << number << true << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
-    QTest::newRow("grouped counts and N/A") << number << true << QStringList{"45,100,000", "N/A", "8,040,000"}
-                                            << QStringList{"N/A", "8,040,000", "45,100,000"};
+        << number << true << QStringList{u"10"_s, u"9"_s, u"100"_s} << QStringList{u"9"_s, u"10"_s, u"100"_s};
+    QTest::newRow("grouped counts and N/A")
+        << number << true << QStringList{u"45,100,000"_s, u"N/A"_s, u"8,040,000"_s}
+        << QStringList{u"N/A"_s, u"8,040,000"_s, u"45,100,000"_s};
     QTest::newRow("three billion sorts with N/A, stable")
-        << number << true << QStringList{"3,000,000,000", "5", "N/A", "0"}
-        << QStringList{"3,000,000,000", "N/A", "0", "5"};
+        << number << true << QStringList{u"3,000,000,000"_s, u"5"_s, u"N/A"_s, u"0"_s}
+        << QStringList{u"3,000,000,000"_s, u"N/A"_s, u"0"_s, u"5"_s};
     QTest::newRow("descending keeps equal rows in order")
-        << number << false << QStringList{"N/A", "x", "5", ""} << QStringList{"5", "N/A", "x", ""};
-    QTest::newRow("letter case ignored") << text << true << QStringList{"cherry", "Banana", "apple"}
-                                         << QStringList{"apple", "Banana", "cherry"};
-    QTest::newRow("text descending") << text << false << QStringList{"Banana", "apple", "cherry"}
-                                     << QStringList{"cherry", "Banana", "apple"};
+        << number << false << QStringList{u"N/A"_s, u"x"_s, u"5"_s, u""_s}
+        << QStringList{u"5"_s, u"N/A"_s, u"x"_s, u""_s};
+    QTest::newRow("letter case ignored") << text << true << QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s}
+                                         << QStringList{u"apple"_s, u"Banana"_s, u"cherry"_s};
+    QTest::newRow("text descending") << text << false << QStringList{u"Banana"_s, u"apple"_s, u"cherry"_s}
+                                     << QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s};
     QTest::newRow("equal texts keep their order")
-        << text << false << QStringList{"apple", "B", "APPLE", "Apple"}
-        << QStringList{"B", "apple", "APPLE", "Apple"};
+        << text << false << QStringList{u"apple"_s, u"B"_s, u"APPLE"_s, u"Apple"_s}
+        << QStringList{u"B"_s, u"apple"_s, u"APPLE"_s, u"Apple"_s};
     QTest::newRow("unreadable date-times first")
-        << dateTime << true << QStringList{"3/5/2009 2:15:00 PM", "05.03.2009", "3/5/2009", "", "1/2/2010"}
-        << QStringList{"05.03.2009", "", "3/5/2009", "3/5/2009 2:15:00 PM", "1/2/2010"};
+        << dateTime << true
+        << QStringList{u"3/5/2009 2:15:00 PM"_s, u"05.03.2009"_s, u"3/5/2009"_s, u""_s, u"1/2/2010"_s}
+        << QStringList{u"05.03.2009"_s, u""_s, u"3/5/2009"_s, u"3/5/2009 2:15:00 PM"_s, u"1/2/2010"_s};
     QTest::newRow("empty list") << number << true << QStringList{} << QStringList{};
 }
 
@@ -828,7 +840,7 @@ void TestSuggest::bigDateColumnSortsInOrder()
         for (qsizetype i = 1; i < dated.size(); ++i) {
             const QDateTime earlier = written.value(cells[dated[ascending ? i - 1 : i]]);
             const QDateTime later = written.value(cells[dated[ascending ? i : i - 1]]);
-            QVERIFY2(earlier < later, qPrintable(cells[dated[i - 1]] + " / " + cells[dated[i]]));
+            QVERIFY2(earlier < later, qPrintable(cells[dated[i - 1]] + u" / "_s + cells[dated[i]]));
         }
     }
 }
@@ -865,8 +877,9 @@ void TestSuggest::sortState()
 void TestSuggest::sortTrendTable()
 {
     TrendTableModel model;
-    model.setRows(
-        {{"banana", "3/5/2009 2:15:00 PM", "10"}, {"Apple", "3/6/2009", "9"}, {"cherry", "3/4/2009", "100"}});
+    model.setRows({{u"banana"_s, u"3/5/2009 2:15:00 PM"_s, u"10"_s},
+                   {u"Apple"_s, u"3/6/2009"_s, u"9"_s},
+                   {u"cherry"_s, u"3/4/2009"_s, u"100"_s}});
     const QPersistentModelIndex cherry = model.index(2, 0);
     ListSortState state;
 
@@ -875,16 +888,18 @@ void TestSuggest::sortTrendTable()
         model.sort(state.column(), state.order());
         return columnOf(model, TrendTableModel::KeywordColumn);
     };
-    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{"Apple", "banana", "cherry"}));
-    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{"cherry", "banana", "Apple"}));
-    QCOMPARE(click(TrendTableModel::KeywordColumn), (QStringList{"cherry", "banana", "Apple"}));
-    QCOMPARE(click(TrendTableModel::DateColumn), (QStringList{"Apple", "banana", "cherry"}));
+    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
+    QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
+    QCOMPARE(click(TrendTableModel::KeywordColumn), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
+    QCOMPARE(click(TrendTableModel::DateColumn), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
     QCOMPARE(cherry.row(), 2);
     QCOMPARE(model.knownKeywords().find(u"apple"), 0); // the keyword index follows the rows
     QCOMPARE(model.knownKeywords().find(u"CHERRY"), 2);
 
     // With a keyword twice, the index finds the one that now comes first.
-    model.setRows({{"apple", "3/6/2009", "1"}, {"pear", "3/6/2009", "2"}, {"Apple", "3/6/2009", "3"}});
+    model.setRows({{u"apple"_s, u"3/6/2009"_s, u"1"_s},
+                   {u"pear"_s, u"3/6/2009"_s, u"2"_s},
+                   {u"Apple"_s, u"3/6/2009"_s, u"3"_s}});
     model.sort(TrendTableModel::CountColumn, Qt::DescendingOrder);
     QCOMPARE(model.knownKeywords().find(u"APPLE"), 0);
     QCOMPARE(model.knownKeywords().find(u"pear"), 1);
@@ -897,23 +912,25 @@ void TestSuggest::sortTrendTable()
 void TestSuggest::sortSuggestAndPreview()
 {
     SuggestTableModel model;
-    model.setRecords({harvested("b", {{"Y", "45,100,000"}}), harvested("a", {{"x", "8,040,000"}}),
-                      harvested("c", {{"z", "N/A"}})});
+    model.setRecords({harvested(u"b"_s, {{u"Y"_s, u"45,100,000"_s}}),
+                      harvested(u"a"_s, {{u"x"_s, u"8,040,000"_s}}),
+                      harvested(u"c"_s, {{u"z"_s, u"N/A"_s}})});
     model.sort(2); // "Results 1", as numbers
-    QCOMPARE(phrasesOf(model), (QStringList{"c", "a", "b"}));
+    QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"a"_s, u"b"_s}));
     model.sort(1, Qt::DescendingOrder); // "Suggest 1", as text
-    QCOMPARE(phrasesOf(model), (QStringList{"c", "b", "a"}));
+    QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"b"_s, u"a"_s}));
     model.sort(SuggestTableModel::PhraseColumn);
-    QCOMPARE(phrasesOf(model), (QStringList{"a", "b", "c"}));
+    QCOMPARE(phrasesOf(model), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
     QCOMPARE(model.columnSortKind(19), SortKind::Text);
     QCOMPARE(model.columnSortKind(20), SortKind::Number);
 
     PreviewModel preview;
-    preview.showRecord({"p", cellsOf({"b", "10", "A", "9", "c", "100"})});
+    preview.showRecord({u"p"_s, cellsOf({u"b"_s, u"10"_s, u"A"_s, u"9"_s, u"c"_s, u"100"_s})});
     preview.sort(PreviewModel::ResultsColumn);
-    QCOMPARE(columnOf(preview, 0), (QStringList{"", "", "", "", "", "", "", "A", "b", "c"}));
+    QCOMPARE(columnOf(preview, 0),
+             (QStringList{u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"A"_s, u"b"_s, u"c"_s}));
     preview.sort(PreviewModel::SuggestionColumn, Qt::DescendingOrder);
-    QCOMPARE(columnOf(preview, 0).mid(0, 3), (QStringList{"c", "b", "A"}));
+    QCOMPARE(columnOf(preview, 0).mid(0, 3), (QStringList{u"c"_s, u"b"_s, u"A"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestSuggest)

@@ -15,14 +15,16 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString feed(const QStringList& keywords)
 {
-    QString page = "<feed><content type=\"html\"><ol>";
+    QString page = u"<feed><content type=\"html\"><ol>"_s;
     for (const QString& keyword : keywords)
-        page += "<li><a href=\"http://www.google.com/search?q=k\">" + keyword + "</a></li>\r\n";
-    return page + "</ol></content></feed>";
+        page += u"<li><a href=\"http://www.google.com/search?q=k\">"_s + keyword + u"</a></li>\r\n"_s;
+    return page + u"</ol></content></feed>"_s;
 }
 
 QByteArray lastParsedFile(const QString& dateTimeText)
@@ -104,11 +106,11 @@ void TestMonitor::hourRule()
 {
     QFETCH(int, minutesAgo);
     QFETCH(bool, hourPassed);
-    writeFile(file("config.dat"), lastParsedFile(DateTimeText(m_clock.current.addSecs(-60 * minutesAgo))));
+    writeFile(file(u"config.dat"_s), lastParsedFile(DateTimeText(m_clock.current.addSecs(-60 * minutesAgo))));
     HotTrendsMonitor& monitor = makeMonitor();
     // "Scrap Now" asks first exactly when the tick would not scrape.
     QCOMPARE(monitor.hourPassed(), hourPassed);
-    m_fetch.answers.enqueue(FakeFetch::page(feed({"foo"})));
+    m_fetch.answers.enqueue(FakeFetch::page(feed({u"foo"_s})));
     QCoro::waitFor(monitor.tick());
     QCOMPARE(m_fetch.urls.size(), hourPassed ? 1 : 0);
     // After a scrape the next tick finds less than an hour gone.
@@ -119,40 +121,40 @@ void TestMonitor::hourRule()
 
 void TestMonitor::foldAndSaves()
 {
-    writeFile(file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
+    writeFile(file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
     HotTrendsMonitor& monitor = makeMonitor();
     QSignalSpy labels(&monitor, &HotTrendsMonitor::lastScrapeTextChanged);
     QSignalSpy counts(&monitor, &HotTrendsMonitor::rowCountChanged);
-    m_fetch.answers.enqueue(FakeFetch::page(feed({"new york", "Foo", "new york"})));
+    m_fetch.answers.enqueue(FakeFetch::page(feed({u"new york"_s, u"Foo"_s, u"new york"_s})));
 
     QCoro::waitFor(monitor.tick()); // never scraped: the first tick scrapes
-    QCOMPARE(m_fetch.urls, QStringList{"http://127.0.0.1:1/trends/hottrends/atom/hourly"});
-    const QString now = "12/10/2026 2:15:00 PM";
-    QCOMPARE(m_table->rows(), (TrendRows{{"foo", now, "5"}, {"new york", now, "2"}}));
+    QCOMPARE(m_fetch.urls, QStringList{u"http://127.0.0.1:1/trends/hottrends/atom/hourly"_s});
+    const QString now = u"12/10/2026 2:15:00 PM"_s;
+    QCOMPARE(m_table->rows(), (TrendRows{{u"foo"_s, now, u"5"_s}, {u"new york"_s, now, u"2"_s}}));
     QCOMPARE(monitor.lastScrapeTime(), m_clock.current);
     QCOMPARE(labels.size(), 1);
-    QCOMPARE(labels[0][0].toString(), "Last scrapped on: " + now);
+    QCOMPARE(labels[0][0].toString(), u"Last scrapped on: "_s + now);
     QCOMPARE(counts.size(), 1);
     QCOMPARE(counts[0][0].value<qsizetype>(), 2);
-    QCOMPARE(readFile(file("dabatase.dat")), "foo|12/10/2026\xc2\xa7"
-                                             "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
-                                             "2:15:00\xc2\xa7PM|2|\r\n");
-    QCOMPARE(readFile(file("config.dat")), lastParsedFile(now));
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), "foo|12/10/2026\xc2\xa7"
+                                                "2:15:00\xc2\xa7PM|5|\r\nnew\xc2\xa7york|12/10/2026\xc2\xa7"
+                                                "2:15:00\xc2\xa7PM|2|\r\n");
+    QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(now));
 
     // A page without items is a scrape all the same, but the counter is not written.
     m_clock.current = m_clock.current.addSecs(3600);
-    m_fetch.answers.enqueue(FakeFetch::page("<html>No hot trends this hour</html>"));
+    m_fetch.answers.enqueue(FakeFetch::page(u"<html>No hot trends this hour</html>"_s));
     QCoro::waitFor(monitor.tick());
     QCOMPARE(counts.size(), 1);
-    QCOMPARE(readFile(file("config.dat")), lastParsedFile("12/10/2026 3:15:00 PM"));
+    QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(u"12/10/2026 3:15:00 PM"_s));
 }
 
 void TestMonitor::newerTableDateIsTheLastScrape()
 {
     // Killed between the two saves: the table holds a scrape that "config.dat" does not.
-    writeFile(file("config.dat"), lastParsedFile("3/5/2009"));
-    writeFile(file("dabatase.dat"), "foo|3/5/2009\xc2\xa7"
-                                    "2:15:00\xc2\xa7PM|4|\r\nbar|3/4/2009|1|\r\n");
+    writeFile(file(u"config.dat"_s), lastParsedFile(u"3/5/2009"_s));
+    writeFile(file(u"dabatase.dat"_s), "foo|3/5/2009\xc2\xa7"
+                                       "2:15:00\xc2\xa7PM|4|\r\nbar|3/4/2009|1|\r\n");
     m_table = std::make_unique<TrendTableModel>();
     m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
     QSignalSpy labels(m_monitor.get(), &HotTrendsMonitor::lastScrapeTextChanged);
@@ -160,8 +162,8 @@ void TestMonitor::newerTableDateIsTheLastScrape()
     m_monitor->load();
     QCOMPARE(m_monitor->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
     QCOMPARE(labels.size(), 2);
-    QCOMPARE(labels[0][0].toString(), "Last scrapped on:3/5/2009");
-    QCOMPARE(labels[1][0].toString(), "Last scrapped on:3/5/2009 2:15:00 PM");
+    QCOMPARE(labels[0][0].toString(), u"Last scrapped on:3/5/2009"_s);
+    QCOMPARE(labels[1][0].toString(), u"Last scrapped on:3/5/2009 2:15:00 PM"_s);
     QCOMPARE(counts.size(), 1);
     QCOMPARE(counts[0][0].value<qsizetype>(), 2);
 }
@@ -178,8 +180,8 @@ void TestMonitor::failedFetchChangesNothing()
 {
     QFETCH(QString, failure);
     QFETCH(bool, backsOff);
-    writeFile(file("dabatase.dat"), "foo|3/5/2009|4|\r\n");
-    writeFile(file("config.dat"), lastParsedFile("3/5/2009"));
+    writeFile(file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
+    writeFile(file(u"config.dat"_s), lastParsedFile(u"3/5/2009"_s));
     HotTrendsMonitor& monitor = makeMonitor();
     QSignalSpy labels(&monitor, &HotTrendsMonitor::lastScrapeTextChanged);
     QSignalSpy nextTries(&monitor, &HotTrendsMonitor::nextTryTextChanged);
@@ -189,8 +191,8 @@ void TestMonitor::failedFetchChangesNothing()
     QCOMPARE(m_fetch.urls.size(), 1);
     QCOMPARE(labels.size(), 0);
     QCOMPARE(monitor.lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(0, 0)));
-    QCOMPARE(readFile(file("config.dat")), lastParsedFile("3/5/2009"));
-    QCOMPARE(readFile(file("dabatase.dat")), "foo|3/5/2009|4|\r\n");
+    QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(u"3/5/2009"_s));
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), "foo|3/5/2009|4|\r\n");
     QCOMPARE(nextTries.size(), backsOff ? 1 : 0);
     QCOMPARE(monitor.nextTry().isValid(), backsOff);
 }
@@ -211,7 +213,7 @@ void TestMonitor::backOffSchedule()
     for (const int seconds : {5, 10, 20, 40, 80, 160, 320, 640, 900, 900}) {
         QVERIFY2(tickAt(now), qPrintable(QString::number(seconds)));
         QCOMPARE(nextTries.last()[0].toString(),
-                 "Next try at " + now.addSecs(seconds).toString("h:mm:ss AP"));
+                 u"Next try at "_s + now.addSecs(seconds).toString(u"h:mm:ss AP"_s));
         QVERIFY(!tickAt(now.addSecs(seconds - 1)));
         now = now.addSecs(seconds);
     }
@@ -221,20 +223,20 @@ void TestMonitor::backOffSchedule()
     QCOMPARE(m_fetch.urls.size(), 11);
 
     // A success ends the waiting; the next failure waits five seconds again.
-    m_fetch.answers.enqueue(FakeFetch::page(feed({"foo"})));
+    m_fetch.answers.enqueue(FakeFetch::page(feed({u"foo"_s})));
     QVERIFY(tickAt(now.addSecs(900)));
     QCOMPARE(nextTries.last()[0].toString(), QString());
     QVERIFY(!monitor.nextTry().isValid());
     QVERIFY(tickAt(now.addSecs(900 + 3600)));
     QCOMPARE(nextTries.last()[0].toString(),
-             "Next try at " + now.addSecs(900 + 3600 + 5).toString("h:mm:ss AP"));
+             u"Next try at "_s + now.addSecs(900 + 3600 + 5).toString(u"h:mm:ss AP"_s));
 }
 
 void TestMonitor::oneScrapeAtATime()
 {
     HotTrendsMonitor& monitor = makeMonitor();
     m_fetch.held = true;
-    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"foo"}));
+    m_fetch.answers << FakeFetch::page(feed({u"foo"_s})) << FakeFetch::page(feed({u"foo"_s}));
     auto first = monitor.scrape();
     QVERIFY(monitor.isScraping());
     // A tick and a click while the scrape runs start nothing.
@@ -244,13 +246,13 @@ void TestMonitor::oneScrapeAtATime()
     QCoro::waitFor(first);
     QVERIFY(!monitor.isScraping());
     QCOMPARE(m_fetch.urls.size(), 1);
-    QCOMPARE(m_table->row(0).count, "1");
+    QCOMPARE(m_table->row(0).count, u"1"_s);
 }
 
 void TestMonitor::guardSurvivesAnError()
 {
     HotTrendsMonitor& monitor = makeMonitor();
-    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"foo"}));
+    m_fetch.answers << FakeFetch::page(feed({u"foo"_s})) << FakeFetch::page(feed({u"foo"_s}));
     // An error inside a scrape, after its download.
     m_clock.failNextRead = true;
     QVERIFY(EndsInAnError(monitor.scrape()));
@@ -263,13 +265,13 @@ void TestMonitor::guardSurvivesAnError()
 void TestMonitor::failedSaveIsToldOnceAndStaysUnsaved()
 {
     HotTrendsMonitor& monitor = makeMonitor();
-    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+    QVERIFY(QDir(m_home->path()).mkdir(u"dabatase.dat"_s));
     QSignalSpy failures(&monitor.tableFile(), &DataFileStore::saveFailed);
-    m_fetch.answers << FakeFetch::page(feed({"foo"})) << FakeFetch::page(feed({"bar"}));
+    m_fetch.answers << FakeFetch::page(feed({u"foo"_s})) << FakeFetch::page(feed({u"bar"_s}));
 
     QCoro::waitFor(monitor.scrape());
     QCOMPARE(failures.size(), 1);
-    QVERIFY2(failures[0][0].toString().startsWith("Could not write \"dabatase.dat\": "),
+    QVERIFY2(failures[0][0].toString().startsWith(u"Could not write \"dabatase.dat\": "_s),
              qPrintable(failures[0][0].toString()));
     QCOMPARE(failures[0][1].toBool(), false); // the first failure: the user is told
     QVERIFY(monitor.tableFile().isUnsaved());
@@ -279,28 +281,29 @@ void TestMonitor::failedSaveIsToldOnceAndStaysUnsaved()
     QCOMPARE(failures.size(), 2);
     QCOMPARE(failures[1][1].toBool(), true); // failing again: the log alone
 
-    QVERIFY(QDir(m_home->path()).rmdir("dabatase.dat"));
+    QVERIFY(QDir(m_home->path()).rmdir(u"dabatase.dat"_s));
     QCOMPARE(monitor.tableFile().write(), QString());
     QVERIFY(!monitor.tableFile().isUnsaved());
-    QVERIFY(readFile(file("dabatase.dat")).startsWith("foo|"));
+    QVERIFY(readFile(file(u"dabatase.dat"_s)).startsWith("foo|"));
 }
 
 void TestMonitor::unreadableTableIsNeverWrittenOver()
 {
-    QVERIFY(QDir(m_home->path()).mkdir("dabatase.dat"));
+    QVERIFY(QDir(m_home->path()).mkdir(u"dabatase.dat"_s));
     m_table = std::make_unique<TrendTableModel>();
     m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
     QSignalSpy unreadable(&m_monitor->tableFile(), &DataFileStore::readFailed);
     m_monitor->load();
     QCOMPARE(unreadable.size(), 1);
-    QVERIFY2(unreadable[0][0].toString().startsWith("Could not read \"dabatase.dat\": "),
+    QVERIFY2(unreadable[0][0].toString().startsWith(u"Could not read \"dabatase.dat\": "_s),
              qPrintable(unreadable[0][0].toString()));
     QVERIFY(m_monitor->tableFile().isUnreadable());
 
-    QCOMPARE(m_monitor->tableFile().write(),
-             "Could not write \"dabatase.dat\": it could not be read at the start, so it is kept as it was");
+    QCOMPARE(
+        m_monitor->tableFile().write(),
+        u"Could not write \"dabatase.dat\": it could not be read at the start, so it is kept as it was"_s);
     QVERIFY(m_monitor->tableFile().isUnsaved());
-    QVERIFY(QFileInfo(file("dabatase.dat")).isDir());
+    QVERIFY(QFileInfo(file(u"dabatase.dat"_s)).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestMonitor)

@@ -16,6 +16,8 @@
 #include <ctime>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(TrendRows)
 
 namespace {
@@ -24,7 +26,7 @@ TrendRows keywordsOnly(const QStringList& keywords)
 {
     TrendRows rows;
     for (const QString& keyword : keywords)
-        rows.append({keyword, "3/5/2009 2:15:00 PM", "1"});
+        rows.append({keyword, u"3/5/2009 2:15:00 PM"_s, u"1"_s});
     return rows;
 }
 
@@ -77,17 +79,22 @@ void TestTrends::parseTable_data()
     QTest::addColumn<TrendRows>("rows");
 
     QTest::newRow("stored rows") << QByteArray("new§york|3/5/2009§2:15:00§PM|4|\r\nfoo|3/6/2009|1|\r\n")
-                                 << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"},
-                                              {"foo", "3/6/2009", "1"}};
-    QTest::newRow("line breaks of any kind") << QByteArray("a|d|1|\rb|d|2|\nc|d|3|")
-                                             << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}, {"c", "d", "3"}};
+                                 << TrendRows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s},
+                                              {u"foo"_s, u"3/6/2009"_s, u"1"_s}};
+    QTest::newRow("line breaks of any kind")
+        << QByteArray("a|d|1|\rb|d|2|\nc|d|3|")
+        << TrendRows{{u"a"_s, u"d"_s, u"1"_s}, {u"b"_s, u"d"_s, u"2"_s}, {u"c"_s, u"d"_s, u"3"_s}};
     QTest::newRow("empty and blank lines skipped")
-        << QByteArray("\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n") << TrendRows{{"a", "d", "1"}, {"b", "d", "2"}};
+        << QByteArray("\r\na|d|1|\r\n \t \r\n\r\nb|d|2|\r\n")
+        << TrendRows{{u"a"_s, u"d"_s, u"1"_s}, {u"b"_s, u"d"_s, u"2"_s}};
     QTest::newRow("short lines get empty cells")
-        << QByteArray("a|\r\nb|d\r\nc\r\n") << TrendRows{{"a", "", ""}, {"b", "d", ""}, {"c", "", ""}};
-    QTest::newRow("extra fields ignored") << QByteArray("a|d|1|x|y|\r\n") << TrendRows{{"a", "d", "1"}};
+        << QByteArray("a|\r\nb|d\r\nc\r\n")
+        << TrendRows{{u"a"_s, u""_s, u""_s}, {u"b"_s, u"d"_s, u""_s}, {u"c"_s, u""_s, u""_s}};
+    QTest::newRow("extra fields ignored")
+        << QByteArray("a|d|1|x|y|\r\n") << TrendRows{{u"a"_s, u"d"_s, u"1"_s}};
     QTest::newRow("duplicate keywords stay two rows")
-        << QByteArray("a|d|1|\r\na|e|2|\r\n") << TrendRows{{"a", "d", "1"}, {"a", "e", "2"}};
+        << QByteArray("a|d|1|\r\na|e|2|\r\n")
+        << TrendRows{{u"a"_s, u"d"_s, u"1"_s}, {u"a"_s, u"e"_s, u"2"_s}};
 }
 
 void TestTrends::parseTable()
@@ -103,15 +110,18 @@ void TestTrends::roundTrip_data()
     QTest::addColumn<TrendRows>("saved");
     QTest::addColumn<TrendRows>("loaded");
 
-    QTest::newRow("spaces") << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}}
-                            << TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"}};
-    QTest::newRow("non-ascii") << TrendRows{{"zoë straße 東京", "d", "12"}}
-                               << TrendRows{{"zoë straße 東京", "d", "12"}};
+    QTest::newRow("spaces") << TrendRows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s}}
+                            << TrendRows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s}};
+    QTest::newRow("non-ascii") << TrendRows{{u"zoë straße 東京"_s, u"d"_s, u"12"_s}}
+                               << TrendRows{{u"zoë straße 東京"_s, u"d"_s, u"12"_s}};
     QTest::newRow("section sign becomes a space")
-        << TrendRows{{"a§b", "d", "1"}} << TrendRows{{"a b", "d", "1"}};
-    QTest::newRow("bar splits the keyword") << TrendRows{{"a|b", "d", "1"}} << TrendRows{{"a", "b", "d"}};
-    QTest::newRow("tab splits the keyword") << TrendRows{{"a\tb", "d", "1"}} << TrendRows{{"a", "b", "d"}};
-    QTest::newRow("empty keyword") << TrendRows{{"", "d", "1"}} << TrendRows{{"", "d", "1"}};
+        << TrendRows{{u"a§b"_s, u"d"_s, u"1"_s}} << TrendRows{{u"a b"_s, u"d"_s, u"1"_s}};
+    QTest::newRow("bar splits the keyword")
+        << TrendRows{{u"a|b"_s, u"d"_s, u"1"_s}} << TrendRows{{u"a"_s, u"b"_s, u"d"_s}};
+    QTest::newRow("tab splits the keyword")
+        << TrendRows{{u"a\tb"_s, u"d"_s, u"1"_s}} << TrendRows{{u"a"_s, u"b"_s, u"d"_s}};
+    QTest::newRow("empty keyword") << TrendRows{{u""_s, u"d"_s, u"1"_s}}
+                                   << TrendRows{{u""_s, u"d"_s, u"1"_s}};
 }
 
 void TestTrends::roundTrip()
@@ -119,7 +129,7 @@ void TestTrends::roundTrip()
     QFETCH(TrendRows, saved);
     QFETCH(TrendRows, loaded);
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
+    const QString path = dir.filePath(u"dabatase.dat"_s);
     QCOMPARE(WriteTrendTable(path, saved), QString());
     const TrendTableRead read = ReadTrendTable(path);
     QCOMPARE(read.error, QString());
@@ -130,7 +140,7 @@ void TestTrends::legacyWindowsFile()
 {
     // Written by the older Windows program: Windows-1252, "§" as the single byte 0xA7.
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
+    const QString path = dir.filePath(u"dabatase.dat"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("new\xa7york|3/5/2009\xa7"
@@ -139,8 +149,8 @@ void TestTrends::legacyWindowsFile()
     file.close();
 
     const TrendRows rows = ReadTrendTable(path).rows;
-    QCOMPARE(rows, (TrendRows{{"new york", "3/5/2009 2:15:00 PM", "4"},
-                              {QStringLiteral("café crème"), "3/5/2009", "1"}}));
+    QCOMPARE(rows, (TrendRows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s},
+                              {QStringLiteral("café crème"), u"3/5/2009"_s, u"1"_s}}));
 
     // Saved again, the file is UTF-8 and reads back the same.
     QCOMPARE(WriteTrendTable(path, rows), QString());
@@ -153,13 +163,13 @@ void TestTrends::mixedEncodingFile()
     // UTF-8 lines and one line with a lone Windows-1252 byte: each line is read by its own
     // encoding, also where two lines hold the same bytes in a date cell.
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
+    const QString path = dir.filePath(u"dabatase.dat"_s);
     writeFile(path, "caf\xc3\xa9|5\xc2\xa7m\xc3\xa4rz|1|\r\n"
                     "cr\xe8me|5\xc2\xa7m\xc3\xa4rz|2|\r\n"
                     "na\xc3\xafve|d|3|\r\n");
-    const TrendRows expected = {{QStringLiteral("café"), QStringLiteral("5 märz"), "1"},
-                                {QStringLiteral("crème"), QStringLiteral("5Â mÃ¤rz"), "2"},
-                                {QStringLiteral("naïve"), "d", "3"}};
+    const TrendRows expected = {{QStringLiteral("café"), QStringLiteral("5 märz"), u"1"_s},
+                                {QStringLiteral("crème"), QStringLiteral("5Â mÃ¤rz"), u"2"_s},
+                                {QStringLiteral("naïve"), u"d"_s, u"3"_s}};
     QCOMPARE(ReadTrendTable(path).rows, expected);
 
     // Saved again, every line is UTF-8 and reads back the same.
@@ -173,8 +183,9 @@ void TestTrends::mixedEncodingFile()
 void TestTrends::fileFormat()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
-    QCOMPARE(WriteTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"foo", "3/6/2009", "1"}}),
+    const QString path = dir.filePath(u"dabatase.dat"_s);
+    QCOMPARE(WriteTrendTable(path, {{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s},
+                                    {u"foo"_s, u"3/6/2009"_s, u"1"_s}}),
              QString());
     QCOMPARE(readFile(path), QByteArray("new\xc2\xa7york|3/5/2009\xc2\xa7"
                                         "2:15:00\xc2\xa7PM|4|\r\nfoo|3/6/2009|1|\r\n"));
@@ -183,12 +194,12 @@ void TestTrends::fileFormat()
 void TestTrends::emptyTableIsEmptyFile()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
+    const QString path = dir.filePath(u"dabatase.dat"_s);
     QCOMPARE(WriteTrendTable(path, {}), QString());
     QVERIFY(QFile::exists(path));
     QCOMPARE(QFileInfo(path).size(), 0);
-    QVERIFY(ReadTrendTable(dir.filePath("missing.dat")).rows.isEmpty());
-    QCOMPARE(ReadTrendTable(dir.filePath("missing.dat")).error, QString());
+    QVERIFY(ReadTrendTable(dir.filePath(u"missing.dat"_s)).rows.isEmpty());
+    QCOMPARE(ReadTrendTable(dir.filePath(u"missing.dat"_s)).error, QString());
 }
 
 void TestTrends::lastParsedFile_data()
@@ -209,14 +220,14 @@ void TestTrends::lastParsedFile()
     QFETCH(QByteArray, content);
     QFETCH(QString, text);
     QTemporaryDir dir;
-    const QString path = dir.filePath("config.dat");
+    const QString path = dir.filePath(u"config.dat"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
     QCOMPARE(ReadLastParsedText(path), text);
 
-    QCOMPARE(WriteLastParsed(path, "3/5/2009 2:15:00 PM"), QString());
+    QCOMPARE(WriteLastParsed(path, u"3/5/2009 2:15:00 PM"_s), QString());
     QCOMPARE(readFile(path), QByteArray("<%%LastParsed%%>3/5/2009 2:15:00 PM<%%/LastParsed%%>\r\n"));
 }
 
@@ -225,15 +236,16 @@ void TestTrends::newestDateTime_data()
     QTest::addColumn<QStringList>("dates");
     QTest::addColumn<std::optional<QDateTime>>("newest");
 
-    QTest::newRow("newest of several")
-        << QStringList{"3/5/2009 2:15:00 PM", "12/10/2026 9:00:00 AM", "12/10/2026", "1/1/2026 11:59:59 PM"}
-        << std::optional(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
-    QTest::newRow("by value, not as text") << QStringList{"9/30/2009 11:00:00 PM", "10/1/2009 1:00:00 AM"}
-                                           << std::optional(QDateTime(QDate(2009, 10, 1), QTime(1, 0)));
+    QTest::newRow("newest of several") << QStringList{u"3/5/2009 2:15:00 PM"_s, u"12/10/2026 9:00:00 AM"_s,
+                                                      u"12/10/2026"_s, u"1/1/2026 11:59:59 PM"_s}
+                                       << std::optional(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+    QTest::newRow("by value, not as text")
+        << QStringList{u"9/30/2009 11:00:00 PM"_s, u"10/1/2009 1:00:00 AM"_s}
+        << std::optional(QDateTime(QDate(2009, 10, 1), QTime(1, 0)));
     QTest::newRow("cells that do not read are passed over")
-        << QStringList{"garbage", "", "3/5/2009", "05.03.2099 14:15:00", "N/A"}
+        << QStringList{u"garbage"_s, u""_s, u"3/5/2009"_s, u"05.03.2099 14:15:00"_s, u"N/A"_s}
         << std::optional(QDateTime(QDate(2009, 3, 5), QTime(0, 0)));
-    QTest::newRow("no cell reads") << QStringList{"garbage", ""} << std::optional<QDateTime>();
+    QTest::newRow("no cell reads") << QStringList{u"garbage"_s, u""_s} << std::optional<QDateTime>();
     QTest::newRow("empty table") << QStringList{} << std::optional<QDateTime>();
 }
 
@@ -243,14 +255,14 @@ void TestTrends::newestDateTime()
     QFETCH(std::optional<QDateTime>, newest);
     TrendRows rows;
     for (const QString& date : dates)
-        rows.append({"keyword", date, "1"});
+        rows.append({u"keyword"_s, date, u"1"_s});
     QCOMPARE(NewestDateTime(rows, QLocale(QLocale::English, QLocale::UnitedStates)), newest);
 }
 
 void TestTrends::keywordIndex()
 {
     TrendTableModel model;
-    model.setRows(keywordsOnly({"Apple", "pear", "apple", QStringLiteral("ÄPFEL"), ""}));
+    model.setRows(keywordsOnly({u"Apple"_s, u"pear"_s, u"apple"_s, QStringLiteral("ÄPFEL"), u""_s}));
     const KeywordIndex& index = model.knownKeywords();
     QCOMPARE(index.size(), 4);
     QCOMPARE(index.find(u"APPLE"), 0); // the first of the two rows
@@ -265,7 +277,7 @@ void TestTrends::keywordIndex()
 
     // Appended rows are found at once; the table grows past the index's first capacity.
     for (int i = 0; i < 100; ++i)
-        model.appendRow({QStringLiteral("Keyword %1").arg(i), "d", "1"});
+        model.appendRow({QStringLiteral("Keyword %1").arg(i), u"d"_s, u"1"_s});
     QCOMPARE(index.find(u"keyword 99"), 4 + 99);
     QCOMPARE(index.find(u"pear"), 0);
     model.clear();
@@ -312,11 +324,11 @@ void TestTrends::removeRows()
 // A feed page of items in the shape of the hourly feed.
 static QString feed(const QStringList& keywords)
 {
-    QString page = "<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>";
+    QString page = u"<?xml version=\"1.0\"?><feed><content type=\"html\"><ol>"_s;
     for (const QString& keyword : keywords)
-        page += "<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">" + keyword +
-                "</a></span></li>\n";
-    return page + "</ol></content></feed>";
+        page += u"<li><span class=\"x\"><a href=\"http://www.google.com/search?q=x\">"_s + keyword +
+                u"</a></span></li>\n"_s;
+    return page + u"</ol></content></feed>"_s;
 }
 
 void TestTrends::foldFeed_data()
@@ -326,32 +338,35 @@ void TestTrends::foldFeed_data()
     QTest::addColumn<TrendRows>("after");
     QTest::addColumn<int>("items");
 
-    const QString now = "12/10/2026 2:15:00 PM";
-    QTest::newRow("new keyword") << TrendRows{} << feed({"foo"}) << TrendRows{{"foo", now, "1"}} << 1;
+    const QString now = u"12/10/2026 2:15:00 PM"_s;
+    QTest::newRow("new keyword") << TrendRows{} << feed({u"foo"_s}) << TrendRows{{u"foo"_s, now, u"1"_s}}
+                                 << 1;
     QTest::newRow("known keyword counts up")
-        << TrendRows{{"foo", "3/5/2009", "1"}, {"bar", "3/5/2009", "7"}} << feed({"foo"})
-        << TrendRows{{"foo", now, "2"}, {"bar", "3/5/2009", "7"}} << 1;
+        << TrendRows{{u"foo"_s, u"3/5/2009"_s, u"1"_s}, {u"bar"_s, u"3/5/2009"_s, u"7"_s}} << feed({u"foo"_s})
+        << TrendRows{{u"foo"_s, now, u"2"_s}, {u"bar"_s, u"3/5/2009"_s, u"7"_s}} << 1;
     QTest::newRow("listed twice counts two")
-        << TrendRows{{"foo", "3/5/2009", "4"}} << feed({"foo", "foo"}) << TrendRows{{"foo", now, "6"}} << 2;
-    QTest::newRow("letter case aside") << TrendRows{{"New York", "3/5/2009", "4"}} << feed({"new york"})
-                                       << TrendRows{{"New York", now, "5"}} << 1;
-    QTest::newRow("empty link text") << TrendRows{} << feed({""}) << TrendRows{{"", now, "1"}} << 1;
-    QTest::newRow("taken unchanged") << TrendRows{} << feed({" a &amp; b "})
-                                     << TrendRows{{" a &amp; b ", now, "1"}} << 1;
+        << TrendRows{{u"foo"_s, u"3/5/2009"_s, u"4"_s}} << feed({u"foo"_s, u"foo"_s})
+        << TrendRows{{u"foo"_s, now, u"6"_s}} << 2;
+    QTest::newRow("letter case aside")
+        << TrendRows{{u"New York"_s, u"3/5/2009"_s, u"4"_s}} << feed({u"new york"_s})
+        << TrendRows{{u"New York"_s, now, u"5"_s}} << 1;
+    QTest::newRow("empty link text") << TrendRows{} << feed({u""_s}) << TrendRows{{u""_s, now, u"1"_s}} << 1;
+    QTest::newRow("taken unchanged") << TrendRows{} << feed({u" a &amp; b "_s})
+                                     << TrendRows{{u" a &amp; b "_s, now, u"1"_s}} << 1;
     QTest::newRow("damaged count counts as 0")
-        << TrendRows{{"foo", "", ""}, {"bar", "d", "x1"}} << feed({"foo", "bar"})
-        << TrendRows{{"foo", now, "1"}, {"bar", now, "1"}} << 2;
-    QTest::newRow("no items") << TrendRows{{"foo", "d", "1"}} << "<feed></feed>"
-                              << TrendRows{{"foo", "d", "1"}} << 0;
+        << TrendRows{{u"foo"_s, u""_s, u""_s}, {u"bar"_s, u"d"_s, u"x1"_s}} << feed({u"foo"_s, u"bar"_s})
+        << TrendRows{{u"foo"_s, now, u"1"_s}, {u"bar"_s, now, u"1"_s}} << 2;
+    QTest::newRow("no items") << TrendRows{{u"foo"_s, u"d"_s, u"1"_s}} << "<feed></feed>"
+                              << TrendRows{{u"foo"_s, u"d"_s, u"1"_s}} << 0;
     // An upper-case item alone starts nothing; with a lower-case one after it, it is read first.
     QTest::newRow("upper-case item alone")
         << TrendRows{} << "<LI><a href=\"u\">up</a></LI>" << TrendRows{} << 0;
     QTest::newRow("upper-case item first")
         << TrendRows{} << "<LI><a href=\"u\">up</a></LI><li><a href=\"l\">low</a></li>"
-        << TrendRows{{"up", now, "1"}, {"low", now, "1"}} << 2;
+        << TrendRows{{u"up"_s, now, u"1"_s}, {u"low"_s, now, u"1"_s}} << 2;
     // An item without a link reaches into the next item, whose keyword is then taken once.
     QTest::newRow("item without link") << TrendRows{} << "<li>plain</li><li><a href=\"l\">next</a></li>"
-                                       << TrendRows{{"next", now, "1"}} << 1;
+                                       << TrendRows{{u"next"_s, now, u"1"_s}} << 1;
 }
 
 void TestTrends::foldFeed()
@@ -362,7 +377,7 @@ void TestTrends::foldFeed()
     QFETCH(int, items);
     TrendTableModel table;
     table.setRows(before);
-    QCOMPARE(FoldFeedIntoTable(page, "12/10/2026 2:15:00 PM", table), items);
+    QCOMPARE(FoldFeedIntoTable(page, u"12/10/2026 2:15:00 PM"_s, table), items);
     QCOMPARE(table.rows(), after);
     for (const TrendRecord& row : after)
         QVERIFY(table.knownKeywords().contains(row.keyword));
@@ -372,14 +387,14 @@ void TestTrends::foldFeed()
 static int foldByCuts(QString page, const QString& dateText, TrendTableModel& table)
 {
     int items = 0;
-    while (page.contains("<li>")) {
+    while (page.contains(u"<li>"_s)) {
         CutBetween(u"<li>", u"<a href=\"", 0, page);
         CutBetween(u"<a href=\"", u"\">", 0, page);
         const QString keyword = CutBetween(u"\">", u"</a>", 0, page);
         ++items;
         const qsizetype row = table.knownKeywords().find(keyword);
         if (row < 0)
-            table.appendRow({keyword, dateText, "1"});
+            table.appendRow({keyword, dateText, u"1"_s});
         else
             table.setDateAndCount(row, dateText, QString::number(table.row(row).count.toLongLong() + 1));
     }
@@ -389,9 +404,10 @@ static int foldByCuts(QString page, const QString& dateText, TrendTableModel& ta
 void TestTrends::foldFeedReadsAsCutsDo()
 {
     // Pages made of the markers in both letter cases, their pieces and plain text, in every order.
-    const QStringList pieces = {"<li>", "<LI>", "<Li>", "<a href=\"", "<A HREF=\"", "<a href=", "\">", "\"",
-                                ">",    "</a>", "</A>", "<",          "x",          "foo",      "Foo", " "};
-    const TrendRows before = {{"foo", "3/5/2009", "4"}, {"x", "3/5/2009", "1"}};
+    const QStringList pieces = {
+        u"<li>"_s, u"<LI>"_s, u"<Li>"_s, u"<a href=\""_s, u"<A HREF=\""_s, u"<a href="_s, u"\">"_s, u"\""_s,
+        u">"_s,    u"</a>"_s, u"</A>"_s, u"<"_s,          u"x"_s,          u"foo"_s,      u"Foo"_s, u" "_s};
+    const TrendRows before = {{u"foo"_s, u"3/5/2009"_s, u"4"_s}, {u"x"_s, u"3/5/2009"_s, u"1"_s}};
     QRandomGenerator random(9);
     for (int page = 0; page < 3000; ++page) {
         QString text;
@@ -403,8 +419,8 @@ void TestTrends::foldFeedReadsAsCutsDo()
         folded.setRows(before);
         TrendTableModel expected;
         expected.setRows(before);
-        const int items = FoldFeedIntoTable(text, "now", folded);
-        QCOMPARE(items, foldByCuts(text, "now", expected));
+        const int items = FoldFeedIntoTable(text, u"now"_s, folded);
+        QCOMPARE(items, foldByCuts(text, u"now"_s, expected));
         QVERIFY2(folded.rows() == expected.rows(), qPrintable(text));
     }
 }
@@ -431,11 +447,11 @@ void TestTrends::foldedKeywordSurvivesReload()
     QFETCH(QString, linkText);
     QFETCH(QString, keyword);
     TrendTableModel table;
-    FoldFeedIntoTable(feed({linkText, keyword}), "3/5/2009 2:15:00 PM", table);
-    QCOMPARE(table.rows(), (TrendRows{{keyword, "3/5/2009 2:15:00 PM", "2"}}));
+    FoldFeedIntoTable(feed({linkText, keyword}), u"3/5/2009 2:15:00 PM"_s, table);
+    QCOMPARE(table.rows(), (TrendRows{{keyword, u"3/5/2009 2:15:00 PM"_s, u"2"_s}}));
 
     QTemporaryDir dir;
-    const QString path = dir.filePath("dabatase.dat");
+    const QString path = dir.filePath(u"dabatase.dat"_s);
     QCOMPARE(WriteTrendTable(path, table.rows()), QString());
     QCOMPARE(ReadTrendTable(path).rows, table.rows());
 }
@@ -451,7 +467,7 @@ static qint64 foldNanoseconds(const QString& page)
         return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
     };
     const qint64 start = now();
-    FoldFeedIntoTable(page, "now", table);
+    FoldFeedIntoTable(page, u"now"_s, table);
     return now() - start;
 }
 
@@ -464,9 +480,9 @@ void TestTrends::foldFeedOfBareItemsIsLinear()
     // the best times compared, so that caches and a busy machine count alike for both.
     QStringList keywords;
     for (int i = 0; i < 12000; ++i)
-        keywords << QString("keyword %1").arg(i % 3000);
+        keywords << u"keyword %1"_s.arg(i % 3000);
     const QString items = feed(keywords);
-    const QString bare = QString("<li>").repeated(items.size() / 4);
+    const QString bare = u"<li>"_s.repeated(items.size() / 4);
     qint64 itemsTime = std::numeric_limits<qint64>::max();
     qint64 bareTime = std::numeric_limits<qint64>::max();
     for (int run = 0; run < 5; ++run) {
@@ -474,8 +490,7 @@ void TestTrends::foldFeedOfBareItemsIsLinear()
         bareTime = std::min(bareTime, foldNanoseconds(bare));
     }
     QVERIFY2(bareTime <= 40 * itemsTime,
-             qPrintable(QString("%1 characters: bare items %2 ms, real items %3 ms")
-                            .arg(bare.size())
+             qPrintable(u"%1 characters: bare items %2 ms, real items %3 ms"_s.arg(bare.size())
                             .arg(bareTime / 1e6)
                             .arg(itemsTime / 1e6)));
 }
@@ -525,8 +540,10 @@ void TestTrends::csvExtension()
 void TestTrends::exportFile()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("out.csv");
-    QCOMPARE(ExportTrendTable(path, {{"new york", "3/5/2009 2:15:00 PM", "4"}, {"a,b", "d", "1"}}).outcome,
+    const QString path = dir.filePath(u"out.csv"_s);
+    QCOMPARE(ExportTrendTable(path,
+                              {{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s}, {u"a,b"_s, u"d"_s, u"1"_s}})
+                 .outcome,
              ExportOutcome::Written);
     QCOMPARE(readFile(path), QByteArray("new york|3/5/2009 2:15:00 PM|4|\r\na,b|d|1|\r\n"));
 
@@ -536,7 +553,8 @@ void TestTrends::exportFile()
     QCOMPARE(QFileInfo(path).size(), 0);
 
     // A folder that does not exist cannot take the file.
-    const ExportResult failed = ExportTrendTable(dir.filePath("missing/out.csv"), {{"a", "d", "1"}});
+    const ExportResult failed =
+        ExportTrendTable(dir.filePath(u"missing/out.csv"_s), {{u"a"_s, u"d"_s, u"1"_s}});
     QCOMPARE(failed.outcome, ExportOutcome::Failed);
     QVERIFY(!failed.error.isEmpty());
 }
@@ -545,10 +563,10 @@ void TestTrends::exportKeepsWhatCannotBeReplaced()
 {
     QTemporaryDir dir;
     // A name taken by a folder cannot be replaced; the folder and what it holds stay.
-    const QString taken = dir.filePath("taken.csv");
-    QVERIFY(QDir().mkpath(taken + "/inside"));
-    QCOMPARE(ExportTrendTable(taken, {{"a", "d", "1"}}).outcome, ExportOutcome::CannotReplace);
-    QVERIFY(QFileInfo(taken + "/inside").isDir());
+    const QString taken = dir.filePath(u"taken.csv"_s);
+    QVERIFY(QDir().mkpath(taken + u"/inside"_s));
+    QCOMPARE(ExportTrendTable(taken, {{u"a"_s, u"d"_s, u"1"_s}}).outcome, ExportOutcome::CannotReplace);
+    QVERIFY(QFileInfo(taken + u"/inside"_s).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestTrends)

@@ -22,6 +22,8 @@
 #include <ctime>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(ExportOutcome)
 
 namespace {
@@ -122,27 +124,29 @@ void TestUtil::cutBetween_data()
     QTest::addColumn<QString>("rest");
 
     const QString ab = QStringLiteral("<%%A%%>x<%%/A%%><%%B%%>y<%%/B%%>");
-    QTest::newRow("in order") << ab << QStringList{"<%%A%%>", "<%%/A%%>", "<%%B%%>", "<%%/B%%>"} << 0
-                              << QStringList{"x", "y"} << "<%%/B%%>";
-    QTest::newRow("out of order") << ab << QStringList{"<%%B%%>", "<%%/B%%>", "<%%A%%>", "<%%/A%%>"} << 0
-                                  << QStringList{"y", ""} << "<%%/B%%>";
-    QTest::newRow("no end marker") << "<%%A%%>xyz" << QStringList{"<%%A%%>", "<%%/A%%>"} << 0
-                                   << QStringList{""} << "xyz";
-    QTest::newRow("no start marker") << "abc" << QStringList{"<%%A%%>", "<%%/A%%>"} << 0 << QStringList{""}
-                                     << "abc";
+    QTest::newRow("in order") << ab << QStringList{u"<%%A%%>"_s, u"<%%/A%%>"_s, u"<%%B%%>"_s, u"<%%/B%%>"_s}
+                              << 0 << QStringList{u"x"_s, u"y"_s} << "<%%/B%%>";
+    QTest::newRow("out of order") << ab
+                                  << QStringList{u"<%%B%%>"_s, u"<%%/B%%>"_s, u"<%%A%%>"_s, u"<%%/A%%>"_s}
+                                  << 0 << QStringList{u"y"_s, u""_s} << "<%%/B%%>";
+    QTest::newRow("no end marker") << "<%%A%%>xyz" << QStringList{u"<%%A%%>"_s, u"<%%/A%%>"_s} << 0
+                                   << QStringList{u""_s} << "xyz";
+    QTest::newRow("no start marker") << "abc" << QStringList{u"<%%A%%>"_s, u"<%%/A%%>"_s} << 0
+                                     << QStringList{u""_s} << "abc";
     QTest::newRow("welcome1 is not welcome10")
         << "<%%Welcome10%%>ten<%%/Welcome10%%><%%Welcome1%%>one<%%/Welcome1%%>"
-        << QStringList{"<%%welcome1%%>", "<%%/welcome1%%>"} << 0 << QStringList{"one"} << "<%%/Welcome1%%>";
+        << QStringList{u"<%%welcome1%%>"_s, u"<%%/welcome1%%>"_s} << 0 << QStringList{u"one"_s}
+        << "<%%/Welcome1%%>";
     QTest::newRow("only a-z ignore case")
         << QStringLiteral("<É>x</É><é>y</é>") << QStringList{QStringLiteral("<é>"), QStringLiteral("</é>")}
-        << 0 << QStringList{"y"} << QStringLiteral("</é>");
+        << 0 << QStringList{u"y"_s} << QStringLiteral("</é>");
     QTest::newRow("value right at the end marker")
-        << "<a></a>rest" << QStringList{"<a>", "</a>"} << 0 << QStringList{""} << "</a>rest";
+        << "<a></a>rest" << QStringList{u"<a>"_s, u"</a>"_s} << 0 << QStringList{u""_s} << "</a>rest";
     QTest::newRow("same quote as both markers")
-        << "\"a\",\"b\"" << QStringList{"\"", "\"", "\"", "\"", "\"", "\""} << 0 << QStringList{"a", ",", "b"}
-        << "\"";
+        << "\"a\",\"b\"" << QStringList{u"\""_s, u"\""_s, u"\""_s, u"\""_s, u"\""_s, u"\""_s} << 0
+        << QStringList{u"a"_s, u","_s, u"b"_s} << "\"";
     QTest::newRow("skip drops characters")
-        << "[ab]cd]" << QStringList{"[", "]"} << 1 << QStringList{"b"} << "cd]";
+        << "[ab]cd]" << QStringList{u"["_s, u"]"_s} << 1 << QStringList{u"b"_s} << "cd]";
 }
 
 void TestUtil::cutBetween()
@@ -166,13 +170,13 @@ void TestUtil::splitByChar_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pieces");
 
-    QTest::newRow("empty piece kept") << QChar(u'^') << "a^^b" << QStringList{"a", "", "b"};
-    QTest::newRow("leading separator") << QChar(u'^') << "^a" << QStringList{"", "a"};
-    QTest::newRow("trailing separator") << QChar(u'^') << "a^" << QStringList{"a"};
-    QTest::newRow("banner without address") << QChar(u'^') << "banner.gif^" << QStringList{"banner.gif"};
+    QTest::newRow("empty piece kept") << QChar(u'^') << "a^^b" << QStringList{u"a"_s, u""_s, u"b"_s};
+    QTest::newRow("leading separator") << QChar(u'^') << "^a" << QStringList{u""_s, u"a"_s};
+    QTest::newRow("trailing separator") << QChar(u'^') << "a^" << QStringList{u"a"_s};
+    QTest::newRow("banner without address") << QChar(u'^') << "banner.gif^" << QStringList{u"banner.gif"_s};
     QTest::newRow("empty text") << QChar(u'^') << "" << QStringList{};
     QTest::newRow("news framing") << QChar(u'\u00AF') << QStringLiteral("1^T^D\u00AF2^U^E\u00AFOK")
-                                  << QStringList{"1^T^D", "2^U^E", "OK"};
+                                  << QStringList{u"1^T^D"_s, u"2^U^E"_s, u"OK"_s};
 }
 
 void TestUtil::splitByChar()
@@ -180,7 +184,7 @@ void TestUtil::splitByChar()
     QFETCH(QChar, separator);
     QFETCH(QString, text);
     QFETCH(QStringList, pieces);
-    QStringList list{"left over"};
+    QStringList list{u"left over"_s};
     SplitByChar(separator, text, list);
     QCOMPARE(list, pieces);
 }
@@ -250,10 +254,10 @@ void TestUtil::splitLines_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("mixed breaks") << "a\r\nb\rc\nd" << QStringList{"a", "b", "c", "d"};
-    QTest::newRow("final break") << "a\r\n" << QStringList{"a"};
-    QTest::newRow("empty line kept") << "a\n\nb" << QStringList{"a", "", "b"};
-    QTest::newRow("lf cr is two breaks") << "a\n\rb" << QStringList{"a", "", "b"};
+    QTest::newRow("mixed breaks") << "a\r\nb\rc\nd" << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    QTest::newRow("final break") << "a\r\n" << QStringList{u"a"_s};
+    QTest::newRow("empty line kept") << "a\n\nb" << QStringList{u"a"_s, u""_s, u"b"_s};
+    QTest::newRow("lf cr is two breaks") << "a\n\rb" << QStringList{u"a"_s, u""_s, u"b"_s};
     QTest::newRow("empty") << "" << QStringList{};
 }
 
@@ -262,7 +266,7 @@ void TestUtil::splitLines()
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
     QCOMPARE(SplitLines(text), lines);
-    QCOMPARE(JoinLinesCrLf(lines), lines.isEmpty() ? QString() : lines.join("\r\n") + "\r\n");
+    QCOMPARE(JoinLinesCrLf(lines), lines.isEmpty() ? QString() : lines.join(u"\r\n"_s) + u"\r\n"_s);
 }
 
 void TestUtil::splitRowLine_data()
@@ -272,13 +276,14 @@ void TestUtil::splitRowLine_data()
 
     QTest::newRow("stored row") << QStringLiteral("new§york|3/5/2009§2:15:00§PM|4|")
                                 << QStringList{QStringLiteral("new§york"),
-                                               QStringLiteral("3/5/2009§2:15:00§PM"), "4", ""};
-    QTest::newRow("empty field between") << "a||b" << QStringList{"a", "", "b"};
-    QTest::newRow("final bar adds empty field") << "a|b|" << QStringList{"a", "b", ""};
-    QTest::newRow("leading blanks skipped") << " \t a|b" << QStringList{"a", "b"};
-    QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{"a", "b", "c", ""};
-    QTest::newRow("space ends a field") << "new york|d|1|" << QStringList{"new", "york", "d", "1", ""};
-    QTest::newRow("blanks around bar") << "a \t| b|" << QStringList{"a", "b", ""};
+                                               QStringLiteral("3/5/2009§2:15:00§PM"), u"4"_s, u""_s};
+    QTest::newRow("empty field between") << "a||b" << QStringList{u"a"_s, u""_s, u"b"_s};
+    QTest::newRow("final bar adds empty field") << "a|b|" << QStringList{u"a"_s, u"b"_s, u""_s};
+    QTest::newRow("leading blanks skipped") << " \t a|b" << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("tab ends a field") << "a\tb|c|" << QStringList{u"a"_s, u"b"_s, u"c"_s, u""_s};
+    QTest::newRow("space ends a field")
+        << "new york|d|1|" << QStringList{u"new"_s, u"york"_s, u"d"_s, u"1"_s, u""_s};
+    QTest::newRow("blanks around bar") << "a \t| b|" << QStringList{u"a"_s, u"b"_s, u""_s};
     QTest::newRow("empty line") << "" << QStringList{};
     QTest::newRow("blank line") << " \t " << QStringList{};
 }
@@ -307,12 +312,11 @@ void TestUtil::cleanCellText_data()
                          << "a b ";
     QTest::newRow("tab and line breaks") << "a\tb\r\nc\nd\re"
                                          << "a b  c d e";
-    QTest::newRow("every C0 control") << QString("a") + QChar(0) + QChar(0x1F) + QChar(0x0B) + "b"
-                                      << "a   b";
+    QTest::newRow("every C0 control") << u"a"_s + QChar(0) + QChar(0x1F) + QChar(0x0B) + u"b"_s << "a   b";
     QTest::newRow("DEL and the C1 controls")
-        << QString("a") + QChar(0x7F) + QChar(0x80) + QChar(0x85) + QChar(0x9F) << "a    ";
+        << u"a"_s + QChar(0x7F) + QChar(0x80) + QChar(0x85) + QChar(0x9F) << "a    ";
     QTest::newRow("line and paragraph separators")
-        << QString("a") + QChar(0x2028) + "b" + QChar(0x2029) << "a b ";
+        << u"a"_s + QChar(0x2028) + u"b"_s + QChar(0x2029) << "a b ";
     QTest::newRow("what a cell holds stays") << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~")
                                              << QStringLiteral("café ü \u00A0 § ¡ € 東京 \"q\" ~");
 }
@@ -326,10 +330,10 @@ void TestUtil::cleanCellText()
 
 void TestUtil::taggedValues()
 {
-    QCOMPARE(TaggedValue("LastParsed", "3/5/2009"), "<%%LastParsed%%>3/5/2009<%%/LastParsed%%>");
-    QString text = TaggedValue("LastParsed", "3/5/2009") + "\r\n<%%other%%>x<%%/other%%>";
-    QCOMPARE(ReadTaggedValue("lastparsed", text), QStringLiteral("3/5/2009"));
-    QCOMPARE(ReadTaggedValue("OTHER", text), QStringLiteral("x"));
+    QCOMPARE(TaggedValue(u"LastParsed"_s, u"3/5/2009"_s), u"<%%LastParsed%%>3/5/2009<%%/LastParsed%%>"_s);
+    QString text = TaggedValue(u"LastParsed"_s, u"3/5/2009"_s) + u"\r\n<%%other%%>x<%%/other%%>"_s;
+    QCOMPARE(ReadTaggedValue(u"lastparsed"_s, text), QStringLiteral("3/5/2009"));
+    QCOMPARE(ReadTaggedValue(u"OTHER"_s, text), QStringLiteral("x"));
 }
 
 void TestUtil::dateTimeTextRoundTrip_data()
@@ -398,8 +402,9 @@ void TestUtil::everyLocaleReadsBackItsDateTimes()
             const std::optional<QDateTime> back = ParseDateTimeText(text, locale);
             const qint64 sortNumber = SortDateTime(text, locale);
             if (back != when || sortNumber != msecsSinceZero(when)) {
-                failures << QString("%1: \"%2\" reads %3, sorts as %4")
-                                .arg(locale.bcp47Name(), text, back ? back->toString(Qt::ISODate) : "nothing")
+                failures << u"%1: \"%2\" reads %3, sorts as %4"_s
+                                .arg(locale.bcp47Name(), text,
+                                     back ? back->toString(Qt::ISODate) : u"nothing"_s)
                                 .arg(sortNumber);
             }
         }
@@ -407,7 +412,7 @@ void TestUtil::everyLocaleReadsBackItsDateTimes()
     for (const QString& failure : failures)
         qWarning("%s", qPrintable(failure));
     QVERIFY2(failures.isEmpty(),
-             qPrintable(QString("%1 texts do not read back (listed above)").arg(failures.size())));
+             qPrintable(u"%1 texts do not read back (listed above)"_s.arg(failures.size())));
 }
 
 // Texts written before the time-zone field left with its separator keep reading.
@@ -458,11 +463,10 @@ QStringList readerDifferences(const QLocale& locale, const QStringList& texts)
             const std::optional<qint64> msecs = reader.msecsSinceZero(text);
             if (read != expected ||
                 msecs != (expected ? std::optional(msecsSinceZero(*expected)) : std::nullopt)) {
-                differences << QString("%1%2: \"%3\" reads %4, QLocale %5")
-                                   .arg(locale.bcp47Name(),
-                                        commas == DateTimeCommas::Removed ? " (sorting)" : "", text,
-                                        read ? read->toString(Qt::ISODate) : "nothing",
-                                        expected ? expected->toString(Qt::ISODate) : "nothing");
+                differences << u"%1%2: \"%3\" reads %4, QLocale %5"_s.arg(
+                    locale.bcp47Name(), commas == DateTimeCommas::Removed ? u" (sorting)"_s : u""_s, text,
+                    read ? read->toString(Qt::ISODate) : u"nothing"_s,
+                    expected ? expected->toString(Qt::ISODate) : u"nothing"_s);
             }
         }
     }
@@ -491,24 +495,24 @@ QStringList dateTimeTexts(const QLocale& locale, bool variants)
     if (!variants)
         return texts;
     for (const QString& text : QStringList(texts)) {
-        texts << text.toLower() << text.toUpper() << text + ","
-              << "  " + text + " " << QString(text).remove(',') << QString(text).replace(' ', "  ")
-              << QString(text).replace(' ', ", ") << text.left(text.size() - 1);
+        texts << text.toLower() << text.toUpper() << text + u","_s << u"  "_s + text + u" "_s
+              << QString(text).remove(u',') << QString(text).replace(u' ', u"  "_s)
+              << QString(text).replace(u' ', u", "_s) << text.left(text.size() - 1);
     }
-    return texts + QStringList{"",
-                               "N/A",
-                               "garbage",
-                               "3/5/2009",
-                               "05.03.2009 14:15:00",
-                               "2009-03-05",
-                               "13/45/2009",
-                               "1/1/1",
-                               "2/30/2009",
-                               "3/5/2009 25:00:00 PM",
-                               "0:00",
-                               "12/30/1899",
+    return texts + QStringList{u""_s,
+                               u"N/A"_s,
+                               u"garbage"_s,
+                               u"3/5/2009"_s,
+                               u"05.03.2009 14:15:00"_s,
+                               u"2009-03-05"_s,
+                               u"13/45/2009"_s,
+                               u"1/1/1"_s,
+                               u"2/30/2009"_s,
+                               u"3/5/2009 25:00:00 PM"_s,
+                               u"0:00"_s,
+                               u"12/30/1899"_s,
                                QStringLiteral("２００９/３/５"),
-                               "3/5/09 2:15 PM"};
+                               u"3/5/09 2:15 PM"_s};
 }
 
 } // namespace
@@ -519,11 +523,12 @@ void TestUtil::readerReadsAsQLocale_data()
     QTest::addColumn<bool>("variants");
     for (const char* name : {"C", "en_US", "en_GB", "de_DE", "fr_FR", "ja_JP", "ar_EG", "sq_AL", "be_BY",
                              "bg_BG", "as_IN", "ee_GH", "ko_KR", "zh_TW", "nds_DE", "th_TH", "ccp"})
-        QTest::newRow(name) << (QByteArray(name) == "C" ? QLocale::c() : QLocale(name)) << true;
+        QTest::newRow(name) << (QByteArray(name) == "C" ? QLocale::c() : QLocale(QString::fromUtf8(name)))
+                            << true;
     // Every locale Qt knows, with the texts of its forms.
     for (const QLocale& locale :
          QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
-        QTest::newRow(qPrintable("every locale: " + locale.bcp47Name())) << locale << false;
+        QTest::newRow(qPrintable(u"every locale: "_s + locale.bcp47Name())) << locale << false;
 }
 
 void TestUtil::readerReadsAsQLocale()
@@ -531,7 +536,7 @@ void TestUtil::readerReadsAsQLocale()
     QFETCH(QLocale, locale);
     QFETCH(bool, variants);
     const QStringList differences = readerDifferences(locale, dateTimeTexts(locale, variants));
-    QVERIFY2(differences.isEmpty(), qPrintable(differences.mid(0, 10).join("\n")));
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.mid(0, 10).join(u"\n"_s)));
 }
 
 void TestUtil::readerReadsAsQLocaleAcrossClockChanges()
@@ -541,13 +546,14 @@ void TestUtil::readerReadsAsQLocaleAcrossClockChanges()
     const QByteArray zone = qgetenv("TZ");
     qputenv("TZ", "America/New_York");
     tzset();
-    const QStringList differences = readerDifferences(
-        QLocale(QLocale::English, QLocale::UnitedStates),
-        {"3/8/2026 2:30:00 AM", "3/8/2026 1:59:59 AM", "3/8/2026 3:00:00 AM", "3/8/2026", "3/8/26 2:30:00 AM",
-         "3/7/2026 2:30:00 AM", "11/1/2026 1:30:00 AM", "11/1/2026 2:30:00 AM"});
+    const QStringList differences =
+        readerDifferences(QLocale(QLocale::English, QLocale::UnitedStates),
+                          {u"3/8/2026 2:30:00 AM"_s, u"3/8/2026 1:59:59 AM"_s, u"3/8/2026 3:00:00 AM"_s,
+                           u"3/8/2026"_s, u"3/8/26 2:30:00 AM"_s, u"3/7/2026 2:30:00 AM"_s,
+                           u"11/1/2026 1:30:00 AM"_s, u"11/1/2026 2:30:00 AM"_s});
     qputenv("TZ", zone);
     tzset();
-    QVERIFY2(differences.isEmpty(), qPrintable(differences.join("\n")));
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.join(u"\n"_s)));
 }
 
 void TestUtil::programOfDesktopExec_data()
