@@ -1,8 +1,8 @@
 #include "app/FMain.h"
 
 #include "net/HttpClient.h"
-#include "publisher/DocumentLinks.h"
 #include "publisher/ui/OfflineHtmlView.h"
+#include "publisher/ui/PublisherServices.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
@@ -66,7 +66,6 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
 
 TfrmMain::~TfrmMain()
 {
-    FormDestroy();
     CrashReporter::setMessageBoxes(nullptr);
 }
 
@@ -90,23 +89,11 @@ void TfrmMain::wireHandlers()
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
     connect(Timer1, &QTimer::timeout, this, ASYNC_HANDLER(Timer1Timer));
-    connect(btnNews, &QToolButton::clicked, this, ASYNC_HANDLER(btnNewsClick));
-    connect(btnUpdate, &QToolButton::clicked, this, ASYNC_HANDLER(btnUpdateClick));
-    connect(btnAbout, &QPushButton::clicked, this, HANDLER(btnAboutClick));
-    connect(btnHelp, &QToolButton::clicked, this, HANDLER(btnHelpClick));
-    connect(btnMakeMoney, &QPushButton::clicked, this, HANDLER(btnMakeMoneyClick));
-    connect(imgBanner, &ClickableLabel::clicked, this, HANDLER(imgBannerClick));
-    connect(gifBanner, &ClickableLabel::clicked, this, HANDLER(gifBannerClick));
-    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
-        connect(link, &ClickableLabel::clicked, this, [this, link] {
-            CrashReporter::guard(QStringLiteral("linkLabelClick"), [&] { linkLabelClick(link); });
-        });
-    }
+    wirePublisher();
     connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
     connect(IdHTTP2, &HttpClient::work, this, &TfrmMain::IdHTTP2Work);
     connect(IdHTTP2, &HttpClient::workEnd, this, &TfrmMain::IdHTTP2WorkEnd);
     connect(tmr, &QTimer::timeout, this, ASYNC_HANDLER(tmrTimer));
-    connect(prfWelcome, &QTextBrowser::anchorClicked, this, HANDLER(openDocumentLink));
     wireMonitor();
     wireHarvester();
     wirePages();
@@ -114,6 +101,38 @@ void TfrmMain::wireHandlers()
 
 #undef HANDLER
 #undef ASYNC_HANDLER
+
+#define PUBLISHER_HANDLER(name) Guarded(m_publisher, &PublisherServices::name, #name)
+#define PUBLISHER_ASYNC_HANDLER(name) GuardedAsync(m_publisher, &PublisherServices::name, #name)
+
+void TfrmMain::wirePublisher()
+{
+    connect(btnNews, &QToolButton::clicked, this, PUBLISHER_ASYNC_HANDLER(btnNewsClick));
+    connect(btnUpdate, &QToolButton::clicked, this, PUBLISHER_ASYNC_HANDLER(btnUpdateClick));
+    connect(btnAbout, &QPushButton::clicked, this, PUBLISHER_HANDLER(btnAboutClick));
+    connect(btnHelp, &QToolButton::clicked, this, PUBLISHER_HANDLER(btnHelpClick));
+    connect(btnMakeMoney, &QPushButton::clicked, this, PUBLISHER_HANDLER(btnMakeMoneyClick));
+    connect(imgBanner, &ClickableLabel::clicked, this, PUBLISHER_HANDLER(imgBannerClick));
+    connect(gifBanner, &ClickableLabel::clicked, this, PUBLISHER_HANDLER(gifBannerClick));
+    for (ClickableLabel* link : {lblLink1URL, lblLink2URL}) {
+        connect(link, &ClickableLabel::clicked, this, [this, link] {
+            CrashReporter::guard(QStringLiteral("linkLabelClick"),
+                                 [&] { m_publisher->openDocumentLink(QUrl(link->url())); });
+        });
+    }
+    connect(prfWelcome, &QTextBrowser::anchorClicked, this, PUBLISHER_HANDLER(openDocumentLink));
+    // The user still confirms the close.
+    connect(m_publisher, &PublisherServices::closeRequested, this, &QWidget::close);
+}
+
+#undef PUBLISHER_HANDLER
+#undef PUBLISHER_ASYNC_HANDLER
+
+QCoro::Task<> TfrmMain::Timer1Timer()
+{
+    Timer1->stop();
+    co_await m_publisher->checkAtStartUp();
+}
 
 void TfrmMain::wirePages()
 {
@@ -140,7 +159,6 @@ void TfrmMain::FormCreate()
     describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
-    NewsRecords.clear();
     m_monitor->load();
     m_suggestPage->LoadSuggestTable();
     m_hotTrendsPage->resetSort();
@@ -183,12 +201,6 @@ void TfrmMain::bsSkinButton1Click()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!Branding.WelcomePage.isEmpty())
         Timer1->start();
-}
-
-void TfrmMain::openDocumentLink(const QUrl& url)
-{
-    if (IsSafeDocumentLink(url))
-        launcher().openUrl(url);
 }
 
 bool TfrmMain::FormCloseQuery()
@@ -241,11 +253,6 @@ QStringList TfrmMain::saveBeforeClosing()
         CrashReporter::log(QStringLiteral("FormClose"), what);
     }
     return failures;
-}
-
-void TfrmMain::FormDestroy()
-{
-    NewsRecords.clear();
 }
 
 void TfrmMain::closeWithoutAsking()

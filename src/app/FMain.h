@@ -3,7 +3,6 @@
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
 #include "net/PageFetch.h"
-#include "publisher/NewsProtocol.h"
 
 #include <QCoroTask>
 #include <QMainWindow>
@@ -18,6 +17,7 @@ class HotTrendsMonitor;
 class HotTrendsPage;
 class KeywordIndex;
 class PreviewModel;
+class PublisherServices;
 class HttpClient;
 class QAction;
 class QFrame;
@@ -38,8 +38,8 @@ class SuggestTableModel;
 class TrendTableModel;
 
 // The main window: the shell around the two pages (caption, banner, links, status bar, tray,
-// timers, the close sequence), the publisher's services, and the wiring of the pages to the hourly
-// monitor and the harvest.
+// timers, the close sequence) and the wiring of the pages, the hourly monitor, the harvest and the
+// publisher's services to it.
 class TfrmMain final : public QMainWindow {
     Q_OBJECT
 
@@ -65,8 +65,6 @@ public:
     // False when a save failed and the user chose to keep the program open.
     bool FormClose();
     void bsSkinButton1Click();
-    // A link followed in the welcome page or a news body: web and mail addresses only.
-    void openDocumentLink(const QUrl& url);
     void Restore1Click();
     void actExit1Click();
     // Ends the program as a confirmed close does, without asking and whatever is open (logout,
@@ -80,16 +78,10 @@ public:
     DataFileStore& dataFile(DataFile file) const;
     bool isUnsaved(DataFile file) const;
 
-    // Publisher services.
+    // The reseller's news, update check, about box and addresses.
+    PublisherServices* publisher() const { return m_publisher; }
+    // The start-up check of the news and the update, once.
     QCoro::Task<> Timer1Timer();
-    QCoro::Task<> btnNewsClick();
-    QCoro::Task<> CheckForUpdate(bool quiet);
-    QCoro::Task<> btnUpdateClick();
-    void btnAboutClick();
-    void btnHelpClick();
-    void btnMakeMoneyClick();
-    void imgBannerClick();
-    void gifBannerClick();
 
     // Web access.
     // The page at `url` as text with CR LF line ends, or nothing when it could not be fetched or
@@ -111,7 +103,6 @@ private:
     void FormCreate();
     void LoadBrandingSettings();
     void FormResize();
-    void FormDestroy();
     void buildUi();
     void buildStatusBar();
     void buildWelcomePage();
@@ -124,6 +115,7 @@ private:
     void wireMonitor();
     void wireHarvester();
     void wirePages();
+    void wirePublisher();
     void centreBanner();
     void showBanner(int bannerNumber);
     void hideToTray();
@@ -143,17 +135,6 @@ private:
     // a line.
     QStringList saveBeforeClosing();
 
-    // The publisher's news and update.
-    // One post of a form to the news server; the answer's body, empty when the exchange failed.
-    QCoro::Task<QByteArray> PostNews(NewsRequest request);
-    void showNewsWarning(const QString& warning, bool quiet);
-    QCoro::Task<bool> RequestNewsList(NewsTier tier, QStringList& records);
-    QCoro::Task<std::optional<LatestNewsAnswer>> RequestLatestNews(NewsTier tier, bool quiet);
-    QCoro::Task<std::optional<QString>> RequestNewsBody(QString newsId);
-    void ShowNewsAnnouncement(const QString& text);
-    QCoro::Task<bool> DownloadToFile(QString url, QString path);
-    void linkLabelClick(const ClickableLabel* label);
-
     Clock& clock() const { return *m_seams.clock; }
     RandomSource& random() const { return *m_seams.random; }
     Launcher& launcher() const { return *m_seams.launcher; }
@@ -161,7 +142,6 @@ private:
     Seams m_seams;
     MessageBoxes* msgMain = nullptr;
     BrandingSettings Branding;
-    QStringList NewsRecords;
     bool StopRequested = false;
 
     TrendTableModel* m_trendTable = nullptr;
@@ -169,6 +149,7 @@ private:
     DataFileStore* m_suggestFile = nullptr;
     HotTrendsMonitor* m_monitor = nullptr;
     SuggestHarvester* m_harvester = nullptr;
+    PublisherServices* m_publisher = nullptr;
 
     // Status bar.
     QStatusBar* bsSkinStatusBar1 = nullptr;

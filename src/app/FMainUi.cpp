@@ -4,6 +4,7 @@
 #include "app/FMain.h"
 #include "net/HttpClient.h"
 #include "publisher/ui/OfflineHtmlView.h"
+#include "publisher/ui/PublisherServices.h"
 #include "suggest/ui/SuggestPage.h"
 #include "trends/ui/HotTrendsPage.h"
 #include "util/EventHook.h"
@@ -188,6 +189,9 @@ void TfrmMain::buildUi()
     tmr->setInterval(m_seams.intervals.monitorTick);
     IdHTTP1 = Named(new HttpClient(this), "IdHTTP1");
     IdHTTP2 = Named(new HttpClient(this), "IdHTTP2");
+    m_publisher = new PublisherServices(
+        Branding, *IdHTTP1, {*m_seams.messages, *m_seams.dialogs, *m_seams.clock, *m_seams.launcher}, this,
+        btnNews);
 
     buildTray();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FMain.h"
+#include "publisher/ui/PublisherServices.h"
 #include "suggest/ui/SuggestPage.h"
 #include "support/FailingFolder.h"
 #include "support/FakeSeams.h"

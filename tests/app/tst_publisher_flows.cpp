@@ -211,7 +211,7 @@ void TestPublisherFlows::noNewsAccountMeansNoRequest()
     QCoro::waitFor(m_window->Timer1Timer());
     QCOMPARE(m_server->requestLines(),
              QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
-    QCoro::waitFor(m_window->btnNewsClick());
+    QCoro::waitFor(m_window->publisher()->btnNewsClick());
     QCOMPARE(m_server->requests().size(), 1);
     QCOMPARE(m_fakes->messages->shown.last().text, u"There's no news for this application!"_s);
 }
@@ -252,7 +252,7 @@ void TestPublisherFlows::checkNews()
         rows = control<QTableView>(news, "lvwItems")->model()->rowCount();
         return int(QDialog::Accepted);
     });
-    QCoro::waitFor(m_window->btnNewsClick());
+    QCoro::waitFor(m_window->publisher()->btnNewsClick());
     QCOMPARE(formFields(post(0)).value(3), u"conttype=all"_s);
     QStringList shown;
     for (const ShownMessage& message : m_fakes->messages->shown)
@@ -281,7 +281,7 @@ QString TestPublisherFlows::readNewsItemFive()
         Q_EMIT news.prfEditorNews->anchorClicked(QUrl(u"http://acme.example/"_s));
         return int(QDialog::Accepted);
     });
-    QCoro::waitFor(m_window->btnNewsClick());
+    QCoro::waitFor(m_window->publisher()->btnNewsClick());
     return html;
 }
 
@@ -400,7 +400,7 @@ void TestPublisherFlows::update()
     serveUpdate(version);
     for (const MsgAnswer answer : answers)
         m_fakes->messages->answers.enqueue(answer);
-    QCoro::waitFor(m_window->CheckForUpdate(quiet));
+    QCoro::waitFor(m_window->publisher()->CheckForUpdate(quiet));
 
     QStringList shown;
     for (const ShownMessage& message : m_fakes->messages->shown)
@@ -422,7 +422,7 @@ void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
     writeFile(m_fixture->file(u"mainappupdate.inf"_s), "[APPLICATION]\r\nVersion=9.0\r\n");
     makeWindow();
     m_server->enqueue(ScriptedHttpServer::status(404));
-    QCoro::waitFor(m_window->btnUpdateClick());
+    QCoro::waitFor(m_window->publisher()->btnUpdateClick());
     QCOMPARE(m_fakes->messages->shown.size(), 1);
     QCOMPARE(m_fakes->messages->shown[0].text, u"There's no new updates for this application!"_s);
     QVERIFY(!QFile::exists(m_fixture->file(u"mainappupdate.inf"_s))); // the old version is not read again
@@ -442,7 +442,7 @@ void TestPublisherFlows::updaterBesideReadOnlyExecutable()
     serveUpdate("2.02");
     for (int i = 0; i < 3; ++i)
         m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
-    QCoro::waitFor(m_window->CheckForUpdate(false));
+    QCoro::waitFor(m_window->publisher()->CheckForUpdate(false));
 
     QCOMPARE(m_fakes->messages->shown.size(), 3); // the offer, the close question, the close box
     QCOMPARE(m_fakes->launcher->started.size(), 1);
@@ -500,8 +500,8 @@ void TestPublisherFlows::outboundLinks()
     makeWindow();
     control<QToolButton>(*m_window, "btnHelp")->click();
     control<QPushButton>(*m_window, "btnMakeMoney")->click();
-    m_window->imgBannerClick();
-    m_window->gifBannerClick();
+    m_window->publisher()->imgBannerClick();
+    m_window->publisher()->gifBannerClick();
     QCOMPARE(m_fakes->launcher->started.size(), 4);
     QStringList addresses;
     for (const auto& [program, arguments] : m_fakes->launcher->started) {

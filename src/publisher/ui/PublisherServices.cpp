@@ -1,8 +1,8 @@
-// The publisher services of the main window: the reseller's news, the live update, the about box
-// and the outbound links.
-#include "app/FMain.h"
+#include "publisher/ui/PublisherServices.h"
+
 #include "branding/BrandingText.h"
 #include "net/HttpClient.h"
+#include "publisher/DocumentLinks.h"
 #include "publisher/LastNewsId.h"
 #include "publisher/LiveUpdate.h"
 #include "publisher/NewsProtocol.h"
@@ -10,17 +10,19 @@
 #include "publisher/ui/FNews.h"
 #include "publisher/ui/NewsBalloon.h"
 #include "publisher/ui/OfflineHtmlView.h"
-#include "util/AsyncHandler.h"
+#include "util/Clock.h"
+#include "util/DefaultBrowser.h"
+#include "util/Launcher.h"
+#include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 #include "util/UUtils.h"
-#include "util/ui/ClickableLabel.h"
+#include "util/ui/DialogSeams.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QTimer>
-#include <QToolButton>
+#include <QTextBrowser>
 
 namespace {
 
@@ -55,25 +57,36 @@ void writeLastNewsId(const QString& id)
 
 } // namespace
 
-QCoro::Task<QByteArray> TfrmMain::PostNews(NewsRequest request)
+PublisherServices::PublisherServices(const BrandingSettings& branding, HttpClient& client, Seams seams,
+                                     QWidget* window, QWidget* newsButton)
+    : QObject(window)
+    , m_branding(branding)
+    , IdHTTP1(client)
+    , m_seams(seams)
+    , m_window(window)
+    , m_newsButton(newsButton)
 {
-    const MultipartForm form = EncodeMultipartForm(request.Fields, clock().now());
+}
+
+QCoro::Task<QByteArray> PublisherServices::PostNews(NewsRequest request)
+{
+    const MultipartForm form = EncodeMultipartForm(request.Fields, m_seams.clock.now());
     const HttpResult result =
-        co_await IdHTTP1->post(HttpUrlFromText(request.Url), form.Body, form.ContentType);
+        co_await IdHTTP1.post(HttpUrlFromText(request.Url), form.Body, form.ContentType);
     // Any failure of the exchange reads as an empty answer.
     co_return result.ok ? result.body : QByteArray();
 }
 
-void TfrmMain::showNewsWarning(const QString& warning, bool quiet)
+void PublisherServices::showNewsWarning(const QString& warning, bool quiet)
 {
     if (!warning.isEmpty() && !quiet)
-        msgMain->show(warning, MsgKind::Warning, MsgButtons::Ok);
+        m_seams.messages.show(warning, MsgKind::Warning, MsgButtons::Ok);
 }
 
-QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
+QCoro::Task<bool> PublisherServices::RequestNewsList(NewsTier tier, QStringList& records)
 {
-    QPointer<TfrmMain> self(this);
-    const QByteArray body = co_await PostNews(NewsListRequest(tier, Branding.BranderCode));
+    QPointer<PublisherServices> self(this);
+    const QByteArray body = co_await PostNews(NewsListRequest(tier, m_branding.BranderCode));
     if (!self)
         co_return false;
     const NewsListAnswer answer = ReadNewsListAnswer(body);
@@ -82,10 +95,10 @@ QCoro::Task<bool> TfrmMain::RequestNewsList(NewsTier tier, QStringList& records)
     co_return answer.Success;
 }
 
-QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTier tier, bool quiet)
+QCoro::Task<std::optional<LatestNewsAnswer>> PublisherServices::RequestLatestNews(NewsTier tier, bool quiet)
 {
-    QPointer<TfrmMain> self(this);
-    const QByteArray body = co_await PostNews(LatestNewsRequest(tier, Branding.BranderCode));
+    QPointer<PublisherServices> self(this);
+    const QByteArray body = co_await PostNews(LatestNewsRequest(tier, m_branding.BranderCode));
     if (!self)
         co_return std::nullopt;
     LatestNewsAnswer answer = ReadLatestNewsAnswer(body);
@@ -95,13 +108,13 @@ QCoro::Task<std::optional<LatestNewsAnswer>> TfrmMain::RequestLatestNews(NewsTie
     co_return answer;
 }
 
-QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId)
+QCoro::Task<std::optional<QString>> PublisherServices::RequestNewsBody(QString newsId)
 {
-    const std::optional<NewsTier> tier = LookUpNewsTier(Branding);
+    const std::optional<NewsTier> tier = LookUpNewsTier(m_branding);
     if (!tier)
         co_return std::nullopt;
-    QPointer<TfrmMain> self(this);
-    const QByteArray body = co_await PostNews(NewsBodyRequest(*tier, Branding.BranderCode, newsId));
+    QPointer<PublisherServices> self(this);
+    const QByteArray body = co_await PostNews(NewsBodyRequest(*tier, m_branding.BranderCode, newsId));
     if (!self)
         co_return std::nullopt;
     const NewsBodyAnswer answer = ReadNewsBodyAnswer(body);
@@ -111,11 +124,10 @@ QCoro::Task<std::optional<QString>> TfrmMain::RequestNewsBody(QString newsId)
     co_return answer.Html;
 }
 
-QCoro::Task<> TfrmMain::Timer1Timer()
+QCoro::Task<> PublisherServices::checkAtStartUp()
 {
-    Timer1->stop();
-    QPointer<TfrmMain> self(this);
-    if (const std::optional<NewsTier> tier = LookUpNewsTier(Branding)) {
+    QPointer<PublisherServices> self(this);
+    if (const std::optional<NewsTier> tier = LookUpNewsTier(m_branding)) {
         const std::optional<LatestNewsAnswer> latest = co_await RequestLatestNews(*tier, true);
         if (!self)
             co_return;
@@ -125,17 +137,17 @@ QCoro::Task<> TfrmMain::Timer1Timer()
     co_await CheckForUpdate(true);
 }
 
-void TfrmMain::ShowNewsAnnouncement(const QString& text)
+void PublisherServices::ShowNewsAnnouncement(const QString& text)
 {
-    NewsBalloon::showAt(btnNews->mapToGlobal(btnNews->rect().center()), text, this);
+    NewsBalloon::showAt(m_newsButton->mapToGlobal(m_newsButton->rect().center()), text, m_window);
 }
 
-QCoro::Task<> TfrmMain::btnNewsClick()
+QCoro::Task<> PublisherServices::btnNewsClick()
 {
     NewsRecords.clear();
     bool received = false;
-    QPointer<TfrmMain> self(this);
-    if (const std::optional<NewsTier> tier = LookUpNewsTier(Branding)) {
+    QPointer<PublisherServices> self(this);
+    if (const std::optional<NewsTier> tier = LookUpNewsTier(m_branding)) {
         QStringList records;
         received = co_await RequestNewsList(*tier, records);
         if (!self)
@@ -143,75 +155,76 @@ QCoro::Task<> TfrmMain::btnNewsClick()
         NewsRecords = records;
     }
     if (!received || NewsRecords.isEmpty()) {
-        msgMain->show(QStringLiteral("There's no news for this application!"), MsgKind::Information,
-                      MsgButtons::Ok);
+        m_seams.messages.show(QStringLiteral("There's no news for this application!"), MsgKind::Information,
+                              MsgButtons::Ok);
         co_return;
     }
     TfrmNews news(
-        NewsRecords, [this](const QString& newsId) { return RequestNewsBody(newsId); }, this);
+        NewsRecords, [this](const QString& newsId) { return RequestNewsBody(newsId); }, m_window);
     connect(&news, &TfrmNews::newsShown, this, [](const QString& newsId) { writeLastNewsId(newsId); });
-    connect(news.prfEditorNews, &QTextBrowser::anchorClicked, this, &TfrmMain::openDocumentLink);
-    m_seams.dialogs->run(news);
+    connect(news.prfEditorNews, &QTextBrowser::anchorClicked, this, &PublisherServices::openDocumentLink);
+    m_seams.dialogs.run(news);
 }
 
-QCoro::Task<bool> TfrmMain::DownloadToFile(QString url, QString path)
+QCoro::Task<bool> PublisherServices::DownloadToFile(QString url, QString path)
 {
     // An old copy goes first, so that a failed download never leaves an old version to be read;
     // the new copy appears only once it is complete.
     QFile::remove(path);
-    QPointer<TfrmMain> self(this);
-    const HttpResult result = co_await IdHTTP1->get(HttpUrlFromText(url));
+    QPointer<PublisherServices> self(this);
+    const HttpResult result = co_await IdHTTP1.get(HttpUrlFromText(url));
     if (!self || !result.ok)
         co_return false;
     co_return WriteFileAtomic(path, result.body).isEmpty();
 }
 
-QCoro::Task<> TfrmMain::CheckForUpdate(bool quiet)
+QCoro::Task<> PublisherServices::CheckForUpdate(bool quiet)
 {
     const QString path = ProgramFile(UpdateDescriptionFileName);
-    QPointer<TfrmMain> self(this);
+    QPointer<PublisherServices> self(this);
     const bool downloaded = co_await DownloadToFile(UpdateDescriptionUrl(), path);
     if (!self)
         co_return;
     const QString version = downloaded ? ReadUpdateVersion(path) : QString();
     // The user still confirms the close.
-    if (AskToUpdate(version, quiet, *msgMain, launcher()))
-        close();
+    if (AskToUpdate(version, quiet, m_seams.messages, m_seams.launcher))
+        Q_EMIT closeRequested();
 }
 
-QCoro::Task<> TfrmMain::btnUpdateClick()
+QCoro::Task<> PublisherServices::btnUpdateClick()
 {
     co_await CheckForUpdate(false);
 }
 
-void TfrmMain::btnAboutClick()
+void PublisherServices::btnAboutClick()
 {
-    TfrmAbout about(Branding, this);
-    m_seams.dialogs->run(about);
+    TfrmAbout about(m_branding, m_window);
+    m_seams.dialogs.run(about);
 }
 
-void TfrmMain::btnHelpClick()
+void PublisherServices::btnHelpClick()
 {
-    OpenInDefaultBrowser(Branding.AppHelpURL, launcher());
+    OpenInDefaultBrowser(m_branding.AppHelpURL, m_seams.launcher);
 }
 
-void TfrmMain::btnMakeMoneyClick()
+void PublisherServices::btnMakeMoneyClick()
 {
-    OpenInDefaultBrowser(Branding.AffiliateURL, launcher());
+    OpenInDefaultBrowser(m_branding.AffiliateURL, m_seams.launcher);
 }
 
-void TfrmMain::imgBannerClick()
+void PublisherServices::imgBannerClick()
 {
-    if (!Branding.BannerURL.isEmpty())
-        OpenInDefaultBrowser(Branding.BannerURL, launcher());
+    if (!m_branding.BannerURL.isEmpty())
+        OpenInDefaultBrowser(m_branding.BannerURL, m_seams.launcher);
 }
 
-void TfrmMain::gifBannerClick()
+void PublisherServices::gifBannerClick()
 {
     imgBannerClick();
 }
 
-void TfrmMain::linkLabelClick(const ClickableLabel* label)
+void PublisherServices::openDocumentLink(const QUrl& url)
 {
-    openDocumentLink(QUrl(label->url()));
+    if (IsSafeDocumentLink(url))
+        m_seams.launcher.openUrl(url);
 }
