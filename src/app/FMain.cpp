@@ -1,5 +1,7 @@
 #include "app/FMain.h"
 
+#include "app/ui/FOptions.h"
+
 #include "net/HttpClient.h"
 #include "publisher/ui/OfflineHtmlView.h"
 #include "publisher/ui/PublisherServices.h"
@@ -88,6 +90,8 @@ void TfrmMain::wireHandlers()
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
+    connect(btnOptions, &QPushButton::clicked, this, HANDLER(btnOptionsClick));
+    connect(actOptions1, &QAction::triggered, this, HANDLER(btnOptionsClick));
     connect(Timer1, &QTimer::timeout, this, ASYNC_HANDLER(Timer1Timer));
     wirePublisher();
     connect(IdHTTP2, &HttpClient::workBegin, this, &TfrmMain::IdHTTP2WorkBegin);
@@ -159,6 +163,7 @@ void TfrmMain::FormCreate()
     describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
+    m_options = ReadProgramOptions(ProgramFile(OptionsFileName));
     m_monitor->load();
     m_suggestPage->LoadSuggestTable();
     m_hotTrendsPage->resetSort();
@@ -277,6 +282,21 @@ void TfrmMain::Restore1Click()
         show();
     raise();
     activateWindow();
+}
+
+void TfrmMain::btnOptionsClick()
+{
+    TfrmOptions dialog(m_options, this);
+    if (m_seams.dialogs->run(dialog) != QDialog::Accepted)
+        return;
+    const ProgramOptions chosen = dialog.options();
+    if (const QString error = WriteProgramOptions(ProgramFile(OptionsFileName), chosen); !error.isEmpty()) {
+        msgMain->show(
+            QStringLiteral("The options could not be saved, so they last until Quillory closes:\r\n%1")
+                .arg(error),
+            MsgKind::Warning, MsgButtons::Ok);
+    }
+    m_options = chosen;
 }
 
 void TfrmMain::actExit1Click()

@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "branding/BrandingSettings.h"
 #include "net/PageFetch.h"
+#include "util/ProgramOptions.h"
 
 #include <QCoroTask>
 #include <QMainWindow>
@@ -66,6 +67,9 @@ public:
     bool FormClose();
     void bsSkinButton1Click();
     void Restore1Click();
+    // The Options window; accepted, its choices are saved to "quillory.ini" and used from then on.
+    void btnOptionsClick();
+    const ProgramOptions& options() const { return m_options; }
     void actExit1Click();
     // Ends the program as a confirmed close does, without asking and whatever is open (logout,
     // kill): every box closes, running work stops, the close saves what it saves.
@@ -142,6 +146,7 @@ private:
     Seams m_seams;
     MessageBoxes* msgMain = nullptr;
     BrandingSettings Branding;
+    ProgramOptions m_options;
     bool StopRequested = false;
 
     TrendTableModel* m_trendTable = nullptr;
@@ -173,6 +178,7 @@ private:
     QFrame* bsSkinPanel1 = nullptr;
     QPushButton* btnMakeMoney = nullptr;
     QPushButton* btnAbout = nullptr;
+    QPushButton* btnOptions = nullptr;
     QToolButton* btnNews = nullptr;
     QToolButton* btnUpdate = nullptr;
     QToolButton* btnHelp = nullptr;
@@ -195,6 +201,7 @@ private:
     QSystemTrayIcon* bsTrayIcon1 = nullptr;
     QMenu* bsSkinPopupMenu1 = nullptr;
     QAction* Restore1 = nullptr;
+    QAction* actOptions1 = nullptr;
     QAction* actExit1 = nullptr;
 
     // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,

@@ -121,6 +121,8 @@ void TfrmMain::buildUi()
     topBar->setSpacing(3);
     btnMakeMoney = MakeButton(bsSkinPanel1, "btnMakeMoney", QStringLiteral("Make Money"), 98,
                               QStringLiteral("Opens the affiliate offer in your web browser"));
+    btnOptions = MakeButton(bsSkinPanel1, "btnOptions", QStringLiteral("&Options…"), 91,
+                            QStringLiteral("Chooses where trends and suggestions come from"));
     btnAbout = MakeButton(bsSkinPanel1, "btnAbout", QStringLiteral("A&bout"), 91,
                           QStringLiteral("Shows the program's version and publisher"));
     btnNews = MakeToolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
@@ -130,6 +132,7 @@ void TfrmMain::buildUi()
     btnHelp->setAccessibleName(QStringLiteral("Help"));
     topBar->addWidget(btnMakeMoney);
     topBar->addWidget(btnAbout);
+    topBar->addWidget(btnOptions);
     topBar->addStretch();
     topBar->addWidget(btnNews);
     topBar->addWidget(btnUpdate);
@@ -224,6 +227,7 @@ void TfrmMain::buildTray()
     bsTrayIcon1->setToolTip(windowTitle());
     bsSkinPopupMenu1 = Named(new QMenu(this), "bsSkinPopupMenu1");
     Restore1 = Named(bsSkinPopupMenu1->addAction(QStringLiteral("Show Application")), "Restore1");
+    actOptions1 = Named(bsSkinPopupMenu1->addAction(QStringLiteral("Options…")), "actOptions1");
     bsSkinPopupMenu1->addSeparator();
     actExit1 = Named(bsSkinPopupMenu1->addAction(QStringLiteral("Exit")), "actExit1");
     bsSkinPopupMenu1->setDefaultAction(Restore1);

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "util/ProgramOptions.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+
+// The Options window: where trends and suggestions come from, for which countries and language,
+// and the pause between the phrases of a harvest. It edits a copy of the options; the caller
+// keeps them when the window is accepted. The service addresses are not shown: they stay as the
+// file has them.
+class TfrmOptions final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmOptions(const ProgramOptions& options, QWidget* parent = nullptr);
+
+    // What the controls say now.
+    ProgramOptions options() const;
+
+    void btnOkClick();
+
+private:
+    void buildUi();
+    void showOptions(const ProgramOptions& options);
+    void filterCountries(const QString& text);
+    void followTrendSource();
+
+    ProgramOptions m_base;
+    QComboBox* cmbTrendSource = nullptr;
+    QLineEdit* edtCountryFilter = nullptr;
+    QListWidget* lstCountries = nullptr;
+    QComboBox* cmbSuggestEngine = nullptr;
+    QComboBox* cmbLanguage = nullptr;
+    QComboBox* cmbCountry = nullptr;
+    QSpinBox* spnPauseMin = nullptr;
+    QSpinBox* spnPauseMax = nullptr;
+    QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
+};
