@@ -163,7 +163,7 @@ void TfrmMain::FormCreate()
     describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
-    m_options = ReadProgramOptions(ProgramFile(OptionsFileName));
+    applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
     m_monitor->load();
     m_suggestPage->LoadSuggestTable();
     m_hotTrendsPage->resetSort();
@@ -296,7 +296,13 @@ void TfrmMain::btnOptionsClick()
                 .arg(error),
             MsgKind::Warning, MsgButtons::Ok);
     }
-    m_options = chosen;
+    applyOptions(chosen);
+}
+
+void TfrmMain::applyOptions(const ProgramOptions& options)
+{
+    m_options = options;
+    m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
 }
 
 void TfrmMain::actExit1Click()

@@ -120,6 +120,7 @@ private:
     void wireHarvester();
     void wirePages();
     void wirePublisher();
+    void applyOptions(const ProgramOptions& options);
     void centreBanner();
     void showBanner(int bannerNumber);
     void hideToTray();

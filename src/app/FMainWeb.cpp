@@ -132,5 +132,15 @@ void TfrmMain::wireHarvester()
         lblHarvestProgress->setText(text);
         lblHarvestProgress->show();
     });
+    connect(m_harvester, &SuggestHarvester::serviceRefused, this,
+            [this](const QString& service, int statusCode, const QString& nextPhrase) {
+                msgMain->show(
+                    QStringLiteral("%1 refused to answer (HTTP %2) four times in a row, so the harvest "
+                                   "stopped.\r\nThe next phrase is \"%3\". Try again later.")
+                        .arg(service)
+                        .arg(statusCode)
+                        .arg(nextPhrase),
+                    MsgKind::Warning, MsgButtons::Ok);
+            });
     reportFailuresOf(*m_suggestFile, QStringLiteral("LoadSuggestTable"), QStringLiteral("SaveSuggestTable"));
 }

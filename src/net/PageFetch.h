@@ -14,6 +14,11 @@ struct PageFetch {
     std::optional<QString> page;
     // PageFetchStopped, or the exchange's reason; empty with a page.
     QString failure;
+    // The status of the last response (0 when none arrived), and whether the service refused to
+    // answer (asked too fast, a captcha): then the page is to be asked again later, not taken as
+    // empty.
+    int statusCode = 0;
+    bool refused = false;
 
     bool stopped() const { return failure == PageFetchStopped; }
 };

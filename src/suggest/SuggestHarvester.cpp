@@ -10,6 +10,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
+
 SuggestHarvester::SuggestHarvester(SuggestTableModel& table, DataFileStore& tableFile, PageFetcher fetch,
                                    RandomSource& random, QObject* parent)
     : QObject(parent)
@@ -30,6 +32,12 @@ void SuggestHarvester::requestStop()
 {
     if (m_running)
         m_stopRequested = true;
+}
+
+void SuggestHarvester::setPauseRange(int shortest, int longest)
+{
+    m_shortestPause = std::max(0, shortest);
+    m_longestPause = std::max(m_shortestPause, longest);
 }
 
 void SuggestHarvester::setSaveDelay(std::chrono::milliseconds delay)
@@ -78,7 +86,7 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         if (!first) {
             Q_EMIT statusChanged(QStringLiteral("Preparing suggestions of: ") +
                                  m_table.recordOfId(id)->phrase + QStringLiteral("..."));
-            co_await pauseSeconds(m_random.bounded(8));
+            co_await pauseSeconds(m_shortestPause + m_random.bounded(m_longestPause - m_shortestPause + 1));
             if (!self || m_stopRequested)
                 co_return;
         }
@@ -90,9 +98,16 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
                              QStringLiteral("..."));
         m_table.setHarvestNote(id, SuggestTableModel::HarvestNote::Fetching);
         Q_EMIT rowFetching(id);
-        const Fetched fetched = co_await fetchSuggestions(record->phrase);
+        const std::optional<Fetched> answered = co_await fetchPatiently(record->phrase);
         if (!self)
             co_return;
+        if (!answered) {
+            // Refused to the end, or stopped while waiting: the row keeps what it held.
+            if (m_table.recordOfId(id))
+                m_table.setHarvestNote(id, SuggestTableModel::HarvestNote::None);
+            co_return;
+        }
+        const Fetched& fetched = *answered;
         record = m_table.recordOfId(id);
         if (!record)
             continue;
@@ -112,12 +127,55 @@ QCoro::Task<> SuggestHarvester::pauseSeconds(int seconds)
         co_await QCoro::sleepFor(m_pauseStep);
 }
 
+QCoro::Task<std::optional<SuggestHarvester::Fetched>> SuggestHarvester::fetchPatiently(QString phrase)
+{
+    QPointer<SuggestHarvester> self(this);
+    for (int retries = 0;; ++retries) {
+        Fetched fetched = co_await fetchSuggestions(phrase);
+        if (!self)
+            co_return std::nullopt;
+        if (!fetched.refused)
+            co_return fetched;
+        if (retries == MaxRetriesAfterRefusal) {
+            Q_EMIT serviceRefused(serviceName(), fetched.statusCode, phrase);
+            co_return std::nullopt;
+        }
+        co_await waitAfterRefusal(RefusalDelay(retries), fetched.statusCode);
+        if (!self || m_stopRequested)
+            co_return std::nullopt;
+        Q_EMIT statusChanged(QStringLiteral("Getting suggestion of: ") + phrase + QStringLiteral("..."));
+    }
+}
+
+QCoro::Task<> SuggestHarvester::waitAfterRefusal(std::chrono::seconds delay, int statusCode)
+{
+    QPointer<SuggestHarvester> self(this);
+    for (auto left = delay; left.count() > 0 && self && !m_stopRequested; --left) {
+        Q_EMIT statusChanged(QStringLiteral("%1 refused to answer (HTTP %2). Trying again in %3 s...")
+                                 .arg(serviceName())
+                                 .arg(statusCode)
+                                 .arg(left.count()));
+        co_await pauseSeconds(1);
+    }
+}
+
+std::chrono::seconds SuggestHarvester::RefusalDelay(int retries)
+{
+    return std::min(FirstRefusalDelay * (1 << std::min(retries, 10)), LongestRefusalDelay);
+}
+
+QString SuggestHarvester::serviceName() const
+{
+    return QStringLiteral("Google Suggest");
+}
+
 QCoro::Task<SuggestHarvester::Fetched> SuggestHarvester::fetchSuggestions(QString phrase)
 {
     // The fetcher is kept in this frame: the harvester may go while the page is on its way.
     const PageFetcher fetch = m_fetch;
     const PageFetch fetched = co_await fetch(SuggestQueryUrl(GoogleWebHost(), phrase));
-    co_return Fetched{fetched.page ? SuggestPairText(*fetched.page) : QString(), fetched.failure};
+    co_return Fetched{fetched.page ? SuggestPairText(*fetched.page) : QString(), fetched.failure,
+                      fetched.statusCode, fetched.refused};
 }
 
 SuggestTableModel::HarvestNote SuggestHarvester::noteOf(const Fetched& fetched)

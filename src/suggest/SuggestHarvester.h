@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <chrono>
+#include <optional>
 
 class DataFileStore;
 class QTimer;
@@ -26,6 +27,12 @@ public:
     using RowId = SuggestTableModel::RowId;
     static constexpr std::chrono::milliseconds DefaultSaveDelay{2000};
     static constexpr std::chrono::milliseconds DefaultPauseStep{100};
+    // A service that refuses to answer is asked again after 60 s, then 120, 240 … (at most 15
+    // minutes), three times; then the harvest stops.
+    static constexpr std::chrono::seconds FirstRefusalDelay{60};
+    static constexpr std::chrono::seconds LongestRefusalDelay{15 * 60};
+    static constexpr int MaxRetriesAfterRefusal = 3;
+    static std::chrono::seconds RefusalDelay(int retries);
 
     SuggestHarvester(SuggestTableModel& table, DataFileStore& tableFile, PageFetcher fetch,
                      RandomSource& random, QObject* parent = nullptr);
@@ -39,6 +46,8 @@ public:
 
     // How long after a harvested row the table is saved.
     void setSaveDelay(std::chrono::milliseconds delay);
+    // The pause before each phrase but the first is drawn from these seconds (0 to 7 unless set).
+    void setPauseRange(int shortest, int longest);
     // A pause of n seconds is n × 10 of these steps.
     void setPauseStep(std::chrono::milliseconds step) { m_pauseStep = step; }
 
@@ -57,16 +66,25 @@ Q_SIGNALS:
     void rowFetching(RowId id);
     // The row's cells have been filled (with "N/A" where the fetch gave nothing).
     void rowFilled(RowId id);
+    // The service kept refusing: the harvest stopped before `nextPhrase`, which keeps its cells.
+    void serviceRefused(const QString& service, int statusCode, const QString& nextPhrase);
 
 private:
     struct Fetched {
         QString pairs; // the pair text; empty when nothing was obtained
         QString failure;
+        int statusCode = 0;
+        bool refused = false;
     };
 
     QCoro::Task<> harvestRows(QList<RowId> rows);
     QCoro::Task<> pauseSeconds(int seconds);
     QCoro::Task<Fetched> fetchSuggestions(QString phrase);
+    // The answer for `phrase`, asked again after each refusal; nothing when the service refused to
+    // the end or the user stopped meanwhile.
+    QCoro::Task<std::optional<Fetched>> fetchPatiently(QString phrase);
+    QCoro::Task<> waitAfterRefusal(std::chrono::seconds delay, int statusCode);
+    QString serviceName() const;
     static SuggestTableModel::HarvestNote noteOf(const Fetched& fetched);
     void saveSoon();
 
@@ -76,6 +94,8 @@ private:
     RandomSource& m_random;
     QTimer* m_saveTimer;
     std::chrono::milliseconds m_pauseStep = DefaultPauseStep;
+    int m_shortestPause = 0;
+    int m_longestPause = 7;
     bool m_running = false;
     bool m_stopRequested = false;
 };

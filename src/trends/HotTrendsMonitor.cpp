@@ -95,7 +95,10 @@ QCoro::Task<> HotTrendsMonitor::scrape()
         co_return;
     if (!fetched.page) {
         // Only the feed's own failures make the monitor wait longer; the user's Stop does not.
-        if (!fetched.stopped()) {
+        if (fetched.refused) {
+            m_backoff.refused(m_clock.now());
+            announceNextTry();
+        } else if (!fetched.stopped()) {
             m_backoff.failed(m_clock.now());
             announceNextTry();
         }

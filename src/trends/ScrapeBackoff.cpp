@@ -8,6 +8,12 @@ void ScrapeBackoff::failed(const QDateTime& now)
     m_nextTry = now.addSecs(m_delay.count());
 }
 
+void ScrapeBackoff::refused(const QDateTime& now)
+{
+    m_delay = std::clamp(m_delay * 2, FirstRefusalDelay, LongestDelay);
+    m_nextTry = now.addSecs(m_delay.count());
+}
+
 void ScrapeBackoff::succeeded()
 {
     m_delay = std::chrono::seconds(0);

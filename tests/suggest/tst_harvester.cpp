@@ -65,6 +65,9 @@ private Q_SLOTS:
     void harvestedRowsAreSavedSoon();
     void oneHarvestAtATime();
     void flagsSurviveAnError();
+    void refusalIsAskedAgainLater();
+    void refusalToTheEndStopsTheHarvest();
+    void stopWhileWaitingAfterARefusal();
 
 private:
     // A table of these phrases and the harvester over it.
@@ -147,6 +150,15 @@ void TestHarvester::pausesBeforeEachPhraseButTheFirst()
              (QStringList{u"Getting suggestion of: red wine..."_s, u"Preparing suggestions of: blue..."_s,
                           u"Getting suggestion of: blue..."_s, u"Preparing suggestions of: green..."_s,
                           u"Getting suggestion of: green..."_s}));
+
+    // A range of the options: 3 to 5 seconds is a draw of 0 to 2 on top of 3.
+    m_random.bounds.clear();
+    m_random.draws << 2;
+    m_harvester->setPauseRange(3, 5);
+    elapsed.restart();
+    harvest({0, 1});
+    QCOMPARE(m_random.bounds, QList<int>{3});
+    QVERIFY(elapsed.elapsed() >= 50);
 }
 
 void TestHarvester::stopInEachPlace_data()
@@ -300,6 +312,72 @@ void TestHarvester::flagsSurviveAnError()
     QVERIFY(!m_harvester->isRunning());
     harvest({0, 1});
     QCOMPARE(m_fetch.urls.size(), 3);
+}
+
+namespace {
+
+PageFetch refusal(int status)
+{
+    PageFetch fetched = FakeFetch::failure(u"refused"_s);
+    fetched.statusCode = status;
+    fetched.refused = true;
+    return fetched;
+}
+
+} // namespace
+
+void TestHarvester::refusalIsAskedAgainLater()
+{
+    makeHarvester({u"r0"_s});
+    m_harvester->setPauseStep(0ms);
+    m_fetch.answers << refusal(429) << refusal(429) << FakeFetch::page(answer({{"s0", "1"}}));
+    QStringList statuses;
+    connect(m_harvester.get(), &SuggestHarvester::statusChanged, this,
+            [&](const QString& text) { statuses << text; });
+    harvest({0});
+    QCOMPARE(m_fetch.urls, QStringList(3, queryUrl(u"r0"_s)));
+    QCOMPARE(m_table->record(0).cells[0], u"s0"_s);
+    QCOMPARE(m_table->harvestNote(m_table->idOfRow(0)), SuggestTableModel::HarvestNote::Filled);
+    // A countdown, second by second: 60 s after the first refusal, 120 s after the second.
+    QVERIFY(statuses.contains(u"Google Suggest refused to answer (HTTP 429). Trying again in 60 s..."_s));
+    QVERIFY(statuses.contains(u"Google Suggest refused to answer (HTTP 429). Trying again in 1 s..."_s));
+    QVERIFY(statuses.contains(u"Google Suggest refused to answer (HTTP 429). Trying again in 120 s..."_s));
+    QVERIFY(!statuses.contains(u"Google Suggest refused to answer (HTTP 429). Trying again in 240 s..."_s));
+    QCOMPARE(SuggestHarvester::RefusalDelay(2), 240s);
+    QCOMPARE(SuggestHarvester::RefusalDelay(5), 900s); // at most 15 minutes
+}
+
+void TestHarvester::refusalToTheEndStopsTheHarvest()
+{
+    makeHarvester({u"r0"_s, u"r1"_s});
+    m_harvester->setPauseStep(0ms);
+    for (int i = 0; i < 4; ++i)
+        m_fetch.answers << refusal(503);
+    QList<QVariantList> refused;
+    connect(m_harvester.get(), &SuggestHarvester::serviceRefused, this,
+            [&](const QString& service, int status, const QString& phrase) {
+                refused << QVariantList{service, status, phrase};
+            });
+    harvest({0, 1});
+    QCOMPARE(m_fetch.urls, QStringList(4, queryUrl(u"r0"_s))); // the first try and three more
+    QCOMPARE(refused, (QList<QVariantList>{{u"Google Suggest"_s, 503, u"r0"_s}}));
+    QCOMPARE(m_table->record(0).cells[0], u""_s); // no "N/A": the phrase was never answered
+    QCOMPARE(m_table->harvestNote(m_table->idOfRow(0)), SuggestTableModel::HarvestNote::None);
+    QVERIFY(!m_harvester->isRunning());
+}
+
+void TestHarvester::stopWhileWaitingAfterARefusal()
+{
+    makeHarvester({u"r0"_s});
+    m_fetch.answers << refusal(429) << FakeFetch::page(answer({{"s0", "1"}}));
+    connect(m_harvester.get(), &SuggestHarvester::statusChanged, this, [&](const QString& text) {
+        if (text.contains(u"Trying again in 58 s"_s))
+            m_harvester->requestStop();
+    });
+    harvest({0});
+    QCOMPARE(m_fetch.urls.size(), 1);
+    QCOMPARE(m_table->record(0).cells[0], u""_s);
+    QVERIFY(!m_harvester->isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestHarvester)

@@ -49,6 +49,7 @@ private Q_SLOTS:
     void failedFetchChangesNothing_data();
     void failedFetchChangesNothing();
     void backOffSchedule();
+    void refusalsWaitAMinuteAtLeast();
     void oneScrapeAtATime();
     void guardSurvivesAnError();
     void failedSaveIsToldOnceAndStaysUnsaved();
@@ -230,6 +231,28 @@ void TestMonitor::backOffSchedule()
     QVERIFY(tickAt(now.addSecs(900 + 3600)));
     QCOMPARE(nextTries.last()[0].toString(),
              u"Next try at "_s + now.addSecs(900 + 3600 + 5).toString(u"h:mm:ss AP"_s));
+}
+
+void TestMonitor::refusalsWaitAMinuteAtLeast()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy nextTries(&monitor, &HotTrendsMonitor::nextTryTextChanged);
+    QDateTime now = m_clock.current;
+    // A refusal waits a minute, then twice as long each time; an ordinary failure after it keeps
+    // doubling from there.
+    for (const auto& [refused, seconds] :
+         {std::pair{true, 60}, {true, 120}, {false, 240}, {true, 480}, {true, 900}}) {
+        PageFetch fetched = FakeFetch::failure(u"The server answered 429 Too Many Requests"_s);
+        fetched.refused = refused;
+        fetched.statusCode = 429;
+        m_fetch.answers.enqueue(fetched);
+        m_clock.current = now;
+        QCoro::waitFor(monitor.tick());
+        QCOMPARE(nextTries.last()[0].toString(),
+                 u"Next try at "_s + now.addSecs(seconds).toString(u"h:mm:ss AP"_s));
+        now = now.addSecs(seconds);
+    }
+    QCOMPARE(m_fetch.urls.size(), 5);
 }
 
 void TestMonitor::oneScrapeAtATime()
