@@ -63,15 +63,20 @@ int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel
     int itemCount = 0;
     while (const std::optional<QStringView> link = items.next()) {
         ++itemCount;
-        const QString keyword = CleanCellText(link->toString());
-        const qsizetype row = table.knownKeywords().find(keyword);
-        if (row < 0) {
-            table.appendRow({keyword, dateText, QStringLiteral("1")});
-            continue;
-        }
-        // A count that is not a whole number (a damaged file) counts as 0.
-        const qint64 count = table.row(row).count.toLongLong();
-        table.setDateAndCount(row, dateText, QString::number(count < LLONG_MAX ? count + 1 : count));
+        FoldKeywordIntoTable(link->toString(), dateText, table);
     }
     return itemCount;
+}
+
+void FoldKeywordIntoTable(const QString& text, const QString& dateText, TrendTableModel& table)
+{
+    const QString keyword = CleanCellText(text);
+    const qsizetype row = table.knownKeywords().find(keyword);
+    if (row < 0) {
+        table.appendRow({keyword, dateText, QStringLiteral("1")});
+        return;
+    }
+    // A count that is not a whole number (a damaged file) counts as 0.
+    const qint64 count = table.row(row).count.toLongLong();
+    table.setDateAndCount(row, dateText, QString::number(count < LLONG_MAX ? count + 1 : count));
 }
