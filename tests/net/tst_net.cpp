@@ -121,6 +121,9 @@ private Q_SLOTS:
     void sendsRequestBytes_data();
     void sendsRequestBytes();
     void postKeepsItsSettings();
+    void sendsModernHeaders();
+    void httpsTrustsOnlyWhatItIsGiven_data();
+    void httpsTrustsOnlyWhatItIsGiven();
     void readsBodies_data();
     void readsBodies();
     void failures_data();
@@ -567,6 +570,64 @@ void TestNet::postKeepsItsSettings()
     QCOMPARE(server.requests().value(1),
              "GET /update.inf HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: " + type + "\r\n" + tail);
     QCOMPARE(server.connectionCount(), 2);
+}
+
+void TestNet::sendsModernHeaders()
+{
+    ScriptedHttpServer server;
+    server.enqueue(ScriptedHttpServer::ok(R"(["q",[]])", "application/json; charset=UTF-8"));
+    HttpClient client;
+    client.setContentType({});
+    client.setAccept("application/json, */*;q=0.8");
+    client.setAcceptLanguage("de-AT,de;q=0.9");
+    client.setAcceptEncoding("identity");
+    client.setUserAgent(ModernUserAgent);
+
+    const HttpResult result = Run(client.get(server.url(u"/complete/search?q=a%20b"_s)));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.contentType, QByteArray("application/json; charset=UTF-8"));
+    QCOMPARE(server.requests().value(0),
+             "GET /complete/search?q=a%20b HTTP/1.1\r\nHost: " + server.hostAndPort() +
+                 "\r\nAccept: application/json, */*;q=0.8\r\n"
+                 "Accept-Language: de-AT,de;q=0.9\r\nAccept-Encoding: identity\r\n"
+                 "User-Agent: " +
+                 ModernUserAgent + "\r\n\r\n");
+    QVERIFY(ModernUserAgent.startsWith("Mozilla/5.0 ("));
+}
+
+void TestNet::httpsTrustsOnlyWhatItIsGiven_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("test certificate given") << true;
+    QTest::newRow("system certificates alone") << false;
+}
+
+void TestNet::httpsTrustsOnlyWhatItIsGiven()
+{
+    QFETCH(bool, trusted);
+    if (!QSslSocket::supportsSsl())
+        QSKIP("No TLS backend");
+
+    ScriptedHttpServer server(ScriptedHttpServer::Transport::Tls);
+    server.enqueue(ScriptedHttpServer::ok("secret", "text/plain; charset=utf-8"));
+    HttpClient client;
+    if (trusted)
+        client.setExtraCaCertificates(ScriptedHttpServer::testCaCertificates());
+    client.setConnectTimeout(10s);
+
+    const HttpResult result = Run(client.get(server.url(u"/feed?geo=US"_s)));
+    QCOMPARE(result.ok, trusted);
+    if (trusted) {
+        QCOMPARE(result.statusCode, 200);
+        QCOMPARE(result.body, QByteArray("secret"));
+        QCOMPARE(result.contentType, QByteArray("text/plain; charset=utf-8"));
+        QCOMPARE(server.requestLines(), QList<QByteArray>({"GET /feed?geo=US HTTP/1.1"}));
+    } else {
+        QCOMPARE(result.statusCode, 0);
+        QVERIFY(result.body.isEmpty());
+        QVERIFY2(result.error.contains(u"certificate"_s, Qt::CaseInsensitive), qPrintable(result.error));
+        QVERIFY(server.requests().isEmpty());
+    }
 }
 
 void TestNet::readsBodies_data()
