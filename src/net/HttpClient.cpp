@@ -4,6 +4,7 @@
 #include "net/HttpResponseParser.h"
 #include "net/Wakeup.h"
 
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -94,7 +95,7 @@ struct HttpClient::Request {
         timeout.start(interval);
     }
 
-    void openSocket(bool useTls)
+    void openSocket(bool useTls, const QList<QSslCertificate>& extraCaCertificates)
     {
         closeSocket();
         tls = useTls;
@@ -102,6 +103,13 @@ struct HttpClient::Request {
         socketErrorText.clear();
         if (tls) {
             auto sslSocket = std::make_unique<QSslSocket>();
+            if (!extraCaCertificates.isEmpty()) {
+                // Setting any list replaces the system's, so they are named along with the extra ones.
+                QSslConfiguration configuration = sslSocket->sslConfiguration();
+                configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() +
+                                                extraCaCertificates);
+                sslSocket->setSslConfiguration(configuration);
+            }
             QObject::connect(sslSocket.get(), &QSslSocket::encrypted, sslSocket.get(),
                              [this] { wakeup.fire(); });
             socket = std::move(sslSocket);
@@ -286,6 +294,7 @@ QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, H
         const Hop hop = co_await exchange(request, method, url, body);
         request->closeSocket();
         result.statusCode = hop.head.statusCode;
+        result.contentType = hop.head.header("Content-Type");
         if (!hop.error.isEmpty()) {
             result.error = hop.error;
             co_return result;
@@ -338,7 +347,7 @@ QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, Htt
     if (request->ended())
         co_return request->endError();
     const QString where = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
-    request->openSocket(target.tls);
+    request->openSocket(target.tls, m_extraCaCertificates);
     request->restartTimeout(m_connectTimeout);
     if (target.tls)
         static_cast<QSslSocket&>(*request->socket).connectToHostEncrypted(target.host, target.port);

@@ -3,7 +3,9 @@
 #include "net/HttpRequest.h"
 
 #include <QCoroTask>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QUrl>
 
 #include <chrono>
@@ -15,10 +17,11 @@ struct HttpBodyEvent;
 
 struct HttpResult {
     bool ok = false;
-    int statusCode = 0; // of the last response; 0 when none arrived
-    QByteArray body;    // of the final response (also of an error response)
-    QUrl url;           // of the last request of the chain
-    QString error;      // why the request failed; empty when ok
+    int statusCode = 0;     // of the last response; 0 when none arrived
+    QByteArray body;        // of the final response (also of an error response)
+    QUrl url;               // of the last request of the chain
+    QString error;          // why the request failed; empty when ok
+    QByteArray contentType; // the Content-Type of the final response, as sent
 };
 
 // The HTTP exchange every request of the program goes through: one request at a time over a new
@@ -43,6 +46,19 @@ public:
     void setContentType(const QByteArray& value) { m_settings.contentType = value; }
     void setCacheControl(const QByteArray& value) { m_settings.cacheControl = value; }
     void setPragma(const QByteArray& value) { m_settings.pragma = value; }
+    // Empty gives the classic Accept and User-Agent, and leaves Accept-Language and
+    // Accept-Encoding out, so that classic requests stay as they were.
+    void setAccept(const QByteArray& value) { m_settings.accept = value; }
+    void setAcceptLanguage(const QByteArray& value) { m_settings.acceptLanguage = value; }
+    void setAcceptEncoding(const QByteArray& value) { m_settings.acceptEncoding = value; }
+    void setUserAgent(const QByteArray& value) { m_settings.userAgent = value; }
+
+    // Certificate authorities trusted besides the system's, for servers of tests. A certificate
+    // that none of them vouches for still fails the request.
+    void setExtraCaCertificates(const QList<QSslCertificate>& certificates)
+    {
+        m_extraCaCertificates = certificates;
+    }
 
     // Connecting, and then each wait for the next byte, fail after these.
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
@@ -92,6 +108,7 @@ private:
     void adoptPostSettings(const QByteArray& contentType);
 
     HttpRequestSettings m_settings;
+    QList<QSslCertificate> m_extraCaCertificates;
     CookieStore* m_cookies;
     std::chrono::milliseconds m_connectTimeout{30000};
     std::chrono::milliseconds m_idleTimeout{60000};

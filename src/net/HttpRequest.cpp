@@ -2,8 +2,8 @@
 
 namespace {
 
-const QByteArray UserAgent = QByteArrayLiteral("Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)");
-const QByteArray Accept = QByteArrayLiteral("text/html, */*");
+const QByteArray ClassicUserAgent = QByteArrayLiteral("Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 4.0)");
+const QByteArray ClassicAccept = QByteArrayLiteral("text/html, */*");
 
 void AddHeader(QByteArray& request, QByteArrayView name, QByteArrayView value)
 {
@@ -78,8 +78,10 @@ QByteArray ComposeHttpRequest(HttpMethod method, const HttpTarget& target,
     AddHeader(request, "Cache-control", settings.cacheControl);
     AddHeader(request, "Pragma", settings.pragma);
     AddHeader(request, "Host", HostHeader(target));
-    AddHeader(request, "Accept", Accept);
-    AddHeader(request, "User-Agent", UserAgent);
+    AddHeader(request, "Accept", settings.accept.isEmpty() ? ClassicAccept : settings.accept);
+    AddHeader(request, "Accept-Language", settings.acceptLanguage);
+    AddHeader(request, "Accept-Encoding", settings.acceptEncoding);
+    AddHeader(request, "User-Agent", settings.userAgent.isEmpty() ? ClassicUserAgent : settings.userAgent);
     AddHeader(request, "Cookie", cookies);
     request += "\r\n";
     if (post)

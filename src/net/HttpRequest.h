@@ -8,12 +8,22 @@
 
 enum class HttpMethod { Get, Post };
 
-// The request settings a client holds. Each header line is sent only when it has a value.
+// The User-Agent of requests to today's services, which answer an old browser's requests with
+// pages meant for it, or not at all.
+inline const QByteArray ModernUserAgent =
+    QByteArrayLiteral("Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0");
+
+// The request settings a client holds. Each header line is sent only when it has a value, but for
+// Accept and User-Agent: empty gives the classic values, so that classic requests stay as they were.
 struct HttpRequestSettings {
     QByteArray connection;
     QByteArray contentType = QByteArrayLiteral("text/html");
     QByteArray cacheControl;
     QByteArray pragma;
+    QByteArray accept;
+    QByteArray acceptLanguage;
+    QByteArray acceptEncoding;
+    QByteArray userAgent;
 };
 
 // Where a request goes and what its request line asks for.

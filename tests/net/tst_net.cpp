@@ -3,6 +3,7 @@
 #include "net/HttpRequest.h"
 #include "net/HttpResponseParser.h"
 #include "net/PageText.h"
+#include "net/Refusal.h"
 #include "support/ScriptedHttpServer.h"
 
 #include <QCoroTask>
@@ -112,10 +113,17 @@ private Q_SLOTS:
 
     void pageText_data();
     void pageText();
+    void bodyText_data();
+    void bodyText();
+    void refusals_data();
+    void refusals();
 
     void sendsRequestBytes_data();
     void sendsRequestBytes();
     void postKeepsItsSettings();
+    void sendsModernHeaders();
+    void httpsTrustsOnlyWhatItIsGiven_data();
+    void httpsTrustsOnlyWhatItIsGiven();
     void readsBodies_data();
     void readsBodies();
     void failures_data();
@@ -426,6 +434,73 @@ void TestNet::pageText()
     QCOMPARE(PageTextFromBody(body), text);
 }
 
+void TestNet::bodyText_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("text");
+
+    const QByteArray utf8 = "caf\xc3\xa9 \xe2\x82\xac";
+    const QByteArray cp1252 = "caf\xe9 \x80";
+    QTest::newRow("no charset, UTF-8") << utf8 << QByteArray("application/json") << u"café €"_s;
+    QTest::newRow("no charset, Windows-1252") << cp1252 << QByteArray() << u"café €"_s;
+    QTest::newRow("declared UTF-8") << utf8 << QByteArray("text/html; charset=UTF-8") << u"café €"_s;
+    QTest::newRow("ISO-8859-1 read as Windows-1252")
+        << cp1252 << QByteArray("text/javascript; charset=ISO-8859-1") << u"café €"_s;
+    QTest::newRow("quoted, spaced, among parameters")
+        << cp1252 << QByteArray("text/plain;format=flowed; Charset = \"windows-1252\"") << u"café €"_s;
+    QTest::newRow("declared Latin-1 wins over valid UTF-8")
+        << QByteArray("\xc3\xa9") << QByteArray("text/plain; charset=latin1") << u"Ã©"_s;
+    QTest::newRow("UTF-16LE") << QByteArray("a\0\xe9\0", 4) << QByteArray("text/plain; charset=utf-16le")
+                              << u"aé"_s;
+    QTest::newRow("unknown charset, the program's rule")
+        << cp1252 << QByteArray("text/plain; charset=x-no-such") << u"café €"_s;
+    QTest::newRow("line breaks kept") << QByteArray("a\nb\r\n") << QByteArray() << u"a\nb\r\n"_s;
+}
+
+void TestNet::bodyText()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, text);
+    QCOMPARE(BodyText(body, contentType), text);
+}
+
+void TestNet::refusals_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("refusal");
+
+    const QString api = u"https://api.example.com/complete/search?q=a"_s;
+    QTest::newRow("429, empty") << 429 << QByteArray() << api << true;
+    QTest::newRow("403 captcha page") << 403 << QByteArray("<form id=\"CAPTCHA\">") << api << true;
+    QTest::newRow("503 unusual traffic")
+        << 503 << QByteArray("Our systems have detected Unusual Traffic") << api << true;
+    QTest::newRow("503 plain") << 503 << QByteArray("Service Unavailable") << api << false;
+    QTest::newRow("403 plain") << 403 << QByteArray("Forbidden") << api << false;
+    QTest::newRow("500 naming a captcha") << 500 << QByteArray("captcha") << api << false;
+    QTest::newRow("200 answer about captchas")
+        << 200 << QByteArray(R"(["captcha",["captcha solver"]])") << api << false;
+    QTest::newRow("ended on a sorry page")
+        << 200 << QByteArray("<html></html>") << u"https://www.example.com/sorry/index?continue=x"_s << true;
+    QTest::newRow("sorry only in the query")
+        << 200 << QByteArray() << u"https://www.example.com/a?p=/sorry/"_s << false;
+    QTest::newRow("sorry not at the start")
+        << 404 << QByteArray() << u"https://www.example.com/x/sorry/"_s << false;
+    QTest::newRow("200 ok") << 200 << QByteArray("[]") << api << false;
+}
+
+void TestNet::refusals()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, url);
+    QFETCH(bool, refusal);
+    QCOMPARE(IsRefusal(status, body, QUrl(url)), refusal);
+}
+
 void TestNet::sendsRequestBytes_data()
 {
     QTest::addColumn<bool>("noCache");
@@ -495,6 +570,64 @@ void TestNet::postKeepsItsSettings()
     QCOMPARE(server.requests().value(1),
              "GET /update.inf HTTP/1.1\r\nConnection: keep-alive\r\nContent-Type: " + type + "\r\n" + tail);
     QCOMPARE(server.connectionCount(), 2);
+}
+
+void TestNet::sendsModernHeaders()
+{
+    ScriptedHttpServer server;
+    server.enqueue(ScriptedHttpServer::ok(R"(["q",[]])", "application/json; charset=UTF-8"));
+    HttpClient client;
+    client.setContentType({});
+    client.setAccept("application/json, */*;q=0.8");
+    client.setAcceptLanguage("de-AT,de;q=0.9");
+    client.setAcceptEncoding("identity");
+    client.setUserAgent(ModernUserAgent);
+
+    const HttpResult result = Run(client.get(server.url(u"/complete/search?q=a%20b"_s)));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.contentType, QByteArray("application/json; charset=UTF-8"));
+    QCOMPARE(server.requests().value(0),
+             "GET /complete/search?q=a%20b HTTP/1.1\r\nHost: " + server.hostAndPort() +
+                 "\r\nAccept: application/json, */*;q=0.8\r\n"
+                 "Accept-Language: de-AT,de;q=0.9\r\nAccept-Encoding: identity\r\n"
+                 "User-Agent: " +
+                 ModernUserAgent + "\r\n\r\n");
+    QVERIFY(ModernUserAgent.startsWith("Mozilla/5.0 ("));
+}
+
+void TestNet::httpsTrustsOnlyWhatItIsGiven_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("test certificate given") << true;
+    QTest::newRow("system certificates alone") << false;
+}
+
+void TestNet::httpsTrustsOnlyWhatItIsGiven()
+{
+    QFETCH(bool, trusted);
+    if (!QSslSocket::supportsSsl())
+        QSKIP("No TLS backend");
+
+    ScriptedHttpServer server(ScriptedHttpServer::Transport::Tls);
+    server.enqueue(ScriptedHttpServer::ok("secret", "text/plain; charset=utf-8"));
+    HttpClient client;
+    if (trusted)
+        client.setExtraCaCertificates(ScriptedHttpServer::testCaCertificates());
+    client.setConnectTimeout(10s);
+
+    const HttpResult result = Run(client.get(server.url(u"/feed?geo=US"_s)));
+    QCOMPARE(result.ok, trusted);
+    if (trusted) {
+        QCOMPARE(result.statusCode, 200);
+        QCOMPARE(result.body, QByteArray("secret"));
+        QCOMPARE(result.contentType, QByteArray("text/plain; charset=utf-8"));
+        QCOMPARE(server.requestLines(), QList<QByteArray>({"GET /feed?geo=US HTTP/1.1"}));
+    } else {
+        QCOMPARE(result.statusCode, 0);
+        QVERIFY(result.body.isEmpty());
+        QVERIFY2(result.error.contains(u"certificate"_s, Qt::CaseInsensitive), qPrintable(result.error));
+        QVERIFY(server.requests().isEmpty());
+    }
 }
 
 void TestNet::readsBodies_data()

@@ -1,9 +1,50 @@
 #include "support/ScriptedHttpServer.h"
 
+#include <QFile>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace {
+
+QByteArray TlsFixture(const QString& name)
+{
+    QFile file(QStringLiteral(QUILLORY_TLS_FIXTURES "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("Cannot read the TLS fixture %s", qPrintable(file.fileName()));
+    return file.readAll();
+}
+
+// Hands out connections that encrypt themselves with the test certificate before anything else.
+// (Qt 6.4 has no TLS server class of its own.)
+class TlsServer : public QTcpServer {
+public:
+    TlsServer()
+        : m_certificate(ScriptedHttpServer::testCaCertificates().value(0))
+        , m_key(TlsFixture(QStringLiteral("server.key")), QSsl::Ec)
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        socket->setLocalCertificate(m_certificate);
+        socket->setPrivateKey(m_key);
+        socket->setPeerVerifyMode(QSslSocket::VerifyNone); // no client certificate asked for
+        addPendingConnection(socket);
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+};
 
 QByteArray ReasonPhrase(int status)
 {
@@ -78,11 +119,24 @@ ScriptedHttpServer::Reply& ScriptedHttpServer::Reply::thenHold()
 }
 
 ScriptedHttpServer::ScriptedHttpServer(QObject* parent)
+    : ScriptedHttpServer(Transport::Plain, parent)
+{
+}
+
+ScriptedHttpServer::ScriptedHttpServer(Transport transport, QObject* parent)
     : QObject(parent)
+    , m_transport(transport)
+    , m_server(transport == Transport::Tls ? std::unique_ptr<QTcpServer>(std::make_unique<TlsServer>())
+                                           : std::make_unique<QTcpServer>())
     , m_fallback(status(404, "Not Found"))
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
-    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(m_server.get(), &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
+    m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+QList<QSslCertificate> ScriptedHttpServer::testCaCertificates()
+{
+    return QSslCertificate::fromData(TlsFixture(QStringLiteral("server.crt")));
 }
 
 ScriptedHttpServer::~ScriptedHttpServer()
@@ -97,7 +151,8 @@ QByteArray ScriptedHttpServer::hostAndPort() const
 
 QUrl ScriptedHttpServer::url(const QString& pathAndQuery) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery));
+    const QString scheme = m_transport == Transport::Tls ? QStringLiteral("https") : QStringLiteral("http");
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port()).arg(pathAndQuery));
 }
 
 void ScriptedHttpServer::enqueue(const Reply& reply)
@@ -131,7 +186,7 @@ void ScriptedHttpServer::closeAll()
 
 void ScriptedHttpServer::accept()
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         ++m_connectionCount;
         m_connections.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequests(socket); });

@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QPair>
 #include <QQueue>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <QUrl>
+
+#include <memory>
 
 class QTcpSocket;
 
@@ -19,10 +22,14 @@ class QTcpSocket;
 //     server.enqueue(ScriptedHttpServer::ok("<html>hello</html>"));
 //     ... request server.url("/page") ...
 //     QCOMPARE(server.requests().size(), 1);
+//
+// In TLS mode it speaks https with a self-signed certificate for 127.0.0.1 (support/tls/) that no
+// system trusts: a client trusts it only when given testCaCertificates().
 class ScriptedHttpServer : public QObject {
     Q_OBJECT
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
+    enum class Transport { Plain, Tls };
 
     // A reply is sent in steps, each after its delay (ms) from the previous one. Afterwards the
     // connection is closed, or held open: a held connection sends nothing more until the next
@@ -40,12 +47,16 @@ public:
     };
 
     explicit ScriptedHttpServer(QObject* parent = nullptr);
+    explicit ScriptedHttpServer(Transport transport, QObject* parent = nullptr);
     ~ScriptedHttpServer() override;
 
-    bool isListening() const { return m_server.isListening(); }
-    quint16 port() const { return m_server.serverPort(); }
-    QByteArray hostAndPort() const; // "127.0.0.1:PORT"
-    QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
+    // The certificate of the TLS mode, as a client must trust it.
+    static QList<QSslCertificate> testCaCertificates();
+
+    bool isListening() const { return m_server->isListening(); }
+    quint16 port() const { return m_server->serverPort(); }
+    QByteArray hostAndPort() const;                                    // "127.0.0.1:PORT"
+    QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const; // https in TLS mode
 
     void enqueue(const Reply& reply);
     void setFallback(const Reply& reply);
@@ -84,7 +95,8 @@ private:
     void readRequests(QTcpSocket* socket);
     void play(QTcpSocket* socket, const Reply& reply, int step);
 
-    QTcpServer m_server;
+    Transport m_transport;
+    std::unique_ptr<QTcpServer> m_server;
     QHash<QTcpSocket*, Connection> m_connections;
     QQueue<Reply> m_script;
     Reply m_fallback;
