@@ -3,6 +3,7 @@
 #include "app/ui/FOptions.h"
 
 #include "net/HttpClient.h"
+#include "net/ServiceAddresses.h"
 #include "publisher/ui/OfflineHtmlView.h"
 #include "publisher/ui/PublisherServices.h"
 #include "suggest/SuggestFiles.h"
@@ -50,10 +51,12 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
           },
           this))
     , m_monitor(new HotTrendsMonitor(
-          *m_trendTable, [this](QString url) { return FetchPage(std::move(url)); }, *m_seams.clock, this))
+          *m_trendTable, [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); },
+          *m_seams.clock, this))
     , m_harvester(new SuggestHarvester(
-          *m_suggestTable, *m_suggestFile, [this](QString url) { return FetchPage(std::move(url)); },
-          *m_seams.random, this))
+          *m_suggestTable, *m_suggestFile,
+          [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); }, *m_seams.random,
+          this))
 {
     m_harvester->setSaveDelay(m_seams.intervals.harvestSave);
     buildUi();
@@ -302,6 +305,11 @@ void TfrmMain::btnOptionsClick()
 void TfrmMain::applyOptions(const ProgramOptions& options)
 {
     m_options = options;
+    m_monitor->setSource(options.trendSource, options.geo, options.endpoints.trends);
+    m_harvester->setSource(
+        options.engine == SuggestEngine::Classic
+            ? nullptr
+            : std::shared_ptr<const SuggestSource>(MakeSuggestSource(options, GoogleWebHost())));
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
 }
 

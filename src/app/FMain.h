@@ -92,7 +92,7 @@ public:
     // the user stopped; the status bar tells which.
     QCoro::Task<std::optional<QString>> DownloadPage(QString url);
     // DownloadPage with the reason when it gives nothing: how the monitor and the harvester fetch.
-    QCoro::Task<PageFetch> FetchPage(QString url);
+    QCoro::Task<PageFetch> FetchPage(QString url, FetchStyle style);
 
     // The hourly check of the Hot Trends monitor.
     QCoro::Task<> tmrTimer();
@@ -128,6 +128,7 @@ private:
     // downloads among them report the abort.
     void abortRequests(std::initializer_list<HttpClient*> clients);
     void stopDownloads();
+    void useRequestStyle(FetchStyle style);
     // Back to the gauge's 0 to 100 range when a body without a length has left it showing activity.
     void leaveBusyGauge();
     void IdHTTP2WorkBegin(qint64 expected);
@@ -211,5 +212,4 @@ private:
     bool m_shownOnce = false;
     bool m_closing = false;
     bool m_terminating = false;
-    QString m_lastDownloadFailure;
 };

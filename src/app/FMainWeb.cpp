@@ -3,6 +3,7 @@
 #include "app/FMain.h"
 #include "net/HttpClient.h"
 #include "net/PageText.h"
+#include "net/Refusal.h"
 #include "suggest/SuggestHarvester.h"
 #include "trends/HotTrendsMonitor.h"
 #include "util/AsyncHandler.h"
@@ -16,45 +17,70 @@
 
 QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
-    m_lastDownloadFailure = PageFetchStopped;
+    QPointer<TfrmMain> self(this);
+    const PageFetch fetched = co_await FetchPage(std::move(url), FetchStyle::Classic);
+    co_return self ? fetched.page : std::nullopt;
+}
+
+QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
+{
     if (StopRequested)
-        co_return std::nullopt;
+        co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
     const quint64 stopsAtStart = m_stops;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     MainGauge->setValue(0);
-    IdHTTP2->setCacheControl("no-cache");
-    IdHTTP2->setPragma("no-cache");
+    useRequestStyle(style);
 
     // The client serves one request at a time: a download that finds it busy waits its turn. Stop
     // ends it there too, before it is sent (abortRequests).
     QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
-        co_return std::nullopt;
+        co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
     // A body cut off before its end leaves no busy gauge behind.
     leaveBusyGauge();
 
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
-    if (stopped || !result.ok) {
-        m_lastDownloadFailure = stopped ? PageFetchStopped : result.error;
+    PageFetch fetched;
+    fetched.statusCode = result.statusCode;
+    // A service that turns us away (too many requests, a captcha page) has not answered, even when
+    // the page it sent came with a success.
+    fetched.refused = !stopped && IsRefusal(result.statusCode, result.body, result.url);
+    if (stopped || !result.ok || fetched.refused) {
+        fetched.failure = stopped     ? PageFetchStopped
+                          : result.ok ? QStringLiteral("The service refused to answer")
+                                      : result.error;
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")
                     : QStringLiteral("Connection error, check if you are connected and url exists."));
-        co_return std::nullopt;
+        co_return fetched;
     }
-    m_lastDownloadFailure.clear();
     MainStatusPanel->setText(QStringLiteral("Download completed!"));
-    co_return PageTextFromBody(result.body);
+    if (style == FetchStyle::Classic)
+        fetched.page = PageTextFromBody(result.body);
+    fetched.body = result.body;
+    fetched.contentType = result.contentType;
+    co_return fetched;
 }
 
-QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url)
+void TfrmMain::useRequestStyle(FetchStyle style)
 {
-    QPointer<TfrmMain> self(this);
-    std::optional<QString> page = co_await DownloadPage(std::move(url));
-    if (!self)
-        co_return PageFetch{std::nullopt, PageFetchStopped};
-    co_return PageFetch{std::move(page), m_lastDownloadFailure};
+    const bool classic = style == FetchStyle::Classic;
+    // The classic requests are sent as they always were; today's services get a browser's headers.
+    IdHTTP2->setContentType(classic ? QByteArrayLiteral("text/html") : QByteArray());
+    IdHTTP2->setCacheControl(classic ? QByteArrayLiteral("no-cache") : QByteArray());
+    IdHTTP2->setPragma(classic ? QByteArrayLiteral("no-cache") : QByteArray());
+    IdHTTP2->setAccept(
+        classic ? QByteArray()
+                : QByteArrayLiteral("application/json, application/rss+xml, text/xml;q=0.9, */*;q=0.8"));
+    QString languages = m_options.language + u'-' + m_options.country + QStringLiteral(", ") +
+                        m_options.language + QStringLiteral(";q=0.9");
+    if (m_options.language != u"en")
+        languages += QStringLiteral(", en;q=0.5");
+    IdHTTP2->setAcceptLanguage(classic ? QByteArray() : languages.toLatin1());
+    IdHTTP2->setAcceptEncoding(classic ? QByteArray() : QByteArrayLiteral("identity"));
+    IdHTTP2->setUserAgent(classic ? QByteArray() : ModernUserAgent);
 }
 
 void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)
@@ -110,6 +136,7 @@ void TfrmMain::wireMonitor()
         if (!text.isEmpty())
             lblNextTry->setText(text);
     });
+    connect(m_monitor, &HotTrendsMonitor::countriesSkipped, MainStatusPanel, &QLabel::setText);
     reportFailuresOf(m_monitor->tableFile(), QStringLiteral("LoadTrendTable"),
                      QStringLiteral("SaveTrendTable"));
     reportFailuresOf(m_monitor->lastParsedFile(), QString(), QStringLiteral("SaveLastParsed"));

@@ -66,13 +66,20 @@ QList<SuggestPair> SuggestPairs(QString pairText)
 
 void ApplySuggestions(SuggestCells& cells, const QString& pairText)
 {
-    const QList<SuggestPair> pairs = SuggestPairs(pairText);
-    for (int k = 1; k <= pairs.size(); ++k) {
+    ApplySuggestionPairs(cells, SuggestPairs(pairText), true);
+}
+
+void ApplySuggestionPairs(SuggestCells& cells, const QList<SuggestPair>& pairs, bool figures)
+{
+    for (int k = 1; k <= std::min<int>(int(pairs.size()), SuggestPairCount); ++k) {
         cells[SuggestionCell(k)] = pairs[k - 1].suggestion;
         cells[ResultsCell(k)] = pairs[k - 1].results;
     }
-    for (QString& cell : cells) {
-        if (cell.isEmpty())
-            cell = NotAvailable;
+    for (int k = 1; k <= SuggestPairCount; ++k) {
+        if (cells[SuggestionCell(k)].isEmpty())
+            cells[SuggestionCell(k)] = NotAvailable;
+        // A source without figures leaves the results empty.
+        if (cells[ResultsCell(k)].isEmpty() && figures)
+            cells[ResultsCell(k)] = NotAvailable;
     }
 }

@@ -32,3 +32,6 @@ QList<SuggestPair> SuggestPairs(QString pairText);
 // Writes the pairs of a pair text into a row's cells (pair k into cells 2(k-1) and 2k-1), then
 // fills every cell that is still empty with "N/A"; cells beyond the pairs keep what they held.
 void ApplySuggestions(SuggestCells& cells, const QString& pairText);
+// The same with pairs read already. Where `figures` is false (a source that gives none) the result
+// cells left empty stay so, rather than "N/A".
+void ApplySuggestionPairs(SuggestCells& cells, const QList<SuggestPair>& pairs, bool figures);

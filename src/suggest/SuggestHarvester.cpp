@@ -112,7 +112,7 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         if (!record)
             continue;
         SuggestCells cells = record->cells;
-        ApplySuggestions(cells, fetched.pairs);
+        ApplySuggestionPairs(cells, fetched.pairs, fetched.figures);
         m_table.setCells(id, cells);
         m_table.setHarvestNote(id, noteOf(fetched), fetched.failure);
         Q_EMIT rowFilled(id);
@@ -166,16 +166,31 @@ std::chrono::seconds SuggestHarvester::RefusalDelay(int retries)
 
 QString SuggestHarvester::serviceName() const
 {
-    return QStringLiteral("Google Suggest");
+    return m_source ? m_source->name() : QStringLiteral("Google Suggest");
 }
 
 QCoro::Task<SuggestHarvester::Fetched> SuggestHarvester::fetchSuggestions(QString phrase)
 {
-    // The fetcher is kept in this frame: the harvester may go while the page is on its way.
+    // The fetcher and the source are kept in this frame: the harvester may go while the answer is on
+    // its way.
     const PageFetcher fetch = m_fetch;
-    const PageFetch fetched = co_await fetch(SuggestQueryUrl(GoogleWebHost(), phrase));
-    co_return Fetched{fetched.page ? SuggestPairText(*fetched.page) : QString(), fetched.failure,
-                      fetched.statusCode, fetched.refused};
+    const std::shared_ptr<const SuggestSource> source = m_source;
+    if (!source) {
+        const PageFetch fetched =
+            co_await fetch(SuggestQueryUrl(GoogleWebHost(), phrase), FetchStyle::Classic);
+        co_return Fetched{fetched.page ? SuggestPairs(SuggestPairText(*fetched.page)) : QList<SuggestPair>(),
+                          true, fetched.failure, fetched.statusCode, fetched.refused};
+    }
+    const PageFetch fetched = co_await fetch(source->requestUrl(phrase), FetchStyle::Modern);
+    Fetched result{{}, source->hasFigures(), fetched.failure, fetched.statusCode, fetched.refused};
+    if (fetched.failure.isEmpty()) {
+        if (std::optional<QList<SuggestPair>> pairs =
+                source->readReply({fetched.statusCode, fetched.body, fetched.contentType}))
+            result.pairs = std::move(*pairs);
+        else
+            result.failure = QStringLiteral("The answer of %1 could not be read").arg(source->name());
+    }
+    co_return result;
 }
 
 SuggestTableModel::HarvestNote SuggestHarvester::noteOf(const Fetched& fetched)

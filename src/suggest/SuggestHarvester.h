@@ -1,19 +1,22 @@
 #pragma once
 
 #include "net/PageFetch.h"
+#include "suggest/SuggestAnswer.h"
+#include "suggest/SuggestSource.h"
 #include "suggest/SuggestTableModel.h"
 
 #include <QCoroTask>
 #include <QObject>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 class DataFileStore;
 class QTimer;
 class RandomSource;
 
-// The Suggest harvest: fills the pairs of chosen rows of the Suggest table from Google Suggest, one
+// The Suggest harvest: fills the pairs of chosen rows of the Suggest table from a suggest service, one
 // phrase at a time with a random pause of 0 to 7 seconds before each phrase but the first. It
 // follows its rows by their ids, so sorting, importing or deleting meanwhile never sends a phrase's
 // completions to another row, and a row deleted before its turn is passed over. Each harvested row
@@ -46,6 +49,8 @@ public:
 
     // How long after a harvested row the table is saved.
     void setSaveDelay(std::chrono::milliseconds delay);
+    // The service asked: one of today's, or (null, the default) the classic Google Suggest.
+    void setSource(std::shared_ptr<const SuggestSource> source) { m_source = std::move(source); }
     // The pause before each phrase but the first is drawn from these seconds (0 to 7 unless set).
     void setPauseRange(int shortest, int longest);
     // A pause of n seconds is n × 10 of these steps.
@@ -71,7 +76,8 @@ Q_SIGNALS:
 
 private:
     struct Fetched {
-        QString pairs; // the pair text; empty when nothing was obtained
+        QList<SuggestPair> pairs; // empty when nothing was obtained
+        bool figures = true;      // whether the source gives result figures
         QString failure;
         int statusCode = 0;
         bool refused = false;
@@ -91,6 +97,7 @@ private:
     SuggestTableModel& m_table;
     DataFileStore& m_tableFile;
     PageFetcher m_fetch;
+    std::shared_ptr<const SuggestSource> m_source;
     RandomSource& m_random;
     QTimer* m_saveTimer;
     std::chrono::milliseconds m_pauseStep = DefaultPauseStep;

@@ -88,9 +88,25 @@ QCoro::Task<> HotTrendsMonitor::scrape()
         if (self)
             self->m_scraping = false;
     });
+    if (m_source == TrendSource::Trending)
+        co_await scrapeTrending();
+    else
+        co_await scrapeClassic();
+}
+
+void HotTrendsMonitor::setSource(TrendSource source, const QStringList& geo, const QString& trendsBase)
+{
+    m_source = source;
+    m_geo = geo;
+    m_trendsBase = trendsBase;
+}
+
+QCoro::Task<> HotTrendsMonitor::scrapeClassic()
+{
+    QPointer<HotTrendsMonitor> self(this);
     // The fetcher is kept in this frame: the monitor may go while the page is on its way.
     const PageFetcher fetch = m_fetch;
-    const PageFetch fetched = co_await fetch(HotTrendsFeedUrl());
+    const PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
     if (!self)
         co_return;
     if (!fetched.page) {
@@ -104,6 +120,63 @@ QCoro::Task<> HotTrendsMonitor::scrape()
         }
         co_return;
     }
+    m_lastSightings.clear();
+    completeScrape([&](const QString& when) { return FoldFeedIntoTable(*fetched.page, when, m_table); });
+}
+
+QCoro::Task<> HotTrendsMonitor::scrapeTrending()
+{
+    QPointer<HotTrendsMonitor> self(this);
+    const PageFetcher fetch = m_fetch;
+    const QStringList geos = m_geo.isEmpty() ? QStringList{QStringLiteral("US")} : m_geo;
+    QList<Sighting> sightings;
+    QStringList skipped;
+    bool anyRead = false;
+    bool refused = false;
+    for (const QString& geo : geos) {
+        const PageFetch fetched = co_await fetch(TrendingFeedUrl(m_trendsBase, geo), FetchStyle::Modern);
+        if (!self || fetched.stopped())
+            co_return;
+        if (fetched.refused) {
+            // The service asks us to slow down: the countries left wait for the next try.
+            refused = true;
+            skipped << QStringLiteral("%1 (refused, HTTP %2)").arg(geo).arg(fetched.statusCode);
+            break;
+        }
+        const std::optional<QList<TrendingItem>> items =
+            fetched.failure.isEmpty() ? ReadTrendingFeed(fetched.body) : std::nullopt;
+        if (!items) {
+            skipped << QStringLiteral("%1 (%2)").arg(geo, fetched.failure.isEmpty()
+                                                              ? QStringLiteral("the feed could not be read")
+                                                              : fetched.failure);
+            continue;
+        }
+        anyRead = true;
+        for (const TrendingItem& item : *items)
+            sightings.append({geo, item});
+    }
+    if (anyRead) {
+        m_lastSightings = sightings;
+        completeScrape([&](const QString& when) {
+            for (const Sighting& sighting : sightings)
+                FoldKeywordIntoTable(sighting.item.keyword, when, m_table);
+            return int(sightings.size());
+        });
+        noteTraffic(sightings);
+    }
+    if (refused) {
+        m_backoff.refused(m_clock.now());
+        announceNextTry();
+    } else if (!anyRead) {
+        m_backoff.failed(m_clock.now());
+        announceNextTry();
+    }
+    if (!skipped.isEmpty())
+        Q_EMIT countriesSkipped(QStringLiteral("Trends not read for: ") + skipped.join(QStringLiteral(", ")));
+}
+
+void HotTrendsMonitor::completeScrape(const std::function<int(const QString& dateText)>& fold)
+{
     m_backoff.succeeded();
     announceNextTry();
 
@@ -111,10 +184,27 @@ QCoro::Task<> HotTrendsMonitor::scrape()
     const QString when = DateTimeText(m_lastScrapeTime);
     Q_EMIT lastScrapeTextChanged(LastParsedLabel + QStringLiteral(" ") + when);
     // The counter is written per item folded: a page without items leaves it as it was.
-    if (FoldFeedIntoTable(*fetched.page, when, m_table) > 0)
+    if (fold(when) > 0)
         Q_EMIT rowCountChanged(m_table.rowCount());
     m_tableFile->save();
     m_lastParsedFile->save();
+}
+
+void HotTrendsMonitor::noteTraffic(const QList<Sighting>& sightings)
+{
+    // "About 2000+ searches in US, 500+ in GB": what each country's feed said at the last scrape.
+    QHash<QString, QStringList> parts;
+    for (const Sighting& sighting : sightings) {
+        QStringList& keywordParts = parts[sighting.item.keyword.toCaseFolded()];
+        const QString traffic =
+            sighting.item.traffic.isEmpty() ? QStringLiteral("trending") : sighting.item.traffic;
+        keywordParts << QStringLiteral("%1 in %2").arg(traffic, sighting.geo);
+    }
+    QHash<QString, QString> notes;
+    for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+        notes.insert(it.key(),
+                     QStringLiteral("Searches at the last scrape: ") + it.value().join(QStringLiteral(", ")));
+    m_table.setLastScrapeNotes(std::move(notes));
 }
 
 void HotTrendsMonitor::announceNextTry()

@@ -2,10 +2,14 @@
 
 #include "net/PageFetch.h"
 #include "trends/ScrapeBackoff.h"
+#include "trends/TrendingFeed.h"
+#include "util/ProgramOptions.h"
 
 #include <QCoroTask>
 #include <QDateTime>
 #include <QObject>
+
+#include <functional>
 
 class Clock;
 class DataFileStore;
@@ -13,7 +17,8 @@ class TrendTableModel;
 
 // The hourly Hot Trends monitor: it scrapes the feed once a whole hour has passed since the last
 // scrape (or when asked), folds its keywords into the table and saves the table and the time of the
-// scrape. One scrape runs at a time; after failed scrapes the automatic tries wait longer
+// scrape. The feed is the classic hourly one, or today's trending-now feed of one or more countries,
+// read in turn. One scrape runs at a time; after failed scrapes the automatic tries wait longer
 // (ScrapeBackoff).
 //
 // The label texts keep the program's old wording ("scrapped") on purpose.
@@ -42,6 +47,18 @@ public:
     // fetched sets the time of the scrape, even when it lists no keyword.
     QCoro::Task<> scrape();
 
+    // Where the scrape reads: the classic hourly feed (the monitor's own default), or trending now
+    // for these countries, in this order, from `trendsBase`.
+    void setSource(TrendSource source, const QStringList& geo = {}, const QString& trendsBase = {});
+
+    // One item of a trending-now scrape and the country whose feed listed it.
+    struct Sighting {
+        QString geo;
+        TrendingItem item;
+    };
+    // The items of the last trending-now scrape, country by country; empty after a classic one.
+    const QList<Sighting>& lastSightings() const { return m_lastSightings; }
+
     DataFileStore& tableFile() const { return *m_tableFile; }
     DataFileStore& lastParsedFile() const { return *m_lastParsedFile; }
 
@@ -52,11 +69,19 @@ Q_SIGNALS:
     void rowCountChanged(qsizetype rows);
     // "Next try at ..." while failures hold the automatic tries back; empty otherwise.
     void nextTryTextChanged(const QString& text);
+    // After a trending-now scrape: the countries whose feed could not be read, and why.
+    void countriesSkipped(const QString& text);
 
 private:
     void loadLastParsed();
     void loadTable();
     void announceNextTry();
+    QCoro::Task<> scrapeClassic();
+    QCoro::Task<> scrapeTrending();
+    // A scrape that read its feed: the time of the scrape, the fold (which returns the number of
+    // items folded) and the saves.
+    void completeScrape(const std::function<int(const QString& dateText)>& fold);
+    void noteTraffic(const QList<Sighting>& sightings);
 
     TrendTableModel& m_table;
     PageFetcher m_fetch;
@@ -66,4 +91,8 @@ private:
     QDateTime m_lastScrapeTime;
     ScrapeBackoff m_backoff;
     bool m_scraping = false;
+    TrendSource m_source = TrendSource::Classic;
+    QStringList m_geo;
+    QString m_trendsBase;
+    QList<Sighting> m_lastSightings;
 };

@@ -92,3 +92,19 @@ void TrendTableModel::clear()
 {
     setRows({});
 }
+
+void TrendTableModel::setLastScrapeNotes(QHash<QString, QString> notes)
+{
+    m_lastScrapeNotes = std::move(notes);
+    if (!m_rows.isEmpty())
+        Q_EMIT dataChanged(index(0, KeywordColumn), index(int(m_rows.size()) - 1, KeywordColumn),
+                           {Qt::ToolTipRole});
+}
+
+QVariant TrendTableModel::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::ToolTipRole && index.isValid() && index.column() == KeywordColumn &&
+        index.row() < m_rows.size() && !m_lastScrapeNotes.isEmpty())
+        return m_lastScrapeNotes.value(m_rows.at(index.row()).keyword.toCaseFolded());
+    return RowListModel::data(index, role);
+}

@@ -4,6 +4,8 @@
 #include "util/KeywordIndex.h"
 #include "util/RowListModel.h"
 
+#include <QHash>
+
 // The Hot Trends table: its rows in display order and the index of their keywords.
 class TrendTableModel final : public RowListModel {
     Q_OBJECT
@@ -30,6 +32,11 @@ public:
     void removeRowList(QList<qsizetype> rows);
     void clear();
 
+    // What the last scrape said of its keywords ("About 2000+ searches in US"), shown as the
+    // keyword's tooltip; keyed by the keyword case-folded. A new scrape replaces them all.
+    void setLastScrapeNotes(QHash<QString, QString> notes);
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
 private:
     qsizetype storedRowCount() const override { return m_rows.size(); }
     QString columnCaption(int column) const override;
@@ -37,4 +44,5 @@ private:
 
     TrendRows m_rows;
     KeywordIndex m_knownKeywords;
+    QHash<QString, QString> m_lastScrapeNotes;
 };

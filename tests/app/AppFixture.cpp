@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QStandardPaths>
 
+using namespace Qt::StringLiterals;
+
 AppFixture::AppFixture()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -14,6 +16,8 @@ AppFixture::AppFixture()
     // unless the test brings a server of its own.
     qputenv("QUILLORY_GOOGLE_HOST", "127.0.0.1:1");
     qputenv("QUILLORY_UPDATE_URL", "http://127.0.0.1:1/liveupdate/quillory/");
+    // The classic services, which the tests of the window speak, unless a test chooses others.
+    writeFile(file(u"quillory.ini"_s), "[HotTrends]\nSource=classic\n[Suggest]\nEngine=classic\n");
 }
 
 AppFixture::~AppFixture()

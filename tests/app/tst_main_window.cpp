@@ -465,7 +465,9 @@ void TestMainWindow::exportTrends()
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
         QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
-    QCOMPARE(QDir(m_fixture->home()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
+    QStringList files = QDir(m_fixture->home()).entryList(QDir::Files);
+    files.removeAll(u"quillory.ini"_s);
+    QCOMPARE(files.size(), written.isEmpty() ? 1 : 2);
 }
 
 void TestMainWindow::longStatusKeepsTheWindowSize()

@@ -14,6 +14,7 @@
 class FakeFetch {
 public:
     QStringList urls;
+    QList<FetchStyle> styles;
     QQueue<PageFetch> answers; // the next answers; a failure when none is left
     bool held = false;
     // Runs as a fetch starts, with its address.
@@ -21,10 +22,24 @@ public:
 
     PageFetcher fetcher()
     {
-        return [this](QString url) { return fetch(std::move(url)); };
+        return [this](QString url, FetchStyle style) {
+            styles << style;
+            return fetch(std::move(url));
+        };
     }
-    static PageFetch page(const QString& text) { return {text, QString()}; }
-    static PageFetch failure(const QString& reason) { return {std::nullopt, reason}; }
+    static PageFetch page(const QString& text)
+    {
+        PageFetch fetched;
+        fetched.page = text;
+        fetched.body = text.toUtf8();
+        return fetched;
+    }
+    static PageFetch failure(const QString& reason)
+    {
+        PageFetch fetched;
+        fetched.failure = reason;
+        return fetched;
+    }
 
 private:
     QCoro::Task<PageFetch> fetch(QString url)
