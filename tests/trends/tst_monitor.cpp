@@ -2,6 +2,7 @@
 #include "support/FakeSeams.h"
 #include "support/TaskEnd.h"
 #include "support/TestFiles.h"
+#include "support/TrendingFeedBody.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
 #include "util/DataFileStore.h"
@@ -50,6 +51,9 @@ private Q_SLOTS:
     void failedFetchChangesNothing();
     void backOffSchedule();
     void refusalsWaitAMinuteAtLeast();
+    void trendingReadsEachCountryInTurn();
+    void trendingWithNoCountryReadBacksOff_data();
+    void trendingWithNoCountryReadBacksOff();
     void oneScrapeAtATime();
     void guardSurvivesAnError();
     void failedSaveIsToldOnceAndStaysUnsaved();
@@ -253,6 +257,88 @@ void TestMonitor::refusalsWaitAMinuteAtLeast()
         now = now.addSecs(seconds);
     }
     QCOMPARE(m_fetch.urls.size(), 5);
+}
+
+namespace {
+
+PageFetch modernPage(const QByteArray& body)
+{
+    PageFetch fetched;
+    fetched.body = body;
+    fetched.contentType = "application/rss+xml; charset=utf-8";
+    fetched.statusCode = 200;
+    return fetched;
+}
+
+PageFetch refusedFetch()
+{
+    PageFetch fetched = FakeFetch::failure(u"The server answered 429 Too Many Requests"_s);
+    fetched.statusCode = 429;
+    fetched.refused = true;
+    return fetched;
+}
+
+} // namespace
+
+void TestMonitor::trendingReadsEachCountryInTurn()
+{
+    writeFile(file(u"dabatase.dat"_s), "Alpha|3/5/2009|4|\r\n");
+    HotTrendsMonitor& monitor = makeMonitor();
+    monitor.setSource(TrendSource::Trending, {u"US"_s, u"XX"_s, u"GB"_s}, u"https://trends.example"_s);
+    QSignalSpy skipped(&monitor, &HotTrendsMonitor::countriesSkipped);
+    m_fetch.answers << modernPage(TrendingFeedBody({{u"alpha"_s, u"2000+"_s}, {u"beta & co"_s, u""_s}}))
+                    << FakeFetch::failure(u"The server answered 400 Bad Request"_s)
+                    << modernPage(TrendingFeedBody({{u"gamma"_s, u"5K+"_s}, {u"alpha"_s, u"100+"_s}}));
+    QCoro::waitFor(monitor.scrape());
+
+    QCOMPARE(m_fetch.urls, (QStringList{u"https://trends.example/trending/rss?geo=US"_s,
+                                        u"https://trends.example/trending/rss?geo=XX"_s,
+                                        u"https://trends.example/trending/rss?geo=GB"_s}));
+    QCOMPARE(m_fetch.styles, QList<FetchStyle>(3, FetchStyle::Modern));
+    // Each item folds as a classic item does: a known keyword (letter case aside) counts once more.
+    const QString now = DateTimeText(m_clock.current).replace(u' ', u'§');
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)),
+             (u"Alpha|%1|6|\r\nbeta§&§co|%1|1|\r\ngamma|%1|1|\r\n"_s.arg(now).toUtf8()));
+    QCOMPARE(monitor.lastScrapeTime(), m_clock.current);
+    QVERIFY(!monitor.nextTry().isValid());
+    QCOMPARE(skipped.size(), 1);
+    QCOMPARE(skipped[0][0].toString(), u"Trends not read for: XX (The server answered 400 Bad Request)"_s);
+    QCOMPARE(monitor.lastSightings().size(), 4);
+    QCOMPARE(monitor.lastSightings()[2].geo, u"GB"_s);
+    QCOMPARE(monitor.lastSightings()[2].item.traffic, u"5K+"_s);
+    QCOMPARE(monitor.lastSightings()[0].item.news.value(0).source, u"Example News"_s);
+    // The keyword's tooltip tells what the countries' feeds said.
+    const QModelIndex alpha = m_table->index(0, TrendTableModel::KeywordColumn);
+    QCOMPARE(alpha.data(Qt::ToolTipRole).toString(),
+             u"Searches at the last scrape: 2000+ in US, 100+ in GB"_s);
+    QCOMPARE(m_table->index(1, 0).data(Qt::ToolTipRole).toString(),
+             u"Searches at the last scrape: trending in US"_s);
+}
+
+void TestMonitor::trendingWithNoCountryReadBacksOff_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("wait");
+    QTest::newRow("every country failed") << false << 5;
+    QTest::newRow("refused at the first") << true << 60;
+}
+
+void TestMonitor::trendingWithNoCountryReadBacksOff()
+{
+    QFETCH(bool, refused);
+    QFETCH(int, wait);
+    HotTrendsMonitor& monitor = makeMonitor();
+    monitor.setSource(TrendSource::Trending, {u"US"_s, u"GB"_s}, u"https://trends.example"_s);
+    const QDateTime before = monitor.lastScrapeTime();
+    if (refused)
+        m_fetch.answers << refusedFetch();
+    else
+        m_fetch.answers << modernPage("<html>not a feed</html>") << FakeFetch::failure(u"timed out"_s);
+    QCoro::waitFor(monitor.tick());
+    QCOMPARE(m_fetch.urls.size(), refused ? 1 : 2); // a refusal leaves the other countries for later
+    QCOMPARE(monitor.lastScrapeTime(), before);
+    QCOMPARE(m_table->rowCount(), 0);
+    QCOMPARE(monitor.nextTry(), m_clock.current.addSecs(wait));
 }
 
 void TestMonitor::oneScrapeAtATime()
