@@ -26,6 +26,7 @@ private Q_SLOTS:
     void harvestFromEachSource_data();
     void harvestFromEachSource();
     void refusalIsAskedAgainNotFilled();
+    void refusedToTheEndIsSaid();
     void trendingOfTwoCountries();
     void programFoldsTrendingSoonAfterItsStart();
 
@@ -152,6 +153,26 @@ void TestSourcesWindow::refusalIsAskedAgainNotFilled()
     QCOMPARE(m_server->requests().size(), 2);
     QCOMPARE(cellsWhileWaiting, QStringList{u""_s}); // never "N/A" for the refused phrase
     QCOMPARE(m_window->suggestTable()->record(0).cells[0], u"red wine"_s);
+}
+
+void TestSourcesWindow::refusedToTheEndIsSaid()
+{
+    writeOptions("[Suggest]\nEngine=google\n");
+    m_server->setFallback(
+        ScriptedHttpServer::status(503, "<html>Our systems have detected unusual traffic</html>"));
+    m_window = m_fixture->makeWindow();
+    m_window->harvester()->setPauseStep(std::chrono::milliseconds(0));
+    ImportPhrases(*m_window->suggestTable(), {u"red"_s, u"blue"_s});
+    control<QTableView>(*m_window, "lvwSuggest")->selectAll();
+    QCoro::waitFor(m_window->suggestPage()->btnSearchClick());
+
+    QCOMPARE(m_server->requests().size(), 4);
+    QCOMPARE(m_fixture->fakes.messages->shown.size(), 1);
+    QCOMPARE(m_fixture->fakes.messages->shown[0].text,
+             u"Google refused to answer (HTTP 503) four times in a row, so the harvest stopped.\r\n"
+             "The next phrase is \"red\". Try again later."_s);
+    QCOMPARE(m_window->suggestTable()->record(0).cells[0], u""_s);
+    QCOMPARE(m_window->suggestTable()->record(1).cells[0], u""_s);
 }
 
 void TestSourcesWindow::trendingOfTwoCountries()
