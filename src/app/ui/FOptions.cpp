@@ -142,7 +142,10 @@ void TfrmOptions::buildUi()
     suggestLayout->addRow(QStringLiteral("S&ervice:"), cmbSuggestEngine);
     suggestLayout->addRow(QStringLiteral("&Language:"), cmbLanguage);
     suggestLayout->addRow(QStringLiteral("Coun&try:"), cmbCountry);
-    suggestLayout->addRow(QStringLiteral("&Pause between phrases:"), pause);
+    // A row of several controls takes no mnemonic of its own: the label points at the first.
+    auto* pauseLabel = new QLabel(QStringLiteral("&Pause between phrases:"), suggest);
+    pauseLabel->setBuddy(spnPauseMin);
+    suggestLayout->addRow(pauseLabel, pause);
 
     btnOk = Named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
     btnOk->setDefault(true);
