@@ -1,5 +1,7 @@
 #include "suggest/SuggestTableModel.h"
 
+#include <numeric>
+
 SuggestTableModel::SuggestTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
 {
@@ -95,12 +97,15 @@ const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const
 void SuggestTableModel::setRecords(SuggestRows records)
 {
     beginResetModel();
-    m_records.clear();
-    m_ids.clear();
+    // The list is taken over whole (a big table loaded on a worker thread); the lookup by id is
+    // built when first needed.
+    m_records = std::move(records);
+    m_ids.resize(m_records.size());
+    std::iota(m_ids.begin(), m_ids.end(), m_nextId);
+    m_nextId += RowId(m_ids.size());
     m_notes.clear();
     m_rowOfId.clear();
-    m_rowOfIdCurrent = true;
-    appendRecords(std::move(records));
+    m_rowOfIdCurrent = m_ids.isEmpty();
     endResetModel();
 }
 

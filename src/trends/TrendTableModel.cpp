@@ -55,6 +55,23 @@ void TrendTableModel::setRows(TrendRows rows)
     endResetModel();
 }
 
+TrendTableModel::PreparedRows TrendTableModel::prepareRows(TrendRows rows)
+{
+    // The index reads the keywords where the rows lie, which stays so when the list is moved.
+    const TrendRecord* data = rows.constData();
+    KeywordIndex keywords([data](qsizetype row) { return QStringView(data[row].keyword); });
+    keywords.rebuild(rows.size());
+    return {std::move(rows), std::move(keywords)};
+}
+
+void TrendTableModel::setRows(PreparedRows prepared)
+{
+    beginResetModel();
+    m_rows = std::move(prepared.rows);
+    m_knownKeywords.adopt(std::move(prepared.keywords));
+    endResetModel();
+}
+
 void TrendTableModel::appendRow(TrendRecord record)
 {
     const int row = int(m_rows.size());
@@ -90,7 +107,7 @@ void TrendTableModel::permuteRows(const QList<qsizetype>& order)
 
 void TrendTableModel::clear()
 {
-    setRows({});
+    setRows(TrendRows());
 }
 
 void TrendTableModel::setLastScrapeNotes(QHash<QString, QString> notes)

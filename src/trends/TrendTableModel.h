@@ -25,6 +25,14 @@ public:
     const KeywordIndex& knownKeywords() const { return m_knownKeywords; }
 
     void setRows(TrendRows rows);
+    // Rows with their keyword index built beside them, on any thread, so that the table takes a
+    // big table over without reading a row.
+    struct PreparedRows {
+        TrendRows rows;
+        KeywordIndex keywords;
+    };
+    static PreparedRows prepareRows(TrendRows rows);
+    void setRows(PreparedRows prepared);
     void appendRow(TrendRecord record);
     // Sets the date and count cells of a row; its keyword stays.
     void setDateAndCount(qsizetype row, const QString& date, const QString& count);

@@ -7,6 +7,13 @@ KeywordIndex::KeywordIndex(KeywordAt keywordAt)
 {
 }
 
+void KeywordIndex::adopt(KeywordIndex&& other)
+{
+    m_slots = std::move(other.m_slots);
+    m_size = other.m_size;
+    other.clear();
+}
+
 size_t KeywordIndex::caseFoldedHash(QStringView text)
 {
     // FNV-1a over the case-folded code points: texts that compare equal without regard to case

@@ -14,13 +14,17 @@ class KeywordIndex {
 public:
     using KeywordAt = std::function<QStringView(qsizetype row)>;
 
-    explicit KeywordIndex(KeywordAt keywordAt);
+    // Without `keywordAt`, an index that stays empty until it adopts one.
+    explicit KeywordIndex(KeywordAt keywordAt = {});
 
     // Rebuilds the index for rows 0 to rowCount - 1.
     void rebuild(qsizetype rowCount);
     // Records row `row` (appended after every row already indexed) unless its keyword is known.
     void add(qsizetype row);
     void clear();
+    // Takes the entries of `other`, an index of the same rows built through another accessor (on a
+    // worker thread, over rows that this index's table then takes over); keeps its own accessor.
+    void adopt(KeywordIndex&& other);
     // Follows a new order of the rows (row order[i] moved to position i) without reading a keyword.
     // Only for a table whose keywords are all distinct (size() equals the row count): with
     // repeated keywords the first of them may change, which needs rebuild().
