@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStackedWidget>
@@ -42,14 +43,15 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     , msgMain(m_seams.messages.get())
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
-    , m_suggestFile(new DataFileStore(
-          SuggestTableFileName,
-          [this](const QString& path) {
-              // The preview keeps what it shows while the rows are read.
-              const auto busy = m_suggestPage->markBusy();
-              return WriteSuggestTable(path, m_suggestTable->records());
-          },
-          this))
+    , m_suggestFile(new DataFileStore(SuggestTableFileName, DataFileStore::Snapshot([this] {
+                                          // The worker writes this copy of the rows: it shares them until the
+                                          // table changes.
+                                          return DataFileStore::Job(
+                                              [rows = m_suggestTable->records()](const QString& path) {
+                                                  return WriteSuggestTable(path, rows);
+                                              });
+                                      }),
+                                      this))
     , m_monitor(new HotTrendsMonitor(
           *m_trendTable, [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); },
           *m_seams.clock, this))
@@ -64,8 +66,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     CrashReporter::setMessageBoxes(msgMain);
     SetDetachedTaskErrorHandler(&CrashReporter::report);
     FormCreate();
-    // The hourly check starts once the tables are there: a box that their loading opened must not
-    // let a scrape run into a table that is still loading.
+    // The monitor's ticks pass over a table that is still loading.
     tmr->start();
 }
 
@@ -104,6 +105,10 @@ void TfrmMain::wireHandlers()
     wireMonitor();
     wireHarvester();
     wirePages();
+    for (const DataFile file : {DataFile::TrendTable, DataFile::SuggestTable}) {
+        dataFile(file).setReadGate(m_seams.tableReadGate);
+        connect(&dataFile(file), &DataFileStore::loadingChanged, this, &TfrmMain::showLoading);
+    }
 }
 
 #undef HANDLER
@@ -167,8 +172,9 @@ void TfrmMain::FormCreate()
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
+    // Both tables are read side by side, and come in as they did one after the other.
     m_monitor->load();
-    m_suggestPage->LoadSuggestTable();
+    m_suggestPage->LoadSuggestTable(m_monitor->tableFile().whenLoaded());
     m_hotTrendsPage->resetSort();
     m_suggestPage->resetSort();
 }
@@ -252,7 +258,9 @@ QStringList TfrmMain::saveBeforeClosing()
 {
     QStringList failures;
     for (const DataFile file : {DataFile::SuggestTable, DataFile::TrendTable, DataFile::LastParsed}) {
-        if (file != DataFile::SuggestTable && !isUnsaved(file))
+        // A background save under way is waited for and written over: the close ends with every
+        // change on the disk. A table still loading is left alone (write()).
+        if (file != DataFile::SuggestTable && !isUnsaved(file) && !dataFile(file).isSaving())
             continue;
         const QString what = dataFile(file).write();
         if (what.isEmpty())
@@ -388,6 +396,36 @@ DataFileStore& TfrmMain::dataFile(DataFile file) const
 bool TfrmMain::isUnsaved(DataFile file) const
 {
     return dataFile(file).isUnsaved();
+}
+
+bool TfrmMain::isLoading() const
+{
+    return m_monitor->isLoading() || m_suggestFile->isLoading();
+}
+
+void TfrmMain::showLoading()
+{
+    QStringList loading;
+    for (const DataFile file : {DataFile::TrendTable, DataFile::SuggestTable}) {
+        if (dataFile(file).isLoading())
+            loading << dataFile(file).fileName();
+    }
+    if (!loading.isEmpty()) {
+        m_loadingText = QStringLiteral("Loading %1…").arg(loading.join(QStringLiteral(" and ")));
+        MainStatusPanel->setText(m_loadingText);
+        // A busy gauge: how far the reading has come is not known.
+        MainGauge->setRange(0, 0);
+        return;
+    }
+    if (m_loadingText.isEmpty())
+        return;
+    // What something else has written meanwhile stays.
+    if (MainStatusPanel->text() == m_loadingText)
+        MainStatusPanel->clear();
+    m_loadingText.clear();
+    MainGauge->setRange(0, 100);
+    MainGauge->setValue(0);
+    Q_EMIT loadingFinished();
 }
 
 void TfrmMain::reportFailuresOf(DataFileStore& file, const QString& loadHandler, const QString& saveHandler)

@@ -75,6 +75,8 @@ public:
     // kill): every box closes, running work stops, the close saves what it saves.
     void closeWithoutAsking();
     bool isClosing() const { return m_closing; }
+    // A table is still being read: the window is up, and what acts on that table waits for it.
+    bool isLoading() const;
 
     // The data files. One whose last save failed stays marked unsaved: it is saved again at its
     // table's next change and at the close, which asks before it loses anything.
@@ -96,6 +98,10 @@ public:
 
     // The hourly check of the Hot Trends monitor.
     QCoro::Task<> tmrTimer();
+
+Q_SIGNALS:
+    // Every table has been read.
+    void loadingFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -120,6 +126,8 @@ private:
     void wireHarvester();
     void wirePages();
     void wirePublisher();
+    // "Loading dabatase.dat…" and a moving gauge while a table loads; taken back once all are in.
+    void showLoading();
     void applyOptions(const ProgramOptions& options);
     void centreBanner();
     void showBanner(int bannerNumber);
@@ -209,6 +217,8 @@ private:
     // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
     // even once the stop request has been lowered again.
     quint64 m_stops = 0;
+    // The status text of the tables' loading, while it shows.
+    QString m_loadingText;
     bool m_shownOnce = false;
     bool m_closing = false;
     bool m_terminating = false;

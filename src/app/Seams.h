@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // What the main window must not do for real in a test: modal boxes and dialogs, reading the clock,
@@ -40,6 +41,9 @@ struct Seams {
     std::unique_ptr<Launcher> launcher;
     std::unique_ptr<TrayAvailability> tray;
     TimerIntervals intervals;
+    // Runs on the worker thread before a table file is read at the start (none in the program): a
+    // test holds a load there to see the window while the table is not there yet.
+    std::function<void(const QString& fileName)> tableReadGate;
 
     // The real ones.
     static Seams system();

@@ -6,11 +6,18 @@
 #include "util/FolderLock.h"
 #include "util/ProgramFolder.h"
 
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QMessageBox>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcStartup, "quillory.startup", QtWarningMsg)
 
 // Without a display the program still runs, on Qt's offscreen platform, so that the hourly
 // monitoring goes on.
@@ -35,10 +42,43 @@ void tellAlreadyRunning(const QString& folder)
         QMessageBox::warning(nullptr, QStringLiteral("Quillory"), text);
 }
 
+// Asked for with QT_LOGGING_RULES="quillory.startup.info=true" (bench/startup.sh): when the
+// window first answers, when the tables are in, and the longest the event loop stood still meanwhile.
+void traceStartUp(TfrmMain& window, const QElapsedTimer& sinceStart)
+{
+    if (!lcStartup().isInfoEnabled())
+        return;
+    QTimer::singleShot(0, &window, [&sinceStart] {
+        qCInfo(lcStartup, "window shown after %lld ms", static_cast<long long>(sinceStart.elapsed()));
+    });
+    auto* beat = new QTimer(&window);
+    beat->setTimerType(Qt::PreciseTimer);
+    beat->setInterval(2);
+    auto sinceBeat = std::make_shared<QElapsedTimer>();
+    auto longest = std::make_shared<qint64>(0);
+    QObject::connect(beat, &QTimer::timeout, &window,
+                     [sinceBeat, longest] { *longest = std::max(*longest, sinceBeat->restart()); });
+    const auto loaded = [beat, sinceBeat, longest, &sinceStart] {
+        beat->deleteLater();
+        qCInfo(lcStartup, "tables loaded after %lld ms; longest pause of the event loop meanwhile %lld ms",
+               static_cast<long long>(sinceStart.elapsed()),
+               static_cast<long long>(std::max(*longest, sinceBeat->elapsed())));
+    };
+    sinceBeat->start();
+    if (!window.isLoading()) {
+        QTimer::singleShot(0, &window, loaded);
+        return;
+    }
+    beat->start();
+    QObject::connect(&window, &TfrmMain::loadingFinished, &window, loaded);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     TerminationSignals::install();
     useOffscreenWithoutDisplay();
 
@@ -79,5 +119,6 @@ int main(int argc, char** argv)
     window = &frmMain;
     std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion), qPrintable(folder));
     frmMain.show();
+    traceStartUp(frmMain, sinceStart);
     return QuilloryApplication::exec();
 }

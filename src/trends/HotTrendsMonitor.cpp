@@ -7,6 +7,7 @@
 #include "util/DataFileStore.h"
 #include "util/DateTimeText.h"
 
+#include <QCoroFuture>
 #include <QLocale>
 #include <QPointer>
 #include <QScopeGuard>
@@ -23,9 +24,15 @@ HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, co
     , m_table(table)
     , m_fetch(std::move(fetch))
     , m_clock(clock)
-    , m_tableFile(new DataFileStore(
-          TrendTableFileName, [this](const QString& path) { return WriteTrendTable(path, m_table.rows()); },
-          this))
+    , m_tableFile(new DataFileStore(TrendTableFileName, DataFileStore::Snapshot([this] {
+                                        // The worker writes this copy of the rows: it shares them until the
+                                        // table changes.
+                                        return DataFileStore::Job(
+                                            [rows = m_table.rows()](const QString& path) {
+                                                return WriteTrendTable(path, rows);
+                                            });
+                                    }),
+                                    this))
     , m_lastParsedFile(new DataFileStore(
           LastParsedFileName,
           [this](const QString& path) { return WriteLastParsed(path, DateTimeText(m_lastScrapeTime)); },
@@ -49,19 +56,37 @@ void HotTrendsMonitor::loadLastParsed()
     }
 }
 
+bool HotTrendsMonitor::isLoading() const
+{
+    return m_tableFile->isLoading();
+}
+
 void HotTrendsMonitor::loadTable()
 {
-    std::optional<TrendRows> rows = m_tableFile->load(&ReadTrendTable);
-    if (!rows)
+    // Everything that reads every row is done by the worker, so that taking the table over costs
+    // the user-interface thread nothing.
+    m_tableFile->loadInBackground<LoadedTable>(
+        [locale = QLocale()](const QString& path) {
+            TrendTableRead read = ReadTrendTable(path);
+            LoadedTable loaded;
+            loaded.newest = NewestDateTime(read.rows, locale);
+            loaded.table = TrendTableModel::prepareRows(std::move(read.rows));
+            return TableRead<LoadedTable>{std::move(loaded), read.error};
+        },
+        [this](std::optional<LoadedTable> loaded) { takeTable(std::move(loaded)); });
+}
+
+void HotTrendsMonitor::takeTable(std::optional<LoadedTable> loaded)
+{
+    if (!loaded)
         return;
-    m_table.setRows(std::move(*rows));
+    m_table.setRows(std::move(loaded->table));
     // The counter is written per row loaded: a file without rows leaves it as it was.
     if (m_table.rowCount() > 0)
         Q_EMIT rowCountChanged(m_table.rowCount());
-    const std::optional<QDateTime> newest = NewestDateTime(m_table.rows());
-    if (newest && *newest > m_lastScrapeTime) {
-        m_lastScrapeTime = *newest;
-        Q_EMIT lastScrapeTextChanged(LastParsedLabel + DateTimeText(*newest));
+    if (loaded->newest && *loaded->newest > m_lastScrapeTime) {
+        m_lastScrapeTime = *loaded->newest;
+        Q_EMIT lastScrapeTextChanged(LastParsedLabel + DateTimeText(*loaded->newest));
     }
 }
 
@@ -72,6 +97,9 @@ bool HotTrendsMonitor::hourPassed() const
 
 QCoro::Task<> HotTrendsMonitor::tick()
 {
+    // The hour may count from the table's newest scrape, known once the table is there.
+    if (isLoading())
+        co_return;
     if (hourPassed() && m_backoff.allows(m_clock.now()))
         co_await scrape();
 }
@@ -88,6 +116,12 @@ QCoro::Task<> HotTrendsMonitor::scrape()
         if (self)
             self->m_scraping = false;
     });
+    // A scrape folds into the whole table, never into one still loading.
+    if (isLoading()) {
+        co_await m_tableFile->whenLoaded();
+        if (!self)
+            co_return;
+    }
     if (m_source == TrendSource::Trending)
         co_await scrapeTrending();
     else
@@ -121,7 +155,8 @@ QCoro::Task<> HotTrendsMonitor::scrapeClassic()
         co_return;
     }
     m_lastSightings.clear();
-    completeScrape([&](const QString& when) { return FoldFeedIntoTable(*fetched.page, when, m_table); });
+    co_await completeScrape(
+        [&](const QString& when) { return FoldFeedIntoTable(*fetched.page, when, m_table); });
 }
 
 QCoro::Task<> HotTrendsMonitor::scrapeTrending()
@@ -157,12 +192,14 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
     }
     if (anyRead) {
         m_lastSightings = sightings;
-        completeScrape([&](const QString& when) {
+        noteTraffic(sightings);
+        co_await completeScrape([&](const QString& when) {
             for (const Sighting& sighting : sightings)
                 FoldKeywordIntoTable(sighting.item.keyword, when, m_table);
             return int(sightings.size());
         });
-        noteTraffic(sightings);
+        if (!self)
+            co_return;
     }
     if (refused) {
         m_backoff.refused(m_clock.now());
@@ -175,7 +212,7 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
         Q_EMIT countriesSkipped(QStringLiteral("Trends not read for: ") + skipped.join(QStringLiteral(", ")));
 }
 
-void HotTrendsMonitor::completeScrape(const std::function<int(const QString& dateText)>& fold)
+QCoro::Task<> HotTrendsMonitor::completeScrape(std::function<int(const QString& dateText)> fold)
 {
     m_backoff.succeeded();
     announceNextTry();
@@ -187,6 +224,12 @@ void HotTrendsMonitor::completeScrape(const std::function<int(const QString& dat
     if (fold(when) > 0)
         Q_EMIT rowCountChanged(m_table.rowCount());
     m_tableFile->save();
+    // The time of the scrape follows the table onto the disk: a kill in between leaves an older
+    // time, which the table's newest date then corrects.
+    QPointer<HotTrendsMonitor> self(this);
+    co_await m_tableFile->whenWritten();
+    if (!self)
+        co_return;
     m_lastParsedFile->save();
 }
 

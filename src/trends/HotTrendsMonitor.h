@@ -2,6 +2,7 @@
 
 #include "net/PageFetch.h"
 #include "trends/ScrapeBackoff.h"
+#include "trends/TrendTableModel.h"
 #include "trends/TrendingFeed.h"
 #include "util/ProgramOptions.h"
 
@@ -10,10 +11,10 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 class Clock;
 class DataFileStore;
-class TrendTableModel;
 
 // The hourly Hot Trends monitor: it scrapes the feed once a whole hour has passed since the last
 // scrape (or when asked), folds its keywords into the table and saves the table and the time of the
@@ -29,10 +30,12 @@ public:
     HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, const Clock& clock,
                      QObject* parent = nullptr);
 
-    // Reads the time of the last scrape ("config.dat"), then the table ("dabatase.dat"). A table that
-    // holds a newer scrape than "config.dat" (a kill between the two saves) gives the time too, so
-    // that hour is not counted twice.
+    // Reads the time of the last scrape ("config.dat"), then the table ("dabatase.dat") on a worker
+    // thread. A table that holds a newer scrape than "config.dat" (a kill between the two saves)
+    // gives the time too, so that hour is not counted twice. Until the table is there, a tick
+    // scrapes nothing and a scrape waits for it.
     void load();
+    bool isLoading() const;
 
     QDateTime lastScrapeTime() const { return m_lastScrapeTime; }
     // At least one whole hour since the last scrape; a clock set back by an hour or more counts too.
@@ -44,7 +47,8 @@ public:
     // The timer's tick: a scrape when an hour has passed and no failure holds the monitor back.
     QCoro::Task<> tick();
     // A scrape now, unless one is running already. A fetch that fails changes nothing; a page
-    // fetched sets the time of the scrape, even when it lists no keyword.
+    // fetched sets the time of the scrape, even when it lists no keyword. The table is saved, and
+    // then the time of the scrape, before it ends.
     QCoro::Task<> scrape();
 
     // Where the scrape reads: the classic hourly feed (the monitor's own default), or trending now
@@ -73,14 +77,20 @@ Q_SIGNALS:
     void countriesSkipped(const QString& text);
 
 private:
+    // What the worker makes of the table file.
+    struct LoadedTable {
+        TrendTableModel::PreparedRows table;
+        std::optional<QDateTime> newest;
+    };
     void loadLastParsed();
     void loadTable();
+    void takeTable(std::optional<LoadedTable> loaded);
     void announceNextTry();
     QCoro::Task<> scrapeClassic();
     QCoro::Task<> scrapeTrending();
     // A scrape that read its feed: the time of the scrape, the fold (which returns the number of
     // items folded) and the saves.
-    void completeScrape(const std::function<int(const QString& dateText)>& fold);
+    QCoro::Task<> completeScrape(std::function<int(const QString& dateText)> fold);
     void noteTraffic(const QList<Sighting>& sightings);
 
     TrendTableModel& m_table;

@@ -1,10 +1,12 @@
 #include "app/AppFixture.h"
 
+#include "util/DataFileStore.h"
 #include "util/ProgramFolder.h"
 
 #include <QDir>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -29,7 +31,30 @@ AppFixture::~AppFixture()
 
 std::unique_ptr<TfrmMain> AppFixture::makeWindow()
 {
+    std::unique_ptr<TfrmMain> window = makeLoadingWindow();
+    if (!WaitForTables(*window))
+        qWarning("the tables are still loading");
+    return window;
+}
+
+std::unique_ptr<TfrmMain> AppFixture::makeLoadingWindow()
+{
     return std::make_unique<TfrmMain>(fakes.take());
+}
+
+bool WaitForTables(const TfrmMain& window)
+{
+    return QTest::qWaitFor([&] { return !window.isLoading(); }, 30000);
+}
+
+bool WaitForSaves(const TfrmMain& window)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return !window.dataFile(TfrmMain::DataFile::TrendTable).isSaving() &&
+                   !window.dataFile(TfrmMain::DataFile::SuggestTable).isSaving();
+        },
+        30000);
 }
 
 ReadOnlyInstall::ReadOnlyInstall()

@@ -24,8 +24,11 @@ public:
 
     QString file(const QString& name) const { return m_home.filePath(name); }
     QString home() const { return m_home.path(); }
-    // The main window over the fakes (once per fixture: the fakes go to the window).
+    // The main window over the fakes (once per fixture: the fakes go to the window), its tables
+    // loaded.
     std::unique_ptr<TfrmMain> makeWindow();
+    // The same at once, while its tables may still be loading (`fakes.tableLoads` holds them).
+    std::unique_ptr<TfrmMain> makeLoadingWindow();
 
     FakeSeams fakes;
 
@@ -66,6 +69,11 @@ template <typename Control> Control* control(const QObject& window, const char* 
         qFatal("no %s named %s", Control::staticMetaObject.className(), name);
     return found;
 }
+
+// Waits (running the event loop) until no table of `window` loads, or until no table is written in
+// the background; false when that does not come in time.
+bool WaitForTables(const TfrmMain& window);
+bool WaitForSaves(const TfrmMain& window);
 
 // What MainStatusPanel says the moment `task` ends, before anything else can change it. Made
 // before the task can end, it tells which of several overlapping operations wrote what.

@@ -376,6 +376,7 @@ void TestMainWindow::deleteSelected()
         return;
     }
     QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"2 items"_s);
+    QVERIFY(WaitForSaves(*window));
     QCOMPARE(readFile(file(u"dabatase.dat"_s)), QByteArray("alpha|3/5/2009|1|\r\ngamma|3/5/2009|3|\r\n"));
     // The keywords of the rows that stayed are still known; the deleted ones are not.
     QCOMPARE(window->KnownKeywords().find(u"gamma"), 1);
@@ -404,12 +405,14 @@ void TestMainWindow::deleteAll()
     }
     QCOMPARE(window->trendTable()->rowCount(), 0);
     QCOMPARE(control<QLabel>(*window, "panSecondary")->text(), u"0 items"_s);
+    QVERIFY(WaitForSaves(*window));
     QVERIFY(QFile::exists(file(u"dabatase.dat"_s)));
     QCOMPARE(QFileInfo(file(u"dabatase.dat"_s)).size(), 0);
     QVERIFY(!window->KnownKeywords().contains(u"alpha"));
 
     // After a restart the table is still empty.
     const auto restarted = std::make_unique<TfrmMain>(FakeSeams().take());
+    QVERIFY(WaitForTables(*restarted));
     QCOMPARE(restarted->trendTable()->rowCount(), 0);
 }
 
@@ -791,6 +794,7 @@ void TestMainWindow::failedSaveIsReportedAndTheProgramGoesOn()
 
     control<QPushButton>(*window, "btnDeleteAll")->click();
 
+    QVERIFY(WaitForSaves(*window));
     QCOMPARE(m_fakes->messages->shown.size(), 2);
     QCOMPARE(m_fakes->messages->shown[1].kind, MsgKind::Warning);
     QVERIFY2(m_fakes->messages->shown[1].text.contains(u"dabatase.dat"_s),

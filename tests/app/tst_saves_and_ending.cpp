@@ -149,6 +149,7 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
 
     control<QPushButton>(*window, "btnDeleteAll")->click();
 
+    QVERIFY(WaitForSaves(*window));
     QCOMPARE(messages().shown.size(), 2); // the question, then the one report box
     const QString box = messages().shown[1].text;
     QVERIFY2(box.contains(u"Could not write \"dabatase.dat\""_s), qPrintable(box));
@@ -173,6 +174,7 @@ void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()
         messages().answers.enqueue(MsgAnswer::Ok);
         control<QTableView>(*window, "lvwItems")->selectRow(0);
         control<QPushButton>(*window, "btnDelete")->click();
+        QVERIFY(WaitForSaves(*window));
     };
     deleteFirstRow();
     QCOMPARE(messages().shown.size(), 2);
@@ -215,6 +217,7 @@ void TestSavesAndEnding::closeAsksBeforeLosingWhatWasNotSaved()
     QVERIFY2(folder.ready(), qPrintable(folder.error()));
     messages().answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*window, "btnDeleteAll")->click(); // fails, and the table stays unsaved
+    QVERIFY(WaitForSaves(*window));
 
     messages().answers << MsgAnswer::Ok << answer;
     window->close();

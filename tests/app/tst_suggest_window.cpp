@@ -214,6 +214,7 @@ void TestSuggestWindow::importSkipsDuplicates()
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"3 keywords"_s);
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Process finished!"_s);
     // The import is kept at once, not only at close.
+    QVERIFY(WaitForSaves(*m_window));
     QCOMPARE(readFile(m_fixture->file(u"dbsuggest.dat"_s)),
              storedRow("RED§WINE") + storedRow("red§wine§glasses") + storedRow("cheap§flights"));
 
@@ -243,6 +244,7 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"a"_s, u"c"_s, u"d"_s, u"f"_s}));
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"4 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
+    QVERIFY(WaitForSaves(*m_window));
     QCOMPARE(readFile(m_fixture->file(u"dbsuggest.dat"_s)),
              storedRow("a") + storedRow("c") + storedRow("d") + storedRow("f"));
 
@@ -253,6 +255,7 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(m_window->suggestTable()->rowCount(), 0);
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"0 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 10); // left as it was by Delete All
+    QVERIFY(WaitForSaves(*m_window));
     QCOMPARE(QFileInfo(m_fixture->file(u"dbsuggest.dat"_s)).size(), 0);
 }
 
@@ -295,6 +298,7 @@ void TestSuggestWindow::harvestOneRow()
     QVERIFY(!m_window->harvester()->isRunning());
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download completed!"_s);
     // Kept when the harvest ends.
+    QVERIFY(WaitForSaves(*m_window));
     QVERIFY(
         readFile(m_fixture->file(u"dbsuggest.dat"_s)).startsWith("red§wine|red§wine|45,100,000|red§dress|"));
 }
@@ -598,6 +602,7 @@ void TestSuggestWindow::columnClicksSort()
     // The table is saved in its new order.
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "btnDelete")->click();
+    QVERIFY(WaitForSaves(*m_window));
     QVERIFY(readFile(m_fixture->file(u"dabatase.dat"_s)).startsWith("apple|"));
 
     select({1});

@@ -75,5 +75,6 @@ FakeSeams::FakeSeams()
 Seams FakeSeams::take()
 {
     m_seams.intervals = intervals;
+    m_seams.tableReadGate = tableLoads.passage();
     return std::move(m_seams);
 }

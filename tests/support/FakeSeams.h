@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Seams.h"
+#include "support/Gate.h"
 
 #include <QList>
 #include <QQueue>
@@ -88,6 +89,8 @@ struct FakeSeams {
     FakeTray* tray;
     // The window's timers: as in the program unless the test shortens one.
     TimerIntervals intervals;
+    // The start's table loads pass here, by file name, on their worker thread.
+    Gate tableLoads;
 
 private:
     Seams m_seams;

@@ -1,5 +1,6 @@
 #include "support/FakeFetch.h"
 #include "support/FakeSeams.h"
+#include "support/Gate.h"
 #include "support/TaskEnd.h"
 #include "support/TestFiles.h"
 #include "support/TrendingFeedBody.h"
@@ -8,6 +9,7 @@
 #include "util/DataFileStore.h"
 #include "util/DateTimeText.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QLocale>
 #include <QSignalSpy>
@@ -55,6 +57,7 @@ private Q_SLOTS:
     void trendingWithNoCountryReadBacksOff_data();
     void trendingWithNoCountryReadBacksOff();
     void oneScrapeAtATime();
+    void scrapeWaitsForTheTable();
     void guardSurvivesAnError();
     void failedSaveIsToldOnceAndStaysUnsaved();
     void unreadableTableIsNeverWrittenOver();
@@ -63,6 +66,7 @@ private:
     QString file(const QString& name) const { return m_home->filePath(name); }
     // The monitor over the folder as laid out, loaded.
     HotTrendsMonitor& makeMonitor();
+    void loadAndWait();
 
     std::unique_ptr<QTemporaryDir> m_home;
     FakeClock m_clock;
@@ -94,8 +98,14 @@ HotTrendsMonitor& TestMonitor::makeMonitor()
 {
     m_table = std::make_unique<TrendTableModel>();
     m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
-    m_monitor->load();
+    loadAndWait();
     return *m_monitor;
+}
+
+void TestMonitor::loadAndWait()
+{
+    m_monitor->load();
+    QCoro::waitFor(qCoro(m_monitor->tableFile().whenLoaded()).waitForFinished());
 }
 
 void TestMonitor::hourRule_data()
@@ -164,7 +174,7 @@ void TestMonitor::newerTableDateIsTheLastScrape()
     m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
     QSignalSpy labels(m_monitor.get(), &HotTrendsMonitor::lastScrapeTextChanged);
     QSignalSpy counts(m_monitor.get(), &HotTrendsMonitor::rowCountChanged);
-    m_monitor->load();
+    loadAndWait();
     QCOMPARE(m_monitor->lastScrapeTime(), QDateTime(QDate(2009, 3, 5), QTime(14, 15)));
     QCOMPARE(labels.size(), 2);
     QCOMPARE(labels[0][0].toString(), u"Last scrapped on:3/5/2009"_s);
@@ -358,6 +368,32 @@ void TestMonitor::oneScrapeAtATime()
     QCOMPARE(m_table->row(0).count, u"1"_s);
 }
 
+void TestMonitor::scrapeWaitsForTheTable()
+{
+    writeFile(file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
+    Gate loads;
+    loads.hold(u"dabatase.dat"_s);
+    m_table = std::make_unique<TrendTableModel>();
+    m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
+    m_monitor->tableFile().setReadGate(loads.passage());
+    m_monitor->load();
+    QVERIFY(m_monitor->isLoading());
+    m_fetch.answers << FakeFetch::page(feed({u"foo"_s}));
+
+    // The tick passes over a table still loading; a scrape waits for it, and is the one running.
+    QCoro::waitFor(m_monitor->tick());
+    auto scraping = m_monitor->scrape();
+    QVERIFY(m_monitor->isScraping());
+    QTRY_COMPARE(loads.waitingAt(u"dabatase.dat"_s), 1);
+    QVERIFY(m_fetch.urls.isEmpty());
+
+    loads.release(u"dabatase.dat"_s);
+    QCoro::waitFor(scraping);
+    QCOMPARE(m_fetch.urls.size(), 1);
+    // Folded into the table as read: one more appearance of the row that was there.
+    QCOMPARE(m_table->rows(), (TrendRows{{u"foo"_s, u"12/10/2026 2:15:00 PM"_s, u"5"_s}}));
+}
+
 void TestMonitor::guardSurvivesAnError()
 {
     HotTrendsMonitor& monitor = makeMonitor();
@@ -402,7 +438,7 @@ void TestMonitor::unreadableTableIsNeverWrittenOver()
     m_table = std::make_unique<TrendTableModel>();
     m_monitor = std::make_unique<HotTrendsMonitor>(*m_table, m_fetch.fetcher(), m_clock);
     QSignalSpy unreadable(&m_monitor->tableFile(), &DataFileStore::readFailed);
-    m_monitor->load();
+    loadAndWait();
     QCOMPARE(unreadable.size(), 1);
     QVERIFY2(unreadable[0][0].toString().startsWith(u"Could not read \"dabatase.dat\": "_s),
              qPrintable(unreadable[0][0].toString()));

@@ -15,6 +15,7 @@
 #include "util/ui/DialogSeams.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
+#include "util/ui/TableLoadHold.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -134,6 +135,10 @@ void SuggestPage::wireHandlers()
         lvwSuggest, bsSkinButton6,
         {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
     new TableActions(lvwPreview, nullptr, {btnExport});
+    new TableLoadHold(m_tableFile,
+                      {lvwSuggest, btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5,
+                       bsSkinButton6, bsSkinButton7},
+                      this);
 }
 
 #undef HANDLER
@@ -143,16 +148,20 @@ void SuggestPage::showCount()
     Q_EMIT countChanged(QString::number(m_table.rowCount()) + QStringLiteral(" keywords"));
 }
 
-void SuggestPage::LoadSuggestTable()
+void SuggestPage::LoadSuggestTable(QFuture<void> after)
 {
-    const auto busy = markBusy();
-    std::optional<SuggestRows> rows = m_tableFile.load(&ReadSuggestTable);
-    if (!rows)
-        return;
-    m_table.setRecords(std::move(*rows));
-    // The counter is written per row loaded: a file without rows leaves it as it was.
-    if (m_table.rowCount() > 0)
-        showCount();
+    m_tableFile.loadInBackground<SuggestRows>(
+        &ReadSuggestTable,
+        [this](std::optional<SuggestRows> rows) {
+            if (!rows)
+                return;
+            const auto busy = markBusy();
+            m_table.setRecords(std::move(*rows));
+            // The counter is written per row loaded: a file without rows leaves it as it was.
+            if (m_table.rowCount() > 0)
+                showCount();
+        },
+        std::move(after));
 }
 
 void SuggestPage::SaveSuggestTable()

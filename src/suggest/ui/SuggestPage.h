@@ -5,6 +5,7 @@
 #include "util/ui/PageSeams.h"
 
 #include <QCoroTask>
+#include <QFuture>
 #include <QScopeGuard>
 #include <QWidget>
 
@@ -37,7 +38,8 @@ public:
         return restore;
     }
 
-    void LoadSuggestTable();
+    // Reads the table on a worker thread; the rows come in once `after` has finished.
+    void LoadSuggestTable(QFuture<void> after = {});
     void SaveSuggestTable();
     void btnAddClick();
     QCoro::Task<> btnSearchClick();

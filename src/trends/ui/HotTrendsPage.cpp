@@ -11,6 +11,7 @@
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
+#include "util/ui/TableLoadHold.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -81,6 +82,9 @@ void HotTrendsPage::wireHandlers()
     connect(&m_monitor, &HotTrendsMonitor::rowCountChanged, this, &HotTrendsPage::showCount);
     new TableActions(lvwItems, btnDelete,
                      {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
+    new TableLoadHold(
+        m_monitor.tableFile(),
+        {lvwItems, bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll}, this);
 }
 
 #undef HANDLER
