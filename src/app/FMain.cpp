@@ -37,21 +37,27 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace {
+
+// A save of the Suggest table: the worker writes a copy of the rows, which shares them until the
+// table changes.
+DataFileStore::Snapshot snapshotOf(const SuggestTableModel& table)
+{
+    return [&table] {
+        return DataFileStore::Job(
+            [rows = table.records()](const QString& path) { return WriteSuggestTable(path, rows); });
+    };
+}
+
+} // namespace
+
 TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     : QMainWindow(parent)
     , m_seams(std::move(seams))
     , msgMain(m_seams.messages.get())
     , m_trendTable(new TrendTableModel(this))
     , m_suggestTable(new SuggestTableModel(this))
-    , m_suggestFile(new DataFileStore(SuggestTableFileName, DataFileStore::Snapshot([this] {
-                                          // The worker writes this copy of the rows: it shares them until the
-                                          // table changes.
-                                          return DataFileStore::Job(
-                                              [rows = m_suggestTable->records()](const QString& path) {
-                                                  return WriteSuggestTable(path, rows);
-                                              });
-                                      }),
-                                      this))
+    , m_suggestFile(new DataFileStore(SuggestTableFileName, snapshotOf(*m_suggestTable), this))
     , m_monitor(new HotTrendsMonitor(
           *m_trendTable, [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); },
           *m_seams.clock, this))

@@ -16,6 +16,16 @@ namespace {
 
 const QString LastParsedLabel = QStringLiteral("Last scrapped on:");
 
+// A save of the table: the worker writes a copy of the rows, which shares them until the table
+// changes.
+DataFileStore::Snapshot snapshotOf(const TrendTableModel& table)
+{
+    return [&table] {
+        return DataFileStore::Job(
+            [rows = table.rows()](const QString& path) { return WriteTrendTable(path, rows); });
+    };
+}
+
 } // namespace
 
 HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, const Clock& clock,
@@ -24,15 +34,7 @@ HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, co
     , m_table(table)
     , m_fetch(std::move(fetch))
     , m_clock(clock)
-    , m_tableFile(new DataFileStore(TrendTableFileName, DataFileStore::Snapshot([this] {
-                                        // The worker writes this copy of the rows: it shares them until the
-                                        // table changes.
-                                        return DataFileStore::Job(
-                                            [rows = m_table.rows()](const QString& path) {
-                                                return WriteTrendTable(path, rows);
-                                            });
-                                    }),
-                                    this))
+    , m_tableFile(new DataFileStore(TrendTableFileName, snapshotOf(table), this))
     , m_lastParsedFile(new DataFileStore(
           LastParsedFileName,
           [this](const QString& path) { return WriteLastParsed(path, DateTimeText(m_lastScrapeTime)); },

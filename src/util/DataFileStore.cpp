@@ -151,6 +151,8 @@ void DataFileStore::startPendingSave()
             return job(file);
         } catch (const std::exception& error) {
             return QString::fromLocal8Bit(error.what());
+        } catch (...) {
+            return QStringLiteral("an unknown error");
         }
     }));
 }

@@ -52,24 +52,12 @@ public:
     // A background write runs or waits its turn.
     bool isSaving() const { return m_saveWatcher || m_savePending; }
 
-    // The rows of the file through `read`; nothing when there is no file. A file that is there but
-    // cannot be read gives what could be read, is kept as it is from then on, and readFailed says so.
-    template <typename Rows> std::optional<Rows> load(TableRead<Rows> (*read)(const QString& path))
-    {
-        const QString file = path();
-        if (!QFileInfo::exists(file))
-            return std::nullopt;
-        TableRead<Rows> result = read(file);
-        if (!result.error.isEmpty())
-            markUnreadable(result.error);
-        return std::move(result.rows);
-    }
-
-    // As load(), with `read` on a worker thread: `take` gets what it read on this object's thread,
-    // not before `after` has finished (tables read side by side come in the order of the start), and
-    // at once when there is no file. Until `take` has run the file is loading: saves leave it alone,
-    // since nothing of a table that is not there yet can have changed. `read` sees nothing but the
-    // path and what it holds itself.
+    // Reads the file through `read` on a worker thread; `take` gets the rows on this object's
+    // thread, not before `after` has finished (tables read side by side come in the order of the
+    // start), and gets nothing at once when there is no file. A file that is there but cannot be read gives
+    // what could be read, is kept as it is from then on, and readFailed says so. Until `take` has run
+    // the file is loading: saves leave it alone, since nothing of a table that is not there yet can
+    // have changed. `read` sees nothing but the path and what it holds itself.
     template <typename Loaded>
     void loadInBackground(std::function<TableRead<Loaded>(const QString& path)> read,
                           std::function<void(std::optional<Loaded>)> take, QFuture<void> after = {})
@@ -96,13 +84,16 @@ public:
             threads(), [read = std::move(read), gate = m_readGate, file, name = m_fileName] {
                 if (gate)
                     gate(name);
+                // Whatever fails, the table comes in (empty) and the file is kept as it is.
+                TableRead<Loaded> failed;
                 try {
                     return read(file);
                 } catch (const std::exception& error) {
-                    TableRead<Loaded> failed;
                     failed.error = QString::fromLocal8Bit(error.what());
-                    return failed;
+                } catch (...) {
+                    failed.error = QStringLiteral("an unknown error");
                 }
+                return failed;
             }));
     }
     void setReadGate(ReadGate gate) { m_readGate = std::move(gate); }

@@ -28,7 +28,7 @@ public:
 
     PreviewModel* preview() const { return m_preview; }
 
-    // While the table changes in bulk (or is read for a save) the preview keeps what it shows.
+    // While the table changes in bulk the preview keeps what it shows.
     bool isBusy() const { return m_busy; }
     // Raises the flag until the returned guard goes.
     [[nodiscard]] auto markBusy()
