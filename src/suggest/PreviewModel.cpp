@@ -36,7 +36,7 @@ void PreviewModel::clear()
     endResetModel();
 }
 
-void PreviewModel::permuteRows(const QList<qsizetype>& order)
+void PreviewModel::permuteRows(const QList<qsizetype>& order, const QList<qsizetype>&)
 {
     PermuteRows(m_rows, order);
 }

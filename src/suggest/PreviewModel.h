@@ -24,7 +24,7 @@ public:
 private:
     qsizetype storedRowCount() const override { return m_rows.size(); }
     QString columnCaption(int column) const override;
-    void permuteRows(const QList<qsizetype>& order) override;
+    void permuteRows(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf) override;
 
     QList<std::array<QString, ColumnCount>> m_rows;
 };

@@ -170,7 +170,7 @@ void SuggestTableModel::clear()
     setRecords({});
 }
 
-void SuggestTableModel::permuteRows(const QList<qsizetype>& order)
+void SuggestTableModel::permuteRows(const QList<qsizetype>& order, const QList<qsizetype>&)
 {
     PermuteRows(m_records, order);
     PermuteRows(m_ids, order);

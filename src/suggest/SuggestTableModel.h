@@ -58,7 +58,7 @@ public:
 private:
     qsizetype storedRowCount() const override { return m_records.size(); }
     QString columnCaption(int column) const override;
-    void permuteRows(const QList<qsizetype>& order) override;
+    void permuteRows(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf) override;
     void appendRecords(SuggestRows records);
 
     SuggestRows m_records;

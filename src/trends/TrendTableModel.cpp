@@ -79,11 +79,11 @@ void TrendTableModel::removeRowList(QList<qsizetype> rows)
     m_knownKeywords.rebuild(m_rows.size());
 }
 
-void TrendTableModel::permuteRows(const QList<qsizetype>& order)
+void TrendTableModel::permuteRows(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf)
 {
     PermuteRows(m_rows, order);
     if (m_knownKeywords.size() == m_rows.size())
-        m_knownKeywords.renumber(order);
+        m_knownKeywords.renumber(newRowOf);
     else
         m_knownKeywords.rebuild(m_rows.size()); // the first of repeated keywords may have changed
 }

@@ -21,10 +21,10 @@ public:
     // Records row `row` (appended after every row already indexed) unless its keyword is known.
     void add(qsizetype row);
     void clear();
-    // Follows a new order of the rows (row order[i] moved to position i) without reading a keyword.
-    // Only for a table whose keywords are all distinct (size() equals the row count): with
+    // Follows a new order of the rows (row r moved to position newRowOf[r]) without reading a
+    // keyword. Only for a table whose keywords are all distinct (size() equals the row count): with
     // repeated keywords the first of them may change, which needs rebuild().
-    void renumber(const QList<qsizetype>& order);
+    void renumber(const QList<qsizetype>& newRowOf);
 
     // The first row whose keyword matches, or -1.
     qsizetype find(QStringView keyword) const;

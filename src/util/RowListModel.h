@@ -7,14 +7,32 @@
 
 #include <algorithm>
 #include <functional>
+#include <stop_token>
+
+class QThreadPool;
+template <typename T> class QFutureWatcher;
 
 // A table model over a list of rows held in memory, every cell shown as text (number columns
 // aligned to the right): rows removed by a list of positions in one pass, rows put in a new order
 // (a sort) with the view's selection following its rows, and the sort of QAbstractItemModel done
 // with each column's own comparison.
+//
+// Sorts and threads: a sort of a million rows takes longer than the window may stand still, so
+// sort() only starts it. It copies the texts of the column (the copies share the model's strings,
+// so this is quick, and nothing done to the table later reaches them) and hands them to a worker
+// of the thread pool, which works out the new order; a queued signal brings the order back to this
+// thread, where the rows take it. The rule: the rows change on this thread only; workers compute
+// over their own copy and never read the model. One sort is under way at a time: a newer sort()
+// supersedes it and its result is dropped. Every change of the rows meanwhile counts (rows
+// inserted, removed, moved or reset, a cell of the sorting column set): an order worked out before
+// such a change is dropped and the same sort starts again over the rows as they are now, so no
+// change is lost and no row takes a stale place.
 class RowListModel : public QAbstractTableModel {
+    Q_OBJECT
+
 public:
     RowListModel(int columnCount, QObject* parent);
+    ~RowListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const final;
     int columnCount(const QModelIndex& parent = {}) const final;
@@ -26,18 +44,29 @@ public:
     // How a column compares its cells.
     virtual SortKind columnSortKind(int column) const = 0;
 
-    // Sorts the rows by `column` (stable; the collation and date-time format of the default
-    // locale). The rows are not kept sorted: rows added later go to the end.
+    // Starts sorting the rows by `column` (stable; the collation and date-time format of the
+    // default locale) and returns; sortFinished() follows once the rows are in order. The rows are
+    // not kept sorted: rows added later go to the end.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // From sort() until the rows took the order of the last sort asked for. The caption of the
+    // sorting column says so meanwhile.
+    bool isSorting() const { return m_sorting; }
+    // Where sorts are worked out: the global pool unless set.
+    void setSortThreadPool(QThreadPool* pool) { m_sortPool = pool; }
 
     // Puts row order[i] at position i. Refused (false) unless `order` holds every row exactly once.
     bool reorder(const QList<qsizetype>& order);
 
+Q_SIGNALS:
+    void sortStarted(int column, Qt::SortOrder order);
+    void sortFinished(int column, Qt::SortOrder order);
+
 protected:
     virtual qsizetype storedRowCount() const = 0;
     virtual QString columnCaption(int column) const = 0;
-    // Moves the stored rows into the new order (see reorder); the list is known to be valid.
-    virtual void permuteRows(const QList<qsizetype>& order) = 0;
+    // Moves the stored rows into the new order (see reorder); `newRowOf` is its inverse (row r goes
+    // to position newRowOf[r]); both are known to be valid.
+    virtual void permuteRows(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf) = 0;
 
     // Removes the listed rows (any order; repeated and out-of-range rows are ignored).
     // `removeRun(first, count)` drops consecutive rows; `removeSorted(rows)` drops many scattered
@@ -46,10 +75,24 @@ protected:
                           const std::function<void(const QList<qsizetype>&)>& removeSorted);
 
 private:
+    struct SortOutcome;
+
     // Numbers to the right; other columns as the view aligns them (no value).
     QVariant columnAlignment(int column) const;
+    // Hands the sort asked for to a worker, over the texts of the column as they are now; a sort
+    // still under way is dropped.
+    void startSortJob();
+    void takeSortOutcome();
+    void applyOrder(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf);
 
     int m_columnCount;
+    quint64 m_version = 0; // counts the changes of the rows
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    bool m_sorting = false;
+    QThreadPool* m_sortPool;
+    std::stop_source m_sortStop;
+    QFutureWatcher<SortOutcome>* m_sortJob = nullptr;
 };
 
 // Helpers for the stored rows of a RowListModel.
@@ -76,15 +119,21 @@ template <typename T> void PermuteRows(QList<T>& list, const QList<qsizetype>& o
 {
     QList<T> sorted;
     sorted.reserve(list.size());
-    T* rows = list.data();
     // The rows of a big table are taken far apart in memory: each is fetched a few turns ahead, so
     // that the waits for memory overlap.
     constexpr qsizetype Ahead = 8;
     const qsizetype count = order.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        if (i + Ahead < count)
-            __builtin_prefetch(rows + order[i + Ahead]);
-        sorted.append(std::move(rows[order[i]]));
-    }
+    const auto take = [&](auto* rows) {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i + Ahead < count)
+                __builtin_prefetch(rows + order[i + Ahead]);
+            sorted.append(std::move(rows[order[i]]));
+        }
+    };
+    // Rows that someone else shares (a save under way) are copied: taking them would copy them all.
+    if (list.isDetached())
+        take(list.data());
+    else
+        take(list.constData());
     list = std::move(sorted);
 }
