@@ -1,17 +1,89 @@
 #include "util/RowListModel.h"
 
 #include <QFutureWatcher>
+#include <QMutex>
 #include <QThreadPool>
 #include <QtConcurrentRun>
 
+#include <stop_token>
 #include <utility>
 
-// What a worker gives back: the new order and its inverse (empty once the sort was dropped), for
-// the rows as they were at `version`.
-struct RowListModel::SortOutcome {
-    quint64 version = 0;
-    QList<qsizetype> order;
-    QList<qsizetype> newRowOf;
+namespace {
+
+// How many rows a worker reads from its copy at a time: what the table waits for at most when it
+// takes the copy back.
+constexpr qsizetype RowsPerTurn = 4096;
+
+// Drops what a sort leaves behind on the pool: a million strings released one by one take long.
+void ReleaseOnPool(std::unique_ptr<SortableRows> rows)
+{
+    if (!rows)
+        return;
+    std::shared_ptr<SortableRows> released = std::move(rows);
+    QThreadPool::globalInstance()->start([released]() mutable { released.reset(); });
+}
+
+} // namespace
+
+// What the table and the worker of a sort share. The worker touches `rows` only under the lock and
+// a few thousand rows at a time; the table takes it back before any change of its rows.
+struct RowListModel::SortJob {
+    QMutex mutex;
+    std::unique_ptr<SortableRows> rows; // null once taken back
+    QList<qsizetype> newRowOf;          // once the sorted rows are complete
+    std::stop_source stop;
+    quint64 version = 0; // of the table's rows that were shared
+
+    // f(rows) under the lock; false once the table took the rows back.
+    template <typename F> bool withRows(const F& f)
+    {
+        const QMutexLocker lock(&mutex);
+        if (!rows)
+            return false;
+        f(*rows);
+        return true;
+    }
+
+    std::unique_ptr<SortableRows> takeBack()
+    {
+        stop.request_stop();
+        const QMutexLocker lock(&mutex);
+        return std::move(rows);
+    }
+
+    // The worker's part: the column's texts copied, the new order worked out, the rows copied in it.
+    void run(int column, SortKind kind, bool ascending, const QLocale& locale)
+    {
+        const std::stop_token stopped = stop.get_token();
+        qsizetype count = 0;
+        withRows([&count](const SortableRows& shared) { count = shared.rowCount(); });
+        QList<QString> texts;
+        texts.reserve(count);
+        for (qsizetype from = 0; from < count; from += RowsPerTurn) {
+            const bool read = withRows([&](const SortableRows& shared) {
+                for (qsizetype row = from; row < std::min(from + RowsPerTurn, count); ++row)
+                    texts.append(shared.cellText(row, column));
+            });
+            if (!read)
+                return;
+        }
+        const QList<qsizetype> order = SortedRowOrder(
+            count, [&texts](qsizetype row) { return &texts[row]; }, kind, ascending, locale, stopped);
+        texts = {};
+        if (stopped.stop_requested())
+            return;
+        QList<qsizetype> newRows(count);
+        for (qsizetype position = 0; position < count; ++position)
+            newRows[order[position]] = position;
+        for (qsizetype from = 0; from < count; from += RowsPerTurn) {
+            if (!withRows([&](SortableRows& shared) {
+                    shared.appendSorted(order, from, std::min(from + RowsPerTurn, count));
+                }))
+                return;
+        }
+        const QMutexLocker lock(&mutex);
+        newRowOf = std::move(newRows);
+    }
 };
 
 RowListModel::RowListModel(int columnCount, QObject* parent)
@@ -19,8 +91,15 @@ RowListModel::RowListModel(int columnCount, QObject* parent)
     , m_columnCount(columnCount)
     , m_sortPool(QThreadPool::globalInstance())
 {
-    // Every change of the rows is counted here, whichever table made it, so that a sort worked out
-    // over the rows as they were is never applied to rows that are no longer so.
+    // Every change of the rows is announced and counted here, whichever table makes it: the
+    // announcement takes a sort's copy back, the count keeps an order worked out over rows that are
+    // no longer so from being taken.
+    const auto announced = [this] { aboutToChangeRows(); };
+    connect(this, &QAbstractItemModel::rowsAboutToBeInserted, this, announced);
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this, announced);
+    connect(this, &QAbstractItemModel::rowsAboutToBeMoved, this, announced);
+    connect(this, &QAbstractItemModel::modelAboutToBeReset, this, announced);
+    connect(this, &QAbstractItemModel::layoutAboutToBeChanged, this, announced);
     const auto counted = [this] { ++m_version; };
     connect(this, &QAbstractItemModel::rowsInserted, this, counted);
     connect(this, &QAbstractItemModel::rowsRemoved, this, counted);
@@ -28,17 +107,15 @@ RowListModel::RowListModel(int columnCount, QObject* parent)
     connect(this, &QAbstractItemModel::modelReset, this, counted);
     connect(this, &QAbstractItemModel::layoutChanged, this, counted);
     connect(this, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
-                if (m_sorting && topLeft.column() <= m_sortColumn && m_sortColumn <= bottomRight.column() &&
-                    (roles.isEmpty() || roles.contains(Qt::DisplayRole)))
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
                     ++m_version;
             });
 }
 
 RowListModel::~RowListModel()
 {
-    // A worker still sorting stops soon; its copy of the texts is its own.
-    m_sortStop.request_stop();
+    dropSortJob();
 }
 
 int RowListModel::rowCount(const QModelIndex& parent) const
@@ -100,52 +177,56 @@ void RowListModel::sort(int column, Qt::SortOrder order)
 
 void RowListModel::startSortJob()
 {
-    m_sortStop.request_stop();
-    m_sortStop = std::stop_source();
-    if (m_sortJob) {
-        m_sortJob->disconnect(this);
-        m_sortJob->deleteLater();
-    }
-
-    const qsizetype count = storedRowCount();
-    QList<QString> texts;
-    texts.reserve(count);
-    for (qsizetype row = 0; row < count; ++row)
-        texts.append(cellText(row, m_sortColumn));
-    auto work = [texts = std::move(texts), kind = columnSortKind(m_sortColumn),
-                 ascending = m_sortOrder == Qt::AscendingOrder, locale = QLocale(),
-                 stop = m_sortStop.get_token(), version = m_version]() mutable {
-        // The copy goes with the worker: its strings are released there, not on the window's thread.
-        const QList<QString> column = std::move(texts);
-        SortOutcome outcome{version, {}, {}};
-        outcome.order = SortedRowOrder(
-            column.size(), [&column](qsizetype row) { return &column[row]; }, kind, ascending, locale, stop);
-        if (stop.stop_requested())
-            return outcome;
-        outcome.newRowOf.resize(outcome.order.size());
-        for (qsizetype position = 0; position < outcome.order.size(); ++position)
-            outcome.newRowOf[outcome.order[position]] = position;
-        return outcome;
-    };
-    auto* job = new QFutureWatcher<SortOutcome>(this);
+    dropSortJob();
+    auto job = std::make_shared<SortJob>();
+    job->rows = shareRows();
+    job->version = m_version;
     m_sortJob = job;
-    connect(job, &QFutureWatcherBase::finished, this, [this, job] {
-        if (job == m_sortJob)
+    auto* watcher = new QFutureWatcher<void>(this);
+    m_sortWatcher = watcher;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        if (watcher == m_sortWatcher)
             takeSortOutcome();
     });
-    job->setFuture(QtConcurrent::run(m_sortPool, std::move(work)));
+    watcher->setFuture(
+        QtConcurrent::run(m_sortPool, [job, column = m_sortColumn, kind = columnSortKind(m_sortColumn),
+                                       ascending = m_sortOrder == Qt::AscendingOrder,
+                                       locale = QLocale()] { job->run(column, kind, ascending, locale); }));
+}
+
+void RowListModel::dropSortJob()
+{
+    if (m_sortWatcher) {
+        m_sortWatcher->disconnect(this);
+        m_sortWatcher->deleteLater();
+        m_sortWatcher = nullptr;
+    }
+    if (m_sortJob) {
+        ReleaseOnPool(m_sortJob->takeBack());
+        m_sortJob.reset();
+    }
+}
+
+void RowListModel::aboutToChangeRows()
+{
+    // The worker finds its copy gone and stops; the sort starts again once its outcome is in.
+    if (m_sortJob)
+        ReleaseOnPool(m_sortJob->takeBack());
 }
 
 void RowListModel::takeSortOutcome()
 {
-    QFutureWatcher<SortOutcome>* job = std::exchange(m_sortJob, nullptr);
-    job->deleteLater();
-    const SortOutcome outcome = job->future().takeResult();
-    if (outcome.version != m_version) {
+    std::exchange(m_sortWatcher, nullptr)->deleteLater();
+    const std::shared_ptr<SortJob> job = std::exchange(m_sortJob, nullptr);
+    std::unique_ptr<SortableRows> sorted = job->takeBack();
+    const QList<qsizetype> newRowOf = std::move(job->newRowOf);
+    if (!sorted || newRowOf.size() != sorted->rowCount() || job->version != m_version) {
+        ReleaseOnPool(std::move(sorted));
         startSortJob(); // the rows changed meanwhile
         return;
     }
-    applyOrder(outcome.order, outcome.newRowOf);
+    moveRows(*sorted, newRowOf);
+    ReleaseOnPool(std::move(sorted));
     m_sorting = false;
     Q_EMIT headerDataChanged(Qt::Horizontal, m_sortColumn, m_sortColumn);
     Q_EMIT sortFinished(m_sortColumn, m_sortOrder);
@@ -163,15 +244,17 @@ bool RowListModel::reorder(const QList<qsizetype>& order)
             return false;
         newRowOf[row] = position;
     }
-    applyOrder(order, newRowOf);
+    const std::unique_ptr<SortableRows> sorted = shareRows();
+    sorted->appendSorted(order, 0, count);
+    moveRows(*sorted, newRowOf);
     return true;
 }
 
-void RowListModel::applyOrder(const QList<qsizetype>& order, const QList<qsizetype>& newRowOf)
+void RowListModel::moveRows(SortableRows& sorted, const QList<qsizetype>& newRowOf)
 {
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    permuteRows(order, newRowOf);
+    takeSortedRows(sorted, newRowOf);
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& index : before)
