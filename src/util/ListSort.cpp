@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -58,38 +59,50 @@ namespace {
 
 // How many rows ahead the cells of a sort are fetched from memory.
 constexpr qsizetype PrefetchDistance = 8;
-// Below this many rows a column is sorted on one thread: handing parts to others would cost more
-// than it saves.
-constexpr qsizetype RowsWorthAThread = 16384;
+// A column is read and sorted in chunks of this many rows, which the threads of a sort take in turn:
+// a thread slowed down by other programs then simply does fewer of them.
+constexpr qsizetype RowsPerChunk = 32768;
 // How many rows a loop goes through between two looks at whether its sort is still wanted.
 constexpr qsizetype RowsBetweenStopChecks = 4096;
 
-// Into how many parts a column is cut to be read and sorted on as many threads at once.
-int partsFor(qsizetype rowCount)
+int chunksFor(qsizetype rowCount)
 {
-    if (rowCount < RowsWorthAThread)
-        return 1;
-    const qsizetype threads = std::min<qsizetype>(QThread::idealThreadCount(), rowCount / RowsWorthAThread);
-    return int(std::clamp<qsizetype>(threads, 2, 8));
+    return int(std::max<qsizetype>(1, (rowCount + RowsPerChunk - 1) / RowsPerChunk));
 }
 
-qsizetype partStart(qsizetype rowCount, int parts, int part)
+qsizetype chunkStart(qsizetype rowCount, int chunk)
 {
-    return rowCount * part / parts;
+    return std::min(rowCount, chunk * RowsPerChunk);
 }
 
-// Runs work(part) for every part at once: the first on this thread, the others on the thread pool.
-// A part the pool has not started by the time this thread waits for it is run here instead, so a
-// busy pool slows a sort down but never stalls it.
-template <typename Work> void runParts(int parts, const Work& work)
+// Runs work(chunk, state) for every chunk from 0 to chunks - 1 on this thread and, when there are
+// several chunks, on others of the pool at once; each thread makes its state once (makeState()) and
+// takes the next chunk nobody has taken. A thread the pool has not started by the time this one is
+// done is run here (QFuture::waitForFinished takes it back) and finds nothing left, so a busy pool
+// slows a sort down but never stalls it.
+template <typename MakeState, typename Work>
+void runChunks(int chunks, const MakeState& makeState, const Work& work)
 {
+    std::atomic<int> next = 0;
+    const auto takeChunks = [&] {
+        auto state = makeState();
+        for (int chunk = next++; chunk < chunks; chunk = next++)
+            work(chunk, state);
+    };
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, std::min(chunks, 8));
     std::vector<QFuture<void>> others;
-    others.reserve(size_t(parts));
-    for (int part = 1; part < parts; ++part)
-        others.push_back(QtConcurrent::run([&work, part] { work(part); }));
-    work(0);
+    others.reserve(size_t(threads));
+    for (int thread = 1; thread < threads; ++thread)
+        others.push_back(QtConcurrent::run(takeChunks));
+    takeChunks();
     for (QFuture<void>& other : others)
         other.waitForFinished();
+}
+
+template <typename Work> void runChunks(int chunks, const Work& work)
+{
+    runChunks(
+        chunks, [] { return 0; }, [&work](int chunk, int) { work(chunk); });
 }
 
 template <typename T> int sign(T a, T b)
@@ -144,11 +157,9 @@ QList<qsizetype> orderByNumbers(qsizetype rowCount, const CellText& cellAt, bool
 {
     const quint64 flip = ascending ? 0 : ~quint64(0);
     std::vector<KeyedRow> keyed(static_cast<size_t>(rowCount));
-    const int parts = partsFor(rowCount);
-    runParts(parts, [&](int part) {
-        const auto reader = makeReader();
-        const qsizetype to = partStart(rowCount, parts, part + 1);
-        for (qsizetype row = partStart(rowCount, parts, part); row < to; ++row) {
+    runChunks(chunksFor(rowCount), makeReader, [&](int chunk, const auto& reader) {
+        const qsizetype to = chunkStart(rowCount, chunk + 1);
+        for (qsizetype row = chunkStart(rowCount, chunk); row < to; ++row) {
             if (row % RowsBetweenStopChecks == 0 && stop.stop_requested())
                 return;
             // After another sort the texts lie all over memory: the ones to come are fetched ahead.
@@ -197,24 +208,31 @@ struct TextKey {
 
 void loadHead(TextKey& key, qsizetype depth)
 {
-    if (depth + 16 <= key.length) {
-        quint64 words[2];
-        std::memcpy(words, key.bytes + depth, sizeof words);
-        key.head = {qFromBigEndian(words[0]), qFromBigEndian(words[1])};
-        return;
-    }
-    key.head = {0, 0};
-    for (qsizetype i = 0; i < 16; ++i) {
-        const quint64 byte = depth + i < key.length ? key.bytes[depth + i] : 0;
-        key.head[size_t(i / 8)] = (key.head[size_t(i / 8)] << 8) | byte;
-    }
+    uchar bytes[16] = {};
+    if (depth < key.length)
+        std::memcpy(bytes, key.bytes + depth, size_t(std::min<qsizetype>(16, key.length - depth)));
+    quint64 words[2];
+    std::memcpy(words, bytes, sizeof words);
+    key.head = {qFromBigEndian(words[0]), qFromBigEndian(words[1])};
+}
+
+int compareHeads(const TextKey& a, const TextKey& b)
+{
+    if (a.head[0] != b.head[0])
+        return a.head[0] < b.head[0] ? -1 : 1;
+    return sign(a.head[1], b.head[1]);
+}
+
+bool sameHead(const TextKey& a, const TextKey& b)
+{
+    return a.head[0] == b.head[0] && a.head[1] == b.head[1];
 }
 
 // Whole keys compared as the sort orders them: bytewise, a key that is a prefix of another first,
 // then by row. Both heads are those of depth 0.
 bool wholeKeyBefore(const TextKey& a, const TextKey& b, bool ascending)
 {
-    int result = a.head < b.head ? -1 : (b.head < a.head ? 1 : 0);
+    int result = compareHeads(a, b);
     if (result == 0) {
         const quint32 shorter = std::min(a.length, b.length);
         result = shorter > 16 ? std::memcmp(a.bytes + 16, b.bytes + 16, shorter - 16) : 0;
@@ -237,8 +255,9 @@ void sortTextKeys(TextKey* begin, TextKey* end, bool ascending, const std::stop_
         qsizetype depth;
     };
     const auto byHead = [ascending](const TextKey& a, const TextKey& b) {
-        if (a.head != b.head)
-            return ascending ? a.head < b.head : b.head < a.head;
+        const int heads = compareHeads(a, b);
+        if (heads != 0)
+            return ascending ? heads < 0 : heads > 0;
         return a.row < b.row;
     };
     const auto byLength = [ascending](const TextKey& a, const TextKey& b) {
@@ -254,7 +273,7 @@ void sortTextKeys(TextKey* begin, TextKey* end, bool ascending, const std::stop_
         const qsizetype depth = run.depth + 16;
         for (TextKey* first = run.begin; first != run.end;) {
             TextKey* last = first + 1;
-            while (last != run.end && last->head == first->head)
+            while (last != run.end && sameHead(*last, *first))
                 ++last;
             if (last - first > 1) {
                 if (std::all_of(first, last, [depth](const TextKey& key) { return key.length <= depth; })) {
@@ -270,19 +289,30 @@ void sortTextKeys(TextKey* begin, TextKey* end, bool ascending, const std::stop_
     }
 }
 
+QList<qsizetype> rowsOf(const std::vector<TextKey>& sorted, const std::stop_token& stop)
+{
+    if (stop.stop_requested())
+        return {};
+    QList<qsizetype> order;
+    order.reserve(qsizetype(sorted.size()));
+    for (const TextKey& key : sorted)
+        order.append(key.row);
+    return order;
+}
+
 QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool ascending, const QLocale& locale,
                            const std::stop_token& stop)
 {
-    // Each part of the column gets its collator (one is not shared between threads) and a buffer for
-    // the keys of its rows.
-    const int parts = partsFor(rowCount);
+    // Each thread gets its collator (one is not shared between threads); each chunk a buffer for the
+    // keys of its rows.
+    const int chunks = chunksFor(rowCount);
     std::vector<TextKey> keys(static_cast<size_t>(rowCount));
-    std::vector<QByteArray> buffers(static_cast<size_t>(parts));
-    runParts(parts, [&](int part) {
-        const TextCollation collation(locale);
-        const qsizetype from = partStart(rowCount, parts, part);
-        const qsizetype to = partStart(rowCount, parts, part + 1);
-        QByteArray& buffer = buffers[size_t(part)];
+    std::vector<QByteArray> buffers(static_cast<size_t>(chunks));
+    const auto makeCollation = [&locale] { return std::make_unique<TextCollation>(locale); };
+    runChunks(chunks, makeCollation, [&](int chunk, const std::unique_ptr<TextCollation>& collation) {
+        const qsizetype from = chunkStart(rowCount, chunk);
+        const qsizetype to = chunkStart(rowCount, chunk + 1);
+        QByteArray& buffer = buffers[size_t(chunk)];
         buffer.reserve((to - from) * 48);
         QByteArray key;
         for (qsizetype row = from; row < to; ++row) {
@@ -290,7 +320,7 @@ QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool asce
                 return;
             if (row + PrefetchDistance < to)
                 __builtin_prefetch(cellAt(row + PrefetchDistance)->constData());
-            collation.sortKey(*cellAt(row), key);
+            collation->sortKey(*cellAt(row), key);
             TextKey& entry = keys[size_t(row)];
             entry.bytes = reinterpret_cast<const uchar*>(key.constData());
             entry.length = quint32(key.size());
@@ -307,54 +337,58 @@ QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool asce
     });
     if (stop.stop_requested())
         return {};
-
-    // A big column is cut by the keys of a sample into parts that follow one another in the order,
-    // and the parts are sorted at once.
-    std::vector<TextKey> sorted;
-    std::vector<qsizetype> partEnds;
-    if (parts == 1) {
-        sorted = std::move(keys);
-        partEnds = {rowCount};
-    } else {
-        const auto before = [ascending](const TextKey& a, const TextKey& b) {
-            return wholeKeyBefore(a, b, ascending);
-        };
-        std::vector<TextKey> sample;
-        const qsizetype sampleSize = std::min<qsizetype>(rowCount, 64 * parts);
-        for (qsizetype i = 0; i < sampleSize; ++i)
-            sample.push_back(keys[size_t(i * rowCount / sampleSize)]);
-        std::sort(sample.begin(), sample.end(), before);
-        std::vector<TextKey> splitters;
-        for (int part = 1; part < parts; ++part)
-            splitters.push_back(sample[size_t(part * sampleSize / parts)]);
-
-        std::vector<quint8> partOf(keys.size());
-        std::vector<qsizetype> starts(size_t(parts) + 1, 0);
-        for (size_t i = 0; i < keys.size(); ++i) {
-            partOf[i] = quint8(std::upper_bound(splitters.cbegin(), splitters.cend(), keys[i], before) -
-                               splitters.cbegin());
-            ++starts[partOf[i] + 1];
-        }
-        for (size_t part = 1; part < starts.size(); ++part)
-            starts[part] += starts[part - 1];
-        partEnds.assign(starts.begin() + 1, starts.end());
-        sorted.resize(keys.size());
-        for (size_t i = 0; i < keys.size(); ++i)
-            sorted[size_t(starts[partOf[i]]++)] = keys[i];
+    if (chunks == 1) {
+        sortTextKeys(keys.data(), keys.data() + keys.size(), ascending, stop);
+        return rowsOf(keys, stop);
     }
-    keys = {};
-    runParts(int(partEnds.size()), [&](int part) {
-        const qsizetype from = part == 0 ? 0 : partEnds[size_t(part) - 1];
-        sortTextKeys(sorted.data() + from, sorted.data() + partEnds[size_t(part)], ascending, stop);
-    });
-    if (stop.stop_requested())
-        return {};
 
-    QList<qsizetype> order;
-    order.reserve(rowCount);
-    for (const TextKey& key : sorted)
-        order.append(key.row);
-    return order;
+    // A big column is cut by the keys of a sample into buckets that follow one another in the
+    // order; each chunk puts its keys into their buckets, and the buckets are sorted at once.
+    const auto before = [ascending](const TextKey& a, const TextKey& b) {
+        return wholeKeyBefore(a, b, ascending);
+    };
+    const int buckets = std::min(chunks, 4 * std::clamp(QThread::idealThreadCount(), 1, 8));
+    std::vector<TextKey> sample;
+    const qsizetype sampleSize = std::min<qsizetype>(rowCount, 64 * buckets);
+    for (qsizetype i = 0; i < sampleSize; ++i)
+        sample.push_back(keys[size_t(i * rowCount / sampleSize)]);
+    std::sort(sample.begin(), sample.end(), before);
+    std::vector<TextKey> splitters;
+    for (int bucket = 1; bucket < buckets; ++bucket)
+        splitters.push_back(sample[size_t(bucket * sampleSize / buckets)]);
+
+    std::vector<quint8> bucketOf(keys.size());
+    std::vector<std::vector<qsizetype>> counts(size_t(chunks), std::vector<qsizetype>(size_t(buckets), 0));
+    runChunks(chunks, [&](int chunk) {
+        for (qsizetype i = chunkStart(rowCount, chunk); i < chunkStart(rowCount, chunk + 1); ++i) {
+            const auto bucket =
+                std::upper_bound(splitters.cbegin(), splitters.cend(), keys[size_t(i)], before);
+            bucketOf[size_t(i)] = quint8(bucket - splitters.cbegin());
+            ++counts[size_t(chunk)][bucketOf[size_t(i)]];
+        }
+    });
+    // Where each chunk's keys of each bucket go: the buckets one after the other, in each the
+    // chunks in turn.
+    std::vector<qsizetype> bucketStarts(size_t(buckets) + 1, 0);
+    qsizetype offset = 0;
+    for (int bucket = 0; bucket < buckets; ++bucket) {
+        bucketStarts[size_t(bucket)] = offset;
+        for (int chunk = 0; chunk < chunks; ++chunk)
+            offset += std::exchange(counts[size_t(chunk)][size_t(bucket)], offset);
+    }
+    bucketStarts[size_t(buckets)] = offset;
+    std::vector<TextKey> sorted(keys.size());
+    runChunks(chunks, [&](int chunk) {
+        std::vector<qsizetype>& next = counts[size_t(chunk)];
+        for (qsizetype i = chunkStart(rowCount, chunk); i < chunkStart(rowCount, chunk + 1); ++i)
+            sorted[size_t(next[bucketOf[size_t(i)]]++)] = keys[size_t(i)];
+    });
+    keys = {};
+    runChunks(buckets, [&](int bucket) {
+        sortTextKeys(sorted.data() + bucketStarts[size_t(bucket)],
+                     sorted.data() + bucketStarts[size_t(bucket) + 1], ascending, stop);
+    });
+    return rowsOf(sorted, stop);
 }
 
 } // namespace
