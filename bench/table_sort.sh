@@ -60,4 +60,4 @@ echo "coreutils sort runs with LC_ALL=${LC_ALL:-} LANG=${LANG:-} unless the comm
 compare keyword 1 "LC_ALL=C sort -f -t'|' -k1,1" env LC_ALL=C sort -f -t'|' -k1,1
 compare count 3 "sort -t'|' -k3,3n          " sort -t'|' -k3,3n
 # Our count column is sorted numerically, as coreutils sees numbers.
-LC_ALL=C sort -c -t'|' -k3,3n "$work/ours.out"
+LC_ALL=C sort -c -s -t'|' -k3,3n "$work/ours.out"

@@ -1,10 +1,11 @@
 // Sorts a "dabatase.dat" by one of its columns with the sort of the program's lists, from the file
 // to the sorted rows, so that it can be timed as a whole process beside coreutils sort:
 //   table_sort_bench FILE keyword|date|count [descending] > SORTED
-// Each line is read by the program's rules (UTF-8 when the line is valid UTF-8, else
-// Windows-1252; fields end at "|"; "§" is a space), but only the cells of the column become texts:
-// what a sort needs. The lines are read in parts on all cores at once, as the sort does; the rows
-// are written back as they were stored, in the new order.
+// The rows are read by the rules of the program's table files (lines end at CR, LF or CR LF; a
+// line without fields is no row; a line is UTF-8 when each of its fields is, else Windows-1252;
+// "§" is a space; equal dates and counts share one text), but only the cells of the column become
+// texts: all that a sort needs. The lines are read in parts on all cores at once, as the sort
+// itself goes; the rows are written out as they were stored, in their new order.
 #include "util/ListSort.h"
 #include "util/RowFile.h"
 #include "util/TextFile.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFuture>
+#include <QHash>
 #include <QThread>
 #include <QtConcurrentRun>
 
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -35,30 +38,77 @@ QList<Line> splitLines(QByteArrayView bytes)
     QList<Line> lines;
     lines.reserve(bytes.size() / 48);
     const char* data = bytes.data();
+    const qsizetype size = bytes.size();
     qsizetype start = 0;
-    while (start < bytes.size()) {
-        const auto* lf =
-            static_cast<const char*>(std::memchr(data + start, '\n', size_t(bytes.size() - start)));
-        const qsizetype end = lf ? lf - data : bytes.size();
-        qsizetype length = end - start;
-        if (length > 0 && data[start + length - 1] == '\r')
-            --length;
+    while (start < size) {
+        const auto* lf = static_cast<const char*>(std::memchr(data + start, '\n', size_t(size - start)));
+        const char* end = lf ? lf : data + size;
+        const auto* cr =
+            static_cast<const char*>(std::memchr(data + start, '\r', size_t(end - data - start)));
+        const qsizetype length = (cr ? cr : end) - (data + start);
         lines.append({start, length});
-        start = end + 1;
+        start += length + 1;
+        if (cr && start < size && data[start] == '\n')
+            ++start;
     }
     return lines;
 }
 
-// The text of the cell in `column` of a stored line.
-QString cellOf(QByteArrayView line, int column, QList<QByteArrayView>& fields)
+bool isAscii(QByteArrayView bytes)
 {
-    SplitRowLine(line, fields);
-    const QByteArrayView field = column < fields.size() ? fields[column] : QByteArrayView();
-    // Text in ASCII reads the same in both encodings: the line's own does not matter then.
-    if (std::all_of(field.begin(), field.end(), [](char c) { return uchar(c) < 0x80; }))
-        return QString::fromLatin1(field);
-    return DecodeRowField(field, IsValidUtf8(line)).value_or(QString());
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
 }
+
+// Reads the cells of one column from stored lines, one reader per thread.
+class CellReader {
+public:
+    explicit CellReader(int column)
+        : m_column(column)
+    {
+    }
+
+    // The cell of a line, or nothing for a line without fields.
+    std::optional<QString> read(QByteArrayView line)
+    {
+        // A split goes from left to right: the fields up to the column's end as they would in the
+        // whole line within its part up to the "|" after them.
+        qsizetype end = 0;
+        for (int bar = 0; bar <= m_column && end < line.size(); ++bar) {
+            const auto* found =
+                static_cast<const char*>(std::memchr(line.data() + end, '|', size_t(line.size() - end)));
+            end = found ? found - line.data() + 1 : line.size();
+        }
+        SplitRowLine(line.first(end), m_fields);
+        if (m_fields.isEmpty())
+            return std::nullopt;
+        const QByteArrayView field = m_column < m_fields.size() ? m_fields[m_column] : QByteArrayView();
+        // ASCII reads the same in both encodings, whichever the line's is.
+        if (isAscii(field))
+            return m_column == 0 ? QString::fromLatin1(field) : pooled(field);
+        const qsizetype from = field.data() - line.data();
+        std::optional<QString> text = DecodeRowField(field, true);
+        if (!text || !IsValidUtf8(line.first(from)) || !IsValidUtf8(line.sliced(from + field.size())))
+            text = DecodeRowField(field, false);
+        return text;
+    }
+
+private:
+    // Dates and counts repeat: equal ones share a text, as in the program's table.
+    QString pooled(QByteArrayView field)
+    {
+        const QByteArray key = QByteArray::fromRawData(field.data(), field.size());
+        if (const auto known = m_pool.constFind(key); known != m_pool.cend())
+            return known.value();
+        const QString text = QString::fromLatin1(field);
+        if (m_pool.size() < 65536)
+            m_pool.insert(field.toByteArray(), text);
+        return text;
+    }
+
+    int m_column;
+    QList<QByteArrayView> m_fields;
+    QHash<QByteArray, QString> m_pool;
+};
 
 bool writeAll(QByteArrayView bytes)
 {
@@ -95,14 +145,13 @@ int main(int argc, char** argv)
     }
     const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
     const QByteArrayView bytes(reinterpret_cast<const char*>(mapped), mapped ? file.size() : 0);
-    const QList<Line> lines = splitLines(bytes);
+    QList<Line> lines = splitLines(bytes);
 
-    QList<QString> cells(lines.size());
-    QString* cell = cells.data();
+    std::vector<std::optional<QString>> read(size_t(lines.size()));
     const auto readPart = [&](qsizetype from, qsizetype to) {
-        QList<QByteArrayView> fields;
+        CellReader reader(column);
         for (qsizetype i = from; i < to; ++i)
-            cell[i] = cellOf(bytes.sliced(lines[i].start, lines[i].length), column, fields);
+            read[size_t(i)] = reader.read(bytes.sliced(lines[i].start, lines[i].length));
     };
     const qsizetype parts = std::max(1, QThread::idealThreadCount());
     std::vector<QFuture<void>> others;
@@ -112,22 +161,43 @@ int main(int argc, char** argv)
     readPart(0, lines.size() / parts);
     for (QFuture<void>& other : others)
         other.waitForFinished();
+    // The rows: the lines with fields.
+    QList<QString> cells;
+    cells.reserve(lines.size());
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (read[size_t(i)]) {
+            cells.append(std::move(*read[size_t(i)]));
+            lines[kept++] = lines[i];
+        }
+    }
+    lines.resize(kept);
 
     const QList<qsizetype> order = SortedRowOrder(
         cells.size(), [&cells](qsizetype row) { return &cells[row]; }, kinds[column], args.size() == 3, us);
 
-    // The lines lie all over the file in the new order: each is fetched a few lines ahead.
-    const qsizetype size = bytes.size() + 2 * lines.size();
-    const std::unique_ptr<char[]> out(new char[size_t(size)]);
+    // The lines lie all over the file in their new order: each is fetched a few lines ahead. They go
+    // out a block at a time, through a buffer that stays in the cache.
+    constexpr qsizetype BlockSize = 1 << 20;
+    const std::unique_ptr<char[]> block(new char[size_t(BlockSize)]);
     qsizetype used = 0;
-    for (qsizetype i = 0; i < order.size(); ++i) {
-        if (i + 8 < order.size())
-            __builtin_prefetch(bytes.data() + lines[order[i + 8]].start);
+    bool written = true;
+    for (qsizetype i = 0; i < order.size() && written; ++i) {
+        if (i + 16 < order.size())
+            __builtin_prefetch(bytes.data() + lines[order[i + 16]].start);
         const Line& line = lines[order[i]];
-        std::memcpy(out.get() + used, bytes.data() + line.start, size_t(line.length));
-        std::memcpy(out.get() + used + line.length, "\r\n", 2);
+        if (used + line.length + 2 > BlockSize) {
+            written = writeAll(QByteArrayView(block.get(), used));
+            used = 0;
+        }
+        if (line.length + 2 > BlockSize) {
+            written = written && writeAll(bytes.sliced(line.start, line.length)) && writeAll("\r\n");
+            continue;
+        }
+        std::memcpy(block.get() + used, bytes.data() + line.start, size_t(line.length));
+        std::memcpy(block.get() + used + line.length, "\r\n", 2);
         used += line.length + 2;
     }
     // What was read goes with the process, as with any program that ends here.
-    std::_Exit(writeAll(QByteArrayView(out.get(), used)) ? 0 : 1);
+    std::_Exit(written && writeAll(QByteArrayView(block.get(), used)) ? 0 : 1);
 }
