@@ -216,9 +216,17 @@ void RowListModel::aboutToChangeRows()
 
 void RowListModel::takeSortOutcome()
 {
-    std::exchange(m_sortWatcher, nullptr)->deleteLater();
+    QFutureWatcher<void>* watcher = std::exchange(m_sortWatcher, nullptr);
+    watcher->deleteLater();
     const std::shared_ptr<SortJob> job = std::exchange(m_sortJob, nullptr);
     std::unique_ptr<SortableRows> sorted = job->takeBack();
+    try {
+        watcher->future().waitForFinished(); // done: this only passes on what went wrong there
+    } catch (...) {
+        ReleaseOnPool(std::move(sorted));
+        endSort();
+        throw;
+    }
     const QList<qsizetype> newRowOf = std::move(job->newRowOf);
     if (!sorted || newRowOf.size() != sorted->rowCount() || job->version != m_version) {
         ReleaseOnPool(std::move(sorted));
@@ -227,6 +235,11 @@ void RowListModel::takeSortOutcome()
     }
     moveRows(*sorted, newRowOf);
     ReleaseOnPool(std::move(sorted));
+    endSort();
+}
+
+void RowListModel::endSort()
+{
     m_sorting = false;
     Q_EMIT headerDataChanged(Qt::Horizontal, m_sortColumn, m_sortColumn);
     Q_EMIT sortFinished(m_sortColumn, m_sortOrder);

@@ -54,8 +54,8 @@ public:
     // default locale) and returns; sortFinished() follows once the rows are in order. The rows are
     // not kept sorted: rows added later go to the end.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
-    // From sort() until the rows are in the order of the last sort asked for. The caption of the
-    // sorting column says so meanwhile.
+    // From sort() until the rows are in the order of the last sort asked for (or it failed). The
+    // caption of the sorting column says so meanwhile.
     bool isSorting() const { return m_sorting; }
     // Where sorts are worked out: the global pool unless set.
     void setSortThreadPool(QThreadPool* pool) { m_sortPool = pool; }
@@ -65,7 +65,9 @@ public:
     bool reorder(const QList<qsizetype>& order);
 
 Q_SIGNALS:
+    // At every sort(), a newer one included.
     void sortStarted(int column, Qt::SortOrder order);
+    // Once the rows are in the order of the last sort asked for (or it failed).
     void sortFinished(int column, Qt::SortOrder order);
 
 protected:
@@ -97,7 +99,10 @@ private:
     void startSortJob();
     // Drops the sort under way, if any: its worker stops and its result is not taken.
     void dropSortJob();
+    // Takes the rows the worker sorted, or starts again when the table changed meanwhile. An error
+    // of the worker ends the sort and goes on from here, to the program's error handler.
     void takeSortOutcome();
+    void endSort();
     void moveRows(SortableRows& sorted, const QList<qsizetype>& newRowOf);
 
     int m_columnCount;
