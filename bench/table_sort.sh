@@ -53,7 +53,8 @@ compare() {
     echo "  $label  $(printf '%s\n' "${theirTimes[@]}" | summary)"
     awk -v ours="$ourMedian" -v theirs="$theirMedian" -v goal="$goal" 'BEGIN {
         ratio = theirs / ours
-        printf "  %.2f times as fast (medians); goal at least %s: %s\n", ratio, goal, ratio >= goal ? "met" : "MISSED" }'
+        verdict = (ratio >= goal) ? "met" : "MISSED"
+        printf "  %.2f times as fast (medians); goal at least %s: %s\n", ratio, goal, verdict }'
 }
 
 echo "coreutils sort runs with LC_ALL=${LC_ALL:-} LANG=${LANG:-} unless the command sets it"

@@ -70,15 +70,7 @@ public:
     // The cell of a line, or nothing for a line without fields.
     std::optional<QString> read(QByteArrayView line)
     {
-        // A split goes from left to right: the fields up to the column's end as they would in the
-        // whole line within its part up to the "|" after them.
-        qsizetype end = 0;
-        for (int bar = 0; bar <= m_column && end < line.size(); ++bar) {
-            const auto* found =
-                static_cast<const char*>(std::memchr(line.data() + end, '|', size_t(line.size() - end)));
-            end = found ? found - line.data() + 1 : line.size();
-        }
-        SplitRowLine(line.first(end), m_fields);
+        splitFields(line);
         if (m_fields.isEmpty())
             return std::nullopt;
         const QByteArrayView field = m_column < m_fields.size() ? m_fields[m_column] : QByteArrayView();
@@ -93,6 +85,37 @@ public:
     }
 
 private:
+    // The fields of a line as SplitRowLine gives them, up to the column's at least.
+    void splitFields(QByteArrayView line)
+    {
+        // A split goes from left to right: in the part of the line up to the "|" after the column,
+        // the fields up to the column's end as they do in the whole line.
+        qsizetype end = 0;
+        for (int bar = 0; bar <= m_column && end < line.size(); ++bar) {
+            const qsizetype found = line.indexOf('|', end);
+            end = found < 0 ? line.size() : found + 1;
+        }
+        const QByteArrayView part = line.first(end);
+        // The lines the program writes hold no blanks (a space is stored as "§"), and without
+        // blanks the fields are simply what lies between the "|"s.
+        if (std::any_of(part.begin(), part.end(), [](char c) { return uchar(c) - 1u < 32u; })) {
+            SplitRowLine(part, m_fields);
+            return;
+        }
+        m_fields.clear();
+        if (part.isEmpty())
+            return;
+        for (qsizetype start = 0;;) {
+            const qsizetype bar = part.indexOf('|', start);
+            if (bar < 0) {
+                m_fields.append(part.sliced(start));
+                return;
+            }
+            m_fields.append(part.sliced(start, bar - start));
+            start = bar + 1;
+        }
+    }
+
     // Dates and counts repeat: equal ones share a text, as in the program's table.
     QString pooled(QByteArrayView field)
     {
