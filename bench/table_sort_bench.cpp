@@ -18,6 +18,7 @@
 #include <QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,50 +71,50 @@ public:
     // The cell of a line, or nothing for a line without fields.
     std::optional<QString> read(QByteArrayView line)
     {
-        splitFields(line);
-        if (m_fields.isEmpty())
+        const std::optional<QByteArrayView> field = fieldOf(line);
+        if (!field)
             return std::nullopt;
-        const QByteArrayView field = m_column < m_fields.size() ? m_fields[m_column] : QByteArrayView();
         // ASCII reads the same in both encodings, whichever the line's is.
-        if (isAscii(field))
-            return m_column == 0 ? QString::fromLatin1(field) : pooled(field);
-        const qsizetype from = field.data() - line.data();
-        std::optional<QString> text = DecodeRowField(field, true);
-        if (!text || !IsValidUtf8(line.first(from)) || !IsValidUtf8(line.sliced(from + field.size())))
-            text = DecodeRowField(field, false);
+        if (isAscii(*field))
+            return m_column == 0 ? QString::fromLatin1(*field) : pooled(*field);
+        const qsizetype from = field->data() - line.data();
+        std::optional<QString> text = DecodeRowField(*field, true);
+        if (!text || !IsValidUtf8(line.first(from)) || !IsValidUtf8(line.sliced(from + field->size())))
+            text = DecodeRowField(*field, false);
         return text;
     }
 
 private:
-    // The fields of a line as SplitRowLine gives them, up to the column's at least.
-    void splitFields(QByteArrayView line)
+    // The column's field of a line as SplitRowLine splits it (empty when the line has fewer), or
+    // nothing for a line without fields.
+    std::optional<QByteArrayView> fieldOf(QByteArrayView line)
     {
-        // A split goes from left to right: in the part of the line up to the "|" after the column,
-        // the fields up to the column's end as they do in the whole line.
-        qsizetype end = 0;
-        for (int bar = 0; bar <= m_column && end < line.size(); ++bar) {
-            const qsizetype found = line.indexOf('|', end);
-            end = found < 0 ? line.size() : found + 1;
-        }
-        const QByteArrayView part = line.first(end);
-        // The lines the program writes hold no blanks (a space is stored as "§"), and without
-        // blanks the fields are simply what lies between the "|"s.
-        if (std::any_of(part.begin(), part.end(), [](char c) { return uchar(c) - 1u < 32u; })) {
-            SplitRowLine(part, m_fields);
-            return;
-        }
-        m_fields.clear();
-        if (part.isEmpty())
-            return;
-        for (qsizetype start = 0;;) {
-            const qsizetype bar = part.indexOf('|', start);
-            if (bar < 0) {
-                m_fields.append(part.sliced(start));
-                return;
+        if (line.isEmpty())
+            return std::nullopt;
+        qsizetype start = 0;
+        QByteArrayView field;
+        for (int column = 0;; ++column) {
+            const qsizetype bar = line.indexOf('|', start);
+            const qsizetype stop = bar < 0 ? line.size() : bar;
+            if (column == m_column || bar < 0) {
+                if (column == m_column)
+                    field = line.sliced(start, stop - start);
+                start = stop;
+                break;
             }
-            m_fields.append(part.sliced(start, bar - start));
             start = bar + 1;
         }
+        // The lines the program writes hold no blanks (a space is stored as "§"): their fields are
+        // what lies between the "|"s. Other lines are split as the program splits them; a split
+        // goes from left to right, so the line up to the column's end is enough.
+        const QByteArrayView part = line.first(start);
+        if (std::none_of(part.begin(), part.end(), [](char c) { return uchar(c) - 1u < 32u; }))
+            return field;
+        SplitRowLine(part, m_fields);
+        if (m_fields.isEmpty() &&
+            std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) - 1u < 32u; }))
+            return std::nullopt;
+        return m_column < m_fields.size() ? m_fields[m_column] : QByteArrayView();
     }
 
     // Dates and counts repeat: equal ones share a text, as in the program's table.
@@ -170,11 +171,22 @@ int main(int argc, char** argv)
     const QByteArrayView bytes(reinterpret_cast<const char*>(mapped), mapped ? file.size() : 0);
     QList<Line> lines = splitLines(bytes);
 
-    std::vector<std::optional<QString>> read(size_t(lines.size()));
+    // Each thread reads a part of the lines into their cells; a line without fields is marked.
+    QList<QString> cells(lines.size());
+    QString* cell = cells.data();
+    Line* line = lines.data();
+    std::atomic<bool> withoutFields = false;
     const auto readPart = [&](qsizetype from, qsizetype to) {
         CellReader reader(column);
-        for (qsizetype i = from; i < to; ++i)
-            read[size_t(i)] = reader.read(bytes.sliced(lines[i].start, lines[i].length));
+        for (qsizetype i = from; i < to; ++i) {
+            std::optional<QString> text = reader.read(bytes.sliced(line[i].start, line[i].length));
+            if (text) {
+                cell[i] = std::move(*text);
+            } else {
+                line[i].length = -1;
+                withoutFields = true;
+            }
+        }
     };
     const qsizetype parts = std::max(1, QThread::idealThreadCount());
     std::vector<QFuture<void>> others;
@@ -185,27 +197,31 @@ int main(int argc, char** argv)
     for (QFuture<void>& other : others)
         other.waitForFinished();
     // The rows: the lines with fields.
-    QList<QString> cells;
-    cells.reserve(lines.size());
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (read[size_t(i)]) {
-            cells.append(std::move(*read[size_t(i)]));
-            lines[kept++] = lines[i];
+    if (withoutFields) {
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i].length >= 0) {
+                cells[kept] = std::move(cells[i]);
+                lines[kept++] = lines[i];
+            }
         }
+        cells.resize(kept);
+        lines.resize(kept);
     }
-    lines.resize(kept);
 
     const QList<qsizetype> order = SortedRowOrder(
         cells.size(), [&cells](qsizetype row) { return &cells[row]; }, kinds[column], args.size() == 3, us);
 
-    // The lines lie all over the file in their new order: each is fetched a few lines ahead. They go
+    // The lines lie all over the file in their new order: each is fetched a few lines ahead, and
+    // where it lies a few more ahead. They go
     // out a block at a time, through a buffer that stays in the cache.
     constexpr qsizetype BlockSize = 1 << 20;
     const std::unique_ptr<char[]> block(new char[size_t(BlockSize)]);
     qsizetype used = 0;
     bool written = true;
     for (qsizetype i = 0; i < order.size() && written; ++i) {
+        if (i + 32 < order.size())
+            __builtin_prefetch(&lines[order[i + 32]]);
         if (i + 16 < order.size())
             __builtin_prefetch(bytes.data() + lines[order[i + 16]].start);
         const Line& line = lines[order[i]];
