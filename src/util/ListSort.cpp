@@ -150,7 +150,7 @@ QList<qsizetype> radixOrder(std::vector<KeyedRow>& keyed, const std::stop_token&
 }
 
 // Rows sorted by a number that `keyOf(reader, text)` makes of each cell; the keys of a big column
-// are made in parts at once, each with a reader of its own (`makeReader()`).
+// are made in chunks on several threads at once, each thread with a reader of its own (`makeReader()`).
 template <typename MakeReader, typename KeyOf>
 QList<qsizetype> orderByNumbers(qsizetype rowCount, const CellText& cellAt, bool ascending,
                                 const std::stop_token& stop, const MakeReader& makeReader, const KeyOf& keyOf)
@@ -184,7 +184,7 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
 QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
                                const QLocale& locale, const std::stop_token& stop)
 {
-    // The formats are compiled once per part of the column. The program's own texts are then read
+    // The formats are compiled once per thread. The program's own texts are then read
     // faster than they could be looked up among a million others, and each reader keeps the few
     // other texts it reads with QLocale, so that each of those is read once.
     return orderByNumbers(
@@ -198,7 +198,7 @@ QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool 
 // The sort key of a text cell, for a sort that goes through the keys 16 bytes at a time: the 16
 // bytes from the depth reached (zero after the key's end) packed into two numbers beside the row,
 // so that most comparisons are decided without leaving the array being sorted; the key itself
-// lies in a buffer of its part of the column.
+// lies in a buffer of its chunk of the column.
 struct TextKey {
     std::array<quint64, 2> head;
     const uchar* bytes;

@@ -32,7 +32,7 @@ int CompareTexts(QStringView a, QStringView b, const QLocale& locale = QLocale()
 // order), and each cell is read and turned into a sort key once. `cellAt` points at the text of a
 // cell where the table keeps it (so that a cell is read without a copy, and the cells to come can
 // be fetched ahead from memory); the cells do not change while the order is worked out, and a big
-// column is read and sorted in parts on several threads at once, so `cellAt` is called from all of
+// column is read and sorted in chunks on several threads at once, so `cellAt` is called from all of
 // them. Once `stop` is requested the work ends early with an empty order.
 using CellText = std::function<const QString*(qsizetype row)>;
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,

@@ -56,7 +56,8 @@ struct RowListModel::SortJob {
     {
         const std::stop_token stopped = stop.get_token();
         qsizetype count = 0;
-        withRows([&count](const SortableRows& shared) { count = shared.rowCount(); });
+        if (!withRows([&count](const SortableRows& shared) { count = shared.rowCount(); }))
+            return;
         QList<QString> texts;
         texts.reserve(count);
         for (qsizetype from = 0; from < count; from += RowsPerTurn) {

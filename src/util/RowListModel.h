@@ -155,13 +155,13 @@ private:
     template <size_t... I>
     void appendEach(const QList<qsizetype>& order, qsizetype from, qsizetype to, std::index_sequence<I...>)
     {
-        (AppendInOrder(std::get<I>(m_sorted), std::get<I>(m_shared), order, from, to), ...);
+        (appendInOrder(std::get<I>(m_sorted), std::get<I>(m_shared), order, from, to), ...);
     }
 
     // The rows of a big table lie far apart in memory: each is fetched a few turns ahead, so that
     // the waits for memory overlap.
     template <typename List>
-    static void AppendInOrder(List& to, const List& from, const QList<qsizetype>& order, qsizetype first,
+    static void appendInOrder(List& to, const List& from, const QList<qsizetype>& order, qsizetype first,
                               qsizetype end)
     {
         constexpr qsizetype Ahead = 8;
