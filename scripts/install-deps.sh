@@ -5,6 +5,7 @@ set -euo pipefail
 
 # p7zip-full: the cipher tests check the branding files against a ZIP tool's AES encryption.
 # libicu-dev: the lists sort with ICU's collation keys.
+# qt6-base-dev brings Qt Concurrent too (libqt6concurrent6), on whose thread pool the lists sort.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
           libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full)
 

@@ -36,7 +36,16 @@ void PreviewModel::clear()
     endResetModel();
 }
 
-void PreviewModel::permuteRows(const QList<qsizetype>& order)
+std::unique_ptr<SortableRows> PreviewModel::shareRows() const
 {
-    PermuteRows(m_rows, order);
+    return std::make_unique<SortableLists<Rows>>(
+        [](const std::tuple<Rows>& rows, qsizetype row, int column) -> const QString& {
+            return std::get<0>(rows).at(row)[size_t(column)];
+        },
+        m_rows);
+}
+
+void PreviewModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>&)
+{
+    m_rows.swap(std::get<0>(static_cast<SortableLists<Rows>&>(sorted).sorted()));
 }

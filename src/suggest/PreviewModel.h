@@ -24,7 +24,9 @@ public:
 private:
     qsizetype storedRowCount() const override { return m_rows.size(); }
     QString columnCaption(int column) const override;
-    void permuteRows(const QList<qsizetype>& order) override;
+    std::unique_ptr<SortableRows> shareRows() const override;
+    void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) override;
 
-    QList<std::array<QString, ColumnCount>> m_rows;
+    using Rows = QList<std::array<QString, ColumnCount>>;
+    Rows m_rows;
 };

@@ -15,12 +15,23 @@ QString SuggestTableModel::columnCaption(int column) const
     return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
 }
 
-const QString& SuggestTableModel::cellText(qsizetype row, int column) const
+namespace {
+
+const QString& cellOf(const SuggestRecord& record, int column)
 {
-    const SuggestRecord& record = m_records.at(row);
-    if (column == PhraseColumn)
+    if (column == SuggestTableModel::PhraseColumn)
         return record.phrase;
     return record.cells[size_t(column - 1)];
+}
+
+// The records and their ids go together.
+using SortableSuggestRows = SortableLists<SuggestRows, QList<SuggestTableModel::RowId>>;
+
+} // namespace
+
+const QString& SuggestTableModel::cellText(qsizetype row, int column) const
+{
+    return cellOf(m_records.at(row), column);
 }
 
 QVariant SuggestTableModel::data(const QModelIndex& index, int role) const
@@ -115,7 +126,7 @@ SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record)
     beginInsertRows({}, row, row);
     appendRecords({std::move(record)});
     endInsertRows();
-    return m_ids.last();
+    return m_ids.constLast();
 }
 
 void SuggestTableModel::appendPhrases(const QStringList& phrases)
@@ -150,6 +161,7 @@ bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells)
     const qsizetype row = rowOfId(id);
     if (row < 0)
         return false;
+    aboutToChangeRows();
     m_records[row].cells = cells;
     Q_EMIT dataChanged(index(int(row), 1), index(int(row), ColumnCount - 1), {Qt::DisplayRole});
     return true;
@@ -175,9 +187,19 @@ void SuggestTableModel::clear()
     setRecords({});
 }
 
-void SuggestTableModel::permuteRows(const QList<qsizetype>& order)
+std::unique_ptr<SortableRows> SuggestTableModel::shareRows() const
 {
-    PermuteRows(m_records, order);
-    PermuteRows(m_ids, order);
+    return std::make_unique<SortableSuggestRows>(
+        [](const std::tuple<SuggestRows, QList<RowId>>& rows, qsizetype row, int column) -> const QString& {
+            return cellOf(std::get<0>(rows).at(row), column);
+        },
+        m_records, m_ids);
+}
+
+void SuggestTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>&)
+{
+    auto& [records, ids] = static_cast<SortableSuggestRows&>(sorted).sorted();
+    m_records.swap(records);
+    m_ids.swap(ids);
     m_rowOfIdCurrent = false;
 }

@@ -58,7 +58,8 @@ public:
 private:
     qsizetype storedRowCount() const override { return m_records.size(); }
     QString columnCaption(int column) const override;
-    void permuteRows(const QList<qsizetype>& order) override;
+    std::unique_ptr<SortableRows> shareRows() const override;
+    void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) override;
     void appendRecords(SuggestRows records);
 
     SuggestRows m_records;

@@ -6,21 +6,31 @@ TrendTableModel::TrendTableModel(QObject* parent)
 {
 }
 
-const QString& TrendTableModel::cellText(qsizetype row, int column) const
+namespace {
+
+const QString& cellOf(const TrendRecord& record, int column)
 {
-    const TrendRecord& record = m_rows.at(row);
     switch (column) {
-    case KeywordColumn:
+    case TrendTableModel::KeywordColumn:
         return record.keyword;
-    case DateColumn:
+    case TrendTableModel::DateColumn:
         return record.date;
-    case CountColumn:
+    case TrendTableModel::CountColumn:
         return record.count;
     default: {
         static const QString none;
         return none;
     }
     }
+}
+
+using SortableTrendRows = SortableLists<TrendRows>;
+
+} // namespace
+
+const QString& TrendTableModel::cellText(qsizetype row, int column) const
+{
+    return cellOf(m_rows.at(row), column);
 }
 
 QString TrendTableModel::columnCaption(int column) const
@@ -83,6 +93,7 @@ void TrendTableModel::appendRow(TrendRecord record)
 
 void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const QString& count)
 {
+    aboutToChangeRows();
     m_rows[row].date = date;
     m_rows[row].count = count;
     Q_EMIT dataChanged(index(int(row), DateColumn), index(int(row), CountColumn));
@@ -96,11 +107,20 @@ void TrendTableModel::removeRowList(QList<qsizetype> rows)
     m_knownKeywords.rebuild(m_rows.size());
 }
 
-void TrendTableModel::permuteRows(const QList<qsizetype>& order)
+std::unique_ptr<SortableRows> TrendTableModel::shareRows() const
 {
-    PermuteRows(m_rows, order);
+    return std::make_unique<SortableTrendRows>(
+        [](const std::tuple<TrendRows>& rows, qsizetype row, int column) -> const QString& {
+            return cellOf(std::get<0>(rows).at(row), column);
+        },
+        m_rows);
+}
+
+void TrendTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf)
+{
+    m_rows.swap(std::get<0>(static_cast<SortableTrendRows&>(sorted).sorted()));
     if (m_knownKeywords.size() == m_rows.size())
-        m_knownKeywords.renumber(order);
+        m_knownKeywords.renumber(newRowOf);
     else
         m_knownKeywords.rebuild(m_rows.size()); // the first of repeated keywords may have changed
 }

@@ -48,7 +48,8 @@ public:
 private:
     qsizetype storedRowCount() const override { return m_rows.size(); }
     QString columnCaption(int column) const override;
-    void permuteRows(const QList<qsizetype>& order) override;
+    std::unique_ptr<SortableRows> shareRows() const override;
+    void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) override;
 
     TrendRows m_rows;
     KeywordIndex m_knownKeywords;

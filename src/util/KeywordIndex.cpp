@@ -116,19 +116,16 @@ void KeywordIndex::rebuild(qsizetype rowCount)
     }
 }
 
-void KeywordIndex::renumber(const QList<qsizetype>& order)
+void KeywordIndex::renumber(const QList<qsizetype>& newRowOf)
 {
-    std::vector<std::int32_t> newRowOf(size_t(order.size()));
-    for (qsizetype position = 0; position < order.size(); ++position)
-        newRowOf[size_t(order[position])] = std::int32_t(position);
     // The slots are walked in order, the rows they name are anywhere: fetched a few slots ahead.
     constexpr size_t Ahead = 16;
     for (size_t i = 0; i < m_slots.size(); ++i) {
         if (i + Ahead < m_slots.size() && m_slots[i + Ahead].row >= 0)
-            __builtin_prefetch(&newRowOf[size_t(m_slots[i + Ahead].row)]);
+            __builtin_prefetch(&newRowOf[m_slots[i + Ahead].row]);
         Slot& slot = m_slots[i];
         if (slot.row >= 0)
-            slot.row = newRowOf[size_t(slot.row)];
+            slot.row = std::int32_t(newRowOf[slot.row]);
     }
 }
 

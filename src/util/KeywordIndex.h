@@ -25,10 +25,10 @@ public:
     // Takes the entries of `other`, an index of the same rows built through another accessor (on a
     // worker thread, over rows that this index's table then takes over); keeps its own accessor.
     void adopt(KeywordIndex&& other);
-    // Follows a new order of the rows (row order[i] moved to position i) without reading a keyword.
-    // Only for a table whose keywords are all distinct (size() equals the row count): with
+    // Follows a new order of the rows (row r moved to position newRowOf[r]) without reading a
+    // keyword. Only for a table whose keywords are all distinct (size() equals the row count): with
     // repeated keywords the first of them may change, which needs rebuild().
-    void renumber(const QList<qsizetype>& order);
+    void renumber(const QList<qsizetype>& newRowOf);
 
     // The first row whose keyword matches, or -1.
     qsizetype find(QStringView keyword) const;

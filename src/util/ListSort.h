@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <stop_token>
 
 // Sorting of the result lists by a column. Every cell is text; a column compares its cells as
 // text (case-insensitive collation of the locale), as whole numbers or as date-times.
@@ -30,10 +31,12 @@ int CompareTexts(QStringView a, QStringView b, const QLocale& locale = QLocale()
 // goes to position i. The sort is stable in both directions (rows that compare equal keep their
 // order), and each cell is read and turned into a sort key once. `cellAt` points at the text of a
 // cell where the table keeps it (so that a cell is read without a copy, and the cells to come can
-// be fetched ahead from memory); the table does not change while the order is worked out.
+// be fetched ahead from memory); the cells do not change while the order is worked out, and a big
+// column is read and sorted in chunks on several threads at once, so `cellAt` is called from all of
+// them. Once `stop` is requested the work ends early with an empty order.
 using CellText = std::function<const QString*(qsizetype row)>;
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,
-                                const QLocale& locale = QLocale());
+                                const QLocale& locale = QLocale(), std::stop_token stop = {});
 
 // The sort state of one list. A click on the column last sorted reverses the direction; a click on
 // another column sorts it in the direction last used.

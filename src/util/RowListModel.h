@@ -7,14 +7,38 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <tuple>
+
+class QThreadPool;
+template <typename T> class QFutureWatcher;
+class SortableRows;
 
 // A table model over a list of rows held in memory, every cell shown as text (number columns
 // aligned to the right): rows removed by a list of positions in one pass, rows put in a new order
 // (a sort) with the view's selection following its rows, and the sort of QAbstractItemModel done
 // with each column's own comparison.
+//
+// Sorts and threads. Sorting a million rows takes longer than the window may stand still, and so
+// does moving them, so sort() only starts a sort and a worker of the thread pool does the rest: it
+// gets a copy of the stored rows that shares them (implicitly shared lists: no row is copied),
+// copies the texts of the column from it, works out the new order, and builds the rows in that
+// order beside the table's. A queued signal then tells this thread, where the table swaps its rows
+// for the sorted ones at once. The rules:
+// - The table's rows change on this thread only. The worker reads nothing but its copy and builds
+//   nothing but its own lists.
+// - Before the rows change, the table takes the copy back (aboutToChangeRows(); it waits at most
+//   for the few thousand rows the worker is reading), so that the change never has to copy them
+//   all; and it counts the change. An order worked out before a change is dropped and the same
+//   sort starts again over the rows as they are now: no change is lost, no row takes a stale place.
+// - One sort at a time: a newer sort() supersedes a running one, whose result is dropped.
+// What the worker leaves behind is released on the pool too, never on this thread.
 class RowListModel : public QAbstractTableModel {
+    Q_OBJECT
+
 public:
     RowListModel(int columnCount, QObject* parent);
+    ~RowListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const final;
     int columnCount(const QModelIndex& parent = {}) const final;
@@ -26,18 +50,39 @@ public:
     // How a column compares its cells.
     virtual SortKind columnSortKind(int column) const = 0;
 
-    // Sorts the rows by `column` (stable; the collation and date-time format of the default
-    // locale). The rows are not kept sorted: rows added later go to the end.
+    // Starts sorting the rows by `column` (stable; the collation and date-time format of the
+    // default locale) and returns; sortFinished() follows once the rows are in order. The rows are
+    // not kept sorted: rows added later go to the end.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // From sort() until the rows are in the order of the last sort asked for (or it failed). The
+    // caption of the sorting column says so meanwhile.
+    bool isSorting() const { return m_sorting; }
+    // Where sorts are worked out: the global pool unless set.
+    void setSortThreadPool(QThreadPool* pool) { m_sortPool = pool; }
 
-    // Puts row order[i] at position i. Refused (false) unless `order` holds every row exactly once.
+    // Puts row order[i] at position i at once. Refused (false) unless `order` holds every row
+    // exactly once.
     bool reorder(const QList<qsizetype>& order);
+
+Q_SIGNALS:
+    // At every sort(), a newer one included.
+    void sortStarted(int column, Qt::SortOrder order);
+    // Once the rows are in the order of the last sort asked for (or it failed).
+    void sortFinished(int column, Qt::SortOrder order);
 
 protected:
     virtual qsizetype storedRowCount() const = 0;
     virtual QString columnCaption(int column) const = 0;
-    // Moves the stored rows into the new order (see reorder); the list is known to be valid.
-    virtual void permuteRows(const QList<qsizetype>& order) = 0;
+    // A copy of the stored rows that shares them, for a worker to read and sort (see SortableLists).
+    virtual std::unique_ptr<SortableRows> shareRows() const = 0;
+    // Swaps the stored rows for the sorted rows of `sorted` (made by shareRows() and put in order);
+    // `newRowOf` tells where each row went (row r to position newRowOf[r]). The rows the table held
+    // are left in `sorted`, to be released elsewhere.
+    virtual void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) = 0;
+
+    // Call before a change of the stored rows that no begin...() call of QAbstractItemModel
+    // announces (a cell set in place): a sort's worker gives its copy back first.
+    void aboutToChangeRows();
 
     // Removes the listed rows (any order; repeated and out-of-range rows are ignored).
     // `removeRun(first, count)` drops consecutive rows; `removeSorted(rows)` drops many scattered
@@ -46,10 +91,92 @@ protected:
                           const std::function<void(const QList<qsizetype>&)>& removeSorted);
 
 private:
+    struct SortJob;
+
     // Numbers to the right; other columns as the view aligns them (no value).
     QVariant columnAlignment(int column) const;
+    // Hands the sort asked for to a worker, over the rows as they are now.
+    void startSortJob();
+    // Drops the sort under way, if any: its worker stops and its result is not taken.
+    void dropSortJob();
+    // Takes the rows the worker sorted, or starts again when the table changed meanwhile. An error
+    // of the worker ends the sort and goes on from here, to the program's error handler.
+    void takeSortOutcome();
+    void endSort();
+    void moveRows(SortableRows& sorted, const QList<qsizetype>& newRowOf);
 
     int m_columnCount;
+    quint64 m_version = 0; // counts the changes of the rows
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    bool m_sorting = false;
+    QThreadPool* m_sortPool;
+    std::shared_ptr<SortJob> m_sortJob;
+    QFutureWatcher<void>* m_sortWatcher = nullptr;
+};
+
+// The rows of a table as a sort's worker has them: a copy that shares them with the table, and the
+// rows in their new order, which the worker builds from it.
+class SortableRows {
+public:
+    virtual ~SortableRows() = default;
+
+    virtual qsizetype rowCount() const = 0;
+    virtual const QString& cellText(qsizetype row, int column) const = 0;
+    // Appends the rows order[from] to order[to - 1] to the sorted rows.
+    virtual void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) = 0;
+};
+
+// SortableRows over the lists a table keeps its rows in, side by side (element r of each list
+// belongs to row r); `cellAt` finds a cell in them.
+template <typename... Lists> class SortableLists final : public SortableRows {
+public:
+    using CellAt = const QString& (*)(const std::tuple<Lists...>& lists, qsizetype row, int column);
+
+    SortableLists(CellAt cellAt, const Lists&... lists)
+        : m_cellAt(cellAt)
+        , m_shared(lists...)
+    {
+    }
+
+    qsizetype rowCount() const override { return std::get<0>(m_shared).size(); }
+    const QString& cellText(qsizetype row, int column) const override
+    {
+        return m_cellAt(m_shared, row, column);
+    }
+    void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
+    {
+        appendEach(order, from, to, std::index_sequence_for<Lists...>());
+    }
+    // The sorted rows, list by list.
+    std::tuple<Lists...>& sorted() { return m_sorted; }
+
+private:
+    template <size_t... I>
+    void appendEach(const QList<qsizetype>& order, qsizetype from, qsizetype to, std::index_sequence<I...>)
+    {
+        (appendInOrder(std::get<I>(m_sorted), std::get<I>(m_shared), order, from, to), ...);
+    }
+
+    // The rows of a big table lie far apart in memory: each is fetched a few turns ahead, so that
+    // the waits for memory overlap.
+    template <typename List>
+    static void appendInOrder(List& to, const List& from, const QList<qsizetype>& order, qsizetype first,
+                              qsizetype end)
+    {
+        constexpr qsizetype Ahead = 8;
+        if (to.isEmpty())
+            to.reserve(from.size());
+        for (qsizetype i = first; i < end; ++i) {
+            if (i + Ahead < end)
+                __builtin_prefetch(from.constData() + order[i + Ahead]);
+            to.append(from.at(order[i]));
+        }
+    }
+
+    CellAt m_cellAt;
+    std::tuple<Lists...> m_shared;
+    std::tuple<Lists...> m_sorted;
 };
 
 // Helpers for the stored rows of a RowListModel.
@@ -69,22 +196,4 @@ template <typename T> void RemoveSortedRows(QList<T>& list, const QList<qsizetyp
         ++kept;
     }
     list.resize(kept);
-}
-
-// `list` in the order given as for RowListModel::reorder.
-template <typename T> void PermuteRows(QList<T>& list, const QList<qsizetype>& order)
-{
-    QList<T> sorted;
-    sorted.reserve(list.size());
-    T* rows = list.data();
-    // The rows of a big table are taken far apart in memory: each is fetched a few turns ahead, so
-    // that the waits for memory overlap.
-    constexpr qsizetype Ahead = 8;
-    const qsizetype count = order.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        if (i + Ahead < count)
-            __builtin_prefetch(rows + order[i + Ahead]);
-        sorted.append(std::move(rows[order[i]]));
-    }
-    list = std::move(sorted);
 }

@@ -3,11 +3,13 @@
 #include "app/AppFixture.h"
 #include "app/Skin.h"
 #include "suggest/SuggestTableModel.h"
+#include "support/SortWait.h"
 #include "support/TestRegistry.h"
 #include "trends/TrendTableModel.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
@@ -65,6 +67,8 @@ private Q_SLOTS:
     void sortIndicatorLeavesTheCaptionFree();
     void sortKeepsTheSelectionInSight_data();
     void sortKeepsTheSelectionInSight();
+    void sortShowsItsProgress();
+    void deleteDuringSortIsKept();
 
 private:
     void showWindow(const QByteArray& trends, const QByteArray& suggest = {});
@@ -216,6 +220,7 @@ void TestReportLists::sortIndicatorFollowsTheClicks()
         QCOMPARE(header->sortIndicatorSection(), section);
         QCOMPARE(header->sortIndicatorOrder(), order);
     }
+    QVERIFY(SortDone(*m_window->trendTable()));
     QCOMPARE(m_window->trendTable()->row(0).keyword, u"k900000"_s); // keywords descending
 }
 
@@ -226,6 +231,7 @@ void TestReportLists::sortIndicatorLeavesTheCaptionFree()
     showWindow(trendRows(3));
     QHeaderView* header = control<QTableView>(*m_window, "lvwItems")->horizontalHeader();
     m_window->hotTrendsPage()->lvwItemsColumnClick(2);
+    QVERIFY(SortDone(*m_window->trendTable()));
 
     QStyleOptionHeader option;
     option.initFrom(header);
@@ -259,6 +265,7 @@ void TestReportLists::sortKeepsTheSelectionInSight()
         items->scrollToBottom();
 
     m_window->hotTrendsPage()->lvwItemsColumnClick(0); // keywords ascending: the first row goes to the end
+    QVERIFY(SortDone(*m_window->trendTable()));
     if (selected < 0) {
         QCOMPARE(items->verticalScrollBar()->value(), 0);
         return;
@@ -267,6 +274,71 @@ void TestReportLists::sortKeepsTheSelectionInSight()
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].row(), 1999);
     QVERIFY(items->viewport()->rect().contains(items->visualRect(rows[0])));
+}
+
+void TestReportLists::sortShowsItsProgress()
+{
+    showWindow(trendRows(50));
+    QTableView* items = control<QTableView>(*m_window, "lvwItems");
+    QHeaderView* header = items->horizontalHeader();
+    TrendTableModel* table = m_window->trendTable();
+    const auto caption = [header](int section) {
+        return header->model()->headerData(section, Qt::Horizontal).toString();
+    };
+    const QString countCaption = caption(2);
+    HeldSorts holding(*table);
+    QSignalSpy layouts(table, &QAbstractItemModel::layoutChanged);
+
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sectionCentre(header, 2));
+    QCOMPARE(items->cursor().shape(), Qt::BusyCursor);
+    QCOMPARE(header->sortIndicatorSection(), 2);
+    QVERIFY2(caption(2).contains(u"sorting"_s), qPrintable(caption(2)));
+    // A click on another header meanwhile supersedes the sort.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sectionCentre(header, 0));
+    QCOMPARE(header->sortIndicatorSection(), 0);
+    QCOMPARE(caption(2), countCaption);
+    QVERIFY2(caption(0).contains(u"sorting"_s), qPrintable(caption(0)));
+    QCOMPARE(items->cursor().shape(), Qt::BusyCursor);
+
+    holding.release();
+    QVERIFY(SortDone(*table));
+    QCOMPARE(layouts.size(), 1);
+    QVERIFY(!items->testAttribute(Qt::WA_SetCursor));
+    QVERIFY(!caption(0).contains(u"sorting"_s));
+    QStringList keywords;
+    for (const TrendRecord& row : table->rows())
+        keywords << row.keyword;
+    QVERIFY(std::is_sorted(keywords.cbegin(), keywords.cend()));
+}
+
+void TestReportLists::deleteDuringSortIsKept()
+{
+    showWindow(trendRows(40));
+    QTableView* items = control<QTableView>(*m_window, "lvwItems");
+    TrendTableModel* table = m_window->trendTable();
+    HeldSorts holding(*table);
+    m_window->hotTrendsPage()->lvwItemsColumnClick(0);
+
+    // The user deletes two rows while the keywords are sorted: they go at once, and the sort then
+    // orders the rows that are left.
+    const QStringList deleted{table->row(3).keyword, table->row(20).keyword};
+    items->selectionModel()->select(items->model()->index(3, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    items->selectionModel()->select(items->model()->index(20, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_fixture->fakes.messages->answers.enqueue(MsgAnswer::Ok);
+    control<QPushButton>(*m_window, "btnDelete")->click();
+    QCOMPARE(table->rowCount(), 38);
+
+    holding.release();
+    QVERIFY(SortDone(*table));
+    QStringList keywords;
+    for (const TrendRecord& row : table->rows())
+        keywords << row.keyword;
+    QCOMPARE(keywords.size(), 38);
+    QVERIFY(std::is_sorted(keywords.cbegin(), keywords.cend()));
+    for (const QString& keyword : deleted)
+        QVERIFY2(!keywords.contains(keyword), qPrintable(keyword));
 }
 
 QUILLORY_REGISTER_TEST(TestReportLists);

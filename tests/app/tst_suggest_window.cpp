@@ -4,6 +4,7 @@
 #include "suggest/SuggestTableModel.h"
 #include "suggest/ui/FAddKeywords.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SortWait.h"
 #include "support/SuggestAnswerBody.h"
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
@@ -536,6 +537,7 @@ void TestSuggestWindow::harvestFollowsItsRows()
     QCOMPARE(m_server->requestLines(),
              (QList<QByteArray>{"GET /complete/search?hl=en&js=true&qu=b HTTP/1.1",
                                 "GET /complete/search?hl=en&js=true&qu=a HTTP/1.1"}));
+    QVERIFY(SortDone(*m_window->suggestTable()));
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"a"_s, u"b"_s}));
     QCOMPARE(m_window->suggestTable()->record(0).cells[0], u"for a"_s);
     QCOMPARE(m_window->suggestTable()->record(1).cells[0], u"for b"_s);
@@ -585,18 +587,24 @@ void TestSuggestWindow::columnClicksSort()
         return list;
     };
     m_window->hotTrendsPage()->lvwItemsColumnClick(2);
+    QVERIFY(SortDone(*m_window->trendTable()));
     QCOMPARE(keywords(), (QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s})); // 9, 10, 100
     m_window->hotTrendsPage()->lvwItemsColumnClick(2);
+    QVERIFY(SortDone(*m_window->trendTable()));
     QCOMPARE(keywords(), (QStringList{u"apple"_s, u"Banana"_s, u"cherry"_s}));
     m_window->hotTrendsPage()->lvwItemsColumnClick(0); // a new column keeps the last direction
+    QVERIFY(SortDone(*m_window->trendTable()));
     QCOMPARE(keywords(), (QStringList{u"cherry"_s, u"Banana"_s, u"apple"_s}));
     m_window->hotTrendsPage()->lvwItemsColumnClick(1);
+    QVERIFY(SortDone(*m_window->trendTable()));
     QCOMPARE(keywords(), (QStringList{u"apple"_s, u"cherry"_s, u"Banana"_s}));
 
     // Results compare as numbers: "N/A" and out-of-range counts as 0.
     m_window->suggestPage()->lvwSuggestColumnClick(2);
+    QVERIFY(SortDone(*m_window->suggestTable()));
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"x"_s, u"y"_s}));
     m_window->suggestPage()->lvwSuggestColumnClick(4);
+    QVERIFY(SortDone(*m_window->suggestTable()));
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"y"_s, u"x"_s}));
 
     // The table is saved in its new order.
@@ -607,6 +615,7 @@ void TestSuggestWindow::columnClicksSort()
 
     select({1});
     m_window->suggestPage()->lvwPreviewColumnClick(1);
+    QVERIFY(SortDone(*m_window->preview()));
     QCOMPARE(m_window->preview()->cellText(9, 0), u"b"_s);
 }
 

@@ -4,16 +4,24 @@
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestImport.h"
 #include "suggest/SuggestTableModel.h"
+#include "support/SortWait.h"
 #include "support/TestFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 #include "util/ListSort.h"
+#include "util/TextCollation.h"
 
 #include <QCollator>
 #include <QFile>
 #include <QPersistentModelIndex>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+
+#include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -79,6 +87,97 @@ QString answerPage(const QStringList& entries)
     return u"window.google.ac.h([\"q\",[[\"q\",\"0 results\",\"0\"],"_s + entries.join(u","_s) + u"]])"_s;
 }
 
+// Hot Trends rows of every kind the columns meet, with many ties: keywords in several cases and
+// scripts, long ones, empty ones; date-times as the program writes them, repeated, with commas,
+// in other regional settings or unreadable; counts with digit groups, "N/A", out of range.
+TrendRows mixedTrendRows(int count, quint32 seed)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QStringList words{u"apple"_s,
+                            u"Apple"_s,
+                            u"APPLE"_s,
+                            u"äpple"_s,
+                            u"Äpfel"_s,
+                            u"zebra"_s,
+                            u"Zoë"_s,
+                            u"zoe"_s,
+                            u"co-op"_s,
+                            u"coop"_s,
+                            u"co op"_s,
+                            u"café"_s,
+                            u"cafe"_s,
+                            u"CAFÉ"_s,
+                            u"straße"_s,
+                            u"strasse"_s,
+                            u"東京"_s,
+                            u"タワー"_s,
+                            u"#tag"_s,
+                            u"10"_s,
+                            u"9"_s,
+                            u""_s,
+                            u"émile"_s,
+                            u"Ångström"_s,
+                            u"a very long phrase that runs well past the first sixteen bytes of its key"_s};
+    const QStringList oddDates{
+        u""_s, u"n/a"_s, u"05.03.2009 14:15:00"_s, u"3/5/2009"_s, u"3/5/2009, 2:15:00 PM"_s, u"garbage"_s};
+    const QStringList oddCounts{u""_s,           u"N/A"_s, u"-5"_s,   u"3,000,000,000"_s,
+                                u"2147483647"_s, u"1.5"_s, u"1,000"_s};
+    QRandomGenerator random(seed);
+    const auto pick = [&random](const QStringList& list) { return list[random.bounded(int(list.size()))]; };
+    const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
+    TrendRows rows;
+    for (int i = 0; i < count; ++i) {
+        QString keyword = pick(words);
+        if (random.bounded(3) != 0)
+            keyword += u' ' + pick(words);
+        if (random.bounded(4) != 0)
+            keyword += u' ' + QString::number(random.bounded(50));
+        const QString date = random.bounded(10) == 0
+                                 ? pick(oddDates)
+                                 : DateTimeText(start.addSecs(qint64(random.bounded(20000)) * 3607), us);
+        const QString number =
+            random.bounded(8) == 0 ? pick(oddCounts) : us.toString(random.bounded(2000000));
+        rows.append({keyword, date, number});
+    }
+    return rows;
+}
+
+// The rows as a plain stable sort puts them, comparing two cells at a time by the rules of the
+// column: the order any faster sort has to give.
+TrendRows plainStableSort(TrendRows rows, int column, bool ascending)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const TextCollation collation(us);
+    const DateTimeTextReader dates(us, DateTimeCommas::Removed);
+    const auto compare = [&](const TrendRecord& a, const TrendRecord& b) {
+        switch (column) {
+        case TrendTableModel::KeywordColumn:
+            return collation.compare(a.keyword, b.keyword);
+        case TrendTableModel::DateColumn: {
+            const qint64 x = dates.msecsSinceZero(a.date).value_or(0);
+            const qint64 y = dates.msecsSinceZero(b.date).value_or(0);
+            return x < y ? -1 : (y < x ? 1 : 0);
+        }
+        default:
+            return CompareNumbers(a.count, b.count);
+        }
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const TrendRecord& a, const TrendRecord& b) {
+        const int result = compare(a, b);
+        return ascending ? result < 0 : result > 0;
+    });
+    return rows;
+}
+
+// Each row as one text, so that a comparison names the first row that differs.
+QStringList rowTexts(const TrendRows& rows)
+{
+    QStringList texts;
+    for (const TrendRecord& row : rows)
+        texts << row.keyword + u'|' + row.date + u'|' + row.count;
+    return texts;
+}
+
 } // namespace
 
 class TestSuggest : public QObject {
@@ -129,6 +228,14 @@ private Q_SLOTS:
     void sortState();
     void sortTrendTable();
     void sortSuggestAndPreview();
+    void sortMatchesPlainStableSort_data();
+    void sortMatchesPlainStableSort();
+    void sortLeavesTheEventLoopFree_data();
+    void sortLeavesTheEventLoopFree();
+    void newerSortSupersedes_data();
+    void newerSortSupersedes();
+    void changeDuringSortIsKept_data();
+    void changeDuringSortIsKept();
 };
 
 void TestSuggest::initTestCase()
@@ -312,6 +419,7 @@ void TestSuggest::importAppendsToModel()
     SuggestTableModel model;
     model.appendRecord(harvested(u"b"_s, {{u"b1"_s, u"1"_s}}));
     model.sort(SuggestTableModel::PhraseColumn, Qt::DescendingOrder);
+    QVERIFY(SortDone(model));
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
 
     QCOMPARE(ImportPhrases(model, {u"c"_s, u"B"_s, u"a"_s}), 2);
@@ -886,7 +994,7 @@ void TestSuggest::sortTrendTable()
     const auto click = [&](int column) {
         state.click(column);
         model.sort(state.column(), state.order());
-        return columnOf(model, TrendTableModel::KeywordColumn);
+        return SortDone(model) ? columnOf(model, TrendTableModel::KeywordColumn) : QStringList();
     };
     QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
     QCOMPARE(click(TrendTableModel::CountColumn), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
@@ -901,11 +1009,13 @@ void TestSuggest::sortTrendTable()
                    {u"pear"_s, u"3/6/2009"_s, u"2"_s},
                    {u"Apple"_s, u"3/6/2009"_s, u"3"_s}});
     model.sort(TrendTableModel::CountColumn, Qt::DescendingOrder);
+    QVERIFY(SortDone(model));
     QCOMPARE(model.knownKeywords().find(u"APPLE"), 0);
     QCOMPARE(model.knownKeywords().find(u"pear"), 1);
 
     TrendTableModel empty;
     empty.sort(TrendTableModel::CountColumn);
+    QVERIFY(SortDone(empty));
     QCOMPARE(empty.rowCount(), 0);
 }
 
@@ -916,10 +1026,13 @@ void TestSuggest::sortSuggestAndPreview()
                       harvested(u"a"_s, {{u"x"_s, u"8,040,000"_s}}),
                       harvested(u"c"_s, {{u"z"_s, u"N/A"_s}})});
     model.sort(2); // "Results 1", as numbers
+    QVERIFY(SortDone(model));
     QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"a"_s, u"b"_s}));
     model.sort(1, Qt::DescendingOrder); // "Suggest 1", as text
+    QVERIFY(SortDone(model));
     QCOMPARE(phrasesOf(model), (QStringList{u"c"_s, u"b"_s, u"a"_s}));
     model.sort(SuggestTableModel::PhraseColumn);
+    QVERIFY(SortDone(model));
     QCOMPARE(phrasesOf(model), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
     QCOMPARE(model.columnSortKind(19), SortKind::Text);
     QCOMPARE(model.columnSortKind(20), SortKind::Number);
@@ -927,10 +1040,163 @@ void TestSuggest::sortSuggestAndPreview()
     PreviewModel preview;
     preview.showRecord({u"p"_s, cellsOf({u"b"_s, u"10"_s, u"A"_s, u"9"_s, u"c"_s, u"100"_s})});
     preview.sort(PreviewModel::ResultsColumn);
+    QVERIFY(SortDone(preview));
     QCOMPARE(columnOf(preview, 0),
              (QStringList{u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u"A"_s, u"b"_s, u"c"_s}));
     preview.sort(PreviewModel::SuggestionColumn, Qt::DescendingOrder);
+    QVERIFY(SortDone(preview));
     QCOMPARE(columnOf(preview, 0).mid(0, 3), (QStringList{u"c"_s, u"b"_s, u"A"_s}));
+}
+
+void TestSuggest::sortMatchesPlainStableSort_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    for (const bool ascending : {true, false}) {
+        const char* direction = ascending ? "ascending" : "descending";
+        QTest::addRow("keyword %s", direction) << int(TrendTableModel::KeywordColumn) << ascending;
+        QTest::addRow("date %s", direction) << int(TrendTableModel::DateColumn) << ascending;
+        QTest::addRow("count %s", direction) << int(TrendTableModel::CountColumn) << ascending;
+    }
+}
+
+void TestSuggest::sortMatchesPlainStableSort()
+{
+    // Enough rows for the column to be read and sorted in parts on several threads.
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    const TrendRows rows = mixedTrendRows(40000, 7);
+    TrendTableModel model;
+    model.setRows(rows);
+    model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    QVERIFY(SortDone(model));
+    QCOMPARE(rowTexts(model.rows()), rowTexts(plainStableSort(rows, column, ascending)));
+}
+
+void TestSuggest::sortLeavesTheEventLoopFree_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("worker busy") << false;
+    QTest::newRow("worker held back") << true;
+}
+
+void TestSuggest::sortLeavesTheEventLoopFree()
+{
+    QFETCH(bool, held);
+    TrendTableModel model;
+    model.setRows(mixedTrendRows(held ? 1000 : 300000, 11));
+    const TrendRows before = model.rows();
+    std::optional<HeldSorts> holding;
+    if (held)
+        holding.emplace(model);
+
+    int ticks = 0;
+    int ticksWhenSorted = -1;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    connect(&model, &RowListModel::sortFinished, this, [&] { ticksWhenSorted = ticks; });
+    timer.start(0);
+    model.sort(TrendTableModel::KeywordColumn);
+    QVERIFY(model.isSorting());
+    QVERIFY(model.rows() == before); // nothing moved yet: sort() only started the sort
+    if (held) {
+        QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 3; }));
+        QVERIFY(model.isSorting());
+        holding->release();
+    }
+    QVERIFY(SortDone(model));
+    QVERIFY2(ticksWhenSorted > 0, "the timer never fired while the rows were sorted");
+    QCOMPARE(rowTexts(model.rows()), rowTexts(plainStableSort(before, TrendTableModel::KeywordColumn, true)));
+}
+
+void TestSuggest::newerSortSupersedes_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("first sort running") << false;
+    QTest::newRow("first sort held back") << true;
+}
+
+void TestSuggest::newerSortSupersedes()
+{
+    QFETCH(bool, held);
+    TrendTableModel model;
+    const TrendRows rows = mixedTrendRows(held ? 2000 : 200000, 13);
+    model.setRows(rows);
+    std::optional<HeldSorts> holding;
+    if (held)
+        holding.emplace(model);
+    QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
+    QSignalSpy finished(&model, &RowListModel::sortFinished);
+
+    model.sort(TrendTableModel::KeywordColumn);
+    model.sort(TrendTableModel::CountColumn, Qt::DescendingOrder);
+    if (held)
+        holding->release();
+    QVERIFY(SortDone(model));
+    // The older order is never taken, not even for a moment.
+    QCOMPARE(layouts.size(), 1);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][0].toInt(), int(TrendTableModel::CountColumn));
+    QCOMPARE(finished[0][1].value<Qt::SortOrder>(), Qt::DescendingOrder);
+    QCOMPARE(rowTexts(model.rows()), rowTexts(plainStableSort(rows, TrendTableModel::CountColumn, false)));
+}
+
+void TestSuggest::changeDuringSortIsKept_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("workerDone");
+
+    const QList<std::pair<const char*, int>> changes{
+        {"rows appended", TrendTableModel::KeywordColumn},
+        {"rows removed", TrendTableModel::KeywordColumn},
+        {"table cleared", TrendTableModel::KeywordColumn},
+        {"table replaced", TrendTableModel::KeywordColumn},
+        {"cell of the sorting column set", TrendTableModel::DateColumn},
+        {"cell of another column set", TrendTableModel::KeywordColumn},
+    };
+    for (const auto& [change, column] : changes) {
+        QTest::addRow("%s before the worker starts", change)
+            << QString::fromLatin1(change) << column << false;
+        QTest::addRow("%s after the worker is done", change) << QString::fromLatin1(change) << column << true;
+    }
+}
+
+void TestSuggest::changeDuringSortIsKept()
+{
+    QFETCH(QString, change);
+    QFETCH(int, column);
+    QFETCH(bool, workerDone);
+    TrendTableModel model;
+    model.setRows(mixedTrendRows(3000, 17));
+    HeldSorts holding(model);
+    QSignalSpy finished(&model, &RowListModel::sortFinished);
+    model.sort(column);
+    if (workerDone)
+        holding.releaseAndLetFinish(); // its order waits for the event loop
+
+    const QHash<QString, std::function<void()>> changes{
+        {u"rows appended"_s,
+         [&] {
+             model.appendRow({u"aardvark"_s, u"1/2/2021 3:04:05 AM"_s, u"5"_s});
+             model.appendRow({u"Zulu"_s, u"n/a"_s, u"N/A"_s});
+         }},
+        {u"rows removed"_s,
+         [&] {
+             model.removeRowList({0, 5, 6, 2999});
+         }},
+        {u"table cleared"_s, [&] { model.clear(); }},
+        {u"table replaced"_s, [&] { model.setRows(mixedTrendRows(500, 19)); }},
+        {u"cell of the sorting column set"_s,
+         [&] { model.setDateAndCount(1, u"12/31/2099 11:59:59 PM"_s, model.row(1).count); }},
+        {u"cell of another column set"_s, [&] { model.setDateAndCount(1, model.row(1).date, u"123,456"_s); }},
+    };
+    changes.value(change)();
+    const TrendRows changed = model.rows();
+    holding.release();
+    QVERIFY(SortDone(model));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(rowTexts(model.rows()), rowTexts(plainStableSort(changed, column, true)));
 }
 
 QTEST_GUILESS_MAIN(TestSuggest)

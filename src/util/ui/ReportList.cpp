@@ -2,6 +2,7 @@
 
 #include "util/EventHook.h"
 #include "util/ListSort.h"
+#include "util/RowListModel.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>
@@ -80,14 +81,28 @@ void ShowCutTextsAsToolTips(QTableView& list)
     });
 }
 
+SortFeedback::SortFeedback(QTableView& list, RowListModel& model)
+    : QObject(&list)
+{
+    connect(&model, &RowListModel::sortStarted, this, [&list] { list.setCursor(Qt::BusyCursor); });
+    connect(&model, &RowListModel::sortFinished, this, [&list](int column) {
+        list.unsetCursor();
+        const int row = firstSelectedRow(*list.selectionModel());
+        if (row < 0)
+            list.scrollToTop();
+        else
+            list.scrollTo(list.model()->index(row, column));
+    });
+}
+
 void SortByColumnClick(QTableView& list, ListSortState& state, int column)
 {
+    auto* model = qobject_cast<RowListModel*>(list.model());
+    if (!model)
+        return;
+    if (!list.findChild<SortFeedback*>(QString(), Qt::FindDirectChildrenOnly))
+        new SortFeedback(list, *model);
     state.click(column);
-    list.model()->sort(state.column(), state.order());
     list.horizontalHeader()->setSortIndicator(state.column(), state.order());
-    const int row = firstSelectedRow(*list.selectionModel());
-    if (row < 0)
-        list.scrollToTop();
-    else
-        list.scrollTo(list.model()->index(row, column));
+    model->sort(state.column(), state.order());
 }
