@@ -61,7 +61,7 @@ namespace {
 constexpr qsizetype PrefetchDistance = 8;
 // A column is read and sorted in chunks of this many rows, which the threads of a sort take in turn:
 // a thread slowed down by other programs then simply does fewer of them.
-constexpr qsizetype RowsPerChunk = 32768;
+constexpr qsizetype RowsPerChunk = 16384;
 // How many rows a loop goes through between two looks at whether its sort is still wanted.
 constexpr qsizetype RowsBetweenStopChecks = 4096;
 
