@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -61,7 +62,7 @@ namespace {
 constexpr qsizetype PrefetchDistance = 8;
 // A column is read and sorted in chunks of this many rows, which the threads of a sort take in turn:
 // a thread slowed down by other programs then simply does fewer of them.
-constexpr qsizetype RowsPerChunk = 32768;
+constexpr qsizetype RowsPerChunk = 16384;
 // How many rows a loop goes through between two looks at whether its sort is still wanted.
 constexpr qsizetype RowsBetweenStopChecks = 4096;
 
@@ -94,9 +95,25 @@ void runChunks(int chunks, const MakeState& makeState, const Work& work)
     others.reserve(size_t(threads));
     for (int thread = 1; thread < threads; ++thread)
         others.push_back(QtConcurrent::run(takeChunks));
-    takeChunks();
-    for (QFuture<void>& other : others)
-        other.waitForFinished();
+    // The other threads use what lies here: they are waited for whatever happens (memory that runs
+    // out, say), and the first error goes on from here.
+    std::exception_ptr failure;
+    try {
+        takeChunks();
+    } catch (...) {
+        failure = std::current_exception();
+        next = chunks;
+    }
+    for (QFuture<void>& other : others) {
+        try {
+            other.waitForFinished();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 template <typename Work> void runChunks(int chunks, const Work& work)
