@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int MaxPauseSeconds = 3600;
-
 const QList<std::pair<TrendSource, QString>>& trendSourceKeys()
 {
     static const QList<std::pair<TrendSource, QString>> keys{

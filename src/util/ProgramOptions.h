@@ -10,6 +10,9 @@
 
 inline const QString OptionsFileName = QStringLiteral("quillory.ini");
 
+// The longest pause between phrases the options take, in seconds.
+inline constexpr int MaxPauseSeconds = 3600;
+
 enum class TrendSource { Trending, Classic };
 enum class SuggestEngine { Google, YouTube, Bing, DuckDuckGo, Amazon, Classic };
 

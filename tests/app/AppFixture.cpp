@@ -19,7 +19,12 @@ AppFixture::AppFixture()
     qputenv("QUILLORY_GOOGLE_HOST", "127.0.0.1:1");
     qputenv("QUILLORY_UPDATE_URL", "http://127.0.0.1:1/liveupdate/quillory/");
     // The classic services, which the tests of the window speak, unless a test chooses others.
-    writeFile(file(u"quillory.ini"_s), "[HotTrends]\nSource=classic\n[Suggest]\nEngine=classic\n");
+    // Today's services point at the same closed port.
+    writeFile(file(u"quillory.ini"_s),
+              "[HotTrends]\nSource=classic\n[Suggest]\nEngine=classic\n"
+              "[Endpoints]\nTrends=http://127.0.0.1:1\nGoogleSuggest=http://127.0.0.1:1\n"
+              "Bing=http://127.0.0.1:1\nDuckDuckGo=http://127.0.0.1:1\n"
+              "Amazon=http://127.0.0.1:1\n");
 }
 
 AppFixture::~AppFixture()

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int MaxPauseSeconds = 3600;
-
 // Every country Qt knows, by its ISO 3166 code: "DE – Germany", sorted by name.
 QList<std::pair<QString, QString>> countries()
 {
