@@ -78,9 +78,10 @@ public:
         if (isAscii(*field))
             return m_column == 0 ? QString::fromLatin1(*field) : pooled(*field);
         const qsizetype from = field->data() - line.data();
-        std::optional<QString> text = DecodeRowField(*field, true);
-        if (!text || !IsValidUtf8(line.first(from)) || !IsValidUtf8(line.sliced(from + field->size())))
-            text = DecodeRowField(*field, false);
+        QString text;
+        if (!DecodeRowField(*field, true, text) || !IsValidUtf8(line.first(from)) ||
+            !IsValidUtf8(line.sliced(from + field->size())))
+            DecodeRowField(*field, false, text);
         return text;
     }
 
@@ -210,7 +211,7 @@ int main(int argc, char** argv)
     }
 
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&cells](qsizetype row) { return &cells[row]; }, kinds[column], args.size() == 3, us);
+        cells.size(), [&cells](qsizetype row) { return QStringView(cells[row]); }, kinds[column], args.size() == 3, us);
 
     // The lines lie all over the file in their new order: each is fetched a few lines ahead, and
     // where it lies a few more ahead. They go

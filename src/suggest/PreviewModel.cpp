@@ -10,7 +10,7 @@ QString PreviewModel::columnCaption(int column) const
     return column == SuggestionColumn ? tr("Suggestions") : tr("Results");
 }
 
-const QString& PreviewModel::cellText(qsizetype row, int column) const
+QStringView PreviewModel::cellText(qsizetype row, int column) const
 {
     return m_rows.at(row)[size_t(column)];
 }

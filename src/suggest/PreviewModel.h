@@ -13,7 +13,7 @@ public:
 
     explicit PreviewModel(QObject* parent = nullptr);
 
-    const QString& cellText(qsizetype row, int column) const override;
+    QStringView cellText(qsizetype row, int column) const override;
     // Suggestions: text; results: number.
     SortKind columnSortKind(int column) const override;
 

@@ -29,7 +29,7 @@ using SortableSuggestRows = SortableLists<SuggestRows, QList<SuggestTableModel::
 
 } // namespace
 
-const QString& SuggestTableModel::cellText(qsizetype row, int column) const
+QStringView SuggestTableModel::cellText(qsizetype row, int column) const
 {
     return cellOf(m_records.at(row), column);
 }

@@ -25,7 +25,7 @@ public:
     static constexpr int HarvestNoteRole = Qt::UserRole + 1;
 
     // Column 0 is the phrase, column c >= 1 shows cell c - 1.
-    const QString& cellText(qsizetype row, int column) const override;
+    QStringView cellText(qsizetype row, int column) const override;
     // The harvest note, and a tooltip that says what happened.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     // The phrase and the suggestions compare as text, the result counts as numbers.

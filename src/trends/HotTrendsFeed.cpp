@@ -77,6 +77,6 @@ void FoldKeywordIntoTable(const QString& text, const QString& dateText, TrendTab
         return;
     }
     // A count that is not a whole number (a damaged file) counts as 0.
-    const qint64 count = table.row(row).count.toLongLong();
+    const qint64 count = table.rows().count(row).toLongLong();
     table.setDateAndCount(row, dateText, QString::number(count < LLONG_MAX ? count + 1 : count));
 }

@@ -16,8 +16,8 @@ namespace {
 
 const QString LastParsedLabel = QStringLiteral("Last scrapped on:");
 
-// A save of the table: the worker writes a copy of the rows, which shares them until the table
-// changes.
+// A save of the table: the worker writes a copy of the rows, which shares their text with the table;
+// a change of the table meanwhile copies no more than the rows' positions.
 DataFileStore::Snapshot snapshotOf(const TrendTableModel& table)
 {
     return [&table] {

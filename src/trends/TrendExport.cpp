@@ -5,13 +5,13 @@
 ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows)
 {
     return WriteExportFile(fileName, [&rows](AtomicTextFileWriter& writer) {
-        for (const TrendRecord& row : rows) {
+        for (qsizetype row = 0; row < rows.size(); ++row) {
             QString& text = writer.text();
-            text += row.keyword;
+            text += rows.keyword(row);
             text += u'|';
-            text += row.date;
+            text += rows.date(row);
             text += u'|';
-            text += row.count;
+            text += rows.count(row);
             text += QLatin1String("|\r\n");
             writer.flushIfFull();
         }

@@ -6,114 +6,70 @@
 #include "util/TextFile.h"
 
 #include <QFile>
-#include <QHash>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 namespace {
 
 const QString LastParsedTag = QStringLiteral("LastParsed");
 
-// Date and count texts repeat across rows (every row of one scrape has the same date), so equal
-// texts share one string: a million rows then cost a million keywords, not three million texts.
-// The same bytes read otherwise in a UTF-8 line than in a Windows-1252 line, so each encoding
-// keeps its own texts.
-class TextPool {
+// Appends the rows of a table file's lines to `rows`, decoding each line's cells into strings it
+// reuses, so that a row costs no allocation beyond its place among the rows.
+class TrendLineReader {
 public:
-    // Nothing when the bytes are not UTF-8 where UTF-8 was assumed.
-    std::optional<QString> get(QByteArrayView stored, bool utf8)
+    explicit TrendLineReader(TrendRows& rows)
+        : m_rows(rows)
     {
-        QHash<QByteArray, QString>& shown = m_shown[utf8 ? 1 : 0];
-        // A full pool means texts that hardly repeat (a table of distinct date-times): looking
-        // each one up would only cost time.
-        if (shown.size() >= MaxTexts)
-            return DecodeRowField(stored, utf8);
-        // A key that borrows the bytes, so that a lookup allocates nothing.
-        const QByteArray key = QByteArray::fromRawData(stored.data(), stored.size());
-        const auto known = shown.constFind(key);
-        if (known != shown.cend())
-            return known.value();
-        std::optional<QString> text = DecodeRowField(stored, utf8);
-        if (text && shown.size() < MaxTexts)
-            shown.insert(stored.toByteArray(), *text);
-        return text;
+    }
+
+    void read(QByteArrayView line)
+    {
+        SplitRowLine(line, m_fields);
+        if (m_fields.isEmpty())
+            return;
+        // A line of an older version is Windows-1252, which shows as bytes that are not UTF-8.
+        if (!decode(true))
+            decode(false);
+        m_rows.append({m_cells[0], m_cells[1], m_cells[2]});
     }
 
 private:
-    static constexpr qsizetype MaxTexts = 65536;
-    QHash<QByteArray, QString> m_shown[2]; // Windows-1252, UTF-8: stored bytes (with "§") -> shown text
+    // The first three fields into m_cells; false when UTF-8 was assumed and the line is not UTF-8.
+    // Separators are ASCII, so the line is UTF-8 exactly when each of its fields is.
+    bool decode(bool utf8)
+    {
+        for (qsizetype i = 0; i < 3; ++i) {
+            if (i >= m_fields.size())
+                m_cells[i].clear();
+            else if (!DecodeRowField(m_fields[i], utf8, m_cells[i]))
+                return false;
+        }
+        // Fields after the third are not kept, but they have their say on the line's encoding too.
+        const auto rest = m_fields.begin() + std::min<qsizetype>(3, m_fields.size());
+        return !utf8 || std::all_of(rest, m_fields.end(), IsValidUtf8);
+    }
+
+    TrendRows& m_rows;
+    QList<QByteArrayView> m_fields;
+    QString m_cells[3];
 };
 
-// Where the line that starts at `start` ends: at CR, LF or the end of the data.
-qsizetype lineEnd(const char* data, qsizetype start, qsizetype size)
+void appendTrendLine(QString& text, const TrendRows& rows, qsizetype row)
 {
-    const char* from = data + start;
-    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(size - start)));
-    const char* end = lf ? lf : data + size;
-    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', size_t(end - from)));
-    return (cr ? cr : end) - data;
-}
-
-} // namespace
-
-namespace {
-
-// The row of a line's fields read in one encoding; nothing when UTF-8 was assumed and the line is
-// not UTF-8. Separators are ASCII, so the line is UTF-8 exactly when each of its fields is.
-std::optional<TrendRecord> readRow(const QList<QByteArrayView>& fields, bool utf8, TextPool& dates,
-                                   TextPool& counts)
-{
-    std::optional<QString> keyword = DecodeRowField(fields[0], utf8);
-    std::optional<QString> date = fields.size() > 1 ? dates.get(fields[1], utf8) : QString();
-    std::optional<QString> count = fields.size() > 2 ? counts.get(fields[2], utf8) : QString();
-    // Fields after the third are not kept, but they have their say on the line's encoding too.
-    const auto rest = fields.begin() + std::min<qsizetype>(3, fields.size());
-    if (!keyword || !date || !count || (utf8 && !std::all_of(rest, fields.end(), IsValidUtf8)))
-        return std::nullopt;
-    return TrendRecord{std::move(*keyword), std::move(*date), std::move(*count)};
+    AppendRowLine(text, {rows.keyword(row), rows.date(row), rows.count(row)});
+    text += QLatin1String("\r\n");
 }
 
 } // namespace
 
 TrendRows ParseTrendTable(QByteArrayView bytes)
 {
-    // Fields are decoded one by one from the file's bytes, so a big table never exists as one text.
     TrendRows rows;
-    // Room for the rows of many scrapes to come, so that the first one does not move the table.
-    const qsizetype lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
-    rows.reserve(lines + lines / 8 + 1024);
-    TextPool dates;
-    TextPool counts;
-    QList<QByteArrayView> fields;
-    const char* data = bytes.data();
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    while (start < n) {
-        const qsizetype end = lineEnd(data, start, n);
-        SplitRowLine(bytes.sliced(start, end - start), fields);
-        if (!fields.isEmpty()) {
-            // A line of an older version is Windows-1252, which shows as bytes that are not UTF-8.
-            std::optional<TrendRecord> row = readRow(fields, true, dates, counts);
-            rows.append(row ? std::move(*row) : *readRow(fields, false, dates, counts));
-        }
-        start = end + 1;
-        if (end + 1 < n && bytes[end] == '\r' && bytes[end + 1] == '\n')
-            ++start;
-    }
+    TrendLineReader reader(rows);
+    ForEachRowLine(bytes, [&reader](QByteArrayView line) { reader.read(line); });
     return rows;
 }
-
-namespace {
-
-void appendTrendLine(QString& text, const TrendRecord& row)
-{
-    AppendRowLine(text, {row.keyword, row.date, row.count});
-    text += QLatin1String("\r\n");
-}
-
-} // namespace
 
 TrendTableRead ReadTrendTable(const QString& path)
 {
@@ -122,17 +78,21 @@ TrendTableRead ReadTrendTable(const QString& path)
         return {};
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
-    // Mapped rather than read: a big table is parsed straight from the file's pages.
-    if (const uchar* mapped = file.map(0, file.size()))
-        return {ParseTrendTable(QByteArrayView(mapped, file.size())), {}};
-    return {ParseTrendTable(file.readAll()), {}};
+    TrendTableRead read;
+    // Room for the rows the file likely holds (they take some 50 bytes a line) and those of many
+    // scrapes to come, so that the list seldom moves.
+    read.rows.reserve(file.size() / 40 + 1024);
+    TrendLineReader reader(read.rows);
+    if (!ForEachRowLine(file, [&reader](QByteArrayView line) { reader.read(line); }))
+        read.error = file.errorString();
+    return read;
 }
 
 QString WriteTrendTable(const QString& path, const TrendRows& rows)
 {
     AtomicTextFileWriter writer(path);
-    for (const TrendRecord& row : rows) {
-        appendTrendLine(writer.text(), row);
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        appendTrendLine(writer.text(), rows, row);
         writer.flushIfFull();
     }
     return writer.commit();
@@ -154,14 +114,14 @@ std::optional<QDateTime> NewestDateTime(const TrendRows& rows, const QLocale& lo
     // A million distinct date-times read in a fraction of a second with the compiled forms; the
     // texts the reader leaves to QLocale it reads once each.
     const DateTimeTextReader reader(locale);
-    const QString* newest = nullptr;
+    qsizetype newest = -1;
     qint64 newestMsecs = 0;
-    for (const TrendRecord& row : rows) {
-        const std::optional<qint64> msecs = reader.msecsSinceZero(row.date);
-        if (msecs && (!newest || *msecs > newestMsecs)) {
-            newest = &row.date;
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        const std::optional<qint64> msecs = reader.msecsSinceZero(rows.date(row));
+        if (msecs && (newest < 0 || *msecs > newestMsecs)) {
+            newest = row;
             newestMsecs = *msecs;
         }
     }
-    return newest ? reader.read(*newest) : std::nullopt;
+    return newest >= 0 ? reader.read(rows.date(newest)) : std::nullopt;
 }

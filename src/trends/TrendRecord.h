@@ -1,7 +1,11 @@
 #pragma once
 
-#include <QList>
+#include "util/CellRows.h"
+
 #include <QString>
+
+#include <initializer_list>
+#include <iterator>
 
 // One row of the Hot Trends table; every cell is the text shown.
 struct TrendRecord {
@@ -12,4 +16,65 @@ struct TrendRecord {
     friend bool operator==(const TrendRecord&, const TrendRecord&) = default;
 };
 
-using TrendRows = QList<TrendRecord>;
+// The rows of a Hot Trends table, stored compactly (see CellRows): cells are read as views, or a
+// row as a TrendRecord.
+class TrendRows : public CellRows {
+public:
+    enum Cell { KeywordCell, DateCell, CountCell, CellCount };
+
+    TrendRows()
+        : CellRows(CellCount)
+    {
+    }
+    TrendRows(std::initializer_list<TrendRecord> records);
+
+    QStringView keyword(qsizetype row) const { return cell(row, KeywordCell); }
+    QStringView date(qsizetype row) const { return cell(row, DateCell); }
+    QStringView count(qsizetype row) const { return cell(row, CountCell); }
+    TrendRecord at(qsizetype row) const;
+
+    using CellRows::append;
+    void append(const TrendRecord& record) { append({record.keyword, record.date, record.count}); }
+    // Sets the date and count cells of a row; its keyword stays.
+    void setDateAndCount(qsizetype row, QStringView date, QStringView count)
+    {
+        replace(row, {keyword(row), date, count});
+    }
+
+    static TrendRows sharingBlocksOf(const TrendRows& from);
+
+    // The rows as records, in order (range-for gives each row as a TrendRecord).
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = TrendRecord;
+        using difference_type = qsizetype;
+        using pointer = void;
+        using reference = TrendRecord;
+
+        const_iterator(const TrendRows* rows, qsizetype row)
+            : m_rows(rows)
+            , m_row(row)
+        {
+        }
+        TrendRecord operator*() const { return m_rows->at(m_row); }
+        const_iterator& operator++()
+        {
+            ++m_row;
+            return *this;
+        }
+        bool operator==(const const_iterator&) const = default;
+
+    private:
+        const TrendRows* m_rows;
+        qsizetype m_row;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    explicit TrendRows(CellRows rows)
+        : CellRows(std::move(rows))
+    {
+    }
+};

@@ -2,35 +2,43 @@
 
 TrendTableModel::TrendTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
-    , m_knownKeywords([this](qsizetype row) { return QStringView(m_rows.at(row).keyword); })
+    , m_knownKeywords([this](qsizetype row) { return m_rows.keyword(row); })
 {
 }
 
 namespace {
 
-const QString& cellOf(const TrendRecord& record, int column)
-{
-    switch (column) {
-    case TrendTableModel::KeywordColumn:
-        return record.keyword;
-    case TrendTableModel::DateColumn:
-        return record.date;
-    case TrendTableModel::CountColumn:
-        return record.count;
-    default: {
-        static const QString none;
-        return none;
+// The rows of the table as a sort's worker has them: a copy that shares them, and the rows put in
+// order by position, sharing the same text.
+class SortableTrendRows final : public SortableRows {
+public:
+    explicit SortableTrendRows(const TrendRows& rows)
+        : m_shared(std::make_shared<const TrendRows>(rows))
+        , m_sorted(TrendRows::sharingBlocksOf(rows))
+    {
     }
-    }
-}
 
-using SortableTrendRows = SortableLists<TrendRows>;
+    qsizetype rowCount() const override { return m_shared->size(); }
+    QStringView cellText(qsizetype row, int column) const override { return m_shared->cell(row, column); }
+    // The text of written rows never changes or moves: the copy keeps it for as long as needed.
+    std::shared_ptr<const void> textsOwner() const override { return m_shared; }
+    void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
+    {
+        for (qsizetype i = from; i < to; ++i)
+            m_sorted.appendRowOf(*m_shared, order[i]);
+    }
+    TrendRows& sorted() { return m_sorted; }
+
+private:
+    std::shared_ptr<const TrendRows> m_shared;
+    TrendRows m_sorted;
+};
 
 } // namespace
 
-const QString& TrendTableModel::cellText(qsizetype row, int column) const
+QStringView TrendTableModel::cellText(qsizetype row, int column) const
 {
-    return cellOf(m_rows.at(row), column);
+    return column >= 0 && column < ColumnCount ? m_rows.cell(row, column) : QStringView();
 }
 
 QString TrendTableModel::columnCaption(int column) const
@@ -67,9 +75,8 @@ void TrendTableModel::setRows(TrendRows rows)
 
 TrendTableModel::PreparedRows TrendTableModel::prepareRows(TrendRows rows)
 {
-    // The index reads the keywords where the rows lie, which stays so when the list is moved.
-    const TrendRecord* data = rows.constData();
-    KeywordIndex keywords([data](qsizetype row) { return QStringView(data[row].keyword); });
+    // The index reads the keywords of a copy of the rows, which shares them.
+    KeywordIndex keywords([shared = rows](qsizetype row) { return shared.keyword(row); });
     keywords.rebuild(rows.size());
     return {std::move(rows), std::move(keywords)};
 }
@@ -91,11 +98,10 @@ void TrendTableModel::appendRow(TrendRecord record)
     endInsertRows();
 }
 
-void TrendTableModel::setDateAndCount(qsizetype row, const QString& date, const QString& count)
+void TrendTableModel::setDateAndCount(qsizetype row, QStringView date, QStringView count)
 {
     aboutToChangeRows();
-    m_rows[row].date = date;
-    m_rows[row].count = count;
+    m_rows.setDateAndCount(row, date, count);
     Q_EMIT dataChanged(index(int(row), DateColumn), index(int(row), CountColumn));
 }
 
@@ -103,22 +109,18 @@ void TrendTableModel::removeRowList(QList<qsizetype> rows)
 {
     removeListedRows(
         std::move(rows), [this](qsizetype first, qsizetype count) { m_rows.remove(first, count); },
-        [this](const QList<qsizetype>& sorted) { RemoveSortedRows(m_rows, sorted); });
+        [this](const QList<qsizetype>& sorted) { m_rows.removeSorted(sorted); });
     m_knownKeywords.rebuild(m_rows.size());
 }
 
 std::unique_ptr<SortableRows> TrendTableModel::shareRows() const
 {
-    return std::make_unique<SortableTrendRows>(
-        [](const std::tuple<TrendRows>& rows, qsizetype row, int column) -> const QString& {
-            return cellOf(std::get<0>(rows).at(row), column);
-        },
-        m_rows);
+    return std::make_unique<SortableTrendRows>(m_rows);
 }
 
 void TrendTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf)
 {
-    m_rows.swap(std::get<0>(static_cast<SortableTrendRows&>(sorted).sorted()));
+    std::swap(m_rows, static_cast<SortableTrendRows&>(sorted).sorted());
     if (m_knownKeywords.size() == m_rows.size())
         m_knownKeywords.renumber(newRowOf);
     else
@@ -142,6 +144,6 @@ QVariant TrendTableModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::ToolTipRole && index.isValid() && index.column() == KeywordColumn &&
         index.row() < m_rows.size() && !m_lastScrapeNotes.isEmpty())
-        return m_lastScrapeNotes.value(m_rows.at(index.row()).keyword.toCaseFolded());
+        return m_lastScrapeNotes.value(m_rows.keyword(index.row()).toString().toCaseFolded());
     return RowListModel::data(index, role);
 }

@@ -6,7 +6,9 @@
 
 #include <QHash>
 
-// The Hot Trends table: its rows in display order and the index of their keywords.
+// The Hot Trends table: its rows in display order and the index of their keywords. The rows are
+// stored compactly (TrendRows); a copy of them is cheap and can be read on a worker thread (a save,
+// a sort) while the table goes on changing here.
 class TrendTableModel final : public RowListModel {
     Q_OBJECT
 
@@ -15,12 +17,12 @@ public:
 
     explicit TrendTableModel(QObject* parent = nullptr);
 
-    const QString& cellText(qsizetype row, int column) const override;
+    QStringView cellText(qsizetype row, int column) const override;
     // Keyword: text; date of the last scrape: date-time; appearances: number.
     SortKind columnSortKind(int column) const override;
 
     const TrendRows& rows() const { return m_rows; }
-    const TrendRecord& row(qsizetype row) const { return m_rows.at(row); }
+    TrendRecord row(qsizetype row) const { return m_rows.at(row); }
     // The keywords of the table, looked up without regard to letter case.
     const KeywordIndex& knownKeywords() const { return m_knownKeywords; }
 
@@ -35,7 +37,7 @@ public:
     void setRows(PreparedRows prepared);
     void appendRow(TrendRecord record);
     // Sets the date and count cells of a row; its keyword stays.
-    void setDateAndCount(qsizetype row, const QString& date, const QString& count);
+    void setDateAndCount(qsizetype row, QStringView date, QStringView count);
     // Removes the rows listed (any order; repeated and out-of-range rows ignored) in one pass.
     void removeRowList(QList<qsizetype> rows);
     void clear();

@@ -181,8 +181,8 @@ QList<qsizetype> orderByNumbers(qsizetype rowCount, const CellText& cellAt, bool
                 return;
             // After another sort the texts lie all over memory: the ones to come are fetched ahead.
             if (row + PrefetchDistance < to)
-                __builtin_prefetch(cellAt(row + PrefetchDistance)->constData());
-            keyed[size_t(row)] = {keyOf(reader, *cellAt(row)) ^ flip, row};
+                __builtin_prefetch(cellAt(row + PrefetchDistance).data());
+            keyed[size_t(row)] = {keyOf(reader, cellAt(row)) ^ flip, row};
         }
     });
     if (stop.stop_requested())
@@ -195,7 +195,7 @@ QList<qsizetype> numberOrder(qsizetype rowCount, const CellText& cellAt, bool as
 {
     return orderByNumbers(
         rowCount, cellAt, ascending, stop, [] { return 0; },
-        [](int, const QString& text) { return quint64(quint32(SortNumber(text)) ^ 0x80000000u); });
+        [](int, QStringView text) { return quint64(quint32(SortNumber(text)) ^ 0x80000000u); });
 }
 
 QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool ascending,
@@ -207,7 +207,7 @@ QList<qsizetype> dateTimeOrder(qsizetype rowCount, const CellText& cellAt, bool 
     return orderByNumbers(
         rowCount, cellAt, ascending, stop,
         [&locale] { return std::make_unique<DateTimeTextReader>(locale, DateTimeCommas::Removed); },
-        [](const std::unique_ptr<DateTimeTextReader>& reader, const QString& text) {
+        [](const std::unique_ptr<DateTimeTextReader>& reader, QStringView text) {
             return quint64(reader->msecsSinceZero(text).value_or(0)) ^ (quint64(1) << 63);
         });
 }
@@ -336,8 +336,8 @@ QList<qsizetype> textOrder(qsizetype rowCount, const CellText& cellAt, bool asce
             if (row % RowsBetweenStopChecks == 0 && stop.stop_requested())
                 return;
             if (row + PrefetchDistance < to)
-                __builtin_prefetch(cellAt(row + PrefetchDistance)->constData());
-            collation->sortKey(*cellAt(row), key);
+                __builtin_prefetch(cellAt(row + PrefetchDistance).data());
+            collation->sortKey(cellAt(row), key);
             TextKey& entry = keys[size_t(row)];
             entry.bytes = reinterpret_cast<const uchar*>(key.constData());
             entry.length = quint32(key.size());

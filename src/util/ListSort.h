@@ -29,12 +29,12 @@ int CompareTexts(QStringView a, QStringView b, const QLocale& locale = QLocale()
 
 // The new order of `rowCount` rows sorted by the cells `cellAt` gives: element i is the row that
 // goes to position i. The sort is stable in both directions (rows that compare equal keep their
-// order), and each cell is read and turned into a sort key once. `cellAt` points at the text of a
-// cell where the table keeps it (so that a cell is read without a copy, and the cells to come can
-// be fetched ahead from memory); the cells do not change while the order is worked out, and a big
+// order), and each cell is read and turned into a sort key once. `cellAt` gives a view of the text
+// of a cell where the table keeps it (so that a cell is read without a copy, and the cells to come
+// can be fetched ahead from memory); the cells do not change while the order is worked out, and a big
 // column is read and sorted in chunks on several threads at once, so `cellAt` is called from all of
 // them. Once `stop` is requested the work ends early with an empty order.
-using CellText = std::function<const QString*(qsizetype row)>;
+using CellText = std::function<QStringView(qsizetype row)>;
 QList<qsizetype> SortedRowOrder(qsizetype rowCount, const CellText& cellAt, SortKind kind, bool ascending,
                                 const QLocale& locale = QLocale(), std::stop_token stop = {});
 

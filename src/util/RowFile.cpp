@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
 {
@@ -90,11 +91,11 @@ QString RestoreSpaces(QStringView field)
     return text;
 }
 
-std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
+bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)
 {
-    // Most fields are ASCII with "§" for their spaces, so those are decoded here directly; any
-    // other character sends the field through the full decoder.
-    QString text(field.size(), Qt::Uninitialized);
+    // Most fields are ASCII with "§" for their spaces, so those are decoded here directly, into the
+    // room `text` already has; any other character sends the field through the full decoder.
+    text.resize(field.size());
     QChar* out = text.data();
     const qsizetype n = field.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -105,17 +106,58 @@ std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8)
             *out++ = u' ';
             ++i;
         } else if (!utf8) {
-            return RestoreSpaces(DecodeWindows1252(field));
+            text = RestoreSpaces(DecodeWindows1252(field));
+            return true;
         } else {
             QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
             const QString decoded = decoder(field);
             if (decoder.hasError())
-                return std::nullopt;
-            return RestoreSpaces(decoded);
+                return false;
+            text = RestoreSpaces(decoded);
+            return true;
         }
     }
     text.truncate(out - text.constData());
-    return text;
+    return true;
+}
+
+void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line)
+{
+    const char* data = bytes.data();
+    const char* const end = data + bytes.size();
+    while (data < end) {
+        const char* stop = data;
+        while (stop < end && *stop != '\n' && *stop != '\r')
+            ++stop;
+        if (stop > data)
+            line(QByteArrayView(data, stop - data));
+        data = stop + 1;
+    }
+}
+
+bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line)
+{
+    constexpr qsizetype ChunkSize = 4 << 20;
+    QByteArray chunk(ChunkSize, Qt::Uninitialized);
+    qsizetype kept = 0; // bytes of an unfinished line at the start of `chunk`
+    for (;;) {
+        if (kept == chunk.size())
+            chunk.resize(chunk.size() * 2); // a line longer than a chunk
+        const qint64 read = file.read(chunk.data() + kept, chunk.size() - kept);
+        if (read < 0)
+            return false;
+        if (read == 0) {
+            ForEachRowLine(QByteArrayView(chunk.constData(), kept), line);
+            return true;
+        }
+        const qsizetype filled = kept + qsizetype(read);
+        qsizetype complete = filled;
+        while (complete > 0 && chunk[complete - 1] != '\n' && chunk[complete - 1] != '\r')
+            --complete;
+        ForEachRowLine(QByteArrayView(chunk.constData(), complete), line);
+        kept = filled - complete;
+        std::memmove(chunk.data(), chunk.constData() + complete, size_t(kept));
+    }
 }
 
 namespace {

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <initializer_list>
-#include <optional>
 
 // The row files ("dabatase.dat", "dbsuggest.dat"): one line per row, every field followed by "|",
 // and every space of the line stored as "§" so that a field never holds a space.
@@ -27,9 +28,17 @@ void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields);
 
 // A field as stored, with every "§" turned back into a space.
 QString RestoreSpaces(QStringView field);
-// A field of a row file's raw bytes as text, with every "§" turned back into a space: read as
-// UTF-8 (nothing when the bytes are not valid UTF-8), or as Windows-1252.
-std::optional<QString> DecodeRowField(QByteArrayView field, bool utf8);
+// A field of a row file's raw bytes as text into `text`, with every "§" turned back into a space:
+// read as UTF-8 (false when the bytes are not valid UTF-8), or as Windows-1252. A loop over many
+// fields reuses one string's room.
+bool DecodeRowField(QByteArrayView field, bool utf8, QString& text);
+
+// Calls `line` for each line of a row file's bytes: CR, LF or both end a line, and empty lines are
+// passed over (they hold no row).
+void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line);
+// The same for the lines of a file, read a few megabytes at a time, so that a big table is never in
+// memory as bytes and as rows at once; false when reading failed (the lines before were given).
+bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line);
 
 // The text as a cell can hold it: "|", the control characters (C0, DEL, C1) and the line and
 // paragraph separators become spaces. The row file cannot keep them (they end a field, so the

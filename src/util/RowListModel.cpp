@@ -56,21 +56,34 @@ struct RowListModel::SortJob {
     {
         const std::stop_token stopped = stop.get_token();
         qsizetype count = 0;
-        if (!withRows([&count](const SortableRows& shared) { count = shared.rowCount(); }))
+        std::shared_ptr<const void> owner;
+        if (!withRows([&](const SortableRows& shared) {
+                count = shared.rowCount();
+                owner = shared.textsOwner();
+            }))
             return;
-        QList<QString> texts;
+        // Views of the column's texts: where the rows keep them when they stay there, else of
+        // copies (reserved at once, so that they never move).
+        QList<QStringView> texts;
+        QList<QString> copies;
         texts.reserve(count);
+        if (!owner)
+            copies.reserve(count);
         for (qsizetype from = 0; from < count; from += RowsPerTurn) {
             const bool read = withRows([&](const SortableRows& shared) {
-                for (qsizetype row = from; row < std::min(from + RowsPerTurn, count); ++row)
-                    texts.append(shared.cellText(row, column));
+                for (qsizetype row = from; row < std::min(from + RowsPerTurn, count); ++row) {
+                    const QStringView text = shared.cellText(row, column);
+                    texts.append(owner ? text : QStringView(copies.emplace_back(text.toString())));
+                }
             });
             if (!read)
                 return;
         }
         const QList<qsizetype> order = SortedRowOrder(
-            count, [&texts](qsizetype row) { return &texts[row]; }, kind, ascending, locale, stopped);
+            count, [&texts](qsizetype row) { return texts[row]; }, kind, ascending, locale, stopped);
         texts = {};
+        copies = {};
+        owner.reset();
         if (stopped.stop_requested())
             return;
         QList<qsizetype> newRows(count);
@@ -137,7 +150,7 @@ QVariant RowListModel::data(const QModelIndex& index, int role) const
         return columnAlignment(index.column());
     if (role != Qt::DisplayRole)
         return {};
-    return cellText(index.row(), index.column());
+    return cellText(index.row(), index.column()).toString();
 }
 
 QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -45,8 +45,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // The text of a cell as shown (row and column in range), as the model keeps it.
-    virtual const QString& cellText(qsizetype row, int column) const = 0;
+    // The text of a cell as shown (row and column in range), where the model keeps it: valid until
+    // the rows change.
+    virtual QStringView cellText(qsizetype row, int column) const = 0;
     // How a column compares its cells.
     virtual SortKind columnSortKind(int column) const = 0;
 
@@ -122,7 +123,11 @@ public:
     virtual ~SortableRows() = default;
 
     virtual qsizetype rowCount() const = 0;
-    virtual const QString& cellText(qsizetype row, int column) const = 0;
+    virtual QStringView cellText(qsizetype row, int column) const = 0;
+    // What keeps the texts of cellText() where they are until it is released, also once the table
+    // has taken these rows back; null when a sort must copy them out (the table's change would
+    // release them).
+    virtual std::shared_ptr<const void> textsOwner() const { return nullptr; }
     // Appends the rows order[from] to order[to - 1] to the sorted rows.
     virtual void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) = 0;
 };
@@ -140,7 +145,7 @@ public:
     }
 
     qsizetype rowCount() const override { return std::get<0>(m_shared).size(); }
-    const QString& cellText(qsizetype row, int column) const override
+    QStringView cellText(qsizetype row, int column) const override
     {
         return m_cellAt(m_shared, row, column);
     }

@@ -78,7 +78,7 @@ QStringList columnOf(const RowListModel& model, int column)
 {
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row)
-        texts << model.cellText(row, column);
+        texts << model.cellText(row, column).toString();
     return texts;
 }
 
@@ -144,7 +144,7 @@ TrendRows mixedTrendRows(int count, quint32 seed)
 
 // The rows as a plain stable sort puts them, comparing two cells at a time by the rules of the
 // column: the order any faster sort has to give.
-TrendRows plainStableSort(TrendRows rows, int column, bool ascending)
+TrendRows plainStableSort(const TrendRows& rows, int column, bool ascending)
 {
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     const TextCollation collation(us);
@@ -162,11 +162,15 @@ TrendRows plainStableSort(TrendRows rows, int column, bool ascending)
             return CompareNumbers(a.count, b.count);
         }
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const TrendRecord& a, const TrendRecord& b) {
+    QList<TrendRecord> records(rows.begin(), rows.end());
+    std::stable_sort(records.begin(), records.end(), [&](const TrendRecord& a, const TrendRecord& b) {
         const int result = compare(a, b);
         return ascending ? result < 0 : result > 0;
     });
-    return rows;
+    TrendRows sorted;
+    for (const TrendRecord& record : records)
+        sorted.append(record);
+    return sorted;
 }
 
 // The rows in the order SortedRowOrder gives at once, on this thread.
@@ -175,11 +179,11 @@ TrendRows sortedAtOnce(const TrendRows& rows, int column, bool ascending)
     TrendTableModel table;
     table.setRows(rows);
     const QList<qsizetype> order = SortedRowOrder(
-        rows.size(), [&table, column](qsizetype row) { return &table.cellText(row, column); },
+        rows.size(), [&table, column](qsizetype row) { return table.cellText(row, column); },
         table.columnSortKind(column), ascending, QLocale(QLocale::English, QLocale::UnitedStates));
     TrendRows sorted;
     for (const qsizetype row : order)
-        sorted.append(rows[row]);
+        sorted.append(rows.at(row));
     return sorted;
 }
 
@@ -820,7 +824,7 @@ void TestSuggest::compareTexts()
     // A sort sees the same order through its precomputed keys.
     const QStringList cells{a, b};
     const QList<qsizetype> order = SortedRowOrder(
-        2, [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
+        2, [&](qsizetype row) { return QStringView(cells[row]); }, SortKind::Text, true, locale);
     QCOMPARE(order, (result > 0 ? QList<qsizetype>{1, 0} : QList<qsizetype>{0, 1}));
 }
 
@@ -869,7 +873,7 @@ void TestSuggest::textSortAgreesWithQCollator()
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind::Text, true, locale);
+        cells.size(), [&](qsizetype row) { return QStringView(cells[row]); }, SortKind::Text, true, locale);
     QStringList sorted;
     for (const qsizetype row : order)
         sorted << cells[row];
@@ -918,7 +922,7 @@ void TestSuggest::sortedOrder()
     QFETCH(QStringList, cells);
     QFETCH(QStringList, sorted);
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind(kind), ascending);
+        cells.size(), [&](qsizetype row) { return QStringView(cells[row]); }, SortKind(kind), ascending);
     QStringList result;
     for (const qsizetype row : order)
         result << cells[row];
@@ -951,7 +955,7 @@ void TestSuggest::bigDateColumnSortsInOrder()
 
     for (const bool ascending : {true, false}) {
         const QList<qsizetype> order = SortedRowOrder(
-            cells.size(), [&](qsizetype row) { return &cells[row]; }, SortKind::DateTime, ascending, us);
+            cells.size(), [&](qsizetype row) { return QStringView(cells[row]); }, SortKind::DateTime, ascending, us);
         QCOMPARE(order.size(), qsizetype(Rows));
         // Unreadable texts count as the earliest and keep their order; the rest go by their time.
         const QList<qsizetype> first =

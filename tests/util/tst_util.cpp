@@ -1,3 +1,4 @@
+#include "util/CellRows.h"
 #include "util/CutBetween.h"
 #include "util/DateTimeText.h"
 #include "util/DateTimeTextReader.h"
@@ -89,6 +90,9 @@ private Q_SLOTS:
     void rowLineStoresSpacesAsSection();
     void cleanCellText_data();
     void cleanCellText();
+    void cellRowsKeepEveryCell();
+    void cellRowsCopiesNeverWriteOverEachOther();
+    void fileLinesReadInChunksAsWhole();
     void taggedValues();
     void dateTimeTextRoundTrip_data();
     void dateTimeTextRoundTrip();
@@ -326,6 +330,86 @@ void TestUtil::cleanCellText()
     QFETCH(QString, text);
     QFETCH(QString, cell);
     QCOMPARE(CleanCellText(text), cell);
+}
+
+void TestUtil::cellRowsKeepEveryCell()
+{
+    // Empty, missing, long (a two-unit length) and bigger-than-a-block cells, and a row rewritten
+    // from its own cells.
+    const QString longCell(0x8000 + 5, u'x');
+    const QString hugeCell((1 << 20) + 3, u'y');
+    CellRows rows(3);
+    rows.append({u"a"_s, u""_s, u"1"_s});
+    rows.append({u"b"_s});
+    rows.append({longCell, u"zoë 東京"_s, hugeCell});
+    rows.append({u"c"_s, u"d"_s, u"e"_s});
+    rows.replace(0, {rows.cell(0, 0), u"new"_s, rows.cell(2, 1)});
+    const QList<QStringList> expected = {{u"a"_s, u"new"_s, u"zoë 東京"_s},
+                                         {u"b"_s, u""_s, u""_s},
+                                         {longCell, u"zoë 東京"_s, hugeCell},
+                                         {u"c"_s, u"d"_s, u"e"_s}};
+    const auto cellsOf = [](const CellRows& rows) {
+        QList<QStringList> cells;
+        for (qsizetype row = 0; row < rows.size(); ++row)
+            cells.append({rows.cell(row, 0).toString(), rows.cell(row, 1).toString(), rows.cell(row, 2).toString()});
+        return cells;
+    };
+    QCOMPARE(cellsOf(rows), expected);
+
+    rows.removeSorted({0, 2});
+    QCOMPARE(cellsOf(rows), (QList<QStringList>{expected[1], expected[3]}));
+    CellRows reordered = CellRows::sharingBlocksOf(rows);
+    reordered.appendRowOf(rows, 1);
+    reordered.appendRowOf(rows, 0);
+    QCOMPARE(cellsOf(reordered), (QList<QStringList>{expected[3], expected[1]}));
+}
+
+void TestUtil::cellRowsCopiesNeverWriteOverEachOther()
+{
+    // A copy (a save's or a sort's) shares the text; whichever side writes next gets the free room
+    // of the shared block, the other a new block.
+    CellRows table(2);
+    table.append({u"kept"_s, u"1"_s});
+    const CellRows copy = table;
+    CellRows otherCopy = table;
+    otherCopy.append({u"copy's row"_s, u"2"_s});
+    table.append({u"table's row"_s, u"3"_s});
+    table.replace(0, {u"kept"_s, u"4"_s});
+
+    QCOMPARE(copy.size(), 1);
+    QCOMPARE(copy.cell(0, 1), u"1");
+    QCOMPARE(otherCopy.cell(1, 0), u"copy's row");
+    QCOMPARE(table.cell(1, 0), u"table's row");
+    QCOMPARE(table.cell(0, 1), u"4");
+    QVERIFY(!(copy == table));
+    QVERIFY(copy == CellRows(copy));
+}
+
+void TestUtil::fileLinesReadInChunksAsWhole()
+{
+    // Lines of every ending, across the reader's chunks of a few megabytes, one longer than a chunk.
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < (9 << 20); ++i) {
+        bytes += QByteArray(i % 50, 'a' + char(i % 26));
+        bytes += i % 3 == 0 ? "\r\n" : (i % 3 == 1 ? "\n" : "\r");
+        if (i == 1000)
+            bytes += QByteArray(5 << 20, 'L') + "\n";
+    }
+    bytes += "last line without an end";
+    QList<QByteArray> whole;
+    ForEachRowLine(QByteArrayView(bytes), [&whole](QByteArrayView line) { whole.append(line.toByteArray()); });
+    QCOMPARE(whole.last(), "last line without an end");
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"lines.dat"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> chunked;
+    QVERIFY(ForEachRowLine(file, [&chunked](QByteArrayView line) { chunked.append(line.toByteArray()); }));
+    QCOMPARE(chunked.size(), whole.size());
+    QVERIFY(chunked == whole);
 }
 
 void TestUtil::taggedValues()

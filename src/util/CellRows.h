@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QList>
+#include <QStringView>
+
+#include <atomic>
+#include <initializer_list>
+#include <memory>
+
+// Rows of a fixed number of text cells, kept back to back in big blocks of UTF-16 text (an arena)
+// rather than one QString per cell: a million rows cost their characters, a length before each
+// cell and eight bytes of row position, instead of three heap strings each (header, allocator
+// overhead and a 24-byte handle per cell).
+//
+// The rows are a list of positions into the blocks; changing a row writes it anew at the end and
+// moves its position, so a sort or a removal only moves positions, never text. What a removed or
+// rewritten row leaves behind stays in its block until the rows are loaded again.
+//
+// Copies are cheap and safe to read on another thread while the original goes on changing: a copy
+// shares the blocks (written text never changes) and the position list (implicitly shared, copied
+// when either side changes it). Each block hands out its free space to one writer at a time, so a
+// copy that appends never writes where another copy of the rows already wrote.
+class CellRows {
+public:
+    explicit CellRows(int cellCount);
+
+    int cellCount() const { return m_cellCount; }
+    qsizetype size() const { return m_rows.size(); }
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    // Cell `cell` (0 to cellCount - 1) of `row`; valid while this object (or a copy) lives.
+    QStringView cell(qsizetype row, int cell) const;
+
+    // Appends a row of up to cellCount() cells (missing ones empty). The cells may be views of
+    // cells of these rows.
+    void append(std::initializer_list<QStringView> cells);
+    // Rewrites row `row` with new cells (same rule as append).
+    void replace(qsizetype row, std::initializer_list<QStringView> cells);
+    void remove(qsizetype first, qsizetype count);
+    // Drops the rows listed (ascending, distinct) in one pass.
+    void removeSorted(const QList<qsizetype>& rows);
+    void clear();
+    // Room for `rows` rows in the position list.
+    void reserve(qsizetype rows) { m_rows.reserve(rows); }
+
+    // These rows emptied but still sharing the blocks of `from`, so that rows of `from` can be
+    // appended by position (appendRowOf) without copying text: how a sort builds the rows in their
+    // new order.
+    static CellRows sharingBlocksOf(const CellRows& from);
+    // Appends row `row` of `from`, whose blocks these rows share (see sharingBlocksOf).
+    void appendRowOf(const CellRows& from, qsizetype row) { m_rows.append(from.m_rows.at(row)); }
+    // Where the text of row `row` starts, to be fetched ahead from memory by a long loop.
+    const char16_t* rowStart(qsizetype row) const;
+
+    // Text of cells written, in UTF-16 code units (removed and rewritten rows included).
+    qsizetype storedChars() const;
+
+    // Equal when the cells are equal, row by row.
+    friend bool operator==(const CellRows& a, const CellRows& b);
+
+private:
+    struct Block {
+        explicit Block(qsizetype capacity);
+        std::unique_ptr<char16_t[]> chars;
+        qsizetype capacity;
+        std::atomic<qsizetype> used{0};
+    };
+
+    // Where a row starts: block number (high 32 bits) and offset in the block.
+    using Position = quint64;
+
+    Position write(std::initializer_list<QStringView> cells);
+    char16_t* claim(qsizetype units, Position& position);
+    const char16_t* at(Position position) const;
+
+    int m_cellCount;
+    QList<std::shared_ptr<Block>> m_blocks;
+    QList<Position> m_rows;
+};
