@@ -14,13 +14,14 @@ QString withoutCommas(QString text)
 QString FormatSuggestCsv(const SuggestRows& rows)
 {
     QString text = QStringLiteral("Keyword Phrase,Suggestion,Results\r\n");
-    for (const SuggestRecord& row : rows) {
+    for (qsizetype row = 0; row < rows.size(); ++row) {
         for (int k = 1; k <= SuggestPairCount; ++k) {
-            const QString& suggestion = row.cells[SuggestionCell(k)];
+            const QStringView suggestion = rows.recordCell(row, SuggestionCell(k));
             if (suggestion.isEmpty())
                 continue;
-            text += row.phrase + u',' + withoutCommas(suggestion) + u',' +
-                    withoutCommas(row.cells[ResultsCell(k)]) + QLatin1String("\r\n");
+            text += rows.phrase(row);
+            text += u',' + withoutCommas(suggestion.toString()) + u',' +
+                    withoutCommas(rows.recordCell(row, ResultsCell(k)).toString()) + QLatin1String("\r\n");
         }
     }
     return text;

@@ -4,32 +4,35 @@
 #include "util/TextFile.h"
 
 #include <algorithm>
+#include <array>
 
 SuggestRows ParseSuggestTable(QStringView text)
 {
     SuggestRows rows;
     QList<QStringView> fields;
+    // The cells of a line, in strings reused line after line.
+    std::array<QString, 1 + SuggestCellCount> cells;
+    std::array<QStringView, 1 + SuggestCellCount> views;
     for (const QString& line : SplitLines(text)) {
         SplitRowLine(line, fields);
         if (fields.isEmpty())
             continue;
-        SuggestRecord record;
-        record.phrase = RestoreSpaces(fields[0]);
-        const qsizetype cells = std::min<qsizetype>(fields.size() - 1, SuggestCellCount);
-        for (qsizetype cell = 0; cell < cells; ++cell)
-            record.cells[size_t(cell)] = RestoreSpaces(fields[cell + 1]);
-        rows.append(std::move(record));
+        const qsizetype count = std::min<qsizetype>(fields.size(), qsizetype(cells.size()));
+        for (qsizetype cell = 0; cell < count; ++cell) {
+            RestoreSpaces(fields[cell], cells[size_t(cell)]);
+            views[size_t(cell)] = cells[size_t(cell)];
+        }
+        rows.append(std::span(views.data(), size_t(count)));
     }
     return rows;
 }
 
 namespace {
 
-void appendSuggestLine(QString& text, const SuggestRecord& row)
+void appendSuggestLine(QString& text, const SuggestRows& rows, qsizetype row)
 {
-    AppendRowLine(text, {row.phrase});
-    for (const QString& cell : row.cells)
-        AppendRowLine(text, {cell});
+    for (int cell = 0; cell < rows.cellCount(); ++cell)
+        AppendRowLine(text, {rows.cell(row, cell)});
     text += QLatin1String("\r\n");
 }
 
@@ -44,8 +47,8 @@ SuggestTableRead ReadSuggestTable(const QString& path)
 QString WriteSuggestTable(const QString& path, const SuggestRows& rows)
 {
     AtomicTextFileWriter writer(path);
-    for (const SuggestRecord& row : rows) {
-        appendSuggestLine(writer.text(), row);
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        appendSuggestLine(writer.text(), rows, row);
         writer.flushIfFull();
     }
     return writer.commit();

@@ -91,7 +91,7 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
                 co_return;
         }
         first = false;
-        const SuggestRecord* record = m_table.recordOfId(id);
+        std::optional<SuggestRecord> record = m_table.recordOfId(id);
         if (!record)
             continue;
         Q_EMIT statusChanged(QStringLiteral("Getting suggestion of: ") + record->phrase +

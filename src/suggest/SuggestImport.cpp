@@ -10,8 +10,8 @@ QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
     // Every phrase known so far, the table's then the new ones, indexed without regard to case.
     QStringList known;
     known.reserve(table.size() + lines.size());
-    for (const SuggestRecord& record : table)
-        known.append(record.phrase);
+    for (qsizetype row = 0; row < table.size(); ++row)
+        known.append(table.phrase(row).toString());
     KeywordIndex index([&known](qsizetype row) { return QStringView(known.at(row)); });
     index.rebuild(known.size());
 

@@ -17,21 +17,14 @@ QString SuggestTableModel::columnCaption(int column) const
 
 namespace {
 
-const QString& cellOf(const SuggestRecord& record, int column)
-{
-    if (column == SuggestTableModel::PhraseColumn)
-        return record.phrase;
-    return record.cells[size_t(column - 1)];
-}
-
-// The records and their ids go together.
-using SortableSuggestRows = SortableLists<SuggestRows, QList<SuggestTableModel::RowId>>;
+// The rows and their ids go together.
+using SortableSuggestRows = SortableCellRows<SuggestRows, QList<SuggestTableModel::RowId>>;
 
 } // namespace
 
 QStringView SuggestTableModel::cellText(qsizetype row, int column) const
 {
-    return cellOf(m_records.at(row), column);
+    return column >= 0 && column < ColumnCount ? m_records.cell(row, column) : QStringView();
 }
 
 QVariant SuggestTableModel::data(const QModelIndex& index, int role) const
@@ -99,10 +92,10 @@ qsizetype SuggestTableModel::rowOfId(RowId id) const
     return m_rowOfId.value(id, -1);
 }
 
-const SuggestRecord* SuggestTableModel::recordOfId(RowId id) const
+std::optional<SuggestRecord> SuggestTableModel::recordOfId(RowId id) const
 {
     const qsizetype row = rowOfId(id);
-    return row >= 0 ? &m_records.at(row) : nullptr;
+    return row >= 0 ? std::optional(m_records.at(row)) : std::nullopt;
 }
 
 void SuggestTableModel::setRecords(SuggestRows records)
@@ -124,7 +117,8 @@ SuggestTableModel::RowId SuggestTableModel::appendRecord(SuggestRecord record)
 {
     const int row = int(m_records.size());
     beginInsertRows({}, row, row);
-    appendRecords({std::move(record)});
+    m_records.append(record);
+    appendId();
     endInsertRows();
     return m_ids.constLast();
 }
@@ -133,27 +127,23 @@ void SuggestTableModel::appendPhrases(const QStringList& phrases)
 {
     if (phrases.isEmpty())
         return;
-    SuggestRows records;
-    records.reserve(phrases.size());
-    for (const QString& phrase : phrases)
-        records.append({phrase, {}});
     const int first = int(m_records.size());
-    beginInsertRows({}, first, first + int(records.size()) - 1);
-    appendRecords(std::move(records));
+    beginInsertRows({}, first, first + int(phrases.size()) - 1);
+    m_records.reserve(m_records.size() + phrases.size());
+    m_ids.reserve(m_ids.size() + phrases.size());
+    for (const QString& phrase : phrases) {
+        m_records.appendPhrase(phrase);
+        appendId();
+    }
     endInsertRows();
 }
 
-void SuggestTableModel::appendRecords(SuggestRows records)
+void SuggestTableModel::appendId()
 {
-    m_records.reserve(m_records.size() + records.size());
-    m_ids.reserve(m_ids.size() + records.size());
-    for (SuggestRecord& record : records) {
-        const RowId id = m_nextId++;
-        if (m_rowOfIdCurrent)
-            m_rowOfId.insert(id, m_records.size());
-        m_records.append(std::move(record));
-        m_ids.append(id);
-    }
+    const RowId id = m_nextId++;
+    if (m_rowOfIdCurrent)
+        m_rowOfId.insert(id, m_ids.size());
+    m_ids.append(id);
 }
 
 bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells)
@@ -162,7 +152,7 @@ bool SuggestTableModel::setCells(RowId id, const SuggestCells& cells)
     if (row < 0)
         return false;
     aboutToChangeRows();
-    m_records[row].cells = cells;
+    m_records.setCells(row, cells);
     Q_EMIT dataChanged(index(int(row), 1), index(int(row), ColumnCount - 1), {Qt::DisplayRole});
     return true;
 }
@@ -176,7 +166,7 @@ void SuggestTableModel::removeRowList(QList<qsizetype> rows)
             m_ids.remove(first, count);
         },
         [this](const QList<qsizetype>& sorted) {
-            RemoveSortedRows(m_records, sorted);
+            m_records.removeSorted(sorted);
             RemoveSortedRows(m_ids, sorted);
         });
     m_rowOfIdCurrent = false;
@@ -189,17 +179,13 @@ void SuggestTableModel::clear()
 
 std::unique_ptr<SortableRows> SuggestTableModel::shareRows() const
 {
-    return std::make_unique<SortableSuggestRows>(
-        [](const std::tuple<SuggestRows, QList<RowId>>& rows, qsizetype row, int column) -> const QString& {
-            return cellOf(std::get<0>(rows).at(row), column);
-        },
-        m_records, m_ids);
+    return std::make_unique<SortableSuggestRows>(m_records, m_ids);
 }
 
 void SuggestTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>&)
 {
-    auto& [records, ids] = static_cast<SortableSuggestRows&>(sorted).sorted();
-    m_records.swap(records);
-    m_ids.swap(ids);
+    auto& rows = static_cast<SortableSuggestRows&>(sorted);
+    std::swap(m_records, rows.sorted());
+    m_ids.swap(std::get<0>(rows.sortedLists()));
     m_rowOfIdCurrent = false;
 }

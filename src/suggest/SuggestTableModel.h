@@ -6,7 +6,11 @@
 #include <QHash>
 #include <QStringList>
 
-// The Suggest table: the user's phrases with their pairs, in display order. Every row also has an
+#include <optional>
+
+// The Suggest table: the user's phrases with their pairs, in display order, stored compactly
+// (SuggestRows); a copy of them is cheap and can be read on a worker thread while the table goes on
+// changing here. Every row also has an
 // id that stays with it through sorts, deletions and imports, so that work which outlives a change
 // of the table (a harvest) finds its rows again, or learns that they are gone.
 class SuggestTableModel final : public RowListModel {
@@ -32,14 +36,14 @@ public:
     SortKind columnSortKind(int column) const override;
 
     const SuggestRows& records() const { return m_records; }
-    const SuggestRecord& record(qsizetype row) const { return m_records.at(row); }
+    SuggestRecord record(qsizetype row) const { return m_records.at(row); }
 
     RowId idOfRow(qsizetype row) const { return m_ids.at(row); }
     QList<RowId> idsOfRows(const QList<qsizetype>& rows) const;
     // Where the row with this id is now, or -1 once it has been removed.
     qsizetype rowOfId(RowId id) const;
-    // The record of the row with this id as it is now, or null once the row has been removed.
-    const SuggestRecord* recordOfId(RowId id) const;
+    // The record of the row with this id as it is now, or nothing once the row has been removed.
+    std::optional<SuggestRecord> recordOfId(RowId id) const;
 
     void setRecords(SuggestRows records);
     RowId appendRecord(SuggestRecord record);
@@ -60,7 +64,8 @@ private:
     QString columnCaption(int column) const override;
     std::unique_ptr<SortableRows> shareRows() const override;
     void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) override;
-    void appendRecords(SuggestRows records);
+    // The id of a row just appended.
+    void appendId();
 
     SuggestRows m_records;
     QList<RowId> m_ids; // beside m_records, row by row

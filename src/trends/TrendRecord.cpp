@@ -12,8 +12,3 @@ TrendRecord TrendRows::at(qsizetype row) const
 {
     return {keyword(row).toString(), date(row).toString(), count(row).toString()};
 }
-
-TrendRows TrendRows::sharingBlocksOf(const TrendRows& from)
-{
-    return TrendRows(CellRows::sharingBlocksOf(from));
-}

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <initializer_list>
-#include <iterator>
 
 // One row of the Hot Trends table; every cell is the text shown.
 struct TrendRecord {
@@ -41,40 +40,8 @@ public:
         replace(row, {keyword(row), date, count});
     }
 
-    static TrendRows sharingBlocksOf(const TrendRows& from);
-
-    // The rows as records, in order (range-for gives each row as a TrendRecord).
-    class const_iterator {
-    public:
-        using iterator_category = std::input_iterator_tag;
-        using value_type = TrendRecord;
-        using difference_type = qsizetype;
-        using pointer = void;
-        using reference = TrendRecord;
-
-        const_iterator(const TrendRows* rows, qsizetype row)
-            : m_rows(rows)
-            , m_row(row)
-        {
-        }
-        TrendRecord operator*() const { return m_rows->at(m_row); }
-        const_iterator& operator++()
-        {
-            ++m_row;
-            return *this;
-        }
-        bool operator==(const const_iterator&) const = default;
-
-    private:
-        const TrendRows* m_rows;
-        qsizetype m_row;
-    };
+    // Range-for gives each row as a TrendRecord.
+    using const_iterator = RowRecordIterator<TrendRows>;
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size()}; }
-
-private:
-    explicit TrendRows(CellRows rows)
-        : CellRows(std::move(rows))
-    {
-    }
 };

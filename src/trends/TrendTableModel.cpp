@@ -8,31 +8,7 @@ TrendTableModel::TrendTableModel(QObject* parent)
 
 namespace {
 
-// The rows of the table as a sort's worker has them: a copy that shares them, and the rows put in
-// order by position, sharing the same text.
-class SortableTrendRows final : public SortableRows {
-public:
-    explicit SortableTrendRows(const TrendRows& rows)
-        : m_shared(std::make_shared<const TrendRows>(rows))
-        , m_sorted(TrendRows::sharingBlocksOf(rows))
-    {
-    }
-
-    qsizetype rowCount() const override { return m_shared->size(); }
-    QStringView cellText(qsizetype row, int column) const override { return m_shared->cell(row, column); }
-    // The text of written rows never changes or moves: the copy keeps it for as long as needed.
-    std::shared_ptr<const void> textsOwner() const override { return m_shared; }
-    void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
-    {
-        for (qsizetype i = from; i < to; ++i)
-            m_sorted.appendRowOf(*m_shared, order[i]);
-    }
-    TrendRows& sorted() { return m_sorted; }
-
-private:
-    std::shared_ptr<const TrendRows> m_shared;
-    TrendRows m_sorted;
-};
+using SortableTrendRows = SortableCellRows<TrendRows>;
 
 } // namespace
 

@@ -95,7 +95,7 @@ char16_t* CellRows::claim(qsizetype units, Position& position)
     return m_blocks.last()->chars.get();
 }
 
-CellRows::Position CellRows::write(std::initializer_list<QStringView> cells)
+CellRows::Position CellRows::write(std::span<const QStringView> cells)
 {
     if (qsizetype(cells.size()) > m_cellCount)
         throw std::invalid_argument("more cells than the rows have");
@@ -119,13 +119,13 @@ CellRows::Position CellRows::write(std::initializer_list<QStringView> cells)
     return position;
 }
 
-void CellRows::append(std::initializer_list<QStringView> cells)
+void CellRows::append(std::span<const QStringView> cells)
 {
     const Position position = write(cells);
     m_rows.append(position);
 }
 
-void CellRows::replace(qsizetype row, std::initializer_list<QStringView> cells)
+void CellRows::replace(qsizetype row, std::span<const QStringView> cells)
 {
     const Position position = write(cells);
     m_rows[row] = position;
@@ -156,12 +156,12 @@ void CellRows::clear()
     m_blocks.clear();
 }
 
-CellRows CellRows::sharingBlocksOf(const CellRows& from)
+void CellRows::shareBlocksOf(const CellRows& from)
 {
-    CellRows rows(from.m_cellCount);
-    rows.m_blocks = from.m_blocks;
-    rows.m_rows.reserve(from.size());
-    return rows;
+    m_cellCount = from.m_cellCount;
+    m_blocks = from.m_blocks;
+    m_rows.clear();
+    m_rows.reserve(from.size());
 }
 
 qsizetype CellRows::storedChars() const

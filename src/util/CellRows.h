@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <span>
 
 // Rows of a fixed number of text cells, kept back to back in big blocks of UTF-16 text (an arena)
 // rather than one QString per cell: a million rows cost their characters, a length before each
@@ -32,9 +34,14 @@ public:
 
     // Appends a row of up to cellCount() cells (missing ones empty). The cells may be views of
     // cells of these rows.
-    void append(std::initializer_list<QStringView> cells);
+    void append(std::span<const QStringView> cells);
+    void append(std::initializer_list<QStringView> cells) { append(std::span(cells.begin(), cells.size())); }
     // Rewrites row `row` with new cells (same rule as append).
-    void replace(qsizetype row, std::initializer_list<QStringView> cells);
+    void replace(qsizetype row, std::span<const QStringView> cells);
+    void replace(qsizetype row, std::initializer_list<QStringView> cells)
+    {
+        replace(row, std::span(cells.begin(), cells.size()));
+    }
     void remove(qsizetype first, qsizetype count);
     // Drops the rows listed (ascending, distinct) in one pass.
     void removeSorted(const QList<qsizetype>& rows);
@@ -42,10 +49,10 @@ public:
     // Room for `rows` rows in the position list.
     void reserve(qsizetype rows) { m_rows.reserve(rows); }
 
-    // These rows emptied but still sharing the blocks of `from`, so that rows of `from` can be
+    // Empties these rows and makes them share the blocks of `from`, so that rows of `from` can be
     // appended by position (appendRowOf) without copying text: how a sort builds the rows in their
     // new order.
-    static CellRows sharingBlocksOf(const CellRows& from);
+    void shareBlocksOf(const CellRows& from);
     // Appends row `row` of `from`, whose blocks these rows share (see sharingBlocksOf).
     void appendRowOf(const CellRows& from, qsizetype row) { m_rows.append(from.m_rows.at(row)); }
     // Where the text of row `row` starts, to be fetched ahead from memory by a long loop.
@@ -68,11 +75,39 @@ private:
     // Where a row starts: block number (high 32 bits) and offset in the block.
     using Position = quint64;
 
-    Position write(std::initializer_list<QStringView> cells);
+    Position write(std::span<const QStringView> cells);
     char16_t* claim(qsizetype units, Position& position);
     const char16_t* at(Position position) const;
 
     int m_cellCount;
     QList<std::shared_ptr<Block>> m_blocks;
     QList<Position> m_rows;
+};
+
+// The rows of `Rows` (which has size() and at(row)) as records, in order: what a range-for over a
+// table's rows gives, one record made at a time.
+template <typename Rows> class RowRecordIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = decltype(std::declval<const Rows&>().at(0));
+    using difference_type = qsizetype;
+    using pointer = void;
+    using reference = value_type;
+
+    RowRecordIterator(const Rows* rows, qsizetype row)
+        : m_rows(rows)
+        , m_row(row)
+    {
+    }
+    value_type operator*() const { return m_rows->at(m_row); }
+    RowRecordIterator& operator++()
+    {
+        ++m_row;
+        return *this;
+    }
+    bool operator==(const RowRecordIterator&) const = default;
+
+private:
+    const Rows* m_rows;
+    qsizetype m_row;
 };

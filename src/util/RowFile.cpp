@@ -84,11 +84,17 @@ void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields)
 
 QString RestoreSpaces(QStringView field)
 {
-    QString text(field.size(), Qt::Uninitialized);
+    QString text;
+    RestoreSpaces(field, text);
+    return text;
+}
+
+void RestoreSpaces(QStringView field, QString& text)
+{
+    text.resize(field.size());
     QChar* out = text.data();
     for (const QChar c : field)
         *out++ = c == StoredSpace ? QChar(u' ') : c;
-    return text;
 }
 
 bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)

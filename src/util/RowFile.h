@@ -28,6 +28,8 @@ void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields);
 
 // A field as stored, with every "§" turned back into a space.
 QString RestoreSpaces(QStringView field);
+// The same into `text`, reusing its room.
+void RestoreSpaces(QStringView field, QString& text);
 // A field of a row file's raw bytes as text into `text`, with every "§" turned back into a space:
 // read as UTF-8 (false when the bytes are not valid UTF-8), or as Windows-1252. A loop over many
 // fields reuses one string's room.

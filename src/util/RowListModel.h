@@ -132,6 +132,21 @@ public:
     virtual void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) = 0;
 };
 
+// Appends the elements order[first] to order[end - 1] of `from` to `to`. The rows of a big table lie
+// far apart in memory: each is fetched a few turns ahead, so that the waits for memory overlap.
+template <typename List>
+void AppendInOrder(List& to, const List& from, const QList<qsizetype>& order, qsizetype first, qsizetype end)
+{
+    constexpr qsizetype Ahead = 8;
+    if (to.isEmpty())
+        to.reserve(from.size());
+    for (qsizetype i = first; i < end; ++i) {
+        if (i + Ahead < end)
+            __builtin_prefetch(from.constData() + order[i + Ahead]);
+        to.append(from.at(order[i]));
+    }
+}
+
 // SortableRows over the lists a table keeps its rows in, side by side (element r of each list
 // belongs to row r); `cellAt` finds a cell in them.
 template <typename... Lists> class SortableLists final : public SortableRows {
@@ -160,28 +175,50 @@ private:
     template <size_t... I>
     void appendEach(const QList<qsizetype>& order, qsizetype from, qsizetype to, std::index_sequence<I...>)
     {
-        (appendInOrder(std::get<I>(m_sorted), std::get<I>(m_shared), order, from, to), ...);
-    }
-
-    // The rows of a big table lie far apart in memory: each is fetched a few turns ahead, so that
-    // the waits for memory overlap.
-    template <typename List>
-    static void appendInOrder(List& to, const List& from, const QList<qsizetype>& order, qsizetype first,
-                              qsizetype end)
-    {
-        constexpr qsizetype Ahead = 8;
-        if (to.isEmpty())
-            to.reserve(from.size());
-        for (qsizetype i = first; i < end; ++i) {
-            if (i + Ahead < end)
-                __builtin_prefetch(from.constData() + order[i + Ahead]);
-            to.append(from.at(order[i]));
-        }
+        (AppendInOrder(std::get<I>(m_sorted), std::get<I>(m_shared), order, from, to), ...);
     }
 
     CellAt m_cellAt;
     std::tuple<Lists...> m_shared;
     std::tuple<Lists...> m_sorted;
+};
+
+// SortableRows over rows kept as CellRows (`Rows` derives from it), with lists kept beside them row
+// by row (`SideLists`, such as ids). The sorted rows share the text of the table's: a sort moves
+// row positions, never text, and the text stays where it is for as long as the worker reads it.
+template <typename Rows, typename... SideLists> class SortableCellRows final : public SortableRows {
+public:
+    explicit SortableCellRows(const Rows& rows, const SideLists&... lists)
+        : m_shared(std::make_shared<const Rows>(rows))
+        , m_sharedLists(lists...)
+    {
+        m_sorted.shareBlocksOf(rows);
+    }
+
+    qsizetype rowCount() const override { return m_shared->size(); }
+    QStringView cellText(qsizetype row, int column) const override { return m_shared->cell(row, column); }
+    std::shared_ptr<const void> textsOwner() const override { return m_shared; }
+    void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
+    {
+        for (qsizetype i = from; i < to; ++i)
+            m_sorted.appendRowOf(*m_shared, order[i]);
+        appendEach(order, from, to, std::index_sequence_for<SideLists...>());
+    }
+    Rows& sorted() { return m_sorted; }
+    std::tuple<SideLists...>& sortedLists() { return m_sortedLists; }
+
+private:
+    template <size_t... I>
+    void appendEach([[maybe_unused]] const QList<qsizetype>& order, [[maybe_unused]] qsizetype from,
+                    [[maybe_unused]] qsizetype to, std::index_sequence<I...>)
+    {
+        (AppendInOrder(std::get<I>(m_sortedLists), std::get<I>(m_sharedLists), order, from, to), ...);
+    }
+
+    std::shared_ptr<const Rows> m_shared;
+    std::tuple<SideLists...> m_sharedLists;
+    Rows m_sorted;
+    std::tuple<SideLists...> m_sortedLists;
 };
 
 // Helpers for the stored rows of a RowListModel.

@@ -561,10 +561,10 @@ void TestSuggest::legacyWindowsFile()
                         QByteArray("N/A|").repeated(18) + "\r\n");
     const SuggestRows rows = ReadSuggestTable(path).rows;
     QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows[0].phrase, u"café crème"_s);
-    QCOMPARE(rows[0].cells[0], u"café noir"_s);
-    QCOMPARE(rows[0].cells[1], u"1,000"_s);
-    QCOMPARE(rows[0].cells[19], u"N/A"_s);
+    QCOMPARE(rows.at(0).phrase, u"café crème"_s);
+    QCOMPARE(rows.at(0).cells[0], u"café noir"_s);
+    QCOMPARE(rows.at(0).cells[1], u"1,000"_s);
+    QCOMPARE(rows.at(0).cells[19], u"N/A"_s);
 }
 
 void TestSuggest::mixedEncodingFile()

@@ -358,7 +358,8 @@ void TestUtil::cellRowsKeepEveryCell()
 
     rows.removeSorted({0, 2});
     QCOMPARE(cellsOf(rows), (QList<QStringList>{expected[1], expected[3]}));
-    CellRows reordered = CellRows::sharingBlocksOf(rows);
+    CellRows reordered(3);
+    reordered.shareBlocksOf(rows);
     reordered.appendRowOf(rows, 1);
     reordered.appendRowOf(rows, 0);
     QCOMPARE(cellsOf(reordered), (QList<QStringList>{expected[3], expected[1]}));
