@@ -127,18 +127,32 @@ bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)
     return true;
 }
 
-void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line)
+namespace {
+
+template <typename View, typename Line> void forEachRowLine(View text, const Line& line)
 {
-    const char* data = bytes.data();
-    const char* const end = data + bytes.size();
+    const auto* data = rawChars(text);
+    const auto* const end = data + text.size();
     while (data < end) {
-        const char* stop = data;
+        const auto* stop = data;
         while (stop < end && *stop != '\n' && *stop != '\r')
             ++stop;
         if (stop > data)
-            line(QByteArrayView(data, stop - data));
+            line(View(data, stop - data));
         data = stop + 1;
     }
+}
+
+} // namespace
+
+void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line)
+{
+    forEachRowLine(bytes, line);
+}
+
+void ForEachRowLine(QStringView text, const std::function<void(QStringView)>& line)
+{
+    forEachRowLine(text, line);
 }
 
 bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line)

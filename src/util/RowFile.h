@@ -38,6 +38,7 @@ bool DecodeRowField(QByteArrayView field, bool utf8, QString& text);
 // Calls `line` for each line of a row file's bytes: CR, LF or both end a line, and empty lines are
 // passed over (they hold no row).
 void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line);
+void ForEachRowLine(QStringView text, const std::function<void(QStringView)>& line);
 // The same for the lines of a file, read a few megabytes at a time, so that a big table is never in
 // memory as bytes and as rows at once; false when reading failed (the lines before were given).
 bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line);
