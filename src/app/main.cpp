@@ -43,7 +43,8 @@ void tellAlreadyRunning(const QString& folder)
 }
 
 // Asked for with QT_LOGGING_RULES="quillory.startup.info=true" (bench/startup.sh): when the
-// window first answers, when the tables are in, and the longest the event loop stood still meanwhile.
+// window first answers, when the tables are in, and the longest the event loop stood still meanwhile;
+// and at the end, when the event loop ended (the close's saves done).
 void traceStartUp(TfrmMain& window, const QElapsedTimer& sinceStart)
 {
     if (!lcStartup().isInfoEnabled())
@@ -120,5 +121,8 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "Quillory %s: data folder %s\n", qPrintable(AppVersion), qPrintable(folder));
     frmMain.show();
     traceStartUp(frmMain, sinceStart);
-    return QuilloryApplication::exec();
+    const int status = QuilloryApplication::exec();
+    // The close has written what it had to; from here on the program only lets go of its memory.
+    qCInfo(lcStartup, "event loop ended");
+    return status;
 }
