@@ -3,14 +3,17 @@
 #include "app/Skin.h"
 #include "crypto/CipherFiles.h"
 #include "suggest/SuggestHarvester.h"
+#include "support/Gate.h"
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
+#include "trends/TrendExport.h"
 #include "trends/TrendTableModel.h"
 #include "util/CrashReporter.h"
 #include "util/KeywordIndex.h"
 #include "util/ui/ClickableLabel.h"
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/TableActions.h"
+#include "util/ui/TableExporter.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -70,6 +73,7 @@ private Q_SLOTS:
     void deleteAll();
     void exportTrends_data();
     void exportTrends();
+    void exportGoesOnBesideTheWindow();
     void longStatusKeepsTheWindowSize();
     void bannerStaysCentred();
     void opensCentredOnItsScreen_data();
@@ -458,6 +462,7 @@ void TestMainWindow::exportTrends()
     if (!chosen.isEmpty())
         m_fakes->saveDialog->answers.enqueue(file(chosen));
     control<QPushButton>(*window, "bsSkinButton3")->click();
+    QTRY_VERIFY(!window->hotTrendsPage()->findChild<TableExporter*>()->isRunning());
 
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
     QCOMPARE(m_fakes->saveDialog->filters, QStringList{u"Comma delimitted(*.csv)|*.csv"_s});
@@ -473,6 +478,44 @@ void TestMainWindow::exportTrends()
     QCOMPARE(files.size(), written.isEmpty() ? 1 : 2);
 }
 
+void TestMainWindow::exportGoesOnBesideTheWindow()
+{
+    // The file is written on a worker from the rows as they were at the click: the table changes
+    // meanwhile, and a second export is refused until the first is done.
+    FakeSaveDialog dialog;
+    FakeMessageBoxes messages;
+    QStringList statuses;
+    QObject page;
+    TableExporter exporter(dialog, messages, [&statuses](const QString& text) { statuses << text; }, &page);
+    TrendTableModel table;
+    table.setRows(TrendRows{{u"a"_s, u"d"_s, u"1"_s}});
+    Gate gate;
+    gate.hold(u"write"_s);
+    const auto writeHeld = [&table, pass = gate.passage()] {
+        return [rows = table.rows(), pass](const QString& fileName) {
+            pass(u"write"_s);
+            return ExportTrendTable(fileName, rows);
+        };
+    };
+    dialog.answers.enqueue(file(u"out.csv"_s));
+    QCoro::Task<> first = exporter.exportWith(writeHeld());
+    QTRY_COMPARE(gate.waitingAt(u"write"_s), 1);
+    QCOMPARE(statuses, QStringList{u"Exporting items..."_s});
+
+    table.appendRow({u"b"_s, u"d"_s, u"1"_s});
+    dialog.answers.enqueue(file(u"second.csv"_s));
+    QCoro::waitFor(exporter.exportWith(writeHeld()));
+    QCOMPARE(statuses.last(), u"An export is still being written; try again once it is done."_s);
+    QCOMPARE(dialog.titles.size(), 1);
+
+    gate.release(u"write"_s);
+    QCoro::waitFor(first);
+    QCOMPARE(readFile(file(u"out.csv"_s)), QByteArray("a|d|1|\r\n"));
+    QVERIFY(statuses.last().startsWith(u"Process finished! Written to out.csv"_s));
+    QVERIFY(!exporter.isRunning());
+    QVERIFY(messages.shown.isEmpty());
+}
+
 void TestMainWindow::longStatusKeepsTheWindowSize()
 {
     const auto window = makeWindow();
@@ -481,6 +524,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     const QSize size = window->size();
     m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
     control<QPushButton>(*window, "bsSkinButton3")->click();
+    QTRY_VERIFY(!window->hotTrendsPage()->findChild<TableExporter*>()->isRunning());
     QVERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(QString(150, u'n') + u".csv"_s));
     QCoreApplication::processEvents();
     QCOMPARE(window->size(), size);

@@ -9,6 +9,7 @@
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
+#include "util/ui/TableExporter.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -565,6 +566,7 @@ void TestSuggestWindow::exportSuggestions()
                storedRow("paris,§france") + storedRow("never"));
     m_fakes->saveDialog->answers.enqueue(m_fixture->file(u"report"_s));
     control<QPushButton>(*m_window, "btnExport")->click();
+    QTRY_VERIFY(!m_window->suggestPage()->findChild<TableExporter*>()->isRunning());
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
              u"Process finished! Written to report.csv in "_s + QDir::toNativeSeparators(m_fixture->home()));

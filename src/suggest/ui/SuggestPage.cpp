@@ -12,6 +12,7 @@
 #include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
 #include "util/ui/Controls.h"
+#include "util/ui/TableExporter.h"
 #include "util/ui/DialogSeams.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
@@ -35,6 +36,8 @@ SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, Sug
     , m_harvester(harvester)
     , m_seams(seams)
     , m_preview(new PreviewModel(this))
+    , m_exporter(new TableExporter(
+          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); }, this))
 {
     build();
     wireHandlers();
@@ -113,7 +116,8 @@ void SuggestPage::wireHandlers()
     connect(btnSearch, &QPushButton::clicked, this,
             GuardedAsync(this, &SuggestPage::btnSearchClick, "btnSearchClick"));
     connect(btnStop, &QPushButton::clicked, this, HANDLER(btnStopClick));
-    connect(btnExport, &QPushButton::clicked, this, HANDLER(btnExportClick));
+    connect(btnExport, &QPushButton::clicked, this,
+            GuardedAsync(this, &SuggestPage::btnExportClick, "btnExportClick"));
     connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             HANDLER(lvwSuggestSelectItem));
     connect(lvwSuggest->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -271,11 +275,13 @@ void SuggestPage::lvwSuggestSelectItem(const QItemSelection& selected)
     m_previewRowId = m_table.idOfRow(row);
 }
 
-void SuggestPage::btnExportClick()
+QCoro::Task<> SuggestPage::btnExportClick()
 {
-    ExportThrough(
-        m_seams.saveDialog, m_seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
-        [this](const QString& fileName) { return WriteSuggestCsv(fileName, m_table.records()); });
+    // A named function, not a temporary of the co_await (see HotTrendsPage::bsSkinButton3Click).
+    TableExporter::Write write = [rows = m_table.records()](const QString& fileName) {
+        return WriteSuggestCsv(fileName, rows);
+    };
+    co_await m_exporter->exportWith(std::move(write));
 }
 
 void SuggestPage::lvwSuggestColumnClick(int column)

@@ -12,6 +12,7 @@
 class DataFileStore;
 class PreviewModel;
 class QItemSelection;
+class TableExporter;
 class QPushButton;
 class QSplitter;
 class QTableView;
@@ -44,7 +45,8 @@ public:
     void btnAddClick();
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
-    void btnExportClick();
+    // Writes the file on a worker thread (see TableExporter).
+    QCoro::Task<> btnExportClick();
     void bsSkinButton4Click();
     void bsSkinButton5Click();
     void bsSkinButton6Click();
@@ -75,6 +77,7 @@ private:
     SuggestHarvester& m_harvester;
     PageSeams m_seams;
     PreviewModel* m_preview;
+    TableExporter* m_exporter;
     bool m_busy = false;
     // The row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
     SuggestTableModel::RowId m_previewRowId = 0;

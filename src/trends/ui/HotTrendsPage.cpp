@@ -8,6 +8,7 @@
 #include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
 #include "util/ui/Controls.h"
+#include "util/ui/TableExporter.h"
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
@@ -26,6 +27,8 @@ HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, 
     , m_table(table)
     , m_monitor(monitor)
     , m_seams(seams)
+    , m_exporter(new TableExporter(
+          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); }, this))
 {
     build();
     wireHandlers();
@@ -72,7 +75,8 @@ void HotTrendsPage::wireHandlers()
 {
     connect(bsSkinButton2, &QPushButton::clicked, this,
             GuardedAsync(this, &HotTrendsPage::bsSkinButton2Click, "bsSkinButton2Click"));
-    connect(bsSkinButton3, &QPushButton::clicked, this, HANDLER(bsSkinButton3Click));
+    connect(bsSkinButton3, &QPushButton::clicked, this,
+            GuardedAsync(this, &HotTrendsPage::bsSkinButton3Click, "bsSkinButton3Click"));
     connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
     connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
     connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
@@ -103,11 +107,14 @@ QCoro::Task<> HotTrendsPage::bsSkinButton2Click()
     co_await m_monitor.scrape();
 }
 
-void HotTrendsPage::bsSkinButton3Click()
+QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
 {
-    ExportThrough(
-        m_seams.saveDialog, m_seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
-        [this](const QString& fileName) { return ExportTrendTable(fileName, m_table.rows()); });
+    // A named function, not a temporary of the co_await: GCC 12 copies a lambda's captures in such
+    // a temporary without their copy constructors.
+    TableExporter::Write write = [rows = m_table.rows()](const QString& fileName) {
+        return ExportTrendTable(fileName, rows);
+    };
+    co_await m_exporter->exportWith(std::move(write));
 }
 
 void HotTrendsPage::btnSelectAllClick()

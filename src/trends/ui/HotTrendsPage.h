@@ -10,6 +10,7 @@ class HotTrendsMonitor;
 class QLabel;
 class QPushButton;
 class QTableView;
+class TableExporter;
 class TrendTableModel;
 
 // The "Google Hot Trends" page: the table of keywords the hourly scrape has seen, the time of the
@@ -23,7 +24,8 @@ public:
 
     // Asks first when the hour has not passed since the last scrape.
     QCoro::Task<> bsSkinButton2Click();
-    void bsSkinButton3Click();
+    // Writes the file on a worker thread (see TableExporter).
+    QCoro::Task<> bsSkinButton3Click();
     void btnSelectAllClick();
     void btnClearAllClick();
     void btnDeleteClick();
@@ -46,6 +48,7 @@ private:
     HotTrendsMonitor& m_monitor;
     PageSeams m_seams;
     ListSortState lvwItemsSort;
+    TableExporter* m_exporter;
 
     QTableView* lvwItems = nullptr;
     QLabel* lblLastParsed = nullptr;

@@ -110,31 +110,3 @@ QList<qsizetype> SelectedRows(const QTableView& list)
     std::sort(rows.begin(), rows.end());
     return rows;
 }
-
-void ExportThrough(SaveDialog& dialog, MessageBoxes& messages,
-                   const std::function<void(const QString& status)>& showStatus,
-                   const std::function<ExportResult(const QString& fileName)>& write)
-{
-    const QString chosen = dialog.ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
-    if (chosen.isEmpty())
-        return;
-    const QString fileName = WithCsvExtension(chosen);
-    showStatus(QStringLiteral("Exporting items..."));
-    const ExportResult result = write(fileName);
-    switch (result.outcome) {
-    case ExportOutcome::Written:
-        // The dialog may have added ".csv": the status names the file as it was written, its name
-        // first, so that a long folder is what the status bar cuts off.
-        showStatus(QStringLiteral("Process finished! Written to %1 in %2")
-                       .arg(QFileInfo(fileName).fileName(),
-                            QDir::toNativeSeparators(QFileInfo(fileName).absolutePath())));
-        break;
-    case ExportOutcome::CannotReplace:
-        messages.show(QStringLiteral(
-                          "Can't replace existing file. Please close any application that could be open it."),
-                      MsgKind::Warning, MsgButtons::Ok);
-        break;
-    case ExportOutcome::Failed:
-        throw FileWriteError(fileName, result.error);
-    }
-}

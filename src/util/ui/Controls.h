@@ -58,10 +58,3 @@ void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons);
 
 // The selected rows of a list, top to bottom.
 QList<qsizetype> SelectedRows(const QTableView& list);
-
-// An export as both pages do it: the save dialog (".csv" added when missing), the status texts and
-// the outcome. A file that exists and cannot be replaced is said in a box; any other failure
-// throws FileWriteError for the crash reporter.
-void ExportThrough(SaveDialog& dialog, MessageBoxes& messages,
-                   const std::function<void(const QString& status)>& showStatus,
-                   const std::function<ExportResult(const QString& fileName)>& write);
