@@ -1,0 +1,164 @@
+// Measures the buttons of the Hot Trends page on a big table as the window lives them: the page
+// shown, a timer that ticks every few milliseconds, and for each action the time the click holds
+// the window's thread and the longest the event loop stood still until the action is done.
+//   page_actions_bench FILE    loads the "dabatase.dat" FILE (as written by trend_table_bench
+//                              generate) and presses, in turn, Select All, Delete Selected on
+//                              scattered blocks of rows, Delete Selected on half the rows, and
+//                              Export Results
+// Goal: no stand-still over 100 ms at a million rows. The page saves the table in a temporary
+// data folder after each deletion, as the window does.
+#include "net/PageFetch.h"
+#include "trends/HotTrendsMonitor.h"
+#include "trends/TrendFiles.h"
+#include "trends/TrendTableModel.h"
+#include "trends/ui/HotTrendsPage.h"
+#include "util/Clock.h"
+#include "util/MessageBoxes.h"
+#include "util/ui/DialogSeams.h"
+#include "util/ui/PageSeams.h"
+#include "util/ui/TableExporter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int TickMs = 5;
+
+// Every box answered OK, the export's file named in advance, no other dialog.
+class AnswerOk final : public MessageBoxes {
+public:
+    MsgAnswer show(const QString&, MsgKind, MsgButtons) override { return MsgAnswer::Ok; }
+};
+
+class ExportTo final : public SaveDialog {
+public:
+    explicit ExportTo(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    QString ask(const QString&, const QString&, const QString&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+class NoDialogs final : public ModalDialogs {
+public:
+    int run(QDialog&) override { return 0; }
+};
+
+class WallClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+// Runs `action` with the timer ticking until `done()` holds, and prints what the window's thread
+// spent in the click and the longest it stood still.
+double measure(const char* name, QObject& context, const std::function<void()>& action,
+               const std::function<bool()>& done)
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0;
+    double still = 0;
+    QTimer ticks;
+    ticks.setTimerType(Qt::PreciseTimer);
+    ticks.setInterval(TickMs);
+    QObject::connect(&ticks, &QTimer::timeout, &context, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        still = std::max(still, double(now - lastTick) / 1e6 - TickMs);
+        lastTick = now;
+    });
+    ticks.start();
+    lastTick = clock.nsecsElapsed();
+    action();
+    const double click = double(clock.nsecsElapsed()) / 1e6;
+    // The view repaints, the save and the export go on: until they are done and the loop has come
+    // round a few times.
+    while (!done() || QThreadPool::globalInstance()->activeThreadCount() > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    for (int turn = 0; turn < 5; ++turn)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, TickMs * 2);
+    still = std::max(still, double(clock.nsecsElapsed() - lastTick) / 1e6 - TickMs);
+    std::printf("%-44s click %7.1f ms, done after %7.1f ms, longest stand-still %6.1f ms\n", name, click,
+                double(clock.nsecsElapsed()) / 1e6, still);
+    return still;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("QUILLORY_HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: page_actions_bench FILE\n");
+        return 2;
+    }
+
+    AnswerOk messages;
+    const QString exported = home.filePath(QStringLiteral("export.csv"));
+    ExportTo saveDialog(exported);
+    NoDialogs dialogs;
+    WallClock clock;
+    TrendTableModel table;
+    HotTrendsMonitor monitor(table, [](QString, FetchStyle) -> QCoro::Task<PageFetch> { co_return PageFetch{}; },
+                             clock);
+    HotTrendsPage page(table, monitor, PageSeams{messages, saveDialog, dialogs});
+    table.setRows(ReadTrendTable(args[1]).rows);
+    page.resize(800, 600);
+    page.show();
+    auto* list = page.findChild<QTableView*>();
+    const int rows = table.rowCount();
+    std::printf("rows %d\n", rows);
+
+    double worst = 0;
+    const auto always = [] { return true; };
+    worst = std::max(worst, measure("Select All", page, [&] { page.btnSelectAllClick(); }, always));
+    worst = std::max(worst, measure(
+                                "Delete Selected, 100 scattered blocks", page,
+                                [&] {
+                                    QItemSelection blocks;
+                                    for (int block = 0; block < 100; ++block) {
+                                        const int first = block * (table.rowCount() / 100);
+                                        blocks.select(table.index(first, 0), table.index(first + 999, 2));
+                                    }
+                                    list->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
+                                    page.btnDeleteClick();
+                                },
+                                always));
+    worst = std::max(worst, measure(
+                                "Delete Selected, the first half", page,
+                                [&] {
+                                    list->selectionModel()->select(
+                                        QItemSelection(table.index(0, 0), table.index(table.rowCount() / 2, 2)),
+                                        QItemSelectionModel::ClearAndSelect);
+                                    page.btnDeleteClick();
+                                },
+                                always));
+    auto* exporter = page.findChild<TableExporter*>();
+    worst = std::max(worst, measure(
+                                "Export Results", page,
+                                [&] { page.findChild<QPushButton*>(QStringLiteral("bsSkinButton3"))->click(); },
+                                [&] { return !exporter->isRunning(); }));
+    std::printf("table now %d rows, export %.1f MB; longest stand-still %.1f ms (goal < 100 ms)\n",
+                table.rowCount(), QFileInfo(exported).size() / 1e6, worst);
+    return 0;
+}
