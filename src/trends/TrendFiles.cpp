@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -25,6 +26,8 @@ public:
 
     void read(QByteArrayView line)
     {
+        if (readPlain(line))
+            return;
         SplitRowLine(line, m_fields);
         if (m_fields.isEmpty())
             return;
@@ -35,6 +38,49 @@ public:
     }
 
 private:
+    // Most lines hold only printable ASCII and "§" (the stored space): such a line is split and
+    // decoded in one pass, into one buffer, as SplitRowLine and DecodeRowField would do it (without
+    // blanks, fields are what lies between the "|"). False for any other line, which the general
+    // way then reads.
+    bool readPlain(QByteArrayView line)
+    {
+        if (qsizetype(m_plain.size()) < line.size())
+            m_plain.resize(size_t(line.size()));
+        char16_t* const start = m_plain.data();
+        char16_t* out = start;
+        // Fields follow each other in the buffer (the "|" are not written): field f runs from
+        // ends[f - 1] (0 for the first) to ends[f]. Fields after the third are checked, not kept.
+        qsizetype ends[3] = {};
+        int field = 0;
+        const auto* bytes = reinterpret_cast<const uchar*>(line.data());
+        const qsizetype n = line.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const uchar byte = bytes[i];
+            if (byte == '|') {
+                if (field < 3)
+                    ends[field] = out - start;
+                ++field;
+            } else if (byte > 32 && byte < 0x80) {
+                if (field < 3)
+                    *out++ = byte;
+            } else if (byte == 0xC2 && i + 1 < n && bytes[i + 1] == 0xA7) {
+                if (field < 3)
+                    *out++ = u' ';
+                ++i;
+            } else {
+                return false;
+            }
+        }
+        for (int missing = field; missing < 3; ++missing)
+            ends[missing] = out - start; // the last field, then empty ones
+        const auto cell = [&](int index) {
+            const qsizetype from = index == 0 ? 0 : ends[index - 1];
+            return QStringView(start + from, ends[index] - from);
+        };
+        m_rows.append({cell(0), cell(1), cell(2)});
+        return true;
+    }
+
     // The first three fields into m_cells; false when UTF-8 was assumed and the line is not UTF-8.
     // Separators are ASCII, so the line is UTF-8 exactly when each of its fields is.
     bool decode(bool utf8)
@@ -51,6 +97,7 @@ private:
     }
 
     TrendRows& m_rows;
+    std::vector<char16_t> m_plain;
     QList<QByteArrayView> m_fields;
     QString m_cells[3];
 };
