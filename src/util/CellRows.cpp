@@ -57,11 +57,6 @@ const char16_t* CellRows::at(Position position) const
     return m_blocks.at(qsizetype(position >> 32))->chars.get() + (position & 0xFFFFFFFFu);
 }
 
-const char16_t* CellRows::rowStart(qsizetype row) const
-{
-    return at(m_rows.at(row));
-}
-
 QStringView CellRows::cell(qsizetype row, int cell) const
 {
     const char16_t* text = at(m_rows.at(row));
@@ -162,14 +157,6 @@ void CellRows::shareBlocksOf(const CellRows& from)
     m_blocks = from.m_blocks;
     m_rows.clear();
     m_rows.reserve(from.size());
-}
-
-qsizetype CellRows::storedChars() const
-{
-    qsizetype units = 0;
-    for (const std::shared_ptr<Block>& block : m_blocks)
-        units += block->used.load(std::memory_order_relaxed);
-    return units;
 }
 
 bool operator==(const CellRows& a, const CellRows& b)

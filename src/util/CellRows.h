@@ -55,11 +55,6 @@ public:
     void shareBlocksOf(const CellRows& from);
     // Appends row `row` of `from`, whose blocks these rows share (see sharingBlocksOf).
     void appendRowOf(const CellRows& from, qsizetype row) { m_rows.append(from.m_rows.at(row)); }
-    // Where the text of row `row` starts, to be fetched ahead from memory by a long loop.
-    const char16_t* rowStart(qsizetype row) const;
-
-    // Text of cells written, in UTF-16 code units (removed and rewritten rows included).
-    qsizetype storedChars() const;
 
     // Equal when the cells are equal, row by row.
     friend bool operator==(const CellRows& a, const CellRows& b);

@@ -21,9 +21,10 @@ class SortableRows;
 //
 // Sorts and threads. Sorting a million rows takes longer than the window may stand still, and so
 // does moving them, so sort() only starts a sort and a worker of the thread pool does the rest: it
-// gets a copy of the stored rows that shares them (implicitly shared lists: no row is copied),
-// copies the texts of the column from it, works out the new order, and builds the rows in that
-// order beside the table's. A queued signal then tells this thread, where the table swaps its rows
+// gets a copy of the stored rows that shares them (no row is copied), reads the texts of the
+// column from it (where they lie, for rows kept as CellRows, whose text never moves; else as
+// copies), works out the new order, and builds the rows in that order beside the table's (for
+// CellRows, a list of row positions). A queued signal then tells this thread, where the table swaps its rows
 // for the sorted ones at once. The rules:
 // - The table's rows change on this thread only. The worker reads nothing but its copy and builds
 //   nothing but its own lists.
