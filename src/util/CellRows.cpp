@@ -106,7 +106,8 @@ CellRows::Position CellRows::write(std::span<const QStringView> cells)
     char16_t* out = claim(units, position);
     for (const QStringView cell : cells) {
         out = writeLength(out, cell.size());
-        std::memcpy(out, cell.utf16(), size_t(cell.size()) * sizeof(char16_t));
+        if (!cell.isEmpty()) // an empty view may point nowhere
+            std::memcpy(out, cell.utf16(), size_t(cell.size()) * sizeof(char16_t));
         out += cell.size();
     }
     for (qsizetype missing = qsizetype(cells.size()); missing < m_cellCount; ++missing)
