@@ -119,8 +119,8 @@ int main(int argc, char** argv)
     NoDialogs dialogs;
     WallClock clock;
     TrendTableModel table;
-    HotTrendsMonitor monitor(table, [](QString, FetchStyle) -> QCoro::Task<PageFetch> { co_return PageFetch{}; },
-                             clock);
+    HotTrendsMonitor monitor(
+        table, [](QString, FetchStyle) -> QCoro::Task<PageFetch> { co_return PageFetch{}; }, clock);
     HotTrendsPage page(table, monitor, PageSeams{messages, saveDialog, dialogs});
     table.setRows(ReadTrendTable(args[1]).rows);
     page.resize(800, 600);
@@ -131,33 +131,37 @@ int main(int argc, char** argv)
 
     double worst = 0;
     const auto always = [] { return true; };
-    worst = std::max(worst, measure("Select All", page, [&] { page.btnSelectAllClick(); }, always));
     worst = std::max(worst, measure(
-                                "Delete Selected, 100 scattered blocks", page,
-                                [&] {
-                                    QItemSelection blocks;
-                                    for (int block = 0; block < 100; ++block) {
-                                        const int first = block * (table.rowCount() / 100);
-                                        blocks.select(table.index(first, 0), table.index(first + 999, 2));
-                                    }
-                                    list->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
-                                    page.btnDeleteClick();
-                                },
-                                always));
-    worst = std::max(worst, measure(
-                                "Delete Selected, the first half", page,
-                                [&] {
-                                    list->selectionModel()->select(
-                                        QItemSelection(table.index(0, 0), table.index(table.rowCount() / 2, 2)),
-                                        QItemSelectionModel::ClearAndSelect);
-                                    page.btnDeleteClick();
-                                },
-                                always));
+                                "Select All", page, [&] { page.btnSelectAllClick(); }, always));
+    worst =
+        std::max(worst, measure(
+                            "Delete Selected, 100 scattered blocks", page,
+                            [&] {
+                                QItemSelection blocks;
+                                for (int block = 0; block < 100; ++block) {
+                                    const int first = block * (table.rowCount() / 100);
+                                    blocks.select(table.index(first, 0), table.index(first + 999, 2));
+                                }
+                                list->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
+                                page.btnDeleteClick();
+                            },
+                            always));
+    worst =
+        std::max(worst, measure(
+                            "Delete Selected, the first half", page,
+                            [&] {
+                                list->selectionModel()->select(
+                                    QItemSelection(table.index(0, 0), table.index(table.rowCount() / 2, 2)),
+                                    QItemSelectionModel::ClearAndSelect);
+                                page.btnDeleteClick();
+                            },
+                            always));
     auto* exporter = page.findChild<TableExporter*>();
-    worst = std::max(worst, measure(
-                                "Export Results", page,
-                                [&] { page.findChild<QPushButton*>(QStringLiteral("bsSkinButton3"))->click(); },
-                                [&] { return !exporter->isRunning(); }));
+    worst =
+        std::max(worst, measure(
+                            "Export Results", page,
+                            [&] { page.findChild<QPushButton*>(QStringLiteral("bsSkinButton3"))->click(); },
+                            [&] { return !exporter->isRunning(); }));
     std::printf("table now %d rows, export %.1f MB; longest stand-still %.1f ms (goal < 100 ms)\n",
                 table.rowCount(), QFileInfo(exported).size() / 1e6, worst);
     return 0;

@@ -325,6 +325,7 @@ void TfrmMain::applyOptions(const ProgramOptions& options)
             ? nullptr
             : std::shared_ptr<const SuggestSource>(MakeSuggestSource(options, GoogleWebHost())));
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
+    m_suggestPage->setSuggestLanguage(options.language);
 }
 
 void TfrmMain::actExit1Click()

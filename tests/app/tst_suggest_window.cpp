@@ -3,6 +3,7 @@
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
 #include "suggest/ui/FAddKeywords.h"
+#include "suggest/ui/FExpand.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/SortWait.h"
 #include "support/SuggestAnswerBody.h"
@@ -11,6 +12,7 @@
 #include "trends/TrendTableModel.h"
 #include "util/ui/TableExporter.h"
 
+#include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -75,6 +77,7 @@ private Q_SLOTS:
     void addKeywordsDialog();
     void addKeywordsDialogKeys();
     void importSkipsDuplicates();
+    void expandAddsNewPhrases();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
     void harvestOneRow();
@@ -223,6 +226,40 @@ void TestSuggestWindow::importSkipsDuplicates()
     // A cancelled dialog adds nothing.
     control<QPushButton>(*m_window, "btnAdd")->click();
     QCOMPARE(m_window->suggestTable()->rowCount(), 3);
+}
+
+void TestSuggestWindow::expandAddsNewPhrases()
+{
+    makeWindow(storedRow("red§wine") + storedRow("HOW§RED§WINE") + storedRow("tea"));
+    // Nothing selected: said, and no dialog.
+    control<QPushButton>(*m_window, "btnExpand")->click();
+    QCOMPARE(m_fakes->messages->shown.value(0).text, u"Please select the phrases to expand first."_s);
+    QVERIFY(m_fakes->dialogs->titles.isEmpty());
+
+    select({0, 2});
+    m_fakes->dialogs->answers.enqueue([](QDialog& dialog) {
+        auto& expand = static_cast<TfrmExpand&>(dialog);
+        expand.chkAlphabet->setChecked(false);
+        expand.chkQuestions->setChecked(true);
+        expand.btnOk->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*m_window, "btnExpand")->click();
+    QCOMPARE(m_fakes->dialogs->titles, QStringList{u"Expand Phrases"_s});
+    const QStringList phrases = phrasesOf(m_window->suggestTable());
+    // "how red wine" is there already, in other letters; every other question is new, for both.
+    QCOMPARE(phrases.size(), 3 + 10 + 11);
+    QCOMPARE(phrases.mid(3, 2), (QStringList{u"what red wine"_s, u"why red wine"_s}));
+    QCOMPARE(phrases.last(), u"will tea"_s);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"Expanded: 21 new phrases added, 1 already in the table."_s);
+    QVERIFY(WaitForSaves(*m_window));
+    QVERIFY(readFile(m_fixture->file(u"dbsuggest.dat"_s)).endsWith(storedRow("will§tea")));
+
+    // With nothing ticked the dialog cannot be confirmed.
+    TfrmExpand dialog(1, u"en"_s);
+    dialog.chkAlphabet->setChecked(false);
+    QVERIFY(!dialog.btnOk->isEnabled());
 }
 
 void TestSuggestWindow::selectAndDelete()

@@ -1,3 +1,4 @@
+#include "suggest/PhraseExpansion.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestAnswer.h"
 #include "suggest/SuggestCsv.h"
@@ -213,6 +214,8 @@ private Q_SLOTS:
 
     void import_data();
     void import();
+    void expandPhrase_data();
+    void expandPhrase();
     void importAppendsToModel();
     void enteredCellsSurviveReload();
 
@@ -419,6 +422,49 @@ void TestSuggest::import_data()
         << QStringList{u"a b"_s} << QStringList{u"a|b"_s, u"c|\x7f"_s, u"c \x7f"_s} << QStringList{u"c  "_s};
     QTest::newRow("letters outside ASCII")
         << QStringList{u"Äpfel"_s} << QStringList{u"äPFEL"_s, u"äpfelbaum"_s} << QStringList{u"äpfelbaum"_s};
+}
+
+void TestSuggest::expandPhrase_data()
+{
+    QTest::addColumn<int>("sets");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("phrases");
+
+    QStringList alphabet;
+    for (const char c : QByteArray("abcdefghijklmnopqrstuvwxyz0123456789"))
+        alphabet << u"red "_s + QLatin1Char(c);
+    const QStringList english = {u"how red"_s,  u"what red"_s, u"why red"_s,   u"where red"_s,
+                                 u"when red"_s, u"who red"_s,  u"which red"_s, u"can red"_s,
+                                 u"is red"_s,   u"are red"_s,  u"will red"_s};
+    QTest::newRow("alphabet") << int(Expansion::Alphabet) << u"en"_s << alphabet;
+    QTest::newRow("questions") << int(Expansion::Questions) << u"en"_s << english;
+    QTest::newRow("unknown language: English") << int(Expansion::Questions) << u"ja"_s << english;
+    QTest::newRow("German prepositions")
+        << int(Expansion::Prepositions) << u"de"_s
+        << QStringList{u"red für"_s,         u"red mit"_s, u"red ohne"_s, u"red vs"_s,
+                       u"red in der nähe"_s, u"red zu"_s,  u"red wie"_s};
+    QTest::newRow("French questions, upper-case code")
+        << int(Expansion::Questions) << u"FR"_s
+        << QStringList{u"comment red"_s, u"quoi red"_s, u"pourquoi red"_s, u"où red"_s,
+                       u"quand red"_s,   u"qui red"_s,  u"quel red"_s,     u"peut red"_s,
+                       u"est red"_s,     u"sont red"_s, u"sera red"_s};
+    QTest::newRow("all, in order")
+        << int(Expansion::Alphabet | Expansion::Questions | Expansion::Prepositions) << u"en"_s
+        << alphabet + english + QStringList{u"red for"_s,  u"red with"_s, u"red without"_s, u"red vs"_s,
+                                            u"red near"_s, u"red to"_s,   u"red like"_s};
+}
+
+void TestSuggest::expandPhrase()
+{
+    QFETCH(int, sets);
+    QFETCH(QString, language);
+    QFETCH(QStringList, phrases);
+    QCOMPARE(ExpandPhrase(u"red"_s, Expansions(sets), language), phrases);
+    // Every language the program knows has a word for each English one.
+    for (const QString& known : {u"de"_s, u"fr"_s, u"es"_s, u"pt"_s, u"it"_s, u"nl"_s}) {
+        QCOMPARE(QuestionWords(known).size(), QuestionWords(u"en"_s).size());
+        QCOMPARE(Prepositions(known).size(), Prepositions(u"en"_s).size());
+    }
 }
 
 void TestSuggest::import()
@@ -955,7 +1001,8 @@ void TestSuggest::bigDateColumnSortsInOrder()
 
     for (const bool ascending : {true, false}) {
         const QList<qsizetype> order = SortedRowOrder(
-            cells.size(), [&](qsizetype row) { return QStringView(cells[row]); }, SortKind::DateTime, ascending, us);
+            cells.size(), [&](qsizetype row) { return QStringView(cells[row]); }, SortKind::DateTime,
+            ascending, us);
         QCOMPARE(order.size(), qsizetype(Rows));
         // Unreadable texts count as the earliest and keep their order; the rest go by their time.
         const QList<qsizetype> first =

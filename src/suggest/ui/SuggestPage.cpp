@@ -6,16 +6,17 @@
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestImport.h"
 #include "suggest/ui/FAddKeywords.h"
+#include "suggest/ui/FExpand.h"
 #include "suggest/ui/HarvestNoteDelegate.h"
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
 #include "util/ui/Controls.h"
-#include "util/ui/TableExporter.h"
 #include "util/ui/DialogSeams.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
+#include "util/ui/TableExporter.h"
 #include "util/ui/TableLoadHold.h"
 
 #include <QFrame>
@@ -24,6 +25,7 @@
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -37,7 +39,8 @@ SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, Sug
     , m_seams(seams)
     , m_preview(new PreviewModel(this))
     , m_exporter(new TableExporter(
-          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); }, this))
+          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
+          this))
 {
     build();
     wireHandlers();
@@ -85,6 +88,8 @@ void SuggestPage::build()
         bar, buttons,
         {{&btnAdd, "btnAdd", QStringLiteral("Add &Keywords"), 101,
           QStringLiteral("Adds keyword phrases, one per line")},
+         {&btnExpand, "btnExpand", QStringLiteral("E&xpand…"), 80,
+          QStringLiteral("Adds new phrases made of the selected ones: letters, questions, prepositions")},
          {&btnSearch, "btnSearch", QStringLiteral("&Get Suggestions!"), 120,
           QStringLiteral("Gets Google's suggestions for the selected phrases")},
          {&btnStop, "btnStop", QStringLiteral("S&top"), 66, QStringLiteral("Stops getting suggestions")},
@@ -109,6 +114,7 @@ void SuggestPage::build()
 void SuggestPage::wireHandlers()
 {
     connect(btnAdd, &QPushButton::clicked, this, HANDLER(btnAddClick));
+    connect(btnExpand, &QPushButton::clicked, this, HANDLER(btnExpandClick));
     connect(bsSkinButton4, &QPushButton::clicked, this, HANDLER(bsSkinButton4Click));
     connect(bsSkinButton5, &QPushButton::clicked, this, HANDLER(bsSkinButton5Click));
     connect(bsSkinButton6, &QPushButton::clicked, this, HANDLER(bsSkinButton6Click));
@@ -135,13 +141,13 @@ void SuggestPage::wireHandlers()
             m_preview->showRecord(*m_table.recordOfId(id));
     });
 
-    new TableActions(
-        lvwSuggest, bsSkinButton6,
-        {btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7});
+    new TableActions(lvwSuggest, bsSkinButton6,
+                     {btnAdd, btnExpand, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5,
+                      bsSkinButton6, bsSkinButton7});
     new TableActions(lvwPreview, nullptr, {btnExport});
     new TableLoadHold(m_tableFile,
-                      {lvwSuggest, btnAdd, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5,
-                       bsSkinButton6, bsSkinButton7},
+                      {lvwSuggest, btnAdd, btnExpand, btnSearch, btnStop, btnExport, bsSkinButton4,
+                       bsSkinButton5, bsSkinButton6, bsSkinButton7},
                       this);
 }
 
@@ -185,6 +191,37 @@ void SuggestPage::btnAddClick()
         showCount();
     }
     Q_EMIT statusChanged(QStringLiteral("Process finished!"));
+    SaveSuggestTable();
+}
+
+void SuggestPage::btnExpandClick()
+{
+    const QList<qsizetype> rows = SelectedRows(*lvwSuggest);
+    if (rows.isEmpty()) {
+        m_seams.messages.show(tr("Please select the phrases to expand first."), MsgKind::Information,
+                              MsgButtons::Ok);
+        return;
+    }
+    TfrmExpand dialog(rows.size(), m_language, this);
+    if (m_seams.dialogs.run(dialog) != QDialog::Accepted)
+        return;
+    // The rows are read after the answer: the table may have changed while the dialog was open.
+    QStringList lines;
+    for (const qsizetype row : SelectedRows(*lvwSuggest))
+        lines << ExpandPhrase(m_table.records().phrase(row).toString(), dialog.chosen(), m_language);
+    qsizetype added = 0;
+    {
+        const auto busy = markBusy();
+        added = ImportPhrases(m_table, lines);
+        showCount();
+    }
+    // Phrases made twice (two seeds that differ in letter case) count once.
+    QSet<QString> distinct;
+    for (const QString& line : std::as_const(lines))
+        distinct.insert(line.toCaseFolded());
+    Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
+                             .arg(added)
+                             .arg(distinct.size() - added));
     SaveSuggestTable();
 }
 

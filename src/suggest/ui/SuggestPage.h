@@ -43,6 +43,10 @@ public:
     void LoadSuggestTable(QFuture<void> after = {});
     void SaveSuggestTable();
     void btnAddClick();
+    // Grows the selected phrases into new ones (see ExpandPhrase), added as the add dialog adds.
+    void btnExpandClick();
+    // The language the Suggest service answers in: the expansion's words follow it.
+    void setSuggestLanguage(const QString& language) { m_language = language; }
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
     // Writes the file on a worker thread (see TableExporter).
@@ -78,6 +82,7 @@ private:
     PageSeams m_seams;
     PreviewModel* m_preview;
     TableExporter* m_exporter;
+    QString m_language = QStringLiteral("en");
     bool m_busy = false;
     // The row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
     SuggestTableModel::RowId m_previewRowId = 0;
@@ -88,6 +93,7 @@ private:
     QSplitter* bsSkinSplitter1 = nullptr;
     QTableView* lvwPreview = nullptr;
     QPushButton* btnAdd = nullptr;
+    QPushButton* btnExpand = nullptr;
     QPushButton* btnSearch = nullptr;
     QPushButton* btnStop = nullptr;
     QPushButton* btnExport = nullptr;
