@@ -156,6 +156,10 @@ void TfrmMain::wirePages()
 {
     connect(m_hotTrendsPage, &HotTrendsPage::statusChanged, MainStatusPanel, &QLabel::setText);
     connect(m_hotTrendsPage, &HotTrendsPage::countChanged, panSecondary, &QLabel::setText);
+    connect(m_hotTrendsPage, &HotTrendsPage::sendToSuggest, this, [this](const QStringList& keywords) {
+        if (m_suggestPage->takePhrases(keywords))
+            pgcMain->setCurrentWidget(m_suggestPage);
+    });
     connect(m_suggestPage, &SuggestPage::statusChanged, MainStatusPanel, &QLabel::setText);
     connect(m_suggestPage, &SuggestPage::countChanged, panSecondary, &QLabel::setText);
     connect(m_suggestPage, &SuggestPage::harvestStarting, this, [this] { StopRequested = false; });

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void addKeywordsDialogKeys();
     void importSkipsDuplicates();
     void expandAddsNewPhrases();
+    void trendsSentToSuggest();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
     void harvestOneRow();
@@ -260,6 +262,33 @@ void TestSuggestWindow::expandAddsNewPhrases()
     TfrmExpand dialog(1, u"en"_s);
     dialog.chkAlphabet->setChecked(false);
     QVERIFY(!dialog.btnOk->isEnabled());
+}
+
+void TestSuggestWindow::trendsSentToSuggest()
+{
+    writeFile(m_fixture->file(u"dabatase.dat"_s), "a|d|1|\r\nNew§York|d|2|\r\nc|d|3|\r\n");
+    makeWindow(storedRow("new§york") + storedRow("x"));
+    auto* trends = control<QTableView>(*m_window, "lvwItems");
+    control<QPushButton>(*m_window, "btnSendToSuggest")->click();
+    QCOMPARE(m_fakes->messages->shown.value(0).text, u"Please select the keywords to send first."_s);
+
+    trends->selectionModel()->select(
+        QItemSelection(m_window->trendTable()->index(1, 0), m_window->trendTable()->index(2, 2)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    control<QPushButton>(*m_window, "btnSendToSuggest")->click();
+    // "New York" is there already in other letters; "c" is new. Both are selected on the Suggest page.
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"new york"_s, u"x"_s, u"c"_s}));
+    QCOMPARE(control<QTabWidget>(*m_window, "pgcMain")->currentWidget(), m_window->suggestPage());
+    QList<int> selected;
+    for (const QModelIndex& index :
+         control<QTableView>(*m_window, "lvwSuggest")->selectionModel()->selectedRows())
+        selected << index.row();
+    std::sort(selected.begin(), selected.end());
+    QCOMPARE(selected, (QList<int>{0, 2}));
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"Sent 2 keywords to Suggest; 1 of them new."_s);
+    QVERIFY(WaitForSaves(*m_window));
+    QVERIFY(readFile(m_fixture->file(u"dbsuggest.dat"_s)).endsWith(storedRow("c")));
 }
 
 void TestSuggestWindow::selectAndDelete()

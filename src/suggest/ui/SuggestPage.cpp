@@ -11,6 +11,7 @@
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
+#include "util/KeywordIndex.h"
 #include "util/MessageBoxes.h"
 #include "util/ui/Controls.h"
 #include "util/ui/DialogSeams.h"
@@ -223,6 +224,43 @@ void SuggestPage::btnExpandClick()
                              .arg(added)
                              .arg(distinct.size() - added));
     SaveSuggestTable();
+}
+
+bool SuggestPage::takePhrases(const QStringList& phrases)
+{
+    if (m_tableFile.isLoading()) {
+        Q_EMIT statusChanged(
+            tr("The Suggest table is still loading; send the keywords again once it is in."));
+        return false;
+    }
+    qsizetype added = 0;
+    {
+        const auto busy = markBusy();
+        added = ImportPhrases(m_table, phrases);
+        showCount();
+    }
+    // The rows of the phrases, found by the phrase's hash first (a big table is read once).
+    QHash<size_t, QStringList> wanted;
+    for (const QString& phrase : phrases)
+        wanted[KeywordIndex::caseFoldedHash(phrase)] << phrase;
+    QItemSelection rows;
+    const SuggestRows& records = m_table.records();
+    for (qsizetype row = 0; row < records.size(); ++row) {
+        const auto found = wanted.constFind(KeywordIndex::caseFoldedHash(records.phrase(row)));
+        if (found == wanted.cend())
+            continue;
+        const bool same = std::any_of(found->cbegin(), found->cend(), [&](const QString& phrase) {
+            return records.phrase(row).compare(phrase, Qt::CaseInsensitive) == 0;
+        });
+        if (same)
+            rows.select(m_table.index(int(row), 0), m_table.index(int(row), m_table.columnCount() - 1));
+    }
+    lvwSuggest->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    if (!rows.isEmpty())
+        lvwSuggest->scrollTo(rows.first().topLeft());
+    Q_EMIT statusChanged(tr("Sent %1 keywords to Suggest; %2 of them new.").arg(phrases.size()).arg(added));
+    SaveSuggestTable();
+    return true;
 }
 
 void SuggestPage::bsSkinButton4Click()

@@ -45,6 +45,9 @@ public:
     void btnAddClick();
     // Grows the selected phrases into new ones (see ExpandPhrase), added as the add dialog adds.
     void btnExpandClick();
+    // Adds `phrases` as the add dialog adds them and selects their rows (new or already there);
+    // false, with a status text, while the table is still loading.
+    bool takePhrases(const QStringList& phrases);
     // The language the Suggest service answers in: the expansion's words follow it.
     void setSuggestLanguage(const QString& language) { m_language = language; }
     QCoro::Task<> btnSearchClick();

@@ -8,17 +8,19 @@
 #include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
 #include "util/ui/Controls.h"
-#include "util/ui/TableExporter.h"
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
+#include "util/ui/TableExporter.h"
 #include "util/ui/TableLoadHold.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, PageSeams seams,
@@ -28,7 +30,8 @@ HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, 
     , m_monitor(monitor)
     , m_seams(seams)
     , m_exporter(new TableExporter(
-          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); }, this))
+          seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
+          this))
 {
     build();
     wireHandlers();
@@ -43,6 +46,17 @@ void HotTrendsPage::build()
     lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
     lvwItems->setModel(&m_table);
     SetColumnWidths(lvwItems, {200, 190, 240});
+
+    // Above the list, what works on the keywords as research: the bottom row keeps its room for
+    // the last-scrape time.
+    auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
+    auto* researchRow = new QHBoxLayout(research);
+    researchRow->setContentsMargins(4, 2, 4, 2);
+    researchRow->addStretch();
+    btnSendToSuggest =
+        MakeButton(research, "btnSendToSuggest", QStringLiteral("Send &to Suggest"), 0,
+                   QStringLiteral("Adds the selected keywords to the Suggest table as phrases"));
+    researchRow->addWidget(btnSendToSuggest);
 
     auto* bar = MakePanel(this, "panHotTrendsButtons", 45, true);
     auto* buttons = MakeButtonBar(bar);
@@ -64,6 +78,7 @@ void HotTrendsPage::build()
                 {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete A&ll"), 0,
                  QStringLiteral("Deletes every keyword of the table")}});
 
+    layout->addWidget(research);
     layout->addWidget(lvwItems, 1);
     layout->addWidget(bar);
 }
@@ -77,6 +92,7 @@ void HotTrendsPage::wireHandlers()
             GuardedAsync(this, &HotTrendsPage::bsSkinButton2Click, "bsSkinButton2Click"));
     connect(bsSkinButton3, &QPushButton::clicked, this,
             GuardedAsync(this, &HotTrendsPage::bsSkinButton3Click, "bsSkinButton3Click"));
+    connect(btnSendToSuggest, &QPushButton::clicked, this, HANDLER(btnSendToSuggestClick));
     connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
     connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
     connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
@@ -84,11 +100,13 @@ void HotTrendsPage::wireHandlers()
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, HANDLER(lvwItemsColumnClick));
     connect(&m_monitor, &HotTrendsMonitor::lastScrapeTextChanged, lblLastParsed, &QLabel::setText);
     connect(&m_monitor, &HotTrendsMonitor::rowCountChanged, this, &HotTrendsPage::showCount);
-    new TableActions(lvwItems, btnDelete,
-                     {bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
-    new TableLoadHold(
-        m_monitor.tableFile(),
-        {lvwItems, bsSkinButton2, bsSkinButton3, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll}, this);
+    new TableActions(
+        lvwItems, btnDelete,
+        {bsSkinButton2, bsSkinButton3, btnSendToSuggest, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
+    new TableLoadHold(m_monitor.tableFile(),
+                      {lvwItems, bsSkinButton2, bsSkinButton3, btnSendToSuggest, btnSelectAll, btnClearAll,
+                       btnDelete, btnDeleteAll},
+                      this);
 }
 
 #undef HANDLER
@@ -115,6 +133,21 @@ QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
         return ExportTrendTable(fileName, rows);
     };
     co_await m_exporter->exportWith(std::move(write));
+}
+
+void HotTrendsPage::btnSendToSuggestClick()
+{
+    const QList<qsizetype> rows = SelectedRows(*lvwItems);
+    if (rows.isEmpty()) {
+        m_seams.messages.show(tr("Please select the keywords to send first."), MsgKind::Information,
+                              MsgButtons::Ok);
+        return;
+    }
+    QStringList keywords;
+    keywords.reserve(rows.size());
+    for (const qsizetype row : rows)
+        keywords << m_table.rows().keyword(row).toString();
+    Q_EMIT sendToSuggest(keywords);
 }
 
 void HotTrendsPage::btnSelectAllClick()

@@ -26,6 +26,8 @@ public:
     QCoro::Task<> bsSkinButton2Click();
     // Writes the file on a worker thread (see TableExporter).
     QCoro::Task<> bsSkinButton3Click();
+    // Hands the selected keywords to the Suggest page (sendToSuggest()).
+    void btnSendToSuggestClick();
     void btnSelectAllClick();
     void btnClearAllClick();
     void btnDeleteClick();
@@ -37,6 +39,8 @@ Q_SIGNALS:
     void statusChanged(const QString& text);
     // "n items", after a change of the number of keywords.
     void countChanged(const QString& text);
+    // Keywords to become Suggest phrases, in table order.
+    void sendToSuggest(const QStringList& keywords);
 
 private:
     void build();
@@ -54,6 +58,7 @@ private:
     QLabel* lblLastParsed = nullptr;
     QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
     QPushButton* bsSkinButton3 = nullptr; // "Export Results"
+    QPushButton* btnSendToSuggest = nullptr;
     QPushButton* btnSelectAll = nullptr;
     QPushButton* btnClearAll = nullptr;
     QPushButton* btnDelete = nullptr;
