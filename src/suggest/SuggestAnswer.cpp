@@ -8,8 +8,6 @@
 
 namespace {
 
-const QString NotAvailable = QStringLiteral("N/A");
-
 // A completion or a count as its cell takes it.
 QString cellOfPair(const QString& text)
 {

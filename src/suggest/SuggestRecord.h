@@ -51,6 +51,9 @@ public:
     const_iterator end() const { return {this, size()}; }
 };
 
+// What a cell holds where a harvest found nothing.
+inline const QString NotAvailable = QStringLiteral("N/A");
+
 // The cells of pair k (1 to 10).
 constexpr int SuggestionCell(int k)
 {

@@ -688,7 +688,9 @@ void TestMainWindow::lastScrapeShowsWholeAtTheDesignSize()
     QCoreApplication::sendPostedEvents();
     const auto* label = qobject_cast<ElidedLabel*>(control<QLabel>(*window, "lblLastParsed"));
     QVERIFY(label);
-    QVERIFY2(!label->isElided(), qPrintable(QString::number(label->width()) + u" of "_s + QString::number(label->fontMetrics().horizontalAdvance(label->text()))));
+    QVERIFY2(!label->isElided(),
+             qPrintable(QString::number(label->width()) + u" of "_s +
+                        QString::number(label->fontMetrics().horizontalAdvance(label->text()))));
     QVERIFY(label->geometry().right() < control<QPushButton>(*window, "bsSkinButton2")->geometry().left());
 }
 

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -80,6 +81,8 @@ private Q_SLOTS:
     void importSkipsDuplicates();
     void expandAddsNewPhrases();
     void trendsSentToSuggest();
+    void suggestionsAddedAsPhrases();
+    void expandDigsDeeper();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
     void harvestOneRow();
@@ -289,6 +292,54 @@ void TestSuggestWindow::trendsSentToSuggest()
              u"Sent 2 keywords to Suggest; 1 of them new."_s);
     QVERIFY(WaitForSaves(*m_window));
     QVERIFY(readFile(m_fixture->file(u"dbsuggest.dat"_s)).endsWith(storedRow("c")));
+}
+
+void TestSuggestWindow::suggestionsAddedAsPhrases()
+{
+    makeWindow("red|red§wine|45|N/A|N/A|TEA|1|" + QByteArray("|").repeated(14) + "\r\n" + storedRow("tea"));
+    select({1});
+    control<QPushButton>(*m_window, "btnAddSuggestions")->click();
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"The selected phrases have no suggestions yet: get their suggestions first."_s);
+
+    select({0, 1});
+    control<QPushButton>(*m_window, "btnAddSuggestions")->click();
+    // "N/A" is no suggestion; "TEA" is there already in other letters.
+    QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"red"_s, u"tea"_s, u"red wine"_s}));
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"Added 1 suggestions as new phrases, 1 already in the table."_s);
+}
+
+void TestSuggestWindow::expandDigsDeeper()
+{
+    // Depth 2: the seven preposition phrases are harvested, and their suggestions added until the
+    // limit of nine new phrases is reached.
+    makeWindow(storedRow("red"));
+    select({0});
+    for (int i = 0; i < 7; ++i)
+        m_server->enqueue(
+            ScriptedHttpServer::ok(answer({{"red", "1"}, {"found " + QByteArray::number(i), "2"}})));
+    int limitOffered = 0;
+    m_fakes->dialogs->answers.enqueue([&limitOffered](QDialog& dialog) {
+        auto& expand = static_cast<TfrmExpand&>(dialog);
+        limitOffered = expand.spnLimit->value();
+        expand.chkAlphabet->setChecked(false);
+        expand.chkPrepositions->setChecked(true);
+        expand.spnDepth->setValue(2);
+        expand.spnLimit->setValue(9);
+        expand.btnOk->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*m_window, "btnExpand")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+                              u"Expanded 2 of 2 levels deep: 9 new phrases added (at most 9)."_s, 10000);
+    QCOMPARE(limitOffered, TfrmExpand::DefaultLimit);
+    QCOMPARE(m_server->requestLines().size(), 7);
+    QCOMPARE(m_server->requestLines().first(), "GET /complete/search?hl=en&js=true&qu=red+for HTTP/1.1");
+    QCOMPARE(phrasesOf(m_window->suggestTable()),
+             (QStringList{u"red"_s, u"red for"_s, u"red with"_s, u"red without"_s, u"red vs"_s, u"red near"_s,
+                          u"red to"_s, u"red like"_s, u"found 0"_s, u"found 1"_s}));
+    QVERIFY(!m_window->harvester()->isRunning());
 }
 
 void TestSuggestWindow::selectAndDelete()

@@ -72,9 +72,10 @@ void TestTableLoading::controlsWaitForTheirTable_data()
     const QStringList trendControls{u"lvwItems"_s,         u"bsSkinButton2"_s, u"bsSkinButton3"_s,
                                     u"btnSendToSuggest"_s, u"btnSelectAll"_s,  u"btnClearAll"_s,
                                     u"btnDelete"_s,        u"btnDeleteAll"_s};
-    const QStringList suggestControls{
-        u"lvwSuggest"_s, u"btnAdd"_s,        u"btnExpand"_s,     u"btnSearch"_s,     u"btnStop"_s,
-        u"btnExport"_s,  u"bsSkinButton4"_s, u"bsSkinButton5"_s, u"bsSkinButton6"_s, u"bsSkinButton7"_s};
+    const QStringList suggestControls{u"lvwSuggest"_s,        u"btnAdd"_s,        u"btnExpand"_s,
+                                      u"btnAddSuggestions"_s, u"btnSearch"_s,     u"btnStop"_s,
+                                      u"btnExport"_s,         u"bsSkinButton4"_s, u"bsSkinButton5"_s,
+                                      u"bsSkinButton6"_s,     u"bsSkinButton7"_s};
     // The Suggest table comes in after the Hot Trends table: a held Hot Trends table holds both.
     QTest::newRow("Hot Trends") << TrendFile << QStringList{TrendFile} << trendControls << suggestControls
                                 << u"btnDeleteAll"_s;

@@ -1,9 +1,11 @@
 #include "suggest/ui/FExpand.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,6 +38,20 @@ TfrmExpand::TfrmExpand(qsizetype seedCount, const QString& language, QWidget* pa
         new QCheckBox(tr("&Prepositions after it (%1)").arg(sample(Prepositions(language))), this);
     chkPrepositions->setObjectName(QStringLiteral("chkPrepositions"));
 
+    spnDepth = new QSpinBox(this);
+    spnDepth->setObjectName(QStringLiteral("spnDepth"));
+    spnDepth->setRange(1, 3);
+    spnDepth->setToolTip(tr("1: these phrases only. 2 or 3: their suggestions are then gathered (with the "
+                            "pauses of a harvest; Stop ends it) and added as phrases, once or twice"));
+    spnLimit = new QSpinBox(this);
+    spnLimit->setObjectName(QStringLiteral("spnLimit"));
+    spnLimit->setRange(1, 100000);
+    spnLimit->setValue(DefaultLimit);
+    spnLimit->setToolTip(tr("The most new phrases this run adds, whatever the depth"));
+    auto* form = new QFormLayout;
+    form->addRow(tr("&Depth:"), spnDepth);
+    form->addRow(tr("At &most, new phrases:"), spnLimit);
+
     btnOk = new QPushButton(tr("Ok"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
@@ -52,6 +68,7 @@ TfrmExpand::TfrmExpand(qsizetype seedCount, const QString& language, QWidget* pa
         layout->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &TfrmExpand::updateOk);
     }
+    layout->addLayout(form);
     layout->addLayout(buttons);
 
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
@@ -66,6 +83,16 @@ Expansions TfrmExpand::chosen() const
     sets.setFlag(Expansion::Questions, chkQuestions->isChecked());
     sets.setFlag(Expansion::Prepositions, chkPrepositions->isChecked());
     return sets;
+}
+
+int TfrmExpand::depth() const
+{
+    return spnDepth->value();
+}
+
+int TfrmExpand::limit() const
+{
+    return spnLimit->value();
 }
 
 void TfrmExpand::updateOk()

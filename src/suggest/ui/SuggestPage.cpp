@@ -53,6 +53,17 @@ void SuggestPage::build()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // Above the lists, what takes a research further.
+    auto* research = MakePanel(this, "panSuggestResearch", 30, false);
+    auto* researchRow = new QHBoxLayout(research);
+    researchRow->setContentsMargins(4, 2, 4, 2);
+    researchRow->addStretch();
+    btnAddSuggestions = MakeButton(
+        research, "btnAddSuggestions", QStringLiteral("Add S&uggestions as Phrases"), 0,
+        QStringLiteral("Adds the suggestions of the selected phrases as new phrases, to dig deeper"));
+    researchRow->addWidget(btnAddSuggestions);
+    layout->addWidget(research);
+
     bsSkinSplitter1 = Named(new QSplitter(Qt::Horizontal, this), "bsSkinSplitter1");
     bsSkinSplitter1->setHandleWidth(10);
     bsSkinSplitter1->setChildrenCollapsible(false);
@@ -115,7 +126,10 @@ void SuggestPage::build()
 void SuggestPage::wireHandlers()
 {
     connect(btnAdd, &QPushButton::clicked, this, HANDLER(btnAddClick));
-    connect(btnExpand, &QPushButton::clicked, this, HANDLER(btnExpandClick));
+    connect(btnExpand, &QPushButton::clicked, this,
+            GuardedAsync(this, &SuggestPage::btnExpandClick, "btnExpandClick"));
+    connect(btnAddSuggestions, &QPushButton::clicked, this, HANDLER(btnAddSuggestionsClick));
+    connect(&m_harvester, &SuggestHarvester::serviceRefused, this, [this] { m_digStopped = true; });
     connect(bsSkinButton4, &QPushButton::clicked, this, HANDLER(bsSkinButton4Click));
     connect(bsSkinButton5, &QPushButton::clicked, this, HANDLER(bsSkinButton5Click));
     connect(bsSkinButton6, &QPushButton::clicked, this, HANDLER(bsSkinButton6Click));
@@ -143,12 +157,12 @@ void SuggestPage::wireHandlers()
     });
 
     new TableActions(lvwSuggest, bsSkinButton6,
-                     {btnAdd, btnExpand, btnSearch, btnStop, btnExport, bsSkinButton4, bsSkinButton5,
-                      bsSkinButton6, bsSkinButton7});
+                     {btnAdd, btnExpand, btnAddSuggestions, btnSearch, btnStop, btnExport, bsSkinButton4,
+                      bsSkinButton5, bsSkinButton6, bsSkinButton7});
     new TableActions(lvwPreview, nullptr, {btnExport});
     new TableLoadHold(m_tableFile,
-                      {lvwSuggest, btnAdd, btnExpand, btnSearch, btnStop, btnExport, bsSkinButton4,
-                       bsSkinButton5, bsSkinButton6, bsSkinButton7},
+                      {lvwSuggest, btnAdd, btnExpand, btnAddSuggestions, btnSearch, btnStop, btnExport,
+                       bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7},
                       this);
 }
 
@@ -195,34 +209,119 @@ void SuggestPage::btnAddClick()
     SaveSuggestTable();
 }
 
-void SuggestPage::btnExpandClick()
+SuggestPage::Added SuggestPage::addPhrases(const QStringList& lines, qsizetype limit)
+{
+    const QStringList fresh = NewImportPhrases(m_table.records(), lines);
+    // Phrases made twice (two seeds that differ in letter case) count once.
+    QSet<QString> distinct;
+    for (const QString& line : lines)
+        distinct.insert(line.toCaseFolded());
+    Added added;
+    added.known = std::max<qsizetype>(0, distinct.size() - fresh.size());
+    const qsizetype first = m_table.rowCount();
+    {
+        const auto busy = markBusy();
+        m_table.appendPhrases(fresh.mid(0, limit));
+        showCount();
+    }
+    for (qsizetype row = first; row < m_table.rowCount(); ++row)
+        added.rows << m_table.idOfRow(row);
+    return added;
+}
+
+QStringList SuggestPage::suggestionsOf(const QList<SuggestTableModel::RowId>& rows) const
+{
+    QStringList suggestions;
+    for (const SuggestTableModel::RowId id : rows) {
+        const std::optional<SuggestRecord> record = m_table.recordOfId(id);
+        for (int k = 1; record && k <= SuggestPairCount; ++k) {
+            const QString& suggestion = record->cells[size_t(SuggestionCell(k))];
+            if (!suggestion.isEmpty() && suggestion != NotAvailable)
+                suggestions << suggestion;
+        }
+    }
+    return suggestions;
+}
+
+QCoro::Task<> SuggestPage::btnExpandClick()
 {
     const QList<qsizetype> rows = SelectedRows(*lvwSuggest);
     if (rows.isEmpty()) {
         m_seams.messages.show(tr("Please select the phrases to expand first."), MsgKind::Information,
                               MsgButtons::Ok);
-        return;
+        co_return;
     }
     TfrmExpand dialog(rows.size(), m_language, this);
     if (m_seams.dialogs.run(dialog) != QDialog::Accepted)
-        return;
+        co_return;
+    const int depth = dialog.depth();
+    const qsizetype limit = dialog.limit();
+    if (depth > 1 && m_harvester.isRunning()) {
+        m_seams.messages.show(tr("A deeper expansion gets suggestions: stop the harvest under way or wait "
+                                 "until it ends."),
+                              MsgKind::Information, MsgButtons::Ok);
+        co_return;
+    }
     // The rows are read after the answer: the table may have changed while the dialog was open.
     QStringList lines;
     for (const qsizetype row : SelectedRows(*lvwSuggest))
         lines << ExpandPhrase(m_table.records().phrase(row).toString(), dialog.chosen(), m_language);
-    qsizetype added = 0;
-    {
-        const auto busy = markBusy();
-        added = ImportPhrases(m_table, lines);
-        showCount();
+    Added added = addPhrases(lines, limit);
+    qsizetype total = added.rows.size();
+    SaveSuggestTable();
+    if (depth == 1) {
+        Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
+                                 .arg(added.rows.size())
+                                 .arg(added.known));
+        co_return;
     }
-    // Phrases made twice (two seeds that differ in letter case) count once.
-    QSet<QString> distinct;
-    for (const QString& line : std::as_const(lines))
-        distinct.insert(line.toCaseFolded());
-    Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
-                             .arg(added)
-                             .arg(distinct.size() - added));
+
+    // Deeper: the new phrases are harvested as "Get Suggestions!" would, and their suggestions
+    // become phrases in turn, until the depth, the limit, Stop or a refusing service ends it.
+    m_digStopped = false;
+    Q_EMIT harvestStarting();
+    QPointer<SuggestPage> self(this);
+    const auto ended = qScopeGuard([self] {
+        if (self)
+            Q_EMIT self->harvestEnded();
+    });
+    int level = 1;
+    while (level < depth && !added.rows.isEmpty() && total < limit && !m_digStopped) {
+        co_await m_harvester.harvest(added.rows);
+        if (!self)
+            co_return;
+        if (m_digStopped)
+            break;
+        ++level;
+        added = addPhrases(suggestionsOf(added.rows), limit - total);
+        total += added.rows.size();
+        SaveSuggestTable();
+    }
+    Q_EMIT statusChanged(tr("Expanded %1 of %2 levels deep: %3 new phrases added (at most %4).")
+                             .arg(level)
+                             .arg(depth)
+                             .arg(total)
+                             .arg(limit));
+}
+
+void SuggestPage::btnAddSuggestionsClick()
+{
+    const QList<qsizetype> rows = SelectedRows(*lvwSuggest);
+    if (rows.isEmpty()) {
+        m_seams.messages.show(tr("Please select the phrases whose suggestions to add first."),
+                              MsgKind::Information, MsgButtons::Ok);
+        return;
+    }
+    const QStringList suggestions = suggestionsOf(m_table.idsOfRows(rows));
+    if (suggestions.isEmpty()) {
+        Q_EMIT statusChanged(
+            tr("The selected phrases have no suggestions yet: get their suggestions first."));
+        return;
+    }
+    const Added added = addPhrases(suggestions, suggestions.size());
+    Q_EMIT statusChanged(tr("Added %1 suggestions as new phrases, %2 already in the table.")
+                             .arg(added.rows.size())
+                             .arg(added.known));
     SaveSuggestTable();
 }
 
@@ -335,6 +434,7 @@ QCoro::Task<> SuggestPage::btnSearchClick()
 
 void SuggestPage::btnStopClick()
 {
+    m_digStopped = true;
     m_harvester.requestStop();
     Q_EMIT stopClicked();
 }

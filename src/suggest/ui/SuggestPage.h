@@ -43,8 +43,11 @@ public:
     void LoadSuggestTable(QFuture<void> after = {});
     void SaveSuggestTable();
     void btnAddClick();
-    // Grows the selected phrases into new ones (see ExpandPhrase), added as the add dialog adds.
-    void btnExpandClick();
+    // Grows the selected phrases into new ones (see ExpandPhrase), added as the add dialog adds;
+    // deeper, harvests the new phrases and adds their suggestions as phrases in turn.
+    QCoro::Task<> btnExpandClick();
+    // Adds the harvested suggestions of the selected rows as new phrases.
+    void btnAddSuggestionsClick();
     // Adds `phrases` as the add dialog adds them and selects their rows (new or already there);
     // false, with a status text, while the table is still loading.
     bool takePhrases(const QStringList& phrases);
@@ -86,6 +89,17 @@ private:
     PreviewModel* m_preview;
     TableExporter* m_exporter;
     QString m_language = QStringLiteral("en");
+    bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
+
+    // What adding phrases did: rows added (their ids, in order) and phrases the table held already.
+    struct Added {
+        QList<SuggestTableModel::RowId> rows;
+        qsizetype known = 0;
+    };
+    // Adds `lines` as the add dialog adds them, at most `limit` of them.
+    Added addPhrases(const QStringList& lines, qsizetype limit);
+    // The suggestions harvested for these rows (not "N/A"), in order.
+    QStringList suggestionsOf(const QList<SuggestTableModel::RowId>& rows) const;
     bool m_busy = false;
     // The row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
     SuggestTableModel::RowId m_previewRowId = 0;
@@ -97,6 +111,7 @@ private:
     QTableView* lvwPreview = nullptr;
     QPushButton* btnAdd = nullptr;
     QPushButton* btnExpand = nullptr;
+    QPushButton* btnAddSuggestions = nullptr;
     QPushButton* btnSearch = nullptr;
     QPushButton* btnStop = nullptr;
     QPushButton* btnExport = nullptr;
