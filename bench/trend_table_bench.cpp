@@ -5,11 +5,14 @@
 //                                            again, and reports the times and peak memory
 //   trend_table_bench scrape FILE            loads it, folds a 100-item feed (half of it known
 //                                            keywords) into it and saves, timing the update and the save
+//   trend_table_bench find FILE              loads it and times the find box's search for a few
+//                                            texts (min and median of 5 runs each; goal < 100 ms)
 #include "TrendKeywords.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/DateTimeText.h"
+#include "util/RowFilter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -105,8 +108,9 @@ int loadAndSave(const QString& path)
     }
     std::printf("rows %d, distinct keywords %lld\n", model.rowCount(),
                 static_cast<long long>(model.knownKeywords().size()));
-    std::printf("load into the table with its keyword index: %.3f s CPU, %.3f s (reading %.3f s, index %.3f s)\n",
-                loadCpu, loadSeconds, readSeconds, loadSeconds - readSeconds);
+    std::printf(
+        "load into the table with its keyword index: %.3f s CPU, %.3f s (reading %.3f s, index %.3f s)\n",
+        loadCpu, loadSeconds, readSeconds, loadSeconds - readSeconds);
     std::printf("newest date-time of the rows (%s): %.3f s\n",
                 newest ? qPrintable(newest->toString(Qt::ISODate)) : "none", newestSeconds);
     std::printf("save: %.3f s\n", saveSeconds);
@@ -142,6 +146,26 @@ int scrape(const QString& path)
     return 0;
 }
 
+int find(const QString& path)
+{
+    const TrendRows rows = ReadTrendTable(path).rows;
+    std::printf("find in %lld rows:\n", static_cast<long long>(rows.size()));
+    for (const QString& needle : {u"tay"_s, u"ZOE"_s, u"münchen 12"_s, u"no such text"_s, u"12/10/2026"_s}) {
+        QList<double> times;
+        qsizetype found = 0;
+        for (int run = 0; run < 5; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            found = MatchingRows(rows, needle).size();
+            times << timer.nsecsElapsed() / 1e6;
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("  %-14s %8lld rows, min %6.1f ms, median %6.1f ms\n", qPrintable(u'"' + needle + u'"'),
+                    static_cast<long long>(found), times.first(), times[times.size() / 2]);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -154,6 +178,8 @@ int main(int argc, char** argv)
         return loadAndSave(args[2]);
     if (args.size() == 3 && args[1] == QLatin1String("scrape"))
         return scrape(args[2]);
+    if (args.size() == 3 && args[1] == QLatin1String("find"))
+        return find(args[2]);
     std::fprintf(stderr, "usage: trend_table_bench generate FILE [ROWS] | load-save FILE | scrape FILE\n");
     return 2;
 }

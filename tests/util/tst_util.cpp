@@ -8,6 +8,7 @@
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
 #include "util/RowFile.h"
+#include "util/RowFilter.h"
 #include "util/TaggedValue.h"
 #include "util/TextFile.h"
 #include "util/UUtils.h"
@@ -93,6 +94,9 @@ private Q_SLOTS:
     void cellRowsKeepEveryCell();
     void cellRowsCopiesNeverWriteOverEachOther();
     void fileLinesReadInChunksAsWhole();
+    void searchIgnoresCaseAndAccents_data();
+    void searchIgnoresCaseAndAccents();
+    void matchingRowsInOrder();
     void taggedValues();
     void dateTimeTextRoundTrip_data();
     void dateTimeTextRoundTrip();
@@ -351,7 +355,8 @@ void TestUtil::cellRowsKeepEveryCell()
     const auto cellsOf = [](const CellRows& rows) {
         QList<QStringList> cells;
         for (qsizetype row = 0; row < rows.size(); ++row)
-            cells.append({rows.cell(row, 0).toString(), rows.cell(row, 1).toString(), rows.cell(row, 2).toString()});
+            cells.append(
+                {rows.cell(row, 0).toString(), rows.cell(row, 1).toString(), rows.cell(row, 2).toString()});
         return cells;
     };
     QCOMPARE(cellsOf(rows), expected);
@@ -398,7 +403,8 @@ void TestUtil::fileLinesReadInChunksAsWhole()
     }
     bytes += "last line without an end";
     QList<QByteArray> whole;
-    ForEachRowLine(QByteArrayView(bytes), [&whole](QByteArrayView line) { whole.append(line.toByteArray()); });
+    ForEachRowLine(QByteArrayView(bytes),
+                   [&whole](QByteArrayView line) { whole.append(line.toByteArray()); });
     QCOMPARE(whole.last(), "last line without an end");
 
     QTemporaryDir dir;
@@ -411,6 +417,49 @@ void TestUtil::fileLinesReadInChunksAsWhole()
     QVERIFY(ForEachRowLine(file, [&chunked](QByteArrayView line) { chunked.append(line.toByteArray()); }));
     QCOMPARE(chunked.size(), whole.size());
     QVERIFY(chunked == whole);
+}
+
+void TestUtil::searchIgnoresCaseAndAccents_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("case") << u"New York Times"_s << u"YORK t"_s << true;
+    QTest::newRow("accent in the cell") << u"Café Crème"_s << u"cafe creme"_s << true;
+    QTest::newRow("accent in the needle") << u"cafe"_s << u"CAFÉ"_s << true;
+    QTest::newRow("sharp s") << u"STRASSE"_s << u"straße"_s << true;
+    QTest::newRow("sharp s in the cell") << u"Straße"_s << u"STRASSE"_s << true;
+    QTest::newRow("other scripts") << u"東京タワー"_s << u"タワー"_s << true;
+    QTest::newRow("not there") << u"red wine"_s << u"white"_s << false;
+    QTest::newRow("accented needle, plain cell") << u"zoe"_s << u"zoë"_s << true;
+    QTest::newRow("no accent folding of letters") << u"øre"_s << u"ore"_s << false;
+    QTest::newRow("empty needle") << u"anything"_s << u""_s << true;
+}
+
+void TestUtil::searchIgnoresCaseAndAccents()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, needle);
+    QFETCH(bool, found);
+    QCOMPARE(CellMatches(cell, FoldForSearch(needle)), found);
+}
+
+void TestUtil::matchingRowsInOrder()
+{
+    // More rows than one thread searches, the matches spread over all of them.
+    CellRows rows(2);
+    QList<qsizetype> expected;
+    for (qsizetype row = 0; row < 100000; ++row) {
+        const bool match = row % 997 == 0;
+        rows.append({match ? u"Zoë %1"_s.arg(row) : u"zoe"_s, u"x"_s});
+        if (match)
+            expected << row;
+    }
+    QCOMPARE(MatchingRows(rows, u"ZOË "_s), expected);
+    QCOMPARE(MatchingRows(rows, u""_s).size(), rows.size());
+    std::stop_source stopped;
+    stopped.request_stop();
+    QVERIFY(MatchingRows(rows, u"zoe"_s, stopped.get_token()).isEmpty());
 }
 
 void TestUtil::taggedValues()
