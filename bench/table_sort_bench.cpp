@@ -211,7 +211,8 @@ int main(int argc, char** argv)
     }
 
     const QList<qsizetype> order = SortedRowOrder(
-        cells.size(), [&cells](qsizetype row) { return QStringView(cells[row]); }, kinds[column], args.size() == 3, us);
+        cells.size(), [&cells](qsizetype row) { return QStringView(cells[row]); }, kinds[column],
+        args.size() == 3, us);
 
     // The lines lie all over the file in their new order: each is fetched a few lines ahead, and
     // where it lies a few more ahead. They go

@@ -161,10 +161,7 @@ public:
     }
 
     qsizetype rowCount() const override { return std::get<0>(m_shared).size(); }
-    QStringView cellText(qsizetype row, int column) const override
-    {
-        return m_cellAt(m_shared, row, column);
-    }
+    QStringView cellText(qsizetype row, int column) const override { return m_cellAt(m_shared, row, column); }
     void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
     {
         appendEach(order, from, to, std::index_sequence_for<Lists...>());

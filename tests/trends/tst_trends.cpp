@@ -95,10 +95,15 @@ void TestTrends::parseTable_data()
     // Plain lines (ASCII and "§") are read in one pass; any other goes the general way: both agree.
     QTest::newRow("plain and other lines mixed")
         << QByteArray(" a | d |1|\r\n|\r\na||1|\r\nzo\xc3\xab|d|1|\r\ncaf\xe9\xa7noir|d|1|\r\na\xc2|d|1|\r\n"
-                      "b\xc2\xa7" "c|d\xc2\xa7" "e|1|z\xff|\r\n")
-        << TrendRows{{u"a"_s, u"d"_s, u"1"_s},         {u""_s, u""_s, u""_s},
-                     {u"a"_s, u""_s, u"1"_s},          {u"zoë"_s, u"d"_s, u"1"_s},
-                     {u"café noir"_s, u"d"_s, u"1"_s}, {u"a\u00c2"_s, u"d"_s, u"1"_s},
+                      "b\xc2\xa7"
+                      "c|d\xc2\xa7"
+                      "e|1|z\xff|\r\n")
+        << TrendRows{{u"a"_s, u"d"_s, u"1"_s},
+                     {u""_s, u""_s, u""_s},
+                     {u"a"_s, u""_s, u"1"_s},
+                     {u"zoë"_s, u"d"_s, u"1"_s},
+                     {u"café noir"_s, u"d"_s, u"1"_s},
+                     {u"a\u00c2"_s, u"d"_s, u"1"_s},
                      {u"b\u00c2 c"_s, u"d\u00c2 e"_s, u"1"_s}};
     QTest::newRow("duplicate keywords stay two rows")
         << QByteArray("a|d|1|\r\na|e|2|\r\n")
