@@ -48,7 +48,7 @@ public:
         : m_path(std::move(path))
     {
     }
-    QString ask(const QString&, const QString&, const QString&) override { return m_path; }
+    SaveAnswer ask(const QString&, const QStringList&, const QString&) override { return {m_path}; }
 
 private:
     QString m_path;

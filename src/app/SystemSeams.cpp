@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
+
 namespace {
 
 // A message box that centres itself once it has its final size: the box settles its size only as
@@ -57,18 +59,20 @@ QString nameFilter(const QString& description, const QString& masks)
 
 class SystemSaveDialog final : public SaveDialog {
 public:
-    QString ask(const QString& title, const QString& filter, const QString& folder) override
+    SaveAnswer ask(const QString& title, const QStringList& choices, const QString& folder) override
     {
-        // The filter comes as description|masks pairs.
-        const QStringList parts = filter.split(u'|');
-        QStringList filters;
-        for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-            filters << nameFilter(parts[i], parts[i + 1]);
+        QStringList filters; // each choice comes as description|masks
+        for (const QString& choice : choices) {
+            const qsizetype bar = choice.indexOf(u'|');
+            filters << nameFilter(choice.left(bar), bar < 0 ? QString() : choice.mid(bar + 1));
+        }
         // The export decides about an existing file itself (it replaces it without asking, or says
-        // why it cannot), and only once ".csv" has been added to the name.
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder,
-                                            filters.join(QStringLiteral(";;")), nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        // why it cannot), and only once the extension of the chosen format has been added.
+        QString selected;
+        const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder,
+                                                          filters.join(QStringLiteral(";;")), &selected,
+                                                          QFileDialog::DontConfirmOverwrite);
+        return {path, int(std::max<qsizetype>(0, filters.indexOf(selected)))};
     }
 };
 

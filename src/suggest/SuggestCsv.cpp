@@ -2,11 +2,55 @@
 
 #include "util/TextFile.h"
 
+#include <utility>
+
 namespace {
 
 QString withoutCommas(QString text)
 {
     return text.remove(u',');
+}
+
+void writeCsv(AtomicTextFileWriter& writer, const SuggestRows& rows, ExportFormat format)
+{
+    BeginCsv(writer.text(), format, {u"Keyword Phrase", u"Suggestion", u"Results"});
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        for (int k = 1; k <= SuggestPairCount; ++k) {
+            const QStringView suggestion = rows.recordCell(row, SuggestionCell(k));
+            if (!suggestion.isEmpty())
+                AppendCsvRecord(writer.text(),
+                                {rows.phrase(row), suggestion, rows.recordCell(row, ResultsCell(k))});
+        }
+        writer.flushIfFull();
+    }
+}
+
+void writeJson(AtomicTextFileWriter& writer, const SuggestRows& rows)
+{
+    writer.text() += u'[';
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        QString& text = writer.text();
+        text += row == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
+        text += QLatin1String("{\"phrase\":");
+        AppendJsonString(text, rows.phrase(row));
+        text += QLatin1String(",\"suggestions\":[");
+        bool first = true;
+        for (int k = 1; k <= SuggestPairCount; ++k) {
+            const QStringView suggestion = rows.recordCell(row, SuggestionCell(k));
+            if (suggestion.isEmpty())
+                continue;
+            if (!std::exchange(first, false))
+                text += u',';
+            text += QLatin1String("{\"suggestion\":");
+            AppendJsonString(text, suggestion);
+            text += QLatin1String(",\"results\":");
+            AppendJsonString(text, rows.recordCell(row, ResultsCell(k)));
+            text += u'}';
+        }
+        text += QLatin1String("]}");
+        writer.flushIfFull();
+    }
+    writer.text() += rows.isEmpty() ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
 }
 
 } // namespace
@@ -27,8 +71,20 @@ QString FormatSuggestCsv(const SuggestRows& rows)
     return text;
 }
 
-ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows)
+ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows, ExportFormat format)
 {
-    return WriteExportFile(path,
-                           [&rows](AtomicTextFileWriter& writer) { writer.text() = FormatSuggestCsv(rows); });
+    return WriteExportFile(path, [&rows, format](AtomicTextFileWriter& writer) {
+        switch (format) {
+        case ExportFormat::PageLines:
+            writer.text() = FormatSuggestCsv(rows);
+            break;
+        case ExportFormat::Csv:
+        case ExportFormat::ExcelCsv:
+            writeCsv(writer, rows, format);
+            break;
+        case ExportFormat::Json:
+            writeJson(writer, rows);
+            break;
+        }
+    });
 }

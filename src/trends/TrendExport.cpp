@@ -2,18 +2,80 @@
 
 #include "util/TextFile.h"
 
-ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows)
+namespace {
+
+bool isPlainWholeNumber(QStringView text)
 {
-    return WriteExportFile(fileName, [&rows](AtomicTextFileWriter& writer) {
-        for (qsizetype row = 0; row < rows.size(); ++row) {
-            QString& text = writer.text();
-            text += rows.keyword(row);
-            text += u'|';
-            text += rows.date(row);
-            text += u'|';
-            text += rows.count(row);
-            text += QLatin1String("|\r\n");
-            writer.flushIfFull();
+    if (text.isEmpty() || text.size() > 15 || (text.size() > 1 && text.front() == u'0'))
+        return false;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+void writeLines(AtomicTextFileWriter& writer, const TrendRows& rows)
+{
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        QString& text = writer.text();
+        text += rows.keyword(row);
+        text += u'|';
+        text += rows.date(row);
+        text += u'|';
+        text += rows.count(row);
+        text += QLatin1String("|\r\n");
+        writer.flushIfFull();
+    }
+}
+
+void writeCsv(AtomicTextFileWriter& writer, const TrendRows& rows, ExportFormat format)
+{
+    BeginCsv(writer.text(), format, {u"Keyword", u"Date", u"Count"});
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        AppendCsvRecord(writer.text(), {rows.keyword(row), rows.date(row), rows.count(row)});
+        writer.flushIfFull();
+    }
+}
+
+void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows)
+{
+    writer.text() += u'[';
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        QString& text = writer.text();
+        text += row == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
+        text += QLatin1String("{\"keyword\":");
+        AppendJsonString(text, rows.keyword(row));
+        text += QLatin1String(",\"date\":");
+        AppendJsonString(text, rows.date(row));
+        text += QLatin1String(",\"count\":");
+        const QStringView count = rows.count(row);
+        if (isPlainWholeNumber(count))
+            text += count;
+        else
+            AppendJsonString(text, count);
+        text += u'}';
+        writer.flushIfFull();
+    }
+    writer.text() += rows.isEmpty() ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
+}
+
+} // namespace
+
+ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows, ExportFormat format)
+{
+    return WriteExportFile(fileName, [&rows, format](AtomicTextFileWriter& writer) {
+        switch (format) {
+        case ExportFormat::PageLines:
+            writeLines(writer, rows);
+            break;
+        case ExportFormat::Csv:
+        case ExportFormat::ExcelCsv:
+            writeCsv(writer, rows, format);
+            break;
+        case ExportFormat::Json:
+            writeJson(writer, rows);
+            break;
         }
     });
 }

@@ -3,6 +3,12 @@
 #include "trends/TrendRecord.h"
 #include "util/ExportFile.h"
 
-// The Hot Trends export: one line per row in table order, keyword|date|count| with the texts as
-// they are (spaces kept), no header; an empty table gives an empty file.
-ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows);
+// The Hot Trends export, one row after another in table order, in the chosen format:
+// - PageLines: keyword|date|count| with the texts as they are (spaces and commas kept), no header;
+//   an empty table gives an empty file;
+// - Csv, ExcelCsv: the header Keyword,Date,Count, then one record per row;
+// - Json: an array of {"keyword", "date", "count"}; the keyword and date are the texts as they are,
+//   the count is a JSON number when it is a plain whole number (digits alone, no leading zero, at
+//   most 15 of them, so that every reader keeps it exact), else the text as it is.
+ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows,
+                              ExportFormat format = ExportFormat::PageLines);

@@ -4,11 +4,26 @@
 
 #include <QFileInfo>
 
-QString WithCsvExtension(const QString& chosenName)
+#include <utility>
+
+const QList<ExportChoice>& ExportChoices()
 {
-    if (chosenName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+    static const QList<ExportChoice> choices{
+        {ExportFormat::PageLines, ExportDialogFilter, QStringLiteral(".csv")},
+        {ExportFormat::Csv, QStringLiteral("CSV (RFC 4180) (*.csv)|*.csv"), QStringLiteral(".csv")},
+        {ExportFormat::ExcelCsv,
+         QStringLiteral("Excel-friendly CSV (UTF-8 with byte-order mark) (*.csv)|*.csv"),
+         QStringLiteral(".csv")},
+        {ExportFormat::Json, QStringLiteral("JSON (*.json)|*.json"), QStringLiteral(".json")},
+    };
+    return choices;
+}
+
+QString WithExtension(const QString& chosenName, QStringView extension)
+{
+    if (chosenName.endsWith(extension, Qt::CaseInsensitive))
         return chosenName;
-    return chosenName + QLatin1String(".csv");
+    return chosenName + extension.toString();
 }
 
 ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill)
@@ -25,4 +40,68 @@ ExportResult WriteExportFile(const QString& path, const std::function<void(Atomi
     if (existed && writer.failedToReplace())
         return {ExportOutcome::CannotReplace, error};
     return {ExportOutcome::Failed, error};
+}
+
+void BeginCsv(QString& text, ExportFormat format, std::initializer_list<QStringView> header)
+{
+    if (format == ExportFormat::ExcelCsv)
+        text += QChar(0xFEFF); // written as EF BB BF
+    AppendCsvRecord(text, header);
+}
+
+void AppendCsvRecord(QString& text, std::initializer_list<QStringView> fields)
+{
+    bool first = true;
+    for (const QStringView field : fields) {
+        if (!std::exchange(first, false))
+            text += u',';
+        const bool quoted =
+            field.contains(u',') || field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n');
+        if (!quoted) {
+            text += field;
+            continue;
+        }
+        text += u'"';
+        for (const QChar c : field) {
+            if (c == u'"')
+                text += u'"';
+            text += c;
+        }
+        text += u'"';
+    }
+    text += QLatin1String("\r\n");
+}
+
+void AppendJsonString(QString& text, QStringView value)
+{
+    static const char hex[] = "0123456789abcdef";
+    text += u'"';
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'"':
+            text += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            text += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            text += QLatin1String("\\n");
+            break;
+        case u'\r':
+            text += QLatin1String("\\r");
+            break;
+        case u'\t':
+            text += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20) {
+                text += QLatin1String("\\u00");
+                text += QLatin1Char(hex[c.unicode() >> 4]);
+                text += QLatin1Char(hex[c.unicode() & 0xF]);
+            } else {
+                text += c;
+            }
+        }
+    }
+    text += u'"';
 }

@@ -1,18 +1,40 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 #include <functional>
+#include <initializer_list>
 
 class AtomicTextFileWriter;
 
-// What both exports share: the name rule of the save dialog and the all-or-nothing write.
+// What both exports share: the choices and name rule of the save dialog, the all-or-nothing write
+// and the text rules of CSV and JSON.
 
 inline const QString ExportDialogTitle = QStringLiteral("Export all data");
 inline const QString ExportDialogFilter = QStringLiteral("Comma delimitted(*.csv)|*.csv");
 
-// The chosen name with ".csv" added unless it already ends so (in any letter case).
-QString WithCsvExtension(const QString& chosenName);
+// The file formats an export offers, in the order of the save dialog's choices.
+enum class ExportFormat {
+    PageLines, // the page's own line format (the first choice, taken when the user just saves)
+    Csv,       // RFC 4180: fields quoted where needed, a header line, CR LF
+    ExcelCsv,  // the same, after a UTF-8 byte-order mark, so that spreadsheets read it as UTF-8
+    Json,      // one document: an array of one object per row
+};
+
+struct ExportChoice {
+    ExportFormat format;
+    QString filter;    // the dialog's "description|masks"
+    QString extension; // added to a chosen name that does not end so
+};
+
+// The choices of both exports, ExportFormat's order.
+const QList<ExportChoice>& ExportChoices();
+
+// The chosen name with `extension` (".csv", ".json") added unless it already ends so, in any letter
+// case: "report" becomes "report.csv", "report.txt" becomes "report.txt.csv".
+QString WithExtension(const QString& chosenName, QStringView extension);
 
 enum class ExportOutcome {
     Written,
@@ -28,3 +50,14 @@ struct ExportResult {
 // Writes an export file through `fill`. The new file takes the old one's place only once it is
 // complete, so a failed export never loses the file that was there.
 ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill);
+
+// Starts a CSV export's text: the byte-order mark for ExcelCsv, then the header line.
+void BeginCsv(QString& text, ExportFormat format, std::initializer_list<QStringView> header);
+
+// One CSV record (RFC 4180): the fields separated by commas, a field that holds a comma, a double
+// quote, CR or LF between double quotes with its quotes doubled, then CR LF.
+void AppendCsvRecord(QString& text, std::initializer_list<QStringView> fields);
+
+// `value` as a JSON string, quotes included: quotes, backslashes and control characters escaped,
+// every other character as it is (the file is UTF-8).
+void AppendJsonString(QString& text, QStringView value);

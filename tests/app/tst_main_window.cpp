@@ -424,35 +424,41 @@ void TestMainWindow::deleteAll()
 void TestMainWindow::exportTrends_data()
 {
     QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
+    QTest::addColumn<int>("choice");      // the format picked in the dialog
     QTest::addColumn<QString>("written"); // the file that must hold the export, if any
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("warning");
 
     // The status names the file written (%1) and its folder (%2).
     const QString finished = u"Process finished! Written to %1 in %2"_s;
-    QTest::newRow("csv added") << "out"
-                               << "out.csv" << finished << "";
-    QTest::newRow("other extension") << "out.txt"
-                                     << "out.txt.csv" << finished << "";
-    QTest::newRow("upper-case extension kept") << "OUT.CSV"
-                                               << "OUT.CSV" << finished << "";
-    QTest::newRow("existing file replaced without a question") << "old.csv"
-                                                               << "old.csv" << finished << "";
-    QTest::newRow("cancelled") << ""
-                               << ""
-                               << ""
+    const QByteArray lines = "new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n";
+    const QByteArray json = "[\r\n{\"keyword\":\"new york\",\"date\":\"3/5/2009\",\"count\":4},\r\n"
+                            "{\"keyword\":\"foo\",\"date\":\"3/6/2009\",\"count\":1}\r\n]\r\n";
+    QTest::newRow("csv added") << "out" << 0 << "out.csv" << lines << finished << "";
+    QTest::newRow("other extension") << "out.txt" << 0 << "out.txt.csv" << lines << finished << "";
+    QTest::newRow("upper-case extension kept") << "OUT.CSV" << 0 << "OUT.CSV" << lines << finished << "";
+    QTest::newRow("existing file replaced without a question")
+        << "old.csv" << 0 << "old.csv" << lines << finished << "";
+    QTest::newRow("json chosen: json added") << "out" << 3 << "out.json" << json << finished << "";
+    QTest::newRow("json chosen: upper-case extension kept")
+        << "OUT.JSON" << 3 << "OUT.JSON" << json << finished << "";
+    QTest::newRow("csv chosen for a json name")
+        << "out.json" << 1 << "out.json.csv"
+        << QByteArray("Keyword,Date,Count\r\nnew york,3/5/2009,4\r\nfoo,3/6/2009,1\r\n") << finished << "";
+    QTest::newRow("cancelled") << "" << 0 << "" << QByteArray() << ""
                                << "";
     QTest::newRow("cannot replace")
-        << "taken.csv"
-        << ""
-        << "Exporting items..."
+        << "taken.csv" << 0 << "" << QByteArray() << "Exporting items..."
         << "Can't replace existing file. Please close any application that could be open it.";
 }
 
 void TestMainWindow::exportTrends()
 {
     QFETCH(QString, chosen);
+    QFETCH(int, choice);
     QFETCH(QString, written);
+    QFETCH(QByteArray, bytes);
     QFETCH(QString, status);
     QFETCH(QString, warning);
     writeFile(file(u"dabatase.dat"_s), "new\xc2\xa7york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n");
@@ -461,19 +467,23 @@ void TestMainWindow::exportTrends()
         writeFile(file(u"old.csv"_s), "older export\r\n");
     const auto window = makeWindow();
     if (!chosen.isEmpty())
-        m_fakes->saveDialog->answers.enqueue(file(chosen));
+        m_fakes->saveDialog->answers.enqueue({file(chosen), choice});
     control<QPushButton>(*window, "bsSkinButton3")->click();
     QTRY_VERIFY(!window->hotTrendsPage()->findChild<TableExporter*>()->isRunning());
 
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
-    QCOMPARE(m_fakes->saveDialog->filters, QStringList{u"Comma delimitted(*.csv)|*.csv"_s});
+    // The page's own format is the first choice, the one a plain "Save" takes.
+    QCOMPARE(m_fakes->saveDialog->choices.value(0),
+             (QStringList{u"Comma delimitted(*.csv)|*.csv"_s, u"CSV (RFC 4180) (*.csv)|*.csv"_s,
+                          u"Excel-friendly CSV (UTF-8 with byte-order mark) (*.csv)|*.csv"_s,
+                          u"JSON (*.json)|*.json"_s}));
     QCOMPARE(m_fakes->saveDialog->folders, QStringList{m_fixture->home()});
     if (status.contains(u"%1"_s))
         status = status.arg(written, QDir::toNativeSeparators(m_fixture->home()));
     QCOMPARE(control<QLabel>(*window, "MainStatusPanel")->text(), status);
     QCOMPARE(m_fakes->messages->shown.value(0).text, warning);
     if (!written.isEmpty())
-        QCOMPARE(readFile(file(written)), QByteArray("new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n"));
+        QCOMPARE(readFile(file(written)), bytes);
     QStringList files = QDir(m_fixture->home()).entryList(QDir::Files);
     files.removeAll(u"quillory.ini"_s);
     QCOMPARE(files.size(), written.isEmpty() ? 1 : 2);
@@ -494,18 +504,18 @@ void TestMainWindow::exportGoesOnBesideTheWindow()
     Gate gate;
     gate.hold(u"write"_s);
     const auto writeHeld = [&table, pass = gate.passage()] {
-        return [rows = table.rows(), pass](const QString& fileName) {
+        return [rows = table.rows(), pass](const QString& fileName, ExportFormat format) {
             pass(u"write"_s);
-            return ExportTrendTable(fileName, rows);
+            return ExportTrendTable(fileName, rows, format);
         };
     };
-    dialog.answers.enqueue(file(u"out.csv"_s));
+    dialog.answers.enqueue({file(u"out.csv"_s)});
     QCoro::Task<> first = exporter.exportWith(writeHeld());
     QTRY_COMPARE(gate.waitingAt(u"write"_s), 1);
     QCOMPARE(statuses, QStringList{u"Exporting items..."_s});
 
     table.appendRow({u"b"_s, u"d"_s, u"1"_s});
-    dialog.answers.enqueue(file(u"second.csv"_s));
+    dialog.answers.enqueue({file(u"second.csv"_s)});
     QCoro::waitFor(exporter.exportWith(writeHeld()));
     QCOMPARE(statuses.last(), u"An export is still being written; try again once it is done."_s);
     QCOMPARE(dialog.titles.size(), 1);
@@ -524,7 +534,7 @@ void TestMainWindow::longStatusKeepsTheWindowSize()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     const QSize size = window->size();
-    m_fakes->saveDialog->answers.enqueue(file(QString(150, u'n')));
+    m_fakes->saveDialog->answers.enqueue({file(QString(150, u'n'))});
     control<QPushButton>(*window, "bsSkinButton3")->click();
     QTRY_VERIFY(!window->hotTrendsPage()->findChild<TableExporter*>()->isRunning());
     QVERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(QString(150, u'n') + u".csv"_s));

@@ -98,6 +98,7 @@ private Q_SLOTS:
     void stopEndsAQueuedFetchUnsent();
     void harvestFollowsItsRows();
     void harvestedRowsAreSavedSoon();
+    void exportSuggestions_data();
     void exportSuggestions();
     void columnClicksSort();
 
@@ -676,22 +677,37 @@ void TestSuggestWindow::harvestedRowsAreSavedSoon()
     QCoro::waitFor(harvesting);
 }
 
+void TestSuggestWindow::exportSuggestions_data()
+{
+    QTest::addColumn<int>("choice"); // the format picked in the dialog
+    QTest::addColumn<QByteArray>("bytes");
+
+    QByteArray lines = "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
+    QByteArray excel = "\xef\xbb\xbfKeyword Phrase,Suggestion,Results\r\nred,red wine,\"45,100,000\"\r\n"
+                       "red,\"1,000 ways\",\"2,150\"\r\n";
+    for (int i = 0; i < 8; ++i) {
+        lines += "red,N/A,N/A\r\n";
+        excel += "red,N/A,N/A\r\n";
+    }
+    QTest::newRow("the page's own format") << 0 << lines;
+    QTest::newRow("excel-friendly csv") << 2 << excel;
+}
+
 void TestSuggestWindow::exportSuggestions()
 {
+    QFETCH(int, choice);
+    QFETCH(QByteArray, bytes);
     makeWindow("red|red§wine|45,100,000|1,000§ways|2,150|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/A|N/"
                "A|N/A|N/A|N/A|\r\n" +
                storedRow("paris,§france") + storedRow("never"));
-    m_fakes->saveDialog->answers.enqueue(m_fixture->file(u"report"_s));
+    m_fakes->saveDialog->answers.enqueue({m_fixture->file(u"report"_s), choice});
     control<QPushButton>(*m_window, "btnExport")->click();
     QTRY_VERIFY(!m_window->suggestPage()->findChild<TableExporter*>()->isRunning());
     QCOMPARE(m_fakes->saveDialog->titles, QStringList{u"Export all data"_s});
+    QCOMPARE(m_fakes->saveDialog->choices.value(0).value(0), u"Comma delimitted(*.csv)|*.csv"_s);
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
              u"Process finished! Written to report.csv in "_s + QDir::toNativeSeparators(m_fixture->home()));
-    QByteArray expected =
-        "Keyword Phrase,Suggestion,Results\r\nred,red wine,45100000\r\nred,1000 ways,2150\r\n";
-    for (int i = 0; i < 8; ++i)
-        expected += "red,N/A,N/A\r\n";
-    QCOMPARE(readFile(m_fixture->file(u"report.csv"_s)), expected);
+    QCOMPARE(readFile(m_fixture->file(u"report.csv"_s)), bytes);
 }
 
 void TestSuggestWindow::columnClicksSort()

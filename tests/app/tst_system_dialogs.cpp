@@ -143,26 +143,44 @@ void TestSystemDialogs::messageBoxOpensCentred()
 
 void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram_data()
 {
-    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("choices");
     QTest::addColumn<QStringList>("shown"); // the filters the dialog offers
     QTest::addColumn<QStringList>("masks"); // the files the first of them lists
+    QTest::addColumn<int>("picked");        // the filter the user selects, -1: none
+    QTest::addColumn<int>("choice");        // the answer's choice
+    QTest::addColumn<QString>("chosen");    // the name the dialog gives
 
     QTest::newRow("export: the description shows its mask")
-        << "Comma delimitted(*.csv)|*.csv" << QStringList{u"Comma delimitted(*.csv)"_s}
-        << QStringList{u"*.csv"_s};
+        << QStringList{u"Comma delimitted(*.csv)|*.csv"_s} << QStringList{u"Comma delimitted(*.csv)"_s}
+        << QStringList{u"*.csv"_s} << -1 << 0 << "report.csv";
     QTest::newRow("description without its masks")
-        << "Text files|*.txt;*.log" << QStringList{u"Text files (*.txt *.log)"_s}
-        << QStringList{u"*.txt"_s, u"*.log"_s};
-    QTest::newRow("two filters") << "Comma delimitted(*.csv)|*.csv|All files|*"
-                                 << QStringList{u"Comma delimitted(*.csv)"_s, u"All files (*)"_s}
-                                 << QStringList{u"*.csv"_s};
+        << QStringList{u"Text files|*.txt;*.log"_s} << QStringList{u"Text files (*.txt *.log)"_s}
+        << QStringList{u"*.txt"_s, u"*.log"_s} << -1 << 0 << "report.csv";
+    QTest::newRow("two filters: the first taken")
+        << QStringList{u"Comma delimitted(*.csv)|*.csv"_s, u"All files|*"_s}
+        << QStringList{u"Comma delimitted(*.csv)"_s, u"All files (*)"_s} << QStringList{u"*.csv"_s} << -1 << 0
+        << "report.csv";
+    // Selecting another format makes the typed name take its extension, and the answer tells which.
+    QTest::newRow("export formats: json picked")
+        << QStringList{u"Comma delimitted(*.csv)|*.csv"_s, u"CSV (RFC 4180) (*.csv)|*.csv"_s,
+                       u"JSON (*.json)|*.json"_s}
+        << QStringList{u"Comma delimitted(*.csv)"_s, u"CSV (RFC 4180) (*.csv)"_s, u"JSON (*.json)"_s}
+        << QStringList{u"*.csv"_s} << 2 << 2 << "report.json";
+    QTest::newRow("export formats: the second csv picked")
+        << QStringList{u"Comma delimitted(*.csv)|*.csv"_s, u"CSV (RFC 4180) (*.csv)|*.csv"_s,
+                       u"JSON (*.json)|*.json"_s}
+        << QStringList{u"Comma delimitted(*.csv)"_s, u"CSV (RFC 4180) (*.csv)"_s, u"JSON (*.json)"_s}
+        << QStringList{u"*.csv"_s} << 1 << 1 << "report.csv";
 }
 
 void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
 {
-    QFETCH(QString, filter);
+    QFETCH(QStringList, choices);
     QFETCH(QStringList, shown);
     QFETCH(QStringList, masks);
+    QFETCH(int, picked);
+    QFETCH(int, choice);
+    QFETCH(QString, chosen);
     QTemporaryDir folder;
     writeFile(folder.filePath(u"report.csv"_s), "an earlier export\r\n");
 
@@ -182,6 +200,8 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
             // about it.
             if (auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s))
                 QTest::keyClicks(name, u"report.csv"_s);
+            if (picked >= 0)
+                dialog->selectNameFilter(shown[picked]);
             static_cast<QDialog*>(dialog)->accept();
             return;
         }
@@ -193,7 +213,7 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
                 fileDialog->reject();
         }
     });
-    const QString chosen = Seams::system().saveDialog->ask(u"Export all data"_s, filter, folder.path());
+    const SaveAnswer answer = Seams::system().saveDialog->ask(u"Export all data"_s, choices, folder.path());
 
     QVERIFY2(answerer.unanswered.isEmpty(), qPrintable(u"left open: "_s + answerer.unanswered.join(u", "_s)));
     QCOMPARE(title, u"Export all data"_s);
@@ -201,7 +221,8 @@ void TestSystemDialogs::saveDialogLeavesReplacingToTheProgram()
     QCOMPARE(listed, masks);
     QVERIFY(!confirmsOverwrite);
     QCOMPARE(questions, QStringList());
-    QCOMPARE(chosen, QDir(folder.path()).filePath(u"report.csv"_s));
+    QCOMPARE(answer.path, QDir(folder.path()).filePath(chosen));
+    QCOMPARE(answer.choice, choice);
     QCOMPARE(readFile(folder.filePath(u"report.csv"_s)), QByteArray("an earlier export\r\n"));
 }
 

@@ -15,8 +15,12 @@
 
 #include <QCollator>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPersistentModelIndex>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -25,6 +29,9 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(SuggestRows)
+Q_DECLARE_METATYPE(ExportFormat)
 
 namespace {
 
@@ -197,6 +204,49 @@ QStringList rowTexts(const TrendRows& rows)
     return texts;
 }
 
+// The records of a CSV export as Python's csv module reads them (the header first), or nothing
+// with a reason in `error`.
+QList<QStringList> csvReadByPython(const QString& python, const QString& path, const char* encoding,
+                                   QString& error)
+{
+    const QString script = uR"(import csv, json, sys
+with open(sys.argv[1], newline='', encoding=sys.argv[2]) as f:
+    print(json.dumps(list(csv.reader(f, strict=True))))
+)"_s;
+    const ProcessRun run = runProcess(python, {u"-c"_s, script, path, QString::fromLatin1(encoding)},
+                                      QFileInfo(path).absolutePath());
+    if (run.status != 0) {
+        error = QString::fromUtf8(run.err);
+        return {};
+    }
+    QList<QStringList> records;
+    for (const QJsonValue record : QJsonDocument::fromJson(run.out).array()) {
+        QStringList fields;
+        for (const QJsonValue field : record.toArray())
+            fields << field.toString();
+        records << fields;
+    }
+    return records;
+}
+
+// The pairs of a JSON export as the CSV exports list them, the header first.
+QList<QStringList> jsonPairs(const QByteArray& bytes, QString& error)
+{
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
+    if (parse.error != QJsonParseError::NoError || !document.isArray()) {
+        error = parse.errorString();
+        return {};
+    }
+    QList<QStringList> records{{u"Keyword Phrase"_s, u"Suggestion"_s, u"Results"_s}};
+    for (const QJsonValue row : document.array()) {
+        for (const QJsonValue pair : row[u"suggestions"_s].toArray())
+            records << QStringList{row[u"phrase"_s].toString(), pair[u"suggestion"_s].toString(),
+                                   pair[u"results"_s].toString()};
+    }
+    return records;
+}
+
 } // namespace
 
 class TestSuggest : public QObject {
@@ -231,6 +281,10 @@ private Q_SLOTS:
     void csv_data();
     void csv();
     void csvFileReplaced();
+    void exportFormats_data();
+    void exportFormats();
+    void exportReadsBack_data();
+    void exportReadsBack();
 
     void modelColumns();
     void rowsTrackedById();
@@ -697,6 +751,95 @@ void TestSuggest::csvFileReplaced()
     QCOMPARE(WriteSuggestCsv(path, rows).outcome, ExportOutcome::Written);
     QCOMPARE(readFile(path), FormatSuggestCsv(rows).toUtf8());
     QCOMPARE(WriteSuggestCsv(dir.filePath(u"missing/report.csv"_s), rows).outcome, ExportOutcome::Failed);
+}
+
+void TestSuggest::exportFormats_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<SuggestRows>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+
+    // An empty suggestion has no line, an empty count has; a phrase never harvested has none.
+    const SuggestRows rows{
+        {u"paris, france"_s, cellsOf({u"say \"hi\""_s, u"45,100,000"_s, u""_s, u"5"_s, u"b"_s, u""_s})},
+        {u"never"_s, {}}};
+    const QByteArray csv = "Keyword Phrase,Suggestion,Results\r\n"
+                           "\"paris, france\",\"say \"\"hi\"\"\",\"45,100,000\"\r\n\"paris, france\",b,\r\n";
+    QTest::newRow("the page's lines") << ExportFormat::PageLines << rows
+                                      << QByteArray("Keyword Phrase,Suggestion,Results\r\nparis, france,say "
+                                                    "\"hi\",45100000\r\nparis, france,b,\r\n");
+    QTest::newRow("csv") << ExportFormat::Csv << rows << csv;
+    QTest::newRow("excel csv") << ExportFormat::ExcelCsv << rows << "\xef\xbb\xbf" + csv;
+    QTest::newRow("json") << ExportFormat::Json << rows
+                          << QByteArray("[\r\n{\"phrase\":\"paris, france\",\"suggestions\":["
+                                        "{\"suggestion\":\"say \\\"hi\\\"\",\"results\":\"45,100,000\"},"
+                                        "{\"suggestion\":\"b\",\"results\":\"\"}]},\r\n"
+                                        "{\"phrase\":\"never\",\"suggestions\":[]}\r\n]\r\n");
+    QTest::newRow("empty table: csv")
+        << ExportFormat::Csv << SuggestRows() << QByteArray("Keyword Phrase,Suggestion,Results\r\n");
+    QTest::newRow("empty table: excel csv")
+        << ExportFormat::ExcelCsv << SuggestRows()
+        << QByteArray("\xef\xbb\xbfKeyword Phrase,Suggestion,Results\r\n");
+    QTest::newRow("empty table: json") << ExportFormat::Json << SuggestRows() << QByteArray("[]\r\n");
+}
+
+void TestSuggest::exportFormats()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(SuggestRows, rows);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"report"_s);
+    writeFile(path, "an older and longer export\r\n");
+    QCOMPARE(WriteSuggestCsv(path, rows, format).outcome, ExportOutcome::Written);
+    QCOMPARE(readFile(path), bytes);
+}
+
+void TestSuggest::exportReadsBack_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::newRow("csv") << ExportFormat::Csv;
+    QTest::newRow("excel csv") << ExportFormat::ExcelCsv;
+    QTest::newRow("json") << ExportFormat::Json;
+}
+
+void TestSuggest::exportReadsBack()
+{
+    // Texts that a reader of each format must get back whole, line breaks included (the table's file
+    // cannot hold them, the export can).
+    QFETCH(ExportFormat, format);
+    const SuggestRows rows{
+        {u"paris, \"france\""_s,
+         cellsOf({u"line\r\nbreak"_s, u"45,100,000"_s, u"lf\nonly"_s, u"N/A"_s, u""_s, u"left out"_s,
+                  u"tab\tünïcödé 😀 \\"_s, u""_s, u" spaced "_s, u"\"\""_s, u"cr\ronly"_s, u"1"_s})},
+        {u"never"_s, {}},
+        {u"plain"_s, cellsOf({u"a"_s, u"b"_s})}};
+    const QList<QStringList> expected{{u"Keyword Phrase"_s, u"Suggestion"_s, u"Results"_s},
+                                      {u"paris, \"france\""_s, u"line\r\nbreak"_s, u"45,100,000"_s},
+                                      {u"paris, \"france\""_s, u"lf\nonly"_s, u"N/A"_s},
+                                      {u"paris, \"france\""_s, u"tab\tünïcödé 😀 \\"_s, u""_s},
+                                      {u"paris, \"france\""_s, u" spaced "_s, u"\"\""_s},
+                                      {u"paris, \"france\""_s, u"cr\ronly"_s, u"1"_s},
+                                      {u"plain"_s, u"a"_s, u"b"_s}};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"report"_s);
+    QCOMPARE(WriteSuggestCsv(path, rows, format).outcome, ExportOutcome::Written);
+    const QByteArray bytes = readFile(path);
+    QString error;
+    if (format == ExportFormat::Json) {
+        QCOMPARE(jsonPairs(bytes, error), expected);
+        QCOMPARE(error, QString());
+        return;
+    }
+    QCOMPARE(bytes.startsWith("\xef\xbb\xbf"), format == ExportFormat::ExcelCsv);
+    const QString python = QStandardPaths::findExecutable(u"python3"_s);
+    if (python.isEmpty())
+        QSKIP("python3 is not installed");
+    // "utf-8" keeps a byte-order mark as a character of the first field, "utf-8-sig" takes it away.
+    const auto read =
+        csvReadByPython(python, path, format == ExportFormat::ExcelCsv ? "utf-8-sig" : "utf-8", error);
+    QCOMPARE(error, QString());
+    QCOMPARE(read, expected);
 }
 
 void TestSuggest::modelColumns()

@@ -13,12 +13,12 @@ MsgAnswer FakeMessageBoxes::show(const QString& text, MsgKind kind, MsgButtons b
     return answers.isEmpty() ? MsgAnswer::Cancel : answers.dequeue();
 }
 
-QString FakeSaveDialog::ask(const QString& title, const QString& filter, const QString& folder)
+SaveAnswer FakeSaveDialog::ask(const QString& title, const QStringList& offered, const QString& folder)
 {
     titles << title;
-    filters << filter;
+    choices.append(offered);
     folders << folder;
-    return answers.isEmpty() ? QString() : answers.dequeue();
+    return answers.isEmpty() ? SaveAnswer{} : answers.dequeue();
 }
 
 int FakeDialogs::run(QDialog& dialog)

@@ -29,10 +29,13 @@ public:
 
 class FakeSaveDialog final : public SaveDialog {
 public:
-    QString ask(const QString& title, const QString& filter, const QString& folder) override;
+    SaveAnswer ask(const QString& title, const QStringList& choices, const QString& folder) override;
 
-    QQueue<QString> answers; // the next chosen paths; empty (cancel) when none is left
-    QStringList titles, filters, folders;
+    // The next answers: a path and the choice taken ({path} takes the first); a cancel when none
+    // is left.
+    QQueue<SaveAnswer> answers;
+    QStringList titles, folders;
+    QList<QStringList> choices; // the choices offered at each question
 };
 
 class FakeDialogs final : public ModalDialogs {

@@ -8,6 +8,9 @@
 #include "util/TextFile.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +22,7 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(TrendRows)
+Q_DECLARE_METATYPE(ExportFormat)
 
 namespace {
 
@@ -67,9 +71,11 @@ private Q_SLOTS:
     void foldFeedOfBareItemsIsLinear();
     void wholeHours_data();
     void wholeHours();
-    void csvExtension_data();
-    void csvExtension();
     void exportFile();
+    void exportFormats_data();
+    void exportFormats();
+    void jsonExportReadsBack_data();
+    void jsonExportReadsBack();
     void exportKeepsWhatCannotBeReplaced();
 };
 
@@ -529,27 +535,6 @@ void TestTrends::wholeHours()
     QCOMPARE(WholeHoursBetween(now, last), WholeHoursBetween(last, now));
 }
 
-void TestTrends::csvExtension_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("written");
-    QTest::newRow("no extension") << "/tmp/data"
-                                  << "/tmp/data.csv";
-    QTest::newRow("other extension") << "/tmp/data.txt"
-                                     << "/tmp/data.txt.csv";
-    QTest::newRow("upper case kept") << "/tmp/DATA.CSV"
-                                     << "/tmp/DATA.CSV";
-    QTest::newRow("csv") << "/tmp/data.csv"
-                         << "/tmp/data.csv";
-}
-
-void TestTrends::csvExtension()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QString, written);
-    QCOMPARE(WithCsvExtension(chosen), written);
-}
-
 void TestTrends::exportFile()
 {
     QTemporaryDir dir;
@@ -570,6 +555,81 @@ void TestTrends::exportFile()
         ExportTrendTable(dir.filePath(u"missing/out.csv"_s), {{u"a"_s, u"d"_s, u"1"_s}});
     QCOMPARE(failed.outcome, ExportOutcome::Failed);
     QVERIFY(!failed.error.isEmpty());
+}
+
+void TestTrends::exportFormats_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<TrendRows>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+
+    const TrendRows rows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s},
+                         {u"a,b"_s, u"say \"hi\""_s, u"1,000"_s}};
+    const QByteArray csv = "Keyword,Date,Count\r\nnew york,3/5/2009 2:15:00 PM,4\r\n"
+                           "\"a,b\",\"say \"\"hi\"\"\",\"1,000\"\r\n";
+    QTest::newRow("the page's lines")
+        << ExportFormat::PageLines << rows
+        << QByteArray("new york|3/5/2009 2:15:00 PM|4|\r\na,b|say \"hi\"|1,000|\r\n");
+    QTest::newRow("csv") << ExportFormat::Csv << rows << csv;
+    QTest::newRow("excel csv") << ExportFormat::ExcelCsv << rows << "\xef\xbb\xbf" + csv;
+    QTest::newRow("json")
+        << ExportFormat::Json << rows
+        << QByteArray("[\r\n{\"keyword\":\"new york\",\"date\":\"3/5/2009 2:15:00 PM\",\"count\":4},\r\n"
+                      "{\"keyword\":\"a,b\",\"date\":\"say \\\"hi\\\"\",\"count\":\"1,000\"}\r\n]\r\n");
+    QTest::newRow("empty table: the page's lines") << ExportFormat::PageLines << TrendRows() << QByteArray();
+    QTest::newRow("empty table: csv")
+        << ExportFormat::Csv << TrendRows() << QByteArray("Keyword,Date,Count\r\n");
+    QTest::newRow("empty table: excel csv")
+        << ExportFormat::ExcelCsv << TrendRows() << QByteArray("\xef\xbb\xbfKeyword,Date,Count\r\n");
+    QTest::newRow("empty table: json") << ExportFormat::Json << TrendRows() << QByteArray("[]\r\n");
+}
+
+void TestTrends::exportFormats()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(TrendRows, rows);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"out"_s);
+    writeFile(path, "an older and longer export\r\n");
+    QCOMPARE(ExportTrendTable(path, rows, format).outcome, ExportOutcome::Written);
+    QCOMPARE(readFile(path), bytes);
+}
+
+void TestTrends::jsonExportReadsBack_data()
+{
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QJsonValue>("read"); // the count as a JSON reader sees it
+
+    // A plain whole number becomes a number; any other count stays the text it is.
+    QTest::newRow("whole number") << u"4"_s << QJsonValue(4);
+    QTest::newRow("zero") << u"0"_s << QJsonValue(0);
+    QTest::newRow("fifteen digits") << u"123456789012345"_s << QJsonValue(123456789012345.0);
+    QTest::newRow("sixteen digits stay text") << u"1234567890123456"_s << QJsonValue(u"1234567890123456"_s);
+    QTest::newRow("leading zero stays text") << u"007"_s << QJsonValue(u"007"_s);
+    QTest::newRow("empty") << QString() << QJsonValue(QString());
+    QTest::newRow("grouped") << u"1,000"_s << QJsonValue(u"1,000"_s);
+    QTest::newRow("signed") << u"-3"_s << QJsonValue(u"-3"_s);
+    QTest::newRow("fraction") << u"1.5"_s << QJsonValue(u"1.5"_s);
+}
+
+void TestTrends::jsonExportReadsBack()
+{
+    QFETCH(QString, count);
+    QFETCH(QJsonValue, read);
+    const QString keyword = u"say \"hi\" \\ tab\there \u0001 café 😀"_s;
+    const QString date = u"3/5/2009 2:15:00 PM"_s;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"out.json"_s);
+    QCOMPARE(ExportTrendTable(path, {{keyword, date, count}, {u"b"_s, u"d"_s, u"1"_s}}, ExportFormat::Json)
+                 .outcome,
+             ExportOutcome::Written);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(readFile(path), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonArray expected{QJsonObject{{u"keyword"_s, keyword}, {u"date"_s, date}, {u"count"_s, read}},
+                              QJsonObject{{u"keyword"_s, u"b"_s}, {u"date"_s, u"d"_s}, {u"count"_s, 1}}};
+    QCOMPARE(document.array(), expected);
 }
 
 void TestTrends::exportKeepsWhatCannotBeReplaced()

@@ -16,17 +16,21 @@
 #include "support/FailingFolder.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <ctime>
 #include <optional>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(ExportOutcome)
+Q_DECLARE_METATYPE(ExportFormat)
 
 namespace {
 
@@ -114,6 +118,12 @@ private Q_SLOTS:
     void programFolderFollowsOverride();
     void installFilesAreLookedForBesideTheExecutableFirst_data();
     void installFilesAreLookedForBesideTheExecutableFirst();
+    void extensionOfTheChosenFormat_data();
+    void extensionOfTheChosenFormat();
+    void csvRecord_data();
+    void csvRecord();
+    void jsonStringReadsBack_data();
+    void jsonStringReadsBack();
     void exportReplacesAnExistingFileByTrying_data();
     void exportReplacesAnExistingFileByTrying();
     void atomicWriteReportsFailure();
@@ -875,6 +885,95 @@ void TestUtil::installFilesAreLookedForBesideTheExecutableFirst()
     QCOMPARE(readFile(path), found.toUtf8());
     if (!found.isEmpty())
         QCOMPARE(path, found == QStringLiteral("beside") ? besidePath : ProgramFile(name));
+}
+
+void TestUtil::extensionOfTheChosenFormat_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("csv added") << ExportFormat::PageLines << "/tmp/data"
+                               << "/tmp/data.csv";
+    QTest::newRow("other extension kept, csv added") << ExportFormat::PageLines << "/tmp/data.txt"
+                                                     << "/tmp/data.txt.csv";
+    QTest::newRow("upper-case csv kept") << ExportFormat::Csv << "/tmp/DATA.CSV"
+                                         << "/tmp/DATA.CSV";
+    QTest::newRow("excel csv added") << ExportFormat::ExcelCsv << "/tmp/data"
+                                     << "/tmp/data.csv";
+    QTest::newRow("json added") << ExportFormat::Json << "/tmp/data"
+                                << "/tmp/data.json";
+    QTest::newRow("upper-case json kept") << ExportFormat::Json << "/tmp/data.JSON"
+                                          << "/tmp/data.JSON";
+    QTest::newRow("csv name, json chosen") << ExportFormat::Json << "/tmp/data.csv"
+                                           << "/tmp/data.csv.json";
+}
+
+void TestUtil::extensionOfTheChosenFormat()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    const QList<ExportChoice>& choices = ExportChoices();
+    const auto choice = std::find_if(choices.begin(), choices.end(),
+                                     [format](const ExportChoice& c) { return c.format == format; });
+    QVERIFY(choice != choices.end());
+    QCOMPARE(WithExtension(chosen, choice->extension), written);
+    // The page's own format comes first: a plain "Save" takes it.
+    QCOMPARE(choices.first().format, ExportFormat::PageLines);
+    QCOMPARE(choices.first().filter, u"Comma delimitted(*.csv)|*.csv"_s);
+}
+
+void TestUtil::csvRecord_data()
+{
+    QTest::addColumn<QStringList>("fields"); // three, as both exports write
+    QTest::addColumn<QString>("record");
+
+    QTest::newRow("plain fields as they are")
+        << QStringList{u"new york"_s, u" padded "_s, u"café"_s} << "new york, padded ,café\r\n";
+    QTest::newRow("comma quoted") << QStringList{u"a,b"_s, u"x"_s, u"45,100,000"_s}
+                                  << "\"a,b\",x,\"45,100,000\"\r\n";
+    QTest::newRow("quotes doubled") << QStringList{u"say \"hi\""_s, u"\""_s, u"x"_s}
+                                    << "\"say \"\"hi\"\"\",\"\"\"\",x\r\n";
+    QTest::newRow("line breaks quoted")
+        << QStringList{u"a\r\nb"_s, u"c\nd"_s, u"e\rf"_s} << "\"a\r\nb\",\"c\nd\",\"e\rf\"\r\n";
+    QTest::newRow("empty fields") << QStringList{u""_s, u"x"_s, u""_s} << ",x,\r\n";
+    QTest::newRow("other separators left alone")
+        << QStringList{u"a|b;c"_s, u"d\te"_s, u"f'g"_s} << "a|b;c,d\te,f'g\r\n";
+}
+
+void TestUtil::csvRecord()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, record);
+    QString text = u"before\r\n"_s;
+    AppendCsvRecord(text, {fields[0], fields[1], fields[2]});
+    QCOMPARE(text, u"before\r\n"_s + record);
+}
+
+void TestUtil::jsonStringReadsBack_data()
+{
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("plain") << u"new york"_s;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("quotes and backslashes") << u"say \"hi\" C:\\dir\\"_s;
+    QTest::newRow("line breaks and tabs") << u"a\r\nb\tc\n"_s;
+    QTest::newRow("other control characters") << QString(u"\x01\x08\x0c\x1f"_s + QChar(0));
+    QTest::newRow("beyond ASCII") << u"café – 日本 😀"_s;
+    QTest::newRow("slash and html") << u"</script> & <b>"_s;
+}
+
+void TestUtil::jsonStringReadsBack()
+{
+    QFETCH(QString, value);
+    QString text = u"["_s;
+    AppendJsonString(text, value);
+    text += u"]"_s;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(document.array(), QJsonArray{value});
 }
 
 void TestUtil::exportReplacesAnExistingFileByTrying_data()

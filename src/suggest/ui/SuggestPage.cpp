@@ -453,8 +453,8 @@ void SuggestPage::lvwSuggestSelectItem(const QItemSelection& selected)
 QCoro::Task<> SuggestPage::btnExportClick()
 {
     // A named function, not a temporary of the co_await (see HotTrendsPage::bsSkinButton3Click).
-    TableExporter::Write write = [rows = m_table.records()](const QString& fileName) {
-        return WriteSuggestCsv(fileName, rows);
+    TableExporter::Write write = [rows = m_table.records()](const QString& fileName, ExportFormat format) {
+        return WriteSuggestCsv(fileName, rows, format);
     };
     co_await m_exporter->exportWith(std::move(write));
 }

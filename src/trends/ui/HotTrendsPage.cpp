@@ -129,8 +129,8 @@ QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
 {
     // A named function, not a temporary of the co_await: GCC 12 copies a lambda's captures in such
     // a temporary without their copy constructors.
-    TableExporter::Write write = [rows = m_table.rows()](const QString& fileName) {
-        return ExportTrendTable(fileName, rows);
+    TableExporter::Write write = [rows = m_table.rows()](const QString& fileName, ExportFormat format) {
+        return ExportTrendTable(fileName, rows, format);
     };
     co_await m_exporter->exportWith(std::move(write));
 }

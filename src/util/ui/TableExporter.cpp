@@ -28,10 +28,16 @@ QCoro::Task<> TableExporter::exportWith(Write write)
         m_showStatus(tr("An export is still being written; try again once it is done."));
         co_return;
     }
-    const QString chosen = m_dialog.ask(ExportDialogTitle, ExportDialogFilter, ProgramFolder());
-    if (chosen.isEmpty())
+    const QList<ExportChoice>& choices = ExportChoices();
+    QStringList filters;
+    for (const ExportChoice& choice : choices)
+        filters << choice.filter;
+    const SaveAnswer answer = m_dialog.ask(ExportDialogTitle, filters, ProgramFolder());
+    if (answer.path.isEmpty())
         co_return;
-    const QString fileName = WithCsvExtension(chosen);
+    const ExportChoice chosen = choices.value(answer.choice, choices.first());
+    const QString fileName = WithExtension(answer.path, chosen.extension);
+    const ExportFormat format = chosen.format;
     m_showStatus(QStringLiteral("Exporting items..."));
     m_running = true;
     QPointer<TableExporter> self(this);
@@ -39,12 +45,12 @@ QCoro::Task<> TableExporter::exportWith(Write write)
         if (self)
             self->m_running = false;
     });
-    const ExportResult result = co_await QtConcurrent::run(std::move(write), fileName);
+    const ExportResult result = co_await QtConcurrent::run(std::move(write), fileName, format);
     if (!self)
         co_return; // the window is gone; the file is written or left as it was
     switch (result.outcome) {
     case ExportOutcome::Written:
-        // The dialog may have added ".csv": the status names the file as it was written, its name
+        // The extension may have been added: the status names the file as it was written, its name
         // first, so that a long folder is what the status bar cuts off.
         m_showStatus(QStringLiteral("Process finished! Written to %1 in %2")
                          .arg(QFileInfo(fileName).fileName(),
