@@ -3,8 +3,6 @@
 #include "util/RowFile.h"
 #include "util/TextFile.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <array>
 
@@ -49,39 +47,17 @@ SuggestRows ParseSuggestTable(QStringView text)
     return rows;
 }
 
-namespace {
-
-void appendSuggestLine(QString& text, const SuggestRows& rows, qsizetype row)
-{
-    for (int cell = 0; cell < rows.cellCount(); ++cell)
-        AppendRowLine(text, {rows.cell(row, cell)});
-    text += QLatin1String("\r\n");
-}
-
-} // namespace
-
 SuggestTableRead ReadSuggestTable(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, file.errorString()};
     // Line by line, a few megabytes of the file at a time: each line is UTF-8 where it is valid
     // UTF-8, else Windows-1252, as a text file is read.
     SuggestTableRead read;
     SuggestLineReader reader(read.rows);
-    if (!ForEachRowLine(file, [&reader](QByteArrayView line) { reader.read(DecodeLine(line)); }))
-        read.error = file.errorString();
+    read.error = ReadRowFile(path, [&reader](QByteArrayView line) { reader.read(DecodeLine(line)); });
     return read;
 }
 
 QString WriteSuggestTable(const QString& path, const SuggestRows& rows)
 {
-    AtomicTextFileWriter writer(path);
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        appendSuggestLine(writer.text(), rows, row);
-        writer.flushIfFull();
-    }
-    return writer.commit();
+    return WriteRowFile(path, rows);
 }

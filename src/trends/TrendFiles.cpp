@@ -5,7 +5,7 @@
 #include "util/TaggedValue.h"
 #include "util/TextFile.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <optional>
@@ -102,12 +102,6 @@ private:
     QString m_cells[3];
 };
 
-void appendTrendLine(QString& text, const TrendRows& rows, qsizetype row)
-{
-    AppendRowLine(text, {rows.keyword(row), rows.date(row), rows.count(row)});
-    text += QLatin1String("\r\n");
-}
-
 } // namespace
 
 TrendRows ParseTrendTable(QByteArrayView bytes)
@@ -120,29 +114,18 @@ TrendRows ParseTrendTable(QByteArrayView bytes)
 
 TrendTableRead ReadTrendTable(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, file.errorString()};
     TrendTableRead read;
     // Room for the rows the file likely holds (they take some 50 bytes a line) and those of many
     // scrapes to come, so that the list seldom moves.
-    read.rows.reserve(file.size() / 40 + 1024);
+    read.rows.reserve(QFileInfo(path).size() / 40 + 1024);
     TrendLineReader reader(read.rows);
-    if (!ForEachRowLine(file, [&reader](QByteArrayView line) { reader.read(line); }))
-        read.error = file.errorString();
+    read.error = ReadRowFile(path, [&reader](QByteArrayView line) { reader.read(line); });
     return read;
 }
 
 QString WriteTrendTable(const QString& path, const TrendRows& rows)
 {
-    AtomicTextFileWriter writer(path);
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        appendTrendLine(writer.text(), rows, row);
-        writer.flushIfFull();
-    }
-    return writer.commit();
+    return WriteRowFile(path, rows);
 }
 
 QString ReadLastParsedText(const QString& path)

@@ -1,5 +1,7 @@
 #include "util/CellRows.h"
 
+#include "util/RemoveSortedRows.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -134,16 +136,7 @@ void CellRows::remove(qsizetype first, qsizetype count)
 
 void CellRows::removeSorted(const QList<qsizetype>& rows)
 {
-    qsizetype next = 0;
-    qsizetype kept = 0;
-    for (qsizetype row = 0; row < m_rows.size(); ++row) {
-        if (next < rows.size() && rows[next] == row) {
-            ++next;
-            continue;
-        }
-        m_rows[kept++] = m_rows[row];
-    }
-    m_rows.resize(kept);
+    RemoveSortedRows(m_rows, rows);
 }
 
 void CellRows::clear()

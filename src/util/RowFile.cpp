@@ -1,6 +1,9 @@
 #include "util/RowFile.h"
 
+#include "util/CellRows.h"
 #include "util/TextFile.h"
+
+#include <QFile>
 
 #include <QStringDecoder>
 
@@ -127,24 +130,6 @@ bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)
     return true;
 }
 
-namespace {
-
-template <typename View, typename Line> void forEachRowLine(View text, const Line& line)
-{
-    const auto* data = rawChars(text);
-    const auto* const end = data + text.size();
-    while (data < end) {
-        const auto* stop = data;
-        while (stop < end && *stop != '\n' && *stop != '\r')
-            ++stop;
-        if (stop > data)
-            line(View(data, stop - data));
-        data = stop + 1;
-    }
-}
-
-} // namespace
-
 void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayView)>& line)
 {
     // A big table's lines are found with memchr: LF ends most of them, and a CR within what comes
@@ -167,7 +152,16 @@ void ForEachRowLine(QByteArrayView bytes, const std::function<void(QByteArrayVie
 
 void ForEachRowLine(QStringView text, const std::function<void(QStringView)>& line)
 {
-    forEachRowLine(text, line);
+    const char16_t* data = text.utf16();
+    const char16_t* const end = data + text.size();
+    while (data < end) {
+        const char16_t* stop = data;
+        while (stop < end && *stop != u'\n' && *stop != u'\r')
+            ++stop;
+        if (stop > data)
+            line(QStringView(data, stop - data));
+        data = stop + 1;
+    }
 }
 
 bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line)
@@ -215,4 +209,27 @@ QString CleanCellText(QString text)
             text[i] = u' ';
     }
     return text;
+}
+
+QString ReadRowFile(const QString& path, const std::function<void(QByteArrayView)>& line)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly) || !ForEachRowLine(file, line))
+        return file.errorString();
+    return {};
+}
+
+QString WriteRowFile(const QString& path, const CellRows& rows)
+{
+    AtomicTextFileWriter writer(path);
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        QString& text = writer.text();
+        for (int cell = 0; cell < rows.cellCount(); ++cell)
+            AppendRowLine(text, {rows.cell(row, cell)});
+        text += QLatin1String("\r\n");
+        writer.flushIfFull();
+    }
+    return writer.commit();
 }

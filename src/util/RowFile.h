@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+class CellRows;
+
 #include <functional>
 #include <initializer_list>
 
@@ -42,6 +44,13 @@ void ForEachRowLine(QStringView text, const std::function<void(QStringView)>& li
 // The same for the lines of a file, read a few megabytes at a time, so that a big table is never in
 // memory as bytes and as rows at once; false when reading failed (the lines before were given).
 bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& line);
+
+// The lines of the row file at `path` (as ForEachRowLine gives them); a missing file has none.
+// Why a file that exists could not be read (the lines before were given), else an empty string.
+QString ReadRowFile(const QString& path, const std::function<void(QByteArrayView)>& line);
+// Replaces the row file at `path` atomically with one line per row of `rows`, every cell as a
+// field; an empty string on success, else the reason.
+[[nodiscard]] QString WriteRowFile(const QString& path, const CellRows& rows);
 
 // The text as a cell can hold it: "|", the control characters (C0, DEL, C1) and the line and
 // paragraph separators become spaces. The row file cannot keep them (they end a field, so the

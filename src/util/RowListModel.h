@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/ListSort.h"
+#include "util/RemoveSortedRows.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -218,22 +219,3 @@ private:
     Rows m_sorted;
     std::tuple<SideLists...> m_sortedLists;
 };
-
-// Helpers for the stored rows of a RowListModel.
-
-// `list` without the rows listed in `sortedRows` (ascending, distinct), in one pass.
-template <typename T> void RemoveSortedRows(QList<T>& list, const QList<qsizetype>& sortedRows)
-{
-    qsizetype next = 0;
-    qsizetype kept = 0;
-    for (qsizetype row = 0; row < list.size(); ++row) {
-        if (next < sortedRows.size() && sortedRows[next] == row) {
-            ++next;
-            continue;
-        }
-        if (kept != row)
-            list[kept] = std::move(list[row]);
-        ++kept;
-    }
-    list.resize(kept);
-}
