@@ -27,10 +27,7 @@ void writeCsv(AtomicTextFileWriter& writer, const SuggestRows& rows, ExportForma
 
 void writeJson(AtomicTextFileWriter& writer, const SuggestRows& rows)
 {
-    writer.text() += u'[';
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        QString& text = writer.text();
-        text += row == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
+    WriteJsonArray(writer, rows.size(), [&rows](QString& text, qsizetype row) {
         text += QLatin1String("{\"phrase\":");
         AppendJsonString(text, rows.phrase(row));
         text += QLatin1String(",\"suggestions\":[");
@@ -48,9 +45,7 @@ void writeJson(AtomicTextFileWriter& writer, const SuggestRows& rows)
             text += u'}';
         }
         text += QLatin1String("]}");
-        writer.flushIfFull();
-    }
-    writer.text() += rows.isEmpty() ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
+    });
 }
 
 } // namespace
@@ -73,18 +68,8 @@ QString FormatSuggestCsv(const SuggestRows& rows)
 
 ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows, ExportFormat format)
 {
-    return WriteExportFile(path, [&rows, format](AtomicTextFileWriter& writer) {
-        switch (format) {
-        case ExportFormat::PageLines:
-            writer.text() = FormatSuggestCsv(rows);
-            break;
-        case ExportFormat::Csv:
-        case ExportFormat::ExcelCsv:
-            writeCsv(writer, rows, format);
-            break;
-        case ExportFormat::Json:
-            writeJson(writer, rows);
-            break;
-        }
-    });
+    return WriteExportFile(
+        path, format, [&rows](AtomicTextFileWriter& writer) { writer.text() = FormatSuggestCsv(rows); },
+        [&rows, format](AtomicTextFileWriter& writer) { writeCsv(writer, rows, format); },
+        [&rows](AtomicTextFileWriter& writer) { writeJson(writer, rows); });
 }

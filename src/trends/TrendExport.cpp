@@ -40,10 +40,7 @@ void writeCsv(AtomicTextFileWriter& writer, const TrendRows& rows, ExportFormat 
 
 void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows)
 {
-    writer.text() += u'[';
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        QString& text = writer.text();
-        text += row == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
+    WriteJsonArray(writer, rows.size(), [&rows](QString& text, qsizetype row) {
         text += QLatin1String("{\"keyword\":");
         AppendJsonString(text, rows.keyword(row));
         text += QLatin1String(",\"date\":");
@@ -55,27 +52,15 @@ void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows)
         else
             AppendJsonString(text, count);
         text += u'}';
-        writer.flushIfFull();
-    }
-    writer.text() += rows.isEmpty() ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
+    });
 }
 
 } // namespace
 
 ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows, ExportFormat format)
 {
-    return WriteExportFile(fileName, [&rows, format](AtomicTextFileWriter& writer) {
-        switch (format) {
-        case ExportFormat::PageLines:
-            writeLines(writer, rows);
-            break;
-        case ExportFormat::Csv:
-        case ExportFormat::ExcelCsv:
-            writeCsv(writer, rows, format);
-            break;
-        case ExportFormat::Json:
-            writeJson(writer, rows);
-            break;
-        }
-    });
+    return WriteExportFile(
+        fileName, format, [&rows](AtomicTextFileWriter& writer) { writeLines(writer, rows); },
+        [&rows, format](AtomicTextFileWriter& writer) { writeCsv(writer, rows, format); },
+        [&rows](AtomicTextFileWriter& writer) { writeJson(writer, rows); });
 }

@@ -26,7 +26,22 @@ QString WithExtension(const QString& chosenName, QStringView extension)
     return chosenName + extension.toString();
 }
 
-ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill)
+ExportResult WriteExportFile(const QString& path, ExportFormat format, const ExportFill& pageLines,
+                             const ExportFill& csv, const ExportFill& json)
+{
+    switch (format) {
+    case ExportFormat::Csv:
+    case ExportFormat::ExcelCsv:
+        return WriteExportFile(path, csv);
+    case ExportFormat::Json:
+        return WriteExportFile(path, json);
+    case ExportFormat::PageLines:
+        break;
+    }
+    return WriteExportFile(path, pageLines);
+}
+
+ExportResult WriteExportFile(const QString& path, const ExportFill& fill)
 {
     // Whether an existing file can be replaced is found out by replacing it, whoever runs the
     // program: the new file takes the old one's place only once it is complete, so the old one
@@ -104,4 +119,17 @@ void AppendJsonString(QString& text, QStringView value)
         }
     }
     text += u'"';
+}
+
+void WriteJsonArray(AtomicTextFileWriter& writer, qsizetype count,
+                    const std::function<void(QString& text, qsizetype index)>& object)
+{
+    writer.text() += u'[';
+    for (qsizetype index = 0; index < count; ++index) {
+        QString& text = writer.text();
+        text += index == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
+        object(text, index);
+        writer.flushIfFull();
+    }
+    writer.text() += count == 0 ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
 }

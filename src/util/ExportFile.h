@@ -49,7 +49,11 @@ struct ExportResult {
 
 // Writes an export file through `fill`. The new file takes the old one's place only once it is
 // complete, so a failed export never loses the file that was there.
-ExportResult WriteExportFile(const QString& path, const std::function<void(AtomicTextFileWriter&)>& fill);
+using ExportFill = std::function<void(AtomicTextFileWriter&)>;
+ExportResult WriteExportFile(const QString& path, const ExportFill& fill);
+// The same in `format`, through the table's own fill for it (both CSV formats through `csv`).
+ExportResult WriteExportFile(const QString& path, ExportFormat format, const ExportFill& pageLines,
+                             const ExportFill& csv, const ExportFill& json);
 
 // Starts a CSV export's text: the byte-order mark for ExcelCsv, then the header line.
 void BeginCsv(QString& text, ExportFormat format, std::initializer_list<QStringView> header);
@@ -61,3 +65,7 @@ void AppendCsvRecord(QString& text, std::initializer_list<QStringView> fields);
 // `value` as a JSON string, quotes included: quotes, backslashes and control characters escaped,
 // every other character as it is (the file is UTF-8).
 void AppendJsonString(QString& text, QStringView value);
+
+// A JSON export's text: an array of `count` objects, one a line, each written by `object`.
+void WriteJsonArray(AtomicTextFileWriter& writer, qsizetype count,
+                    const std::function<void(QString& text, qsizetype index)>& object);
