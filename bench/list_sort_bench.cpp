@@ -6,29 +6,17 @@
 // thread spends taking the order (the rows, the keyword index, the view), and the longest the
 // event loop stood still meanwhile (how late the timer fired at worst). Goal: no stand-still over
 // 100 ms at a million rows.
+#include "StallMeter.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTableView>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-
-namespace {
-
-constexpr int TickMs = 5;
-
-double msSince(const QElapsedTimer& timer, qint64 fromNs)
-{
-    return double(timer.nsecsElapsed() - fromNs) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -61,43 +49,25 @@ int main(int argc, char** argv)
     double worstStill = 0;
     for (const auto& column : columns) {
         for (const bool ascending : {true, false}) {
-            QElapsedTimer clock;
-            clock.start();
-            // The longest the event loop stood still: how late a timer of a few milliseconds fired at
-            // worst. (A timer of 0 ms would keep this thread busy, and the system would make it wait
-            // its turn behind the workers as it does a busy program.)
-            qint64 lastTick = 0;
-            double still = 0;
-            QTimer ticks;
-            ticks.setTimerType(Qt::PreciseTimer);
-            ticks.setInterval(TickMs);
-            QObject::connect(&ticks, &QTimer::timeout, &model, [&] {
-                const qint64 now = clock.nsecsElapsed();
-                still = std::max(still, double(now - lastTick) / 1e6 - TickMs);
-                lastTick = now;
-            });
-            qint64 takeStart = 0;
-            double taking = 0;
-            const auto aboutToTake = QObject::connect(&model, &QAbstractItemModel::layoutAboutToBeChanged,
-                                                      &model, [&] { takeStart = clock.nsecsElapsed(); });
-            QEventLoop loop;
-            const auto finished = QObject::connect(&model, &RowListModel::sortFinished, &model, [&] {
-                taking = msSince(clock, takeStart);
-                // The tick that was due while the rows took their order comes only now.
-                still = std::max(still, msSince(clock, lastTick) - TickMs);
-                loop.quit();
-            });
-
             // One click at a time: what the last sort left to release is gone first.
             QThreadPool::globalInstance()->waitForDone();
-            ticks.start();
-            const qint64 startNs = clock.nsecsElapsed();
-            lastTick = startNs;
+            double takeStart = 0;
+            double taking = 0;
+            double still = 0;
+            QEventLoop loop;
+            const StallMeter stalls;
+            const auto aboutToTake = QObject::connect(&model, &QAbstractItemModel::layoutAboutToBeChanged,
+                                                      &model, [&] { takeStart = stalls.elapsedMs(); });
+            const auto finished = QObject::connect(&model, &RowListModel::sortFinished, &model, [&] {
+                taking = stalls.elapsedMs() - takeStart;
+                // The tick that was due while the rows took their order counts too.
+                still = stalls.longestMs();
+                loop.quit();
+            });
             model.sort(column.column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-            const double starting = msSince(clock, startNs);
+            const double starting = stalls.elapsedMs();
             loop.exec();
-            const double total = msSince(clock, startNs);
-            ticks.stop();
+            const double total = stalls.elapsedMs();
             QObject::disconnect(aboutToTake);
             QObject::disconnect(finished);
             worstStill = std::max(worstStill, still);

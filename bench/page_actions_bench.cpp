@@ -7,6 +7,7 @@
 //                              Export Results
 // Goal: no stand-still over 100 ms at a million rows. The page saves the table in a temporary
 // data folder after each deletion, as the window does.
+#include "StallMeter.h"
 #include "net/PageFetch.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendFiles.h"
@@ -19,22 +20,18 @@
 #include "util/ui/TableExporter.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 
 namespace {
-
-constexpr int TickMs = 5;
 
 // Every box answered OK, the export's file named in advance, no other dialog.
 class AnswerOk final : public MessageBoxes {
@@ -66,36 +63,21 @@ public:
 
 // Runs `action` with the timer ticking until `done()` holds, and prints what the window's thread
 // spent in the click and the longest it stood still.
-double measure(const char* name, QObject& context, const std::function<void()>& action,
-               const std::function<bool()>& done)
+double measure(const char* name, const std::function<void()>& action, const std::function<bool()>& done)
 {
     QThreadPool::globalInstance()->waitForDone();
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastTick = 0;
-    double still = 0;
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    ticks.setInterval(TickMs);
-    QObject::connect(&ticks, &QTimer::timeout, &context, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        still = std::max(still, double(now - lastTick) / 1e6 - TickMs);
-        lastTick = now;
-    });
-    ticks.start();
-    lastTick = clock.nsecsElapsed();
+    const StallMeter stalls;
     action();
-    const double click = double(clock.nsecsElapsed()) / 1e6;
+    const double click = stalls.elapsedMs();
     // The view repaints, the save and the export go on: until they are done and the loop has come
     // round a few times.
     while (!done() || QThreadPool::globalInstance()->activeThreadCount() > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     for (int turn = 0; turn < 5; ++turn)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, TickMs * 2);
-    still = std::max(still, double(clock.nsecsElapsed() - lastTick) / 1e6 - TickMs);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, StallMeter::TickMs * 2);
     std::printf("%-44s click %7.1f ms, done after %7.1f ms, longest stand-still %6.1f ms\n", name, click,
-                double(clock.nsecsElapsed()) / 1e6, still);
-    return still;
+                stalls.elapsedMs(), stalls.longestMs());
+    return stalls.longestMs();
 }
 
 } // namespace
@@ -132,10 +114,10 @@ int main(int argc, char** argv)
     double worst = 0;
     const auto always = [] { return true; };
     worst = std::max(worst, measure(
-                                "Select All", page, [&] { page.btnSelectAllClick(); }, always));
+                                "Select All", [&] { page.btnSelectAllClick(); }, always));
     worst =
         std::max(worst, measure(
-                            "Delete Selected, 100 scattered blocks", page,
+                            "Delete Selected, 100 scattered blocks",
                             [&] {
                                 QItemSelection blocks;
                                 for (int block = 0; block < 100; ++block) {
@@ -148,7 +130,7 @@ int main(int argc, char** argv)
                             always));
     worst =
         std::max(worst, measure(
-                            "Delete Selected, the first half", page,
+                            "Delete Selected, the first half",
                             [&] {
                                 list->selectionModel()->select(
                                     QItemSelection(table.index(0, 0), table.index(table.rowCount() / 2, 2)),
@@ -159,7 +141,7 @@ int main(int argc, char** argv)
     auto* exporter = page.findChild<TableExporter*>();
     worst =
         std::max(worst, measure(
-                            "Export Results", page,
+                            "Export Results",
                             [&] { page.findChild<QPushButton*>(QStringLiteral("bsSkinButton3"))->click(); },
                             [&] { return !exporter->isRunning(); }));
     std::printf("table now %d rows, export %.1f MB; longest stand-still %.1f ms (goal < 100 ms)\n",
