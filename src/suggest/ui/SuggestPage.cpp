@@ -332,12 +332,7 @@ bool SuggestPage::takePhrases(const QStringList& phrases)
             tr("The Suggest table is still loading; send the keywords again once it is in."));
         return false;
     }
-    qsizetype added = 0;
-    {
-        const auto busy = markBusy();
-        added = ImportPhrases(m_table, phrases);
-        showCount();
-    }
+    const qsizetype added = addPhrases(phrases, phrases.size()).rows.size();
     // The rows of the phrases, found by the phrase's hash first (a big table is read once).
     QHash<size_t, QStringList> wanted;
     for (const QString& phrase : phrases)
