@@ -139,12 +139,6 @@ void CellRows::removeSorted(const QList<qsizetype>& rows)
     RemoveSortedRows(m_rows, rows);
 }
 
-void CellRows::clear()
-{
-    m_rows.clear();
-    m_blocks.clear();
-}
-
 void CellRows::shareBlocksOf(const CellRows& from)
 {
     m_cellCount = from.m_cellCount;

@@ -45,7 +45,6 @@ public:
     void remove(qsizetype first, qsizetype count);
     // Drops the rows listed (ascending, distinct) in one pass.
     void removeSorted(const QList<qsizetype>& rows);
-    void clear();
     // Room for `rows` rows in the position list.
     void reserve(qsizetype rows) { m_rows.reserve(rows); }
 
