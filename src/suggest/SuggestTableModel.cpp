@@ -1,5 +1,7 @@
 #include "suggest/SuggestTableModel.h"
 
+#include "util/RowFilter.h"
+
 #include <numeric>
 
 SuggestTableModel::SuggestTableModel(QObject* parent)
@@ -25,6 +27,11 @@ using SortableSuggestRows = SortableCellRows<SuggestRows, QList<SuggestTableMode
 QStringView SuggestTableModel::cellText(qsizetype row, int column) const
 {
     return column >= 0 && column < ColumnCount ? m_records.cell(row, column) : QStringView();
+}
+
+RowListModel::RowFinder SuggestTableModel::rowFinder(const QString& needle) const
+{
+    return CellRowsFinder(m_records, needle);
 }
 
 QVariant SuggestTableModel::data(const QModelIndex& index, int role) const

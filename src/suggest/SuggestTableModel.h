@@ -30,6 +30,8 @@ public:
 
     // Column 0 is the phrase, column c >= 1 shows cell c - 1.
     QStringView cellText(qsizetype row, int column) const override;
+    // Reads a copy that shares the rows.
+    RowFinder rowFinder(const QString& needle) const override;
     // The harvest note, and a tooltip that says what happened.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     // The phrase and the suggestions compare as text, the result counts as numbers.

@@ -1,5 +1,7 @@
 #include "trends/TrendTableModel.h"
 
+#include "util/RowFilter.h"
+
 TrendTableModel::TrendTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
     , m_knownKeywords([this](qsizetype row) { return m_rows.keyword(row); })
@@ -15,6 +17,11 @@ using SortableTrendRows = SortableCellRows<TrendRows>;
 QStringView TrendTableModel::cellText(qsizetype row, int column) const
 {
     return column >= 0 && column < ColumnCount ? m_rows.cell(row, column) : QStringView();
+}
+
+RowListModel::RowFinder TrendTableModel::rowFinder(const QString& needle) const
+{
+    return CellRowsFinder(m_rows, needle);
 }
 
 QString TrendTableModel::columnCaption(int column) const

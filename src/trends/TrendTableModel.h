@@ -18,6 +18,8 @@ public:
     explicit TrendTableModel(QObject* parent = nullptr);
 
     QStringView cellText(qsizetype row, int column) const override;
+    // Reads a copy that shares the rows.
+    RowFinder rowFinder(const QString& needle) const override;
     // Keyword: text; date of the last scrape: date-time; appearances: number.
     SortKind columnSortKind(int column) const override;
 

@@ -105,3 +105,14 @@ private:
     const Rows* m_rows;
     qsizetype m_row;
 };
+
+// The rows `which` of `rows`, in that order, sharing their text (`Rows` derives from CellRows).
+template <typename Rows> Rows RowsAt(const Rows& rows, const QList<qsizetype>& which)
+{
+    Rows picked;
+    picked.shareBlocksOf(rows);
+    picked.reserve(which.size());
+    for (const qsizetype row : which)
+        picked.appendRowOf(rows, row);
+    return picked;
+}

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <stop_token>
 
 // Finding rows by what their cells contain, letter case and accents aside ("cafe" finds "Café",
@@ -22,3 +23,11 @@ bool CellMatches(QStringView cell, const QString& foldedNeedle);
 // every row when the needle is empty. A big table is searched in parts on several threads at
 // once; nothing (an empty list) once `stop` is requested.
 QList<qsizetype> MatchingRows(const CellRows& rows, const QString& needle, std::stop_token stop = {});
+
+// A function that runs MatchingRows over `rows` (a copy that shares them) for `needle`.
+inline std::function<QList<qsizetype>(std::stop_token)> CellRowsFinder(CellRows rows, QString needle)
+{
+    return [rows = std::move(rows), needle = std::move(needle)](std::stop_token stop) {
+        return MatchingRows(rows, needle, stop);
+    };
+}

@@ -1,5 +1,7 @@
 #include "util/RowListModel.h"
 
+#include "util/RowFilter.h"
+
 #include <QFutureWatcher>
 #include <QMutex>
 #include <QThreadPool>
@@ -287,6 +289,7 @@ void RowListModel::moveRows(SortableRows& sorted, const QList<qsizetype>& newRow
     for (const QModelIndex& index : before)
         after.append(this->index(int(newRowOf[index.row()]), index.column()));
     changePersistentIndexList(before, after);
+    Q_EMIT rowsReordered(newRowOf);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
@@ -320,8 +323,31 @@ void RowListModel::removeListedRows(QList<qsizetype> rows,
             endRemoveRows();
         }
     } else {
+        Q_EMIT rowsAboutToBeRemovedTogether(rows);
         beginResetModel();
         removeSorted(rows);
         endResetModel();
     }
+}
+
+RowListModel::RowFinder RowListModel::rowFinder(const QString& needle) const
+{
+    // A small table's cells are copied; big tables keep theirs where a copy can share them.
+    CellRows cells(m_columnCount);
+    QList<QStringView> row(m_columnCount);
+    for (qsizetype r = 0; r < storedRowCount(); ++r) {
+        for (int column = 0; column < m_columnCount; ++column)
+            row[column] = cellText(r, column);
+        cells.append(row);
+    }
+    return CellRowsFinder(std::move(cells), needle);
+}
+
+bool RowListModel::rowMatches(qsizetype row, const QString& foldedNeedle) const
+{
+    for (int column = 0; column < m_columnCount; ++column) {
+        if (CellMatches(cellText(row, column), foldedNeedle))
+            return true;
+    }
+    return false;
 }

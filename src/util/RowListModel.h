@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <tuple>
 
 class QThreadPool;
@@ -67,11 +68,24 @@ public:
     // exactly once.
     bool reorder(const QList<qsizetype>& order);
 
+    // Finding rows by their cells (the rules of MatchingRows, letter case and accents aside).
+    // A function, made now, that finds the rows (in order) with a cell that contains `needle`: it
+    // reads a copy of the rows as they are now and may run on any thread.
+    using RowFinder = std::function<QList<qsizetype>(std::stop_token)>;
+    virtual RowFinder rowFinder(const QString& needle) const;
+    // Whether a cell of `row` contains `foldedNeedle` (made by FoldForSearch).
+    bool rowMatches(qsizetype row, const QString& foldedNeedle) const;
+
 Q_SIGNALS:
     // At every sort(), a newer one included.
     void sortStarted(int column, Qt::SortOrder order);
     // Once the rows are in the order of the last sort asked for (or it failed).
     void sortFinished(int column, Qt::SortOrder order);
+    // Within the layout change of a sort or reorder(), once the rows are in their new order: row r
+    // went to position newRowOf[r]. A model over this one moves its own rows by it.
+    void rowsReordered(const QList<qsizetype>& newRowOf);
+    // Just before the reset that removes these rows (ascending, distinct) all at once.
+    void rowsAboutToBeRemovedTogether(const QList<qsizetype>& rows);
 
 protected:
     virtual qsizetype storedRowCount() const = 0;

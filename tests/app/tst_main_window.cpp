@@ -360,10 +360,10 @@ void TestMainWindow::deleteSelected()
     QFETCH(QStringList, left);
     writeFile(file(u"dabatase.dat"_s), fourRows);
     const auto window = makeWindow();
-    QItemSelectionModel* selection = control<QTableView>(*window, "lvwItems")->selectionModel();
+    const auto* list = control<QTableView>(*window, "lvwItems");
     for (const int row : {1, 3})
-        selection->select(window->trendTable()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
     m_fakes->messages->answers.enqueue(answer);
     control<QPushButton>(*window, "btnDelete")->click();

@@ -138,11 +138,11 @@ void TestSuggestWindow::makeWindow(const QByteArray& table)
 
 void TestSuggestWindow::select(const QList<int>& rows)
 {
-    QItemSelectionModel* selection = control<QTableView>(*m_window, "lvwSuggest")->selectionModel();
-    selection->clearSelection();
+    const auto* list = control<QTableView>(*m_window, "lvwSuggest");
+    list->selectionModel()->clearSelection();
     for (const int row : rows)
-        selection->select(m_window->suggestTable()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TestSuggestWindow::addKeywordsDialog_data()
@@ -277,7 +277,7 @@ void TestSuggestWindow::trendsSentToSuggest()
     QCOMPARE(m_fakes->messages->shown.value(0).text, u"Please select the keywords to send first."_s);
 
     trends->selectionModel()->select(
-        QItemSelection(m_window->trendTable()->index(1, 0), m_window->trendTable()->index(2, 2)),
+        QItemSelection(trends->model()->index(1, 0), trends->model()->index(2, 2)),
         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     control<QPushButton>(*m_window, "btnSendToSuggest")->click();
     // "New York" is there already in other letters; "c" is new. Both are selected on the Suggest page.
@@ -392,10 +392,9 @@ void TestSuggestWindow::previewShowsTheSelectedRow()
     // Select All and unselecting leave the preview as it is.
     control<QPushButton>(*m_window, "bsSkinButton4")->click();
     QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
-    control<QTableView>(*m_window, "lvwSuggest")
-        ->selectionModel()
-        ->select(m_window->suggestTable()->index(0, 0),
-                 QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    const auto* phrases = control<QTableView>(*m_window, "lvwSuggest");
+    phrases->selectionModel()->select(phrases->model()->index(0, 0),
+                                      QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
     select({1});
     QCOMPARE(preview->cellText(0, 0), u""_s);
@@ -430,9 +429,9 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     const SuggestTableModel* table = m_window->suggestTable();
     // Rows 1 to 3 selected, then "red" clicked too: the preview shows "red", not yet harvested.
     select({1, 2, 3});
-    control<QTableView>(*m_window, "lvwSuggest")
-        ->selectionModel()
-        ->setCurrentIndex(table->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const auto* phrases = control<QTableView>(*m_window, "lvwSuggest");
+    phrases->selectionModel()->setCurrentIndex(phrases->model()->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(m_window->preview()->cellText(0, 0), u""_s);
     m_server->enqueue(ScriptedHttpServer::ok(redWine));
     m_server->enqueue(ScriptedHttpServer::status(404));

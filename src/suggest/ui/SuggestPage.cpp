@@ -13,8 +13,10 @@
 #include "util/DataFileStore.h"
 #include "util/KeywordIndex.h"
 #include "util/MessageBoxes.h"
+#include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
 #include "util/ui/DialogSeams.h"
+#include "util/ui/FindBar.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
 #include "util/ui/TableExporter.h"
@@ -53,15 +55,13 @@ void SuggestPage::build()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    // Above the lists, what takes a research further.
+    // Above the lists, the phrases' find box and what takes a research further.
     auto* research = MakePanel(this, "panSuggestResearch", 30, false);
     auto* researchRow = new QHBoxLayout(research);
     researchRow->setContentsMargins(4, 2, 4, 2);
-    researchRow->addStretch();
     btnAddSuggestions = MakeButton(
         research, "btnAddSuggestions", QStringLiteral("Add S&uggestions as Phrases"), 0,
         QStringLiteral("Adds the suggestions of the selected phrases as new phrases, to dig deeper"));
-    researchRow->addWidget(btnAddSuggestions);
     layout->addWidget(research);
 
     bsSkinSplitter1 = Named(new QSplitter(Qt::Horizontal, this), "bsSkinSplitter1");
@@ -73,18 +73,24 @@ void SuggestPage::build()
         suggestWidths << 100 << 100;
     lvwSuggest = MakeReportList(bsSkinSplitter1, "lvwSuggest",
                                 QStringLiteral("Keyword phrases and their suggestions"));
-    lvwSuggest->setModel(&m_table);
+    m_find = new FindBar(lvwSuggest, m_table, research);
     SetColumnWidths(lvwSuggest, suggestWidths);
+    researchRow->addWidget(m_find);
+    researchRow->addStretch();
+    researchRow->addWidget(btnAddSuggestions);
     lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
 
     auto* previewPanel = Named(new QFrame(bsSkinSplitter1), "panPreview");
     previewPanel->setFrameShape(QFrame::StyledPanel);
     auto* previewLayout = new QVBoxLayout(previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->setSpacing(2);
     lvwPreview =
         MakeReportList(previewPanel, "lvwPreview", QStringLiteral("Suggestions of the selected phrase"));
-    lvwPreview->setModel(m_preview);
+    m_previewFind = new FindBar(lvwPreview, *m_preview, previewPanel);
+    m_previewFind->setContentsMargins(4, 2, 4, 0);
     SetColumnWidths(lvwPreview, {200, 120});
+    previewLayout->addWidget(m_previewFind);
     previewLayout->addWidget(lvwPreview);
 
     bsSkinSplitter1->addWidget(lvwSuggest);
@@ -118,6 +124,13 @@ void SuggestPage::build()
 
     layout->addWidget(bsSkinSplitter1, 1);
     layout->addWidget(bar);
+
+    m_find->setFilteredToolTips(
+        {{btnExport, tr("Saves the phrases the find box shows and their suggestions to a CSV file")},
+         {bsSkinButton4, tr("Selects every phrase the find box shows")},
+         {bsSkinButton6, tr("Deletes the selected phrases; those the find box hides stay")},
+         {bsSkinButton7, tr("Deletes every phrase of the table, those the find box hides too")}});
+    AddFindShortcut(this, {m_find, m_previewFind});
 }
 
 // A handler is connected under its own name, which a crash report then carries.
@@ -148,7 +161,9 @@ void SuggestPage::wireHandlers()
 
     // The row at work stays in sight.
     connect(&m_harvester, &SuggestHarvester::rowFetching, this, [this](SuggestTableModel::RowId id) {
-        lvwSuggest->scrollTo(m_table.index(int(m_table.rowOfId(id)), 0));
+        const QModelIndex shown = m_find->filter()->mapFromSource(m_table.index(int(m_table.rowOfId(id)), 0));
+        if (shown.isValid())
+            lvwSuggest->scrollTo(shown);
     });
     // The preview shows a harvested row anew without another click.
     connect(&m_harvester, &SuggestHarvester::rowFilled, this, [this](SuggestTableModel::RowId id) {
@@ -332,12 +347,15 @@ bool SuggestPage::takePhrases(const QStringList& phrases)
             tr("The Suggest table is still loading; send the keywords again once it is in."));
         return false;
     }
+    // The phrases are to show, whatever the find box held.
+    m_find->clear();
     const qsizetype added = addPhrases(phrases, phrases.size()).rows.size();
     // The rows of the phrases, found by the phrase's hash first (a big table is read once).
     QHash<size_t, QStringList> wanted;
     for (const QString& phrase : phrases)
         wanted[KeywordIndex::caseFoldedHash(phrase)] << phrase;
     QItemSelection rows;
+    const RowFilterModel& list = *m_find->filter(); // shows every row, row for row
     const SuggestRows& records = m_table.records();
     for (qsizetype row = 0; row < records.size(); ++row) {
         const auto found = wanted.constFind(KeywordIndex::caseFoldedHash(records.phrase(row)));
@@ -347,7 +365,7 @@ bool SuggestPage::takePhrases(const QStringList& phrases)
             return records.phrase(row).compare(phrase, Qt::CaseInsensitive) == 0;
         });
         if (same)
-            rows.select(m_table.index(int(row), 0), m_table.index(int(row), m_table.columnCount() - 1));
+            rows.select(list.index(int(row), 0), list.index(int(row), list.columnCount() - 1));
     }
     lvwSuggest->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
@@ -440,15 +458,20 @@ void SuggestPage::lvwSuggestSelectItem(const QItemSelection& selected)
         return;
     // Of the rows that became selected together, the preview shows the one the user acted on.
     const QModelIndex current = lvwSuggest->selectionModel()->currentIndex();
-    const int row = selected.contains(current) ? current.row() : selected.last().bottom();
+    const qsizetype row =
+        m_find->filter()->tableRow(selected.contains(current) ? current.row() : selected.last().bottom());
     m_preview->showRecord(m_table.record(row));
     m_previewRowId = m_table.idOfRow(row);
 }
 
 QCoro::Task<> SuggestPage::btnExportClick()
 {
+    // With the find box in use, what it shows.
+    const RowFilterModel& shown = *m_find->filter();
+    SuggestRows rows =
+        shown.isFiltering() ? RowsAt(m_table.records(), shown.shownTableRows()) : m_table.records();
     // A named function, not a temporary of the co_await (see HotTrendsPage::bsSkinButton3Click).
-    TableExporter::Write write = [rows = m_table.records()](const QString& fileName, ExportFormat format) {
+    TableExporter::Write write = [rows = std::move(rows)](const QString& fileName, ExportFormat format) {
         return WriteSuggestCsv(fileName, rows, format);
     };
     co_await m_exporter->exportWith(std::move(write));

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class DataFileStore;
+class FindBar;
 class PreviewModel;
 class QItemSelection;
 class TableExporter;
@@ -107,6 +108,8 @@ private:
     ListSortState lvwPreviewSort;
 
     QTableView* lvwSuggest = nullptr;
+    FindBar* m_find = nullptr;
+    FindBar* m_previewFind = nullptr;
     QSplitter* bsSkinSplitter1 = nullptr;
     QTableView* lvwPreview = nullptr;
     QPushButton* btnAdd = nullptr;

@@ -7,8 +7,10 @@
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
+#include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
 #include "util/ui/ElidedLabel.h"
+#include "util/ui/FindBar.h"
 #include "util/ui/ReportList.h"
 #include "util/ui/TableActions.h"
 #include "util/ui/TableExporter.h"
@@ -43,15 +45,16 @@ void HotTrendsPage::build()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // Above the list, its find box and what works on the keywords as research: the bottom row
+    // keeps its room for the last-scrape time.
+    auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
     lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
-    lvwItems->setModel(&m_table);
+    m_find = new FindBar(lvwItems, m_table, research);
     SetColumnWidths(lvwItems, {200, 190, 240});
 
-    // Above the list, what works on the keywords as research: the bottom row keeps its room for
-    // the last-scrape time.
-    auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
     auto* researchRow = new QHBoxLayout(research);
     researchRow->setContentsMargins(4, 2, 4, 2);
+    researchRow->addWidget(m_find);
     researchRow->addStretch();
     btnSendToSuggest =
         MakeButton(research, "btnSendToSuggest", QStringLiteral("Send &to Suggest"), 0,
@@ -81,6 +84,13 @@ void HotTrendsPage::build()
     layout->addWidget(research);
     layout->addWidget(lvwItems, 1);
     layout->addWidget(bar);
+
+    m_find->setFilteredToolTips(
+        {{bsSkinButton3, tr("Saves the keywords the find box shows to a CSV file")},
+         {btnSelectAll, tr("Selects every keyword the find box shows")},
+         {btnDelete, tr("Deletes the selected keywords; those the find box hides stay")},
+         {btnDeleteAll, tr("Deletes every keyword of the table, those the find box hides too")}});
+    AddFindShortcut(this, {m_find});
 }
 
 // A handler is connected under its own name, which a crash report then carries.
@@ -127,9 +137,12 @@ QCoro::Task<> HotTrendsPage::bsSkinButton2Click()
 
 QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
 {
+    // With the find box in use, what it shows.
+    const RowFilterModel& shown = *m_find->filter();
+    TrendRows rows = shown.isFiltering() ? RowsAt(m_table.rows(), shown.shownTableRows()) : m_table.rows();
     // A named function, not a temporary of the co_await: GCC 12 copies a lambda's captures in such
     // a temporary without their copy constructors.
-    TableExporter::Write write = [rows = m_table.rows()](const QString& fileName, ExportFormat format) {
+    TableExporter::Write write = [rows = std::move(rows)](const QString& fileName, ExportFormat format) {
         return ExportTrendTable(fileName, rows, format);
     };
     co_await m_exporter->exportWith(std::move(write));

@@ -6,6 +6,7 @@
 #include <QCoroTask>
 #include <QWidget>
 
+class FindBar;
 class HotTrendsMonitor;
 class QLabel;
 class QPushButton;
@@ -55,6 +56,7 @@ private:
     TableExporter* m_exporter;
 
     QTableView* lvwItems = nullptr;
+    FindBar* m_find = nullptr;
     QLabel* lblLastParsed = nullptr;
     QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
     QPushButton* bsSkinButton3 = nullptr; // "Export Results"

@@ -3,6 +3,7 @@
 #include "util/ExportFile.h"
 #include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
+#include "util/RowFilterModel.h"
 #include "util/TextFile.h"
 #include "util/ui/CaptionButton.h"
 #include "util/ui/DialogSeams.h"
@@ -102,10 +103,12 @@ void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons)
 
 QList<qsizetype> SelectedRows(const QTableView& list)
 {
+    // A filtered list keeps the table's order: its rows map to the table's in the same order.
+    const auto* filter = qobject_cast<const RowFilterModel*>(list.model());
     QList<qsizetype> rows;
     for (const QItemSelectionRange& range : list.selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
+            rows.append(filter ? filter->tableRow(row) : row);
     }
     std::sort(rows.begin(), rows.end());
     return rows;

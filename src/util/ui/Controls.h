@@ -56,5 +56,5 @@ struct BarButton {
 QHBoxLayout* MakeButtonBar(QFrame* bar);
 void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons);
 
-// The selected rows of a list, top to bottom.
+// The table's rows selected in a list (through its find box's filter, if any), top to bottom.
 QList<qsizetype> SelectedRows(const QTableView& list);

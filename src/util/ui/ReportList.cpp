@@ -2,6 +2,7 @@
 
 #include "util/EventHook.h"
 #include "util/ListSort.h"
+#include "util/RowFilterModel.h"
 #include "util/RowListModel.h"
 
 #include <QAbstractItemView>
@@ -97,7 +98,7 @@ SortFeedback::SortFeedback(QTableView& list, RowListModel& model)
 
 void SortByColumnClick(QTableView& list, ListSortState& state, int column)
 {
-    auto* model = qobject_cast<RowListModel*>(list.model());
+    RowListModel* model = TableBehind(list.model());
     if (!model)
         return;
     if (!list.findChild<SortFeedback*>(QString(), Qt::FindDirectChildrenOnly))
