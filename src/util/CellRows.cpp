@@ -71,6 +71,17 @@ QStringView CellRows::cell(qsizetype row, int cell) const
     return QStringView(text, length);
 }
 
+void CellRows::cellsOf(qsizetype row, QStringView* cells) const
+{
+    const char16_t* text = at(m_rows.at(row));
+    qsizetype length = 0;
+    for (int cell = 0; cell < m_cellCount; ++cell) {
+        text = readLength(text, length);
+        cells[cell] = QStringView(text, length);
+        text += length;
+    }
+}
+
 char16_t* CellRows::claim(qsizetype units, Position& position)
 {
     // The last block's free space goes to whoever claims it first: a copy of these rows that wrote

@@ -31,6 +31,8 @@ public:
     bool isEmpty() const { return m_rows.isEmpty(); }
     // Cell `cell` (0 to cellCount - 1) of `row`; valid while this object (or a copy) lives.
     QStringView cell(qsizetype row, int cell) const;
+    // Every cell of `row` into cells[0] to cells[cellCount() - 1], read in one pass.
+    void cellsOf(qsizetype row, QStringView* cells) const;
 
     // Appends a row of up to cellCount() cells (missing ones empty). The cells may be views of
     // cells of these rows.

@@ -147,6 +147,11 @@ QVariant RowFilterModel::headerData(int section, Qt::Orientation orientation, in
     return m_table.headerData(int(tableRow(section)), orientation, role);
 }
 
+Qt::ItemFlags RowFilterModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? RowListModel::CellFlags : Qt::NoItemFlags;
+}
+
 QList<qsizetype> RowFilterModel::shownTableRows() const
 {
     if (m_filtering)

@@ -47,6 +47,14 @@ public:
     int columnCount(const QModelIndex& parent = {}) const final;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Every cell alike, told without a look at the rows: a view asks for every row of a column to
+    // tell whether the whole column is selected.
+    static constexpr Qt::ItemFlags CellFlags =
+        Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags(const QModelIndex& index) const final
+    {
+        return index.isValid() ? CellFlags : Qt::NoItemFlags;
+    }
 
     // The text of a cell as shown (row and column in range), where the model keeps it: valid until
     // the rows change.

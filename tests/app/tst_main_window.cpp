@@ -22,6 +22,7 @@
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
@@ -69,6 +70,7 @@ private Q_SLOTS:
     void buttonsHaveKeyLetters();
     void deleteSelected_data();
     void deleteSelected();
+    void findBoxNarrowsTheList();
     void deleteAll_data();
     void deleteAll();
     void exportTrends_data();
@@ -352,6 +354,65 @@ void TestMainWindow::deleteSelected_data()
     QTest::newRow("ok") << MsgAnswer::Ok << QStringList{u"alpha"_s, u"gamma"_s};
     QTest::newRow("cancel") << MsgAnswer::Cancel
                             << QStringList{u"alpha"_s, u"beta"_s, u"gamma"_s, u"delta"_s};
+}
+
+void TestMainWindow::findBoxNarrowsTheList()
+{
+    writeFile(file(u"dabatase.dat"_s), "Caf\xc3\xa9|3/5/2009|1|\r\ntea|3/5/2009|2|\r\nCAFE\xc2\xa7"
+                                       "bar|3/5/2009|3|\r\nmilk|3/5/2009|4|\r\n");
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    auto* box = control<QLineEdit>(*window, "lvwItemsFind");
+    auto* count = control<QLabel>(*window, "lvwItemsFindCount");
+    auto* selectAll = control<QPushButton>(*window, "btnSelectAll");
+    const QString ownTip = selectAll->toolTip();
+    const auto keywords = [&] {
+        QStringList shown;
+        for (const TrendRecord& row : window->trendTable()->rows())
+            shown << row.keyword;
+        return shown;
+    };
+
+    // Ctrl+F from the list; what is typed narrows the list, letter case and accents aside.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(box->hasFocus());
+    QTest::keyClicks(box, u"cafe"_s);
+    QTRY_COMPARE(count->text(), u"2 of 4"_s);
+    QCOMPARE(list->model()->rowCount(), 2);
+    QCOMPARE(selectAll->toolTip(), u"Selects every keyword the find box shows"_s);
+
+    // Select All, the export and Delete Selected act on the rows shown.
+    selectAll->click();
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
+    m_fakes->saveDialog->answers.enqueue({file(u"found.csv"_s), 0});
+    control<QPushButton>(*window, "bsSkinButton3")->click();
+    QTRY_VERIFY(!window->hotTrendsPage()->findChild<TableExporter*>()->isRunning());
+    QCOMPARE(readFile(file(u"found.csv"_s)),
+             QByteArray("Caf\xc3\xa9|3/5/2009|1|\r\nCAFE bar|3/5/2009|3|\r\n"));
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    control<QPushButton>(*window, "btnDelete")->click();
+    QCOMPARE(m_fakes->messages->shown.value(0).text, u"Are you sure to delete selected items?"_s);
+    QCOMPARE(keywords(), (QStringList{u"tea"_s, u"milk"_s}));
+    QCOMPARE(count->text(), u"0 of 2"_s);
+
+    // A selection made meanwhile stays across a new needle as far as its rows show; Escape empties
+    // the box, and every row shows again at once.
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(box->text().isEmpty());
+    QCOMPARE(list->model()->rowCount(), 2);
+    QCOMPARE(count->text(), QString());
+    QCOMPARE(selectAll->toolTip(), ownTip);
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClicks(box, u"MIL"_s);
+    QTRY_COMPARE(count->text(), u"1 of 2"_s);
+    QCOMPARE(list->selectionModel()->selectedRows().value(0).data().toString(), u"milk"_s);
+    QTest::keyClick(box, Qt::Key_Escape);
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(list->hasFocus());
 }
 
 void TestMainWindow::deleteSelected()

@@ -1,3 +1,4 @@
+#include "support/SortWait.h"
 #include "support/TestFiles.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendExport.h"
@@ -5,8 +6,10 @@
 #include "trends/TrendTableModel.h"
 #include "util/CutBetween.h"
 #include "util/KeywordIndex.h"
+#include "util/RowFilterModel.h"
 #include "util/TextFile.h"
 
+#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,6 +45,15 @@ QStringList keywordsOf(const TrendRows& rows)
     return keywords;
 }
 
+// The keywords a filter shows, in its order.
+QStringList shownKeywords(const RowFilterModel& filter)
+{
+    QStringList keywords;
+    for (int row = 0; row < filter.rowCount(); ++row)
+        keywords << filter.index(row, TrendTableModel::KeywordColumn).data().toString();
+    return keywords;
+}
+
 } // namespace
 
 class TestTrends : public QObject {
@@ -63,6 +75,8 @@ private Q_SLOTS:
     void keywordIndex();
     void removeRows_data();
     void removeRows();
+    void findFollowsTheTable();
+    void findKeepsUpWithBulkChanges();
     void foldFeed_data();
     void foldFeed();
     void foldFeedReadsAsCutsDo();
@@ -338,6 +352,93 @@ void TestTrends::removeRows()
         QVERIFY(!model.knownKeywords().contains(QString::number(row)));
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(model.knownKeywords().find(expected[i]), i);
+}
+
+void TestTrends::findFollowsTheTable()
+{
+    TrendTableModel table;
+    table.setRows(keywordsOnly({u"Café Paris"_s, u"tea"_s, u"CAFE au lait"_s, u"coffee"_s}));
+    RowFilterModel filter(table);
+    const QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    filter.setNeedle(u"cafe"_s);
+    QVERIFY(filter.isSearching());
+    QTRY_VERIFY(!filter.isSearching());
+    QVERIFY(filter.isFiltering());
+    QCOMPARE(shownKeywords(filter), (QStringList{u"Café Paris"_s, u"CAFE au lait"_s}));
+
+    // Appended rows show as they match; a changed row shows or goes by what it holds now.
+    table.appendRow({u"cafeteria"_s, u"d"_s, u"1"_s});
+    table.appendRow({u"milk"_s, u"d"_s, u"1"_s});
+    table.setDateAndCount(1, u"cafe day"_s, u"2"_s);
+    table.setDateAndCount(0, u"2026"_s, u"3"_s);
+    QCOMPARE(shownKeywords(filter),
+             (QStringList{u"Café Paris"_s, u"tea"_s, u"CAFE au lait"_s, u"cafeteria"_s}));
+    table.setDateAndCount(1, u"d"_s, u"2"_s);
+    table.removeRowList({2});
+    QCOMPARE(shownKeywords(filter), (QStringList{u"Café Paris"_s, u"cafeteria"_s}));
+    QCOMPARE(filter.shownTableRows(), (QList<qsizetype>{0, 3}));
+
+    // A sort moves the rows shown with the table's, and what points at them.
+    const QPersistentModelIndex cafeteria = filter.index(1, 0);
+    table.appendRow({u"Cafe Bar"_s, u"d"_s, u"1"_s});
+    table.sort(TrendTableModel::CountColumn);
+    QVERIFY(SortDone(table));
+    QCOMPARE(keywordsOf(table.rows()),
+             (QStringList{u"coffee"_s, u"cafeteria"_s, u"milk"_s, u"Cafe Bar"_s, u"tea"_s, u"Café Paris"_s}));
+    QCOMPARE(shownKeywords(filter), (QStringList{u"cafeteria"_s, u"Cafe Bar"_s, u"Café Paris"_s}));
+    QCOMPARE(filter.shownTableRows(), (QList<qsizetype>{1, 3, 5}));
+    QCOMPARE(cafeteria.row(), 0);
+    QCOMPARE(cafeteria.data().toString(), u"cafeteria"_s);
+
+    // An empty needle shows every row again at once.
+    filter.setNeedle({});
+    QVERIFY(!filter.isFiltering() && !filter.isSearching());
+    QCOMPARE(filter.rowCount(), 6);
+    QCOMPARE(filter.tableRow(5), 5);
+}
+
+void TestTrends::findKeepsUpWithBulkChanges()
+{
+    // Row n holds an "x" when n is a multiple of 3.
+    QStringList keywords;
+    for (int n = 0; n < 100; ++n)
+        keywords << u"row %1%2"_s.arg(n).arg(n % 3 == 0 ? u" x"_s : QString());
+    TrendTableModel table;
+    table.setRows(keywordsOnly(keywords));
+    RowFilterModel filter(table);
+    const QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    filter.setNeedle(u"X"_s);
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(filter.rowCount(), 34);
+
+    // Every odd row removed in one pass: those shown that are left are the multiples of 6.
+    QList<qsizetype> odd;
+    for (qsizetype n = 1; n < 100; n += 2)
+        odd << n;
+    table.removeRowList(odd);
+    QStringList expected;
+    for (int n = 0; n < 100; n += 6)
+        expected << u"row %1 x"_s.arg(n);
+    QCOMPARE(shownKeywords(filter), expected);
+    for (int row = 0; row < filter.rowCount(); ++row)
+        QCOMPARE(table.rows().keyword(filter.tableRow(row)), expected[row]);
+
+    // New rows are searched anew; a search that began before a change starts again over the rows as
+    // they are now; a newer needle drops an older search.
+    table.setRows(keywordsOnly(keywords));
+    QCOMPARE(filter.rowCount(), 0);
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(filter.rowCount(), 34);
+    filter.setNeedle(u"row 1"_s);
+    table.appendRow({u"row 1000"_s, u"d"_s, u"1"_s});
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(filter.rowCount(), 12); // 1, 10 to 19, 1000
+    QCOMPARE(shownKeywords(filter).constLast(), u"row 1000"_s);
+    filter.setNeedle(u"row 2"_s);
+    filter.setNeedle(u"row 33"_s);
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(shownKeywords(filter), QStringList{u"row 33 x"_s});
 }
 
 // A feed page of items in the shape of the hourly feed.
