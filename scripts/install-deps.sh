@@ -5,9 +5,10 @@ set -euo pipefail
 
 # p7zip-full: the cipher tests check the branding files against a ZIP tool's AES encryption.
 # libicu-dev: the lists sort with ICU's collation keys.
-# qt6-base-dev brings Qt Concurrent too (libqt6concurrent6), on whose thread pool the lists sort.
+# qt6-base-dev brings Qt Concurrent too (libqt6concurrent6), on whose thread pool the lists sort,
+# and Qt SQL; libqt6sql6-sqlite is its SQLite driver, which keeps the history of trends.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
-          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full)
+          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full libqt6sql6-sqlite)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -151,12 +150,16 @@ bool CellMatches(QStringView cell, const QString& foldedNeedle)
     return containsFolded(foldInto(cell, room), foldedNeedle);
 }
 
-QList<qsizetype> MatchingRows(const CellRows& rows, const QString& needle, std::stop_token stop)
+QList<qsizetype> MatchingRows(const CellRows& rows, const QString& needle, std::stop_token stop,
+                              const QList<qsizetype>* among)
 {
-    const qsizetype count = rows.size();
+    // The rows looked at: row `at(i)` for i from 0 to count - 1.
+    const qsizetype count = among ? among->size() : rows.size();
+    const auto at = [among](qsizetype i) { return among ? among->at(i) : i; };
     if (needle.isEmpty()) {
         QList<qsizetype> all(count);
-        std::iota(all.begin(), all.end(), qsizetype(0));
+        for (qsizetype i = 0; i < count; ++i)
+            all[i] = at(i);
         return all;
     }
     const QString folded = FoldForSearch(needle);
@@ -171,9 +174,9 @@ QList<qsizetype> MatchingRows(const CellRows& rows, const QString& needle, std::
         std::vector<QStringView> cells(size_t(rows.cellCount()));
         std::u16string room;
         const qsizetype end = std::min(first + RowsPerPart, count);
-        for (qsizetype row = first; row < end; ++row) {
-            if (rowContains(rows, row, folded, cells.data(), room))
-                matching << row;
+        for (qsizetype i = first; i < end; ++i) {
+            if (rowContains(rows, at(i), folded, cells.data(), room))
+                matching << at(i);
         }
         return matching;
     });

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -200,9 +201,13 @@ void RowFilterModel::startSearch()
     connect(search->watcher, &QFutureWatcherBase::finished, this,
             [this, search] { takeSearchOutcome(search); });
     m_search = search;
-    search->watcher->setFuture(
-        QtConcurrent::run(&SearchPool(), [find = m_table.rowFinder(m_needle),
-                                          stop = search->stop.get_token()] { return find(stop); }));
+    // A needle that holds the one shown (more typed) is looked for only among the rows shown.
+    std::optional<QList<qsizetype>> among;
+    if (m_filtering && m_shownRowsComplete && FoldForSearch(m_needle).contains(m_shownNeedle))
+        among = m_rows;
+    search->watcher->setFuture(QtConcurrent::run(
+        &SearchPool(), [find = m_table.rowFinder(m_needle), among = std::move(among),
+                        stop = search->stop.get_token()] { return find(among ? &*among : nullptr, stop); }));
     if (!wasSearching)
         Q_EMIT searchingChanged(true);
 }
@@ -231,6 +236,7 @@ void RowFilterModel::takeSearchOutcome(const std::shared_ptr<Search>& search)
     Q_EMIT filterAboutToChange();
     beginResetModel();
     m_filtering = true;
+    m_shownRowsComplete = true;
     m_rows = std::move(found);
     m_shownNeedle = FoldForSearch(m_needle);
     endResetModel();
@@ -240,6 +246,7 @@ void RowFilterModel::takeSearchOutcome(const std::shared_ptr<Search>& search)
 
 void RowFilterModel::searchAgain()
 {
+    m_shownRowsComplete = false;
     // A search under way starts again by itself: it sees the table changed.
     if (!m_search)
         startSearch();

@@ -15,7 +15,8 @@ template <typename T> class QFutureWatcher;
 //
 // A new needle is searched on a worker over a copy of the rows (see RowListModel::rowFinder), so
 // typing never holds the window; the rows shown change once the search is done, and a newer needle
-// drops a search under way. The table's own changes are followed at once: appended or changed rows
+// drops a search under way. A needle that holds the one shown (the user typed on) is looked for
+// only among the rows shown. The table's own changes are followed at once: appended or changed rows
 // are tested here (many at once go to a worker), removed rows go, and a sort moves the rows shown
 // with the table's. A search started before a change of the table starts again over the rows as
 // they are now.
@@ -86,6 +87,9 @@ private:
     bool m_filtering = false;
     QString m_shownNeedle; // folded: what the rows shown contain
     QList<qsizetype> m_rows;
+    // Whether m_rows are all the rows that contain m_shownNeedle (not so while rows the table
+    // changed in bulk wait for a search).
+    bool m_shownRowsComplete = false;
     quint64 m_tableVersion = 0; // counts the changes of the table's rows
     std::shared_ptr<Search> m_search;
     QList<qsizetype> m_removedTogether;

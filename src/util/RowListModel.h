@@ -77,9 +77,10 @@ public:
     bool reorder(const QList<qsizetype>& order);
 
     // Finding rows by their cells (the rules of MatchingRows, letter case and accents aside).
-    // A function, made now, that finds the rows (in order) with a cell that contains `needle`: it
-    // reads a copy of the rows as they are now and may run on any thread.
-    using RowFinder = std::function<QList<qsizetype>(std::stop_token)>;
+    // A function, made now, that finds the rows (in order) with a cell that contains `needle`,
+    // among the rows listed (ascending) if a list is given: it reads a copy of the rows as they
+    // are now and may run on any thread.
+    using RowFinder = std::function<QList<qsizetype>(const QList<qsizetype>* among, std::stop_token)>;
     virtual RowFinder rowFinder(const QString& needle) const;
     // Whether a cell of `row` contains `foldedNeedle` (made by FoldForSearch).
     bool rowMatches(qsizetype row, const QString& foldedNeedle) const;

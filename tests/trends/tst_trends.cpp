@@ -439,6 +439,15 @@ void TestTrends::findKeepsUpWithBulkChanges()
     filter.setNeedle(u"row 33"_s);
     QTRY_VERIFY(!filter.isSearching());
     QCOMPARE(shownKeywords(filter), QStringList{u"row 33 x"_s});
+
+    // Typing on looks among the rows shown, unless the table's new rows are still to be searched.
+    filter.setNeedle(u"row 33 "_s);
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(shownKeywords(filter), QStringList{u"row 33 x"_s});
+    table.setRows(keywordsOnly({u"row 33 y"_s, u"row 33 x"_s}));
+    filter.setNeedle(u"row 33 y"_s);
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(shownKeywords(filter), QStringList{u"row 33 y"_s});
 }
 
 // A feed page of items in the shape of the hourly feed.
