@@ -10,6 +10,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <iterator>
+#include <limits>
+
 namespace {
 
 // The steps from one schema version to the next: step n makes version n + 1. Times are seconds
