@@ -11,6 +11,7 @@
 #include "suggest/SuggestTableModel.h"
 #include "suggest/ui/SuggestPage.h"
 #include "trends/HotTrendsMonitor.h"
+#include "trends/TrendHistory.h"
 #include "trends/TrendTableModel.h"
 #include "trends/ui/HotTrendsPage.h"
 #include "util/AsyncHandler.h"
@@ -61,6 +62,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     , m_monitor(new HotTrendsMonitor(
           *m_trendTable, [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); },
           *m_seams.clock, this))
+    , m_history(new TrendHistory(ProgramFile(TrendHistoryFileName), this))
     , m_harvester(new SuggestHarvester(
           *m_suggestTable, *m_suggestFile,
           [this](QString url, FetchStyle style) { return FetchPage(std::move(url), style); }, *m_seams.random,
@@ -185,6 +187,8 @@ void TfrmMain::FormCreate()
     // Both tables are read side by side, and come in as they did one after the other.
     m_monitor->load();
     m_suggestPage->LoadSuggestTable(m_monitor->tableFile().whenLoaded());
+    // The history begins once the table is in: a new history takes the table's keywords first.
+    m_monitor->tableFile().whenLoaded().then(this, [this] { m_history->open(m_trendTable->rows()); });
     m_hotTrendsPage->resetSort();
     m_suggestPage->resetSort();
 }

@@ -15,6 +15,7 @@
 class ClickableLabel;
 class DataFileStore;
 class HotTrendsMonitor;
+class TrendHistory;
 class HotTrendsPage;
 class KeywordIndex;
 class PreviewModel;
@@ -54,6 +55,7 @@ public:
     SuggestTableModel* suggestTable() const { return m_suggestTable; }
     PreviewModel* preview() const;
     HotTrendsMonitor* monitor() const { return m_monitor; }
+    TrendHistory* trendHistory() const { return m_history; }
     SuggestHarvester* harvester() const { return m_harvester; }
     HotTrendsPage* hotTrendsPage() const { return m_hotTrendsPage; }
     SuggestPage* suggestPage() const { return m_suggestPage; }
@@ -163,6 +165,7 @@ private:
     SuggestTableModel* m_suggestTable = nullptr;
     DataFileStore* m_suggestFile = nullptr;
     HotTrendsMonitor* m_monitor = nullptr;
+    TrendHistory* m_history = nullptr;
     SuggestHarvester* m_harvester = nullptr;
     PublisherServices* m_publisher = nullptr;
 

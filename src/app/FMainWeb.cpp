@@ -6,7 +6,9 @@
 #include "net/Refusal.h"
 #include "suggest/SuggestHarvester.h"
 #include "trends/HotTrendsMonitor.h"
+#include "trends/TrendHistory.h"
 #include "util/AsyncHandler.h"
+#include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
 
 #include <QLabel>
@@ -137,6 +139,11 @@ void TfrmMain::wireMonitor()
             lblNextTry->setText(text);
     });
     connect(m_monitor, &HotTrendsMonitor::countriesSkipped, MainStatusPanel, &QLabel::setText);
+    connect(m_monitor, &HotTrendsMonitor::sightingsSaved, m_history, &TrendHistory::record);
+    connect(m_history, &TrendHistory::problem, this, [this](const QString& text) {
+        MainStatusPanel->setText(text);
+        CrashReporter::log(QStringLiteral("TrendHistory"), text);
+    });
     reportFailuresOf(m_monitor->tableFile(), QStringLiteral("LoadTrendTable"),
                      QStringLiteral("SaveTrendTable"));
     reportFailuresOf(m_monitor->lastParsedFile(), QString(), QStringLiteral("SaveLastParsed"));

@@ -57,15 +57,21 @@ private:
 
 } // namespace
 
-int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel& table)
+QStringList FeedKeywords(QStringView page)
 {
     FeedItems items(page);
-    int itemCount = 0;
-    while (const std::optional<QStringView> link = items.next()) {
-        ++itemCount;
-        FoldKeywordIntoTable(link->toString(), dateText, table);
-    }
-    return itemCount;
+    QStringList keywords;
+    while (const std::optional<QStringView> link = items.next())
+        keywords << CleanCellText(link->toString());
+    return keywords;
+}
+
+int FoldFeedIntoTable(QStringView page, const QString& dateText, TrendTableModel& table)
+{
+    const QStringList keywords = FeedKeywords(page);
+    for (const QString& keyword : keywords)
+        FoldKeywordIntoTable(keyword, dateText, table);
+    return int(keywords.size());
 }
 
 void FoldKeywordIntoTable(const QString& text, const QString& dateText, TrendTableModel& table)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 class TrendTableModel;
 
@@ -10,6 +11,9 @@ QString HotTrendsFeedUrl();
 
 // Whole hours between two times, whichever comes first; a clock set back counts as well.
 qint64 WholeHoursBetween(const QDateTime& a, const QDateTime& b);
+
+// The keywords of a feed page's items, in order, as a cell holds them (see CleanCellText).
+QStringList FeedKeywords(QStringView page);
 
 // Folds every item of a feed page into the table: each item's link text is a keyword, folded as
 // FoldKeywordIntoTable does. Returns the number of items read.

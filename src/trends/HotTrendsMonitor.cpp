@@ -157,8 +157,17 @@ QCoro::Task<> HotTrendsMonitor::scrapeClassic()
         co_return;
     }
     m_lastSightings.clear();
+    const QStringList keywords = FeedKeywords(*fetched.page);
+    QList<LedgerSighting> sightings;
+    for (const QString& keyword : keywords)
+        sightings.append({keyword, {}, {}, int(sightings.size()) + 1, {}});
     co_await completeScrape(
-        [&](const QString& when) { return FoldFeedIntoTable(*fetched.page, when, m_table); });
+        [&](const QString& when) {
+            for (const QString& keyword : keywords)
+                FoldKeywordIntoTable(keyword, when, m_table);
+            return int(keywords.size());
+        },
+        LedgerSource::Classic, std::move(sightings));
 }
 
 QCoro::Task<> HotTrendsMonitor::scrapeTrending()
@@ -195,11 +204,19 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
     if (anyRead) {
         m_lastSightings = sightings;
         noteTraffic(sightings);
-        co_await completeScrape([&](const QString& when) {
-            for (const Sighting& sighting : sightings)
-                FoldKeywordIntoTable(sighting.item.keyword, when, m_table);
-            return int(sightings.size());
-        });
+        // Each country's items ranked from 1, in the feed's order.
+        QList<LedgerSighting> ledgerSightings;
+        QHash<QString, int> ranks;
+        for (const Sighting& sighting : sightings)
+            ledgerSightings.append({sighting.item.keyword, sighting.geo, sighting.item.traffic,
+                                    ++ranks[sighting.geo], sighting.item.news});
+        co_await completeScrape(
+            [&](const QString& when) {
+                for (const Sighting& sighting : sightings)
+                    FoldKeywordIntoTable(sighting.item.keyword, when, m_table);
+                return int(sightings.size());
+            },
+            LedgerSource::Trending, std::move(ledgerSightings));
         if (!self)
             co_return;
     }
@@ -214,7 +231,8 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
         Q_EMIT countriesSkipped(QStringLiteral("Trends not read for: ") + skipped.join(QStringLiteral(", ")));
 }
 
-QCoro::Task<> HotTrendsMonitor::completeScrape(std::function<int(const QString& dateText)> fold)
+QCoro::Task<> HotTrendsMonitor::completeScrape(std::function<int(const QString& dateText)> fold,
+                                               LedgerSource source, QList<LedgerSighting> sightings)
 {
     m_backoff.succeeded();
     announceNextTry();
@@ -233,6 +251,7 @@ QCoro::Task<> HotTrendsMonitor::completeScrape(std::function<int(const QString& 
     if (!self)
         co_return;
     m_lastParsedFile->save();
+    Q_EMIT sightingsSaved(m_lastScrapeTime.toUTC(), source, sightings);
 }
 
 void HotTrendsMonitor::noteTraffic(const QList<Sighting>& sightings)

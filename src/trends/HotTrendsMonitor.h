@@ -2,6 +2,7 @@
 
 #include "net/PageFetch.h"
 #include "trends/ScrapeBackoff.h"
+#include "trends/TrendLedger.h"
 #include "trends/TrendTableModel.h"
 #include "trends/TrendingFeed.h"
 #include "util/ProgramOptions.h"
@@ -75,6 +76,8 @@ Q_SIGNALS:
     void nextTryTextChanged(const QString& text);
     // After a trending-now scrape: the countries whose feed could not be read, and why.
     void countriesSkipped(const QString& text);
+    // A scrape's sightings, once the table it was folded into is saved: for the history of trends.
+    void sightingsSaved(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
 
 private:
     // What the worker makes of the table file.
@@ -90,7 +93,8 @@ private:
     QCoro::Task<> scrapeTrending();
     // A scrape that read its feed: the time of the scrape, the fold (which returns the number of
     // items folded) and the saves.
-    QCoro::Task<> completeScrape(std::function<int(const QString& dateText)> fold);
+    QCoro::Task<> completeScrape(std::function<int(const QString& dateText)> fold, LedgerSource source,
+                                 QList<LedgerSighting> sightings);
     void noteTraffic(const QList<Sighting>& sightings);
 
     TrendTableModel& m_table;

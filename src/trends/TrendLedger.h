@@ -74,6 +74,8 @@ public:
     // nothing did; notice() then tells what was done about it.
     QString open();
     bool isOpen() const;
+    // Closes the database (open() opens it again).
+    void close();
     // What open() did about a file it could not use; empty when it used the file as it was.
     QString notice() const { return m_notice; }
     // The file was made by open(): there is no history yet, not even an imported one.
@@ -99,7 +101,6 @@ private:
     QString exec(const QString& statement) const;
     QString migrate(int from);
     QString openFile();
-    void close();
 
     QString m_path;
     QString m_connection;

@@ -1,5 +1,7 @@
 #include "app/AppFixture.h"
 
+#include "trends/TrendHistory.h"
+
 #include "util/DataFileStore.h"
 #include "util/ProgramFolder.h"
 
@@ -39,6 +41,10 @@ std::unique_ptr<TfrmMain> AppFixture::makeWindow()
     std::unique_ptr<TfrmMain> window = makeLoadingWindow();
     if (!WaitForTables(*window))
         qWarning("the tables are still loading");
+    // The history of trends opens after the tables and closes its file once it has nothing to do:
+    // the tests find the folder free.
+    if (!QTest::qWaitFor([&] { return window->trendHistory()->isIdle(); }, 30000))
+        qWarning("the history of trends is still at work");
     return window;
 }
 

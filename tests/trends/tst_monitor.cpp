@@ -140,9 +140,19 @@ void TestMonitor::foldAndSaves()
     HotTrendsMonitor& monitor = makeMonitor();
     QSignalSpy labels(&monitor, &HotTrendsMonitor::lastScrapeTextChanged);
     QSignalSpy counts(&monitor, &HotTrendsMonitor::rowCountChanged);
+    QSignalSpy sightings(&monitor, &HotTrendsMonitor::sightingsSaved);
     m_fetch.answers.enqueue(FakeFetch::page(feed({u"new york"_s, u"Foo"_s, u"new york"_s})));
 
     QCoro::waitFor(monitor.tick()); // never scraped: the first tick scrapes
+    // Every item is a sighting for the history, ranked in the feed's order, once the table is saved.
+    QCOMPARE(sightings.size(), 1);
+    QCOMPARE(sightings[0][0].toDateTime(), m_clock.current.toUTC());
+    QCOMPARE(sightings[0][1].value<LedgerSource>(), LedgerSource::Classic);
+    const auto classic = sightings[0][2].value<QList<LedgerSighting>>();
+    QCOMPARE(classic.size(), 3);
+    QCOMPARE(classic[1].keyword, u"Foo"_s);
+    QCOMPARE(classic[2].rank, 3);
+    QVERIFY(classic[2].country.isEmpty());
     QCOMPARE(m_fetch.urls, QStringList{u"http://127.0.0.1:1/trends/hottrends/atom/hourly"_s});
     const QString now = u"12/10/2026 2:15:00 PM"_s;
     QCOMPARE(m_table->rows(), (TrendRows{{u"foo"_s, now, u"5"_s}, {u"new york"_s, now, u"2"_s}}));
@@ -296,6 +306,7 @@ void TestMonitor::trendingReadsEachCountryInTurn()
     HotTrendsMonitor& monitor = makeMonitor();
     monitor.setSource(TrendSource::Trending, {u"US"_s, u"XX"_s, u"GB"_s}, u"https://trends.example"_s);
     QSignalSpy skipped(&monitor, &HotTrendsMonitor::countriesSkipped);
+    QSignalSpy sightings(&monitor, &HotTrendsMonitor::sightingsSaved);
     m_fetch.answers << modernPage(TrendingFeedBody({{u"alpha"_s, u"2000+"_s}, {u"beta & co"_s, u""_s}}))
                     << FakeFetch::failure(u"The server answered 400 Bad Request"_s)
                     << modernPage(TrendingFeedBody({{u"gamma"_s, u"5K+"_s}, {u"alpha"_s, u"100+"_s}}));
@@ -317,6 +328,16 @@ void TestMonitor::trendingReadsEachCountryInTurn()
     QCOMPARE(monitor.lastSightings()[2].geo, u"GB"_s);
     QCOMPARE(monitor.lastSightings()[2].item.traffic, u"5K+"_s);
     QCOMPARE(monitor.lastSightings()[0].item.news.value(0).source, u"Example News"_s);
+    // For the history: each country's items ranked from 1, with their traffic and news.
+    QCOMPARE(sightings.size(), 1);
+    QCOMPARE(sightings[0][1].value<LedgerSource>(), LedgerSource::Trending);
+    const auto trending = sightings[0][2].value<QList<LedgerSighting>>();
+    QCOMPARE(trending.size(), 4);
+    QCOMPARE(trending[3].keyword, u"alpha"_s);
+    QCOMPARE(trending[3].country, u"GB"_s);
+    QCOMPARE(trending[3].traffic, u"100+"_s);
+    QCOMPARE(trending[3].rank, 2);
+    QCOMPARE(trending[0].news, monitor.lastSightings()[0].item.news);
     // The keyword's tooltip tells what the countries' feeds said.
     const QModelIndex alpha = m_table->index(0, TrendTableModel::KeywordColumn);
     QCOMPARE(alpha.data(Qt::ToolTipRole).toString(),

@@ -1,0 +1,84 @@
+#include "trends/TrendHistory.h"
+
+#include <QtConcurrentRun>
+
+TrendHistory::TrendHistory(QString path, QObject* parent)
+    : QObject(parent)
+    , m_ledger(std::make_shared<TrendLedger>(std::move(path)))
+    , m_writeFailing(std::make_shared<bool>(false))
+{
+    m_thread.setMaxThreadCount(1);
+    m_thread.setExpiryTimeout(-1);
+}
+
+TrendHistory::~TrendHistory()
+{
+    m_thread.waitForDone();
+}
+
+void TrendHistory::tell(const QString& text)
+{
+    // From the ledger's thread to this object's.
+    QMetaObject::invokeMethod(
+        this, [this, text] { Q_EMIT problem(text); }, Qt::QueuedConnection);
+}
+
+template <typename Job> auto TrendHistory::run(Job job)
+{
+    m_pending.ref();
+    return QtConcurrent::run(&m_thread, [this, job = std::move(job)] {
+        // The ledger is opened again (in a millisecond) for a job after a pause.
+        if (!m_ledger->isOpen() && m_usable) {
+            if (const QString error = m_ledger->open(); !error.isEmpty()) {
+                m_usable = false;
+                tell(tr("The history of trends is not kept: %1").arg(error));
+            } else if (!m_ledger->notice().isEmpty()) {
+                tell(m_ledger->notice());
+            }
+        }
+        const auto closeWhenLast = qScopeGuard([this] {
+            if (!m_pending.deref())
+                m_ledger->close();
+        });
+        return job(*m_ledger);
+    });
+}
+
+void TrendHistory::open(TrendRows table)
+{
+    m_openAsked = true;
+    (void)run([this, table = std::move(table)](TrendLedger& ledger) {
+        if (ledger.isOpen() && ledger.createdNow() && !table.isEmpty()) {
+            if (const QString error = ledger.importTable(table); !error.isEmpty())
+                tell(tr("The keywords of the table could not be added to the history of trends: %1")
+                         .arg(error));
+        }
+    });
+}
+
+void TrendHistory::record(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings)
+{
+    (void)run([this, failing = m_writeFailing, at, source, sightings](TrendLedger& ledger) {
+        if (!ledger.isOpen())
+            return; // told when it was opened
+        const QString error = ledger.recordScrape(at, source, sightings);
+        if (!error.isEmpty() && !*failing)
+            tell(tr("The scrape could not be added to the history of trends: %1").arg(error));
+        *failing = !error.isEmpty();
+    });
+}
+
+QFuture<std::optional<KeywordHistory>> TrendHistory::history(const QString& keyword, const QDateTime& since)
+{
+    return run([keyword, since](TrendLedger& ledger) { return ledger.history(keyword, since); });
+}
+
+QFuture<QList<RisingKeyword>> TrendHistory::rising(const QDateTime& now)
+{
+    return run([now](TrendLedger& ledger) { return ledger.rising(now); });
+}
+
+void TrendHistory::waitForJobs()
+{
+    m_thread.waitForDone();
+}
