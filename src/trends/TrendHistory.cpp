@@ -13,6 +13,7 @@ TrendHistory::TrendHistory(QString path, QObject* parent)
 
 TrendHistory::~TrendHistory()
 {
+    m_stop.request_stop();
     m_thread.waitForDone();
 }
 
@@ -48,11 +49,13 @@ void TrendHistory::open(TrendRows table)
 {
     m_openAsked = true;
     (void)run([this, table = std::move(table)](TrendLedger& ledger) {
-        if (ledger.isOpen() && ledger.createdNow() && !table.isEmpty()) {
-            if (const QString error = ledger.importTable(table); !error.isEmpty())
-                tell(tr("The keywords of the table could not be added to the history of trends: %1")
-                         .arg(error));
-        }
+        // A ledger without sightings is new, or its import was cut short (by the end of the
+        // program, which does not wait for it): the table's keywords go in now.
+        if (!ledger.isOpen() || ledger.hasSightings() || table.isEmpty())
+            return;
+        const QString error = ledger.importTable(table, QLocale(), m_stop.get_token());
+        if (!error.isEmpty() && !m_stop.stop_requested())
+            tell(tr("The keywords of the table could not be added to the history of trends: %1").arg(error));
     });
 }
 

@@ -8,6 +8,7 @@
 #include <QThreadPool>
 
 #include <memory>
+#include <stop_token>
 
 // The history of trends' file in the program folder.
 inline const QString TrendHistoryFileName = QStringLiteral("trends.sqlite");
@@ -22,11 +23,12 @@ class TrendHistory final : public QObject {
 
 public:
     explicit TrendHistory(QString path, QObject* parent = nullptr);
-    // Waits for the jobs given, so that the last scrape's sightings are kept.
+    // Waits for the jobs given, so that the last scrape's sightings are kept; an import of the
+    // table under way stops (none of it is kept) and is done again at the next start.
     ~TrendHistory() override;
 
-    // Opens the ledger; when it is new, the rows of `table` (the table of before it) become its
-    // first sightings, marked as imported.
+    // Opens the ledger; while it has no sightings, the rows of `table` (the table of before it)
+    // become its first ones, marked as imported.
     void open(TrendRows table);
     // Records one scrape's sightings.
     void record(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
@@ -51,6 +53,7 @@ private:
     std::shared_ptr<TrendLedger> m_ledger;
     std::shared_ptr<bool> m_writeFailing;
     QAtomicInt m_pending;
+    std::stop_source m_stop;
     bool m_openAsked = false;
     bool m_usable = true; // false once the ledger could not be opened
 };

@@ -266,7 +266,7 @@ QString TrendLedger::recordScrape(const QDateTime& at, LedgerSource source,
     });
 }
 
-QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale)
+QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale, std::stop_token stop)
 {
     if (!isOpen())
         return QStringLiteral("the history of trends is not open");
@@ -275,6 +275,8 @@ QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale)
     return InTransaction(db, [&] {
         SightingWriter writer(db);
         for (qsizetype row = 0; row < rows.size(); ++row) {
+            if (row % 1024 == 0 && stop.stop_requested())
+                return QStringLiteral("stopped");
             const std::optional<QDateTime> seen = reader.read(rows.date(row));
             if (!seen)
                 continue;
@@ -376,6 +378,15 @@ QList<RisingKeyword> TrendLedger::rising(const QDateTime& now) const
                        query.value(3).toLongLong(), NumberOf(query.value(4))});
     }
     return rising;
+}
+
+bool TrendLedger::hasSightings() const
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    return query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM sightings)")) && query.next() &&
+           query.value(0).toBool();
 }
 
 qint64 TrendLedger::sightingCount() const

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <stop_token>
 
 class TrendRows;
 
@@ -85,8 +86,11 @@ public:
     // empty when nothing did.
     QString recordScrape(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
     // One imported sighting for each row of a table of old, at its last-seen time read under
-    // `locale` (rows whose time cannot be read are left out).
-    QString importTable(const TrendRows& rows, const QLocale& locale = QLocale());
+    // `locale` (rows whose time cannot be read are left out). All of them or none: a stop asked
+    // for keeps none.
+    QString importTable(const TrendRows& rows, const QLocale& locale = QLocale(), std::stop_token stop = {});
+    // Whether any sighting is kept (a new ledger, or one whose import was cut short, has none).
+    bool hasSightings() const;
 
     // The history of `keyword` (letter case aside), its days counted from `since` on (all of them
     // when invalid); nothing when the ledger has never seen it.
