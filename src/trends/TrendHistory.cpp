@@ -37,9 +37,11 @@ template <typename Job> auto TrendHistory::run(Job job)
                 tell(m_ledger->notice());
             }
         }
+        // The last job closes the file before it counts itself done: idle means closed.
         const auto closeWhenLast = qScopeGuard([this] {
-            if (!m_pending.deref())
+            if (m_pending.loadAcquire() == 1)
                 m_ledger->close();
+            m_pending.deref();
         });
         return job(*m_ledger);
     });
