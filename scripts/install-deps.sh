@@ -6,9 +6,11 @@ set -euo pipefail
 # p7zip-full: the cipher tests check the branding files against a ZIP tool's AES encryption.
 # libicu-dev: the lists sort with ICU's collation keys.
 # qt6-base-dev brings Qt Concurrent too (libqt6concurrent6), on whose thread pool the lists sort,
-# and Qt SQL; libqt6sql6-sqlite is its SQLite driver, which keeps the history of trends.
+# and Qt SQL; libqt6sql6-sqlite is its SQLite driver, which keeps the history of trends, and
+# qt6-charts-dev draws that history (its CMake files need libqt6opengl6-dev, which it does not pull in).
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
-          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full libqt6sql6-sqlite)
+          libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full libqt6sql6-sqlite
+          qt6-charts-dev libqt6opengl6-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -32,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
@@ -99,6 +100,16 @@ PreviewModel* TfrmMain::preview() const
 
 void TfrmMain::wireHandlers()
 {
+    // The history panel's place is remembered in the options file, beside the Options window's keys.
+    const QString settingsFile = ProgramFile(OptionsFileName);
+    m_hotTrendsPage->setHistoryShown(QSettings(settingsFile, QSettings::IniFormat)
+                                         .value(QStringLiteral("window/historyPanel"), false)
+                                         .toBool());
+    connect(m_hotTrendsPage, &HotTrendsPage::historyShownChanged, this, [settingsFile](bool shown) {
+        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("window/historyPanel"), shown);
+    });
+    connect(m_hotTrendsPage, &HotTrendsPage::openLink, this,
+            [this](const QUrl& url) { m_seams.launcher->openUrl(url); });
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));

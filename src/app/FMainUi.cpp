@@ -158,7 +158,7 @@ void TfrmMain::buildUi()
     pgcMain->findChild<QTabBar*>()->setAccessibleName(QStringLiteral("Pages"));
     const PageSeams pageSeams{*m_seams.messages, *m_seams.saveDialog, *m_seams.dialogs};
     m_hotTrendsPage =
-        Named(new HotTrendsPage(*m_trendTable, *m_monitor, pageSeams, pgcMain), "bsSkinTabSheet1");
+        Named(new HotTrendsPage(*m_trendTable, *m_monitor, pageSeams, pgcMain, m_history), "bsSkinTabSheet1");
     m_suggestPage = Named(new SuggestPage(*m_suggestTable, *m_suggestFile, *m_harvester, pageSeams, pgcMain),
                           "bsSkinTabSheet2");
     pgcMain->addTab(m_hotTrendsPage, QStringLiteral("Google Hot Trends"));

@@ -7,6 +7,7 @@
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendExport.h"
+#include "trends/TrendLedger.h"
 #include "trends/TrendTableModel.h"
 #include "util/CrashReporter.h"
 #include "util/KeywordIndex.h"
@@ -28,6 +29,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QStyleOptionButton>
 #include <QSystemTrayIcon>
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void deleteSelected_data();
     void deleteSelected();
     void findBoxNarrowsTheList();
+    void historyPanelShowsTheKeyword();
     void deleteAll_data();
     void deleteAll();
     void exportTrends_data();
@@ -413,6 +416,58 @@ void TestMainWindow::findBoxNarrowsTheList()
     QTest::keyClick(box, Qt::Key_Escape);
     QTest::keyClick(box, Qt::Key_Escape);
     QVERIFY(list->hasFocus());
+}
+
+void TestMainWindow::historyPanelShowsTheKeyword()
+{
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    {
+        TrendLedger ledger(file(u"trends.sqlite"_s));
+        QCOMPARE(ledger.open(), QString());
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QList<TrendingNews> news{{u"Alpha wins"_s, u"https://news.example/a"_s, u"Example"_s},
+                                       {u"Not a page"_s, u"javascript:alert(1)"_s, u"x"_s}};
+        QCOMPARE(ledger.recordScrape(now.addDays(-2), LedgerSource::Trending,
+                                     {{u"Alpha"_s, u"US"_s, u"2000+"_s, 1, news}}),
+                 QString());
+        QCOMPARE(ledger.recordScrape(now.addDays(-1), LedgerSource::Trending,
+                                     {{u"alpha"_s, u"GB"_s, u"20K+"_s, 3, {}}}),
+                 QString());
+    }
+    auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    auto* panel = control<QWidget>(*window, "panTrendHistory");
+    QVERIFY(panel->isHidden());
+
+    // The panel opens on the keyword the user is at, and follows the list.
+    control<QPushButton>(*window, "btnHistory")->click();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(control<QLabel>(*window, "lblHistoryKeyword")->text(),
+             u"Select a keyword to see its history."_s);
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTRY_COMPARE(control<QLabel>(*window, "lblSightings")->text(), u"2"_s);
+    QCOMPARE(control<QLabel>(*window, "lblHistoryKeyword")->text(), u"alpha"_s);
+    QCOMPARE(control<QLabel>(*window, "lblCountries")->text(), u"GB, US"_s);
+    QCOMPARE(control<QLabel>(*window, "lblPeakTraffic")->text(), u"20K+"_s);
+    // News open in the browser, web addresses only.
+    auto* news = control<QLabel>(*window, "lblHistoryNews");
+    QVERIFY(news->text().contains(u"https://news.example/a"_s));
+    QVERIFY(!news->text().contains(u"javascript"_s));
+    Q_EMIT news->linkActivated(u"javascript:alert(1)"_s);
+    Q_EMIT news->linkActivated(u"https://news.example/a"_s);
+    QCOMPARE(m_fakes->launcher->opened, QList<QUrl>{QUrl(u"https://news.example/a"_s)});
+    list->setCurrentIndex(list->model()->index(1, 0));
+    QTRY_COMPARE(control<QLabel>(*window, "lblHistoryKeyword")->text(),
+                 u"\"beta\" has not been seen by a scrape since the history began."_s);
+
+    // The panel's place is remembered.
+    QVERIFY(
+        QSettings(file(u"quillory.ini"_s), QSettings::IniFormat).value(u"window/historyPanel"_s).toBool());
+    window.reset();
+    window = makeWindow();
+    QVERIFY(!control<QWidget>(*window, "panTrendHistory")->isHidden());
 }
 
 void TestMainWindow::deleteSelected()

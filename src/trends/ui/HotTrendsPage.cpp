@@ -2,7 +2,9 @@
 
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendExport.h"
+#include "trends/TrendHistory.h"
 #include "trends/TrendTableModel.h"
+#include "trends/ui/TrendHistoryPanel.h"
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
@@ -17,16 +19,19 @@
 #include "util/ui/TableLoadHold.h"
 
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, PageSeams seams,
-                             QWidget* parent)
+                             QWidget* parent, TrendHistory* history)
     : QWidget(parent)
     , m_table(table)
     , m_monitor(monitor)
@@ -34,6 +39,7 @@ HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, 
     , m_exporter(new TableExporter(
           seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
           this))
+    , m_history(history)
 {
     build();
     wireHandlers();
@@ -56,6 +62,14 @@ void HotTrendsPage::build()
     researchRow->setContentsMargins(4, 2, 4, 2);
     researchRow->addWidget(m_find);
     researchRow->addStretch();
+    if (m_history) {
+        btnHistory =
+            MakeButton(research, "btnHistory", QStringLiteral("&History"), 0,
+                       QStringLiteral("Shows beside the list when the keyword you are at was seen, how big "
+                                      "it was, where, and its news"));
+        btnHistory->setCheckable(true);
+        researchRow->addWidget(btnHistory);
+    }
     btnSendToSuggest =
         MakeButton(research, "btnSendToSuggest", QStringLiteral("Send &to Suggest"), 0,
                    QStringLiteral("Adds the selected keywords to the Suggest table as phrases"));
@@ -81,8 +95,17 @@ void HotTrendsPage::build()
                 {&btnDeleteAll, "btnDeleteAll", QStringLiteral("Delete A&ll"), 0,
                  QStringLiteral("Deletes every keyword of the table")}});
 
+    splHotTrends = Named(new QSplitter(Qt::Horizontal, this), "splHotTrends");
+    splHotTrends->setChildrenCollapsible(false);
+    splHotTrends->addWidget(lvwItems);
+    if (m_history) {
+        m_historyPanel = new TrendHistoryPanel(splHotTrends);
+        splHotTrends->addWidget(m_historyPanel);
+        splHotTrends->setStretchFactor(0, 1);
+        m_historyPanel->hide();
+    }
     layout->addWidget(research);
-    layout->addWidget(lvwItems, 1);
+    layout->addWidget(splHotTrends, 1);
     layout->addWidget(bar);
 
     m_find->setFilteredToolTips(
@@ -103,6 +126,16 @@ void HotTrendsPage::wireHandlers()
     connect(bsSkinButton3, &QPushButton::clicked, this,
             GuardedAsync(this, &HotTrendsPage::bsSkinButton3Click, "bsSkinButton3Click"));
     connect(btnSendToSuggest, &QPushButton::clicked, this, HANDLER(btnSendToSuggestClick));
+    if (m_history) {
+        connect(btnHistory, &QPushButton::toggled, this, HANDLER(setHistoryShown));
+        connect(lvwItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                HANDLER(showHistoryOfCurrent));
+        connect(m_historyPanel, &TrendHistoryPanel::spanChanged, this, HANDLER(showHistoryOfCurrent));
+        connect(m_historyPanel, &TrendHistoryPanel::newsLinkActivated, this, &HotTrendsPage::openLink);
+        // After the history has the scrape: its job follows the scrape's in the history's queue.
+        connect(&m_monitor, &HotTrendsMonitor::sightingsSaved, this, HANDLER(showHistoryOfCurrent),
+                Qt::QueuedConnection);
+    }
     connect(btnSelectAll, &QPushButton::clicked, this, HANDLER(btnSelectAllClick));
     connect(btnClearAll, &QPushButton::clicked, this, HANDLER(btnClearAllClick));
     connect(btnDelete, &QPushButton::clicked, this, HANDLER(btnDeleteClick));
@@ -202,6 +235,47 @@ void HotTrendsPage::lvwItemsColumnClick(int column)
 void HotTrendsPage::resetSort()
 {
     lvwItemsSort.reset();
+}
+
+void HotTrendsPage::setHistoryShown(bool shown)
+{
+    if (!m_history || shown == isHistoryShown())
+        return;
+    m_historyPanel->setVisible(shown);
+    btnHistory->setChecked(shown);
+    if (shown)
+        showHistoryOfCurrent();
+    Q_EMIT historyShownChanged(shown);
+}
+
+bool HotTrendsPage::isHistoryShown() const
+{
+    return m_historyPanel && !m_historyPanel->isHidden();
+}
+
+void HotTrendsPage::showHistoryOfCurrent()
+{
+    if (!isHistoryShown())
+        return;
+    const quint64 asked = ++m_historyAsked;
+    const QModelIndex current = lvwItems->currentIndex();
+    if (!current.isValid()) {
+        m_historyPanel->showText(tr("Select a keyword to see its history."));
+        return;
+    }
+    const QString keyword = m_table.rows().keyword(m_find->filter()->tableRow(current.row())).toString();
+    auto* answer = new QFutureWatcher<std::optional<KeywordHistory>>(this);
+    connect(answer, &QFutureWatcherBase::finished, this, [this, answer, asked, keyword] {
+        answer->deleteLater();
+        if (asked != m_historyAsked)
+            return;
+        if (const std::optional<KeywordHistory> history = answer->result())
+            m_historyPanel->showHistory(*history);
+        else
+            m_historyPanel->showText(
+                tr("\"%1\" has not been seen by a scrape since the history began.").arg(keyword));
+    });
+    answer->setFuture(m_history->history(keyword, m_historyPanel->since(QDateTime::currentDateTimeUtc())));
 }
 
 void HotTrendsPage::saveTable()

@@ -11,7 +11,10 @@ class HotTrendsMonitor;
 class QLabel;
 class QPushButton;
 class QTableView;
+class QSplitter;
 class TableExporter;
+class TrendHistory;
+class TrendHistoryPanel;
 class TrendTableModel;
 
 // The "Google Hot Trends" page: the table of keywords the hourly scrape has seen, the time of the
@@ -20,8 +23,9 @@ class HotTrendsPage final : public QWidget {
     Q_OBJECT
 
 public:
+    // Without `history`, the page has no history panel.
     HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, PageSeams seams,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr, TrendHistory* history = nullptr);
 
     // Asks first when the hour has not passed since the last scrape.
     QCoro::Task<> bsSkinButton2Click();
@@ -35,6 +39,9 @@ public:
     void btnDeleteAllClick();
     void lvwItemsColumnClick(int column);
     void resetSort();
+    // The panel with the history of the keyword the user is at, beside the list.
+    void setHistoryShown(bool shown);
+    bool isHistoryShown() const;
 
 Q_SIGNALS:
     void statusChanged(const QString& text);
@@ -42,21 +49,31 @@ Q_SIGNALS:
     void countChanged(const QString& text);
     // Keywords to become Suggest phrases, in table order.
     void sendToSuggest(const QStringList& keywords);
+    void historyShownChanged(bool shown);
+    // A news link of the history panel was clicked (http or https).
+    void openLink(const QUrl& url);
 
 private:
     void build();
     void wireHandlers();
     void saveTable();
     void showCount();
+    // Asks the history for the keyword of the list's current row; the panel shows it when it comes.
+    void showHistoryOfCurrent();
 
     TrendTableModel& m_table;
     HotTrendsMonitor& m_monitor;
     PageSeams m_seams;
     ListSortState lvwItemsSort;
     TableExporter* m_exporter;
+    TrendHistory* m_history;
+    quint64 m_historyAsked = 0; // the newest question: older answers are dropped
 
     QTableView* lvwItems = nullptr;
     FindBar* m_find = nullptr;
+    QSplitter* splHotTrends = nullptr;
+    TrendHistoryPanel* m_historyPanel = nullptr;
+    QPushButton* btnHistory = nullptr;
     QLabel* lblLastParsed = nullptr;
     QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
     QPushButton* bsSkinButton3 = nullptr; // "Export Results"

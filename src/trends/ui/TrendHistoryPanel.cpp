@@ -1,0 +1,189 @@
+#include "trends/ui/TrendHistoryPanel.h"
+
+#include "util/ui/Controls.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace {
+
+QString ShownTime(const QDateTime& time)
+{
+    return QLocale().toString(time.toLocalTime(), QLocale::ShortFormat);
+}
+
+QLabel* FactLabel(QWidget* parent, const char* name)
+{
+    auto* label = Named(new QLabel(parent), name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+TrendHistoryPanel::TrendHistoryPanel(QWidget* parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("panTrendHistory"));
+    setFrameShape(QFrame::StyledPanel);
+    setMinimumWidth(280);
+    auto* layout = new QVBoxLayout(this);
+    lblHistoryKeyword = Named(new QLabel(this), "lblHistoryKeyword");
+    lblHistoryKeyword->setWordWrap(true);
+    QFont bold = lblHistoryKeyword->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    lblHistoryKeyword->setFont(bold);
+    layout->addWidget(lblHistoryKeyword);
+
+    m_details = new QWidget(this);
+    auto* details = new QVBoxLayout(m_details);
+    details->setContentsMargins(0, 0, 0, 0);
+    auto* facts = new QFormLayout;
+    lblFirstSeen = FactLabel(m_details, "lblFirstSeen");
+    lblLastSeen = FactLabel(m_details, "lblLastSeen");
+    lblSightings = FactLabel(m_details, "lblSightings");
+    lblCountries = FactLabel(m_details, "lblCountries");
+    lblPeakTraffic = FactLabel(m_details, "lblPeakTraffic");
+    facts->addRow(tr("First seen:"), lblFirstSeen);
+    facts->addRow(tr("Last seen:"), lblLastSeen);
+    facts->addRow(tr("Sightings:"), lblSightings);
+    facts->addRow(tr("Countries:"), lblCountries);
+    facts->addRow(tr("Peak traffic:"), lblPeakTraffic);
+    details->addLayout(facts);
+
+    cmbHistorySpan = Named(new QComboBox(m_details), "cmbHistorySpan");
+    cmbHistorySpan->addItems({tr("Last 7 days"), tr("Last 30 days"), tr("Last year"), tr("All of it")});
+    cmbHistorySpan->setCurrentIndex(int(Span::Month));
+    cmbHistorySpan->setAccessibleName(tr("Span of the chart"));
+    connect(cmbHistorySpan, &QComboBox::currentIndexChanged, this, &TrendHistoryPanel::spanChanged);
+    details->addWidget(cmbHistorySpan);
+
+    chvHistory = Named(new QChartView(m_details), "chvHistory");
+    chvHistory->setRenderHint(QPainter::Antialiasing);
+    chvHistory->setMinimumHeight(180);
+    chvHistory->chart()->legend()->setAlignment(Qt::AlignBottom);
+    details->addWidget(chvHistory, 1);
+
+    lblHistoryNews = Named(new QLabel(m_details), "lblHistoryNews");
+    lblHistoryNews->setWordWrap(true);
+    lblHistoryNews->setTextFormat(Qt::RichText);
+    lblHistoryNews->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(lblHistoryNews, &QLabel::linkActivated, this, [this](const QString& link) {
+        const QUrl url(link);
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+            Q_EMIT newsLinkActivated(url);
+    });
+    details->addWidget(lblHistoryNews);
+    layout->addWidget(m_details, 1);
+    showText(tr("Select a keyword to see its history."));
+}
+
+QDateTime TrendHistoryPanel::since(const QDateTime& now) const
+{
+    switch (Span(cmbHistorySpan->currentIndex())) {
+    case Span::Week:
+        return now.addDays(-7);
+    case Span::Month:
+        return now.addDays(-30);
+    case Span::Year:
+        return now.addYears(-1);
+    case Span::All:
+        break;
+    }
+    return {};
+}
+
+void TrendHistoryPanel::showText(const QString& text)
+{
+    lblHistoryKeyword->setText(text);
+    m_details->hide();
+}
+
+void TrendHistoryPanel::showHistory(const KeywordHistory& history)
+{
+    lblHistoryKeyword->setText(history.keyword);
+    lblFirstSeen->setText(ShownTime(history.firstSeen));
+    lblLastSeen->setText(ShownTime(history.lastSeen));
+    lblSightings->setText(QLocale().toString(history.sightings));
+    lblCountries->setText(history.countries.isEmpty() ? tr("none told")
+                                                      : history.countries.join(QStringLiteral(", ")));
+    lblPeakTraffic->setText(history.peakTraffic.isEmpty() ? tr("not told") : history.peakTraffic);
+    QStringList links;
+    for (const TrendingNews& news : history.news) {
+        const QUrl url(news.url);
+        if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+            continue;
+        links << QStringLiteral("<a href=\"%1\">%2</a>%3")
+                     .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), news.title.toHtmlEscaped(),
+                          news.source.isEmpty() ? QString()
+                                                : QStringLiteral(" (%1)").arg(news.source.toHtmlEscaped()));
+    }
+    lblHistoryNews->setText(links.isEmpty() ? tr("No news told with it.")
+                                            : links.join(QStringLiteral("<br>")));
+    showChart(history);
+    m_details->show();
+}
+
+void TrendHistoryPanel::showChart(const KeywordHistory& history)
+{
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    auto* sightings = new QLineSeries;
+    sightings->setName(tr("Sightings a day"));
+    sightings->setPointsVisible(true);
+    auto* traffic = new QLineSeries;
+    traffic->setName(tr("Peak traffic a day"));
+    traffic->setPointsVisible(true);
+    qint64 mostSightings = 1;
+    qint64 mostTraffic = 0;
+    for (const KeywordHistory::Day& day : history.days) {
+        const qreal at = qreal(QDateTime(day.day, QTime(12, 0), Qt::UTC).toMSecsSinceEpoch());
+        sightings->append(at, qreal(day.sightings));
+        mostSightings = std::max(mostSightings, day.sightings);
+        if (day.peakTraffic) {
+            traffic->append(at, qreal(*day.peakTraffic));
+            mostTraffic = std::max(mostTraffic, *day.peakTraffic);
+        }
+    }
+    chart->addSeries(sightings);
+    chart->addSeries(traffic);
+
+    auto* days = new QDateTimeAxis;
+    days->setFormat(QStringLiteral("MMM d"));
+    days->setTickCount(5);
+    const QDate first = history.days.isEmpty() ? QDate::currentDate() : history.days.first().day;
+    const QDate last = history.days.isEmpty() ? first : history.days.last().day;
+    days->setRange(QDateTime(first.addDays(-1), QTime(12, 0), Qt::UTC),
+                   QDateTime(last.addDays(1), QTime(12, 0), Qt::UTC));
+    chart->addAxis(days, Qt::AlignBottom);
+    auto* counts = new QValueAxis;
+    counts->setLabelFormat(QStringLiteral("%d"));
+    counts->setRange(0, qreal(mostSightings));
+    counts->setTitleText(tr("Sightings"));
+    chart->addAxis(counts, Qt::AlignLeft);
+    auto* peaks = new QValueAxis;
+    peaks->setLabelFormat(QStringLiteral("%.0f"));
+    peaks->setRange(0, qreal(std::max<qint64>(mostTraffic, 1)));
+    peaks->setTitleText(tr("Traffic"));
+    chart->addAxis(peaks, Qt::AlignRight);
+    sightings->attachAxis(days);
+    sightings->attachAxis(counts);
+    traffic->attachAxis(days);
+    traffic->attachAxis(peaks);
+
+    QChart* old = chvHistory->chart();
+    chvHistory->setChart(chart);
+    delete old;
+}
