@@ -243,6 +243,10 @@ void HotTrendsPage::setHistoryShown(bool shown)
         return;
     m_historyPanel->setVisible(shown);
     btnHistory->setChecked(shown);
+    // The panel opens at a width where its chart and news read well; the list keeps the rest.
+    if (shown && splHotTrends->isVisible() && splHotTrends->width() > 700)
+        splHotTrends->setSizes(
+            {splHotTrends->width() - m_historyPanel->sizeHint().width(), m_historyPanel->sizeHint().width()});
     if (shown)
         showHistoryOfCurrent();
     Q_EMIT historyShownChanged(shown);

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
+#include <QScrollArea>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -46,7 +48,12 @@ TrendHistoryPanel::TrendHistoryPanel(QWidget* parent)
     lblHistoryKeyword->setFont(bold);
     layout->addWidget(lblHistoryKeyword);
 
-    m_details = new QWidget(this);
+    // In a low window the details scroll rather than make the window taller.
+    auto* scroller = Named(new QScrollArea(this), "scrHistory");
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    m_details = new QWidget(scroller);
+    scroller->setWidget(m_details);
     auto* details = new QVBoxLayout(m_details);
     details->setContentsMargins(0, 0, 0, 0);
     auto* facts = new QFormLayout;
@@ -71,22 +78,27 @@ TrendHistoryPanel::TrendHistoryPanel(QWidget* parent)
 
     chvHistory = Named(new QChartView(m_details), "chvHistory");
     chvHistory->setRenderHint(QPainter::Antialiasing);
-    chvHistory->setMinimumHeight(180);
+    chvHistory->setMinimumHeight(170);
     chvHistory->chart()->legend()->setAlignment(Qt::AlignBottom);
     details->addWidget(chvHistory, 1);
 
-    lblHistoryNews = Named(new QLabel(m_details), "lblHistoryNews");
-    lblHistoryNews->setWordWrap(true);
-    lblHistoryNews->setTextFormat(Qt::RichText);
-    lblHistoryNews->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(lblHistoryNews, &QLabel::linkActivated, this, [this](const QString& link) {
-        const QUrl url(link);
+    // The news scroll in a few lines of their own: the chart keeps the room.
+    txtHistoryNews = Named(new QTextBrowser(m_details), "txtHistoryNews");
+    txtHistoryNews->setOpenLinks(false);
+    txtHistoryNews->setMaximumHeight(96);
+    txtHistoryNews->setAccessibleName(tr("Latest news of the keyword"));
+    connect(txtHistoryNews, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
             Q_EMIT newsLinkActivated(url);
     });
-    details->addWidget(lblHistoryNews);
-    layout->addWidget(m_details, 1);
+    details->addWidget(txtHistoryNews);
+    layout->addWidget(scroller, 1);
     showText(tr("Select a keyword to see its history."));
+}
+
+QSize TrendHistoryPanel::sizeHint() const
+{
+    return {380, QFrame::sizeHint().height()};
 }
 
 QDateTime TrendHistoryPanel::since(const QDateTime& now) const
@@ -129,7 +141,7 @@ void TrendHistoryPanel::showHistory(const KeywordHistory& history)
                           news.source.isEmpty() ? QString()
                                                 : QStringLiteral(" (%1)").arg(news.source.toHtmlEscaped()));
     }
-    lblHistoryNews->setText(links.isEmpty() ? tr("No news told with it.")
+    txtHistoryNews->setHtml(links.isEmpty() ? tr("No news told with it.")
                                             : links.join(QStringLiteral("<br>")));
     showChart(history);
     m_details->show();
@@ -141,21 +153,23 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(2, 2, 2, 2));
     auto* sightings = new QLineSeries;
-    sightings->setName(tr("Sightings a day"));
+    sightings->setName(tr("Sightings"));
     sightings->setPointsVisible(true);
     auto* traffic = new QLineSeries;
-    traffic->setName(tr("Peak traffic a day"));
+    traffic->setName(tr("Peak traffic"));
     traffic->setPointsVisible(true);
     qint64 mostSightings = 1;
     qint64 mostTraffic = 0;
+    for (const KeywordHistory::Day& day : history.days)
+        mostTraffic = std::max(mostTraffic, day.peakTraffic.value_or(0));
+    // Big figures in thousands, so that the axis has room for them.
+    const qreal trafficUnit = mostTraffic >= 10000 ? 1000 : 1;
     for (const KeywordHistory::Day& day : history.days) {
         const qreal at = qreal(QDateTime(day.day, QTime(12, 0), Qt::UTC).toMSecsSinceEpoch());
         sightings->append(at, qreal(day.sightings));
         mostSightings = std::max(mostSightings, day.sightings);
-        if (day.peakTraffic) {
-            traffic->append(at, qreal(*day.peakTraffic));
-            mostTraffic = std::max(mostTraffic, *day.peakTraffic);
-        }
+        if (day.peakTraffic)
+            traffic->append(at, qreal(*day.peakTraffic) / trafficUnit);
     }
     chart->addSeries(sightings);
     chart->addSeries(traffic);
@@ -170,13 +184,15 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     chart->addAxis(days, Qt::AlignBottom);
     auto* counts = new QValueAxis;
     counts->setLabelFormat(QStringLiteral("%d"));
+    counts->setTickCount(3);
     counts->setRange(0, qreal(mostSightings));
-    counts->setTitleText(tr("Sightings"));
     chart->addAxis(counts, Qt::AlignLeft);
     auto* peaks = new QValueAxis;
     peaks->setLabelFormat(QStringLiteral("%.0f"));
-    peaks->setRange(0, qreal(std::max<qint64>(mostTraffic, 1)));
-    peaks->setTitleText(tr("Traffic"));
+    peaks->setTickCount(3);
+    peaks->setRange(0, std::max<qreal>(qreal(mostTraffic) / trafficUnit, 1));
+    if (trafficUnit > 1)
+        traffic->setName(tr("Peak traffic (thousands)"));
     chart->addAxis(peaks, Qt::AlignRight);
     sightings->attachAxis(days);
     sightings->attachAxis(counts);

@@ -8,6 +8,7 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
+class QTextBrowser;
 
 // The history of one keyword beside the Hot Trends list: when it was first and last seen, how often,
 // in which countries and how big, a chart of its sightings and peak traffic per day over a chosen
@@ -19,6 +20,8 @@ public:
     enum class Span { Week, Month, Year, All };
 
     explicit TrendHistoryPanel(QWidget* parent = nullptr);
+    // Room for the chart and the news beside a list.
+    QSize sizeHint() const override;
 
     // The first moment of the chosen span before `now`; invalid for all of it.
     QDateTime since(const QDateTime& now) const;
@@ -42,6 +45,6 @@ private:
     QLabel* lblPeakTraffic;
     QComboBox* cmbHistorySpan;
     QChartView* chvHistory;
-    QLabel* lblHistoryNews;
+    QTextBrowser* txtHistoryNews;
     QWidget* m_details;
 };
