@@ -9,6 +9,7 @@
 #include "trends/TrendExport.h"
 #include "trends/TrendLedger.h"
 #include "trends/TrendTableModel.h"
+#include "trends/ui/FRising.h"
 #include "util/CrashReporter.h"
 #include "util/KeywordIndex.h"
 #include "util/ui/ClickableLabel.h"

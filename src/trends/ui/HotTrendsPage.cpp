@@ -4,6 +4,7 @@
 #include "trends/TrendExport.h"
 #include "trends/TrendHistory.h"
 #include "trends/TrendTableModel.h"
+#include "trends/ui/FRising.h"
 #include "trends/ui/TrendHistoryPanel.h"
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
@@ -11,6 +12,7 @@
 #include "util/MessageBoxes.h"
 #include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
+#include "util/ui/DialogSeams.h"
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/FindBar.h"
 #include "util/ui/ReportList.h"
@@ -69,6 +71,11 @@ void HotTrendsPage::build()
                                       "it was, where, and its news"));
         btnHistory->setCheckable(true);
         researchRow->addWidget(btnHistory);
+        btnRising =
+            MakeButton(research, "btnRising", QStringLiteral("&Rising…"), 0,
+                       QStringLiteral("Lists the keywords first seen in the last day or seen more this week "
+                                      "than the week before"));
+        researchRow->addWidget(btnRising);
     }
     btnSendToSuggest =
         MakeButton(research, "btnSendToSuggest", QStringLiteral("Send &to Suggest"), 0,
@@ -128,6 +135,7 @@ void HotTrendsPage::wireHandlers()
     connect(btnSendToSuggest, &QPushButton::clicked, this, HANDLER(btnSendToSuggestClick));
     if (m_history) {
         connect(btnHistory, &QPushButton::toggled, this, HANDLER(setHistoryShown));
+        connect(btnRising, &QPushButton::clicked, this, HANDLER(btnRisingClick));
         connect(lvwItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::spanChanged, this, HANDLER(showHistoryOfCurrent));
@@ -235,6 +243,12 @@ void HotTrendsPage::lvwItemsColumnClick(int column)
 void HotTrendsPage::resetSort()
 {
     lvwItemsSort.reset();
+}
+
+void HotTrendsPage::btnRisingClick()
+{
+    TfrmRising dialog(m_history->rising(QDateTime::currentDateTimeUtc()), this);
+    m_seams.dialogs.run(dialog);
 }
 
 void HotTrendsPage::setHistoryShown(bool shown)

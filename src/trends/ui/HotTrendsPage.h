@@ -39,6 +39,8 @@ public:
     void btnDeleteAllClick();
     void lvwItemsColumnClick(int column);
     void resetSort();
+    // The keywords on the rise, from the history.
+    void btnRisingClick();
     // The panel with the history of the keyword the user is at, beside the list.
     void setHistoryShown(bool shown);
     bool isHistoryShown() const;
@@ -74,6 +76,7 @@ private:
     QSplitter* splHotTrends = nullptr;
     TrendHistoryPanel* m_historyPanel = nullptr;
     QPushButton* btnHistory = nullptr;
+    QPushButton* btnRising = nullptr;
     QLabel* lblLastParsed = nullptr;
     QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
     QPushButton* bsSkinButton3 = nullptr; // "Export Results"
