@@ -108,6 +108,14 @@ void TfrmMain::wireHandlers()
     connect(m_hotTrendsPage, &HotTrendsPage::historyShownChanged, this, [settingsFile](bool shown) {
         QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("window/historyPanel"), shown);
     });
+    m_hotTrendsPage->setHistoryColumnsShown(QSettings(settingsFile, QSettings::IniFormat)
+                                                .value(QStringLiteral("window/historyColumns"))
+                                                .toStringList());
+    connect(m_hotTrendsPage, &HotTrendsPage::historyColumnsChanged, this,
+            [settingsFile](const QStringList& keys) {
+                QSettings(settingsFile, QSettings::IniFormat)
+                    .setValue(QStringLiteral("window/historyColumns"), keys);
+            });
     connect(m_hotTrendsPage, &HotTrendsPage::openLink, this,
             [this](const QUrl& url) { m_seams.launcher->openUrl(url); });
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));

@@ -83,6 +83,11 @@ QFuture<QList<RisingKeyword>> TrendHistory::rising(const QDateTime& now)
     return run([now](TrendLedger& ledger) { return ledger.rising(now); });
 }
 
+QFuture<QHash<QString, KeywordSummary>> TrendHistory::summaries(const QStringList& foldedKeywords)
+{
+    return run([foldedKeywords](TrendLedger& ledger) { return ledger.summaries(foldedKeywords); });
+}
+
 void TrendHistory::waitForJobs()
 {
     m_thread.waitForDone();

@@ -34,6 +34,8 @@ public:
     void record(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
     QFuture<std::optional<KeywordHistory>> history(const QString& keyword, const QDateTime& since = {});
     QFuture<QList<RisingKeyword>> rising(const QDateTime& now);
+    // See TrendLedger::summaries.
+    QFuture<QHash<QString, KeywordSummary>> summaries(const QStringList& foldedKeywords = {});
     // Waits for the jobs given so far (for tests and the end of the program).
     void waitForJobs();
     // Opened, and no job waiting or running: the file is closed.

@@ -398,3 +398,39 @@ qint64 TrendLedger::sightingCount() const
                ? query.value(0).toLongLong()
                : 0;
 }
+
+QHash<QString, KeywordSummary> TrendLedger::summaries(const QStringList& foldedKeywords) const
+{
+    QHash<QString, KeywordSummary> found;
+    if (!isOpen())
+        return found;
+    const QString all = QStringLiteral("SELECT k.folded, k.first_seen, MAX(s.traffic_min), "
+                                       "GROUP_CONCAT(DISTINCT NULLIF(s.country, '')) FROM "
+                                       "keywords k JOIN sightings s ON s.keyword_id = k.id %1 GROUP BY k.id");
+    const auto read = [&](QSqlQuery& query) {
+        while (query.next()) {
+            QStringList countries = query.value(3).toString().split(u',', Qt::SkipEmptyParts);
+            countries.sort();
+            found.insert(query.value(0).toString(),
+                         {TimeOf(query.value(1)), NumberOf(query.value(2)), countries});
+        }
+    };
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (foldedKeywords.isEmpty()) {
+        if (query.exec(all.arg(QString())))
+            read(query);
+        return found;
+    }
+    // A few hundred keywords at a time: SQLite takes so many values in one statement.
+    constexpr qsizetype PerQuery = 500;
+    for (qsizetype first = 0; first < foldedKeywords.size(); first += PerQuery) {
+        const QStringList part = foldedKeywords.mid(first, PerQuery);
+        QStringList marks(part.size(), QStringLiteral("?"));
+        query.prepare(all.arg(QStringLiteral("WHERE k.folded IN (%1)").arg(marks.join(u','))));
+        for (const QString& keyword : part)
+            query.addBindValue(keyword);
+        if (query.exec())
+            read(query);
+    }
+    return found;
+}

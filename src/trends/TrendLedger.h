@@ -3,6 +3,7 @@
 #include "trends/TrendingFeed.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -41,6 +42,13 @@ struct KeywordHistory {
     QString peakTraffic;      // as the feed wrote the highest; empty when none was readable
     QList<Day> days;          // the days since the time asked for that have sightings, in order
     QList<TrendingNews> news; // the latest first
+};
+
+// The history of a keyword in brief, as the Hot Trends list's columns show it.
+struct KeywordSummary {
+    QDateTime firstSeen;
+    std::optional<qint64> peakTraffic; // the highest lower bound of its traffic
+    QStringList countries;             // in order
 };
 
 // A keyword on the rise: first seen lately, or seen more in the last seven days than in the seven
@@ -100,6 +108,9 @@ public:
     // before `now` than in the 7 days before those, the highest traffic first.
     QList<RisingKeyword> rising(const QDateTime& now) const;
     qint64 sightingCount() const;
+    // The summaries of the keywords listed (case-folded), or of every keyword when the list is
+    // empty, by case-folded keyword.
+    QHash<QString, KeywordSummary> summaries(const QStringList& foldedKeywords = {}) const;
 
 private:
     QString exec(const QString& statement) const;

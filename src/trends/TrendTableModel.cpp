@@ -8,15 +8,96 @@ TrendTableModel::TrendTableModel(QObject* parent)
 {
 }
 
+#include "util/DateTimeText.h"
+
 namespace {
 
-using SortableTrendRows = SortableCellRows<TrendRows>;
+using SortableTrendCells = SortableCellRows<TrendRows>;
 
 } // namespace
 
+// The rows as a sort's worker has them: the table's cells, and the history columns' texts, which
+// stay where they are for as long as the worker reads them.
+class TrendTableModel::SortableTrendRows final : public SortableRows {
+public:
+    SortableTrendRows(const TrendRows& rows, std::shared_ptr<const HistoryCellMap> history)
+        : m_cells(rows)
+        , m_history(std::move(history))
+    {
+    }
+
+    qsizetype rowCount() const override { return m_cells.rowCount(); }
+    QStringView cellText(qsizetype row, int column) const override
+    {
+        if (column < FirstHistoryColumn)
+            return m_cells.cellText(row, column);
+        return historyCell(m_history.get(), m_cells.cellText(row, KeywordColumn), column);
+    }
+    std::shared_ptr<const void> textsOwner() const override
+    {
+        return std::make_shared<
+            std::pair<std::shared_ptr<const void>, std::shared_ptr<const HistoryCellMap>>>(
+            m_cells.textsOwner(), m_history);
+    }
+    void appendSorted(const QList<qsizetype>& order, qsizetype from, qsizetype to) override
+    {
+        m_cells.appendSorted(order, from, to);
+    }
+    TrendRows& sorted() { return m_cells.sorted(); }
+
+private:
+    SortableTrendCells m_cells;
+    std::shared_ptr<const HistoryCellMap> m_history;
+};
+
 QStringView TrendTableModel::cellText(qsizetype row, int column) const
 {
-    return column >= 0 && column < ColumnCount ? m_rows.cell(row, column) : QStringView();
+    if (column >= 0 && column < FirstHistoryColumn)
+        return m_rows.cell(row, column);
+    return historyCell(m_summaries.get(), m_rows.keyword(row), column);
+}
+
+QStringView TrendTableModel::historyCell(const HistoryCellMap* cells, QStringView keyword, int column)
+{
+    if (!cells || column < FirstHistoryColumn || column >= ColumnCount)
+        return {};
+    const auto found = cells->constFind(keyword.toString().toCaseFolded());
+    if (found == cells->cend())
+        return {};
+    switch (column) {
+    case FirstSeenColumn:
+        return found->firstSeen;
+    case PeakTrafficColumn:
+        return found->peakTraffic;
+    default:
+        return found->countries;
+    }
+}
+
+void TrendTableModel::setKeywordSummaries(const QHash<QString, KeywordSummary>& summaries)
+{
+    showKeywordSummaries(std::make_shared<const HistoryCellMap>());
+    updateKeywordSummaries(summaries);
+}
+
+void TrendTableModel::updateKeywordSummaries(const QHash<QString, KeywordSummary>& summaries)
+{
+    // A copy: a sort's worker may be reading the map shown now.
+    auto cells = std::make_shared<HistoryCellMap>(m_summaries ? *m_summaries : HistoryCellMap());
+    for (auto it = summaries.cbegin(); it != summaries.cend(); ++it) {
+        cells->insert(it.key(), {DateTimeText(it->firstSeen.toLocalTime()),
+                                 it->peakTraffic ? QString::number(*it->peakTraffic) : QString(),
+                                 it->countries.join(QStringLiteral(", "))});
+    }
+    showKeywordSummaries(std::move(cells));
+}
+
+void TrendTableModel::showKeywordSummaries(std::shared_ptr<const HistoryCellMap> cells)
+{
+    aboutToChangeRows();
+    m_summaries = std::move(cells);
+    if (!m_rows.isEmpty())
+        Q_EMIT dataChanged(index(0, FirstHistoryColumn), index(int(m_rows.size()) - 1, ColumnCount - 1));
 }
 
 RowListModel::RowFinder TrendTableModel::rowFinder(const QString& needle) const
@@ -31,8 +112,14 @@ QString TrendTableModel::columnCaption(int column) const
         return tr("Keyword");
     case DateColumn:
         return tr("Date Keyword Was Last Scraped");
-    default:
+    case CountColumn:
         return tr("Number of Appearances In The Top 100 List");
+    case FirstSeenColumn:
+        return tr("First seen");
+    case PeakTrafficColumn:
+        return tr("Peak traffic");
+    default:
+        return tr("Countries");
     }
 }
 
@@ -40,8 +127,10 @@ SortKind TrendTableModel::columnSortKind(int column) const
 {
     switch (column) {
     case DateColumn:
+    case FirstSeenColumn:
         return SortKind::DateTime;
     case CountColumn:
+    case PeakTrafficColumn:
         return SortKind::Number;
     default:
         return SortKind::Text;
@@ -98,7 +187,7 @@ void TrendTableModel::removeRowList(QList<qsizetype> rows)
 
 std::unique_ptr<SortableRows> TrendTableModel::shareRows() const
 {
-    return std::make_unique<SortableTrendRows>(m_rows);
+    return std::make_unique<SortableTrendRows>(m_rows, m_summaries);
 }
 
 void TrendTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf)

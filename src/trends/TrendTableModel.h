@@ -1,10 +1,13 @@
 #pragma once
 
+#include "trends/TrendLedger.h"
 #include "trends/TrendRecord.h"
 #include "util/KeywordIndex.h"
 #include "util/RowListModel.h"
 
 #include <QHash>
+
+#include <memory>
 
 // The Hot Trends table: its rows in display order and the index of their keywords. The rows are
 // stored compactly (TrendRows); a copy of them is cheap and can be read on a worker thread (a save,
@@ -13,13 +16,25 @@ class TrendTableModel final : public RowListModel {
     Q_OBJECT
 
 public:
-    enum Column { KeywordColumn, DateColumn, CountColumn, ColumnCount };
+    // The table's own three columns, then three from the history of trends (shown on demand).
+    enum Column {
+        KeywordColumn,
+        DateColumn,
+        CountColumn,
+        FirstSeenColumn,
+        PeakTrafficColumn,
+        CountriesColumn,
+        ColumnCount
+    };
+    static constexpr int FirstHistoryColumn = FirstSeenColumn;
 
     explicit TrendTableModel(QObject* parent = nullptr);
 
     QStringView cellText(qsizetype row, int column) const override;
     // Reads a copy that shares the rows.
     RowFinder rowFinder(const QString& needle) const override;
+    // The table's own columns (the history columns come and go).
+    int searchedColumnCount() const override { return FirstHistoryColumn; }
     // Keyword: text; date of the last scrape: date-time; appearances: number.
     SortKind columnSortKind(int column) const override;
 
@@ -44,6 +59,12 @@ public:
     void removeRowList(QList<qsizetype> rows);
     void clear();
 
+    // What the history of trends tells of the keywords (by case-folded keyword), shown in the
+    // history columns: a new set replaces the old, an update adds to it and replaces what it holds.
+    void setKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
+    void updateKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
+    bool hasKeywordSummaries() const { return m_summaries != nullptr; }
+
     // What the last scrape said of its keywords ("About 2000+ searches in US"), shown as the
     // keyword's tooltip; keyed by the keyword case-folded. A new scrape replaces them all.
     void setLastScrapeNotes(QHash<QString, QString> notes);
@@ -55,7 +76,19 @@ private:
     std::unique_ptr<SortableRows> shareRows() const override;
     void takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf) override;
 
+    // The history columns' texts of a keyword, as the cells show them.
+    struct HistoryCells {
+        QString firstSeen;
+        QString peakTraffic;
+        QString countries;
+    };
+    using HistoryCellMap = QHash<QString, HistoryCells>;
+    void showKeywordSummaries(std::shared_ptr<const HistoryCellMap> cells);
+    static QStringView historyCell(const HistoryCellMap* cells, QStringView keyword, int column);
+
     TrendRows m_rows;
+    std::shared_ptr<const HistoryCellMap> m_summaries; // shared with a sort's worker
+    class SortableTrendRows;
     KeywordIndex m_knownKeywords;
     QHash<QString, QString> m_lastScrapeNotes;
 };

@@ -345,7 +345,7 @@ RowListModel::RowFinder RowListModel::rowFinder(const QString& needle) const
 
 bool RowListModel::rowMatches(qsizetype row, const QString& foldedNeedle) const
 {
-    for (int column = 0; column < m_columnCount; ++column) {
+    for (int column = 0; column < searchedColumnCount(); ++column) {
         if (CellMatches(cellText(row, column), foldedNeedle))
             return true;
     }

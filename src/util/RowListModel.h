@@ -82,8 +82,11 @@ public:
     // are now and may run on any thread.
     using RowFinder = std::function<QList<qsizetype>(const QList<qsizetype>* among, std::stop_token)>;
     virtual RowFinder rowFinder(const QString& needle) const;
-    // Whether a cell of `row` contains `foldedNeedle` (made by FoldForSearch).
+    // Whether a cell of `row` contains `foldedNeedle` (made by FoldForSearch), among the columns the
+    // finder searches.
     bool rowMatches(qsizetype row, const QString& foldedNeedle) const;
+    // The first columns, which the finder searches (all of them unless told).
+    virtual int searchedColumnCount() const { return m_columnCount; }
 
 Q_SIGNALS:
     // At every sort(), a newer one included.

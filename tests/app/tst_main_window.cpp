@@ -465,12 +465,39 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     QTRY_COMPARE(control<QLabel>(*window, "lblHistoryKeyword")->text(),
                  u"\"beta\" has not been seen by a scrape since the history began."_s);
 
-    // The panel's place is remembered.
+    // Rising: alpha is new this week; gamma was seen only before it.
+    QStringList rising;
+    m_fakes->dialogs->answers.enqueue([&rising](QDialog& dialog) {
+        const QAbstractItemModel& rows = *static_cast<TfrmRising&>(dialog).lvwRising->model();
+        if (QTest::qWaitFor([&] { return rows.rowCount() > 0; }))
+            rising << rows.index(0, TfrmRising::KeywordColumn).data().toString()
+                   << rows.index(0, TfrmRising::PeakTrafficColumn).data().toString();
+        return int(QDialog::Rejected);
+    });
+    control<QPushButton>(*window, "btnRising")->click();
+    QCOMPARE(rising, (QStringList{u"alpha"_s, QLocale().toString(20000)}));
+
+    // The history columns, shown from the header's menu.
+    QMenu* columns = window->hotTrendsPage()->historyColumnMenu();
+    QCOMPARE(columns->actions().size(), 3);
+    columns->actions()[1]->trigger(); // "Peak traffic"
+    columns->actions()[2]->trigger(); // "Countries"
+    delete columns;
+    QVERIFY(list->isColumnHidden(TrendTableModel::FirstSeenColumn));
+    QVERIFY(!list->isColumnHidden(TrendTableModel::PeakTrafficColumn));
+    QTRY_COMPARE(list->model()->index(0, TrendTableModel::PeakTrafficColumn).data().toString(), u"20000"_s);
+    QCOMPARE(list->model()->index(0, TrendTableModel::CountriesColumn).data().toString(), u"GB, US"_s);
+    QCOMPARE(list->model()->index(1, TrendTableModel::CountriesColumn).data().toString(), QString());
+
+    // The panel's place and the columns are remembered.
     QVERIFY(
         QSettings(file(u"quillory.ini"_s), QSettings::IniFormat).value(u"window/historyPanel"_s).toBool());
     window.reset();
     window = makeWindow();
     QVERIFY(!control<QWidget>(*window, "panTrendHistory")->isHidden());
+    list = control<QTableView>(*window, "lvwItems");
+    QVERIFY(!list->isColumnHidden(TrendTableModel::CountriesColumn));
+    QTRY_COMPARE(list->model()->index(0, TrendTableModel::CountriesColumn).data().toString(), u"GB, US"_s);
 }
 
 void TestMainWindow::deleteSelected()

@@ -105,6 +105,14 @@ void TestLedger::scrapesMakeAHistory()
     QCOMPARE(history->news[2], news(u"a"_s));
 
     QCOMPARE(ledger.history(u"taylor swift"_s, T0.addDays(1))->days.size(), 1);
+
+    // In brief, for the list's columns: all keywords, or those asked for.
+    const QHash<QString, KeywordSummary> all = ledger.summaries();
+    QCOMPARE(all.keys().size(), 2);
+    QCOMPARE(all[u"taylor swift"_s].firstSeen, T0);
+    QCOMPARE(all[u"taylor swift"_s].peakTraffic, std::optional<qint64>(1000000));
+    QCOMPARE(all[u"taylor swift"_s].countries, (QStringList{u"GB"_s, u"US"_s}));
+    QCOMPARE(ledger.summaries({u"eclipse"_s, u"never seen"_s}).keys(), QStringList{u"eclipse"_s});
     QVERIFY(!ledger.history(u"never seen"_s));
 }
 

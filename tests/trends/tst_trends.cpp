@@ -5,6 +5,7 @@
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/CutBetween.h"
+#include "util/DateTimeText.h"
 #include "util/KeywordIndex.h"
 #include "util/RowFilterModel.h"
 #include "util/TextFile.h"
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void keywordIndex();
     void removeRows_data();
     void removeRows();
+    void historyColumns();
     void findFollowsTheTable();
     void findKeepsUpWithBulkChanges();
     void foldFeed_data();
@@ -352,6 +354,31 @@ void TestTrends::removeRows()
         QVERIFY(!model.knownKeywords().contains(QString::number(row)));
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(model.knownKeywords().find(expected[i]), i);
+}
+
+void TestTrends::historyColumns()
+{
+    TrendTableModel table;
+    table.setRows(keywordsOnly({u"a"_s, u"B"_s, u"c"_s}));
+    const QDateTime seen(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC);
+    QCOMPARE(table.index(1, TrendTableModel::PeakTrafficColumn).data().toString(), QString());
+    table.setKeywordSummaries({{u"b"_s, {seen, 5000, {u"US"_s}}}, {u"c"_s, {seen, 200, {u"GB"_s, u"US"_s}}}});
+    QCOMPARE(table.index(1, TrendTableModel::PeakTrafficColumn).data().toString(), u"5000"_s);
+    QCOMPARE(table.index(2, TrendTableModel::CountriesColumn).data().toString(), u"GB, US"_s);
+    QCOMPARE(table.index(1, TrendTableModel::FirstSeenColumn).data().toString(),
+             DateTimeText(seen.toLocalTime()));
+    QCOMPARE(table.index(0, TrendTableModel::PeakTrafficColumn).data().toString(), QString());
+
+    // The columns sort as numbers and date-times, and the texts follow their keywords.
+    table.sort(TrendTableModel::PeakTrafficColumn, Qt::DescendingOrder);
+    QVERIFY(SortDone(table));
+    QCOMPARE(keywordsOf(table.rows()), (QStringList{u"B"_s, u"c"_s, u"a"_s}));
+    QCOMPARE(table.index(0, TrendTableModel::PeakTrafficColumn).data().toString(), u"5000"_s);
+    table.updateKeywordSummaries({{u"a"_s, {seen, 9000, {}}}});
+    QCOMPARE(table.index(2, TrendTableModel::PeakTrafficColumn).data().toString(), u"9000"_s);
+    QCOMPARE(table.index(0, TrendTableModel::PeakTrafficColumn).data().toString(), u"5000"_s);
+    // The find box searches the table's own cells only.
+    QVERIFY(!table.rowMatches(0, u"us"_s));
 }
 
 void TestTrends::findFollowsTheTable()

@@ -25,6 +25,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -58,7 +59,9 @@ void HotTrendsPage::build()
     auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
     lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
     m_find = new FindBar(lvwItems, m_table, research);
-    SetColumnWidths(lvwItems, {200, 190, 240});
+    SetColumnWidths(lvwItems, {200, 190, 240, 150, 90, 120});
+    for (int column = TrendTableModel::FirstHistoryColumn; column < TrendTableModel::ColumnCount; ++column)
+        lvwItems->setColumnHidden(column, true);
 
     auto* researchRow = new QHBoxLayout(research);
     researchRow->setContentsMargins(4, 2, 4, 2);
@@ -136,6 +139,26 @@ void HotTrendsPage::wireHandlers()
     if (m_history) {
         connect(btnHistory, &QPushButton::toggled, this, HANDLER(setHistoryShown));
         connect(btnRising, &QPushButton::clicked, this, HANDLER(btnRisingClick));
+        QHeaderView* header = lvwItems->horizontalHeader();
+        header->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint& at) {
+            QMenu* menu = historyColumnMenu();
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(header->mapToGlobal(at));
+        });
+        // The scraped keywords' summaries anew, after the history has them (see below).
+        connect(
+            &m_monitor, &HotTrendsMonitor::sightingsSaved, this,
+            [this](const QDateTime&, LedgerSource, const QList<LedgerSighting>& sightings) {
+                if (!m_table.hasKeywordSummaries())
+                    return;
+                QStringList keywords;
+                for (const LedgerSighting& sighting : sightings)
+                    keywords << sighting.keyword.toCaseFolded();
+                keywords.removeDuplicates();
+                loadKeywordSummaries(keywords);
+            },
+            Qt::QueuedConnection);
         connect(lvwItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::spanChanged, this, HANDLER(showHistoryOfCurrent));
@@ -243,6 +266,68 @@ void HotTrendsPage::lvwItemsColumnClick(int column)
 void HotTrendsPage::resetSort()
 {
     lvwItemsSort.reset();
+}
+
+namespace {
+
+// The history columns and their keys in the options file.
+const std::pair<int, const char*> HistoryColumnKeys[] = {{TrendTableModel::FirstSeenColumn, "firstSeen"},
+                                                         {TrendTableModel::PeakTrafficColumn, "peakTraffic"},
+                                                         {TrendTableModel::CountriesColumn, "countries"}};
+
+} // namespace
+
+void HotTrendsPage::setHistoryColumnsShown(const QStringList& keys)
+{
+    for (const auto& [column, key] : HistoryColumnKeys)
+        setHistoryColumnShown(column, keys.contains(QLatin1String(key)));
+}
+
+QStringList HotTrendsPage::historyColumnsShown() const
+{
+    QStringList keys;
+    for (const auto& [column, key] : HistoryColumnKeys) {
+        if (!lvwItems->isColumnHidden(column))
+            keys << QLatin1String(key);
+    }
+    return keys;
+}
+
+QMenu* HotTrendsPage::historyColumnMenu()
+{
+    auto* menu = new QMenu(lvwItems->horizontalHeader());
+    menu->setObjectName(QStringLiteral("lvwItemsColumnsMenu"));
+    for (const auto& [column, key] : HistoryColumnKeys) {
+        QAction* action = menu->addAction(m_table.headerData(column, Qt::Horizontal).toString());
+        action->setCheckable(true);
+        action->setChecked(!lvwItems->isColumnHidden(column));
+        connect(action, &QAction::toggled, this,
+                [this, column = column](bool shown) { setHistoryColumnShown(column, shown); });
+    }
+    return menu;
+}
+
+void HotTrendsPage::setHistoryColumnShown(int column, bool shown)
+{
+    if (!m_history || lvwItems->isColumnHidden(column) == !shown)
+        return;
+    lvwItems->setColumnHidden(column, !shown);
+    if (shown && !m_table.hasKeywordSummaries())
+        loadKeywordSummaries({});
+    Q_EMIT historyColumnsChanged(historyColumnsShown());
+}
+
+void HotTrendsPage::loadKeywordSummaries(const QStringList& foldedKeywords)
+{
+    auto* answer = new QFutureWatcher<QHash<QString, KeywordSummary>>(this);
+    connect(answer, &QFutureWatcherBase::finished, this, [this, answer, all = foldedKeywords.isEmpty()] {
+        answer->deleteLater();
+        if (all)
+            m_table.setKeywordSummaries(answer->result());
+        else
+            m_table.updateKeywordSummaries(answer->result());
+    });
+    answer->setFuture(m_history->summaries(foldedKeywords));
 }
 
 void HotTrendsPage::btnRisingClick()

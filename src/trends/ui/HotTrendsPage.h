@@ -1,5 +1,6 @@
 #pragma once
 
+#include "trends/TrendLedger.h"
 #include "util/ListSort.h"
 #include "util/ui/PageSeams.h"
 
@@ -11,6 +12,7 @@ class HotTrendsMonitor;
 class QLabel;
 class QPushButton;
 class QTableView;
+class QMenu;
 class QSplitter;
 class TableExporter;
 class TrendHistory;
@@ -41,6 +43,12 @@ public:
     void resetSort();
     // The keywords on the rise, from the history.
     void btnRisingClick();
+    // The list's columns from the history of trends ("firstSeen", "peakTraffic", "countries"),
+    // hidden until the user shows them from the header's menu.
+    void setHistoryColumnsShown(const QStringList& keys);
+    QStringList historyColumnsShown() const;
+    // The header's menu: a check for each history column.
+    QMenu* historyColumnMenu();
     // The panel with the history of the keyword the user is at, beside the list.
     void setHistoryShown(bool shown);
     bool isHistoryShown() const;
@@ -52,6 +60,7 @@ Q_SIGNALS:
     // Keywords to become Suggest phrases, in table order.
     void sendToSuggest(const QStringList& keywords);
     void historyShownChanged(bool shown);
+    void historyColumnsChanged(const QStringList& keys);
     // A news link of the history panel was clicked (http or https).
     void openLink(const QUrl& url);
 
@@ -62,6 +71,10 @@ private:
     void showCount();
     // Asks the history for the keyword of the list's current row; the panel shows it when it comes.
     void showHistoryOfCurrent();
+    void setHistoryColumnShown(int column, bool shown);
+    // Asks the history for the summaries of these keywords (case-folded; all when empty) for the
+    // history columns.
+    void loadKeywordSummaries(const QStringList& foldedKeywords);
 
     TrendTableModel& m_table;
     HotTrendsMonitor& m_monitor;

@@ -10,6 +10,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <utility>
 
 TableActions::TableActions(QTableView* table, QAbstractButton* deleteButton,
                            QList<QAbstractButton*> pageButtons)
@@ -92,8 +93,11 @@ QString SelectedRowsText(const QTableView& table)
     const int columns = model.columnCount();
     QString text;
     for (const int row : rows) {
+        bool first = true;
         for (int column = 0; column < columns; ++column) {
-            if (column > 0)
+            if (table.isColumnHidden(column))
+                continue;
+            if (!std::exchange(first, false))
                 text += u'\t';
             text += model.index(row, column).data().toString();
         }

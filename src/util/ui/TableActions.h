@@ -33,6 +33,6 @@ private:
     QList<QAbstractButton*> m_pageButtons;
 };
 
-// The selected rows of a list, top to bottom, each as its cells joined by tabs and ended by a
+// The selected rows of a list, top to bottom, each as its shown cells joined by tabs and ended by a
 // line break.
 QString SelectedRowsText(const QTableView& table);
