@@ -1,5 +1,9 @@
 #include "trends/TrendExport.h"
 
+#include "trends/TrendTableModel.h"
+
+#include <utility>
+
 #include "util/TextFile.h"
 
 namespace {
@@ -38,9 +42,43 @@ void writeCsv(AtomicTextFileWriter& writer, const TrendRows& rows, ExportFormat 
     }
 }
 
-void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows)
+// The history fields of a row's object, for the history columns shown.
+void appendHistoryFields(QString& text, const TrendHistoryFields& history, QStringView keyword)
 {
-    WriteJsonArray(writer, rows.size(), [&rows](QString& text, qsizetype row) {
+    for (const int column : history.columns) {
+        const QStringView cell = history.cell(keyword, column);
+        switch (column) {
+        case TrendTableModel::FirstSeenColumn:
+            text += QLatin1String(",\"firstSeen\":");
+            AppendJsonString(text, cell);
+            break;
+        case TrendTableModel::PeakTrafficColumn:
+            text += QLatin1String(",\"peakTraffic\":");
+            if (isPlainWholeNumber(cell))
+                text += cell;
+            else
+                text += QLatin1String("null");
+            break;
+        case TrendTableModel::CountriesColumn: {
+            text += QLatin1String(",\"countries\":[");
+            bool first = true;
+            for (const QStringView country : cell.split(u',', Qt::SkipEmptyParts)) {
+                if (!std::exchange(first, false))
+                    text += u',';
+                AppendJsonString(text, country.trimmed());
+            }
+            text += u']';
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows, const TrendHistoryFields& history)
+{
+    WriteJsonArray(writer, rows.size(), [&rows, &history](QString& text, qsizetype row) {
         text += QLatin1String("{\"keyword\":");
         AppendJsonString(text, rows.keyword(row));
         text += QLatin1String(",\"date\":");
@@ -51,16 +89,19 @@ void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows)
             text += count;
         else
             AppendJsonString(text, count);
+        if (history.cell)
+            appendHistoryFields(text, history, rows.keyword(row));
         text += u'}';
     });
 }
 
 } // namespace
 
-ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows, ExportFormat format)
+ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows, ExportFormat format,
+                              const TrendHistoryFields& history)
 {
     return WriteExportFile(
         fileName, format, [&rows](AtomicTextFileWriter& writer) { writeLines(writer, rows); },
         [&rows, format](AtomicTextFileWriter& writer) { writeCsv(writer, rows, format); },
-        [&rows](AtomicTextFileWriter& writer) { writeJson(writer, rows); });
+        [&rows, &history](AtomicTextFileWriter& writer) { writeJson(writer, rows, history); });
 }

@@ -3,6 +3,10 @@
 #include "trends/TrendRecord.h"
 #include "util/ExportFile.h"
 
+#include <QList>
+
+#include <functional>
+
 // The Hot Trends export, one row after another in table order, in the chosen format:
 // - PageLines: keyword|date|count| with the texts as they are (spaces and commas kept), no header;
 //   an empty table gives an empty file;
@@ -10,5 +14,14 @@
 // - Json: an array of {"keyword", "date", "count"}; the keyword and date are the texts as they are,
 //   the count is a JSON number when it is a plain whole number (digits alone, no leading zero, at
 //   most 15 of them, so that every reader keeps it exact), else the text as it is.
+//   With history columns shown in the list (see TrendTableModel), each object also has
+//   "firstSeen" (text), "peakTraffic" (a number, or null) and "countries" (an array of texts) for
+//   those columns.
+// `history` gives a keyword's text in a history column; `historyColumns` are the columns shown.
+struct TrendHistoryFields {
+    std::function<QStringView(QStringView keyword, int column)> cell;
+    QList<int> columns;
+};
 ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows,
-                              ExportFormat format = ExportFormat::PageLines);
+                              ExportFormat format = ExportFormat::PageLines,
+                              const TrendHistoryFields& history = {});

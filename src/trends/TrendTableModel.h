@@ -7,6 +7,7 @@
 
 #include <QHash>
 
+#include <functional>
 #include <memory>
 
 // The Hot Trends table: its rows in display order and the index of their keywords. The rows are
@@ -64,6 +65,14 @@ public:
     void setKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
     void updateKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
     bool hasKeywordSummaries() const { return m_summaries != nullptr; }
+    // A keyword's text in a history column as the table shows it now, for a worker (an export):
+    // the texts stay as they are for as long as the function lives.
+    std::function<QStringView(QStringView keyword, int column)> historyCells() const
+    {
+        return [cells = m_summaries](QStringView keyword, int column) {
+            return historyCell(cells.get(), keyword, column);
+        };
+    }
 
     // What the last scrape said of its keywords ("About 2000+ searches in US"), shown as the
     // keyword's tooltip; keyed by the keyword case-folded. A new scrape replaces them all.

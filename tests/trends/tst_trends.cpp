@@ -92,6 +92,7 @@ private Q_SLOTS:
     void exportFormats();
     void jsonExportReadsBack_data();
     void jsonExportReadsBack();
+    void jsonExportCarriesTheHistoryColumnsShown();
     void exportKeepsWhatCannotBeReplaced();
 };
 
@@ -767,6 +768,31 @@ void TestTrends::jsonExportReadsBack()
     const QJsonArray expected{QJsonObject{{u"keyword"_s, keyword}, {u"date"_s, date}, {u"count"_s, read}},
                               QJsonObject{{u"keyword"_s, u"b"_s}, {u"date"_s, u"d"_s}, {u"count"_s, 1}}};
     QCOMPARE(document.array(), expected);
+}
+
+void TestTrends::jsonExportCarriesTheHistoryColumnsShown()
+{
+    TrendTableModel table;
+    table.setRows(keywordsOnly({u"a"_s, u"B"_s}));
+    table.setKeywordSummaries(
+        {{u"b"_s, {QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC), 5000, {u"GB"_s, u"US"_s}}}});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"out.json"_s);
+    const TrendHistoryFields history{table.historyCells(),
+                                     {TrendTableModel::PeakTrafficColumn, TrendTableModel::CountriesColumn}};
+    QCOMPARE(ExportTrendTable(path, table.rows(), ExportFormat::Json, history).outcome,
+             ExportOutcome::Written);
+    const QJsonArray rows = QJsonDocument::fromJson(readFile(path)).array();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toObject().value(u"peakTraffic"_s), QJsonValue(QJsonValue::Null));
+    QCOMPARE(rows[0].toObject().value(u"countries"_s), QJsonValue(QJsonArray()));
+    QCOMPARE(rows[1].toObject().value(u"peakTraffic"_s), QJsonValue(5000));
+    QCOMPARE(rows[1].toObject().value(u"countries"_s), QJsonValue(QJsonArray{u"GB"_s, u"US"_s}));
+    QVERIFY(!rows[1].toObject().contains(u"firstSeen"_s));
+    // The page's own format keeps its three cells.
+    QCOMPARE(ExportTrendTable(path, table.rows(), ExportFormat::PageLines, history).outcome,
+             ExportOutcome::Written);
+    QCOMPARE(readFile(path), QByteArray("a|3/5/2009 2:15:00 PM|1|\r\nB|3/5/2009 2:15:00 PM|1|\r\n"));
 }
 
 void TestTrends::exportKeepsWhatCannotBeReplaced()

@@ -206,9 +206,16 @@ QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
     TrendRows rows = shown.isFiltering() ? RowsAt(m_table.rows(), shown.shownTableRows()) : m_table.rows();
     // A named function, not a temporary of the co_await: GCC 12 copies a lambda's captures in such
     // a temporary without their copy constructors.
-    TableExporter::Write write = [rows = std::move(rows)](const QString& fileName, ExportFormat format) {
-        return ExportTrendTable(fileName, rows, format);
-    };
+    // A JSON export carries the history columns shown.
+    TrendHistoryFields history{m_table.historyCells(), {}};
+    for (int column = TrendTableModel::FirstHistoryColumn; column < TrendTableModel::ColumnCount; ++column) {
+        if (!lvwItems->isColumnHidden(column))
+            history.columns << column;
+    }
+    TableExporter::Write write =
+        [rows = std::move(rows), history = std::move(history)](const QString& fileName, ExportFormat format) {
+            return ExportTrendTable(fileName, rows, format, history);
+        };
     co_await m_exporter->exportWith(std::move(write));
 }
 
