@@ -7,10 +7,15 @@
 #include "support/TestRegistry.h"
 #include "support/TrendingFeedBody.h"
 #include "trends/HotTrendsMonitor.h"
+#include "trends/TrendLedger.h"
 #include "trends/TrendTableModel.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QtTest>
 
@@ -29,6 +34,7 @@ private Q_SLOTS:
     void refusedToTheEndIsSaid();
     void trendingOfTwoCountries();
     void programFoldsTrendingSoonAfterItsStart();
+    void historyStaysWholeThroughKills();
 
 private:
     // Every service of the file at the scripted server, with these lines added.
@@ -213,6 +219,52 @@ void TestSourcesWindow::programFoldsTrendingSoonAfterItsStart()
     QTRY_VERIFY_WITH_TIMEOUT(table().contains("first|") && table().contains("second|"), 10000);
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
+}
+
+void TestSourcesWindow::historyStaysWholeThroughKills()
+{
+    // The real program, started again and again, scrapes two countries at its start (one sighting
+    // each, one transaction) and is killed at a random moment: the history is always whole, and
+    // holds whole scrapes only.
+    writeOptions("[HotTrends]\nSource=trending\nGeo=US,GB\n");
+    QRandomGenerator random(20261211);
+    qint64 sightings = 0;
+    for (int run = 0; run < 8; ++run) {
+        QFile::remove(m_fixture->file(u"config.dat"_s)); // never scraped: it scrapes at once
+        m_server->enqueue(
+            ScriptedHttpServer::ok(TrendingFeedBody({{u"first"_s, u"2000+"_s}}), "application/rss+xml"));
+        m_server->enqueue(
+            ScriptedHttpServer::ok(TrendingFeedBody({{u"second"_s, u"200+"_s}}), "application/rss+xml"));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUILLORY_HOME"_s, m_fixture->home());
+        environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"20"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
+        QVERIFY(program.waitForStarted());
+        QTest::qWait(int(random.bounded(100, 600)));
+        program.kill();
+        QVERIFY(program.waitForFinished(10000));
+
+        TrendLedger ledger(m_fixture->file(u"trends.sqlite"_s));
+        if (!QFile::exists(m_fixture->file(u"trends.sqlite"_s)))
+            continue; // killed before the history began
+        QCOMPARE(ledger.open(), QString());
+        QCOMPARE(ledger.notice(), QString());
+        QCOMPARE(ledger.sightingCount() % 2, 0);
+        sightings = ledger.sightingCount();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+            db.setDatabaseName(m_fixture->file(u"trends.sqlite"_s));
+            QVERIFY(db.open());
+            QSqlQuery check(db);
+            QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
+            QCOMPARE(check.value(0).toString(), u"ok"_s);
+        }
+        QSqlDatabase::removeDatabase(u"check"_s);
+    }
+    QVERIFY2(sightings > 0, "no scrape was ever kept: the kills came too soon to test anything");
 }
 
 QUILLORY_REGISTER_TEST(TestSourcesWindow);
