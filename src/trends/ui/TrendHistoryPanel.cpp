@@ -164,6 +164,8 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
         mostTraffic = std::max(mostTraffic, day.peakTraffic.value_or(0));
     // Big figures in thousands, so that the axis has room for them.
     const qreal trafficUnit = mostTraffic >= 10000 ? 1000 : 1;
+    if (trafficUnit > 1)
+        traffic->setName(tr("Peak traffic (thousands)"));
     for (const KeywordHistory::Day& day : history.days) {
         const qreal at = qreal(QDateTime(day.day, QTime(12, 0), Qt::UTC).toMSecsSinceEpoch());
         sightings->append(at, qreal(day.sightings));
@@ -172,7 +174,6 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
             traffic->append(at, qreal(*day.peakTraffic) / trafficUnit);
     }
     chart->addSeries(sightings);
-    chart->addSeries(traffic);
 
     auto* days = new QDateTimeAxis;
     days->setFormat(QStringLiteral("MMM d"));
@@ -182,22 +183,25 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     days->setRange(QDateTime(first.addDays(-1), QTime(12, 0), Qt::UTC),
                    QDateTime(last.addDays(1), QTime(12, 0), Qt::UTC));
     chart->addAxis(days, Qt::AlignBottom);
-    auto* counts = new QValueAxis;
-    counts->setLabelFormat(QStringLiteral("%d"));
-    counts->setTickCount(3);
-    counts->setRange(0, qreal(mostSightings));
-    chart->addAxis(counts, Qt::AlignLeft);
-    auto* peaks = new QValueAxis;
-    peaks->setLabelFormat(QStringLiteral("%.0f"));
-    peaks->setTickCount(3);
-    peaks->setRange(0, std::max<qreal>(qreal(mostTraffic) / trafficUnit, 1));
-    if (trafficUnit > 1)
-        traffic->setName(tr("Peak traffic (thousands)"));
-    chart->addAxis(peaks, Qt::AlignRight);
+    // Whole numbers at round steps on both sides.
+    const auto valueAxis = [&](qreal most, Qt::Alignment side) {
+        auto* axis = new QValueAxis;
+        axis->setRange(0, std::max<qreal>(most, 1));
+        axis->applyNiceNumbers();
+        axis->setLabelFormat(QStringLiteral("%.0f"));
+        chart->addAxis(axis, side);
+        return axis;
+    };
     sightings->attachAxis(days);
-    sightings->attachAxis(counts);
-    traffic->attachAxis(days);
-    traffic->attachAxis(peaks);
+    sightings->attachAxis(valueAxis(qreal(mostSightings), Qt::AlignLeft));
+    // Traffic only where the feed told it.
+    if (mostTraffic > 0) {
+        chart->addSeries(traffic);
+        traffic->attachAxis(days);
+        traffic->attachAxis(valueAxis(qreal(mostTraffic) / trafficUnit, Qt::AlignRight));
+    } else {
+        delete traffic;
+    }
 
     QChart* old = chvHistory->chart();
     chvHistory->setChart(chart);
