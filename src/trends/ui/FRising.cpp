@@ -40,6 +40,7 @@ TfrmRising::TfrmRising(QFuture<QList<RisingKeyword>> rising, QWidget* parent)
     resize(640, 420);
     auto* layout = new QVBoxLayout(this);
     lblRising = Named(new QLabel(tr("Looking through the history of trends…"), this), "lblRising");
+    lblRising->setWordWrap(true);
     layout->addWidget(lblRising);
 
     m_rows->setHorizontalHeaderLabels(
@@ -49,7 +50,7 @@ TfrmRising::TfrmRising(QFuture<QList<RisingKeyword>> rising, QWidget* parent)
     lvwRising->setModel(m_rows);
     lvwRising->setSortingEnabled(true);
     lvwRising->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    SetColumnWidths(lvwRising, {200, 130, 80, 90, 90});
+    SetColumnWidths(lvwRising, {200, 130, 90, 100, 90});
     layout->addWidget(lvwRising, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -63,12 +64,13 @@ TfrmRising::TfrmRising(QFuture<QList<RisingKeyword>> rising, QWidget* parent)
 
 void TfrmRising::show(const QList<RisingKeyword>& rising)
 {
+    const QString count = rising.size() == 1 ? tr("1 keyword") : tr("%1 keywords").arg(rising.size());
     lblRising->setText(
         rising.isEmpty() ? tr("No keyword is on the rise: none was first seen in the last day or seen more "
                               "in the last seven days than in the seven before.")
-                         : tr("%n keyword(s) first seen in the last day or seen more in the last seven days "
-                              "than in the seven before, the biggest traffic first:",
-                              nullptr, int(rising.size())));
+                         : tr("%1 first seen in the last day or seen more in the last seven days than in the "
+                              "seven before, the biggest traffic first:")
+                               .arg(count));
     for (const RisingKeyword& keyword : rising) {
         m_rows->appendRow(
             {Cell(keyword.keyword, keyword.keyword.toCaseFolded()),

@@ -14,7 +14,10 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
 #include <QValueAxis>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -177,17 +180,23 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
 
     auto* days = new QDateTimeAxis;
     days->setFormat(QStringLiteral("MMM d"));
-    days->setTickCount(5);
     const QDate first = history.days.isEmpty() ? QDate::currentDate() : history.days.first().day;
     const QDate last = history.days.isEmpty() ? first : history.days.last().day;
+    // A day a tick at most: a short history has no day twice on the axis.
+    days->setTickCount(int(std::min<qint64>(5, first.daysTo(last) + 3)));
     days->setRange(QDateTime(first.addDays(-1), QTime(12, 0), Qt::UTC),
                    QDateTime(last.addDays(1), QTime(12, 0), Qt::UTC));
     chart->addAxis(days, Qt::AlignBottom);
-    // Whole numbers at round steps on both sides.
+    // Whole numbers at round steps (1, 2 or 5 times a power of ten) on both sides, five at most.
     const auto valueAxis = [&](qreal most, Qt::Alignment side) {
+        qreal step = 1;
+        for (qreal power = 1; most / step > 5; power *= 10)
+            step = most / (2 * power) <= 5 ? 2 * power : most / (5 * power) <= 5 ? 5 * power : 10 * power;
         auto* axis = new QValueAxis;
-        axis->setRange(0, std::max<qreal>(most, 1));
-        axis->applyNiceNumbers();
+        axis->setRange(0, std::max<qreal>(std::ceil(most / step), 1) * step);
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+        axis->setTickInterval(step);
         axis->setLabelFormat(QStringLiteral("%.0f"));
         chart->addAxis(axis, side);
         return axis;
