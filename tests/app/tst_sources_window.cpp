@@ -40,6 +40,9 @@ private:
     // Every service of the file at the scripted server, with these lines added.
     void writeOptions(const QByteArray& lines);
     void harvestOne(const QString& phrase);
+    // The real program on the fixture's folder, its monitor ticking fast and two feed answers
+    // waiting at the server.
+    void startScrapingProgram(QProcess& program);
 
     std::unique_ptr<AppFixture> m_fixture;
     std::unique_ptr<ScriptedHttpServer> m_server;
@@ -200,20 +203,26 @@ void TestSourcesWindow::trendingOfTwoCountries()
              u"Searches at the last scrape: 2000+ in US"_s);
 }
 
-void TestSourcesWindow::programFoldsTrendingSoonAfterItsStart()
+void TestSourcesWindow::startScrapingProgram(QProcess& program)
 {
-    writeOptions("[HotTrends]\nSource=trending\nGeo=US,GB\n");
+    // The answers of the two countries' feeds of its first scrape.
     m_server->enqueue(
         ScriptedHttpServer::ok(TrendingFeedBody({{u"first"_s, u"2000+"_s}}), "application/rss+xml"));
     m_server->enqueue(
         ScriptedHttpServer::ok(TrendingFeedBody({{u"second"_s, u"200+"_s}}), "application/rss+xml"));
-    QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"QUILLORY_HOME"_s, m_fixture->home());
-    environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"50"_s);
+    environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"20"_s);
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
+}
+
+void TestSourcesWindow::programFoldsTrendingSoonAfterItsStart()
+{
+    writeOptions("[HotTrends]\nSource=trending\nGeo=US,GB\n");
+    QProcess program;
+    startScrapingProgram(program);
     QVERIFY(program.waitForStarted());
     const auto table = [this] { return readFile(m_fixture->file(u"dabatase.dat"_s)); };
     QTRY_VERIFY_WITH_TIMEOUT(table().contains("first|") && table().contains("second|"), 10000);
@@ -231,17 +240,8 @@ void TestSourcesWindow::historyStaysWholeThroughKills()
     qint64 sightings = 0;
     for (int run = 0; run < 8; ++run) {
         QFile::remove(m_fixture->file(u"config.dat"_s)); // never scraped: it scrapes at once
-        m_server->enqueue(
-            ScriptedHttpServer::ok(TrendingFeedBody({{u"first"_s, u"2000+"_s}}), "application/rss+xml"));
-        m_server->enqueue(
-            ScriptedHttpServer::ok(TrendingFeedBody({{u"second"_s, u"200+"_s}}), "application/rss+xml"));
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QUILLORY_HOME"_s, m_fixture->home());
-        environment.insert(u"QUILLORY_MONITOR_TICK_MS"_s, u"20"_s);
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(QUILLORY_EXECUTABLE), {});
+        startScrapingProgram(program);
         QVERIFY(program.waitForStarted());
         QTest::qWait(int(random.bounded(100, 600)));
         program.kill();
