@@ -493,7 +493,8 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     QVERIFY(
         QSettings(file(u"quillory.ini"_s), QSettings::IniFormat).value(u"window/historyPanel"_s).toBool());
     window.reset();
-    window = makeWindow();
+    window = std::make_unique<TfrmMain>(FakeSeams().take()); // the fixture's fakes went to the first
+    QVERIFY(WaitForTables(*window));
     QVERIFY(!control<QWidget>(*window, "panTrendHistory")->isHidden());
     list = control<QTableView>(*window, "lvwItems");
     QVERIFY(!list->isColumnHidden(TrendTableModel::CountriesColumn));
