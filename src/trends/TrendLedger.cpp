@@ -182,7 +182,7 @@ QString TrendLedger::exec(const QString& statement) const
     return query.exec(statement) ? QString() : ErrorOf(query);
 }
 
-QString TrendLedger::open()
+QString TrendLedger::open(bool setAside)
 {
     m_notice.clear();
     const bool existed = QFile::exists(m_path);
@@ -190,6 +190,10 @@ QString TrendLedger::open()
     m_createdNow = error.isEmpty() && !existed;
     if (error.isEmpty() || !existed)
         return error;
+    if (!setAside) {
+        close();
+        return error.startsWith(QLatin1String("newer:")) ? error.mid(6) : error;
+    }
     if (error.startsWith(QLatin1String("newer:"))) {
         close();
         return error.mid(6);

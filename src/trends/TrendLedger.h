@@ -81,7 +81,9 @@ public:
     // ("trends.sqlite.unreadable-20261211-021500") and a new one started; a ledger of a newer
     // version of the program is left as it is and not used. Returns what went wrong, empty when
     // nothing did; notice() then tells what was done about it.
-    QString open();
+    // `setAside` false: a file that cannot be used is only told of, never renamed (for readers that
+    // must not change the folder).
+    QString open(bool setAside = true);
     bool isOpen() const;
     // Closes the database (open() opens it again).
     void close();

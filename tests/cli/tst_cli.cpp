@@ -1,0 +1,180 @@
+#include "support/TestFiles.h"
+#include "trends/TrendLedger.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run RunCli(const QStringList& arguments)
+{
+    QProcess cli;
+    // A user in the US: the tables' date-times are written as there.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"en_US.UTF-8"_s);
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUILLORY_CLI), arguments);
+    Run run;
+    if (!cli.waitForFinished(20000))
+        return run;
+    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = cli.readAllStandardOutput();
+    run.err = cli.readAllStandardError();
+    return run;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void badUsageAndFailuresSayWhyInOneLine_data();
+    void badUsageAndFailuresSayWhyInOneLine();
+    void versionAndHelp();
+    void trendsTable();
+    void suggestTable();
+    void keywordHistory();
+
+private:
+    QString folder() const { return m_dir->path(); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCli::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    writeFile(m_dir->filePath(u"dabatase.dat"_s), "alpha|3/5/2009\xc2\xa7"
+                                                  "2:15:00\xc2\xa7PM|4|\r\nbeta,\xc2\xa7"
+                                                  "co|3/6/2009\xc2\xa7"
+                                                  "2:15:00\xc2\xa7PM|9|\r\n"
+                                                  "gamma|3/4/2009\xc2\xa7"
+                                                  "2:15:00\xc2\xa7PM|1|\r\n");
+    writeFile(m_dir->filePath(u"dbsuggest.dat"_s),
+              "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses|30" + QByteArray("|").repeated(19) + "\r\n");
+}
+
+void TestCli::badUsageAndFailuresSayWhyInOneLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    const QString none = u"/no/such/folder"_s;
+    QTest::newRow("no command") << QStringList{} << 2;
+    QTest::newRow("unknown command") << QStringList{u"fly"_s} << 2;
+    QTest::newRow("table of nothing") << QStringList{u"table"_s} << 2;
+    QTest::newRow("unknown table") << QStringList{u"table"_s, u"people"_s} << 2;
+    QTest::newRow("unknown format") << QStringList{u"table"_s, u"trends"_s, u"--format"_s, u"xml"_s} << 2;
+    QTest::newRow("top not a number") << QStringList{u"table"_s, u"trends"_s, u"--top"_s, u"x"_s} << 2;
+    QTest::newRow("unknown option") << QStringList{u"table"_s, u"trends"_s, u"--fast"_s} << 2;
+    QTest::newRow("history of nothing") << QStringList{u"history"_s} << 2;
+    QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 1;
+    QTest::newRow("no history yet") << QStringList{u"history"_s, u"alpha"_s} << 1;
+}
+
+void TestCli::badUsageAndFailuresSayWhyInOneLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    if (!arguments.contains(u"--folder"_s) && !arguments.isEmpty() && arguments[0] != u"fly"_s)
+        arguments << u"--folder"_s << folder();
+    const Run run = RunCli(arguments);
+    QCOMPARE(run.status, status);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.startsWith("quillory-cli: ") || run.err.startsWith("Usage: "), run.err.constData());
+    if (run.err.startsWith("quillory-cli: "))
+        QCOMPARE(run.err.count('\n'), 1);
+}
+
+void TestCli::versionAndHelp()
+{
+    const Run version = RunCli({u"--version"_s});
+    QCOMPARE(version.status, 0);
+    QVERIFY(version.out.startsWith("quillory-cli "));
+    for (const QString& command : {u"table"_s, u"history"_s}) {
+        const Run help = RunCli({command, u"--help"_s});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains("--folder"));
+        QVERIFY(help.err.isEmpty());
+    }
+}
+
+void TestCli::trendsTable()
+{
+    const Run run = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s,
+                            u"--sort"_s, u"count"_s, u"--top"_s, u"2"_s});
+    QCOMPARE(run.status, 0);
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(run.out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toObject().value(u"keyword"_s).toString(), u"beta, co"_s);
+    QCOMPARE(rows[0].toObject().value(u"count"_s).toInt(), 9);
+    QCOMPARE(rows[1].toObject().value(u"keyword"_s).toString(), u"alpha"_s);
+
+    // CSV by default, as RFC 4180 has it; by date, newest first.
+    const Run csv = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--sort"_s, u"date"_s});
+    QCOMPARE(csv.status, 0);
+    QCOMPARE(csv.out, QByteArray("Keyword,Date,Count\r\n\"beta, co\",3/6/2009 2:15:00 PM,9\r\n"
+                                 "alpha,3/5/2009 2:15:00 PM,4\r\ngamma,3/4/2009 2:15:00 PM,1\r\n"));
+}
+
+void TestCli::suggestTable()
+{
+    const Run run = RunCli({u"table"_s, u"suggest"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(run.status, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].toObject().value(u"phrase"_s).toString(), u"red wine"_s);
+}
+
+void TestCli::keywordHistory()
+{
+    {
+        TrendLedger ledger(m_dir->filePath(u"trends.sqlite"_s));
+        QCOMPARE(ledger.open(), QString());
+        const QDateTime at(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC);
+        QCOMPARE(ledger.recordScrape(
+                     at, LedgerSource::Trending,
+                     {{u"Alpha"_s, u"US"_s, u"2000+"_s, 1, {{u"A"_s, u"https://news.example/a"_s, u"X"_s}}}}),
+                 QString());
+        QCOMPARE(ledger.recordScrape(at.addDays(1), LedgerSource::Trending,
+                                     {{u"alpha"_s, u"GB"_s, u"5K+"_s, 2, {}}}),
+                 QString());
+    }
+    const Run run = RunCli({u"history"_s, u"ALPHA"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(run.status, 0);
+    const QJsonObject history = QJsonDocument::fromJson(run.out).object();
+    QCOMPARE(history.value(u"sightings"_s).toInt(), 2);
+    QCOMPARE(history.value(u"countries"_s).toArray(), (QJsonArray{u"GB"_s, u"US"_s}));
+    QCOMPARE(history.value(u"peakTraffic"_s).toString(), u"5K+"_s);
+    QCOMPARE(history.value(u"days"_s).toArray().size(), 2);
+    QCOMPARE(history.value(u"news"_s).toArray()[0].toObject().value(u"url"_s).toString(),
+             u"https://news.example/a"_s);
+
+    const Run csv = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s});
+    QCOMPARE(csv.out, QByteArray("Day,Sightings,Peak traffic\r\n2026-12-01,1,2000\r\n2026-12-02,1,5000\r\n"));
+    const Run unknown = RunCli({u"history"_s, u"omega"_s, u"--folder"_s, folder()});
+    QCOMPARE(unknown.status, 1);
+
+    // A damaged history is told of and left as it is.
+    writeFile(m_dir->filePath(u"trends.sqlite"_s), QByteArray("not a database\n").repeated(100));
+    const Run damaged = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder()});
+    QCOMPARE(damaged.status, 1);
+    QCOMPARE(readFile(m_dir->filePath(u"trends.sqlite"_s)), QByteArray("not a database\n").repeated(100));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,298 @@
+// quillory-cli: the program's engine without a window, for scripts and schedulers. This first set of
+// commands reads the program's files: the two tables and the history of trends.
+//   quillory-cli table trends|suggest [--folder DIR] [--format csv|json] [--sort keyword|date|count]
+//                                     [--top N]
+//   quillory-cli history KEYWORD [--folder DIR] [--format table|csv|json] [--days N]
+// Results go to stdout only; every failure is one line on stderr. Exit status: 0 done, 1 the job
+// failed, 2 bad usage.
+#include "suggest/SuggestCsv.h"
+#include "suggest/SuggestFiles.h"
+#include "trends/TrendExport.h"
+#include "trends/TrendFiles.h"
+#include "trends/TrendHistory.h"
+#include "trends/TrendLedger.h"
+#include "util/ListSort.h"
+#include "util/ProgramFolder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int Success = 0;
+constexpr int Failure = 1;
+constexpr int UsageError = 2;
+
+const char Version[] = "2.01";
+
+const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
+                         "Commands:\n"
+                         "  table trends|suggest   print a table of the program folder\n"
+                         "  history KEYWORD        print what the history of trends knows of a keyword\n"
+                         "Each command takes --help. quillory-cli --version prints the version.\n";
+
+void print(std::FILE* stream, QByteArrayView bytes)
+{
+    std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stream);
+}
+
+int fail(const QString& message)
+{
+    print(stderr, QStringLiteral("quillory-cli: %1\n").arg(message).toUtf8());
+    return Failure;
+}
+
+int usageError(const QString& message)
+{
+    print(stderr, QStringLiteral("quillory-cli: %1 (see quillory-cli --help)\n").arg(message).toUtf8());
+    return UsageError;
+}
+
+// The options every command takes; a command adds its own before parse().
+struct Command {
+    explicit Command(const QString& description)
+    {
+        parser.setApplicationDescription(description);
+        parser.addOption(help);
+        parser.addOption(folder);
+    }
+    // False with the status to end with (help shown, or bad usage told).
+    bool parse(const QStringList& arguments, int& status)
+    {
+        if (!parser.parse(arguments)) {
+            status = usageError(parser.errorText());
+            return false;
+        }
+        if (parser.isSet(help)) {
+            print(stdout, parser.helpText().toUtf8());
+            status = Success;
+            return false;
+        }
+        return true;
+    }
+    // The folder of the program's files: --folder, else the program's own rule (QUILLORY_HOME,
+    // then the folder beside the executable or the per-user one).
+    QString folderPath() const { return parser.isSet(folder) ? parser.value(folder) : ProgramFolder(); }
+
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Shows this help.")};
+    QCommandLineOption folder{QStringLiteral("folder"), QStringLiteral("The folder of the program's files."),
+                              QStringLiteral("DIR")};
+};
+
+// Prints a file written by one of the program's exports, so that the bytes are the export's own.
+int printExport(const std::function<ExportResult(const QString& path)>& write)
+{
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("export"));
+    if (const ExportResult result = write(path); result.outcome != ExportOutcome::Written)
+        return fail(QStringLiteral("the table could not be written out: %1").arg(result.error));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("the table could not be written out: %1").arg(file.errorString()));
+    print(stdout, file.readAll());
+    return Success;
+}
+
+int tableCommand(const QStringList& arguments)
+{
+    Command command(QStringLiteral("Prints the Hot Trends table (trends) or the Suggest table (suggest)."));
+    QCommandLineOption format(QStringLiteral("format"),
+                              QStringLiteral("csv (RFC 4180, the default) or json."),
+                              QStringLiteral("FORMAT"), QStringLiteral("csv"));
+    QCommandLineOption sort(
+        QStringLiteral("sort"),
+        QStringLiteral("Hot Trends rows by keyword (A to Z), date or count (newest, most first)."),
+        QStringLiteral("COLUMN"));
+    QCommandLineOption top(QStringLiteral("top"), QStringLiteral("Only the first N rows."),
+                           QStringLiteral("N"));
+    command.parser.addOptions({format, sort, top});
+    command.parser.addPositionalArgument(QStringLiteral("table"), QStringLiteral("trends or suggest"));
+    if (int status = Success; !command.parse(arguments, status))
+        return status;
+    const QStringList positional = command.parser.positionalArguments();
+    const QString which = positional.value(0);
+    if (positional.size() != 1 || (which != QLatin1String("trends") && which != QLatin1String("suggest")))
+        return usageError(QStringLiteral("table needs one of: trends, suggest"));
+    const QString formatName = command.parser.value(format);
+    if (formatName != QLatin1String("csv") && formatName != QLatin1String("json"))
+        return usageError(QStringLiteral("--format takes csv or json"));
+    const ExportFormat exportFormat =
+        formatName == QLatin1String("json") ? ExportFormat::Json : ExportFormat::Csv;
+    bool topRead = true;
+    const qsizetype limit = command.parser.isSet(top) ? command.parser.value(top).toLongLong(&topRead) : -1;
+    if (!topRead || (command.parser.isSet(top) && limit < 0))
+        return usageError(QStringLiteral("--top takes a whole number"));
+    const QDir folder(command.folderPath());
+    if (!folder.exists())
+        return fail(QStringLiteral("no such folder: %1").arg(QDir::toNativeSeparators(folder.path())));
+
+    if (which == QLatin1String("suggest")) {
+        if (command.parser.isSet(sort))
+            return usageError(QStringLiteral("--sort is for the trends table"));
+        SuggestTableRead read = ReadSuggestTable(folder.filePath(SuggestTableFileName));
+        if (!read.error.isEmpty())
+            return fail(read.error);
+        if (limit >= 0 && limit < read.rows.size())
+            read.rows = RowsAt(read.rows, [&] {
+                QList<qsizetype> first(limit);
+                std::iota(first.begin(), first.end(), qsizetype(0));
+                return first;
+            }());
+        return printExport(
+            [&](const QString& path) { return WriteSuggestCsv(path, read.rows, exportFormat); });
+    }
+
+    TrendTableRead read = ReadTrendTable(folder.filePath(TrendTableFileName));
+    if (!read.error.isEmpty())
+        return fail(read.error);
+    QList<qsizetype> order(read.rows.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    if (command.parser.isSet(sort)) {
+        const QString column = command.parser.value(sort);
+        const TrendRows& rows = read.rows;
+        if (column == QLatin1String("keyword"))
+            order = SortedRowOrder(
+                rows.size(), [&rows](qsizetype row) { return rows.keyword(row); }, SortKind::Text, true);
+        else if (column == QLatin1String("date"))
+            order = SortedRowOrder(
+                rows.size(), [&rows](qsizetype row) { return rows.date(row); }, SortKind::DateTime, false);
+        else if (column == QLatin1String("count"))
+            order = SortedRowOrder(
+                rows.size(), [&rows](qsizetype row) { return rows.count(row); }, SortKind::Number, false);
+        else
+            return usageError(QStringLiteral("--sort takes keyword, date or count"));
+    }
+    if (limit >= 0 && limit < order.size())
+        order.resize(limit);
+    const TrendRows shown = RowsAt(read.rows, order);
+    return printExport([&](const QString& path) { return ExportTrendTable(path, shown, exportFormat); });
+}
+
+QJsonObject HistoryObject(const KeywordHistory& history)
+{
+    QJsonArray days;
+    for (const KeywordHistory::Day& day : history.days) {
+        days.append(QJsonObject{
+            {QStringLiteral("day"), day.day.toString(Qt::ISODate)},
+            {QStringLiteral("sightings"), day.sightings},
+            {QStringLiteral("peakTraffic"), day.peakTraffic ? QJsonValue(*day.peakTraffic) : QJsonValue()}});
+    }
+    QJsonArray news;
+    for (const TrendingNews& item : history.news)
+        news.append(QJsonObject{{QStringLiteral("title"), item.title},
+                                {QStringLiteral("url"), item.url},
+                                {QStringLiteral("source"), item.source}});
+    return {{QStringLiteral("keyword"), history.keyword},
+            {QStringLiteral("firstSeen"), history.firstSeen.toString(Qt::ISODate)},
+            {QStringLiteral("lastSeen"), history.lastSeen.toString(Qt::ISODate)},
+            {QStringLiteral("sightings"), history.sightings},
+            {QStringLiteral("countries"), QJsonArray::fromStringList(history.countries)},
+            {QStringLiteral("peakTraffic"), history.peakTraffic},
+            {QStringLiteral("days"), days},
+            {QStringLiteral("news"), news}};
+}
+
+int historyCommand(const QStringList& arguments)
+{
+    Command command(
+        QStringLiteral("Prints what the history of trends knows of a keyword (letter case aside)."));
+    QCommandLineOption format(QStringLiteral("format"),
+                              QStringLiteral("table (the default), csv (one line a day) or json."),
+                              QStringLiteral("FORMAT"), QStringLiteral("table"));
+    QCommandLineOption days(QStringLiteral("days"),
+                            QStringLiteral("Only the last N days (all of them by default)."),
+                            QStringLiteral("N"));
+    command.parser.addOptions({format, days});
+    command.parser.addPositionalArgument(QStringLiteral("keyword"), QStringLiteral("The keyword."));
+    if (int status = Success; !command.parse(arguments, status))
+        return status;
+    const QStringList positional = command.parser.positionalArguments();
+    if (positional.size() != 1 || positional[0].trimmed().isEmpty())
+        return usageError(QStringLiteral("history needs one keyword"));
+    const QString formatName = command.parser.value(format);
+    if (formatName != QLatin1String("table") && formatName != QLatin1String("csv") &&
+        formatName != QLatin1String("json"))
+        return usageError(QStringLiteral("--format takes table, csv or json"));
+    bool daysRead = true;
+    const int dayCount = command.parser.isSet(days) ? command.parser.value(days).toInt(&daysRead) : 0;
+    if (!daysRead || dayCount < 0)
+        return usageError(QStringLiteral("--days takes a whole number"));
+
+    const QString path = QDir(command.folderPath()).filePath(TrendHistoryFileName);
+    if (!QFile::exists(path))
+        return fail(
+            QStringLiteral("no history of trends in %1").arg(QDir::toNativeSeparators(command.folderPath())));
+    TrendLedger ledger(path);
+    // A reader leaves an unreadable history as it is: the program sets it aside at its next start.
+    if (const QString error = ledger.open(false); !error.isEmpty())
+        return fail(QStringLiteral("the history of trends cannot be read: %1").arg(error));
+    const QDateTime since = dayCount > 0 ? QDateTime::currentDateTimeUtc().addDays(-dayCount) : QDateTime();
+    const std::optional<KeywordHistory> history = ledger.history(positional[0], since);
+    if (!history)
+        return fail(QStringLiteral("\"%1\" is not in the history of trends").arg(positional[0]));
+
+    if (formatName == QLatin1String("json")) {
+        print(stdout, QJsonDocument(HistoryObject(*history)).toJson(QJsonDocument::Indented));
+    } else if (formatName == QLatin1String("csv")) {
+        QString text = QStringLiteral("Day,Sightings,Peak traffic\r\n");
+        for (const KeywordHistory::Day& day : history->days)
+            text += QStringLiteral("%1,%2,%3\r\n")
+                        .arg(day.day.toString(Qt::ISODate))
+                        .arg(day.sightings)
+                        .arg(day.peakTraffic ? QString::number(*day.peakTraffic) : QString());
+        print(stdout, text.toUtf8());
+    } else {
+        QString text;
+        text += QStringLiteral("Keyword:      %1\n").arg(history->keyword);
+        text += QStringLiteral("First seen:   %1\n").arg(history->firstSeen.toString(Qt::ISODate));
+        text += QStringLiteral("Last seen:    %1\n").arg(history->lastSeen.toString(Qt::ISODate));
+        text += QStringLiteral("Sightings:    %1\n").arg(history->sightings);
+        text += QStringLiteral("Countries:    %1\n").arg(history->countries.join(QStringLiteral(", ")));
+        text += QStringLiteral("Peak traffic: %1\n").arg(history->peakTraffic);
+        for (const TrendingNews& news : history->news)
+            text += QStringLiteral("News:         %1 <%2> (%3)\n").arg(news.title, news.url, news.source);
+        print(stdout, text.toUtf8());
+    }
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillory-cli"));
+    // Dates and numbers read and written as the program does for this user.
+    const QStringList arguments = app.arguments();
+    const QString command = arguments.value(1);
+    if (command == QLatin1String("--version")) {
+        print(stdout, QByteArray("quillory-cli ") + Version + '\n');
+        return Success;
+    }
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        print(stdout, UsageText);
+        return Success;
+    }
+    // The command's own arguments, with a program name in front as the parser expects.
+    const QStringList rest = QStringList{arguments.value(0)} + arguments.mid(2);
+    if (command == QLatin1String("table"))
+        return tableCommand(rest);
+    if (command == QLatin1String("history"))
+        return historyCommand(rest);
+    if (command.isEmpty()) {
+        print(stderr, UsageText);
+        return UsageError;
+    }
+    return usageError(QStringLiteral("no such command: %1").arg(command));
+}
