@@ -2,8 +2,7 @@
 // monitor and the harvest to the status bar.
 #include "app/FMain.h"
 #include "net/HttpClient.h"
-#include "net/PageText.h"
-#include "net/Refusal.h"
+#include "net/StyledFetch.h"
 #include "suggest/SuggestHarvester.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendHistory.h"
@@ -44,45 +43,19 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
 
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
-    PageFetch fetched;
-    fetched.statusCode = result.statusCode;
-    // A service that turns us away (too many requests, a captcha page) has not answered, even when
-    // the page it sent came with a success.
-    fetched.refused = !stopped && IsRefusal(result.statusCode, result.body, result.url);
-    if (stopped || !result.ok || fetched.refused) {
-        fetched.failure = stopped     ? PageFetchStopped
-                          : result.ok ? QStringLiteral("The service refused to answer")
-                                      : result.error;
+    const PageFetch fetched = PageFetchOf(result, style, stopped);
+    if (!fetched.failure.isEmpty())
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")
                     : QStringLiteral("Connection error, check if you are connected and url exists."));
-        co_return fetched;
-    }
-    MainStatusPanel->setText(QStringLiteral("Download completed!"));
-    if (style == FetchStyle::Classic)
-        fetched.page = PageTextFromBody(result.body);
-    fetched.body = result.body;
-    fetched.contentType = result.contentType;
+    else
+        MainStatusPanel->setText(QStringLiteral("Download completed!"));
     co_return fetched;
 }
 
 void TfrmMain::useRequestStyle(FetchStyle style)
 {
-    const bool classic = style == FetchStyle::Classic;
-    // The classic requests are sent as they always were; today's services get a browser's headers.
-    IdHTTP2->setContentType(classic ? QByteArrayLiteral("text/html") : QByteArray());
-    IdHTTP2->setCacheControl(classic ? QByteArrayLiteral("no-cache") : QByteArray());
-    IdHTTP2->setPragma(classic ? QByteArrayLiteral("no-cache") : QByteArray());
-    IdHTTP2->setAccept(
-        classic ? QByteArray()
-                : QByteArrayLiteral("application/json, application/rss+xml, text/xml;q=0.9, */*;q=0.8"));
-    QString languages = m_options.language + u'-' + m_options.country + QStringLiteral(", ") +
-                        m_options.language + QStringLiteral(";q=0.9");
-    if (m_options.language != u"en")
-        languages += QStringLiteral(", en;q=0.5");
-    IdHTTP2->setAcceptLanguage(classic ? QByteArray() : languages.toLatin1());
-    IdHTTP2->setAcceptEncoding(classic ? QByteArray() : QByteArrayLiteral("identity"));
-    IdHTTP2->setUserAgent(classic ? QByteArray() : ModernUserAgent);
+    UseRequestStyle(*IdHTTP2, style, m_options.language, m_options.country);
 }
 
 void TfrmMain::abortRequests(std::initializer_list<HttpClient*> clients)

@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <numeric>
 
 namespace {
 
