@@ -1,4 +1,6 @@
+#include "support/ScriptedHttpServer.h"
 #include "support/TestFiles.h"
+#include "support/TrendingFeedBody.h"
 #include "trends/TrendLedger.h"
 
 #include <QJsonArray>
@@ -27,7 +29,8 @@ Run RunCli(const QStringList& arguments)
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(QUILLORY_CLI), arguments);
     Run run;
-    if (!cli.waitForFinished(20000))
+    // The event loop turns meanwhile: a test's server answers the command.
+    if (!QTest::qWaitFor([&cli] { return cli.state() == QProcess::NotRunning; }, 20000))
         return run;
     run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
     run.out = cli.readAllStandardOutput();
@@ -48,6 +51,7 @@ private Q_SLOTS:
     void trendsTable();
     void suggestTable();
     void keywordHistory();
+    void trendsFetchedOnce();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -174,6 +178,37 @@ void TestCli::keywordHistory()
     const Run damaged = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder()});
     QCOMPARE(damaged.status, 1);
     QCOMPARE(readFile(m_dir->filePath(u"trends.sqlite"_s)), QByteArray("not a database\n").repeated(100));
+}
+
+void TestCli::trendsFetchedOnce()
+{
+    ScriptedHttpServer server;
+    writeFile(m_dir->filePath(u"quillory.ini"_s),
+              "[HotTrends]\nSource=trending\nGeo=US\n[Endpoints]\nTrends=http://" + server.hostAndPort() +
+                  "\n");
+    server.enqueue(
+        ScriptedHttpServer::ok(TrendingFeedBody({{u"alpha"_s, u"2000+"_s}}), "application/rss+xml"));
+    server.enqueue(ScriptedHttpServer::ok(TrendingFeedBody({{u"beta, co"_s, u""_s}}), "application/rss+xml"));
+    // --geo overrides the file's countries.
+    const Run run =
+        RunCli({u"trends"_s, u"--folder"_s, folder(), u"--geo"_s, u"us,gb"_s, u"--format"_s, u"json"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(server.requestLines(),
+             (QList<QByteArray>{"GET /trending/rss?geo=US HTTP/1.1", "GET /trending/rss?geo=GB HTTP/1.1"}));
+    const QJsonArray items = QJsonDocument::fromJson(run.out).array();
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items[0].toObject(), (QJsonObject{{u"keyword"_s, u"alpha"_s},
+                                               {u"traffic"_s, u"2000+"_s},
+                                               {u"country"_s, u"US"_s},
+                                               {u"news"_s, 1}}));
+    QCOMPARE(items[1].toObject().value(u"country"_s).toString(), u"GB"_s);
+
+    // A service that fails ends the job with its reason, nothing on stdout.
+    server.enqueue(ScriptedHttpServer::status(503));
+    const Run failed = RunCli({u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s});
+    QCOMPARE(failed.status, 1);
+    QVERIFY(failed.out.isEmpty());
+    QVERIFY(failed.err.startsWith("quillory-cli: the trends could not be fetched: US: "));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,21 +1,29 @@
-// quillory-cli: the program's engine without a window, for scripts and schedulers. This first set of
-// commands reads the program's files: the two tables and the history of trends.
+// quillory-cli: the program's engine without a window, for scripts and schedulers.
+//   quillory-cli trends [--source trending|classic] [--geo US,GB] [--format table|csv|json]
 //   quillory-cli table trends|suggest [--folder DIR] [--format csv|json] [--sort keyword|date|count]
 //                                     [--top N]
 //   quillory-cli history KEYWORD [--folder DIR] [--format table|csv|json] [--days N]
 // Results go to stdout only; every failure is one line on stderr. Exit status: 0 done, 1 the job
 // failed, 2 bad usage.
+#include "net/HttpClient.h"
+#include "net/HttpRequest.h"
+#include "net/StyledFetch.h"
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
+#include "trends/HotTrendsFeed.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendHistory.h"
 #include "trends/TrendLedger.h"
+#include "trends/TrendingFeed.h"
+#include "util/ExportFile.h"
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
+#include "util/ProgramOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCoroTask>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -37,6 +45,7 @@ const char Version[] = "2.01";
 
 const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
                          "Commands:\n"
+                         "  trends                 fetch the trending keywords once and print them\n"
                          "  table trends|suggest   print a table of the program folder\n"
                          "  history KEYWORD        print what the history of trends knows of a keyword\n"
                          "Each command takes --help. quillory-cli --version prints the version.\n";
@@ -102,6 +111,117 @@ int printExport(const std::function<ExportResult(const QString& path)>& write)
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("the table could not be written out: %1").arg(file.errorString()));
     print(stdout, file.readAll());
+    return Success;
+}
+
+// One keyword of a trends fetch, as printed.
+struct FetchedTrend {
+    QString keyword;
+    QString traffic;
+    QString country;
+    qsizetype newsCount = 0;
+};
+
+// Fetches the feeds once, country after country; the first failure ends it with its reason.
+QCoro::Task<QString> FetchTrends(const ProgramOptions& options, TrendSource source,
+                                 QList<FetchedTrend>& found)
+{
+    HttpClient client;
+    const auto fetch = [&](const QString& url, FetchStyle style) -> QCoro::Task<PageFetch> {
+        UseRequestStyle(client, style, options.language, options.country);
+        const HttpResult result = co_await client.get(HttpUrlFromText(url));
+        co_return PageFetchOf(result, style, false);
+    };
+    if (source == TrendSource::Classic) {
+        const PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
+        if (!fetched.page)
+            co_return fetched.failure;
+        for (const QString& keyword : FeedKeywords(*fetched.page))
+            found.append({keyword, {}, {}, 0});
+        co_return QString();
+    }
+    for (const QString& geo : options.geo) {
+        const PageFetch fetched =
+            co_await fetch(TrendingFeedUrl(options.endpoints.trends, geo), FetchStyle::Modern);
+        if (!fetched.failure.isEmpty())
+            co_return QStringLiteral("%1: %2").arg(geo, fetched.failure);
+        const std::optional<QList<TrendingItem>> items = ReadTrendingFeed(fetched.body);
+        if (!items)
+            co_return QStringLiteral("%1: the feed could not be read").arg(geo);
+        for (const TrendingItem& item : *items)
+            found.append({item.keyword, item.traffic, geo, item.news.size()});
+    }
+    co_return QString();
+}
+
+int trendsCommand(const QStringList& arguments)
+{
+    Command command(QStringLiteral("Fetches the trending keywords once and prints them with their traffic, "
+                                   "country and number of news items. The settings are those of the folder's "
+                                   "quillory.ini; the options override them."));
+    QCommandLineOption source(QStringLiteral("source"), QStringLiteral("trending or classic."),
+                              QStringLiteral("SOURCE"));
+    QCommandLineOption geo(QStringLiteral("geo"), QStringLiteral("The countries, as US,GB."),
+                           QStringLiteral("CODES"));
+    QCommandLineOption format(QStringLiteral("format"), QStringLiteral("table (the default), csv or json."),
+                              QStringLiteral("FORMAT"), QStringLiteral("table"));
+    command.parser.addOptions({source, geo, format});
+    if (int status = Success; !command.parse(arguments, status))
+        return status;
+    if (!command.parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("trends takes no arguments but options"));
+    ProgramOptions options = ReadProgramOptions(QDir(command.folderPath()).filePath(OptionsFileName));
+    TrendSource chosen = options.trendSource;
+    if (command.parser.isSet(source)) {
+        const QString name = command.parser.value(source);
+        if (name != TrendSourceKey(TrendSource::Trending) && name != TrendSourceKey(TrendSource::Classic))
+            return usageError(QStringLiteral("--source takes trending or classic"));
+        chosen = name == TrendSourceKey(TrendSource::Classic) ? TrendSource::Classic : TrendSource::Trending;
+    }
+    if (command.parser.isSet(geo)) {
+        QStringList codes;
+        for (const QString& code : command.parser.value(geo).split(u',', Qt::SkipEmptyParts)) {
+            const QString upper = code.trimmed().toUpper();
+            if (upper.size() != 2 || !upper[0].isLetter() || !upper[1].isLetter())
+                return usageError(QStringLiteral("--geo takes two-letter country codes, as US,GB"));
+            codes << upper;
+        }
+        if (codes.isEmpty())
+            return usageError(QStringLiteral("--geo takes two-letter country codes, as US,GB"));
+        options.geo = codes;
+    }
+    const QString formatName = command.parser.value(format);
+    if (formatName != QLatin1String("table") && formatName != QLatin1String("csv") &&
+        formatName != QLatin1String("json"))
+        return usageError(QStringLiteral("--format takes table, csv or json"));
+
+    QList<FetchedTrend> found;
+    const QString error = QCoro::waitFor(FetchTrends(options, chosen, found));
+    if (!error.isEmpty())
+        return fail(QStringLiteral("the trends could not be fetched: %1").arg(error));
+    QString text;
+    if (formatName == QLatin1String("json")) {
+        QJsonArray items;
+        for (const FetchedTrend& trend : found)
+            items.append(QJsonObject{{QStringLiteral("keyword"), trend.keyword},
+                                     {QStringLiteral("traffic"), trend.traffic},
+                                     {QStringLiteral("country"), trend.country},
+                                     {QStringLiteral("news"), trend.newsCount}});
+        print(stdout, QJsonDocument(items).toJson(QJsonDocument::Indented));
+        return Success;
+    }
+    if (formatName == QLatin1String("csv")) {
+        BeginCsv(text, ExportFormat::Csv, {u"Keyword", u"Traffic", u"Country", u"News"});
+        for (const FetchedTrend& trend : found)
+            AppendCsvRecord(text,
+                            {trend.keyword, trend.traffic, trend.country, QString::number(trend.newsCount)});
+    } else {
+        for (const FetchedTrend& trend : found)
+            text += QStringLiteral("%1  %2  %3  %4 news\n")
+                        .arg(trend.country.leftJustified(2), trend.traffic.leftJustified(10), trend.keyword)
+                        .arg(trend.newsCount);
+    }
+    print(stdout, text.toUtf8());
     return Success;
 }
 
@@ -287,6 +407,8 @@ int main(int argc, char** argv)
     }
     // The command's own arguments, with a program name in front as the parser expects.
     const QStringList rest = QStringList{arguments.value(0)} + arguments.mid(2);
+    if (command == QLatin1String("trends"))
+        return trendsCommand(rest);
     if (command == QLatin1String("table"))
         return tableCommand(rest);
     if (command == QLatin1String("history"))
