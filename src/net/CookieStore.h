@@ -16,5 +16,4 @@ public:
     void storeFromResponse(const QUrl& url, const HttpResponseHead& head);
     // "name=value; name2=value2" for the stored cookies that match `url`; empty when none does.
     QByteArray cookieHeaderFor(const QUrl& url) const;
-
 };

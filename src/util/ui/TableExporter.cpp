@@ -58,7 +58,8 @@ QCoro::Task<> TableExporter::exportWith(Write write)
         break;
     case ExportOutcome::CannotReplace:
         m_messages.show(
-            QStringLiteral("Can't replace existing file. Please close any application that could be open it."),
+            QStringLiteral(
+                "Can't replace existing file. Please close any application that could be open it."),
             MsgKind::Warning, MsgButtons::Ok);
         break;
     case ExportOutcome::Failed:
