@@ -20,14 +20,18 @@ struct Run {
     QByteArray err;
 };
 
-Run RunCli(const QStringList& arguments)
+Run RunCli(const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess cli;
     // A user in the US: the tables' date-times are written as there.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"en_US.UTF-8"_s);
+    environment.insert(u"QUILLORY_PAUSE_STEP_MS"_s, u"0"_s); // a refusal's minutes of waiting pass at once
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(QUILLORY_CLI), arguments);
+    if (!input.isEmpty())
+        cli.write(input);
+    cli.closeWriteChannel();
     Run run;
     // The event loop turns meanwhile: a test's server answers the command.
     if (!QTest::qWaitFor([&cli] { return cli.state() == QProcess::NotRunning; }, 20000))
@@ -52,6 +56,7 @@ private Q_SLOTS:
     void suggestTable();
     void keywordHistory();
     void trendsFetchedOnce();
+    void suggestionsOfPhrases();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -209,6 +214,48 @@ void TestCli::trendsFetchedOnce()
     QCOMPARE(failed.status, 1);
     QVERIFY(failed.out.isEmpty());
     QVERIFY(failed.err.startsWith("quillory-cli: the trends could not be fetched: US: "));
+}
+
+void TestCli::suggestionsOfPhrases()
+{
+    ScriptedHttpServer server;
+    writeFile(
+        m_dir->filePath(u"quillory.ini"_s),
+        "[Suggest]\nEngine=bing\nLanguage=en\nCountry=US\nPauseMin=0\nPauseMax=0\n[Endpoints]\nBing=http://" +
+            server.hostAndPort() + "\n");
+    const QByteArray json = "application/json; charset=UTF-8";
+    server.enqueue(ScriptedHttpServer::ok("[\"red wine\",[\"red wine glasses\",\"red wine, dry\"]]", json));
+    server.enqueue(ScriptedHttpServer::ok("[\"tea\",[\"tea pot\"]]", json));
+    const QByteArray before = readFile(m_dir->filePath(u"dbsuggest.dat"_s));
+    // Phrases from stdin, one a line; the folder's table stays as it was.
+    const Run run =
+        RunCli({u"suggest"_s, u"-"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s}, "red wine\n\ntea\n");
+    QCOMPARE(run.status, 0);
+    QCOMPARE(server.requestLines(),
+             (QList<QByteArray>{"GET /osjson.aspx?query=red%20wine&setlang=en-US HTTP/1.1",
+                                "GET /osjson.aspx?query=tea&setlang=en-US HTTP/1.1"}));
+    // The export's own lines: the pairs the service gave, "N/A" where it gave none.
+    const QList<QByteArray> lines = run.out.split('\n');
+    QCOMPARE(lines.value(0), QByteArray("Keyword Phrase,Suggestion,Results\r"));
+    QCOMPARE(lines.value(1), QByteArray("red wine,red wine glasses,\r"));
+    QCOMPARE(lines.value(2), QByteArray("red wine,\"red wine, dry\",\r"));
+    QVERIFY(lines.contains("tea,tea pot,\r"));
+    QCOMPARE(readFile(m_dir->filePath(u"dbsuggest.dat"_s)), before);
+
+    // Expanded first, at most --limit phrases; a refusing service fails the job with what it did.
+    server.enqueue(ScriptedHttpServer::ok("[\"cafe\",[\"cafe near me\"]]", json));
+    for (int ask = 0; ask < 4; ++ask) // the first ask and three more after waits
+        server.enqueue(ScriptedHttpServer::status(429));
+    const Run refused = RunCli({u"suggest"_s, u"cafe"_s, u"--folder"_s, folder(), u"--expand"_s,
+                                u"alphabet"_s, u"--limit"_s, u"3"_s, u"--format"_s, u"json"_s});
+    QCOMPARE(refused.status, 1);
+    QVERIFY(refused.err.contains("refused"));
+    const QJsonArray rows = QJsonDocument::fromJson(refused.out).array();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[1].toObject().value(u"phrase"_s).toString(), u"cafe a"_s);
+    QCOMPARE(
+        rows[0].toObject().value(u"suggestions"_s).toArray()[0].toObject().value(u"suggestion"_s).toString(),
+        u"cafe near me"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,5 +1,7 @@
 // quillory-cli: the program's engine without a window, for scripts and schedulers.
 //   quillory-cli trends [--source trending|classic] [--geo US,GB] [--format table|csv|json]
+//   quillory-cli suggest PHRASE…|- [--engine E] [--lang LL] [--country CC] [--expand SETS] [--limit N]
+//                        [--pause MIN-MAX] [--format table|csv|json]
 //   quillory-cli table trends|suggest [--folder DIR] [--format csv|json] [--sort keyword|date|count]
 //                                     [--top N]
 //   quillory-cli history KEYWORD [--folder DIR] [--format table|csv|json] [--days N]
@@ -7,19 +9,27 @@
 // failed, 2 bad usage.
 #include "net/HttpClient.h"
 #include "net/HttpRequest.h"
+#include "net/ServiceAddresses.h"
 #include "net/StyledFetch.h"
+#include "suggest/PhraseExpansion.h"
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestImport.h"
+#include "suggest/SuggestSource.h"
+#include "suggest/SuggestTableModel.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendHistory.h"
 #include "trends/TrendLedger.h"
 #include "trends/TrendingFeed.h"
+#include "util/DataFileStore.h"
 #include "util/ExportFile.h"
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
 #include "util/ProgramOptions.h"
+#include "util/RandomSource.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -30,7 +40,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <cstdio>
 #include <numeric>
@@ -46,6 +58,7 @@ const char Version[] = "2.01";
 const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
                          "Commands:\n"
                          "  trends                 fetch the trending keywords once and print them\n"
+                         "  suggest PHRASE...      get the suggestions of phrases (- reads them from stdin)\n"
                          "  table trends|suggest   print a table of the program folder\n"
                          "  history KEYWORD        print what the history of trends knows of a keyword\n"
                          "Each command takes --help. quillory-cli --version prints the version.\n";
@@ -223,6 +236,181 @@ int trendsCommand(const QStringList& arguments)
     }
     print(stdout, text.toUtf8());
     return Success;
+}
+
+class SystemRandom final : public RandomSource {
+public:
+    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
+};
+
+// A page fetcher over one client, with the window's request styles and reading of answers.
+PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options)
+{
+    return [&client, options](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
+        UseRequestStyle(client, style, options.language, options.country);
+        const HttpResult result = co_await client.get(HttpUrlFromText(url));
+        co_return PageFetchOf(result, style, false);
+    };
+}
+
+int suggestCommand(const QStringList& arguments)
+{
+    Command command(
+        QStringLiteral("Gets the suggestions of the phrases (one argument each, or - to read them "
+                       "from stdin, one a line) as the program's harvest does, with its pauses and "
+                       "its handling of a service that refuses. Nothing is written to the folder; "
+                       "its quillory.ini gives the settings, which the options override."));
+    QCommandLineOption engine(QStringLiteral("engine"),
+                              QStringLiteral("google, youtube, bing, duckduckgo, amazon or classic."),
+                              QStringLiteral("ENGINE"));
+    QCommandLineOption language(QStringLiteral("lang"), QStringLiteral("The language, as en."),
+                                QStringLiteral("LL"));
+    QCommandLineOption country(QStringLiteral("country"), QStringLiteral("The country, as US."),
+                               QStringLiteral("CC"));
+    QCommandLineOption expand(
+        QStringLiteral("expand"),
+        QStringLiteral("Grow each phrase first: alphabet, questions, prepositions (comma-separated)."),
+        QStringLiteral("SETS"));
+    QCommandLineOption limit(QStringLiteral("limit"), QStringLiteral("At most N phrases (1000 by default)."),
+                             QStringLiteral("N"), QStringLiteral("1000"));
+    QCommandLineOption pause(QStringLiteral("pause"),
+                             QStringLiteral("The pause before each phrase but the first, "
+                                            "drawn between MIN and MAX seconds."),
+                             QStringLiteral("MIN-MAX"));
+    QCommandLineOption format(QStringLiteral("format"), QStringLiteral("table (the default), csv or json."),
+                              QStringLiteral("FORMAT"), QStringLiteral("table"));
+    command.parser.addOptions({engine, language, country, expand, limit, pause, format});
+    command.parser.addPositionalArgument(QStringLiteral("phrases"), QStringLiteral("The phrases, or -."));
+    if (int status = Success; !command.parse(arguments, status))
+        return status;
+
+    ProgramOptions options = ReadProgramOptions(QDir(command.folderPath()).filePath(OptionsFileName));
+    if (command.parser.isSet(engine)) {
+        bool known = false;
+        for (const SuggestEngine candidate :
+             {SuggestEngine::Google, SuggestEngine::YouTube, SuggestEngine::Bing, SuggestEngine::DuckDuckGo,
+              SuggestEngine::Amazon, SuggestEngine::Classic}) {
+            if (SuggestEngineKey(candidate) == command.parser.value(engine)) {
+                options.engine = candidate;
+                known = true;
+            }
+        }
+        if (!known)
+            return usageError(
+                QStringLiteral("--engine takes google, youtube, bing, duckduckgo, amazon or classic"));
+    }
+    if (command.parser.isSet(language))
+        options.language = command.parser.value(language).toLower();
+    if (command.parser.isSet(country))
+        options.country = command.parser.value(country).toUpper();
+    if (command.parser.isSet(pause)) {
+        const QStringList bounds = command.parser.value(pause).split(u'-');
+        bool minRead = false;
+        bool maxRead = false;
+        const int shortest = bounds.value(0).toInt(&minRead);
+        const int longest = bounds.value(1).toInt(&maxRead);
+        if (bounds.size() != 2 || !minRead || !maxRead || shortest < 0 || longest < shortest ||
+            longest > MaxPauseSeconds)
+            return usageError(QStringLiteral("--pause takes MIN-MAX in seconds, as 2-7"));
+        options.pauseMin = shortest;
+        options.pauseMax = longest;
+    }
+    Expansions sets;
+    if (command.parser.isSet(expand)) {
+        for (const QString& name : command.parser.value(expand).split(u',', Qt::SkipEmptyParts)) {
+            if (name == QLatin1String("alphabet"))
+                sets |= Expansion::Alphabet;
+            else if (name == QLatin1String("questions"))
+                sets |= Expansion::Questions;
+            else if (name == QLatin1String("prepositions"))
+                sets |= Expansion::Prepositions;
+            else
+                return usageError(QStringLiteral("--expand takes alphabet, questions, prepositions"));
+        }
+    }
+    bool limitRead = false;
+    const qsizetype most = command.parser.value(limit).toLongLong(&limitRead);
+    if (!limitRead || most < 1)
+        return usageError(QStringLiteral("--limit takes a whole number from 1 on"));
+    const QString formatName = command.parser.value(format);
+    if (formatName != QLatin1String("table") && formatName != QLatin1String("csv") &&
+        formatName != QLatin1String("json"))
+        return usageError(QStringLiteral("--format takes table, csv or json"));
+
+    QStringList seeds;
+    for (const QString& argument : command.parser.positionalArguments()) {
+        if (argument != QLatin1String("-")) {
+            seeds << argument;
+            continue;
+        }
+        QTextStream input(stdin);
+        input.setEncoding(QStringConverter::Utf8);
+        for (QString line; input.readLineInto(&line);) {
+            if (!line.trimmed().isEmpty())
+                seeds << line;
+        }
+    }
+    if (seeds.isEmpty())
+        return usageError(QStringLiteral("suggest needs phrases, or - to read them from stdin"));
+    QStringList phrases;
+    for (const QString& seed : seeds) {
+        phrases << seed;
+        if (sets)
+            phrases << ExpandPhrase(seed, sets, options.language);
+    }
+
+    SuggestTableModel table;
+    table.appendPhrases(NewImportPhrases(table.records(), phrases).mid(0, most));
+    // The table is the command's own: nothing of it goes to the folder.
+    DataFileStore notSaved(SuggestTableFileName,
+                           DataFileStore::Writer([](const QString&) { return QString(); }));
+    HttpClient client;
+    SystemRandom random;
+    SuggestHarvester harvester(table, notSaved, ClientFetcher(client, options), random);
+    harvester.setSource(MakeSuggestSource(options, GoogleWebHost()));
+    harvester.setPauseRange(options.pauseMin, options.pauseMax);
+    // Tests shorten every wait (a pause, a refusal's wait) by setting the tenth of a second shorter.
+    if (bool valid = false; qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS", &valid) >= 0 && valid)
+        harvester.setPauseStep(
+            std::chrono::milliseconds(qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS")));
+    QString refusal;
+    QObject::connect(&harvester, &SuggestHarvester::serviceRefused,
+                     [&refusal](const QString& service, int statusCode, const QString& nextPhrase) {
+                         refusal = QStringLiteral("%1 refused to answer (HTTP %2) before \"%3\"")
+                                       .arg(service)
+                                       .arg(statusCode)
+                                       .arg(nextPhrase);
+                     });
+    QList<SuggestTableModel::RowId> rows;
+    for (qsizetype row = 0; row < table.rowCount(); ++row)
+        rows << table.idOfRow(row);
+    QCoro::waitFor(harvester.harvest(rows));
+
+    const SuggestRows& records = table.records();
+    int status = Success;
+    if (formatName == QLatin1String("table")) {
+        QString text;
+        for (qsizetype row = 0; row < records.size(); ++row) {
+            text += records.phrase(row);
+            text += u'\n';
+            for (int k = 1; k <= SuggestPairCount; ++k) {
+                const QStringView suggestion = records.recordCell(row, SuggestionCell(k));
+                if (!suggestion.isEmpty())
+                    text +=
+                        QStringLiteral("  %1\t%2\n").arg(suggestion, records.recordCell(row, ResultsCell(k)));
+            }
+        }
+        print(stdout, text.toUtf8());
+    } else {
+        status = printExport([&](const QString& path) {
+            return WriteSuggestCsv(
+                path, records, formatName == QLatin1String("json") ? ExportFormat::Json : ExportFormat::Csv);
+        });
+    }
+    // What was harvested is printed; a service that refused to the end fails the job all the same.
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    return status;
 }
 
 int tableCommand(const QStringList& arguments)
@@ -409,6 +597,8 @@ int main(int argc, char** argv)
     const QStringList rest = QStringList{arguments.value(0)} + arguments.mid(2);
     if (command == QLatin1String("trends"))
         return trendsCommand(rest);
+    if (command == QLatin1String("suggest"))
+        return suggestCommand(rest);
     if (command == QLatin1String("table"))
         return tableCommand(rest);
     if (command == QLatin1String("history"))
