@@ -127,6 +127,21 @@ int printExport(const std::function<ExportResult(const QString& path)>& write)
     return Success;
 }
 
+class SystemRandom final : public RandomSource {
+public:
+    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
+};
+
+// A page fetcher over one client, with the window's request styles and reading of answers.
+PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options)
+{
+    return [&client, options](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
+        UseRequestStyle(client, style, options.language, options.country);
+        const HttpResult result = co_await client.get(HttpUrlFromText(url));
+        co_return PageFetchOf(result, style, false);
+    };
+}
+
 // One keyword of a trends fetch, as printed.
 struct FetchedTrend {
     QString keyword;
@@ -140,11 +155,7 @@ QCoro::Task<QString> FetchTrends(const ProgramOptions& options, TrendSource sour
                                  QList<FetchedTrend>& found)
 {
     HttpClient client;
-    const auto fetch = [&](const QString& url, FetchStyle style) -> QCoro::Task<PageFetch> {
-        UseRequestStyle(client, style, options.language, options.country);
-        const HttpResult result = co_await client.get(HttpUrlFromText(url));
-        co_return PageFetchOf(result, style, false);
-    };
+    const PageFetcher fetch = ClientFetcher(client, options);
     if (source == TrendSource::Classic) {
         const PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
         if (!fetched.page)
@@ -236,21 +247,6 @@ int trendsCommand(const QStringList& arguments)
     }
     print(stdout, text.toUtf8());
     return Success;
-}
-
-class SystemRandom final : public RandomSource {
-public:
-    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
-};
-
-// A page fetcher over one client, with the window's request styles and reading of answers.
-PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options)
-{
-    return [&client, options](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
-        UseRequestStyle(client, style, options.language, options.country);
-        const HttpResult result = co_await client.get(HttpUrlFromText(url));
-        co_return PageFetchOf(result, style, false);
-    };
 }
 
 int suggestCommand(const QStringList& arguments)
