@@ -231,6 +231,7 @@ void TestCli::suggestionsOfPhrases()
     const Run run =
         RunCli({u"suggest"_s, u"-"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s}, "red wine\n\ntea\n");
     QCOMPARE(run.status, 0);
+    QVERIFY(run.err.isEmpty()); // no progress when stderr is not a terminal
     QCOMPARE(server.requestLines(),
              (QList<QByteArray>{"GET /osjson.aspx?query=red%20wine&setlang=en-US HTTP/1.1",
                                 "GET /osjson.aspx?query=tea&setlang=en-US HTTP/1.1"}));

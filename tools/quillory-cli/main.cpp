@@ -45,6 +45,12 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 #include <numeric>
 
 namespace {
@@ -66,6 +72,15 @@ const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
 void print(std::FILE* stream, QByteArrayView bytes)
 {
     std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stream);
+}
+
+bool StandardErrorIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
 }
 
 int fail(const QString& message)
@@ -377,10 +392,23 @@ int suggestCommand(const QStringList& arguments)
                                        .arg(statusCode)
                                        .arg(nextPhrase);
                      });
+    // On a terminal, one line of progress that keeps being rewritten: the phrase at work and the
+    // pause or the wait after a refusal. Piped, stderr stays quiet.
+    if (StandardErrorIsTerminal()) {
+        auto progress = std::make_shared<QString>();
+        const auto show = [progress](const QString& status) {
+            print(stderr, QStringLiteral("\r\x1b[K%1  %2").arg(*progress, status).toUtf8());
+        };
+        QObject::connect(&harvester, &SuggestHarvester::progressTextChanged,
+                         [progress](const QString& text) { *progress = text; });
+        QObject::connect(&harvester, &SuggestHarvester::statusChanged, show);
+    }
     QList<SuggestTableModel::RowId> rows;
     for (qsizetype row = 0; row < table.rowCount(); ++row)
         rows << table.idOfRow(row);
     QCoro::waitFor(harvester.harvest(rows));
+    if (StandardErrorIsTerminal())
+        print(stderr, "\r\x1b[K");
 
     const SuggestRows& records = table.records();
     int status = Success;
