@@ -419,7 +419,7 @@ int suggestCommand(const QStringList& arguments)
             text += u'\n';
             for (int k = 1; k <= SuggestPairCount; ++k) {
                 const QStringView suggestion = records.recordCell(row, SuggestionCell(k));
-                if (!suggestion.isEmpty())
+                if (!suggestion.isEmpty() && suggestion != NotAvailable)
                     text +=
                         QStringLiteral("  %1\t%2\n").arg(suggestion, records.recordCell(row, ResultsCell(k)));
             }
