@@ -100,22 +100,23 @@ PreviewModel* TfrmMain::preview() const
 
 void TfrmMain::wireHandlers()
 {
-    // The history panel's place is remembered in the options file, beside the Options window's keys.
+    // The history panel and columns are remembered in the options file, beside the Options
+    // window's keys: read once here, each change written as it is made.
     const QString settingsFile = ProgramFile(OptionsFileName);
-    m_hotTrendsPage->setHistoryShown(QSettings(settingsFile, QSettings::IniFormat)
-                                         .value(QStringLiteral("window/historyPanel"), false)
-                                         .toBool());
-    connect(m_hotTrendsPage, &HotTrendsPage::historyShownChanged, this, [settingsFile](bool shown) {
-        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("window/historyPanel"), shown);
-    });
-    m_hotTrendsPage->setHistoryColumnsShown(QSettings(settingsFile, QSettings::IniFormat)
-                                                .value(QStringLiteral("window/historyColumns"))
-                                                .toStringList());
+    const auto remember = [settingsFile](const QString& key, const QVariant& value) {
+        QSettings(settingsFile, QSettings::IniFormat).setValue(key, value);
+    };
+    {
+        const QSettings settings(settingsFile, QSettings::IniFormat);
+        m_hotTrendsPage->setHistoryShown(
+            settings.value(QStringLiteral("window/historyPanel"), false).toBool());
+        m_hotTrendsPage->setHistoryColumnsShown(
+            settings.value(QStringLiteral("window/historyColumns")).toStringList());
+    }
+    connect(m_hotTrendsPage, &HotTrendsPage::historyShownChanged, this,
+            [remember](bool shown) { remember(QStringLiteral("window/historyPanel"), shown); });
     connect(m_hotTrendsPage, &HotTrendsPage::historyColumnsChanged, this,
-            [settingsFile](const QStringList& keys) {
-                QSettings(settingsFile, QSettings::IniFormat)
-                    .setValue(QStringLiteral("window/historyColumns"), keys);
-            });
+            [remember](const QStringList& keys) { remember(QStringLiteral("window/historyColumns"), keys); });
     connect(m_hotTrendsPage, &HotTrendsPage::openLink, this,
             [this](const QUrl& url) { m_seams.launcher->openUrl(url); });
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));

@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSystemTrayIcon>
 
 #include <algorithm>
@@ -84,11 +83,6 @@ public:
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
-class SystemRandom final : public RandomSource {
-public:
-    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
 };
 
 class SystemLauncher final : public Launcher {

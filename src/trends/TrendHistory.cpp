@@ -5,7 +5,6 @@
 TrendHistory::TrendHistory(QString path, QObject* parent)
     : QObject(parent)
     , m_ledger(std::make_shared<TrendLedger>(std::move(path)))
-    , m_writeFailing(std::make_shared<bool>(false))
 {
     m_thread.setMaxThreadCount(1);
     m_thread.setExpiryTimeout(-1);
@@ -63,13 +62,13 @@ void TrendHistory::open(TrendRows table)
 
 void TrendHistory::record(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings)
 {
-    (void)run([this, failing = m_writeFailing, at, source, sightings](TrendLedger& ledger) {
+    (void)run([this, at, source, sightings](TrendLedger& ledger) {
         if (!ledger.isOpen())
             return; // told when it was opened
         const QString error = ledger.recordScrape(at, source, sightings);
-        if (!error.isEmpty() && !*failing)
+        if (!error.isEmpty() && !m_writeFailing)
             tell(tr("The scrape could not be added to the history of trends: %1").arg(error));
-        *failing = !error.isEmpty();
+        m_writeFailing = !error.isEmpty();
     });
 }
 

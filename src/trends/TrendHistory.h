@@ -53,7 +53,7 @@ private:
 
     QThreadPool m_thread; // one thread that never expires: the ledger's connection lives on it
     std::shared_ptr<TrendLedger> m_ledger;
-    std::shared_ptr<bool> m_writeFailing;
+    bool m_writeFailing = false; // read and written on the history's thread only
     QAtomicInt m_pending;
     std::stop_source m_stop;
     bool m_openAsked = false;

@@ -386,7 +386,9 @@ void RowFilterModel::tableLayoutChanged(const QList<QPersistentModelIndex>&, Lay
 void RowFilterModel::tableDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                       const QList<int>& roles)
 {
-    const bool textChanged = roles.isEmpty() || roles.contains(Qt::DisplayRole);
+    // Only the text of the columns the finder searches can change which rows match.
+    const bool textChanged = (roles.isEmpty() || roles.contains(Qt::DisplayRole)) &&
+                             topLeft.column() < m_table.searchedColumnCount();
     if (textChanged)
         ++m_tableVersion;
     const int left = topLeft.column();

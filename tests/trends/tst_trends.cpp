@@ -378,8 +378,14 @@ void TestTrends::historyColumns()
     table.updateKeywordSummaries({{u"a"_s, {seen, 9000, {}}}});
     QCOMPARE(table.index(2, TrendTableModel::PeakTrafficColumn).data().toString(), u"9000"_s);
     QCOMPARE(table.index(0, TrendTableModel::PeakTrafficColumn).data().toString(), u"5000"_s);
-    // The find box searches the table's own cells only.
+    // The find box searches the table's own cells only: new history texts start no search.
     QVERIFY(!table.rowMatches(0, u"us"_s));
+    RowFilterModel filter(table);
+    filter.setNeedle(u"b"_s);
+    QTRY_VERIFY(!filter.isSearching());
+    table.updateKeywordSummaries({{u"c"_s, {seen, 100, {}}}});
+    QVERIFY(!filter.isSearching());
+    QCOMPARE(filter.rowCount(), 1);
 }
 
 void TestTrends::findFollowsTheTable()

@@ -40,7 +40,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -141,11 +140,6 @@ int printExport(const std::function<ExportResult(const QString& path)>& write)
     print(stdout, file.readAll());
     return Success;
 }
-
-class SystemRandom final : public RandomSource {
-public:
-    int bounded(int bound) override { return int(QRandomGenerator::global()->bounded(bound)); }
-};
 
 // A page fetcher over one client, with the window's request styles and reading of answers.
 PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options)
