@@ -80,11 +80,6 @@ public:
     int run(QDialog& dialog) override { return dialog.exec(); }
 };
 
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
 class SystemLauncher final : public Launcher {
 public:
     bool startProgram(const QString& program, const QStringList& arguments) override

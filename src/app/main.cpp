@@ -1,10 +1,10 @@
 #include "app/FMain.h"
 #include "app/QuilloryApplication.h"
 #include "app/Skin.h"
-#include "app/TerminationSignals.h"
 #include "util/CrashReporter.h"
 #include "util/FolderLock.h"
 #include "util/ProgramFolder.h"
+#include "util/TerminationSignals.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -36,7 +36,9 @@ void useOffscreenWithoutDisplay()
 // Told on stderr, and in a box where somebody can see one.
 void tellAlreadyRunning(const QString& folder)
 {
-    const QString text = QStringLiteral("Quillory is already running with the data folder %1.").arg(folder);
+    const QString text = QStringLiteral("Quillory is already running with the data folder %1 "
+                                        "(the program, or quillory-cli watch).")
+                             .arg(folder);
     std::fprintf(stderr, "Quillory: %s\n", qPrintable(text));
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         QMessageBox::warning(nullptr, QStringLiteral("Quillory"), text);

@@ -8,3 +8,9 @@ public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0; // local time
 };
+
+// The system's clock.
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};

@@ -42,6 +42,57 @@ Run RunCli(const QStringList& arguments, const QByteArray& input = {})
     return run;
 }
 
+// A quillory-cli watch running in the background; its output is read as it comes.
+class Watch {
+public:
+    Watch(const QString& folder, const QString& every = u"1s"_s)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LC_ALL"_s, u"en_US.UTF-8"_s);
+        m_cli.setProcessEnvironment(environment);
+        m_cli.start(QStringLiteral(QUILLORY_CLI), {u"watch"_s, u"--folder"_s, folder, u"--every"_s, every});
+    }
+    ~Watch()
+    {
+        if (m_cli.state() != QProcess::NotRunning) {
+            m_cli.kill();
+            m_cli.waitForFinished();
+        }
+    }
+    // The lines of its stdout so far.
+    qsizetype scrapesTold()
+    {
+        m_out += m_cli.readAllStandardOutput();
+        return m_out.count('\n');
+    }
+    bool waitForScrapes(qsizetype count)
+    {
+        return QTest::qWaitFor([this, count] { return scrapesTold() >= count; }, 20000);
+    }
+    // Sends SIGTERM; the exit status, or -1 when it did not end in time.
+    int terminate(int withinMs = 20000)
+    {
+        m_cli.terminate();
+        if (!QTest::qWaitFor([this] { return m_cli.state() == QProcess::NotRunning; }, withinMs))
+            return -1;
+        scrapesTold();
+        return m_cli.exitStatus() == QProcess::NormalExit ? m_cli.exitCode() : -1;
+    }
+    QByteArray err() { return m_cli.readAllStandardError(); }
+    QProcess& process() { return m_cli; }
+
+private:
+    QProcess m_cli;
+    QByteArray m_out;
+};
+
+void WriteTrendsSettings(const QString& folder, const ScriptedHttpServer& server)
+{
+    writeFile(QDir(folder).filePath(u"quillory.ini"_s),
+              "[HotTrends]\nSource=trending\nGeo=US\n[Endpoints]\nTrends=http://" + server.hostAndPort() +
+                  "\n");
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -57,6 +108,10 @@ private Q_SLOTS:
     void keywordHistory();
     void trendsFetchedOnce();
     void suggestionsOfPhrases();
+    void suggestionsDigDeeper();
+    void watchFoldsScrapesUntilTerminated();
+    void watchEndsAtOnceWhileAFeedHangs();
+    void watchRefusesAFolderInUse();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -132,6 +187,18 @@ void TestCli::trendsTable()
     QCOMPARE(rows[0].toObject().value(u"keyword"_s).toString(), u"beta, co"_s);
     QCOMPARE(rows[0].toObject().value(u"count"_s).toInt(), 9);
     QCOMPARE(rows[1].toObject().value(u"keyword"_s).toString(), u"alpha"_s);
+
+    // JSON lines: the same objects, one a line.
+    const Run lines = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"jsonl"_s});
+    QCOMPARE(lines.status, 0);
+    const QList<QByteArray> objects = lines.out.trimmed().split('\n');
+    QCOMPARE(objects.size(), 3);
+    for (const QByteArray& object : objects) {
+        QJsonParseError lineError;
+        QVERIFY(QJsonDocument::fromJson(object, &lineError).isObject());
+        QCOMPARE(lineError.error, QJsonParseError::NoError);
+    }
+    QCOMPARE(QJsonDocument::fromJson(objects[1]).object().value(u"keyword"_s).toString(), u"beta, co"_s);
 
     // CSV by default, as RFC 4180 has it; by date, newest first.
     const Run csv = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--sort"_s, u"date"_s});
@@ -257,6 +324,113 @@ void TestCli::suggestionsOfPhrases()
     QCOMPARE(
         rows[0].toObject().value(u"suggestions"_s).toArray()[0].toObject().value(u"suggestion"_s).toString(),
         u"cafe near me"_s);
+}
+
+void TestCli::suggestionsDigDeeper()
+{
+    ScriptedHttpServer server;
+    writeFile(m_dir->filePath(u"quillory.ini"_s),
+              "[Suggest]\nEngine=bing\nPauseMin=0\nPauseMax=0\n[Endpoints]\nBing=http://" +
+                  server.hostAndPort() + "\n");
+    const QByteArray json = "application/json; charset=UTF-8";
+    server.enqueue(ScriptedHttpServer::ok("[\"tea\",[\"tea pot\",\"Tea\",\"tea cup\"]]", json));
+    server.enqueue(ScriptedHttpServer::ok("[\"tea pot\",[\"tea pot set\"]]", json));
+    server.enqueue(ScriptedHttpServer::ok("[\"tea cup\",[]]", json));
+    // Two levels: the suggestions become phrases (the seed itself not again) and are harvested too.
+    const Run run = RunCli(
+        {u"suggest"_s, u"tea"_s, u"--folder"_s, folder(), u"--depth"_s, u"2"_s, u"--format"_s, u"jsonl"_s});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(server.requestLines().size(), 3);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    const QJsonObject second = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(second.value(u"phrase"_s).toString(), u"tea pot"_s);
+    QCOMPARE(second.value(u"suggestions"_s).toArray()[0].toObject().value(u"suggestion"_s).toString(),
+             u"tea pot set"_s);
+    QCOMPARE(QJsonDocument::fromJson(lines[2]).object().value(u"phrase"_s).toString(), u"tea cup"_s);
+
+    // The limit counts the phrases of every level.
+    server.enqueue(ScriptedHttpServer::ok("[\"tea\",[\"tea pot\",\"tea cup\"]]", json));
+    server.enqueue(ScriptedHttpServer::ok("[\"tea pot\",[\"tea pot set\"]]", json));
+    const Run limited = RunCli({u"suggest"_s, u"tea"_s, u"--folder"_s, folder(), u"--depth"_s, u"3"_s,
+                                u"--limit"_s, u"2"_s, u"--format"_s, u"jsonl"_s});
+    QCOMPARE(limited.status, 0);
+    QCOMPARE(limited.out.trimmed().split('\n').size(), 2);
+    QCOMPARE(server.requestLines().size(), 5);
+
+    const Run tooDeep = RunCli({u"suggest"_s, u"tea"_s, u"--folder"_s, folder(), u"--depth"_s, u"4"_s});
+    QCOMPARE(tooDeep.status, 2);
+}
+
+void TestCli::watchFoldsScrapesUntilTerminated()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.setFallback(ScriptedHttpServer::ok(
+        TrendingFeedBody({{u"alpha"_s, u"2000+"_s}, {u"delta"_s, u"500+"_s}}), "application/rss+xml"));
+    Watch watch(folder());
+    QVERIFY(watch.waitForScrapes(2));
+    QCOMPARE(watch.terminate(), 0);
+    const qsizetype scrapes = watch.scrapesTold();
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"quillory.lock"_s)));
+
+    // Every scrape is in the table file: alpha counted on from the table's 4, delta new.
+    const Run table = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QHash<QString, int> counts;
+    for (const QJsonValue& row : QJsonDocument::fromJson(table.out).array())
+        counts.insert(row[u"keyword"_s].toString(), row[u"count"_s].toInt());
+    QCOMPARE(counts.value(u"alpha"_s), 4 + scrapes);
+    QCOMPARE(counts.value(u"delta"_s), scrapes);
+    QCOMPARE(counts.value(u"gamma"_s), 1);
+    QVERIFY(readFile(m_dir->filePath(u"config.dat"_s)).startsWith("<%%LastParsed%%>"));
+    // ... and in the history: the table's row imported first, then a sighting a scrape.
+    const Run history = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(history.status, 0);
+    QCOMPARE(QJsonDocument::fromJson(history.out).object().value(u"sightings"_s).toInt(), 1 + scrapes);
+
+    // A second watch goes on from the time of the last scrape: nothing is due within the hour.
+    const int asked = int(server.requestLines().size());
+    Watch later(folder(), u"60m"_s);
+    QTest::qWait(1500);
+    QCOMPARE(later.terminate(), 0);
+    QCOMPARE(later.scrapesTold(), 0);
+    QCOMPARE(server.requestLines().size(), asked);
+}
+
+void TestCli::watchEndsAtOnceWhileAFeedHangs()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.enqueue(ScriptedHttpServer::stalled());
+    const QByteArray before = readFile(m_dir->filePath(u"dabatase.dat"_s));
+    Watch watch(folder());
+    QVERIFY(QTest::qWaitFor([&server] { return !server.requestLines().isEmpty(); }, 20000));
+    // The page on its way is given up: the scrape changes nothing.
+    QCOMPARE(watch.terminate(5000), 0);
+    QCOMPARE(watch.scrapesTold(), 0);
+    QCOMPARE(readFile(m_dir->filePath(u"dabatase.dat"_s)), before);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"config.dat"_s)));
+}
+
+void TestCli::watchRefusesAFolderInUse()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.setFallback(
+        ScriptedHttpServer::ok(TrendingFeedBody({{u"alpha"_s, u""_s}}), "application/rss+xml"));
+    Watch first(folder(), u"60m"_s);
+    QVERIFY(first.waitForScrapes(1));
+    const Run second = RunCli({u"watch"_s, u"--folder"_s, folder()});
+    QCOMPARE(second.status, 1);
+    QVERIFY(second.out.isEmpty());
+    QVERIFY2(second.err.contains("is in use by Quillory"), second.err.constData());
+    QCOMPARE(second.err.count('\n'), 1);
+    first.process().kill();
+    first.process().waitForFinished();
+    // The lock of a watch that was killed is taken over.
+    Watch next(folder(), u"60m"_s);
+    QTest::qWait(500);
+    QCOMPARE(next.terminate(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

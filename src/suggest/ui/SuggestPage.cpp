@@ -224,38 +224,12 @@ void SuggestPage::btnAddClick()
     SaveSuggestTable();
 }
 
-SuggestPage::Added SuggestPage::addPhrases(const QStringList& lines, qsizetype limit)
+PhrasesAdded SuggestPage::addPhrases(const QStringList& lines, qsizetype limit)
 {
-    const QStringList fresh = NewImportPhrases(m_table.records(), lines);
-    // Phrases made twice (two seeds that differ in letter case) count once.
-    QSet<QString> distinct;
-    for (const QString& line : lines)
-        distinct.insert(line.toCaseFolded());
-    Added added;
-    added.known = std::max<qsizetype>(0, distinct.size() - fresh.size());
-    const qsizetype first = m_table.rowCount();
-    {
-        const auto busy = markBusy();
-        m_table.appendPhrases(fresh.mid(0, limit));
-        showCount();
-    }
-    for (qsizetype row = first; row < m_table.rowCount(); ++row)
-        added.rows << m_table.idOfRow(row);
+    const auto busy = markBusy();
+    PhrasesAdded added = AddNewPhrases(m_table, lines, limit);
+    showCount();
     return added;
-}
-
-QStringList SuggestPage::suggestionsOf(const QList<SuggestTableModel::RowId>& rows) const
-{
-    QStringList suggestions;
-    for (const SuggestTableModel::RowId id : rows) {
-        const std::optional<SuggestRecord> record = m_table.recordOfId(id);
-        for (int k = 1; record && k <= SuggestPairCount; ++k) {
-            const QString& suggestion = record->cells[size_t(SuggestionCell(k))];
-            if (!suggestion.isEmpty() && suggestion != NotAvailable)
-                suggestions << suggestion;
-        }
-    }
-    return suggestions;
 }
 
 QCoro::Task<> SuggestPage::btnExpandClick()
@@ -281,8 +255,7 @@ QCoro::Task<> SuggestPage::btnExpandClick()
     QStringList lines;
     for (const qsizetype row : SelectedRows(*lvwSuggest))
         lines << ExpandPhrase(m_table.records().phrase(row).toString(), dialog.chosen(), m_language);
-    Added added = addPhrases(lines, limit);
-    qsizetype total = added.rows.size();
+    PhrasesAdded added = addPhrases(lines, limit);
     SaveSuggestTable();
     if (depth == 1) {
         Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
@@ -300,22 +273,22 @@ QCoro::Task<> SuggestPage::btnExpandClick()
         if (self)
             Q_EMIT self->harvestEnded();
     });
-    int level = 1;
-    while (level < depth && !added.rows.isEmpty() && total < limit && !m_digStopped) {
-        co_await m_harvester.harvest(added.rows);
-        if (!self)
-            co_return;
-        if (m_digStopped)
-            break;
-        ++level;
-        added = addPhrases(suggestionsOf(added.rows), limit - total);
-        total += added.rows.size();
+    // Named, not temporaries of the awaited call: GCC 12 destroys those twice in a coroutine.
+    std::function<PhrasesAdded(const QStringList&, qsizetype)> addLevel = [this](const QStringList& phrases,
+                                                                                 qsizetype most) {
+        PhrasesAdded more = addPhrases(phrases, most);
         SaveSuggestTable();
-    }
+        return more;
+    };
+    std::function<bool()> stopped = [self, this] { return !self || m_digStopped; };
+    const DigOutcome outcome =
+        co_await DigDeeper(m_harvester, m_table, std::move(added), depth, limit, addLevel, stopped);
+    if (!self)
+        co_return;
     Q_EMIT statusChanged(tr("Expanded %1 of %2 levels deep: %3 new phrases added (at most %4).")
-                             .arg(level)
+                             .arg(outcome.level)
                              .arg(depth)
-                             .arg(total)
+                             .arg(outcome.added)
                              .arg(limit));
 }
 
@@ -327,13 +300,13 @@ void SuggestPage::btnAddSuggestionsClick()
                               MsgKind::Information, MsgButtons::Ok);
         return;
     }
-    const QStringList suggestions = suggestionsOf(m_table.idsOfRows(rows));
+    const QStringList suggestions = SuggestionsOfRows(m_table, m_table.idsOfRows(rows));
     if (suggestions.isEmpty()) {
         Q_EMIT statusChanged(
             tr("The selected phrases have no suggestions yet: get their suggestions first."));
         return;
     }
-    const Added added = addPhrases(suggestions, suggestions.size());
+    const PhrasesAdded added = addPhrases(suggestions, suggestions.size());
     Q_EMIT statusChanged(tr("Added %1 suggestions as new phrases, %2 already in the table.")
                              .arg(added.rows.size())
                              .arg(added.known));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "suggest/PhraseDigging.h"
 #include "suggest/SuggestTableModel.h"
 #include "util/ListSort.h"
 #include "util/ui/PageSeams.h"
@@ -92,15 +93,8 @@ private:
     QString m_language = QStringLiteral("en");
     bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
 
-    // What adding phrases did: rows added (their ids, in order) and phrases the table held already.
-    struct Added {
-        QList<SuggestTableModel::RowId> rows;
-        qsizetype known = 0;
-    };
     // Adds `lines` as the add dialog adds them, at most `limit` of them.
-    Added addPhrases(const QStringList& lines, qsizetype limit);
-    // The suggestions harvested for these rows (not "N/A"), in order.
-    QStringList suggestionsOf(const QList<SuggestTableModel::RowId>& rows) const;
+    PhrasesAdded addPhrases(const QStringList& lines, qsizetype limit);
     bool m_busy = false;
     // The row whose pairs the preview shows (0: none), so that a harvest of it shows anew.
     SuggestTableModel::RowId m_previewRowId = 0;

@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "util/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,0 +1,257 @@
+// quillory-cli suggest: the suggestions of phrases, harvested as the window harvests them.
+#include "Cli.h"
+
+#include "net/HttpClient.h"
+#include "net/ServiceAddresses.h"
+#include "suggest/PhraseDigging.h"
+#include "suggest/PhraseExpansion.h"
+#include "suggest/SuggestCsv.h"
+#include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestSource.h"
+#include "suggest/SuggestTableModel.h"
+#include "util/DataFileStore.h"
+#include "util/RandomSource.h"
+
+#include <QCoroTask>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+// What the command line asks of one harvest.
+struct SuggestJob {
+    ProgramOptions options;
+    QStringList phrases; // the seeds, each followed by its expansion
+    qsizetype limit = 1000;
+    int depth = 1;
+};
+
+// The phrases named on the command line, those of stdin in the place of "-".
+QStringList SeedPhrases(const QStringList& arguments)
+{
+    QStringList seeds;
+    for (const QString& argument : arguments) {
+        if (argument != QLatin1String("-")) {
+            seeds << argument;
+            continue;
+        }
+        QTextStream input(stdin);
+        input.setEncoding(QStringConverter::Utf8);
+        for (QString line; input.readLineInto(&line);) {
+            if (!line.trimmed().isEmpty())
+                seeds << line;
+        }
+    }
+    return seeds;
+}
+
+struct SuggestOptions {
+    QCommandLineOption engine{QStringLiteral("engine"),
+                              QStringLiteral("google, youtube, bing, duckduckgo, amazon or classic."),
+                              QStringLiteral("ENGINE")};
+    QCommandLineOption language{QStringLiteral("lang"), QStringLiteral("The language, as en."),
+                                QStringLiteral("LL")};
+    QCommandLineOption country{QStringLiteral("country"), QStringLiteral("The country, as US."),
+                               QStringLiteral("CC")};
+    QCommandLineOption expand{
+        QStringLiteral("expand"),
+        QStringLiteral("Grow each phrase first: alphabet, questions, prepositions (comma-separated)."),
+        QStringLiteral("SETS")};
+    QCommandLineOption depth{
+        QStringLiteral("depth"),
+        QStringLiteral("1 (the default): the phrases only. 2 or 3: their suggestions are "
+                       "harvested as phrases in turn, one or two levels deep."),
+        QStringLiteral("N"), QStringLiteral("1")};
+    QCommandLineOption limit{QStringLiteral("limit"),
+                             QStringLiteral("At most N phrases in all levels (1000 by default)."),
+                             QStringLiteral("N"), QStringLiteral("1000")};
+    QCommandLineOption pause{QStringLiteral("pause"),
+                             QStringLiteral("The pause before each phrase but the first, "
+                                            "drawn between MIN and MAX seconds."),
+                             QStringLiteral("MIN-MAX")};
+
+    // The job the options ask for, or nothing after telling bad usage.
+    std::optional<SuggestJob> read(const Command& command, int& status) const;
+};
+
+std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& status) const
+{
+    const QCommandLineParser& parser = command.parser;
+    const auto bad = [&status](const QString& message) {
+        status = usageError(message);
+        return std::nullopt;
+    };
+    SuggestJob job;
+    job.options = command.options();
+    ProgramOptions& options = job.options;
+    if (parser.isSet(engine)) {
+        bool known = false;
+        for (const SuggestEngine candidate :
+             {SuggestEngine::Google, SuggestEngine::YouTube, SuggestEngine::Bing, SuggestEngine::DuckDuckGo,
+              SuggestEngine::Amazon, SuggestEngine::Classic}) {
+            if (SuggestEngineKey(candidate) == parser.value(engine)) {
+                options.engine = candidate;
+                known = true;
+            }
+        }
+        if (!known)
+            return bad(QStringLiteral("--engine takes google, youtube, bing, duckduckgo, amazon or classic"));
+    }
+    if (parser.isSet(language))
+        options.language = parser.value(language).toLower();
+    if (parser.isSet(country))
+        options.country = parser.value(country).toUpper();
+    if (parser.isSet(pause)) {
+        const QStringList bounds = parser.value(pause).split(u'-');
+        bool minRead = false;
+        bool maxRead = false;
+        const int shortest = bounds.value(0).toInt(&minRead);
+        const int longest = bounds.value(1).toInt(&maxRead);
+        if (bounds.size() != 2 || !minRead || !maxRead || shortest < 0 || longest < shortest ||
+            longest > MaxPauseSeconds)
+            return bad(QStringLiteral("--pause takes MIN-MAX in seconds, as 2-7"));
+        options.pauseMin = shortest;
+        options.pauseMax = longest;
+    }
+    Expansions sets;
+    for (const QString& name : parser.value(expand).split(u',', Qt::SkipEmptyParts)) {
+        if (name == QLatin1String("alphabet"))
+            sets |= Expansion::Alphabet;
+        else if (name == QLatin1String("questions"))
+            sets |= Expansion::Questions;
+        else if (name == QLatin1String("prepositions"))
+            sets |= Expansion::Prepositions;
+        else
+            return bad(QStringLiteral("--expand takes alphabet, questions, prepositions"));
+    }
+    bool limitRead = false;
+    job.limit = parser.value(limit).toLongLong(&limitRead);
+    if (!limitRead || job.limit < 1)
+        return bad(QStringLiteral("--limit takes a whole number from 1 on"));
+    bool depthRead = false;
+    job.depth = parser.value(depth).toInt(&depthRead);
+    if (!depthRead || job.depth < 1 || job.depth > 3)
+        return bad(QStringLiteral("--depth takes 1, 2 or 3"));
+
+    const QStringList seeds = SeedPhrases(parser.positionalArguments());
+    if (seeds.isEmpty())
+        return bad(QStringLiteral("suggest needs phrases, or - to read them from stdin"));
+    for (const QString& seed : seeds) {
+        job.phrases << seed;
+        if (sets)
+            job.phrases << ExpandPhrase(seed, sets, options.language);
+    }
+    return job;
+}
+
+// On a terminal, one line of progress that keeps being rewritten: the phrase at work and the
+// pause or the wait after a refusal. Piped, stderr stays quiet.
+void ShowProgressOf(SuggestHarvester& harvester)
+{
+    if (!StandardErrorIsTerminal())
+        return;
+    auto progress = std::make_shared<QString>();
+    QObject::connect(&harvester, &SuggestHarvester::progressTextChanged,
+                     [progress](const QString& text) { *progress = text; });
+    QObject::connect(&harvester, &SuggestHarvester::statusChanged, [progress](const QString& status) {
+        print(stderr, QStringLiteral("\r\x1b[K%1  %2").arg(*progress, status).toUtf8());
+    });
+}
+
+// Harvests the job into `table`, level after level; the refusal that ended it early, if one did.
+QString Harvest(const SuggestJob& job, SuggestTableModel& table)
+{
+    // The table is the command's own: nothing of it goes to the folder.
+    DataFileStore notSaved(SuggestTableFileName,
+                           DataFileStore::Writer([](const QString&) { return QString(); }));
+    HttpClient client;
+    SystemRandom random;
+    SuggestHarvester harvester(table, notSaved, ClientFetcher(client, job.options), random);
+    harvester.setSource(MakeSuggestSource(job.options, GoogleWebHost()));
+    harvester.setPauseRange(job.options.pauseMin, job.options.pauseMax);
+    // Tests shorten every wait (a pause, a refusal's wait) by setting the tenth of a second shorter.
+    if (bool valid = false; qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS", &valid) >= 0 && valid)
+        harvester.setPauseStep(
+            std::chrono::milliseconds(qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS")));
+    QString refusal;
+    QObject::connect(&harvester, &SuggestHarvester::serviceRefused,
+                     [&refusal](const QString& service, int statusCode, const QString& nextPhrase) {
+                         refusal = QStringLiteral("%1 refused to answer (HTTP %2) before \"%3\"")
+                                       .arg(service)
+                                       .arg(statusCode)
+                                       .arg(nextPhrase);
+                     });
+    ShowProgressOf(harvester);
+
+    const auto dig = [&]() -> QCoro::Task<> {
+        // Named, not temporaries of the awaited call: GCC 12 destroys those twice in a coroutine.
+        std::function<PhrasesAdded(const QStringList&, qsizetype)> add = [&table](const QStringList& phrases,
+                                                                                  qsizetype most) {
+            return AddNewPhrases(table, phrases, most);
+        };
+        std::function<bool()> refused = [&refusal] { return !refusal.isEmpty(); };
+        PhrasesAdded first = add(job.phrases, job.limit);
+        const DigOutcome outcome =
+            co_await DigDeeper(harvester, table, std::move(first), job.depth, job.limit, add, refused);
+        // Every level is harvested here, the last one too.
+        if (!refused())
+            co_await harvester.harvest(outcome.lastLevel);
+    };
+    QCoro::waitFor(dig());
+    if (StandardErrorIsTerminal())
+        print(stderr, "\r\x1b[K");
+    return refusal;
+}
+
+void PrintSuggestTable(const SuggestRows& records)
+{
+    QString text;
+    for (qsizetype row = 0; row < records.size(); ++row) {
+        text += records.phrase(row);
+        text += u'\n';
+        for (int k = 1; k <= SuggestPairCount; ++k) {
+            const QStringView suggestion = records.recordCell(row, SuggestionCell(k));
+            if (!suggestion.isEmpty() && suggestion != NotAvailable)
+                text += QStringLiteral("  %1\t%2\n").arg(suggestion, records.recordCell(row, ResultsCell(k)));
+        }
+    }
+    print(stdout, text.toUtf8());
+}
+
+} // namespace
+
+int suggestCommand(const QStringList& arguments)
+{
+    Command command(
+        QStringLiteral("Gets the suggestions of the phrases (one argument each, or - to read them "
+                       "from stdin, one a line) as the program's harvest does, with its pauses and "
+                       "its handling of a service that refuses. Nothing is written to the folder; "
+                       "its quillory.ini gives the settings, which the options override."),
+        {OutputFormat::Table, OutputFormat::Csv, OutputFormat::Json, OutputFormat::JsonLines});
+    const SuggestOptions suggestOptions;
+    command.parser.addOptions({suggestOptions.engine, suggestOptions.language, suggestOptions.country,
+                               suggestOptions.expand, suggestOptions.depth, suggestOptions.limit,
+                               suggestOptions.pause});
+    command.parser.addPositionalArgument(QStringLiteral("phrases"), QStringLiteral("The phrases, or -."));
+    int status = Success;
+    if (!command.parse(arguments, status))
+        return status;
+    const std::optional<SuggestJob> job = suggestOptions.read(command, status);
+    if (!job)
+        return status;
+
+    SuggestTableModel table;
+    const QString refusal = Harvest(*job, table);
+    if (command.format() == OutputFormat::Table)
+        PrintSuggestTable(table.records());
+    else
+        status = PrintExport(command.format(), [&table](const QString& path, ExportFormat format) {
+            return WriteSuggestCsv(path, table.records(), format);
+        });
+    // What was harvested is printed; a service that refused to the end fails the job all the same.
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    return status;
+}

@@ -1,0 +1,94 @@
+// quillory-cli trends: the trending keywords, fetched once.
+#include "Cli.h"
+
+#include "net/HttpClient.h"
+#include "trends/HotTrendsFeed.h"
+#include "trends/TrendingFeed.h"
+
+#include <QCoroTask>
+#include <QJsonObject>
+
+namespace {
+
+struct FetchedTrend {
+    QString keyword;
+    QString traffic;
+    QString country;
+    qsizetype newsCount = 0;
+};
+
+// Fetches the feeds once, country after country; the first failure ends it with its reason.
+QCoro::Task<QString> FetchTrends(const ProgramOptions& options, TrendSource source,
+                                 QList<FetchedTrend>& found)
+{
+    HttpClient client;
+    const PageFetcher fetch = ClientFetcher(client, options);
+    if (source == TrendSource::Classic) {
+        const PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
+        if (!fetched.page)
+            co_return fetched.failure;
+        for (const QString& keyword : FeedKeywords(*fetched.page))
+            found.append({keyword, {}, {}, 0});
+        co_return QString();
+    }
+    for (const QString& geo : options.geo) {
+        const PageFetch fetched =
+            co_await fetch(TrendingFeedUrl(options.endpoints.trends, geo), FetchStyle::Modern);
+        if (!fetched.failure.isEmpty())
+            co_return QStringLiteral("%1: %2").arg(geo, fetched.failure);
+        const std::optional<QList<TrendingItem>> items = ReadTrendingFeed(fetched.body);
+        if (!items)
+            co_return QStringLiteral("%1: the feed could not be read").arg(geo);
+        for (const TrendingItem& item : *items)
+            found.append({item.keyword, item.traffic, geo, item.news.size()});
+    }
+    co_return QString();
+}
+
+} // namespace
+
+int trendsCommand(const QStringList& arguments)
+{
+    Command command(QStringLiteral("Fetches the trending keywords once and prints them with their traffic, "
+                                   "country and number of news items. The settings are those of the folder's "
+                                   "quillory.ini; the options override them."),
+                    {OutputFormat::Table, OutputFormat::Csv, OutputFormat::Json, OutputFormat::JsonLines});
+    const TrendSourceOptions sourceOptions;
+    sourceOptions.addTo(command.parser);
+    if (int status = Success; !command.parse(arguments, status))
+        return status;
+    if (!command.parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("trends takes no arguments but options"));
+    ProgramOptions options = command.options();
+    if (int status = Success; !sourceOptions.apply(command.parser, options, status))
+        return status;
+
+    QList<FetchedTrend> found;
+    const QString error = QCoro::waitFor(FetchTrends(options, options.trendSource, found));
+    if (!error.isEmpty())
+        return fail(QStringLiteral("the trends could not be fetched: %1").arg(error));
+    if (command.format() == OutputFormat::Json || command.format() == OutputFormat::JsonLines) {
+        QJsonArray items;
+        for (const FetchedTrend& trend : found)
+            items.append(QJsonObject{{QStringLiteral("keyword"), trend.keyword},
+                                     {QStringLiteral("traffic"), trend.traffic},
+                                     {QStringLiteral("country"), trend.country},
+                                     {QStringLiteral("news"), trend.newsCount}});
+        PrintJsonItems(items, command.format());
+        return Success;
+    }
+    QString text;
+    if (command.format() == OutputFormat::Csv) {
+        BeginCsv(text, ExportFormat::Csv, {u"Keyword", u"Traffic", u"Country", u"News"});
+        for (const FetchedTrend& trend : found)
+            AppendCsvRecord(text,
+                            {trend.keyword, trend.traffic, trend.country, QString::number(trend.newsCount)});
+    } else {
+        for (const FetchedTrend& trend : found)
+            text += QStringLiteral("%1  %2  %3  %4 news\n")
+                        .arg(trend.country.leftJustified(2), trend.traffic.leftJustified(10), trend.keyword)
+                        .arg(trend.newsCount);
+    }
+    print(stdout, text.toUtf8());
+    return Success;
+}
