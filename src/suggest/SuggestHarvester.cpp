@@ -83,10 +83,13 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         if (!m_table.recordOfId(id))
             continue;
         Q_EMIT progressTextChanged(QStringLiteral("Phrase %1 of %2").arg(turn + 1).arg(rows.size()));
+        Q_EMIT turnStarted(turn, rows.size());
         if (!first) {
             Q_EMIT statusChanged(QStringLiteral("Preparing suggestions of: ") +
                                  m_table.recordOfId(id)->phrase + QStringLiteral("..."));
-            co_await pauseSeconds(m_shortestPause + m_random.bounded(m_longestPause - m_shortestPause + 1));
+            const int pause = m_shortestPause + m_random.bounded(m_longestPause - m_shortestPause + 1);
+            Q_EMIT pausing(pause);
+            co_await pauseSeconds(pause);
             if (!self || m_stopRequested)
                 co_return;
         }

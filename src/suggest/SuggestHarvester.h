@@ -67,6 +67,10 @@ Q_SIGNALS:
     void gaugeReset();
     // "Phrase n of m" for the phrase at work; empty once the harvest has ended.
     void progressTextChanged(const QString& text);
+    // The turn of the phrase at `turn` (from 0) of `count` begins.
+    void turnStarted(qsizetype turn, qsizetype count);
+    // The pause before the phrase begins, `seconds` long.
+    void pausing(int seconds);
     // The row's phrase is being fetched.
     void rowFetching(RowId id);
     // The row's cells have been filled (with "N/A" where the fetch gave nothing).

@@ -15,8 +15,7 @@
 
 #include <QCoroTask>
 #include <QTextStream>
-
-#include <memory>
+#include <QTimer>
 
 namespace {
 
@@ -146,19 +145,61 @@ std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& stat
     return job;
 }
 
-// On a terminal, one line of progress that keeps being rewritten: the phrase at work and the
-// pause or the wait after a refusal. Piped, stderr stays quiet.
-void ShowProgressOf(SuggestHarvester& harvester)
-{
-    if (!StandardErrorIsTerminal())
-        return;
-    auto progress = std::make_shared<QString>();
-    QObject::connect(&harvester, &SuggestHarvester::progressTextChanged,
-                     [progress](const QString& text) { *progress = text; });
-    QObject::connect(&harvester, &SuggestHarvester::statusChanged, [progress](const QString& status) {
-        print(stderr, QStringLiteral("\r\x1b[K%1  %2").arg(*progress, status).toUtf8());
-    });
-}
+// On a terminal, one line of progress that keeps being rewritten: a bar of the phrases done, the
+// phrase at work, and the pause or the wait after a refusal counting down. Piped, stderr stays quiet.
+class HarvestProgress final : public QObject {
+public:
+    explicit HarvestProgress(SuggestHarvester& harvester)
+    {
+        if (!StandardErrorIsTerminal())
+            return;
+        connect(&harvester, &SuggestHarvester::turnStarted, this, [this](qsizetype turn, qsizetype count) {
+            m_turn = turn;
+            m_count = count;
+            m_pause.stop();
+            show();
+        });
+        connect(&harvester, &SuggestHarvester::statusChanged, this, [this](const QString& text) {
+            m_status = text;
+            show();
+        });
+        connect(&harvester, &SuggestHarvester::pausing, this, [this](int seconds) {
+            m_pauseLeft = seconds;
+            m_pause.start();
+            show();
+        });
+        m_pause.setInterval(1000);
+        connect(&m_pause, &QTimer::timeout, this, [this] {
+            if (--m_pauseLeft <= 0)
+                m_pause.stop();
+            show();
+        });
+    }
+    ~HarvestProgress() override
+    {
+        if (StandardErrorIsTerminal())
+            print(stderr, "\r\x1b[K");
+    }
+
+private:
+    void show() const
+    {
+        constexpr int Width = 20;
+        const int done = m_count > 0 ? int(m_turn * Width / m_count) : 0;
+        QString line = QStringLiteral("\r\x1b[K[%1%2] %3 of %4  ")
+                           .arg(QString(done, u'#'), QString(Width - done, u'.'))
+                           .arg(m_turn + 1)
+                           .arg(m_count);
+        line += m_pause.isActive() ? QStringLiteral("next phrase in %1 s").arg(m_pauseLeft) : m_status;
+        print(stderr, line.toUtf8());
+    }
+
+    qsizetype m_turn = 0;
+    qsizetype m_count = 0;
+    QString m_status;
+    int m_pauseLeft = 0;
+    QTimer m_pause;
+};
 
 // Harvests the job into `table`, level after level; the refusal that ended it early, if one did.
 QString Harvest(const SuggestJob& job, SuggestTableModel& table)
@@ -183,7 +224,7 @@ QString Harvest(const SuggestJob& job, SuggestTableModel& table)
                                        .arg(statusCode)
                                        .arg(nextPhrase);
                      });
-    ShowProgressOf(harvester);
+    const HarvestProgress progress(harvester);
 
     const auto dig = [&]() -> QCoro::Task<> {
         // Named, not temporaries of the awaited call: GCC 12 destroys those twice in a coroutine.
@@ -200,8 +241,6 @@ QString Harvest(const SuggestJob& job, SuggestTableModel& table)
             co_await harvester.harvest(outcome.lastLevel);
     };
     QCoro::waitFor(dig());
-    if (StandardErrorIsTerminal())
-        print(stderr, "\r\x1b[K");
     return refusal;
 }
 
