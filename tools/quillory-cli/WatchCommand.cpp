@@ -247,9 +247,9 @@ int watchCommand(const QStringList& arguments)
     qputenv("QUILLORY_HOME", folder.toLocal8Bit());
 
     print(stderr,
-          QStringLiteral("quillory-cli: watching the trends into %1 every %2 s; SIGTERM or Ctrl+C ends it\n")
+          QStringLiteral("quillory-cli: watching the trends into %1 every %2; SIGTERM or Ctrl+C ends it\n")
               .arg(QDir::toNativeSeparators(folder))
-              .arg(interval->count())
+              .arg(command.parser.value(every).trimmed())
               .toUtf8());
     TrendWatch watch(options, *interval);
     watch.start();
