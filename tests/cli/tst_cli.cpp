@@ -112,6 +112,7 @@ private Q_SLOTS:
     void watchFoldsScrapesUntilTerminated();
     void watchEndsAtOnceWhileAFeedHangs();
     void watchRefusesAFolderInUse();
+    void watchStopsAtAnUnreadableTable();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -431,6 +432,19 @@ void TestCli::watchRefusesAFolderInUse()
     Watch next(folder(), u"60m"_s);
     QTest::qWait(500);
     QCOMPARE(next.terminate(), 0);
+}
+
+void TestCli::watchStopsAtAnUnreadableTable()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    QFile::remove(m_dir->filePath(u"dabatase.dat"_s));
+    QVERIFY(QDir(folder()).mkdir(u"dabatase.dat"_s)); // there, but not a file that can be read
+    const Run run = RunCli({u"watch"_s, u"--folder"_s, folder(), u"--every"_s, u"1s"_s});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("dabatase.dat"), run.err.constData());
+    QVERIFY(server.requestLines().isEmpty());
+    QVERIFY(QFileInfo(m_dir->filePath(u"dabatase.dat"_s)).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
