@@ -79,6 +79,36 @@ HttpResult Run(QCoro::Task<HttpResult> task)
     return QCoro::waitFor(std::move(task));
 }
 
+// A figure of /proc/self/status ("VmHWM", "VmRSS"), in bytes.
+qint64 MemoryFigure(QByteArrayView name)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(name) && line.mid(name.size()).startsWith(':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// The peak of the memory held from now on is measured afresh.
+void ResetPeakMemory()
+{
+    QFile clear(u"/proc/self/clear_refs"_s);
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// `step` sent `count` times, one after another, all of them one shared buffer.
+Reply Flood(const QByteArray& head, const QByteArray& step, int count, int delayMs = 0)
+{
+    Reply reply = ScriptedHttpServer::raw(head);
+    for (int i = 0; i < count; ++i)
+        reply.then(delayMs, step);
+    return reply;
+}
+
 QByteArray WithPort(QByteArray text, const ScriptedHttpServer& server)
 {
     return text.replace("PORT", QByteArray::number(server.port()));
@@ -138,6 +168,8 @@ private Q_SLOTS:
     void transferEvents();
     void stallEndsOnIdleTimeout();
     void silentHandshakeEndsOnConnectTimeout();
+    void hostileServersFailWithinLimits_data();
+    void hostileServersFailWithinLimits();
     void deadlineEndsASlowRequest_data();
     void deadlineEndsASlowRequest();
     void deadlineCountsFromTheTurn();
@@ -878,6 +910,72 @@ void TestNet::silentHandshakeEndsOnConnectTimeout()
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(clock.elapsed() < 5000);
     QVERIFY(server.requests().isEmpty());
+}
+
+void TestNet::hostileServersFailWithinLimits_data()
+{
+    QTest::addColumn<Reply>("hostile");
+    QTest::addColumn<QString>("error");
+    // The most the client may hold for it: a body up to the parser's limit (64 MB) may take twice
+    // that for a moment while its buffer grows.
+    QTest::addColumn<qint64>("memory");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    const QByteArray megabyte(1024 * 1024, 'x');
+    constexpr qint64 MB = 1024 * 1024;
+    QTest::newRow("headers forever") << Flood(ok, "X-Filler: " + QByteArray(1000, 'a') + "\r\n", 32 * 1024)
+                                     << u"headers are larger than"_s << 8 * MB;
+    QTest::newRow("endless chunk size")
+        << Flood(ok + "Transfer-Encoding: chunked\r\n\r\n", QByteArray(4096, 'f'), 8192)
+        << u"chunk-size line is longer"_s << 8 * MB;
+    QTest::newRow("endless chunks") << Flood(ok + "Transfer-Encoding: chunked\r\n\r\n",
+                                             "100000\r\n" + megabyte + "\r\n", 80)
+                                    << u"larger than"_s << 160 * MB;
+    QTest::newRow("body over the limit") << Flood(ok + "\r\n", megabyte, 80) << u"larger than"_s << 160 * MB;
+    QTest::newRow("announced body over the limit")
+        << ScriptedHttpServer::raw(ok + "Content-Length: 1000000000000\r\n\r\n") << u"larger than"_s
+        << 8 * MB;
+    QTest::newRow("silent server") << Reply().thenHold() << u"No data from the server for 300 ms"_s << 8 * MB;
+    QTest::newRow("a byte at a time")
+        << Flood(ok + "Content-Length: 1000\r\n\r\n", "x", 1000, 20) << u"within 600 ms"_s << 8 * MB;
+    QTest::newRow("redirect loop") << Reply() << u"Still redirected"_s << 8 * MB;
+    QTest::newRow("body shorter than announced, then silence")
+        << ScriptedHttpServer::stalled("abc") << u"No data from the server for 300 ms"_s << 8 * MB;
+    QTest::newRow("body shorter than announced, then closed")
+        << ScriptedHttpServer::raw(ok + "Content-Length: 1000\r\n\r\nabc") << u"closed"_s << 8 * MB;
+}
+
+void TestNet::hostileServersFailWithinLimits()
+{
+    QFETCH(Reply, hostile);
+    QFETCH(QString, error);
+    QFETCH(qint64, memory);
+
+    ScriptedHttpServer server;
+    const bool loop = hostile.steps.isEmpty() && hostile.closeAfter;
+    connect(&server, &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
+        if (request.startsWith("GET /next "))
+            server.enqueue(ScriptedHttpServer::ok("next"));
+        else
+            server.enqueue(loop ? ScriptedHttpServer::redirect("/hostile") : hostile);
+    });
+    HttpClient client;
+    client.setIdleTimeout(300ms);
+    client.setDeadline(600ms);
+    ResetPeakMemory();
+    const qint64 memoryBefore = MemoryFigure("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    const HttpResult result = Run(client.get(server.url(u"/hostile"_s)));
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(error, Qt::CaseInsensitive), qPrintable(result.error));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    const qint64 grown = MemoryFigure("VmHWM") - memoryBefore;
+    QVERIFY2(grown <= memory, qPrintable(QStringLiteral("%1 MB more").arg(grown / (1024 * 1024))));
+    // The same client goes on with the next request.
+    const HttpResult next = Run(client.get(server.url(u"/next"_s)));
+    QVERIFY2(next.ok, qPrintable(next.error));
+    QCOMPARE(next.body, QByteArray("next"));
 }
 
 void TestNet::deadlineEndsASlowRequest_data()

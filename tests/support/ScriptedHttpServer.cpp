@@ -222,27 +222,38 @@ void ScriptedHttpServer::readRequests(QTcpSocket* socket)
 
 void ScriptedHttpServer::play(QTcpSocket* socket, const Reply& reply, int step)
 {
-    if (!m_connections.contains(socket))
-        return;
-    if (step == reply.steps.size()) {
-        if (reply.closeAfter) {
-            socket->disconnectFromHost();
-            return;
-        }
-        m_connections[socket].replying = false;
-        readRequests(socket);
-        return;
-    }
-    const auto send = [this, socket, reply, step] {
+    // Steps without a delay go out in one pass, but never far ahead of the client: a flood goes as
+    // fast as the client reads it instead of piling up in the test's memory.
+    constexpr qint64 MostAhead = 1024 * 1024;
+    for (;; ++step) {
         if (!m_connections.contains(socket))
             return;
+        if (step == reply.steps.size()) {
+            if (reply.closeAfter) {
+                socket->disconnectFromHost();
+                return;
+            }
+            m_connections[socket].replying = false;
+            readRequests(socket);
+            return;
+        }
+        if (reply.steps[step].delayMs > 0) {
+            QTimer::singleShot(reply.steps[step].delayMs, socket, [this, socket, reply, step] {
+                if (!m_connections.contains(socket))
+                    return;
+                socket->write(reply.steps[step].bytes);
+                play(socket, reply, step + 1);
+            });
+            return;
+        }
+        if (socket->bytesToWrite() > MostAhead) {
+            connect(
+                socket, &QTcpSocket::bytesWritten, this,
+                [this, socket, reply, step] { play(socket, reply, step); }, Qt::SingleShotConnection);
+            return;
+        }
         socket->write(reply.steps[step].bytes);
-        play(socket, reply, step + 1);
-    };
-    if (reply.steps[step].delayMs <= 0)
-        send();
-    else
-        QTimer::singleShot(reply.steps[step].delayMs, socket, send);
+    }
 }
 
 QByteArray ScriptedHttpServer::response(int status, const QByteArray& body, const Headers& headers)
