@@ -3,10 +3,11 @@
 # CMAKE_ARGS adds to them, BUILD and ASAN_BUILD move them elsewhere.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test asan bench clean
+.PHONY: all deps build run test asan fuzz format-check soak bench clean
 
 all: build
 
@@ -31,8 +32,24 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --preset asan --test-dir $(ASAN_BUILD) -j $(JOBS)
 
+# The fuzz targets (fuzz/), built with clang, libFuzzer and the sanitizers on the core alone, each run
+# for FUZZ_SECONDS (60 by default). A crash's input is kept where the summary says.
+fuzz: deps
+	cmake --preset fuzz -B $(FUZZ_BUILD) $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./scripts/fuzz.sh $(FUZZ_BUILD)
+
+# Every source laid out as .clang-format says.
+format-check: deps
+	./scripts/check-format.sh
+
+# The real program killed again and again on a 200,000-row table (SOAK_KILLS, 60 by default): its
+# files must always be whole.
+soak: build
+	./scripts/soak.py $(BUILD)
+
 bench: build
 	./bench/run-all.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

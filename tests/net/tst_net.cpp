@@ -970,8 +970,14 @@ void TestNet::hostileServersFailWithinLimits()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(error, Qt::CaseInsensitive), qPrintable(result.error));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    // AddressSanitizer keeps freed memory aside for a while: there, the peak says nothing of the client.
+#ifndef __SANITIZE_ADDRESS__
     const qint64 grown = MemoryFigure("VmHWM") - memoryBefore;
     QVERIFY2(grown <= memory, qPrintable(QStringLiteral("%1 MB more").arg(grown / (1024 * 1024))));
+#else
+    Q_UNUSED(memory);
+    Q_UNUSED(memoryBefore);
+#endif
     // The same client goes on with the next request.
     const HttpResult next = Run(client.get(server.url(u"/next"_s)));
     QVERIFY2(next.ok, qPrintable(next.error));
