@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test asan fuzz format-check soak bench clean
+.PHONY: all deps build run test asan fuzz format-check soak deb bench clean
 
 all: build
 
@@ -47,6 +47,11 @@ format-check: deps
 # files must always be whole.
 soak: build
 	./scripts/soak.py $(BUILD)
+
+# The Debian package, from the default build, checked in a scratch root (scripts/check-deb.sh).
+deb: build
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
+	./scripts/check-deb.sh $(BUILD)/package
 
 bench: build
 	./bench/run-all.sh $(BUILD)

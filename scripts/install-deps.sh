@@ -8,11 +8,14 @@ set -euo pipefail
 # qt6-base-dev brings Qt Concurrent too (libqt6concurrent6), on whose thread pool the lists sort,
 # and Qt SQL; libqt6sql6-sqlite is its SQLite driver, which keeps the history of trends, and
 # qt6-charts-dev draws that history (its CMake files need libqt6opengl6-dev, which it does not pull in).
+# qt6-svg-dev draws the program's icon. dpkg-dev (dpkg-shlibdeps), desktop-file-utils and appstream
+# make and check the Debian package.
 # clang with its runtime (libclang-rt-14-dev) builds the fuzz targets with libFuzzer; clang-format
 # checks the layout of the sources.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
           libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full libqt6sql6-sqlite
-          qt6-charts-dev libqt6opengl6-dev clang libclang-rt-14-dev clang-format)
+          qt6-charts-dev libqt6opengl6-dev qt6-svg-dev clang libclang-rt-14-dev clang-format
+          dpkg-dev desktop-file-utils appstream)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QSvgRenderer>
 
 #include <functional>
 
@@ -35,16 +36,18 @@ QPen accentPen(qreal width)
 
 QIcon QuilloryIcon()
 {
-    return drawn([](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(Accent);
-        p.drawRoundedRect(QRectF(2, 2, 60, 60), 14, 14);
-        // A quill across a "Q".
-        p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QRectF(14, 12, 34, 34));
-        p.drawLine(QPointF(38, 38), QPointF(50, 52));
-    });
+    // The installed icon itself, drawn at the sizes a window, a tray and a high-density screen ask.
+    QSvgRenderer mark(QStringLiteral(":/icons/app.quillory.Quillory.svg"));
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 44, 48, 64, 96, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        mark.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 QIcon NewsIcon()

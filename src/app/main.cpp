@@ -87,6 +87,8 @@ int main(int argc, char** argv)
 
     QuilloryApplication app(argc, argv);
     QuilloryApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry this window belongs to (its icon and name in a Wayland session's switcher).
+    QuilloryApplication::setDesktopFileName(QStringLiteral("app.quillory.Quillory"));
 
     const QString folder = ProgramFolder();
     const FolderLock lock(folder);

@@ -18,6 +18,14 @@ QString homeOverride()
     return qEnvironmentVariable("QUILLORY_HOME");
 }
 
+// An installed program: its executable in a bin/ folder beside the share/ folder of its metadata.
+// It keeps its data in the per-user folder even when it could write beside itself (run as root).
+bool IsInstalled(const QString& executableFolder)
+{
+    return QFileInfo::exists(
+        QDir(executableFolder).filePath(QStringLiteral("../share/metainfo/app.quillory.Quillory.metainfo.xml")));
+}
+
 } // namespace
 
 QString ProgramFolder()
@@ -28,7 +36,7 @@ QString ProgramFolder()
         return QDir(home).absolutePath();
     }
     const QString executableFolder = ExecutableFolder();
-    if (QFileInfo(executableFolder).isWritable())
+    if (QFileInfo(executableFolder).isWritable() && !IsInstalled(executableFolder))
         return executableFolder;
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(userFolder);

@@ -774,6 +774,19 @@ void TestUtil::programFolderFollowsOverride()
     QCOMPARE(ProgramFile(QStringLiteral("config.dat")),
              QDir(dir.path()).filePath(QStringLiteral("config.dat")));
     qunsetenv("QUILLORY_HOME");
+
+    // Without the override: beside a writable executable, unless the program is installed there.
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    SetExecutableFolderForTests(bin);
+    const auto restore = qScopeGuard([] { SetExecutableFolderForTests(QString()); });
+    QCOMPARE(ProgramFolder(), QDir(bin).absolutePath());
+    QVERIFY(QDir().mkpath(prefix.filePath(u"share/metainfo"_s)));
+    QFile metadata(prefix.filePath(u"share/metainfo/app.quillory.Quillory.metainfo.xml"_s));
+    QVERIFY(metadata.open(QIODevice::WriteOnly));
+    metadata.close();
+    QCOMPARE(ProgramFolder(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 void TestUtil::atomicWriteReportsFailure()

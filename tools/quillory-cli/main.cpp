@@ -28,7 +28,8 @@ const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("quillory-cli"));
+    // The program's name, which names its per-user folder: the default folder is the program's.
+    QCoreApplication::setApplicationName(QStringLiteral("quillory"));
     const QStringList arguments = app.arguments();
     const QString command = arguments.value(1);
     if (command == QLatin1String("--version")) {
