@@ -9,12 +9,11 @@
 
 namespace {
 
-const QColor Accent(0x1f, 0x6f, 0xd1);
-
 QIcon drawn(const std::function<void(QPainter&)>& draw)
 {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64}) {
+    // Up to four times the size they show at: crisp on screens of 1.5 and 2 device pixels a pixel.
+    for (const int size : {16, 24, 32, 48, 64, 96, 128}) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
@@ -27,9 +26,9 @@ QIcon drawn(const std::function<void(QPainter&)>& draw)
     return icon;
 }
 
-QPen accentPen(qreal width)
+QPen inkPen(const QColor& ink, qreal width)
 {
-    return QPen(Accent, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    return QPen(ink, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
 } // namespace
@@ -50,32 +49,32 @@ QIcon QuilloryIcon()
     return icon;
 }
 
-QIcon NewsIcon()
+QIcon NewsIcon(const QColor& ink)
 {
-    return drawn([](QPainter& p) {
-        p.setPen(accentPen(5));
+    return drawn([ink](QPainter& p) {
+        p.setPen(inkPen(ink, 5));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(QRectF(6, 14, 52, 36), 5, 5);
         p.drawPolyline(QPolygonF({QPointF(8, 17), QPointF(32, 36), QPointF(56, 17)}));
     });
 }
 
-QIcon UpdateIcon()
+QIcon UpdateIcon(const QColor& ink)
 {
-    return drawn([](QPainter& p) {
-        p.setPen(accentPen(6));
+    return drawn([ink](QPainter& p) {
+        p.setPen(inkPen(ink, 6));
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(12, 12, 40, 40), 60 * 16, 280 * 16);
         p.setPen(Qt::NoPen);
-        p.setBrush(Accent);
+        p.setBrush(ink);
         p.drawPolygon(QPolygonF({QPointF(40, 4), QPointF(52, 16), QPointF(36, 20)}));
     });
 }
 
-QIcon HelpIcon()
+QIcon HelpIcon(const QColor& ink)
 {
-    return drawn([](QPainter& p) {
-        p.setPen(accentPen(5));
+    return drawn([ink](QPainter& p) {
+        p.setPen(inkPen(ink, 5));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QRectF(6, 6, 52, 52));
         QPainterPath mark;
@@ -84,7 +83,7 @@ QIcon HelpIcon()
         mark.cubicTo(41, 32, 32, 32, 32, 40);
         p.drawPath(mark);
         p.setPen(Qt::NoPen);
-        p.setBrush(Accent);
+        p.setBrush(ink);
         p.drawEllipse(QPointF(32, 48), 3.5, 3.5);
     });
 }

@@ -1,5 +1,9 @@
 #include "app/FMain.h"
 
+#include "app/Skin.h"
+
+#include "app/AppIcons.h"
+
 #include "app/ui/FOptions.h"
 
 #include "net/HttpClient.h"
@@ -354,6 +358,21 @@ void TfrmMain::applyOptions(const ProgramOptions& options)
             : std::shared_ptr<const SuggestSource>(MakeSuggestSource(options, GoogleWebHost())));
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
     m_suggestPage->setSuggestLanguage(options.language);
+    applyLook(options.theme);
+}
+
+void TfrmMain::applyLook(LookTheme theme)
+{
+    const SkinTone tone = ToneOf(theme);
+    // A new style sheet polishes every widget again: only when the tone changes.
+    if (m_resellerSkin || m_tone == tone)
+        return;
+    m_tone = tone;
+    ApplyBuiltInSkin(tone);
+    const QColor ink = AccentColor(tone);
+    btnNews->setIcon(NewsIcon(ink));
+    btnUpdate->setIcon(UpdateIcon(ink));
+    btnHelp->setIcon(HelpIcon(ink));
 }
 
 void TfrmMain::actExit1Click()

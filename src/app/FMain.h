@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Seams.h"
+#include "app/Skin.h"
 #include "branding/BrandingSettings.h"
 #include "net/PageFetch.h"
 #include "util/ProgramOptions.h"
@@ -131,6 +132,9 @@ private:
     // "Loading dabatase.dat…" and a moving gauge while a table loads; taken back once all are in.
     void showLoading();
     void applyOptions(const ProgramOptions& options);
+    // The built-in skin in the tone of `theme` (unless a reseller's skin is in force) and the top
+    // bar's icons in its accent.
+    void applyLook(LookTheme theme);
     void centreBanner();
     void showBanner(int bannerNumber);
     void hideToTray();
@@ -159,6 +163,8 @@ private:
     MessageBoxes* msgMain = nullptr;
     BrandingSettings Branding;
     ProgramOptions m_options;
+    bool m_resellerSkin = false;    // the branding brought a skin of its own
+    std::optional<SkinTone> m_tone; // the tone of the built-in skin in force
     bool StopRequested = false;
 
     TrendTableModel* m_trendTable = nullptr;

@@ -49,7 +49,9 @@ void TfrmMain::LoadBrandingSettings()
     lblLink2URL->setUrl(Branding.Link2URL);
 
     const QString skin = FindInstallFile(QStringLiteral("mainskin.dat"));
-    if (!skin.isEmpty())
+    // A reseller's skin wins over the built-in one, in either tone.
+    m_resellerSkin = !skin.isEmpty();
+    if (m_resellerSkin)
         ApplySkin(ReadTextFile(skin).text);
     const QString icon = FindInstallFile(QStringLiteral("main.ico"));
     if (!icon.isEmpty()) {

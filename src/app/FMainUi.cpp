@@ -2,6 +2,7 @@
 // window's design: an 834 x 539 client area, 25-pixel buttons, a 17-pixel status bar.
 #include "app/AppIcons.h"
 #include "app/FMain.h"
+#include "app/Skin.h"
 #include "net/HttpClient.h"
 #include "publisher/ui/OfflineHtmlView.h"
 #include "publisher/ui/PublisherServices.h"
@@ -125,10 +126,13 @@ void TfrmMain::buildUi()
                             QStringLiteral("Chooses where trends and suggestions come from"));
     btnAbout = MakeButton(bsSkinPanel1, "btnAbout", QStringLiteral("A&bout"), 91,
                           QStringLiteral("Shows the program's version and publisher"));
-    btnNews = MakeToolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"), NewsIcon());
-    btnUpdate = MakeToolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"), UpdateIcon());
+    btnNews = MakeToolButton(bsSkinPanel1, "btnNews", QStringLiteral("Check News"),
+                             NewsIcon(AccentColor(SkinTone::Light)));
+    btnUpdate = MakeToolButton(bsSkinPanel1, "btnUpdate", QStringLiteral("Check Updates"),
+                               UpdateIcon(AccentColor(SkinTone::Light)));
     btnHelp = MakeToolButton(bsSkinPanel1, "btnHelp",
-                             QStringLiteral("Help: opens the help pages in your web browser"), HelpIcon());
+                             QStringLiteral("Help: opens the help pages in your web browser"),
+                             HelpIcon(AccentColor(SkinTone::Light)));
     btnHelp->setAccessibleName(QStringLiteral("Help"));
     topBar->addWidget(btnMakeMoney);
     topBar->addWidget(btnAbout);

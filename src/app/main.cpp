@@ -4,6 +4,7 @@
 #include "util/CrashReporter.h"
 #include "util/FolderLock.h"
 #include "util/ProgramFolder.h"
+#include "util/ProgramOptions.h"
 #include "util/TerminationSignals.h"
 
 #include <QElapsedTimer>
@@ -100,7 +101,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "Quillory: the data folder %s cannot be locked (%s); going on without the lock.\n",
                      qPrintable(folder), qPrintable(lock.error()));
-    ApplySkin(BuiltInSkin());
+    // One look on every platform, in the tone of the user's choice from the first box on.
+    QuilloryApplication::setStyle(QStringLiteral("Fusion"));
+    ApplyBuiltInSkin(ToneOf(ReadProgramOptions(ProgramFile(OptionsFileName)).theme));
 
     // Signals are heard from the start: a box that the loading of the tables opens does not keep
     // a logout waiting.

@@ -28,6 +28,14 @@ const QList<std::pair<SuggestEngine, QString>>& engineKeys()
     return keys;
 }
 
+const QList<std::pair<LookTheme, QString>>& themeKeys()
+{
+    static const QList<std::pair<LookTheme, QString>> keys{{LookTheme::System, QStringLiteral("system")},
+                                                           {LookTheme::Light, QStringLiteral("light")},
+                                                           {LookTheme::Dark, QStringLiteral("dark")}};
+    return keys;
+}
+
 template <typename Choice>
 std::optional<Choice> choiceOf(const QList<std::pair<Choice, QString>>& keys, const QString& text)
 {
@@ -133,6 +141,8 @@ ProgramOptions ReadProgramOptions(const QString& path, const QLocale& locale)
     if (options.pauseMax < options.pauseMin)
         options.pauseMax = options.pauseMin;
 
+    if (const auto theme = choiceOf(themeKeys(), text("Look/Theme")))
+        options.theme = *theme;
     const std::pair<const char*, QString ServiceEndpoints::*> endpoints[] = {
         {"Endpoints/Trends", &ServiceEndpoints::trends},
         {"Endpoints/GoogleSuggest", &ServiceEndpoints::googleSuggest},
@@ -158,6 +168,7 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options)
     file.setValue(QStringLiteral("Suggest/Country"), options.country);
     file.setValue(QStringLiteral("Suggest/PauseMin"), options.pauseMin);
     file.setValue(QStringLiteral("Suggest/PauseMax"), options.pauseMax);
+    file.setValue(QStringLiteral("Look/Theme"), LookThemeKey(options.theme));
     file.setValue(QStringLiteral("Endpoints/Trends"), options.endpoints.trends);
     file.setValue(QStringLiteral("Endpoints/GoogleSuggest"), options.endpoints.googleSuggest);
     file.setValue(QStringLiteral("Endpoints/Bing"), options.endpoints.bing);
@@ -183,4 +194,9 @@ QString TrendSourceKey(TrendSource source)
 QString SuggestEngineKey(SuggestEngine engine)
 {
     return keyOf(engineKeys(), engine);
+}
+
+QString LookThemeKey(LookTheme theme)
+{
+    return keyOf(themeKeys(), theme);
 }

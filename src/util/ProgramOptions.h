@@ -15,6 +15,8 @@ inline constexpr int MaxPauseSeconds = 3600;
 
 enum class TrendSource { Trending, Classic };
 enum class SuggestEngine { Google, YouTube, Bing, DuckDuckGo, Amazon, Classic };
+// The look of the built-in skin: the desktop's colour scheme, or always light or dark.
+enum class LookTheme { System, Light, Dark };
 
 // The base addresses of today's services; http is accepted as well as https (tests, mirrors).
 struct ServiceEndpoints {
@@ -38,6 +40,7 @@ struct ProgramOptions {
     int pauseMin = 0;
     int pauseMax = 7;
     ServiceEndpoints endpoints;
+    LookTheme theme = LookTheme::System;
 
     // The defaults for a user of `locale`: its country and language, else US and English.
     static ProgramOptions defaults(const QLocale& locale = QLocale());
@@ -54,3 +57,4 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options);
 // The words of the file for each choice ("trending", "google", …) and back.
 QString TrendSourceKey(TrendSource source);
 QString SuggestEngineKey(SuggestEngine engine);
+QString LookThemeKey(LookTheme theme);

@@ -1,4 +1,5 @@
 #include "app/AppFixture.h"
+#include "app/Skin.h"
 #include "app/ui/FOptions.h"
 #include "support/TestRegistry.h"
 
@@ -8,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void trendingNeedsACountry();
     void countryListIsSearchable();
     void openedFromTheTray();
+    void themeFollowsTheChoiceUnlessAResellerSkinIsThere();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -146,3 +149,38 @@ void TestOptionsWindow::openedFromTheTray()
 
 QUILLORY_REGISTER_TEST(TestOptionsWindow);
 #include "tst_options_window.moc"
+
+void TestOptionsWindow::themeFollowsTheChoiceUnlessAResellerSkinIsThere()
+{
+    const auto windowLightness = [] { return QApplication::palette().color(QPalette::Window).lightness(); };
+    writeFile(m_fixture->file(u"quillory.ini"_s), "[Look]\nTheme=light\n");
+    const auto window = m_fixture->makeWindow();
+    QVERIFY(windowLightness() > 200);
+    QVERIFY(qApp->styleSheet().contains(u"#f4f6f9"_s));
+    const qint64 lightNews = control<QToolButton>(*window, "btnNews")->icon().cacheKey();
+
+    m_fixture->fakes.dialogs->answers.enqueue([](QDialog& dialog) {
+        chooseData(control<QComboBox>(dialog, "cmbTheme"), int(LookTheme::Dark));
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).theme, LookTheme::Dark);
+    QVERIFY(windowLightness() < 60);
+    QVERIFY(qApp->styleSheet().contains(u"#1b1f26"_s));
+    QVERIFY2(!qApp->styleSheet().contains(u'@'), "a colour of the skin left unnamed");
+    QVERIFY(control<QToolButton>(*window, "btnNews")->icon().cacheKey() != lightNews);
+
+    // System: the desktop's tone.
+    QPalette darkDesktop;
+    darkDesktop.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    QCOMPARE(ToneOf(LookTheme::System, darkDesktop), SkinTone::Dark);
+    QCOMPARE(ToneOf(LookTheme::System, SkinPalette(SkinTone::Light)), SkinTone::Light);
+    QCOMPARE(ToneOf(LookTheme::Light, darkDesktop), SkinTone::Light);
+
+    // A reseller's skin (it comes with the branding file) wins over either tone.
+    writeFile(m_fixture->file(u"dbsettings.dat"_s), QByteArray(100, '\x01'));
+    writeFile(m_fixture->file(u"mainskin.dat"_s), "QPushButton { color: #123456; }");
+    const auto branded = std::make_unique<TfrmMain>(FakeSeams().take());
+    QCOMPARE(qApp->styleSheet(), u"QPushButton { color: #123456; }"_s);
+}

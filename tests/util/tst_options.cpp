@@ -62,7 +62,8 @@ void TestOptions::readsTheFile_data()
     all.pauseMax = 9;
     all.endpoints.trends = u"http://127.0.0.1:8080"_s;
     all.endpoints.amazon = u"https://mirror.example/amazon"_s;
-    QTest::newRow("every key") << QByteArray("[HotTrends]\nSource=classic\nGeo=US, gb\n"
+    all.theme = LookTheme::Dark;
+    QTest::newRow("every key") << QByteArray("[Look]\nTheme=Dark\n[HotTrends]\nSource=classic\nGeo=US, gb\n"
                                              "[Suggest]\nEngine=DuckDuckGo\nLanguage=FR\nCountry=ca\n"
                                              "PauseMin=2\nPauseMax=9\n"
                                              "[Endpoints]\nTrends=http://127.0.0.1:8080/\n"
@@ -73,7 +74,7 @@ void TestOptions::readsTheFile_data()
         << QByteArray(
                "[HotTrends]\nSource=hourly\nGeo=USA,1,\n[Suggest]\nEngine=altavista\nLanguage=english\n"
                "Country=U\nPauseMin=-1\nPauseMax=lots\n[Endpoints]\nBing=ftp://bing.example\n"
-               "DuckDuckGo=not an address\n")
+               "DuckDuckGo=not an address\n[Look]\nTheme=purple\n")
         << us;
 
     ProgramOptions swapped = us;
@@ -105,6 +106,7 @@ void TestOptions::writesEveryKeyAndReadsItBack()
     options.geo = {u"US"_s, u"GB"_s};
     options.engine = SuggestEngine::YouTube;
     options.pauseMax = 12;
+    options.theme = LookTheme::Light;
     QCOMPARE(WriteProgramOptions(path, options), QString());
     QVERIFY(ReadProgramOptions(path, QLocale(QLocale::German, QLocale::Germany)) == options);
 
@@ -114,7 +116,7 @@ void TestOptions::writesEveryKeyAndReadsItBack()
           u"Language=en"_s, u"Country=US"_s, u"PauseMin=0"_s, u"PauseMax=12"_s, u"[Endpoints]"_s,
           u"Trends=https://trends.google.com"_s, u"GoogleSuggest=https://suggestqueries.google.com"_s,
           u"Bing=https://api.bing.com"_s, u"DuckDuckGo=https://duckduckgo.com"_s,
-          u"Amazon=https://completion.amazon.com"_s})
+          u"Amazon=https://completion.amazon.com"_s, u"[Look]"_s, u"Theme=light"_s})
         QVERIFY2(written.contains(line), qPrintable(line + u" in:\n"_s + written));
 }
 

@@ -145,6 +145,15 @@ void TfrmOptions::buildUi()
     pauseLabel->setBuddy(spnPauseMin);
     suggestLayout->addRow(pauseLabel, pause);
 
+    auto* look = new QGroupBox(QStringLiteral("Look"), this);
+    cmbTheme = Named(new QComboBox(look), "cmbTheme");
+    cmbTheme->addItem(QStringLiteral("System"), int(LookTheme::System));
+    cmbTheme->addItem(QStringLiteral("Light"), int(LookTheme::Light));
+    cmbTheme->addItem(QStringLiteral("Dark"), int(LookTheme::Dark));
+    cmbTheme->setToolTip(QStringLiteral("System follows the desktop's light or dark colours"));
+    auto* lookLayout = new QFormLayout(look);
+    lookLayout->addRow(QStringLiteral("T&heme:"), cmbTheme);
+
     btnOk = Named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
     btnOk->setDefault(true);
     btnCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
@@ -156,6 +165,7 @@ void TfrmOptions::buildUi()
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(trends);
     layout->addWidget(suggest);
+    layout->addWidget(look);
     layout->addLayout(buttons);
 
     connect(btnOk, &QPushButton::clicked, this, &TfrmOptions::btnOkClick);
@@ -192,6 +202,7 @@ void TfrmOptions::showOptions(const ProgramOptions& options)
     selectCode(cmbCountry, options.country);
     spnPauseMin->setValue(options.pauseMin);
     spnPauseMax->setValue(options.pauseMax);
+    cmbTheme->setCurrentIndex(cmbTheme->findData(int(options.theme)));
     followTrendSource();
 }
 
@@ -222,6 +233,7 @@ ProgramOptions TfrmOptions::options() const
     options.country = cmbCountry->currentData().toString();
     options.pauseMin = spnPauseMin->value();
     options.pauseMax = spnPauseMax->value();
+    options.theme = LookTheme(cmbTheme->currentData().toInt());
     return options;
 }
 

@@ -33,6 +33,7 @@ private:
 
     ProgramOptions m_base;
     QComboBox* cmbTrendSource = nullptr;
+    QComboBox* cmbTheme = nullptr;
     QLineEdit* edtCountryFilter = nullptr;
     QListWidget* lstCountries = nullptr;
     QComboBox* cmbSuggestEngine = nullptr;

@@ -153,6 +153,9 @@ void TrendHistoryPanel::showHistory(const KeywordHistory& history)
 void TrendHistoryPanel::showChart(const KeywordHistory& history)
 {
     auto* chart = new QChart;
+    // The chart in the tone of the window around it.
+    chart->setTheme(palette().color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
+                                                                        : QChart::ChartThemeLight);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(2, 2, 2, 2));
     auto* sightings = new QLineSeries;
