@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test asan fuzz format-check soak deb bench clean
+.PHONY: all deps build run test asan fuzz format-check soak deb screenshots bench clean
 
 all: build
 
@@ -52,6 +52,11 @@ soak: build
 deb: build
 	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
 	./scripts/check-deb.sh $(BUILD)/package
+
+# The README's pictures (docs/*.png), remade from the real program under Xvfb with local servers.
+screenshots: build
+	./scripts/install-deps.sh xvfb xdotool imagemagick faketime
+	./scripts/screenshots.py $(BUILD)
 
 bench: build
 	./bench/run-all.sh $(BUILD)

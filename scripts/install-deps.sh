@@ -17,6 +17,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-de
           qt6-charts-dev libqt6opengl6-dev qt6-svg-dev clang libclang-rt-14-dev clang-format
           dpkg-dev desktop-file-utils appstream)
 
+# Packages named on the command line are wanted too (make screenshots asks for its own).
+packages+=("$@")
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

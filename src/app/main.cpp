@@ -91,22 +91,8 @@ int main(int argc, char** argv)
     // The desktop entry this window belongs to (its icon and name in a Wayland session's switcher).
     QuilloryApplication::setDesktopFileName(QStringLiteral("app.quillory.Quillory"));
 
-    const QString folder = ProgramFolder();
-    const FolderLock lock(folder);
-    if (lock.outcome() == FolderLock::Outcome::HeldByAnother) {
-        tellAlreadyRunning(folder);
-        return 1;
-    }
-    if (lock.outcome() == FolderLock::Outcome::Unavailable)
-        std::fprintf(stderr,
-                     "Quillory: the data folder %s cannot be locked (%s); going on without the lock.\n",
-                     qPrintable(folder), qPrintable(lock.error()));
-    // One look on every platform, in the tone of the user's choice from the first box on.
-    QuilloryApplication::setStyle(QStringLiteral("Fusion"));
-    ApplyBuiltInSkin(ToneOf(ReadProgramOptions(ProgramFile(OptionsFileName)).theme));
-
-    // Signals are heard from the start: a box that the loading of the tables opens does not keep
-    // a logout waiting.
+    // Signals are heard from the start: a box that the start opens (the folder in use, the loading
+    // of the tables) does not keep a logout waiting.
     TerminationSignals signals;
     TfrmMain* window = nullptr;
     bool endedWhileStarting = false;
@@ -120,6 +106,20 @@ int main(int argc, char** argv)
         CrashReporter::setMessageBoxes(nullptr);
         QCoreApplication::exit(0);
     });
+
+    const QString folder = ProgramFolder();
+    const FolderLock lock(folder);
+    if (lock.outcome() == FolderLock::Outcome::HeldByAnother) {
+        tellAlreadyRunning(folder);
+        return 1;
+    }
+    if (lock.outcome() == FolderLock::Outcome::Unavailable)
+        std::fprintf(stderr,
+                     "Quillory: the data folder %s cannot be locked (%s); going on without the lock.\n",
+                     qPrintable(folder), qPrintable(lock.error()));
+    // One look on every platform, in the tone of the user's choice from the first box on.
+    QuilloryApplication::setStyle(QStringLiteral("Fusion"));
+    ApplyBuiltInSkin(ToneOf(ReadProgramOptions(ProgramFile(OptionsFileName)).theme));
 
     TfrmMain frmMain(Seams::system());
     if (endedWhileStarting)
