@@ -1,4 +1,5 @@
 #include "app/AppFixture.h"
+#include "app/AppIcons.h"
 #include "app/FMain.h"
 #include "app/Skin.h"
 #include "crypto/CipherFiles.h"
@@ -62,6 +63,7 @@ private Q_SLOTS:
 
     void controlsCarryTheirNames_data();
     void controlsCarryTheirNames();
+    void iconIsTheInstalledMarkAtEverySize();
     void startsOnTheMainPage();
     void loadsTheTablesAtCreation();
     void lastParsedFile_data();
@@ -142,6 +144,23 @@ void TestMainWindow::controlsCarryTheirNames_data()
                              "actExit1",         "stsWelcome",       "prfWelcome",
                              "bsSkinButton1"})
         QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestMainWindow::iconIsTheInstalledMarkAtEverySize()
+{
+    // The SVG drawn at the sizes of a window, a tray and screens of two device pixels a pixel: its
+    // blue ground in a corner's inside and its white ring, at each of them.
+    const QIcon icon = QuilloryIcon();
+    for (const int size : {16, 32, 64, 256}) {
+        const QImage image = icon.pixmap(size, size).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        QCOMPARE(image.pixelColor(size / 8, size / 4).blue() > 150, true);
+        QCOMPARE(image.pixelColor(size / 8, size / 4).red() < 100, true);
+        QCOMPARE(image.pixelColor(size * 29 / 64, size * 12 / 64).lightness() > 200, true);
+    }
+    const auto window = m_fixture->makeWindow();
+    QCOMPARE(window->windowIcon().cacheKey() != 0, true);
+    QCOMPARE(window->windowIcon().availableSizes().contains(QSize(256, 256)), true);
 }
 
 void TestMainWindow::controlsCarryTheirNames()
