@@ -160,7 +160,9 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options)
 {
     // QSettings writes into a temporary file of the same folder and renames it over the old one.
     QSettings file(path, QSettings::IniFormat);
-    file.clear();
+    // Only the options' own groups are written anew: the window's remembered places stay.
+    for (const char* group : {"HotTrends", "Suggest", "Endpoints", "Look"})
+        file.remove(QLatin1String(group));
     file.setValue(QStringLiteral("HotTrends/Source"), TrendSourceKey(options.trendSource));
     file.setValue(QStringLiteral("HotTrends/Geo"), options.geo.join(u','));
     file.setValue(QStringLiteral("Suggest/Engine"), SuggestEngineKey(options.engine));

@@ -16,6 +16,7 @@ private Q_SLOTS:
     void readsTheFile_data();
     void readsTheFile();
     void writesEveryKeyAndReadsItBack();
+    void writingKeepsTheWindowsPlaces();
     void writeFailureIsReported();
 };
 
@@ -118,6 +119,17 @@ void TestOptions::writesEveryKeyAndReadsItBack()
           u"Bing=https://api.bing.com"_s, u"DuckDuckGo=https://duckduckgo.com"_s,
           u"Amazon=https://completion.amazon.com"_s, u"[Look]"_s, u"Theme=light"_s})
         QVERIFY2(written.contains(line), qPrintable(line + u" in:\n"_s + written));
+}
+
+void TestOptions::writingKeepsTheWindowsPlaces()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(OptionsFileName);
+    writeFile(path, "[window]\nhistoryPanel=true\n[Suggest]\nEngine=bing\nObsolete=1\n");
+    QCOMPARE(WriteProgramOptions(path, ProgramOptions::defaults(QLocale::c())), QString());
+    const QString written = QString::fromUtf8(readFile(path));
+    QVERIFY2(written.contains(u"historyPanel=true"_s), qPrintable(written));
+    QVERIFY2(written.contains(u"Engine=google"_s) && !written.contains(u"Obsolete"_s), qPrintable(written));
 }
 
 void TestOptions::writeFailureIsReported()
