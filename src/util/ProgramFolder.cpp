@@ -23,7 +23,8 @@ QString homeOverride()
 bool IsInstalled(const QString& executableFolder)
 {
     return QFileInfo::exists(
-        QDir(executableFolder).filePath(QStringLiteral("../share/metainfo/app.quillory.Quillory.metainfo.xml")));
+        QDir(executableFolder)
+            .filePath(QStringLiteral("../share/metainfo/app.quillory.Quillory.metainfo.xml")));
 }
 
 } // namespace
