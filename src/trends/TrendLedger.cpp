@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -43,6 +44,19 @@ constexpr qint64 SecondsPerDay = 24 * 60 * 60;
 QString ErrorOf(const QSqlQuery& query)
 {
     return query.lastError().text();
+}
+
+// Runs a statement that returns the id of its row (RETURNING id) with these values; false when it
+// failed (ErrorOf says why).
+bool RowIdOf(QSqlQuery& query, std::initializer_list<QVariant> values, qint64& id)
+{
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec() || !query.next())
+        return false;
+    id = query.value(0).toLongLong();
+    query.finish();
+    return true;
 }
 
 // A text as SQL has it: an empty one is '' (a null QString would be NULL).
@@ -91,13 +105,9 @@ public:
     // Returns what went wrong, empty when nothing did.
     QString add(qint64 at, LedgerSource source, const LedgerSighting& sighting)
     {
-        m_keyword.addBindValue(sighting.keyword);
-        m_keyword.addBindValue(sighting.keyword.toCaseFolded());
-        m_keyword.addBindValue(at);
-        if (!m_keyword.exec() || !m_keyword.next())
+        qint64 keywordId = 0;
+        if (!RowIdOf(m_keyword, {sighting.keyword, sighting.keyword.toCaseFolded(), at}, keywordId))
             return ErrorOf(m_keyword);
-        const qint64 keywordId = m_keyword.value(0).toLongLong();
-        m_keyword.finish();
 
         m_sighting.addBindValue(keywordId);
         m_sighting.addBindValue(at);
@@ -114,13 +124,9 @@ public:
         for (const TrendingNews& news : sighting.news) {
             if (news.url.isEmpty())
                 continue;
-            m_news.addBindValue(news.url);
-            m_news.addBindValue(Text(news.title));
-            m_news.addBindValue(Text(news.source));
-            if (!m_news.exec() || !m_news.next())
+            qint64 newsId = 0;
+            if (!RowIdOf(m_news, {news.url, Text(news.title), Text(news.source)}, newsId))
                 return ErrorOf(m_news);
-            const qint64 newsId = m_news.value(0).toLongLong();
-            m_news.finish();
             m_link.addBindValue(sightingId);
             m_link.addBindValue(newsId);
             if (!m_link.exec())

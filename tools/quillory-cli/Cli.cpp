@@ -173,12 +173,14 @@ int PrintExport(OutputFormat format,
     return Success;
 }
 
-PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options)
+PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options, std::function<bool()> stopped)
 {
-    return [&client, options](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
+    return [&client, options, stopped](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
+        if (stopped())
+            co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
         UseRequestStyle(client, style, options.language, options.country);
         const HttpResult result = co_await client.get(HttpUrlFromText(url));
-        co_return PageFetchOf(result, style, false);
+        co_return PageFetchOf(result, style, stopped());
     };
 }
 

@@ -61,8 +61,10 @@ void PrintJsonItems(const QJsonArray& items, OutputFormat format);
 int PrintExport(OutputFormat format,
                 const std::function<ExportResult(const QString& path, ExportFormat)>& write);
 
-// A page fetcher over one client, with the window's request styles and reading of answers.
-PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options);
+// A page fetcher over one client, with the window's request styles and reading of answers. Once
+// `stopped` says so, a page asked for or on its way counts as stopped.
+PageFetcher ClientFetcher(
+    HttpClient& client, const ProgramOptions& options, std::function<bool()> stopped = [] { return false; });
 
 // --source and --geo, which override the folder's choice of trends feed.
 struct TrendSourceOptions {

@@ -3,8 +3,6 @@
 #include "Cli.h"
 
 #include "net/HttpClient.h"
-#include "net/HttpRequest.h"
-#include "net/StyledFetch.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendHistory.h"
 #include "trends/TrendTableModel.h"
@@ -56,12 +54,12 @@ QString UtcText(const QDateTime& at)
 class TrendWatch final : public QObject {
 public:
     TrendWatch(const ProgramOptions& options, seconds every)
-        : m_options(options)
-        , m_every(every)
+        : m_every(every)
         , m_monitor(
               m_table, [this](QString url, FetchStyle style) { return fetch(std::move(url), style); },
               m_clock)
         , m_history(ProgramFile(TrendHistoryFileName))
+        , m_pages(ClientFetcher(m_client, options, [this] { return m_ending; }))
     {
         m_monitor.setSource(options.trendSource, options.geo, options.endpoints.trends);
         connect(&m_monitor, &HotTrendsMonitor::sightingsSaved, &m_history, &TrendHistory::record);
@@ -129,11 +127,8 @@ private:
     // the scrape changes nothing.
     QCoro::Task<PageFetch> fetch(QString url, FetchStyle style)
     {
-        if (m_ending)
-            co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
-        UseRequestStyle(m_client, style, m_options.language, m_options.country);
-        const HttpResult result = co_await m_client.get(HttpUrlFromText(url));
-        const PageFetch fetched = PageFetchOf(result, style, m_ending);
+        const PageFetcher pages = m_pages; // kept in this frame while the page is on its way
+        const PageFetch fetched = co_await pages(url, style);
         if (!fetched.failure.isEmpty() && !fetched.stopped())
             tell(QStringLiteral("%1: %2").arg(url, fetched.failure));
         co_return fetched;
@@ -187,13 +182,13 @@ private:
         QCoreApplication::exit(m_status);
     }
 
-    ProgramOptions m_options;
     seconds m_every;
     SystemClock m_clock;
     HttpClient m_client;
     TrendTableModel m_table;
     HotTrendsMonitor m_monitor;
     TrendHistory m_history;
+    PageFetcher m_pages;
     TerminationSignals m_signals;
     QTimer m_check;
     bool m_ending = false;
