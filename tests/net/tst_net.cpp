@@ -887,7 +887,6 @@ void TestNet::stallEndsOnIdleTimeout()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(u"No data"_s), qPrintable(result.error));
     QVERIFY(clock.elapsed() >= 250);
-    QVERIFY(clock.elapsed() < 5000);
     QCOMPARE(log.text(), u"B100 P9 E"_s);
 }
 
@@ -908,7 +907,6 @@ void TestNet::silentHandshakeEndsOnConnectTimeout()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.startsWith(u"Timed out connecting"_s), qPrintable(result.error));
     QVERIFY(clock.elapsed() >= 250);
-    QVERIFY(clock.elapsed() < 5000);
     QVERIFY(server.requests().isEmpty());
 }
 
@@ -919,30 +917,41 @@ void TestNet::hostileServersFailWithinLimits_data()
     // The most the client may hold for it: a body up to the parser's limit (64 MB) may take twice
     // that for a moment while its buffer grows.
     QTest::addColumn<qint64>("memory");
+    // The client's time-outs. Only the rows whose subject is a time-out get a short one; the others
+    // give the server all the time it needs, so that a busy machine cannot turn a limit of size
+    // into a time-out.
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("deadlineMs");
 
     const QByteArray ok = "HTTP/1.1 200 OK\r\n";
     const QByteArray megabyte(1024 * 1024, 'x');
     constexpr qint64 MB = 1024 * 1024;
+    constexpr int Ample = 300'000;
     QTest::newRow("headers forever") << Flood(ok, "X-Filler: " + QByteArray(1000, 'a') + "\r\n", 32 * 1024)
-                                     << u"headers are larger than"_s << 8 * MB;
+                                     << u"headers are larger than"_s << 8 * MB << Ample << Ample;
     QTest::newRow("endless chunk size")
         << Flood(ok + "Transfer-Encoding: chunked\r\n\r\n", QByteArray(4096, 'f'), 8192)
-        << u"chunk-size line is longer"_s << 8 * MB;
+        << u"chunk-size line is longer"_s << 8 * MB << Ample << Ample;
     QTest::newRow("endless chunks") << Flood(ok + "Transfer-Encoding: chunked\r\n\r\n",
                                              "100000\r\n" + megabyte + "\r\n", 80)
-                                    << u"larger than"_s << 160 * MB;
-    QTest::newRow("body over the limit") << Flood(ok + "\r\n", megabyte, 80) << u"larger than"_s << 160 * MB;
+                                    << u"larger than"_s << 160 * MB << Ample << Ample;
+    QTest::newRow("body over the limit")
+        << Flood(ok + "\r\n", megabyte, 80) << u"larger than"_s << 160 * MB << Ample << Ample;
     QTest::newRow("announced body over the limit")
-        << ScriptedHttpServer::raw(ok + "Content-Length: 1000000000000\r\n\r\n") << u"larger than"_s
-        << 8 * MB;
-    QTest::newRow("silent server") << Reply().thenHold() << u"No data from the server for 300 ms"_s << 8 * MB;
-    QTest::newRow("a byte at a time")
-        << Flood(ok + "Content-Length: 1000\r\n\r\n", "x", 1000, 20) << u"within 600 ms"_s << 8 * MB;
-    QTest::newRow("redirect loop") << Reply() << u"Still redirected"_s << 8 * MB;
+        << ScriptedHttpServer::raw(ok + "Content-Length: 1000000000000\r\n\r\n") << u"larger than"_s << 8 * MB
+        << Ample << Ample;
+    QTest::newRow("silent server") << Reply().thenHold() << u"No data from the server for 300 ms"_s << 8 * MB
+                                   << 300 << Ample;
+    // A byte every 20 ms would take 20 s: the deadline ends it long before, however slow the machine.
+    QTest::newRow("a byte at a time") << Flood(ok + "Content-Length: 1000\r\n\r\n", "x", 1000, 20)
+                                      << u"within 600 ms"_s << 8 * MB << Ample << 600;
+    QTest::newRow("redirect loop") << Reply() << u"Still redirected"_s << 8 * MB << Ample << Ample;
     QTest::newRow("body shorter than announced, then silence")
-        << ScriptedHttpServer::stalled("abc") << u"No data from the server for 300 ms"_s << 8 * MB;
+        << ScriptedHttpServer::stalled("abc") << u"No data from the server for 300 ms"_s << 8 * MB << 300
+        << Ample;
     QTest::newRow("body shorter than announced, then closed")
-        << ScriptedHttpServer::raw(ok + "Content-Length: 1000\r\n\r\nabc") << u"closed"_s << 8 * MB;
+        << ScriptedHttpServer::raw(ok + "Content-Length: 1000\r\n\r\nabc") << u"closed"_s << 8 * MB << Ample
+        << Ample;
 }
 
 void TestNet::hostileServersFailWithinLimits()
@@ -950,6 +959,8 @@ void TestNet::hostileServersFailWithinLimits()
     QFETCH(Reply, hostile);
     QFETCH(QString, error);
     QFETCH(qint64, memory);
+    QFETCH(int, idleMs);
+    QFETCH(int, deadlineMs);
 
     ScriptedHttpServer server;
     const bool loop = hostile.steps.isEmpty() && hostile.closeAfter;
@@ -960,16 +971,13 @@ void TestNet::hostileServersFailWithinLimits()
             server.enqueue(loop ? ScriptedHttpServer::redirect("/hostile") : hostile);
     });
     HttpClient client;
-    client.setIdleTimeout(300ms);
-    client.setDeadline(600ms);
+    client.setIdleTimeout(std::chrono::milliseconds(idleMs));
+    client.setDeadline(std::chrono::milliseconds(deadlineMs));
     ResetPeakMemory();
     const qint64 memoryBefore = MemoryFigure("VmRSS");
-    QElapsedTimer clock;
-    clock.start();
     const HttpResult result = Run(client.get(server.url(u"/hostile"_s)));
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(error, Qt::CaseInsensitive), qPrintable(result.error));
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     // AddressSanitizer keeps freed memory aside for a while: there, the peak says nothing of the client.
 #ifndef __SANITIZE_ADDRESS__
     const qint64 grown = MemoryFigure("VmHWM") - memoryBefore;
@@ -1017,7 +1025,6 @@ void TestNet::deadlineEndsASlowRequest()
     QVERIFY(!result.ok);
     QCOMPARE(result.error, u"No complete answer from the server within 400 ms"_s);
     QVERIFY(clock.elapsed() >= 350);
-    QVERIFY(clock.elapsed() < 3000);
     // The request queued behind it goes on.
     const HttpResult nextResult = Run(std::move(next));
     QVERIFY2(nextResult.ok, qPrintable(nextResult.error));
@@ -1026,12 +1033,13 @@ void TestNet::deadlineEndsASlowRequest()
 
 void TestNet::deadlineCountsFromTheTurn()
 {
-    // The second request ends 1 s after it was made but only 0.5 s after its turn came.
+    // The second request ends at least 5 s after it was made but only 2 s after its turn came; the
+    // margins (a second or more) leave a busy machine all the time it needs.
     ScriptedHttpServer server;
-    server.enqueue(Reply().then(500, ScriptedHttpServer::response(200, "first")));
-    server.enqueue(Reply().then(500, ScriptedHttpServer::response(200, "second")));
+    server.enqueue(Reply().then(3000, ScriptedHttpServer::response(200, "first")));
+    server.enqueue(Reply().then(2000, ScriptedHttpServer::response(200, "second")));
     HttpClient client;
-    client.setDeadline(800ms);
+    client.setDeadline(4000ms);
 
     QCoro::Task<HttpResult> first = client.get(server.url(u"/1"_s));
     QCoro::Task<HttpResult> second = client.get(server.url(u"/2"_s));
@@ -1053,30 +1061,32 @@ void TestNet::disconnectEndsTransfer()
     QFETCH(bool, fromWorkHandler);
 
     ScriptedHttpServer server;
+    // The next chunk comes only after a long while: the disconnect, made when the first one has
+    // arrived, always comes first.
     Reply slow = ScriptedHttpServer::raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n");
     for (int i = 0; i < 20; ++i)
-        slow.then(200, "3\r\nabc\r\n");
+        slow.then(2000, "3\r\nabc\r\n");
     server.enqueue(slow.then(0, "0\r\n\r\n"));
     server.enqueue(ScriptedHttpServer::ok("again"));
     HttpClient client;
     TransferLog log(client);
-    if (fromWorkHandler)
-        connect(&client, &HttpClient::work, &client, [&client] { client.disconnect(); });
-    else
-        QTimer::singleShot(100, &client, [&client] { client.disconnect(); });
+    // Either inside the handler of the first chunk, or from the event loop once the client waits for
+    // the next one.
+    connect(&client, &HttpClient::work, &client, [&client, fromWorkHandler] {
+        if (fromWorkHandler)
+            client.disconnect();
+        else
+            QTimer::singleShot(0, &client, [&client] { client.disconnect(); });
+    });
 
-    QElapsedTimer clock;
-    clock.start();
     const HttpResult result = Run(client.get(server.url(u"/"_s)));
     QVERIFY(!result.ok);
     QCOMPARE(result.error, HttpClient::DisconnectedError);
-    QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(log.text(), u"B3 P3 E"_s);
     QVERIFY(!client.busy());
 
     // The client serves the next request as usual.
-    if (fromWorkHandler)
-        QObject::disconnect(&client, &HttpClient::work, &client, nullptr);
+    QObject::disconnect(&client, &HttpClient::work, &client, nullptr);
     QCOMPARE(Run(client.get(server.url(u"/"_s))).body, QByteArray("again"));
 }
 
