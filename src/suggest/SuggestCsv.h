@@ -4,6 +4,7 @@
 #include "util/ExportFile.h"
 
 #include <QString>
+#include <QStringList>
 
 // The comma-separated export of the Suggest table: the header line
 // "Keyword Phrase,Suggestion,Results", then, row by row in table order, one line per suggestion
@@ -19,3 +20,8 @@ QString FormatSuggestCsv(const SuggestRows& rows);
 //   values are the texts as they are ("45,100,000", "N/A").
 ExportResult WriteSuggestCsv(const QString& path, const SuggestRows& rows,
                              ExportFormat format = ExportFormat::PageLines);
+// The same written to an open device as it is made; an empty string, else why a write failed.
+// `errors` may say, row by row, why a row's harvest failed: such a row has no CSV line, and its
+// JSON object an empty list of suggestions and "error" with the reason (PageLines ignores them).
+QString WriteSuggestCsv(QIODevice& device, const SuggestRows& rows, ExportFormat format,
+                        const QStringList& errors = {});

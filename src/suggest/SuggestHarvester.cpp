@@ -118,6 +118,8 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         ApplySuggestionPairs(cells, fetched.pairs, fetched.figures);
         m_table.setCells(id, cells);
         m_table.setHarvestNote(id, noteOf(fetched), fetched.failure);
+        if (noteOf(fetched) == SuggestTableModel::HarvestNote::Failed)
+            Q_EMIT fetchFailed(id, fetched.failure);
         Q_EMIT rowFilled(id);
         saveSoon();
     }

@@ -75,6 +75,8 @@ Q_SIGNALS:
     void rowFetching(RowId id);
     // The row's cells have been filled (with "N/A" where the fetch gave nothing).
     void rowFilled(RowId id);
+    // The row's fetch failed (its cells say "N/A"): why, in the exchange's words.
+    void fetchFailed(RowId id, const QString& reason);
     // The service kept refusing: the harvest stopped before `nextPhrase`, which keeps its cells.
     void serviceRefused(const QString& service, int statusCode, const QString& nextPhrase);
 

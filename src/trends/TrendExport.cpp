@@ -19,7 +19,7 @@ bool isPlainWholeNumber(QStringView text)
     return true;
 }
 
-void writeLines(AtomicTextFileWriter& writer, const TrendRows& rows)
+void writeLines(TextDeviceWriter& writer, const TrendRows& rows)
 {
     for (qsizetype row = 0; row < rows.size(); ++row) {
         QString& text = writer.text();
@@ -29,16 +29,18 @@ void writeLines(AtomicTextFileWriter& writer, const TrendRows& rows)
         text += u'|';
         text += rows.count(row);
         text += QLatin1String("|\r\n");
-        writer.flushIfFull();
+        if (!writer.flushIfFull())
+            return;
     }
 }
 
-void writeCsv(AtomicTextFileWriter& writer, const TrendRows& rows, ExportFormat format)
+void writeCsv(TextDeviceWriter& writer, const TrendRows& rows, ExportFormat format)
 {
     BeginCsv(writer.text(), format, {u"Keyword", u"Date", u"Count"});
     for (qsizetype row = 0; row < rows.size(); ++row) {
         AppendCsvRecord(writer.text(), {rows.keyword(row), rows.date(row), rows.count(row)});
-        writer.flushIfFull();
+        if (!writer.flushIfFull())
+            return;
     }
 }
 
@@ -76,7 +78,7 @@ void appendHistoryFields(QString& text, const TrendHistoryFields& history, QStri
     }
 }
 
-void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows, const TrendHistoryFields& history)
+void writeJson(TextDeviceWriter& writer, const TrendRows& rows, const TrendHistoryFields& history)
 {
     WriteJsonArray(writer, rows.size(), [&rows, &history](QString& text, qsizetype row) {
         text += QLatin1String("{\"keyword\":");
@@ -97,11 +99,34 @@ void writeJson(AtomicTextFileWriter& writer, const TrendRows& rows, const TrendH
 
 } // namespace
 
+namespace {
+
+// What each format writes of `rows`.
+struct TrendFills {
+    ExportFill lines;
+    ExportFill csv;
+    ExportFill json;
+};
+
+TrendFills fillsOf(const TrendRows& rows, ExportFormat format, const TrendHistoryFields& history)
+{
+    return {[&rows](TextDeviceWriter& writer) { writeLines(writer, rows); },
+            [&rows, format](TextDeviceWriter& writer) { writeCsv(writer, rows, format); },
+            [&rows, &history](TextDeviceWriter& writer) { writeJson(writer, rows, history); }};
+}
+
+} // namespace
+
 ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows, ExportFormat format,
                               const TrendHistoryFields& history)
 {
-    return WriteExportFile(
-        fileName, format, [&rows](AtomicTextFileWriter& writer) { writeLines(writer, rows); },
-        [&rows, format](AtomicTextFileWriter& writer) { writeCsv(writer, rows, format); },
-        [&rows, &history](AtomicTextFileWriter& writer) { writeJson(writer, rows, history); });
+    const TrendFills fills = fillsOf(rows, format, history);
+    return WriteExportFile(fileName, format, fills.lines, fills.csv, fills.json);
+}
+
+QString ExportTrendTable(QIODevice& device, const TrendRows& rows, ExportFormat format,
+                         const TrendHistoryFields& history)
+{
+    const TrendFills fills = fillsOf(rows, format, history);
+    return WriteExport(device, format, fills.lines, fills.csv, fills.json);
 }

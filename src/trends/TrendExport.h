@@ -25,3 +25,6 @@ struct TrendHistoryFields {
 ExportResult ExportTrendTable(const QString& fileName, const TrendRows& rows,
                               ExportFormat format = ExportFormat::PageLines,
                               const TrendHistoryFields& history = {});
+// The same written to an open device as it is made; an empty string, else why a write failed.
+QString ExportTrendTable(QIODevice& device, const TrendRows& rows, ExportFormat format,
+                         const TrendHistoryFields& history = {});

@@ -60,7 +60,7 @@ private:
                 if (field < 3)
                     ends[field] = out - start;
                 ++field;
-            } else if (byte > 32 && byte < 0x80) {
+            } else if (byte > 32 && byte < 0x7F) {
                 if (field < 3)
                     *out++ = byte;
             } else if (byte == 0xC2 && i + 1 < n && bytes[i + 1] == 0xA7) {

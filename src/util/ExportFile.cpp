@@ -26,19 +26,42 @@ QString WithExtension(const QString& chosenName, QStringView extension)
     return chosenName + extension.toString();
 }
 
-ExportResult WriteExportFile(const QString& path, ExportFormat format, const ExportFill& pageLines,
-                             const ExportFill& csv, const ExportFill& json)
+namespace {
+
+const ExportFill& fillOf(ExportFormat format, const ExportFill& pageLines, const ExportFill& csv,
+                         const ExportFill& json)
 {
     switch (format) {
     case ExportFormat::Csv:
     case ExportFormat::ExcelCsv:
-        return WriteExportFile(path, csv);
+        return csv;
     case ExportFormat::Json:
-        return WriteExportFile(path, json);
+        return json;
     case ExportFormat::PageLines:
         break;
     }
-    return WriteExportFile(path, pageLines);
+    return pageLines;
+}
+
+} // namespace
+
+ExportResult WriteExportFile(const QString& path, ExportFormat format, const ExportFill& pageLines,
+                             const ExportFill& csv, const ExportFill& json)
+{
+    return WriteExportFile(path, fillOf(format, pageLines, csv, json));
+}
+
+QString WriteExport(QIODevice& device, ExportFormat format, const ExportFill& pageLines,
+                    const ExportFill& csv, const ExportFill& json)
+{
+    return WriteExport(device, fillOf(format, pageLines, csv, json));
+}
+
+QString WriteExport(QIODevice& device, const ExportFill& fill)
+{
+    TextDeviceWriter writer(device);
+    fill(writer);
+    return writer.finish();
 }
 
 ExportResult WriteExportFile(const QString& path, const ExportFill& fill)
@@ -121,7 +144,7 @@ void AppendJsonString(QString& text, QStringView value)
     text += u'"';
 }
 
-void WriteJsonArray(AtomicTextFileWriter& writer, qsizetype count,
+void WriteJsonArray(TextDeviceWriter& writer, qsizetype count,
                     const std::function<void(QString& text, qsizetype index)>& object)
 {
     writer.text() += u'[';
@@ -129,7 +152,8 @@ void WriteJsonArray(AtomicTextFileWriter& writer, qsizetype count,
         QString& text = writer.text();
         text += index == 0 ? QLatin1String("\r\n") : QLatin1String(",\r\n");
         object(text, index);
-        writer.flushIfFull();
+        if (!writer.flushIfFull())
+            return;
     }
     writer.text() += count == 0 ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
 }

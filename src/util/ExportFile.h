@@ -7,7 +7,8 @@
 #include <functional>
 #include <initializer_list>
 
-class AtomicTextFileWriter;
+class QIODevice;
+class TextDeviceWriter;
 
 // What both exports share: the choices and name rule of the save dialog, the all-or-nothing write
 // and the text rules of CSV and JSON.
@@ -49,11 +50,16 @@ struct ExportResult {
 
 // Writes an export file through `fill`. The new file takes the old one's place only once it is
 // complete, so a failed export never loses the file that was there.
-using ExportFill = std::function<void(AtomicTextFileWriter&)>;
+using ExportFill = std::function<void(TextDeviceWriter&)>;
 ExportResult WriteExportFile(const QString& path, const ExportFill& fill);
 // The same in `format`, through the table's own fill for it (both CSV formats through `csv`).
 ExportResult WriteExportFile(const QString& path, ExportFormat format, const ExportFill& pageLines,
                              const ExportFill& csv, const ExportFill& json);
+// The same export written to an open device as it is made (standard output, a pipe): an empty
+// string once all of it is written, else why a write failed (nothing more is written then).
+QString WriteExport(QIODevice& device, const ExportFill& fill);
+QString WriteExport(QIODevice& device, ExportFormat format, const ExportFill& pageLines,
+                    const ExportFill& csv, const ExportFill& json);
 
 // Starts a CSV export's text: the byte-order mark for ExcelCsv, then the header line.
 void BeginCsv(QString& text, ExportFormat format, std::initializer_list<QStringView> header);
@@ -67,5 +73,5 @@ void AppendCsvRecord(QString& text, std::initializer_list<QStringView> fields);
 void AppendJsonString(QString& text, QStringView value);
 
 // A JSON export's text: an array of `count` objects, one a line, each written by `object`.
-void WriteJsonArray(AtomicTextFileWriter& writer, qsizetype count,
+void WriteJsonArray(TextDeviceWriter& writer, qsizetype count,
                     const std::function<void(QString& text, qsizetype index)>& object);

@@ -202,3 +202,15 @@ QString LookThemeKey(LookTheme theme)
 {
     return keyOf(themeKeys(), theme);
 }
+
+std::optional<QString> CountryCodeOf(const QString& text)
+{
+    const QString code = text.trimmed().toUpper();
+    return isCountryCode(code) ? std::optional(code) : std::nullopt;
+}
+
+std::optional<QString> LanguageCodeOf(const QString& text)
+{
+    const QString code = text.trimmed().toLower();
+    return isLanguageCode(code) ? std::optional(code) : std::nullopt;
+}

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The user's choices of the Options window, kept in "quillory.ini" in the program folder. A missing
 // file, key or value that cannot be read gives the default; the keys are fixed, so that other
 // tools can write the file.
@@ -58,3 +60,8 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options);
 QString TrendSourceKey(TrendSource source);
 QString SuggestEngineKey(SuggestEngine engine);
 QString LookThemeKey(LookTheme theme);
+
+// A country or language code as the file takes it (spaces around it dropped, in either letter
+// case): "gb" gives "GB", "EN " gives "en"; nothing for any other text.
+std::optional<QString> CountryCodeOf(const QString& text);
+std::optional<QString> LanguageCodeOf(const QString& text);

@@ -27,6 +27,11 @@ void AppendRowLine(QString& out, std::initializer_list<QStringView> fields)
 
 namespace {
 
+bool breaksCell(char16_t c)
+{
+    return c == u'|' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 // "|" and the blanks are ASCII: they are never part of a surrogate pair or a multi-byte sequence.
 const char16_t* rawChars(QStringView text)
 {
@@ -94,10 +99,12 @@ QString RestoreSpaces(QStringView field)
 
 void RestoreSpaces(QStringView field, QString& text)
 {
+    // A field holds no blank, but a NUL byte or another character a cell cannot hold may be there
+    // (a damaged or foreign file): it enters the table as a space, as typed text would.
     text.resize(field.size());
     QChar* out = text.data();
     for (const QChar c : field)
-        *out++ = c == StoredSpace ? QChar(u' ') : c;
+        *out++ = c == StoredSpace || breaksCell(c.unicode()) ? QChar(u' ') : c;
 }
 
 bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)
@@ -110,7 +117,7 @@ bool DecodeRowField(QByteArrayView field, bool utf8, QString& text)
     for (qsizetype i = 0; i < n; ++i) {
         const auto byte = static_cast<unsigned char>(field[i]);
         if (byte < 0x80) {
-            *out++ = QLatin1Char(char(byte));
+            *out++ = breaksCell(byte) ? QChar(u' ') : QLatin1Char(char(byte));
         } else if (utf8 && byte == 0xC2 && i + 1 < n && static_cast<unsigned char>(field[i + 1]) == 0xA7) {
             *out++ = u' ';
             ++i;
@@ -188,15 +195,6 @@ bool ForEachRowLine(QIODevice& file, const std::function<void(QByteArrayView)>& 
         std::memmove(chunk.data(), chunk.constData() + complete, size_t(kept));
     }
 }
-
-namespace {
-
-bool breaksCell(char16_t c)
-{
-    return c == u'|' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
-}
-
-} // namespace
 
 QString CleanCellText(QString text)
 {

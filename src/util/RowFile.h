@@ -28,11 +28,12 @@ QList<QStringView> SplitRowLine(QStringView line);
 void SplitRowLine(QStringView line, QList<QStringView>& fields);
 void SplitRowLine(QByteArrayView line, QList<QByteArrayView>& fields);
 
-// A field as stored, with every "§" turned back into a space.
+// A field as stored, with every "§" turned back into a space, and what a cell cannot hold (a NUL,
+// see CleanCellText) made a space as well.
 QString RestoreSpaces(QStringView field);
 // The same into `text`, reusing its room.
 void RestoreSpaces(QStringView field, QString& text);
-// A field of a row file's raw bytes as text into `text`, with every "§" turned back into a space:
+// A field of a row file's raw bytes as text into `text`, as RestoreSpaces makes it:
 // read as UTF-8 (false when the bytes are not valid UTF-8), or as Windows-1252. A loop over many
 // fields reuses one string's room.
 bool DecodeRowField(QByteArrayView field, bool utf8, QString& text);

@@ -154,7 +154,7 @@ namespace {
 constexpr QIODevice::OpenMode AtomicWriteMode = QIODevice::WriteOnly | QIODevice::Unbuffered;
 
 // Writes all of `bytes`; an empty string on success, else the system's reason.
-QString writeAll(QSaveFile& file, QByteArrayView bytes)
+QString writeAll(QIODevice& file, QByteArrayView bytes)
 {
     // A short write is no error of its own: the next write tells why the rest did not fit.
     while (!bytes.isEmpty()) {
@@ -189,9 +189,36 @@ QString WriteTextFileAtomic(const QString& path, QStringView text)
     return WriteFileAtomic(path, text.toUtf8());
 }
 
+TextDeviceWriter::TextDeviceWriter(QIODevice& device)
+    : m_device(&device)
+{
+    m_text.reserve(WriterChunk + 4096);
+}
+
+bool TextDeviceWriter::flushIfFull()
+{
+    if (m_text.size() >= WriterChunk)
+        flush();
+    return m_error.isEmpty();
+}
+
+void TextDeviceWriter::flush()
+{
+    if (m_error.isEmpty() && !m_text.isEmpty())
+        m_error = writeAll(*m_device, m_text.toUtf8());
+    m_text.clear();
+}
+
+QString TextDeviceWriter::finish()
+{
+    flush();
+    return m_error;
+}
+
 AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
     : m_file(path)
 {
+    setDevice(m_file);
     if (!m_file.open(AtomicWriteMode)) {
         m_error = m_file.errorString();
         m_openFailed = true;
@@ -203,19 +230,6 @@ AtomicTextFileWriter::~AtomicTextFileWriter()
 {
     if (m_file.isOpen())
         m_file.cancelWriting();
-}
-
-void AtomicTextFileWriter::flushIfFull()
-{
-    if (m_text.size() >= WriterChunk)
-        flush();
-}
-
-void AtomicTextFileWriter::flush()
-{
-    if (m_error.isEmpty() && !m_text.isEmpty())
-        m_error = writeAll(m_file, m_text.toUtf8());
-    m_text.clear();
 }
 
 QString AtomicTextFileWriter::commit()

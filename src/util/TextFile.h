@@ -43,16 +43,40 @@ template <typename Rows> struct TableRead {
 [[nodiscard]] QString WriteTextFileAtomic(const QString& path, QStringView text);
 [[nodiscard]] QString WriteFileAtomic(const QString& path, QByteArrayView bytes);
 
-// Writes a text file atomically in UTF-8 piece by piece, so that a big table never needs its
-// whole text in memory: append to text(), call flushIfFull() now and then, and commit() at the end.
-// Nothing replaces the old file unless commit() succeeds.
-class AtomicTextFileWriter {
+// Writes text to a device in UTF-8 piece by piece, so that a big table never needs its whole text
+// in memory: append to text(), call flushIfFull() now and then, and finish() at the end. After the
+// first failed write nothing more is written, and the reason is kept.
+class TextDeviceWriter {
 public:
-    explicit AtomicTextFileWriter(const QString& path);
-    ~AtomicTextFileWriter();
+    explicit TextDeviceWriter(QIODevice& device);
+    virtual ~TextDeviceWriter() = default;
+    TextDeviceWriter(const TextDeviceWriter&) = delete;
+    TextDeviceWriter& operator=(const TextDeviceWriter&) = delete;
 
     QString& text() { return m_text; }
-    void flushIfFull();
+    // False once a write has failed: the rest of the text need not be made.
+    bool flushIfFull();
+    // Writes what is left; an empty string on success, else why a write failed.
+    [[nodiscard]] QString finish();
+
+protected:
+    // For a writer whose device is its own member, set before the first write.
+    TextDeviceWriter() = default;
+    void setDevice(QIODevice& device) { m_device = &device; }
+    void flush();
+
+    QIODevice* m_device = nullptr;
+    QString m_text;
+    QString m_error;
+};
+
+// Writes a text file atomically in UTF-8 piece by piece, as TextDeviceWriter does, and commit() at
+// the end. Nothing replaces the old file unless commit() succeeds.
+class AtomicTextFileWriter final : public TextDeviceWriter {
+public:
+    explicit AtomicTextFileWriter(const QString& path);
+    ~AtomicTextFileWriter() override;
+
     // An empty string on success, else what went wrong.
     [[nodiscard]] QString commit();
     // After a failed commit: whether the new file could not be started beside the old one or could
@@ -60,11 +84,7 @@ public:
     bool failedToReplace() const { return m_openFailed || m_file.error() == QFileDevice::RenameError; }
 
 private:
-    void flush();
-
     QSaveFile m_file;
-    QString m_text;
-    QString m_error;
     bool m_openFailed = false;
 };
 

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,17 +22,35 @@ struct Run {
     QByteArray err;
 };
 
-Run RunCli(const QStringList& arguments, const QByteArray& input = {})
+// How a command is started beside its arguments.
+struct RunSetup {
+    QByteArray input;
+    QString outputFile;                  // stdout into this file, as a shell's "> FILE"
+    QHash<QString, QString> environment; // beside the test's own
+};
+
+QProcessEnvironment CliEnvironment(const QHash<QString, QString>& extra)
 {
-    QProcess cli;
     // A user in the US: the tables' date-times are written as there.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"en_US.UTF-8"_s);
     environment.insert(u"QUILLORY_PAUSE_STEP_MS"_s, u"0"_s); // a refusal's minutes of waiting pass at once
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(QUILLORY_CLI), arguments);
-    if (!input.isEmpty())
-        cli.write(input);
+    // Nothing the test forgot to point at its server reaches beyond this machine.
+    environment.insert(u"QUILLORY_GOOGLE_HOST"_s, u"127.0.0.1:1"_s);
+    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+        environment.insert(it.key(), it.value());
+    return environment;
+}
+
+Run RunProgram(const QString& program, const QStringList& arguments, const RunSetup& setup)
+{
+    QProcess cli;
+    cli.setProcessEnvironment(CliEnvironment(setup.environment));
+    if (!setup.outputFile.isEmpty())
+        cli.setStandardOutputFile(setup.outputFile);
+    cli.start(program, arguments);
+    if (!setup.input.isEmpty())
+        cli.write(setup.input);
     cli.closeWriteChannel();
     Run run;
     // The event loop turns meanwhile: a test's server answers the command.
@@ -42,14 +62,24 @@ Run RunCli(const QStringList& arguments, const QByteArray& input = {})
     return run;
 }
 
+Run RunCli(const QStringList& arguments, const RunSetup& setup)
+{
+    return RunProgram(QStringLiteral(QUILLORY_CLI), arguments, setup);
+}
+
+Run RunCli(const QStringList& arguments, const QByteArray& input = {})
+{
+    return RunCli(arguments, RunSetup{input, {}, {}});
+}
+
 // A quillory-cli watch running in the background; its output is read as it comes.
 class Watch {
 public:
-    Watch(const QString& folder, const QString& every = u"1s"_s)
+    Watch(const QString& folder, const QString& every = u"1s"_s, const RunSetup& setup = {})
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"LC_ALL"_s, u"en_US.UTF-8"_s);
-        m_cli.setProcessEnvironment(environment);
+        m_cli.setProcessEnvironment(CliEnvironment(setup.environment));
+        if (!setup.outputFile.isEmpty())
+            m_cli.setStandardOutputFile(setup.outputFile);
         m_cli.start(QStringLiteral(QUILLORY_CLI), {u"watch"_s, u"--folder"_s, folder, u"--every"_s, every});
     }
     ~Watch()
@@ -69,6 +99,13 @@ public:
     {
         return QTest::qWaitFor([this, count] { return scrapesTold() >= count; }, 20000);
     }
+    // Waits until the process has ended by itself; its exit status, or -1 when it did not end in time.
+    int waitForEnd()
+    {
+        if (!QTest::qWaitFor([this] { return m_cli.state() == QProcess::NotRunning; }, 20000))
+            return -1;
+        return m_cli.exitStatus() == QProcess::NormalExit ? m_cli.exitCode() : -1;
+    }
     // Sends SIGTERM; the exit status, or -1 when it did not end in time.
     int terminate(int withinMs = 20000)
     {
@@ -78,13 +115,32 @@ public:
         scrapesTold();
         return m_cli.exitStatus() == QProcess::NormalExit ? m_cli.exitCode() : -1;
     }
-    QByteArray err() { return m_cli.readAllStandardError(); }
+    // Its stdout and stderr so far.
+    QByteArray out()
+    {
+        scrapesTold();
+        return m_out;
+    }
+    QByteArray err()
+    {
+        m_err += m_cli.readAllStandardError();
+        return m_err;
+    }
     QProcess& process() { return m_cli; }
 
 private:
     QProcess m_cli;
     QByteArray m_out;
+    QByteArray m_err;
 };
+
+void WriteSuggestSettings(const QString& folder, const QByteArray& base)
+{
+    writeFile(QDir(folder).filePath(u"quillory.ini"_s),
+              "[Suggest]\nEngine=bing\nPauseMin=0\nPauseMax=0\n[Endpoints]\nBing=" + base + "\n");
+}
+
+const QByteArray JsonType = "application/json; charset=UTF-8";
 
 void WriteTrendsSettings(const QString& folder, const ScriptedHttpServer& server)
 {
@@ -113,6 +169,21 @@ private Q_SLOTS:
     void watchEndsAtOnceWhileAFeedHangs();
     void watchRefusesAFolderInUse();
     void watchStopsAtAnUnreadableTable();
+    void suggestFailuresAreToldPhraseByPhrase_data();
+    void suggestFailuresAreToldPhraseByPhrase();
+    void suggestHarvestsEveryPhraseGiven();
+    void failedWritesToStdoutEndTheCommand_data();
+    void failedWritesToStdoutEndTheCommand();
+    void watchEndsWhenStdoutFails();
+    void watchEndsQuietlyWhenItsReaderGoesAway();
+    void tableEndsQuietlyWhenItsReaderGoesAway();
+    void exportsNeedNoTemporaryFolder_data();
+    void exportsNeedNoTemporaryFolder();
+    void suggestInputIsReadAsTheProgramReadsFiles();
+    void argumentsThatAreNotUtf8AreRefused();
+    void tableCellsHoldNoControlCharacters_data();
+    void tableCellsHoldNoControlCharacters();
+    void watchTellsEachScrapeInOneLineWithItsOffset();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -130,6 +201,11 @@ void TestCli::init()
                                                   "2:15:00\xc2\xa7PM|1|\r\n");
     writeFile(m_dir->filePath(u"dbsuggest.dat"_s),
               "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses|30" + QByteArray("|").repeated(19) + "\r\n");
+    // Every service on a port nothing listens to, until a test points one at its server.
+    writeFile(
+        m_dir->filePath(u"quillory.ini"_s),
+        "[Suggest]\nEngine=bing\n[Endpoints]\nTrends=http://127.0.0.1:1\nGoogleSuggest=http://127.0.0.1:1\n"
+        "Bing=http://127.0.0.1:1\nDuckDuckGo=http://127.0.0.1:1\nAmazon=http://127.0.0.1:1\n");
 }
 
 void TestCli::badUsageAndFailuresSayWhyInOneLine_data()
@@ -146,6 +222,17 @@ void TestCli::badUsageAndFailuresSayWhyInOneLine_data()
     QTest::newRow("unknown option") << QStringList{u"table"_s, u"trends"_s, u"--fast"_s} << 2;
     QTest::newRow("history of nothing") << QStringList{u"history"_s} << 2;
     QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 1;
+    // Codes are checked as the options file checks them.
+    QTest::newRow("language not a code")
+        << QStringList{u"suggest"_s, u"tea"_s, u"--lang"_s, u"english"_s} << 2;
+    QTest::newRow("language with a digit") << QStringList{u"suggest"_s, u"tea"_s, u"--lang"_s, u"e1"_s} << 2;
+    QTest::newRow("country of three letters")
+        << QStringList{u"suggest"_s, u"tea"_s, u"--country"_s, u"USA"_s} << 2;
+    QTest::newRow("country not in ASCII")
+        << QStringList{u"suggest"_s, u"tea"_s, u"--country"_s, u"ÄÖ"_s} << 2;
+    QTest::newRow("geo not in ASCII") << QStringList{u"trends"_s, u"--geo"_s, u"ÄÖ"_s} << 2;
+    QTest::newRow("geo with one bad code") << QStringList{u"watch"_s, u"--geo"_s, u"US,1X"_s} << 2;
+    QTest::newRow("only empty phrases") << QStringList{u"suggest"_s, u""_s, u" \t"_s} << 2;
     QTest::newRow("no history yet") << QStringList{u"history"_s, u"alpha"_s} << 1;
 }
 
@@ -318,13 +405,20 @@ void TestCli::suggestionsOfPhrases()
     const Run refused = RunCli({u"suggest"_s, u"cafe"_s, u"--folder"_s, folder(), u"--expand"_s,
                                 u"alphabet"_s, u"--limit"_s, u"3"_s, u"--format"_s, u"json"_s});
     QCOMPARE(refused.status, 1);
-    QVERIFY(refused.err.contains("refused"));
+    // The phrase refused, and the one never asked after it, each carry why.
+    QCOMPARE(refused.err,
+             QByteArray("quillory-cli: \"cafe a\": Bing refused to answer (HTTP 429)\n"
+                        "quillory-cli: 1 more phrase was not asked: Bing refused to answer (HTTP 429)\n"));
     const QJsonArray rows = QJsonDocument::fromJson(refused.out).array();
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows[1].toObject().value(u"phrase"_s).toString(), u"cafe a"_s);
     QCOMPARE(
         rows[0].toObject().value(u"suggestions"_s).toArray()[0].toObject().value(u"suggestion"_s).toString(),
         u"cafe near me"_s);
+    QVERIFY(!rows[0].toObject().contains(u"error"_s));
+    QCOMPARE(rows[1].toObject().value(u"phrase"_s).toString(), u"cafe a"_s);
+    QCOMPARE(rows[1].toObject().value(u"error"_s).toString(), u"Bing refused to answer (HTTP 429)"_s);
+    QCOMPARE(rows[2].toObject().value(u"error"_s).toString(),
+             u"not asked: Bing refused to answer (HTTP 429)"_s);
 }
 
 void TestCli::suggestionsDigDeeper()
@@ -445,6 +539,296 @@ void TestCli::watchStopsAtAnUnreadableTable()
     QVERIFY2(run.err.contains("dabatase.dat"), run.err.constData());
     QVERIFY(server.requestLines().isEmpty());
     QVERIFY(QFileInfo(m_dir->filePath(u"dabatase.dat"_s)).isDir());
+}
+
+void TestCli::suggestFailuresAreToldPhraseByPhrase_data()
+{
+    QTest::addColumn<QString>("service"); // how the service fails "red wine"
+    QTest::addColumn<QString>("reason");  // what the line and the "error" say of it
+    QTest::addColumn<bool>("teaAnswered");
+    QTest::newRow("connection refused") << u"closed port"_s << u"refused"_s << false;
+    QTest::newRow("untrusted certificate") << u"tls"_s << u"certificate"_s << false;
+    QTest::newRow("not found") << u"404"_s << u"404"_s << true;
+    QTest::newRow("unreadable answer") << u"html"_s << u"could not be read"_s << true;
+}
+
+void TestCli::suggestFailuresAreToldPhraseByPhrase()
+{
+    QFETCH(QString, service);
+    QFETCH(QString, reason);
+    QFETCH(bool, teaAnswered);
+    ScriptedHttpServer plain;
+    ScriptedHttpServer tls(ScriptedHttpServer::Transport::Tls);
+    QByteArray base = "http://" + plain.hostAndPort();
+    if (service == u"tls"_s) {
+        base = "https://" + tls.hostAndPort();
+    } else if (service == u"closed port"_s) {
+        QTcpServer gone;
+        QVERIFY(gone.listen(QHostAddress::LocalHost));
+        base = "http://127.0.0.1:" + QByteArray::number(gone.serverPort());
+    }
+    WriteSuggestSettings(folder(), base);
+    const auto script = [&] {
+        plain.enqueue(service == u"404"_s ? ScriptedHttpServer::status(404)
+                                          : ScriptedHttpServer::ok("<html>busy</html>", "text/html"));
+        plain.enqueue(ScriptedHttpServer::ok("[\"tea\",[\"tea pot\"]]", JsonType));
+    };
+
+    script();
+    const Run json =
+        RunCli({u"suggest"_s, u"red wine"_s, u"tea"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(json.status, 1);
+    // One line for each phrase that failed, with the phrase and the reason.
+    const QList<QByteArray> lines = json.err.trimmed().split('\n');
+    QCOMPARE(lines.size(), teaAnswered ? 1 : 2);
+    QVERIFY2(lines[0].startsWith("quillory-cli: \"red wine\": "), json.err.constData());
+    QVERIFY2(QString::fromUtf8(lines[0]).contains(reason, Qt::CaseInsensitive), json.err.constData());
+    // The failed phrase carries its error and no pair made up for it.
+    const QJsonArray rows = QJsonDocument::fromJson(json.out).array();
+    QCOMPARE(rows.size(), 2);
+    const QJsonObject redWine = rows[0].toObject();
+    QCOMPARE(redWine.value(u"phrase"_s).toString(), u"red wine"_s);
+    QVERIFY(redWine.value(u"error"_s).toString().contains(reason, Qt::CaseInsensitive));
+    QCOMPARE(redWine.value(u"suggestions"_s).toArray(), QJsonArray());
+    const QJsonObject tea = rows[1].toObject();
+    QCOMPARE(tea.contains(u"error"_s), !teaAnswered);
+    if (teaAnswered)
+        QCOMPARE(tea.value(u"suggestions"_s).toArray()[0][u"suggestion"_s].toString(), u"tea pot"_s);
+
+    // CSV has no place for an error: the failed phrase has no line.
+    script();
+    const Run csv =
+        RunCli({u"suggest"_s, u"red wine"_s, u"tea"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s});
+    QCOMPARE(csv.status, 1);
+    QCOMPARE(csv.err.count('\n'), teaAnswered ? 1 : 2);
+    QVERIFY(!csv.out.contains("red wine"));
+    QVERIFY(csv.out.startsWith("Keyword Phrase,Suggestion,Results\r\n"));
+    QCOMPARE(csv.out.contains("\r\ntea,tea pot,\r\n"), teaAnswered);
+}
+
+void TestCli::suggestHarvestsEveryPhraseGiven()
+{
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    server.setFallback(ScriptedHttpServer::ok("[\"x\",[\"x y\"]]", JsonType));
+    // The limit is for what the command adds; five phrases given are five harvested.
+    const Run given = RunCli(
+        {u"suggest"_s, u"-"_s, u"--folder"_s, folder(), u"--limit"_s, u"2"_s, u"--format"_s, u"jsonl"_s},
+        "one\ntwo\nthree\nfour\nfive\n");
+    QCOMPARE(given.status, 0);
+    QCOMPARE(server.requestLines().size(), 5);
+    QCOMPARE(given.out.count('\n'), 5);
+
+    // Each phrase given, and what room the limit leaves after them for their expansion.
+    const Run expanded = RunCli({u"suggest"_s, u"tea"_s, u"cafe"_s, u"--folder"_s, folder(), u"--expand"_s,
+                                 u"alphabet"_s, u"--limit"_s, u"3"_s, u"--format"_s, u"jsonl"_s});
+    QCOMPARE(expanded.status, 0);
+    QCOMPARE(server.requestLines().mid(5),
+             (QList<QByteArray>{"GET /osjson.aspx?query=tea&setlang=en-US HTTP/1.1",
+                                "GET /osjson.aspx?query=tea%20a&setlang=en-US HTTP/1.1",
+                                "GET /osjson.aspx?query=cafe&setlang=en-US HTTP/1.1"}));
+}
+
+void TestCli::failedWritesToStdoutEndTheCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("reply"); // what the service answers, if the command asks
+    const QByteArray feed = TrendingFeedBody({{u"alpha"_s, u"2000+"_s}});
+    QTest::newRow("version") << QStringList{u"--version"_s} << QByteArray();
+    QTest::newRow("table as csv") << QStringList{u"table"_s, u"trends"_s} << QByteArray();
+    QTest::newRow("table as json lines")
+        << QStringList{u"table"_s, u"suggest"_s, u"--format"_s, u"jsonl"_s} << QByteArray();
+    QTest::newRow("trends") << QStringList{u"trends"_s} << feed;
+    QTest::newRow("suggest") << QStringList{u"suggest"_s, u"tea"_s, u"--format"_s, u"json"_s}
+                             << QByteArray("[\"tea\",[\"tea pot\"]]");
+}
+
+void TestCli::failedWritesToStdoutEndTheCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, reply);
+    ScriptedHttpServer server;
+    writeFile(m_dir->filePath(u"quillory.ini"_s),
+              "[HotTrends]\nSource=trending\nGeo=US\n[Suggest]\nEngine=bing\n[Endpoints]\nTrends=http://" +
+                  server.hostAndPort() + "\nBing=http://" + server.hostAndPort() + "\n");
+    if (!reply.isEmpty())
+        server.enqueue(
+            ScriptedHttpServer::ok(reply, reply.startsWith('[') ? JsonType : "application/rss+xml"));
+    if (arguments[0] != u"--version"_s)
+        arguments << u"--folder"_s << folder();
+    // A full disk: the output is lost, and the command says so.
+    const Run run = RunCli(arguments, RunSetup{{}, u"/dev/full"_s, {}});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.startsWith("quillory-cli: standard output could not be written: "), run.err.constData());
+    QCOMPARE(run.err.count('\n'), 1);
+}
+
+void TestCli::watchEndsWhenStdoutFails()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.setFallback(
+        ScriptedHttpServer::ok(TrendingFeedBody({{u"alpha"_s, u""_s}}), "application/rss+xml"));
+    // An hour between scrapes: only the failed write can end it.
+    Watch watch(folder(), u"60m"_s, RunSetup{{}, u"/dev/full"_s, {}});
+    QCOMPARE(watch.waitForEnd(), 1);
+    const QList<QByteArray> lines = watch.err().trimmed().split('\n');
+    QCOMPARE(lines.size(), 2); // "watching ...", then the failed write
+    QVERIFY2(lines[1].startsWith("quillory-cli: standard output could not be written: "),
+             lines[1].constData());
+    // The scrape whose line was lost is saved all the same.
+    QVERIFY(readFile(m_dir->filePath(u"dabatase.dat"_s)).startsWith("alpha|"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"quillory.lock"_s)));
+}
+
+// quillory-cli with these arguments, its stdout piped into `head` as a shell runs
+// `quillory-cli ... | head ...`; the command's own exit status is written to the file `statusFile`.
+Run RunIntoHead(const QStringList& arguments, const QString& head, const QString& statusFile)
+{
+    const QString script =
+        u"status=$1; shift; { \"$0\" \"$@\"; echo $? > \"$status\"; } | head %1"_s.arg(head);
+    return RunProgram(u"/bin/sh"_s,
+                      QStringList{u"-c"_s, script, QStringLiteral(QUILLORY_CLI), statusFile} + arguments, {});
+}
+
+void TestCli::watchEndsQuietlyWhenItsReaderGoesAway()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.setFallback(
+        ScriptedHttpServer::ok(TrendingFeedBody({{u"alpha"_s, u""_s}}), "application/rss+xml"));
+    // `head` goes once it has its line, and the next scrape is an hour away: the watch ends as its
+    // reader goes.
+    const QString status = m_dir->filePath(u"status"_s);
+    const Run run =
+        RunIntoHead({u"watch"_s, u"--folder"_s, folder(), u"--every"_s, u"60m"_s}, u"-n 1"_s, status);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 1);
+    QCOMPARE(readFile(status), QByteArray("1\n"));
+    QCOMPARE(run.err.count('\n'), 1); // "watching ...", and nothing of the pipe
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"quillory.lock"_s)));
+}
+
+void TestCli::tableEndsQuietlyWhenItsReaderGoesAway()
+{
+    // Far more than a pipe holds.
+    QByteArray rows;
+    for (int row = 0; row < 100000; ++row)
+        rows += "keyword\xc2\xa7" + QByteArray::number(row) +
+                "|3/5/2009\xc2\xa7"
+                "2:15:00\xc2\xa7PM|4|\r\n";
+    writeFile(m_dir->filePath(u"dabatase.dat"_s), rows);
+    const QString status = m_dir->filePath(u"status"_s);
+    const Run run = RunIntoHead({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s},
+                                u"-c 100"_s, status);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.size(), 100);
+    QCOMPARE(readFile(status), QByteArray("1\n"));
+    QCOMPARE(run.err, QByteArray());
+}
+
+void TestCli::exportsNeedNoTemporaryFolder_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("trends as csv") << QStringList{u"table"_s, u"trends"_s};
+    QTest::newRow("trends as json") << QStringList{u"table"_s, u"trends"_s, u"--format"_s, u"json"_s};
+    QTest::newRow("trends as json lines") << QStringList{u"table"_s, u"trends"_s, u"--format"_s, u"jsonl"_s};
+    QTest::newRow("suggest as csv") << QStringList{u"table"_s, u"suggest"_s};
+}
+
+void TestCli::exportsNeedNoTemporaryFolder()
+{
+    QFETCH(QStringList, arguments);
+    arguments << u"--folder"_s << folder();
+    const Run expected = RunCli(arguments);
+    QCOMPARE(expected.status, 0);
+    // The export goes to stdout as it is made: no temporary file, which a kill would leave behind.
+    // The system's temporary folder is a file, where nothing can be made.
+    const QString notAFolder = m_dir->filePath(u"temporary"_s);
+    writeFile(notAFolder, "a file\n");
+    const Run run = RunCli(arguments, RunSetup{{}, {}, {{u"TMPDIR"_s, notAFolder}}});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, expected.out);
+    QVERIFY(run.err.isEmpty());
+}
+
+void TestCli::suggestInputIsReadAsTheProgramReadsFiles()
+{
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    server.setFallback(ScriptedHttpServer::ok("[\"x\",[]]", JsonType));
+    // A line that is not UTF-8 is Windows-1252; blank lines and phrases ask for nothing.
+    const Run run =
+        RunCli({u"suggest"_s, u""_s, u"-"_s, u"\t"_s, u"--folder"_s, folder(), u"--format"_s, u"jsonl"_s},
+               "caf\xe9\r\n\x01\n  \nna\xc3\xafve\n");
+    QCOMPARE(run.status, 0);
+    QCOMPARE(server.requestLines(),
+             (QList<QByteArray>{"GET /osjson.aspx?query=caf%C3%A9&setlang=en-US HTTP/1.1",
+                                "GET /osjson.aspx?query=na%C3%AFve&setlang=en-US HTTP/1.1"}));
+    QCOMPARE(run.err, QByteArray("quillory-cli: left out 2 empty phrases (phrase 1, 3)\n"));
+}
+
+void TestCli::argumentsThatAreNotUtf8AreRefused()
+{
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    // QProcess passes its arguments as UTF-8: a shell gives the bytes as they are.
+    const Run run = RunProgram(u"/bin/sh"_s,
+                               {u"-c"_s, u"exec \"$0\" suggest \"$(printf 'caf\\351')\" --folder \"$1\""_s,
+                                QStringLiteral(QUILLORY_CLI), folder()},
+                               {});
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.err, QByteArray("quillory-cli: argument 2 is not valid UTF-8 (see quillory-cli --help)\n"));
+    QVERIFY(server.requestLines().isEmpty());
+}
+
+void TestCli::tableCellsHoldNoControlCharacters_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("text"); // the first cell as the table holds it
+    const QByteArray date = "|3/5/2009\xc2\xa7"
+                            "2:15:00\xc2\xa7PM|4|\r\n";
+    QTest::newRow("NUL") << u"trends"_s << QByteArray("be\0ta", 5) + date << u"be ta"_s;
+    QTest::newRow("DEL") << u"trends"_s << "be\x7fta" + date << u"be ta"_s;
+    QTest::newRow("C1 in UTF-8") << u"trends"_s << "be\xc2\x85ta" + date << u"be ta"_s;
+    QTest::newRow("NUL in Windows-1252") << u"trends"_s << QByteArray("caf\xe9\0s", 6) + date << u"café s"_s;
+    QTest::newRow("NUL in a phrase") << u"suggest"_s << QByteArray("red\0wine|a|1|\r\n", 15) << u"red wine"_s;
+}
+
+void TestCli::tableCellsHoldNoControlCharacters()
+{
+    QFETCH(QString, table);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, text);
+    writeFile(m_dir->filePath(table == u"trends"_s ? u"dabatase.dat"_s : u"dbsuggest.dat"_s), line);
+    const Run run = RunCli({u"table"_s, table, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(run.status, 0);
+    const QJsonObject row = QJsonDocument::fromJson(run.out).array()[0].toObject();
+    QCOMPARE(row.value(table == u"trends"_s ? u"keyword"_s : u"phrase"_s).toString(), text);
+}
+
+void TestCli::watchTellsEachScrapeInOneLineWithItsOffset()
+{
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    server.enqueue(ScriptedHttpServer::ok(TrendingFeedBody({{u"alpha"_s, u""_s}}), "application/rss+xml"));
+    server.setFallback(ScriptedHttpServer::status(503));
+    // A user five and a half hours east of UTC.
+    Watch watch(folder(), u"1s"_s, RunSetup{{}, {}, {{u"TZ"_s, u"XST-5:30"_s}}});
+    QVERIFY(watch.waitForScrapes(1));
+    QVERIFY(QTest::qWaitFor([&watch] { return watch.err().contains("the scrape failed"); }, 20000));
+    QCOMPARE(watch.terminate(), 0);
+    const QString time = u"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+05:30"_s;
+    const QRegularExpression scraped(u"^%1 scraped 1 keywords from US; 3 rows in the table$"_s.arg(time));
+    const QString out = QString::fromUtf8(watch.out().trimmed());
+    QVERIFY2(scraped.match(out).hasMatch(), qPrintable(out));
+    // The failed scrape is one line, with the time of the next try as the time of the line.
+    const QStringList lines = QString::fromUtf8(watch.err().trimmed()).split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression failed(
+        u"^quillory-cli: %1 the scrape failed: .*US.*503.*; next try at %1$"_s.arg(time));
+    QVERIFY2(failed.match(lines[1]).hasMatch(), qPrintable(lines[1]));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

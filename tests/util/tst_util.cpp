@@ -74,6 +74,37 @@ qint64 msecsSinceZero(const QDateTime& when)
     return QDate(1899, 12, 30).daysTo(when.date()) * 86400000 + when.time().msecsSinceStartOfDay();
 }
 
+// A device that takes `room` bytes and then fails every write, as a full disk or a pipe whose
+// reader went away does.
+class FullDevice final : public QIODevice {
+public:
+    explicit FullDevice(qint64 room)
+        : m_room(room)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QByteArray taken;
+    int failedWrites = 0;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_room == 0) {
+            ++failedWrites;
+            setErrorString(u"No space left on device"_s);
+            return -1;
+        }
+        const qint64 taking = std::min(size, m_room);
+        taken.append(data, qsizetype(taking));
+        m_room -= taking;
+        return taking;
+    }
+
+private:
+    qint64 m_room;
+};
+
 } // namespace
 
 class TestUtil : public QObject {
@@ -126,6 +157,8 @@ private Q_SLOTS:
     void jsonStringReadsBack();
     void exportReplacesAnExistingFileByTrying_data();
     void exportReplacesAnExistingFileByTrying();
+    void exportToADeviceStopsAtItsFirstFailedWrite_data();
+    void exportToADeviceStopsAtItsFirstFailedWrite();
     void atomicWriteReportsFailure();
     void failedWriteKeepsTheOldFileAndSaysWhy_data();
     void failedWriteKeepsTheOldFileAndSaysWhy();
@@ -1024,8 +1057,8 @@ void TestUtil::exportReplacesAnExistingFileByTrying()
         failing->fillUp();
     }
 
-    const ExportResult result = WriteExportFile(
-        path, [](AtomicTextFileWriter& writer) { writer.text() = QStringLiteral("new|2|\r\n"); });
+    const ExportResult result =
+        WriteExportFile(path, [](TextDeviceWriter& writer) { writer.text() = QStringLiteral("new|2|\r\n"); });
     QCOMPARE(result.outcome, outcome);
     QCOMPARE(result.error.isEmpty(), outcome == ExportOutcome::Written);
     if (outcome == ExportOutcome::Written)
@@ -1035,6 +1068,48 @@ void TestUtil::exportReplacesAnExistingFileByTrying()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("report")),
              existing || outcome == ExportOutcome::Written ? QStringList{QStringLiteral("report.csv")}
                                                            : QStringList{});
+}
+
+void TestUtil::exportToADeviceStopsAtItsFirstFailedWrite_data()
+{
+    QTest::addColumn<qint64>("room"); // what the device takes, when the export does not fit
+    QTest::addColumn<bool>("whole");  // whether the export fits
+    QTest::newRow("room for all") << qint64(-1) << true;
+    QTest::newRow("full at once") << qint64(0) << false;
+    QTest::newRow("full after some") << qint64(300000) << false;
+}
+
+void TestUtil::exportToADeviceStopsAtItsFirstFailedWrite()
+{
+    QFETCH(qint64, room);
+    QFETCH(bool, whole);
+    const qsizetype count = 100000;
+    const QString object = u"{\"keyword\":\"caf\u00e9 au lait\"}"_s;
+    const QByteArray expected = [&] {
+        QByteArray bytes = "[";
+        for (qsizetype index = 0; index < count; ++index)
+            bytes += (index == 0 ? "\r\n" : ",\r\n") + object.toUtf8();
+        return bytes + "\r\n]\r\n";
+    }();
+    FullDevice device(whole ? expected.size() : room);
+    qsizetype made = 0;
+    const QString error = WriteExport(device, [&](TextDeviceWriter& writer) {
+        WriteJsonArray(writer, count, [&](QString& text, qsizetype) {
+            ++made;
+            text += object;
+        });
+    });
+    if (whole) {
+        QCOMPARE(error, QString());
+        QCOMPARE(device.taken, expected);
+        QCOMPARE(device.failedWrites, 0);
+        return;
+    }
+    // The device's reason; nothing more is tried, and the rest of the export is not even made.
+    QCOMPARE(error, u"No space left on device"_s);
+    QCOMPARE(device.failedWrites, 1);
+    QCOMPARE(device.taken, expected.first(room));
+    QVERIFY(made < count);
 }
 
 QTEST_GUILESS_MAIN(TestUtil)

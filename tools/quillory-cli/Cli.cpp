@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include "StandardOutput.h"
+
 #include "net/HttpClient.h"
 #include "net/HttpRequest.h"
 #include "net/StyledFetch.h"
@@ -10,7 +12,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 
 #ifdef _WIN32
 #include <io.h>
@@ -44,11 +45,52 @@ QString ChoicesText(const QList<OutputFormat>& formats)
     return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
+// The JSON export one object a line, as it is written: the export writes its array one object a
+// line with no line break inside an object, so its lines but the brackets are the objects, each
+// followed by a comma but the last.
+class JsonLinesFilter final : public QIODevice {
+public:
+    explicit JsonLinesFilter(QIODevice& target)
+        : m_target(target)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        m_pending.append(data, qsizetype(size));
+        qsizetype start = 0;
+        for (qsizetype end = 0; (end = m_pending.indexOf('\n', start)) >= 0; start = end + 1) {
+            QByteArrayView line = QByteArrayView(m_pending).sliced(start, end - start).trimmed();
+            if (line.endsWith(','))
+                line.chop(1);
+            if (line.isEmpty() || line == "[" || line == "]")
+                continue;
+            if (m_target.write(line.data(), line.size()) < 0 || m_target.write("\n", 1) < 0) {
+                setErrorString(m_target.errorString());
+                return -1;
+            }
+        }
+        m_pending.remove(0, start);
+        return size;
+    }
+
+private:
+    QIODevice& m_target;
+    QByteArray m_pending; // the start of a line still being written
+};
+
 } // namespace
 
-void print(std::FILE* stream, QByteArrayView bytes)
+bool print(std::FILE* stream, QByteArrayView bytes)
 {
+    if (stream == stdout)
+        return StandardOutput::instance().write(bytes.data(), bytes.size()) == bytes.size();
     std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stream);
+    return true;
 }
 
 bool StandardErrorIsTerminal()
@@ -145,32 +187,16 @@ void PrintJsonItems(const QJsonArray& items, OutputFormat format)
     }
 }
 
-int PrintExport(OutputFormat format,
-                const std::function<ExportResult(const QString& path, ExportFormat)>& write)
+int PrintExport(OutputFormat format, const std::function<QString(QIODevice& device, ExportFormat)>& write)
 {
-    QTemporaryDir scratch;
-    const QString path = scratch.filePath(QStringLiteral("export"));
+    StandardOutput& output = StandardOutput::instance();
     const ExportFormat exportFormat = format == OutputFormat::Csv ? ExportFormat::Csv : ExportFormat::Json;
-    if (const ExportResult result = write(path, exportFormat); result.outcome != ExportOutcome::Written)
-        return fail(QStringLiteral("the table could not be written out: %1").arg(result.error));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("the table could not be written out: %1").arg(file.errorString()));
-    if (format != OutputFormat::JsonLines) {
-        print(stdout, file.readAll());
-        return Success;
+    if (format == OutputFormat::JsonLines) {
+        JsonLinesFilter lines(output);
+        return write(lines, exportFormat).isEmpty() ? Success : Failure;
     }
-    // The JSON export writes its array one object a line, with no line break inside an object:
-    // the objects are its lines but the brackets, each without the comma that follows it.
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine().trimmed();
-        if (line.endsWith(','))
-            line.chop(1);
-        if (line.isEmpty() || line == "[" || line == "]")
-            continue;
-        print(stdout, line + '\n');
-    }
-    return Success;
+    // The only write that can fail is standard output's, which EndOutput tells of.
+    return write(output, exportFormat).isEmpty() ? Success : Failure;
 }
 
 PageFetcher ClientFetcher(HttpClient& client, const ProgramOptions& options, std::function<bool()> stopped)
@@ -208,14 +234,16 @@ bool TrendSourceOptions::apply(const QCommandLineParser& parser, ProgramOptions&
     }
     if (!parser.isSet(geo))
         return true;
+    // Validated as the options file's Geo is, but a code that is no country is an error here.
     QStringList codes;
-    for (const QString& code : parser.value(geo).split(u',', Qt::SkipEmptyParts)) {
-        const QString upper = code.trimmed().toUpper();
-        if (upper.size() != 2 || !upper[0].isLetter() || !upper[1].isLetter()) {
+    for (const QString& part : parser.value(geo).split(u',', Qt::SkipEmptyParts)) {
+        const std::optional<QString> code = CountryCodeOf(part);
+        if (!code) {
             codes.clear();
             break;
         }
-        codes << upper;
+        if (!codes.contains(*code))
+            codes << *code;
     }
     if (codes.isEmpty()) {
         status = usageError(QStringLiteral("--geo takes two-letter country codes, as US,GB"));

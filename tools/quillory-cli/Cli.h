@@ -15,12 +15,14 @@
 #include <functional>
 
 class HttpClient;
+class QIODevice;
 
 constexpr int Success = 0;
 constexpr int Failure = 1;
 constexpr int UsageError = 2;
 
-void print(std::FILE* stream, QByteArrayView bytes);
+// Writes to stderr, or to standard output (see StandardOutput); false once standard output failed.
+bool print(std::FILE* stream, QByteArrayView bytes);
 bool StandardErrorIsTerminal();
 // One line on stderr; the status of a failed job.
 int fail(const QString& message);
@@ -56,10 +58,10 @@ private:
 // An array of objects as one JSON document (Json) or one object a line (JsonLines).
 void PrintJsonItems(const QJsonArray& items, OutputFormat format);
 
-// Prints a table through one of the program's exports, so that the bytes are the export's own
-// (Csv, Json), or its JSON export one object a line (JsonLines).
-int PrintExport(OutputFormat format,
-                const std::function<ExportResult(const QString& path, ExportFormat)>& write);
+// Prints a table through one of the program's exports, written to standard output as it is made,
+// so that the bytes are the export's own (Csv, Json), or its JSON export one object a line
+// (JsonLines). `write` writes the export to the device; a failed write is told as the command ends.
+int PrintExport(OutputFormat format, const std::function<QString(QIODevice& device, ExportFormat)>& write);
 
 // A page fetcher over one client, with the window's request styles and reading of answers. Once
 // `stopped` says so, a page asked for or on its way counts as stopped.

@@ -8,13 +8,17 @@
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestImport.h"
 #include "suggest/SuggestSource.h"
 #include "suggest/SuggestTableModel.h"
 #include "util/DataFileStore.h"
 #include "util/RandomSource.h"
+#include "util/RowFile.h"
+#include "util/TextFile.h"
 
 #include <QCoroTask>
-#include <QTextStream>
+#include <QFile>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -22,27 +26,58 @@ namespace {
 // What the command line asks of one harvest.
 struct SuggestJob {
     ProgramOptions options;
-    QStringList phrases; // the seeds, each followed by its expansion
+    // The user's phrases, each followed by its expansion.
+    struct Seed {
+        QString phrase;
+        QStringList expansion;
+    };
+    QList<Seed> seeds;
     qsizetype limit = 1000;
     int depth = 1;
 };
 
-// The phrases named on the command line, those of stdin in the place of "-".
+// Whether a phrase holds nothing to ask for once it is cleaned as a cell (see CleanCellText).
+bool IsBlankPhrase(const QString& phrase)
+{
+    return CleanCellText(phrase).trimmed().isEmpty();
+}
+
+// The lines of stdin: each that is valid UTF-8 is UTF-8, any other Windows-1252, as the program's
+// files are read. Blank lines are passed over.
+QStringList StandardInputPhrases()
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return {};
+    QStringList phrases;
+    ForEachRowLine(input, [&phrases](QByteArrayView line) {
+        if (QString phrase = DecodeLine(line); !IsBlankPhrase(phrase))
+            phrases << std::move(phrase);
+    });
+    return phrases;
+}
+
+// The phrases named on the command line, those of stdin in the place of "-". An empty or blank
+// argument asks for nothing: it is left out, and said so.
 QStringList SeedPhrases(const QStringList& arguments)
 {
     QStringList seeds;
-    for (const QString& argument : arguments) {
-        if (argument != QLatin1String("-")) {
+    QStringList blank;
+    for (qsizetype index = 0; index < arguments.size(); ++index) {
+        const QString& argument = arguments[index];
+        if (argument == QLatin1String("-"))
+            seeds << StandardInputPhrases();
+        else if (IsBlankPhrase(argument))
+            blank << QString::number(index + 1);
+        else
             seeds << argument;
-            continue;
-        }
-        QTextStream input(stdin);
-        input.setEncoding(QStringConverter::Utf8);
-        for (QString line; input.readLineInto(&line);) {
-            if (!line.trimmed().isEmpty())
-                seeds << line;
-        }
     }
+    if (!blank.isEmpty() && !seeds.isEmpty())
+        print(stderr, QStringLiteral("quillory-cli: left out %1 empty phrase%2 (phrase %3)\n")
+                          .arg(blank.size())
+                          .arg(blank.size() == 1 ? QString() : QStringLiteral("s"))
+                          .arg(blank.join(QStringLiteral(", ")))
+                          .toUtf8());
     return seeds;
 }
 
@@ -64,7 +99,8 @@ struct SuggestOptions {
                        "harvested as phrases in turn, one or two levels deep."),
         QStringLiteral("N"), QStringLiteral("1")};
     QCommandLineOption limit{QStringLiteral("limit"),
-                             QStringLiteral("At most N phrases in all levels (1000 by default)."),
+                             QStringLiteral("At most N phrases in all levels (1000 by default) once "
+                                            "expanded or dug; the phrases given are all harvested."),
                              QStringLiteral("N"), QStringLiteral("1000")};
     QCommandLineOption pause{QStringLiteral("pause"),
                              QStringLiteral("The pause before each phrase but the first, "
@@ -98,10 +134,19 @@ std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& stat
         if (!known)
             return bad(QStringLiteral("--engine takes google, youtube, bing, duckduckgo, amazon or classic"));
     }
-    if (parser.isSet(language))
-        options.language = parser.value(language).toLower();
-    if (parser.isSet(country))
-        options.country = parser.value(country).toUpper();
+    // Validated as the options file's values are.
+    if (parser.isSet(language)) {
+        const std::optional<QString> code = LanguageCodeOf(parser.value(language));
+        if (!code)
+            return bad(QStringLiteral("--lang takes a language code of two or three letters, as en"));
+        options.language = *code;
+    }
+    if (parser.isSet(country)) {
+        const std::optional<QString> code = CountryCodeOf(parser.value(country));
+        if (!code)
+            return bad(QStringLiteral("--country takes a two-letter country code, as US"));
+        options.country = *code;
+    }
     if (parser.isSet(pause)) {
         const QStringList bounds = parser.value(pause).split(u'-');
         bool minRead = false;
@@ -136,12 +181,9 @@ std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& stat
 
     const QStringList seeds = SeedPhrases(parser.positionalArguments());
     if (seeds.isEmpty())
-        return bad(QStringLiteral("suggest needs phrases, or - to read them from stdin"));
-    for (const QString& seed : seeds) {
-        job.phrases << seed;
-        if (sets)
-            job.phrases << ExpandPhrase(seed, sets, options.language);
-    }
+        return bad(QStringLiteral("suggest needs phrases that are not empty, or - to read them from stdin"));
+    for (const QString& seed : seeds)
+        job.seeds.append({seed, sets ? ExpandPhrase(seed, sets, options.language) : QStringList()});
     return job;
 }
 
@@ -201,8 +243,18 @@ private:
     QTimer m_pause;
 };
 
-// Harvests the job into `table`, level after level; the refusal that ended it early, if one did.
-QString Harvest(const SuggestJob& job, SuggestTableModel& table)
+// What became of the phrases of a harvest that did not answer.
+struct HarvestFailures {
+    // Why each phrase whose fetch failed (or which the service refused to the end) has no answer.
+    QHash<SuggestTableModel::RowId, QString> failed;
+    // The phrases that were answered or failed; after a refusal the others were never asked.
+    QSet<SuggestTableModel::RowId> asked;
+    QString refusal;
+};
+
+// Harvests the job into `table`, level after level. The phrases the user gave are all harvested;
+// their expansion and the levels below are cut at the limit.
+HarvestFailures Harvest(const SuggestJob& job, SuggestTableModel& table)
 {
     // The table is the command's own: nothing of it goes to the folder.
     DataFileStore notSaved(SuggestTableFileName,
@@ -216,13 +268,22 @@ QString Harvest(const SuggestJob& job, SuggestTableModel& table)
     if (bool valid = false; qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS", &valid) >= 0 && valid)
         harvester.setPauseStep(
             std::chrono::milliseconds(qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS")));
-    QString refusal;
+    HarvestFailures failures;
+    SuggestTableModel::RowId fetching = 0;
+    QObject::connect(&harvester, &SuggestHarvester::rowFetching,
+                     [&fetching](SuggestTableModel::RowId id) { fetching = id; });
+    QObject::connect(&harvester, &SuggestHarvester::rowFilled,
+                     [&failures](SuggestTableModel::RowId id) { failures.asked.insert(id); });
+    QObject::connect(&harvester, &SuggestHarvester::fetchFailed,
+                     [&failures](SuggestTableModel::RowId id, const QString& reason) {
+                         failures.failed.insert(id, reason);
+                     });
     QObject::connect(&harvester, &SuggestHarvester::serviceRefused,
-                     [&refusal](const QString& service, int statusCode, const QString& nextPhrase) {
-                         refusal = QStringLiteral("%1 refused to answer (HTTP %2) before \"%3\"")
-                                       .arg(service)
-                                       .arg(statusCode)
-                                       .arg(nextPhrase);
+                     [&failures, &fetching](const QString& service, int statusCode, const QString&) {
+                         failures.refusal =
+                             QStringLiteral("%1 refused to answer (HTTP %2)").arg(service).arg(statusCode);
+                         failures.failed.insert(fetching, failures.refusal);
+                         failures.asked.insert(fetching);
                      });
     const HarvestProgress progress(harvester);
 
@@ -232,22 +293,70 @@ QString Harvest(const SuggestJob& job, SuggestTableModel& table)
                                                                                   qsizetype most) {
             return AddNewPhrases(table, phrases, most);
         };
-        std::function<bool()> refused = [&refusal] { return !refusal.isEmpty(); };
-        PhrasesAdded first = add(job.phrases, job.limit);
+        std::function<bool()> refused = [&failures] { return !failures.refusal.isEmpty(); };
+        // Each seed in its place, then as much of its expansion as the limit leaves room for after
+        // all the seeds.
+        QStringList seeds;
+        for (const SuggestJob::Seed& seed : job.seeds)
+            seeds << seed.phrase;
+        qsizetype room = std::max<qsizetype>(0, job.limit - NewImportPhrases({}, seeds).size());
+        PhrasesAdded first;
+        for (const SuggestJob::Seed& seed : job.seeds) {
+            first.rows << add({seed.phrase}, 1).rows;
+            const PhrasesAdded grown = add(seed.expansion, room);
+            room -= grown.rows.size();
+            first.rows << grown.rows;
+        }
+        const qsizetype limit = std::max(job.limit, first.rows.size());
         const DigOutcome outcome =
-            co_await DigDeeper(harvester, table, std::move(first), job.depth, job.limit, add, refused);
+            co_await DigDeeper(harvester, table, std::move(first), job.depth, limit, add, refused);
         // Every level is harvested here, the last one too.
         if (!refused())
             co_await harvester.harvest(outcome.lastLevel);
     };
     QCoro::waitFor(dig());
-    return refusal;
+    return failures;
 }
 
-void PrintSuggestTable(const SuggestRows& records)
+// The phrases without an answer: why, row by row (empty for a row that has one), and what stderr
+// says of them: a line for each phrase whose fetch failed, and one for those never asked.
+struct Unanswered {
+    QStringList errors;
+    QStringList lines;
+};
+
+Unanswered UnansweredPhrases(const SuggestTableModel& table, const HarvestFailures& failures)
+{
+    Unanswered unanswered;
+    qsizetype notAsked = 0;
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        const SuggestTableModel::RowId id = table.idOfRow(row);
+        if (const auto failed = failures.failed.constFind(id); failed != failures.failed.cend()) {
+            unanswered.errors << failed.value();
+            unanswered.lines << QStringLiteral("\"%1\": %2").arg(table.records().phrase(row), failed.value());
+        } else if (!failures.asked.contains(id)) {
+            unanswered.errors << QStringLiteral("not asked: %1").arg(failures.refusal);
+            ++notAsked;
+        } else {
+            unanswered.errors << QString();
+        }
+    }
+    if (notAsked == 1)
+        unanswered.lines << QStringLiteral("1 more phrase was not asked: %1").arg(failures.refusal);
+    else if (notAsked > 1)
+        unanswered.lines << QStringLiteral("%1 more phrases were not asked: %2")
+                                .arg(QString::number(notAsked), failures.refusal);
+    return unanswered;
+}
+
+// The phrases and their suggestions, for reading; a phrase without an answer is left out (stderr
+// says why).
+void PrintSuggestTable(const SuggestRows& records, const QStringList& errors)
 {
     QString text;
     for (qsizetype row = 0; row < records.size(); ++row) {
+        if (!errors[row].isEmpty())
+            continue;
         text += records.phrase(row);
         text += u'\n';
         for (int k = 1; k <= SuggestPairCount; ++k) {
@@ -282,15 +391,15 @@ int suggestCommand(const QStringList& arguments)
         return status;
 
     SuggestTableModel table;
-    const QString refusal = Harvest(*job, table);
+    const Unanswered unanswered = UnansweredPhrases(table, Harvest(*job, table));
     if (command.format() == OutputFormat::Table)
-        PrintSuggestTable(table.records());
+        PrintSuggestTable(table.records(), unanswered.errors);
     else
-        status = PrintExport(command.format(), [&table](const QString& path, ExportFormat format) {
-            return WriteSuggestCsv(path, table.records(), format);
+        status = PrintExport(command.format(), [&table, &unanswered](QIODevice& device, ExportFormat format) {
+            return WriteSuggestCsv(device, table.records(), format, unanswered.errors);
         });
-    // What was harvested is printed; a service that refused to the end fails the job all the same.
-    if (!refusal.isEmpty())
-        return fail(refusal);
-    return status;
+    // What was answered is printed; a phrase without an answer fails the job all the same.
+    for (const QString& line : unanswered.lines)
+        print(stderr, QStringLiteral("quillory-cli: %1\n").arg(line).toUtf8());
+    return unanswered.lines.isEmpty() ? status : Failure;
 }

@@ -51,8 +51,8 @@ int tableCommand(const QStringList& arguments)
                 std::iota(first.begin(), first.end(), qsizetype(0));
                 return first;
             }());
-        return PrintExport(command.format(), [&read](const QString& path, ExportFormat format) {
-            return WriteSuggestCsv(path, read.rows, format);
+        return PrintExport(command.format(), [&read](QIODevice& device, ExportFormat format) {
+            return WriteSuggestCsv(device, read.rows, format);
         });
     }
 
@@ -79,7 +79,7 @@ int tableCommand(const QStringList& arguments)
     if (limit >= 0 && limit < order.size())
         order.resize(limit);
     const TrendRows shown = RowsAt(read.rows, order);
-    return PrintExport(command.format(), [&shown](const QString& path, ExportFormat format) {
-        return ExportTrendTable(path, shown, format);
+    return PrintExport(command.format(), [&shown](QIODevice& device, ExportFormat format) {
+        return ExportTrendTable(device, shown, format);
     });
 }

@@ -1,6 +1,7 @@
 // quillory-cli watch: the hourly monitor without a window, folding into the folder's table files
 // and history of trends as the program does.
 #include "Cli.h"
+#include "StandardOutput.h"
 
 #include "net/HttpClient.h"
 #include "trends/HotTrendsMonitor.h"
@@ -44,13 +45,17 @@ std::optional<seconds> ReadDuration(const QString& text)
     return seconds(count * unit);
 }
 
-QString UtcText(const QDateTime& at)
+// ISO 8601 in local time with its offset from UTC: the user's clock, and still one moment.
+QString TimeText(const QDateTime& at)
 {
-    return at.toUTC().toString(Qt::ISODate);
+    const QDateTime local = at.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
 // The monitor, its table and its history, scraping whenever `every` has passed since the last
-// scrape (and no failure holds it back), until a termination signal ends it after the save under way.
+// scrape (and no failure holds it back), until a termination signal, a failed write to stdout or
+// its reader going away ends it after the save under way. A scrape is one line on stdout, or one on
+// stderr when it failed.
 class TrendWatch final : public QObject {
 public:
     TrendWatch(const ProgramOptions& options, seconds every)
@@ -64,11 +69,8 @@ public:
         m_monitor.setSource(options.trendSource, options.geo, options.endpoints.trends);
         connect(&m_monitor, &HotTrendsMonitor::sightingsSaved, &m_history, &TrendHistory::record);
         connect(&m_monitor, &HotTrendsMonitor::sightingsSaved, this, &TrendWatch::tellScrape);
-        connect(&m_monitor, &HotTrendsMonitor::countriesSkipped, this, &TrendWatch::tell);
-        connect(&m_monitor, &HotTrendsMonitor::nextTryTextChanged, this, [this](const QString& text) {
-            if (!text.isEmpty())
-                tell(QStringLiteral("the scrape failed. %1").arg(text));
-        });
+        connect(&m_monitor, &HotTrendsMonitor::countriesSkipped, this,
+                [this](const QString& text) { m_skipped = text; });
         connect(&m_history, &TrendHistory::problem, this, &TrendWatch::tell);
         for (DataFileStore* file : {&m_monitor.tableFile(), &m_monitor.lastParsedFile()}) {
             connect(file, &DataFileStore::saveFailed, this, [this](const QString& what) { tell(what); });
@@ -78,6 +80,7 @@ public:
             });
         }
         connect(&m_signals, &TerminationSignals::terminationRequested, this, &TrendWatch::end);
+        StandardOutput::instance().whenReaderGone(this, [this] { end(); });
         m_check.setInterval(1000);
         connect(&m_check, &QTimer::timeout, this, &TrendWatch::check);
     }
@@ -118,9 +121,30 @@ private:
 
     QCoro::Task<> scrape()
     {
+        m_failures.clear();
+        m_skipped.clear();
+        m_scraped = false;
         co_await m_monitor.scrape();
+        tellProblems();
         if (m_ending)
             finish();
+    }
+
+    // What went wrong in the scrape just ended, in one line: the scrape failed, and when the next
+    // try is; or some countries were not read.
+    void tellProblems()
+    {
+        if (m_scraped) {
+            if (!m_skipped.isEmpty())
+                tell(m_skipped);
+            return;
+        }
+        const QString why = m_skipped.isEmpty() ? m_failures.join(QStringLiteral("; ")) : m_skipped;
+        if (why.isEmpty())
+            return; // stopped
+        const QDateTime next = m_monitor.nextTry();
+        tell(next.isValid() ? QStringLiteral("the scrape failed: %1; next try at %2").arg(why, TimeText(next))
+                            : QStringLiteral("the scrape failed: %1").arg(why));
     }
 
     // The monitor's pages; once the watch is ending, a page on its way counts as stopped, so that
@@ -130,7 +154,7 @@ private:
         const PageFetcher pages = m_pages; // kept in this frame while the page is on its way
         const PageFetch fetched = co_await pages(url, style);
         if (!fetched.failure.isEmpty() && !fetched.stopped())
-            tell(QStringLiteral("%1: %2").arg(url, fetched.failure));
+            m_failures << QStringLiteral("%1: %2").arg(url, fetched.failure);
         co_return fetched;
     }
 
@@ -143,16 +167,24 @@ private:
         }
         const QString from = source == LedgerSource::Classic ? QStringLiteral("the classic feed")
                                                              : countries.join(QStringLiteral(", "));
-        print(stdout, QStringLiteral("%1 scraped %2 keywords from %3; %4 rows in the table\n")
-                          .arg(UtcText(at))
-                          .arg(sightings.size())
-                          .arg(from.isEmpty() ? QStringLiteral("no country") : from)
-                          .arg(m_table.rowCount())
-                          .toUtf8());
-        std::fflush(stdout);
+        m_scraped = true;
+        const bool written =
+            print(stdout, QStringLiteral("%1 scraped %2 keywords from %3; %4 rows in the table\n")
+                              .arg(TimeText(at))
+                              .arg(sightings.size())
+                              .arg(from.isEmpty() ? QStringLiteral("no country") : from)
+                              .arg(m_table.rowCount())
+                              .toUtf8());
+        // A line that cannot be written ends the watch, once this scrape is saved.
+        if (!written || !StandardOutput::instance().flush())
+            end();
     }
 
-    void tell(const QString& text) { print(stderr, QStringLiteral("quillory-cli: %1\n").arg(text).toUtf8()); }
+    // One line on stderr, with the time.
+    void tell(const QString& text)
+    {
+        print(stderr, QStringLiteral("quillory-cli: %1 %2\n").arg(TimeText(m_clock.now()), text).toUtf8());
+    }
 
     void end()
     {
@@ -193,6 +225,11 @@ private:
     QTimer m_check;
     bool m_ending = false;
     bool m_unreadable = false;
+    // What the scrape under way met: its pages that failed, the countries it could not read (the
+    // monitor's words), and whether it was saved.
+    QStringList m_failures;
+    QString m_skipped;
+    bool m_scraped = false;
     int m_status = Success;
 };
 
@@ -203,8 +240,9 @@ int watchCommand(const QStringList& arguments)
     Command command(
         QStringLiteral("Watches the trends as the program does, without a window: scrapes when the "
                        "interval has passed since the last scrape, folds the keywords into the "
-                       "folder's tables and history of trends, and prints a line for each scrape. "
-                       "SIGTERM or Ctrl+C ends it after the save under way. The folder's "
+                       "folder's tables and history of trends, and prints a line for each scrape "
+                       "(a failed one on stderr). SIGTERM or Ctrl+C ends it after the save under way, "
+                       "as a failed write to stdout does. The folder's "
                        "quillory.ini gives the settings, which the options override; the program "
                        "and the watch never use one folder at the same time."));
     QCommandLineOption every(QStringLiteral("every"),

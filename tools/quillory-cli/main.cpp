@@ -5,10 +5,15 @@
 //   quillory-cli table    print a table of a folder
 //   quillory-cli history  print what the history of trends knows of a keyword
 // Results go to stdout only; every failure is one line on stderr. Exit status: 0 done, 1 the job
-// failed, 2 bad usage.
+// failed (a write to stdout that failed too), 2 bad usage.
 #include "Cli.h"
+#include "StandardOutput.h"
+
+#include "util/TextFile.h"
 
 #include <QCoreApplication>
+
+#include <csignal>
 
 namespace {
 
@@ -23,11 +28,8 @@ const char UsageText[] = "Usage: quillory-cli COMMAND [OPTIONS]\n"
                          "  history KEYWORD        print what the history of trends knows of a keyword\n"
                          "Each command takes --help. quillory-cli --version prints the version.\n";
 
-} // namespace
-
-int main(int argc, char** argv)
+int runCommand(const QCoreApplication& app)
 {
-    QCoreApplication app(argc, argv);
     // The program's name, which names its per-user folder: the default folder is the program's.
     QCoreApplication::setApplicationName(QStringLiteral("quillory"));
     const QStringList arguments = app.arguments();
@@ -55,4 +57,22 @@ int main(int argc, char** argv)
         return UsageError;
     }
     return usageError(QStringLiteral("no such command: %1").arg(command));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef SIGPIPE
+    // A pipe whose reader went away is seen as a failed write, so that a command ends in order (a
+    // watch after the save under way) instead of being killed in the middle of it.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    // Arguments are taken as UTF-8: bytes that are not would be sent or looked for as U+FFFD.
+    for (int index = 1; index < argc; ++index) {
+        if (!IsValidUtf8(argv[index]))
+            return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(index));
+    }
+    QCoreApplication app(argc, argv);
+    return EndOutput(runCommand(app));
 }
