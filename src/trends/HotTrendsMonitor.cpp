@@ -6,6 +6,7 @@
 #include "util/Clock.h"
 #include "util/DataFileStore.h"
 #include "util/DateTimeText.h"
+#include "util/RowFile.h"
 
 #include <QCoroFuture>
 #include <QLocale>
@@ -222,10 +223,13 @@ QCoro::Task<> HotTrendsMonitor::scrapeClassic()
                 const qsizetype keyword = read->tally.add(link);
                 if (size_t(keyword) == texts.size())
                     texts.push_back(read->tally.keyword(keyword).toString());
-                // Every item is a sighting, ranked by its place in the feed; an item whose link
-                // text is empty names no keyword.
-                if (!texts[size_t(keyword)].isEmpty())
-                    read->ledger.append({texts[size_t(keyword)], {}, {}, int(rank), {}});
+                // Every item is a sighting, ranked by its place in the feed and spelt as it is
+                // there; an item whose link text is empty names no keyword.
+                if (link.isEmpty())
+                    return;
+                const QString& text = texts[size_t(keyword)];
+                read->ledger.append(
+                    {link == text ? text : CleanCellText(link.toString()), {}, {}, int(rank), {}});
             },
             stop);
         return whole ? read : nullptr;
