@@ -10,11 +10,27 @@
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
 
+#include <QCoroFuture>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <QThreadPool>
 
 #include <algorithm>
+
+namespace {
+
+// Where pages are decoded: threads of their own, never freed, so that the program's end does not
+// wait for the text of a page nobody needs any more.
+QThreadPool* PageDecoders()
+{
+    static QThreadPool* const pool = new QThreadPool;
+    return pool;
+}
+
+} // namespace
 
 QCoro::Task<std::optional<QString>> TfrmMain::DownloadPage(QString url)
 {
@@ -43,7 +59,12 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
 
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
-    const PageFetch fetched = PageFetchOf(result, style, stopped);
+    // The page's text is made on a worker: a page of tens of megabytes takes seconds to decode.
+    QFuture<PageFetch> reading = QtConcurrent::run(
+        PageDecoders(), [result, style, stopped] { return PageFetchOf(result, style, stopped); });
+    const PageFetch fetched = co_await reading;
+    if (!self)
+        co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
     if (!fetched.failure.isEmpty())
         MainStatusPanel->setText(
             stopped ? QStringLiteral("Download aborted by user.")

@@ -6,15 +6,28 @@
 #include "util/Clock.h"
 #include "util/DataFileStore.h"
 #include "util/DateTimeText.h"
+#include "util/RowFile.h"
 
 #include <QCoroFuture>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <vector>
 
 namespace {
 
+// Asked for with QT_LOGGING_RULES="quillory.scrape.info=true" (bench/feed_fold.sh): when a
+// scrape's read and fold start and end.
+Q_LOGGING_CATEGORY(lcScrape, "quillory.scrape", QtWarningMsg)
+
 const QString LastParsedLabel = QStringLiteral("Last scrapped on:");
+
+// A look at the stop (and the test's gate) every so many items of a page.
+constexpr qsizetype ItemsBetweenLooks = 4096;
 
 // A save of the table: the worker writes a copy of the rows, which shares their text with the table;
 // a change of the table meanwhile copies no more than the rows' positions.
@@ -26,7 +39,35 @@ DataFileStore::Snapshot snapshotOf(const TrendTableModel& table)
     };
 }
 
+// "About 2000+ searches in US, 500+ in GB": what each country's feed said of each keyword, by
+// keyword case-folded.
+QHash<QString, QString> TrafficNotes(const QList<HotTrendsMonitor::Sighting>& sightings)
+{
+    QHash<QString, QStringList> parts;
+    for (const HotTrendsMonitor::Sighting& sighting : sightings) {
+        QStringList& keywordParts = parts[sighting.item.keyword.toCaseFolded()];
+        const QString traffic =
+            sighting.item.traffic.isEmpty() ? QStringLiteral("trending") : sighting.item.traffic;
+        keywordParts << QStringLiteral("%1 in %2").arg(traffic, sighting.geo);
+    }
+    QHash<QString, QString> notes;
+    for (auto it = parts.cbegin(); it != parts.cend(); ++it)
+        notes.insert(it.key(),
+                     QStringLiteral("Searches at the last scrape: ") + it.value().join(QStringLiteral(", ")));
+    return notes;
+}
+
 } // namespace
+
+// What a scrape read. The tally's keywords are views of the page or of the items kept here, which
+// nothing changes once the read is done: the folds read it on workers.
+struct HotTrendsMonitor::ScrapeRead {
+    QString page;          // the classic feed's page
+    QList<Sighting> items; // the trending-now feed's items, country by country
+    FeedTally tally;
+    QList<LedgerSighting> ledger;  // for the history of trends
+    QHash<QString, QString> notes; // the trending-now feed's traffic (see TrafficNotes)
+};
 
 HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, const Clock& clock,
                                    QObject* parent)
@@ -41,6 +82,11 @@ HotTrendsMonitor::HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, co
           this))
     , m_lastScrapeTime(ZeroDateTime())
 {
+}
+
+HotTrendsMonitor::~HotTrendsMonitor()
+{
+    m_stop.request_stop();
 }
 
 void HotTrendsMonitor::load()
@@ -142,7 +188,7 @@ QCoro::Task<> HotTrendsMonitor::scrapeClassic()
     QPointer<HotTrendsMonitor> self(this);
     // The fetcher is kept in this frame: the monitor may go while the page is on its way.
     const PageFetcher fetch = m_fetch;
-    const PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
+    PageFetch fetched = co_await fetch(HotTrendsFeedUrl(), FetchStyle::Classic);
     if (!self)
         co_return;
     if (!fetched.page) {
@@ -156,18 +202,39 @@ QCoro::Task<> HotTrendsMonitor::scrapeClassic()
         }
         co_return;
     }
-    m_lastSightings.clear();
-    const QStringList keywords = FeedKeywords(*fetched.page);
-    QList<LedgerSighting> sightings;
-    for (const QString& keyword : keywords)
-        sightings.append({keyword, {}, {}, int(sightings.size()) + 1, {}});
-    co_await completeScrape(
-        [&](const QString& when) {
-            for (const QString& keyword : keywords)
-                FoldKeywordIntoTable(keyword, when, m_table);
-            return int(keywords.size());
-        },
-        LedgerSource::Classic, std::move(sightings));
+    // The page's text is read on; the bytes it was made of go now.
+    QString page = std::move(*fetched.page);
+    fetched = PageFetch();
+    // Made here and handed on by name: a lambda made in the co_await's own expression would be a
+    // temporary that the compiler's coroutines do not always destroy once.
+    ReadJob job = [page = std::move(page),
+                   gate = m_workerGate](std::stop_token stop) -> std::shared_ptr<const ScrapeRead> {
+        auto read = std::make_shared<ScrapeRead>();
+        read->page = page;
+        // Each keyword's text is made once, and shared by its sightings.
+        std::vector<QString> texts;
+        qsizetype rank = 0;
+        const bool whole = ReadFeedItems(
+            read->page,
+            [&](QStringView link) {
+                if (gate && rank % ItemsBetweenLooks == 0)
+                    gate(QStringLiteral("read"));
+                ++rank;
+                const qsizetype keyword = read->tally.add(link);
+                if (size_t(keyword) == texts.size())
+                    texts.push_back(read->tally.keyword(keyword).toString());
+                // Every item is a sighting, ranked by its place in the feed and spelt as it is
+                // there; an item whose link text is empty names no keyword.
+                if (link.isEmpty())
+                    return;
+                const QString& text = texts[size_t(keyword)];
+                read->ledger.append(
+                    {link == text ? text : CleanCellText(link.toString()), {}, {}, int(rank), {}});
+            },
+            stop);
+        return whole ? read : nullptr;
+    };
+    co_await completeScrape(std::move(job), LedgerSource::Classic);
 }
 
 QCoro::Task<> HotTrendsMonitor::scrapeTrending()
@@ -175,6 +242,7 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
     QPointer<HotTrendsMonitor> self(this);
     const PageFetcher fetch = m_fetch;
     const QStringList geos = m_geo.isEmpty() ? QStringList{QStringLiteral("US")} : m_geo;
+    const std::stop_token stop = m_stop.get_token();
     QList<Sighting> sightings;
     QStringList skipped;
     bool anyRead = false;
@@ -189,8 +257,16 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
             skipped << QStringLiteral("%1 (refused, HTTP %2)").arg(geo).arg(fetched.statusCode);
             break;
         }
-        const std::optional<QList<TrendingItem>> items =
-            fetched.failure.isEmpty() ? ReadTrendingFeed(fetched.body) : std::nullopt;
+        std::optional<QList<TrendingItem>> items;
+        if (fetched.failure.isEmpty()) {
+            // A big feed is read on a worker.
+            QFuture<std::optional<QList<TrendingItem>>> reading =
+                QtConcurrent::run(QThreadPool::globalInstance(),
+                                  [body = fetched.body, stop] { return ReadTrendingFeed(body, stop); });
+            items = co_await reading;
+            if (!self)
+                co_return;
+        }
         if (!items) {
             skipped << QStringLiteral("%1 (%2)").arg(geo, fetched.failure.isEmpty()
                                                               ? QStringLiteral("the feed could not be read")
@@ -202,21 +278,26 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
             sightings.append({geo, item});
     }
     if (anyRead) {
-        m_lastSightings = sightings;
-        noteTraffic(sightings);
-        // Each country's items ranked from 1, in the feed's order.
-        QList<LedgerSighting> ledgerSightings;
-        QHash<QString, int> ranks;
-        for (const Sighting& sighting : sightings)
-            ledgerSightings.append({sighting.item.keyword, sighting.geo, sighting.item.traffic,
-                                    ++ranks[sighting.geo], sighting.item.news});
-        co_await completeScrape(
-            [&](const QString& when) {
-                for (const Sighting& sighting : sightings)
-                    FoldKeywordIntoTable(sighting.item.keyword, when, m_table);
-                return int(sightings.size());
-            },
-            LedgerSource::Trending, std::move(ledgerSightings));
+        ReadJob job = [sightings,
+                       gate = m_workerGate](std::stop_token stop) -> std::shared_ptr<const ScrapeRead> {
+            if (gate)
+                gate(QStringLiteral("read"));
+            auto read = std::make_shared<ScrapeRead>();
+            read->items = sightings;
+            // Each country's items ranked from 1, in the feed's order.
+            QHash<QString, int> ranks;
+            for (qsizetype i = 0; i < read->items.size(); ++i) {
+                if (i % ItemsBetweenLooks == 0 && stop.stop_requested())
+                    return nullptr;
+                const Sighting& sighting = read->items.at(i);
+                read->tally.add(sighting.item.keyword);
+                read->ledger.append({sighting.item.keyword, sighting.geo, sighting.item.traffic,
+                                     ++ranks[sighting.geo], sighting.item.news});
+            }
+            read->notes = TrafficNotes(read->items);
+            return read;
+        };
+        co_await completeScrape(std::move(job), LedgerSource::Trending);
         if (!self)
             co_return;
     }
@@ -231,44 +312,76 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
         Q_EMIT countriesSkipped(QStringLiteral("Trends not read for: ") + skipped.join(QStringLiteral(", ")));
 }
 
-QCoro::Task<> HotTrendsMonitor::completeScrape(std::function<int(const QString& dateText)> fold,
-                                               LedgerSource source, QList<LedgerSighting> sightings)
+QCoro::Task<> HotTrendsMonitor::completeScrape(ReadJob readJob, LedgerSource source)
 {
     m_backoff.succeeded();
     announceNextTry();
 
-    m_lastScrapeTime = m_clock.now();
-    const QString when = DateTimeText(m_lastScrapeTime);
+    // The time of the scrape is the time its feed was read; it becomes the last scrape's time once
+    // the fold is in the table, so that a close before then leaves the hour to be scraped again.
+    const QDateTime scrapeTime = m_clock.now();
+    const QString when = DateTimeText(scrapeTime);
     Q_EMIT lastScrapeTextChanged(LastParsedLabel + QStringLiteral(" ") + when);
+
+    QPointer<HotTrendsMonitor> self(this);
+    QThreadPool* const workers = QThreadPool::globalInstance();
+    const std::stop_token stop = m_stop.get_token();
+    qCInfo(lcScrape, "reading the feed");
+    QFuture<std::shared_ptr<const ScrapeRead>> reading =
+        QtConcurrent::run(workers, [readJob = std::move(readJob), stop] { return readJob(stop); });
+    std::shared_ptr<const ScrapeRead> read = co_await reading;
+    reading = {};
+    if (!self || !read) {
+        qCInfo(lcScrape, "scrape stopped while reading");
+        co_return;
+    }
+    // What the read leaves behind (a page, a list per item) is let go of on a worker: the guard
+    // takes the frame's reference with it.
+    const auto release = qScopeGuard([&read, workers] { workers->start([gone = std::move(read)] {}); });
+    qCInfo(lcScrape, "folding %lld items, %lld keywords", static_cast<long long>(read->tally.itemCount()),
+           static_cast<long long>(read->tally.size()));
+
+    std::shared_ptr<TrendTableModel::FoldedRows> folded;
+    for (;;) {
+        const quint64 version = m_table.rowsVersion();
+        QFuture<std::shared_ptr<TrendTableModel::FoldedRows>> folding = QtConcurrent::run(
+            workers,
+            [read, rows = m_table.rows(), when, stop,
+             gate = m_workerGate]() -> std::shared_ptr<TrendTableModel::FoldedRows> {
+                if (gate)
+                    gate(QStringLiteral("fold"));
+                std::optional<TrendTableModel::FoldedRows> done =
+                    FoldTallyIntoRows(read->tally, rows, when, stop);
+                return done ? std::make_shared<TrendTableModel::FoldedRows>(std::move(*done)) : nullptr;
+            });
+        folded = co_await folding;
+        if (!self || !folded) {
+            qCInfo(lcScrape, "scrape stopped while folding");
+            co_return;
+        }
+        // Rows deleted or sorted meanwhile: the fold is done again over the rows as they are now.
+        if (m_table.rowsVersion() == version)
+            break;
+        qCInfo(lcScrape, "the table changed during the fold: folding again");
+    }
+    m_lastScrapeTime = scrapeTime;
+    m_lastSightings = read->items;
+    if (source == LedgerSource::Trending)
+        m_table.setLastScrapeNotes(read->notes);
+    m_table.takeFoldedRows(std::move(*folded));
+    folded.reset();
+    qCInfo(lcScrape, "folded into %d rows", m_table.rowCount());
     // The counter is written per item folded: a page without items leaves it as it was.
-    if (fold(when) > 0)
+    if (read->tally.itemCount() > 0)
         Q_EMIT rowCountChanged(m_table.rowCount());
     m_tableFile->save();
     // The time of the scrape follows the table onto the disk: a kill in between leaves an older
     // time, which the table's newest date then corrects.
-    QPointer<HotTrendsMonitor> self(this);
     co_await m_tableFile->whenWritten();
     if (!self)
         co_return;
     m_lastParsedFile->save();
-    Q_EMIT sightingsSaved(m_lastScrapeTime.toUTC(), source, sightings);
-}
-
-void HotTrendsMonitor::noteTraffic(const QList<Sighting>& sightings)
-{
-    // "About 2000+ searches in US, 500+ in GB": what each country's feed said at the last scrape.
-    QHash<QString, QStringList> parts;
-    for (const Sighting& sighting : sightings) {
-        QStringList& keywordParts = parts[sighting.item.keyword.toCaseFolded()];
-        const QString traffic =
-            sighting.item.traffic.isEmpty() ? QStringLiteral("trending") : sighting.item.traffic;
-        keywordParts << QStringLiteral("%1 in %2").arg(traffic, sighting.geo);
-    }
-    QHash<QString, QString> notes;
-    for (auto it = parts.cbegin(); it != parts.cend(); ++it)
-        notes.insert(it.key(),
-                     QStringLiteral("Searches at the last scrape: ") + it.value().join(QStringLiteral(", ")));
-    m_table.setLastScrapeNotes(std::move(notes));
+    Q_EMIT sightingsSaved(scrapeTime.toUTC(), source, read->ledger);
 }
 
 void HotTrendsMonitor::announceNextTry()

@@ -12,7 +12,9 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stop_token>
 
 class Clock;
 class DataFileStore;
@@ -23,6 +25,12 @@ class DataFileStore;
 // read in turn. One scrape runs at a time; after failed scrapes the automatic tries wait longer
 // (ScrapeBackoff).
 //
+// A feed page may be big (up to the body limit, millions of items): reading it and folding it into
+// the table run on a worker, over a copy of the table's rows, and the table takes the folded rows
+// over in one step. Should the table change meanwhile (rows deleted, a sort), the fold is done again
+// over the rows as they are then, so that neither the change nor the scrape is lost. The monitor's
+// end stops the worker.
+//
 // The label texts keep the program's old wording ("scrapped") on purpose.
 class HotTrendsMonitor final : public QObject {
     Q_OBJECT
@@ -30,6 +38,9 @@ class HotTrendsMonitor final : public QObject {
 public:
     HotTrendsMonitor(TrendTableModel& table, PageFetcher fetch, const Clock& clock,
                      QObject* parent = nullptr);
+    // Stops a read or a fold under way: its worker ends at its next look at the stop, and the scrape
+    // changes nothing.
+    ~HotTrendsMonitor() override;
 
     // Reads the time of the last scrape ("config.dat"), then the table ("dabatase.dat") on a worker
     // thread. A table that holds a newer scrape than "config.dat" (a kill between the two saves)
@@ -67,6 +78,11 @@ public:
     DataFileStore& tableFile() const { return *m_tableFile; }
     DataFileStore& lastParsedFile() const { return *m_lastParsedFile; }
 
+    // Runs on the worker at "read" (as the read of a scrape starts, and at every look at the stop
+    // while it reads a page) and at "fold" (as each fold starts): a test holds the worker there.
+    using WorkerGate = std::function<void(const QString& step)>;
+    void setWorkerGate(WorkerGate gate) { m_workerGate = std::move(gate); }
+
 Q_SIGNALS:
     // The text of the last-scrape label.
     void lastScrapeTextChanged(const QString& text);
@@ -80,6 +96,10 @@ Q_SIGNALS:
     void sightingsSaved(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
 
 private:
+    // What a scrape read, made on a worker (HotTrendsMonitor.cpp).
+    struct ScrapeRead;
+    // Reads a scrape on a worker: nothing when asked to stop.
+    using ReadJob = std::function<std::shared_ptr<const ScrapeRead>(std::stop_token stop)>;
     // What the worker makes of the table file.
     struct LoadedTable {
         TrendTableModel::PreparedRows table;
@@ -91,11 +111,9 @@ private:
     void announceNextTry();
     QCoro::Task<> scrapeClassic();
     QCoro::Task<> scrapeTrending();
-    // A scrape that read its feed: the time of the scrape, the fold (which returns the number of
-    // items folded) and the saves.
-    QCoro::Task<> completeScrape(std::function<int(const QString& dateText)> fold, LedgerSource source,
-                                 QList<LedgerSighting> sightings);
-    void noteTraffic(const QList<Sighting>& sightings);
+    // A scrape that fetched its feed: the time of the scrape, the read and the fold on a worker,
+    // and the saves.
+    QCoro::Task<> completeScrape(ReadJob read, LedgerSource source);
 
     TrendTableModel& m_table;
     PageFetcher m_fetch;
@@ -109,4 +127,6 @@ private:
     QStringList m_geo;
     QString m_trendsBase;
     QList<Sighting> m_lastSightings;
+    std::stop_source m_stop;
+    WorkerGate m_workerGate;
 };

@@ -139,6 +139,7 @@ SortKind TrendTableModel::columnSortKind(int column) const
 
 void TrendTableModel::setRows(TrendRows rows)
 {
+    ++m_rowsVersion;
     beginResetModel();
     m_rows = std::move(rows);
     m_knownKeywords.rebuild(m_rows.size());
@@ -155,14 +156,36 @@ TrendTableModel::PreparedRows TrendTableModel::prepareRows(TrendRows rows)
 
 void TrendTableModel::setRows(PreparedRows prepared)
 {
+    ++m_rowsVersion;
     beginResetModel();
     m_rows = std::move(prepared.rows);
     m_knownKeywords.adopt(std::move(prepared.keywords));
     endResetModel();
 }
 
+void TrendTableModel::takeFoldedRows(FoldedRows folded)
+{
+    ++m_rowsVersion;
+    const qsizetype before = m_rows.size();
+    const qsizetype after = folded.table.rows.size();
+    Q_ASSERT(after >= before);
+    if (after > before)
+        beginInsertRows({}, int(before), int(after - 1));
+    else
+        aboutToChangeRows();
+    // The rows the table held go as one list of positions; their text stays, shared with the new.
+    m_rows = std::move(folded.table.rows);
+    m_knownKeywords.adopt(std::move(folded.table.keywords));
+    if (after > before)
+        endInsertRows();
+    if (folded.firstChanged >= 0)
+        Q_EMIT dataChanged(index(int(folded.firstChanged), DateColumn),
+                           index(int(folded.lastChanged), CountColumn));
+}
+
 void TrendTableModel::appendRow(TrendRecord record)
 {
+    ++m_rowsVersion;
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.append(std::move(record));
@@ -172,6 +195,7 @@ void TrendTableModel::appendRow(TrendRecord record)
 
 void TrendTableModel::setDateAndCount(qsizetype row, QStringView date, QStringView count)
 {
+    ++m_rowsVersion;
     aboutToChangeRows();
     m_rows.setDateAndCount(row, date, count);
     Q_EMIT dataChanged(index(int(row), DateColumn), index(int(row), CountColumn));
@@ -179,6 +203,7 @@ void TrendTableModel::setDateAndCount(qsizetype row, QStringView date, QStringVi
 
 void TrendTableModel::removeRowList(QList<qsizetype> rows)
 {
+    ++m_rowsVersion;
     removeListedRows(
         std::move(rows), [this](qsizetype first, qsizetype count) { m_rows.remove(first, count); },
         [this](const QList<qsizetype>& sorted) { m_rows.removeSorted(sorted); });
@@ -192,6 +217,7 @@ std::unique_ptr<SortableRows> TrendTableModel::shareRows() const
 
 void TrendTableModel::takeSortedRows(SortableRows& sorted, const QList<qsizetype>& newRowOf)
 {
+    ++m_rowsVersion;
     std::swap(m_rows, static_cast<SortableTrendRows&>(sorted).sorted());
     if (m_knownKeywords.size() == m_rows.size())
         m_knownKeywords.renumber(newRowOf);

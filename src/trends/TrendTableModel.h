@@ -53,6 +53,21 @@ public:
     };
     static PreparedRows prepareRows(TrendRows rows);
     void setRows(PreparedRows prepared);
+    // The rows with a scrape folded in, made on a worker from a copy of these rows: the same rows,
+    // some with a new date and count (firstChanged to lastChanged; -1 when none), and new rows at
+    // the end.
+    struct FoldedRows {
+        PreparedRows table;
+        qsizetype firstChanged = -1;
+        qsizetype lastChanged = -1;
+    };
+    // Takes the folded rows over in one step, as changes of cells and rows added (the selection and
+    // the place in the list stay). Only for rows folded from the rows as they are now: see
+    // rowsVersion().
+    void takeFoldedRows(FoldedRows folded);
+    // Counts every change of the rows: a fold made from a copy of the rows taken at one count fits
+    // the table only while the count is the same.
+    quint64 rowsVersion() const { return m_rowsVersion; }
     void appendRow(TrendRecord record);
     // Sets the date and count cells of a row; its keyword stays.
     void setDateAndCount(qsizetype row, QStringView date, QStringView count);
@@ -99,5 +114,6 @@ private:
     std::shared_ptr<const HistoryCellMap> m_summaries; // shared with a sort's worker
     class SortableTrendRows;
     KeywordIndex m_knownKeywords;
+    quint64 m_rowsVersion = 0;
     QHash<QString, QString> m_lastScrapeNotes;
 };

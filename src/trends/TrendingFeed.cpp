@@ -95,7 +95,7 @@ QString TrendingFeedUrl(const QString& trendsBase, const QString& geo)
     return base + QStringLiteral("/trending/rss?geo=") + QString::fromLatin1(QUrl::toPercentEncoding(geo));
 }
 
-std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body)
+std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body, std::stop_token stop)
 {
     QXmlStreamReader reader(body);
     if (!reader.readNextStartElement() || !IsRss(reader, u"rss"))
@@ -107,6 +107,8 @@ std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body)
             continue;
         }
         while (reader.readNextStartElement()) {
+            if (stop.stop_requested())
+                return std::nullopt;
             if (!IsRss(reader, u"item")) {
                 reader.skipCurrentElement();
                 continue;
@@ -117,8 +119,11 @@ std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body)
         }
     }
     // What follows the feed must be well-formed too, or the document was cut or damaged.
-    while (!reader.atEnd())
+    for (qsizetype tokens = 0; !reader.atEnd(); ++tokens) {
+        if (tokens % 4096 == 0 && stop.stop_requested())
+            return std::nullopt;
         reader.readNext();
+    }
     if (reader.hasError())
         return std::nullopt;
     return items;

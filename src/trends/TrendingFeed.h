@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <stop_token>
 
 // The trending-now feed: RSS 2.0 with the service's own elements (prefix "ht") for the traffic,
 // a picture and the news of each keyword.
@@ -34,8 +35,9 @@ struct TrendingItem {
 };
 
 // The items of a feed in their order, every text trimmed and its entities decoded; items without
-// a title are left out. Nothing when the body is not well-formed XML or not RSS.
-std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body);
+// a title are left out. Nothing when the body is not well-formed XML or not RSS, or when asked to
+// stop (a big feed is read on a worker).
+std::optional<QList<TrendingItem>> ReadTrendingFeed(const QByteArray& body, std::stop_token stop = {});
 
 // An RFC 822 date as RSS writes it ("Wed, 8 Jul 2026 12:50:00 -0700": the day name optional and
 // not checked, a two-digit year taken as 1950-2049, the zone also as "GMT", "UT", "Z" or a US

@@ -4,7 +4,9 @@
 #include "support/TaskEnd.h"
 #include "support/TestFiles.h"
 #include "support/TrendingFeedBody.h"
+#include "trends/HotTrendsFeed.h"
 #include "trends/HotTrendsMonitor.h"
+#include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "util/DataFileStore.h"
 #include "util/DateTimeText.h"
@@ -14,11 +16,16 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 
+#include <atomic>
+#include <climits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(TrendRows)
 
 namespace {
 
@@ -30,12 +37,52 @@ QString feed(const QStringList& keywords)
     return page + u"</ol></content></feed>"_s;
 }
 
+// The table as folding the page's items one at a time into `before` makes it.
+TrendRows foldedItemByItem(const TrendRows& before, const QString& page, const QString& dateText)
+{
+    TrendTableModel table;
+    table.setRows(before);
+    for (const QString& keyword : FeedKeywords(page))
+        FoldKeywordIntoTable(keyword, dateText, table);
+    return table.rows();
+}
+
+// A change of the table, as the page's buttons or a sort make it.
+enum class TableChange { DeleteListedRow, DeleteAll, Reverse, AppendListedKeyword, SetCount };
+
+void changeTable(TrendTableModel& table, TableChange change)
+{
+    switch (change) {
+    case TableChange::DeleteListedRow:
+        table.removeRowList({1});
+        break;
+    case TableChange::DeleteAll:
+        table.clear();
+        break;
+    case TableChange::Reverse: {
+        QList<qsizetype> order;
+        for (qsizetype row = table.rowCount() - 1; row >= 0; --row)
+            order << row;
+        QVERIFY(table.reorder(order));
+        break;
+    }
+    case TableChange::AppendListedKeyword:
+        table.appendRow({QStringLiteral("Gamma"), QStringLiteral("3/6/2009"), QStringLiteral("7")});
+        break;
+    case TableChange::SetCount:
+        table.setDateAndCount(0, u"3/7/2009", u"40");
+        break;
+    }
+}
+
 QByteArray lastParsedFile(const QString& dateTimeText)
 {
     return "<%%LastParsed%%>" + dateTimeText.toUtf8() + "<%%/LastParsed%%>\r\n";
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(TableChange)
 
 // The hourly monitor without a window: a scripted fetch, the clock seam, a program folder of its own.
 class TestMonitor : public QObject {
@@ -48,6 +95,12 @@ private Q_SLOTS:
     void hourRule_data();
     void hourRule();
     void foldAndSaves();
+    void foldOnWorkerAsItemByItem_data();
+    void foldOnWorkerAsItemByItem();
+    void emptyKeywordsAreNoSightings();
+    void tableChangedDuringFoldIsKept_data();
+    void tableChangedDuringFoldIsKept();
+    void monitorEndStopsTheRead();
     void newerTableDateIsTheLastScrape();
     void failedFetchChangesNothing_data();
     void failedFetchChangesNothing();
@@ -172,6 +225,164 @@ void TestMonitor::foldAndSaves()
     QCoro::waitFor(monitor.tick());
     QCOMPARE(counts.size(), 1);
     QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(u"12/10/2026 3:15:00 PM"_s));
+}
+
+void TestMonitor::foldOnWorkerAsItemByItem_data()
+{
+    QTest::addColumn<TrendRows>("before");
+    QTest::addColumn<QString>("page");
+
+    const TrendRows known = {{u"foo"_s, u"3/5/2009"_s, u"4"_s}, {u"New York"_s, u"3/5/2009"_s, u"1"_s}};
+    QTest::newRow("new keyword") << TrendRows{} << feed({u"foo"_s});
+    QTest::newRow("known keywords count up, letter case aside")
+        << known << feed({u"new york"_s, u"FOO"_s, u"bar"_s});
+    QTest::newRow("listed twice counts two") << known << feed({u"foo"_s, u"bar"_s, u"foo"_s, u"Bar"_s});
+    QTest::newRow("empty link text") << known << feed({u""_s, u"foo"_s, u""_s});
+    QTest::newRow("taken unchanged") << TrendRows{} << feed({u" a &amp; b "_s});
+    QTest::newRow("what a cell cannot hold") << known << feed({u"a|b"_s, u"a b"_s, u"x\ty"_s, u"x\ny"_s});
+    QTest::newRow("damaged counts count as 0")
+        << TrendRows{{u"foo"_s, u""_s, u""_s}, {u"bar"_s, u"d"_s, u"x1"_s}}
+        << feed({u"foo"_s, u"bar"_s, u"bar"_s});
+    QTest::newRow("count at the largest number")
+        << TrendRows{{u"foo"_s, u"d"_s, QString::number(LLONG_MAX - 1)}}
+        << feed({u"foo"_s, u"foo"_s, u"foo"_s});
+    QTest::newRow("first of repeated rows")
+        << TrendRows{{u"foo"_s, u"d"_s, u"2"_s}, {u"Foo"_s, u"d"_s, u"5"_s}} << feed({u"fOO"_s});
+    QTest::newRow("no items") << known << u"<html>No hot trends this hour</html>"_s;
+    QTest::newRow("upper-case item alone") << known << u"<LI><a href=\"u\">up</a></LI>"_s;
+    QTest::newRow("upper-case item first")
+        << known << u"<LI><a href=\"u\">up</a></LI><li><a href=\"l\">foo</a></li>"_s;
+    QTest::newRow("item without link") << known << u"<li>plain</li><li><a href=\"l\">next</a></li>"_s;
+    QTest::newRow("bare item starts") << known << u"<li>"_s.repeated(10000);
+    QStringList many;
+    for (int i = 0; i < 20000; ++i)
+        many << u"keyword %1"_s.arg(i % 9000);
+    QTest::newRow("thousands of items") << known << feed(many);
+}
+
+void TestMonitor::foldOnWorkerAsItemByItem()
+{
+    // The monitor folds on a worker what the page's items, folded one by one, make of the table.
+    QFETCH(TrendRows, before);
+    QFETCH(QString, page);
+    if (!before.isEmpty())
+        QCOMPARE(WriteTrendTable(file(u"dabatase.dat"_s), before), QString());
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy counts(&monitor, &HotTrendsMonitor::rowCountChanged);
+    QSignalSpy resets(m_table.get(), &QAbstractItemModel::modelReset);
+    m_fetch.answers.enqueue(FakeFetch::page(page));
+
+    QCoro::waitFor(monitor.scrape());
+    const QString now = DateTimeText(m_clock.current);
+    const TrendRows expected = foldedItemByItem(before, page, now);
+    QCOMPARE(m_table->rows(), expected);
+    // The index finds each keyword's first row, the rows added included.
+    for (qsizetype row = 0; row < expected.size(); ++row)
+        QVERIFY(m_table->knownKeywords().find(expected.keyword(row)) <= row);
+    // Taken over as changed cells and rows added: the list keeps its place.
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(counts.size(), FeedKeywords(page).isEmpty() ? 0 : 1);
+    QCOMPARE(monitor.lastScrapeTime(), m_clock.current);
+    QCOMPARE(ReadTrendTable(file(u"dabatase.dat"_s)).rows, expected);
+    QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(now));
+}
+
+void TestMonitor::emptyKeywordsAreNoSightings()
+{
+    HotTrendsMonitor& monitor = makeMonitor();
+    QSignalSpy sightings(&monitor, &HotTrendsMonitor::sightingsSaved);
+    m_fetch.answers.enqueue(
+        FakeFetch::page(feed({u""_s, u"foo"_s, u""_s, u"Foo"_s}) + u"<li>"_s.repeated(50)));
+    QCoro::waitFor(monitor.scrape());
+
+    // Each item is ranked by its place in the feed; an item with no keyword is no sighting.
+    QCOMPARE(sightings.size(), 1);
+    const auto classic = sightings[0][2].value<QList<LedgerSighting>>();
+    QCOMPARE(classic.size(), 2);
+    QCOMPARE(classic[0].keyword, u"foo"_s);
+    QCOMPARE(classic[0].rank, 2);
+    QCOMPARE(classic[1].keyword, u"Foo"_s);
+    QCOMPARE(classic[1].rank, 4);
+    // The table has them all: the empty keyword is a row, as the fold has always made it.
+    QCOMPARE(m_table->rows(), (TrendRows{{u""_s, DateTimeText(m_clock.current), u"52"_s},
+                                         {u"foo"_s, DateTimeText(m_clock.current), u"2"_s}}));
+}
+
+void TestMonitor::tableChangedDuringFoldIsKept_data()
+{
+    QTest::addColumn<TableChange>("change");
+    QTest::newRow("a listed row deleted") << TableChange::DeleteListedRow;
+    QTest::newRow("every row deleted") << TableChange::DeleteAll;
+    QTest::newRow("rows in a new order") << TableChange::Reverse;
+    QTest::newRow("a listed keyword added") << TableChange::AppendListedKeyword;
+    QTest::newRow("a count changed") << TableChange::SetCount;
+}
+
+void TestMonitor::tableChangedDuringFoldIsKept()
+{
+    // A change of the table while the worker folds is neither lost nor folded over: the fold is
+    // done again over the rows as they are then.
+    QFETCH(TableChange, change);
+    const TrendRows before = {{u"alpha"_s, u"3/5/2009"_s, u"4"_s},
+                              {u"beta"_s, u"3/5/2009"_s, u"2"_s},
+                              {u"delta"_s, u"3/5/2009"_s, u"9"_s}};
+    QCOMPARE(WriteTrendTable(file(u"dabatase.dat"_s), before), QString());
+    HotTrendsMonitor& monitor = makeMonitor();
+    Gate gate;
+    gate.hold(u"fold"_s);
+    auto folds = std::make_shared<std::atomic<int>>(0);
+    monitor.setWorkerGate([folds, pass = gate.passage()](const QString& step) {
+        if (step == u"fold")
+            ++*folds;
+        pass(step);
+    });
+    const QString page = feed({u"Beta"_s, u"gamma"_s, u"alpha"_s, u"gamma"_s});
+    m_fetch.answers.enqueue(FakeFetch::page(page));
+
+    auto scraping = monitor.scrape();
+    QTRY_COMPARE_WITH_TIMEOUT(gate.waitingAt(u"fold"_s), 1, 60000);
+    changeTable(*m_table, change);
+    TrendTableModel expected;
+    expected.setRows(before);
+    changeTable(expected, change);
+    gate.release(u"fold"_s);
+    QCoro::waitFor(scraping);
+
+    const QString now = DateTimeText(m_clock.current);
+    QCOMPARE(m_table->rows(), foldedItemByItem(expected.rows(), page, now));
+    QCOMPARE(folds->load(), 2);
+    QCOMPARE(ReadTrendTable(file(u"dabatase.dat"_s)).rows, m_table->rows());
+}
+
+void TestMonitor::monitorEndStopsTheRead()
+{
+    // The window's close ends the monitor while its worker reads a page of many items: the worker
+    // stops at its next look, and the scrape changes nothing.
+    writeFile(file(u"dabatase.dat"_s), "foo|3/5/2009|4|\r\n");
+    writeFile(file(u"config.dat"_s), lastParsedFile(u"3/5/2009"_s));
+    HotTrendsMonitor& monitor = makeMonitor();
+    Gate gate;
+    gate.hold(u"read"_s);
+    auto looks = std::make_shared<std::atomic<int>>(0);
+    monitor.setWorkerGate([looks, pass = gate.passage()](const QString& step) {
+        if (step == u"read")
+            ++*looks;
+        pass(step);
+    });
+    // Read to its end, the page would be looked in at every 4096 items: 25 times.
+    m_fetch.answers.enqueue(FakeFetch::page(feed(QStringList(100000, u"foo"_s))));
+
+    auto scraping = monitor.scrape();
+    QTRY_COMPARE_WITH_TIMEOUT(gate.waitingAt(u"read"_s), 1, 60000);
+    m_monitor.reset();
+    gate.release(u"read"_s);
+    QCoro::waitFor(scraping);
+    QThreadPool::globalInstance()->waitForDone();
+
+    QCOMPARE(looks->load(), 1);
+    QCOMPARE(m_table->rows(), (TrendRows{{u"foo"_s, u"3/5/2009"_s, u"4"_s}}));
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), "foo|3/5/2009|4|\r\n");
+    QCOMPARE(readFile(file(u"config.dat"_s)), lastParsedFile(u"3/5/2009"_s));
 }
 
 void TestMonitor::newerTableDateIsTheLastScrape()

@@ -1,9 +1,11 @@
 #include "support/SortWait.h"
 #include "support/TestFiles.h"
+#include "support/TrendingFeedBody.h"
 #include "trends/HotTrendsFeed.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
+#include "trends/TrendingFeed.h"
 #include "util/CutBetween.h"
 #include "util/DateTimeText.h"
 #include "util/KeywordIndex.h"
@@ -82,6 +84,9 @@ private Q_SLOTS:
     void foldFeed_data();
     void foldFeed();
     void foldFeedReadsAsCutsDo();
+    void tallyCountsEachKeywordOnce_data();
+    void tallyCountsEachKeywordOnce();
+    void readsEndWhenAskedToStop();
     void foldedKeywordSurvivesReload_data();
     void foldedKeywordSurvivesReload();
     void foldFeedOfBareItemsIsLinear();
@@ -540,10 +545,20 @@ void TestTrends::foldFeed()
     QFETCH(int, items);
     TrendTableModel table;
     table.setRows(before);
+    QSignalSpy resets(&table, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
     QCOMPARE(FoldFeedIntoTable(page, u"12/10/2026 2:15:00 PM"_s, table), items);
     QCOMPARE(table.rows(), after);
     for (const TrendRecord& row : after)
         QVERIFY(table.knownKeywords().contains(row.keyword));
+    // Taken over as cells changed and rows added in one step, never as a new table: the list keeps
+    // its selection and its place.
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(inserted.size(), after.size() > before.size() ? 1 : 0);
+    if (!inserted.isEmpty()) {
+        QCOMPARE(inserted[0][1].toInt(), before.size());
+        QCOMPARE(inserted[0][2].toInt(), after.size() - 1);
+    }
 }
 
 // The fold as a run of plain CutBetween calls on a shrinking copy of the page, one item at a time.
@@ -586,6 +601,70 @@ void TestTrends::foldFeedReadsAsCutsDo()
         QCOMPARE(items, foldByCuts(text, u"now"_s, expected));
         QVERIFY2(folded.rows() == expected.rows(), qPrintable(text));
     }
+}
+
+void TestTrends::tallyCountsEachKeywordOnce_data()
+{
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("keywords");
+    QTest::addColumn<QList<qint64>>("counts");
+
+    QTest::newRow("none") << QStringList{} << QStringList{} << QList<qint64>{};
+    QTest::newRow("in the order of the first item")
+        << QStringList{u"b"_s, u"a"_s, u"b"_s, u"c"_s, u"b"_s} << QStringList{u"b"_s, u"a"_s, u"c"_s}
+        << QList<qint64>{3, 1, 1};
+    QTest::newRow("letter case aside, first spelling kept")
+        << QStringList{u"New York"_s, u"new york"_s, u"NEW YORK"_s, u"Äpfel"_s, u"äPFEL"_s}
+        << QStringList{u"New York"_s, u"Äpfel"_s} << QList<qint64>{3, 2};
+    QTest::newRow("empty keywords") << QStringList{u""_s, u"x"_s, u""_s} << QStringList{u""_s, u"x"_s}
+                                    << QList<qint64>{2, 1};
+    QTest::newRow("what a cell cannot hold") << QStringList{u"a|b"_s, u"a b"_s, u"a\tb"_s, u"c\u2028"_s}
+                                             << QStringList{u"a b"_s, u"c "_s} << QList<qint64>{3, 1};
+}
+
+void TestTrends::tallyCountsEachKeywordOnce()
+{
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, keywords);
+    QFETCH(QList<qint64>, counts);
+    FeedTally tally;
+    for (const QString& item : items)
+        tally.add(item);
+    QCOMPARE(tally.itemCount(), items.size());
+    QStringList tallied;
+    QList<qint64> talliedCounts;
+    for (qsizetype i = 0; i < tally.size(); ++i) {
+        tallied << tally.keyword(i).toString();
+        talliedCounts << tally.items(i);
+    }
+    QCOMPARE(tallied, keywords);
+    QCOMPARE(talliedCounts, counts);
+}
+
+void TestTrends::readsEndWhenAskedToStop()
+{
+    std::stop_source stopped;
+    stopped.request_stop();
+    const QString page = feed({u"foo"_s, u"bar"_s});
+    int items = 0;
+    QVERIFY(ReadFeedItems(page, [&items](QStringView) { ++items; }));
+    QCOMPARE(items, 2);
+    items = 0;
+    QVERIFY(!ReadFeedItems(
+        page, [&items](QStringView) { ++items; }, stopped.get_token()));
+    QCOMPARE(items, 0);
+
+    FeedTally tally;
+    tally.add(u"foo");
+    const TrendRows rows = {{u"bar"_s, u"d"_s, u"1"_s}};
+    const std::optional<TrendTableModel::FoldedRows> folded = FoldTallyIntoRows(tally, rows, u"now"_s);
+    QVERIFY(folded);
+    QCOMPARE(folded->table.rows, (TrendRows{{u"bar"_s, u"d"_s, u"1"_s}, {u"foo"_s, u"now"_s, u"1"_s}}));
+    QVERIFY(!FoldTallyIntoRows(tally, rows, u"now"_s, stopped.get_token()));
+
+    const QByteArray body = TrendingFeedBody({{u"foo"_s, u"2000+"_s}});
+    QCOMPARE(ReadTrendingFeed(body).value_or(QList<TrendingItem>()).size(), 1);
+    QVERIFY(!ReadTrendingFeed(body, stopped.get_token()));
 }
 
 void TestTrends::foldedKeywordSurvivesReload_data()
