@@ -275,6 +275,25 @@ void TestPublisher::answers_data()
                                                 << true << "" << QStringList{u"7^T^P"_s};
     QTest::newRow("list in UTF-8") << int(Kind::List) << QByteArray("8^Caf\xC3\xA9^P\xC2\xAFOK") << true << ""
                                    << QStringList{u"8^Café^P"_s};
+    // A UTF-8 server frames its payload with the raw byte all the same.
+    QTest::newRow("list in UTF-8, raw frame bytes")
+        << int(Kind::List)
+        << QByteArray("8^Caf\xC3\xA9 news \xC3\xBC"
+                      "ber alles^P\xAF"
+                      "9^na\xC3\xAFve^Q\xAFOK")
+        << true << "" << QStringList{u"8^Café news über alles^P"_s, u"9^naïve^Q"_s};
+    QTest::newRow("list, Windows-1252 record beside a UTF-8 one")
+        << int(Kind::List)
+        << QByteArray("8^caf\xE9^P\xAF"
+                      "9^caf\xC3\xA9^Q\xAFOK")
+        << true << "" << QStringList{u"8^café^P"_s, u"9^café^Q"_s};
+    QTest::newRow("latest in UTF-8, raw frame byte")
+        << int(Kind::Latest) << QByteArray("12^caf\xC3\xA9 \xC3\xBC\xAFOK") << true << ""
+        << QStringList{u"12"_s, u"café ü"_s};
+    QTest::newRow("body in UTF-8, raw frame byte") << int(Kind::Body)
+                                                   << QByteArray("<p>\xC3\xBC"
+                                                                 "ber</p>\xAFOK")
+                                                   << true << "" << QStringList{u"<p>über</p>"_s};
     QTest::newRow("latest item") << int(Kind::Latest) << QByteArray("12^Big news\xAFOK\r\n") << true << ""
                                  << QStringList{u"12"_s, u"Big news"_s};
     QTest::newRow("latest without title")
