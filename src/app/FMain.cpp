@@ -486,11 +486,20 @@ void TfrmMain::reportFailuresOf(DataFileStore& file, const QString& loadHandler,
 {
     connect(&file, &DataFileStore::readFailed, this,
             [loadHandler](const QString& what) { CrashReporter::report(loadHandler, what); });
-    // The user hears of a failing file once; while it keeps failing, the log alone records it.
-    connect(&file, &DataFileStore::saveFailed, this, [saveHandler](const QString& what, bool again) {
-        if (again)
-            CrashReporter::log(saveHandler, what);
-        else
-            CrashReporter::report(saveHandler, what);
-    });
+    // The user hears of a failing file once; while it keeps failing, the log alone records it. Nothing
+    // was cut short: the action is done, the file on the disk whole, and the changes wait for a save.
+    connect(
+        &file, &DataFileStore::saveFailed, this, [this, saveHandler, &file](const QString& what, bool again) {
+            if (again) {
+                CrashReporter::log(saveHandler, what);
+                return;
+            }
+            const QString kept =
+                file.isUnreadable()
+                    ? QString()
+                    : tr("\r\n\r\nThe %1 on the disk is kept as it was. The changes stay in Quillory, which "
+                         "saves them again with the next change and when it closes.")
+                          .arg(file.fileName());
+            CrashReporter::tell(saveHandler, what, what + kept);
+        });
 }
