@@ -108,7 +108,9 @@ void TfrmMain::wireHandlers()
     // window's keys: read once here, each change written as it is made.
     const QString settingsFile = ProgramFile(OptionsFileName);
     const auto remember = [settingsFile](const QString& key, const QVariant& value) {
-        QSettings(settingsFile, QSettings::IniFormat).setValue(key, value);
+        // Only its line changes: the user's comments stay. A place not remembered is no loss to tell.
+        if (const QString error = WriteOptionsValue(settingsFile, key, value); !error.isEmpty())
+            CrashReporter::log(QStringLiteral("RememberWindowPlace"), error);
     };
     {
         const QSettings settings(settingsFile, QSettings::IniFormat);
@@ -335,7 +337,12 @@ void TfrmMain::Restore1Click()
 
 void TfrmMain::btnOptionsClick()
 {
-    TfrmOptions dialog(m_options, this);
+    // The service addresses are not edited there but in the file: as it holds them now, mended or not.
+    ProgramOptions current = m_options;
+    const ProgramOptions inFile = ReadProgramOptions(ProgramFile(OptionsFileName));
+    current.endpoints = inFile.endpoints;
+    current.problems = inFile.problems;
+    TfrmOptions dialog(current, this);
     if (m_seams.dialogs->run(dialog) != QDialog::Accepted)
         return;
     const ProgramOptions chosen = dialog.options();
@@ -351,14 +358,35 @@ void TfrmMain::btnOptionsClick()
 void TfrmMain::applyOptions(const ProgramOptions& options)
 {
     m_options = options;
+    SetChosenServiceAddresses(ChosenServiceAddresses(options.endpoints));
+    showOptionsProblems();
     m_monitor->setSource(options.trendSource, options.geo, options.endpoints.trends);
     m_harvester->setSource(
         options.engine == SuggestEngine::Classic
             ? nullptr
             : std::shared_ptr<const SuggestSource>(MakeSuggestSource(options, GoogleWebHost())));
+    const std::optional<OptionsProblem> suggestProblem = SuggestAddressProblem(options);
+    m_harvester->setSourceProblem(suggestProblem ? OptionsProblemText(*suggestProblem) : QString());
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
     m_suggestPage->setSuggestLanguage(options.language);
     applyLook(options.theme);
+}
+
+void TfrmMain::showOptionsProblems()
+{
+    const QList<OptionsProblem>& problems = m_options.problems;
+    lblOptionsProblem->setVisible(!problems.isEmpty());
+    if (problems.isEmpty())
+        return;
+    QStringList texts;
+    for (const OptionsProblem& problem : problems)
+        texts << OptionsProblemText(problem);
+    lblOptionsProblem->setText(
+        problems.size() == 1
+            ? texts.first()
+            : tr("%1 (and %n more, see Options…)", nullptr, int(problems.size() - 1)).arg(texts.first()));
+    lblOptionsProblem->setToolTip(texts.join(u'\n'));
+    MainStatusPanel->setText(texts.first());
 }
 
 void TfrmMain::applyLook(LookTheme theme)
