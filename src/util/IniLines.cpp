@@ -35,6 +35,7 @@ QString readValue(const QByteArray& text, qsizetype from)
     QByteArray part;
     qsizetype significant = 0; // the length of `part` up to its last character that is no blank
     bool quoted = false;
+    bool anyQuoted = false;
     bool first = true;
     const auto endPart = [&] {
         part.truncate(significant);
@@ -58,7 +59,7 @@ QString readValue(const QByteArray& text, qsizetype from)
             }
             significant = part.size();
         } else if (c == '"') {
-            quoted = true;
+            quoted = anyQuoted = true;
         } else if (c == ',') {
             endPart();
         } else if (!(isBlank(c) && part.isEmpty())) {
@@ -68,7 +69,8 @@ QString readValue(const QByteArray& text, qsizetype from)
         }
     }
     endPart();
-    if (all == "@Invalid()")
+    // QSettings' word for an empty list.
+    if (!anyQuoted && all == "@Invalid()")
         return {};
     return QString::fromUtf8(all);
 }
