@@ -112,8 +112,12 @@ bool IsChosenServiceAddress(const QUrl& url)
     const auto target = hostAndPort(url);
     if (!target)
         return false;
+    // The environment's addresses count when they are set, not the built-in ones they replace.
     QStringList addresses = chosenAddresses();
-    addresses << QStringLiteral("http://") + GoogleWebHost() << UpdateBaseUrl();
+    if (qEnvironmentVariableIsSet("QUILLORY_GOOGLE_HOST"))
+        addresses << QStringLiteral("http://") + GoogleWebHost();
+    if (qEnvironmentVariableIsSet("QUILLORY_UPDATE_URL"))
+        addresses << UpdateBaseUrl();
     for (const QString& address : std::as_const(addresses)) {
         if (hostAndPort(QUrl(address)) == target)
             return true;

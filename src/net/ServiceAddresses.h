@@ -26,8 +26,8 @@ struct ServiceBaseAddress {
 };
 ServiceBaseAddress ReadServiceBaseAddress(const QString& text);
 
-// The addresses the user chose for services (the options file's, besides those of QUILLORY_GOOGLE_HOST
-// and QUILLORY_UPDATE_URL, which always count). Whoever reads the options sets them; the HTTP
+// The addresses the user chose for services (the options file's, besides those that
+// QUILLORY_GOOGLE_HOST and QUILLORY_UPDATE_URL set). Whoever reads the options sets them; the HTTP
 // client lets a redirect lead to them even from a public server to a local one (mirrors, tests).
 void SetChosenServiceAddresses(const QStringList& baseAddresses);
 // Whether `url` goes to the host and port of an address the user chose.

@@ -1258,26 +1258,29 @@ void TestNet::redirectsFromPublicToLocalAreRefused_data()
 {
     QTest::addColumn<bool>("fromPublic");     // the redirecting server stands for one on the internet
     QTest::addColumn<QByteArray>("location"); // PORT: the local server's port; ORIGIN: the first server
-    QTest::addColumn<bool>("chosen");         // the local server is an address the user chose
+    QTest::addColumn<QString>("chosen");      // where the user chose the local server: options, environment
     QTest::addColumn<bool>("followed");
 
     // However the local address is written, or what a name resolves to.
     for (const char* location : {"http://2130706433:PORT/x", "http://0x7f.1:PORT/x", "http://127.1:PORT/x",
                                  "http://017700000001:PORT/x", "http://[::ffff:127.0.0.1]:PORT/x",
                                  "http://127.0.0.1:PORT/x", "http://localhost:PORT/x"})
-        QTest::addRow("public to %s", location) << true << QByteArray(location) << false << false;
+        QTest::addRow("public to %s", location) << true << QByteArray(location) << QString() << false;
     QTest::newRow("public to an address the user chose")
-        << true << QByteArray("http://127.0.0.1:PORT/x") << true << true;
-    QTest::newRow("public to public") << true << QByteArray("http://ORIGIN/again") << false << true;
-    QTest::newRow("local to local") << false << QByteArray("http://2130706433:PORT/x") << false << true;
-    QTest::newRow("local to a local name") << false << QByteArray("http://localhost:PORT/x") << false << true;
+        << true << QByteArray("http://127.0.0.1:PORT/x") << u"options"_s << true;
+    QTest::newRow("public to the address of QUILLORY_GOOGLE_HOST")
+        << true << QByteArray("http://127.0.0.1:PORT/x") << u"environment"_s << true;
+    QTest::newRow("public to public") << true << QByteArray("http://ORIGIN/again") << QString() << true;
+    QTest::newRow("local to local") << false << QByteArray("http://2130706433:PORT/x") << QString() << true;
+    QTest::newRow("local to a local name")
+        << false << QByteArray("http://localhost:PORT/x") << QString() << true;
 }
 
 void TestNet::redirectsFromPublicToLocalAreRefused()
 {
     QFETCH(bool, fromPublic);
     QFETCH(QByteArray, location);
-    QFETCH(bool, chosen);
+    QFETCH(QString, chosen);
     QFETCH(bool, followed);
 
     // 127.0.0.2 is this machine too; the client is told to take it for a public server.
@@ -1291,9 +1294,14 @@ void TestNet::redirectsFromPublicToLocalAreRefused()
         ScriptedHttpServer::redirect(WithPort(location, local).replace("ORIGIN", origin.hostAndPort())));
     origin.enqueue(ScriptedHttpServer::ok("inside"));
     local.enqueue(ScriptedHttpServer::ok("inside"));
-    SetChosenServiceAddresses(chosen ? QStringList{u"http://127.0.0.1:%1"_s.arg(local.port())}
-                                     : QStringList());
-    const auto forget = qScopeGuard([] { SetChosenServiceAddresses({}); });
+    SetChosenServiceAddresses(chosen == u"options"_s ? QStringList{u"http://127.0.0.1:%1"_s.arg(local.port())}
+                                                     : QStringList());
+    if (chosen == u"environment"_s)
+        qputenv("QUILLORY_GOOGLE_HOST", local.hostAndPort());
+    const auto forget = qScopeGuard([] {
+        SetChosenServiceAddresses({});
+        qunsetenv("QUILLORY_GOOGLE_HOST");
+    });
     HttpClient client;
     client.setLocalAddressTest(
         [stand](const QHostAddress& address) { return address != stand && IsLocalAddress(address); });
