@@ -108,7 +108,9 @@ void TfrmMain::wireHandlers()
     // window's keys: read once here, each change written as it is made.
     const QString settingsFile = ProgramFile(OptionsFileName);
     const auto remember = [settingsFile](const QString& key, const QVariant& value) {
-        QSettings(settingsFile, QSettings::IniFormat).setValue(key, value);
+        // Only its line changes: the user's comments stay. A place not remembered is no loss to tell.
+        if (const QString error = WriteOptionsValue(settingsFile, key, value); !error.isEmpty())
+            CrashReporter::log(QStringLiteral("RememberWindowPlace"), error);
     };
     {
         const QSettings settings(settingsFile, QSettings::IniFormat);
@@ -335,7 +337,12 @@ void TfrmMain::Restore1Click()
 
 void TfrmMain::btnOptionsClick()
 {
-    TfrmOptions dialog(m_options, this);
+    // The service addresses are not edited there but in the file: as it holds them now, mended or not.
+    ProgramOptions current = m_options;
+    const ProgramOptions inFile = ReadProgramOptions(ProgramFile(OptionsFileName));
+    current.endpoints = inFile.endpoints;
+    current.problems = inFile.problems;
+    TfrmOptions dialog(current, this);
     if (m_seams.dialogs->run(dialog) != QDialog::Accepted)
         return;
     const ProgramOptions chosen = dialog.options();
@@ -351,14 +358,35 @@ void TfrmMain::btnOptionsClick()
 void TfrmMain::applyOptions(const ProgramOptions& options)
 {
     m_options = options;
+    SetChosenServiceAddresses(ChosenServiceAddresses(options.endpoints));
+    showOptionsProblems();
     m_monitor->setSource(options.trendSource, options.geo, options.endpoints.trends);
     m_harvester->setSource(
         options.engine == SuggestEngine::Classic
             ? nullptr
             : std::shared_ptr<const SuggestSource>(MakeSuggestSource(options, GoogleWebHost())));
+    const std::optional<OptionsProblem> suggestProblem = SuggestAddressProblem(options);
+    m_harvester->setSourceProblem(suggestProblem ? OptionsProblemText(*suggestProblem) : QString());
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
     m_suggestPage->setSuggestLanguage(options.language);
     applyLook(options.theme);
+}
+
+void TfrmMain::showOptionsProblems()
+{
+    const QList<OptionsProblem>& problems = m_options.problems;
+    lblOptionsProblem->setVisible(!problems.isEmpty());
+    if (problems.isEmpty())
+        return;
+    QStringList texts;
+    for (const OptionsProblem& problem : problems)
+        texts << OptionsProblemText(problem);
+    lblOptionsProblem->setText(
+        problems.size() == 1
+            ? texts.first()
+            : tr("%1 (and %n more, see Options…)", nullptr, int(problems.size() - 1)).arg(texts.first()));
+    lblOptionsProblem->setToolTip(texts.join(u'\n'));
+    MainStatusPanel->setText(texts.first());
 }
 
 void TfrmMain::applyLook(LookTheme theme)
@@ -486,11 +514,20 @@ void TfrmMain::reportFailuresOf(DataFileStore& file, const QString& loadHandler,
 {
     connect(&file, &DataFileStore::readFailed, this,
             [loadHandler](const QString& what) { CrashReporter::report(loadHandler, what); });
-    // The user hears of a failing file once; while it keeps failing, the log alone records it.
-    connect(&file, &DataFileStore::saveFailed, this, [saveHandler](const QString& what, bool again) {
-        if (again)
-            CrashReporter::log(saveHandler, what);
-        else
-            CrashReporter::report(saveHandler, what);
-    });
+    // The user hears of a failing file once; while it keeps failing, the log alone records it. Nothing
+    // was cut short: the action is done, the file on the disk whole, and the changes wait for a save.
+    connect(
+        &file, &DataFileStore::saveFailed, this, [this, saveHandler, &file](const QString& what, bool again) {
+            if (again) {
+                CrashReporter::log(saveHandler, what);
+                return;
+            }
+            const QString kept =
+                file.isUnreadable()
+                    ? QString()
+                    : tr("\r\n\r\nThe %1 on the disk is kept as it was. The changes stay in Quillory, which "
+                         "saves them again with the next change and when it closes.")
+                          .arg(file.fileName());
+            CrashReporter::tell(saveHandler, what, what + kept);
+        });
 }

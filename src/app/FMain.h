@@ -132,6 +132,8 @@ private:
     // "Loading dabatase.dat…" and a moving gauge while a table loads; taken back once all are in.
     void showLoading();
     void applyOptions(const ProgramOptions& options);
+    // Shows in the status bar which values of the options file cannot be used (hidden when none).
+    void showOptionsProblems();
     // The built-in skin in the tone of `theme` (unless a reseller's skin is in force) and the top
     // bar's icons in its accent.
     void applyLook(LookTheme theme);
@@ -184,6 +186,9 @@ private:
     QLabel* lblNextTry = nullptr;
     // "Phrase n of m" while a harvest runs; hidden otherwise.
     QLabel* lblHarvestProgress = nullptr;
+    // A value of the options file that cannot be used, and so a service that is asked nothing; hidden
+    // while there is none.
+    QLabel* lblOptionsProblem = nullptr;
 
     // The two pages: welcome and main.
     QStackedWidget* pgcPrinc = nullptr;

@@ -69,7 +69,11 @@ void TfrmMain::buildUi()
     lblHarvestProgress = Named(new ElidedLabel(bsSkinStatusBar1), "lblHarvestProgress");
     lblHarvestProgress->setFrameShape(QFrame::StyledPanel);
     lblHarvestProgress->hide();
+    lblOptionsProblem = Named(new ElidedLabel(bsSkinStatusBar1), "lblOptionsProblem");
+    lblOptionsProblem->setFrameShape(QFrame::StyledPanel);
+    lblOptionsProblem->hide();
     bsSkinStatusBar1->addWidget(MainStatusPanel, 1);
+    bsSkinStatusBar1->addPermanentWidget(lblOptionsProblem, 1);
     bsSkinStatusBar1->addPermanentWidget(lblHarvestProgress);
     bsSkinStatusBar1->addPermanentWidget(lblNextTry);
     bsSkinStatusBar1->addPermanentWidget(panSecondary);

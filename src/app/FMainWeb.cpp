@@ -43,6 +43,12 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
 {
     if (StopRequested)
         co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
+    // A service whose address in the options cannot be used has none: its page is asked of nobody.
+    if (HttpUrlFromText(url).host().isEmpty() && !m_options.problems.isEmpty()) {
+        const QString problem = OptionsProblemText(m_options.problems.first());
+        MainStatusPanel->setText(problem);
+        co_return PageFetch{std::nullopt, {}, {}, problem};
+    }
     const quint64 stopsAtStart = m_stops;
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     MainGauge->setValue(0);
@@ -145,6 +151,10 @@ void TfrmMain::wireMonitor()
 
 QCoro::Task<> TfrmMain::tmrTimer()
 {
+    // Trends whose address cannot be used are not scraped: the status bar tells why, and no failed
+    // scrape holds the monitor back once the address is mended.
+    if (TrendsAddressProblem(m_options))
+        co_return;
     co_await m_monitor->tick();
 }
 
@@ -159,6 +169,11 @@ void TfrmMain::wireHarvester()
         }
         lblHarvestProgress->setText(text);
         lblHarvestProgress->show();
+    });
+    connect(m_harvester, &SuggestHarvester::cannotStart, this, [this](const QString& problem) {
+        MainStatusPanel->setText(problem);
+        msgMain->show(tr("No suggestions were asked for:\r\n%1").arg(problem), MsgKind::Warning,
+                      MsgButtons::Ok);
     });
     connect(m_harvester, &SuggestHarvester::serviceRefused, this,
             [this](const QString& service, int statusCode, const QString& nextPhrase) {

@@ -2,8 +2,10 @@
 
 #include "net/CookieStore.h"
 #include "net/HttpResponseParser.h"
+#include "net/ServiceAddresses.h"
 #include "net/Wakeup.h"
 
+#include <QHostInfo>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -176,12 +178,14 @@ struct HttpClient::Request {
 struct HttpClient::Hop {
     HttpResponseHead head;
     QByteArray body;
-    QString error; // empty when a response arrived
+    QString error;     // empty when a response arrived
+    QHostAddress peer; // the address that answered
 };
 
 HttpClient::HttpClient(QObject* parent)
     : QObject(parent)
     , m_cookies(new CookieStore(this))
+    , m_isLocal(IsLocalAddress)
 {
 }
 
@@ -289,9 +293,10 @@ QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, H
     HttpResult result;
     if (url.scheme().isEmpty())
         url = HttpUrlFromText(url.toString());
+    bool publicOnly = false; // the program's own address may be anywhere
     for (int count = 1;; ++count) {
         result.url = url;
-        const Hop hop = co_await exchange(request, method, url, body);
+        const Hop hop = co_await exchange(request, method, url, body, publicOnly);
         request->closeSocket();
         result.statusCode = hop.head.statusCode;
         result.contentType = hop.head.header("Content-Type");
@@ -323,36 +328,109 @@ QCoro::Task<HttpResult> HttpClient::runChain(std::shared_ptr<Request> request, H
                 QStringLiteral("The server answered %1 without a Location").arg(hop.head.statusCode);
             co_return result;
         }
-        url = url.resolved(QUrl::fromEncoded(location));
+        const QUrl next = url.resolved(QUrl::fromEncoded(location));
+        if (const QString refusal = redirectRefusal(url, hop.peer, next, publicOnly); !refusal.isEmpty()) {
+            result.error = refusal;
+            co_return result;
+        }
+        url = next;
     }
 }
 
+QString HttpClient::redirectRefusal(const QUrl& from, const QHostAddress& peer, const QUrl& to,
+                                    bool& publicOnly) const
+{
+    publicOnly = false;
+    const QString target = to.toString(QUrl::RemoveUserInfo);
+    if (from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+        to.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Refused a redirect from https to http (%1): the answer would come unencrypted")
+            .arg(target);
+    // A local server, or one the user chose, may send the program anywhere; so may a public one to an
+    // address the user chose. Otherwise the target must be public, whatever its host resolves to.
+    if (m_isLocal(peer) || IsChosenServiceAddress(from) || IsChosenServiceAddress(to))
+        return {};
+    const QHostAddress literal(to.host());
+    if (!literal.isNull() && m_isLocal(literal))
+        return QStringLiteral("Refused a redirect from %1 to %2: a server on the internet may not send the "
+                              "program to an address of this machine or of a private network")
+            .arg(from.host(), target);
+    publicOnly = true;
+    return {};
+}
+
 QCoro::Task<HttpClient::Hop> HttpClient::exchange(std::shared_ptr<Request> request, HttpMethod method,
-                                                  QUrl url, QByteArray body)
+                                                  QUrl url, QByteArray body, bool publicOnly)
 {
     Hop hop;
     const std::optional<HttpTarget> target = HttpTargetFromUrl(url, hop.error);
     if (!target)
         co_return hop;
-    hop.error = co_await connectTo(request, *target);
+    hop.error = co_await connectTo(request, *target, publicOnly);
     if (!hop.error.isEmpty())
         co_return hop;
+    const QHostAddress peer = request->socket->peerAddress();
     request->socket->write(
         ComposeHttpRequest(method, *target, m_settings, m_cookies->cookieHeaderFor(url), body));
-    co_return co_await readResponse(request, std::move(url));
+    hop = co_await readResponse(request, std::move(url));
+    hop.peer = peer;
+    co_return hop;
 }
 
-QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, HttpTarget target)
+QCoro::Task<QString> HttpClient::connectTo(std::shared_ptr<Request> request, HttpTarget target,
+                                           bool publicOnly)
 {
     if (request->ended())
         co_return request->endError();
     const QString where = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
+    request->restartTimeout(m_connectTimeout);
+    // A host that must be public is resolved here and checked, and the connection goes to the address
+    // checked: a name cannot resolve to a public address for the check and a local one for the
+    // connection.
+    QString address = target.host;
+    if (publicOnly && QHostAddress(target.host).isNull()) {
+        struct Lookup {
+            bool done = false;
+            QHostInfo info;
+        };
+        auto lookup = std::make_shared<Lookup>();
+        Request* waiting = request.get();
+        // The request's own timer is the context: a request that is gone gets no answer.
+        QHostInfo::lookupHost(target.host, &request->timeout, [lookup, waiting](const QHostInfo& info) {
+            lookup->info = info;
+            lookup->done = true;
+            waiting->wakeup.fire();
+        });
+        while (!lookup->done) {
+            if (request->ended())
+                co_return request->endError();
+            if (request->timedOut)
+                co_return QStringLiteral("Timed out connecting to %1").arg(where);
+            co_await request->wakeup.wait();
+        }
+        const QList<QHostAddress> addresses = lookup->info.addresses();
+        if (lookup->info.error() != QHostInfo::NoError || addresses.isEmpty())
+            co_return QStringLiteral("Cannot connect to %1: %2").arg(where, lookup->info.errorString());
+        for (const QHostAddress& each : addresses) {
+            if (m_isLocal(each))
+                co_return QStringLiteral(
+                    "Refused a redirect to %1: a server on the internet may not send the "
+                    "program to an address of this machine or of a private network (%2)")
+                    .arg(where, each.toString());
+        }
+        address = addresses.first().toString();
+    } else if (publicOnly && m_isLocal(QHostAddress(target.host))) {
+        co_return QStringLiteral(
+            "Refused a redirect to %1: a server on the internet may not send the program "
+            "to an address of this machine or of a private network")
+            .arg(where);
+    }
     request->openSocket(target.tls, m_extraCaCertificates);
     request->restartTimeout(m_connectTimeout);
     if (target.tls)
-        static_cast<QSslSocket&>(*request->socket).connectToHostEncrypted(target.host, target.port);
+        static_cast<QSslSocket&>(*request->socket).connectToHostEncrypted(address, target.port, target.host);
     else
-        request->socket->connectToHost(target.host, target.port);
+        request->socket->connectToHost(address, target.port);
     for (;;) {
         if (request->ended())
             co_return request->endError();

@@ -3,6 +3,7 @@
 #include "net/HttpRequest.h"
 
 #include <QCoroTask>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class CookieStore;
@@ -26,6 +28,12 @@ struct HttpResult {
 
 // The HTTP exchange every request of the program goes through: one request at a time over a new
 // connection, redirects followed, cookies kept, the response body reported while it arrives.
+//
+// A redirect may not lead from https to http, nor from a public server to an address of this machine
+// or of a private network (IsLocalAddress), however it is written ("2130706433", "0x7f.1",
+// "[::ffff:127.0.0.1]") or whatever a host name resolves to: the client connects to the very
+// address it checked. A redirect from a local server, or from or to a service address the user
+// chose (IsChosenServiceAddress), may go there: local mirrors and tests.
 //
 // A get or post that is called while another one runs waits its turn; calls are served in the
 // order they were made. The client may be destroyed while requests are pending: each of them then
@@ -58,6 +66,13 @@ public:
     void setExtraCaCertificates(const QList<QSslCertificate>& certificates)
     {
         m_extraCaCertificates = certificates;
+    }
+
+    // Which addresses count as local (IsLocalAddress unless set): a test takes a second address of
+    // this machine for a public server's.
+    void setLocalAddressTest(std::function<bool(const QHostAddress&)> isLocal)
+    {
+        m_isLocal = std::move(isLocal);
     }
 
     // Connecting, and then each wait for the next byte, fail after these.
@@ -99,8 +114,14 @@ private:
     QCoro::Task<HttpResult> send(HttpMethod method, QUrl url, QByteArray body, QByteArray contentType);
     QCoro::Task<HttpResult> runChain(std::shared_ptr<Request> request, HttpMethod method, QUrl url,
                                      QByteArray body);
-    QCoro::Task<Hop> exchange(std::shared_ptr<Request> request, HttpMethod method, QUrl url, QByteArray body);
-    QCoro::Task<QString> connectTo(std::shared_ptr<Request> request, HttpTarget target);
+    // `publicOnly`: the host may resolve to no local address (a redirect from a public server).
+    QCoro::Task<Hop> exchange(std::shared_ptr<Request> request, HttpMethod method, QUrl url, QByteArray body,
+                              bool publicOnly);
+    QCoro::Task<QString> connectTo(std::shared_ptr<Request> request, HttpTarget target, bool publicOnly);
+    // Why the redirect from `from` (answered from `peer`) to `to` is not followed, or empty; sets
+    // `publicOnly` when the target's host must resolve to public addresses only.
+    QString redirectRefusal(const QUrl& from, const QHostAddress& peer, const QUrl& to,
+                            bool& publicOnly) const;
     QCoro::Task<Hop> readResponse(std::shared_ptr<Request> request, QUrl url);
     bool reportBodyEvents(const Request& request, const QList<HttpBodyEvent>& events, bool& bodyOpen);
     void grantNextTurn();
@@ -110,6 +131,7 @@ private:
     HttpRequestSettings m_settings;
     QList<QSslCertificate> m_extraCaCertificates;
     CookieStore* m_cookies;
+    std::function<bool(const QHostAddress&)> m_isLocal;
     std::chrono::milliseconds m_connectTimeout{30000};
     std::chrono::milliseconds m_idleTimeout{60000};
     std::chrono::milliseconds m_deadline{120000};

@@ -99,13 +99,18 @@ QString UpdateOfferQuestion(const QString& serverVersion)
 
 QString UpdaterPath()
 {
+    // A reseller ships one set of files for every system: either name is the updater.
+    const QString names[] = {QStringLiteral("Updater"), QStringLiteral("Updater.exe")};
+    for (const QString& name : names) {
+        if (const QString found = FindInstallFile(name); !found.isEmpty())
+            return found;
+    }
 #ifdef Q_OS_WIN
-    const QString name = QStringLiteral("Updater.exe");
+    const QString& missing = names[1];
 #else
-    const QString name = QStringLiteral("Updater");
+    const QString& missing = names[0];
 #endif
-    const QString found = FindInstallFile(name);
-    return found.isEmpty() ? QDir(InstallFolders().constFirst()).filePath(name) : found;
+    return QDir(InstallFolders().constFirst()).filePath(missing);
 }
 
 QStringList UpdaterArguments()

@@ -35,9 +35,9 @@ inline const QString UpdaterMissingWarning =
     QStringLiteral("The updater module is missing. Please reinstall again the current version!");
 inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");
 
-// The updater program, "Updater" ("Updater.exe" on Windows). It belongs to the installation and is
-// looked for where the installation's files are (FindInstallFile); when it is nowhere, the path in
-// the first of those folders.
+// The updater program, "Updater" or else "Updater.exe", on any system. It belongs to the
+// installation and is looked for where the installation's files are (FindInstallFile); when it is
+// nowhere, the path of this system's name ("Updater.exe" on Windows) in the first of those folders.
 QString UpdaterPath();
 // The updater's arguments, each passed as one: the update base URL, AppVersion and "A".
 QStringList UpdaterArguments();

@@ -27,11 +27,45 @@ QString warningFor(const QString& answer, RequestKind kind)
     return {};
 }
 
+// The length of the UTF-8 sequence that starts at `at`, or 0 when none does.
+qsizetype utf8SequenceAt(QByteArrayView bytes, qsizetype at)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || at + length > bytes.size())
+        return 0;
+    return IsValidUtf8(bytes.sliced(at, length)) ? length : 0;
+}
+
+// The answer as text. Its frame byte is sent raw by servers of either encoding: inside a UTF-8
+// line it would make the whole line invalid UTF-8, and so Windows-1252. The pieces between the
+// frames are decoded each on its own and the frames put back as the frame character. A 0xAF that
+// continues a UTF-8 sequence ("ï" is C3 AF) is text, not a frame.
+QString decodeAnswer(QByteArrayView body)
+{
+    QString text;
+    qsizetype start = 0;
+    qsizetype at = 0;
+    while (at < body.size()) {
+        if (const qsizetype sequence = utf8SequenceAt(body, at)) {
+            at += sequence;
+        } else if (static_cast<unsigned char>(body[at]) == FrameMark.unicode()) {
+            text += DecodeText(body.sliced(start, at - start));
+            text += FrameMark;
+            start = ++at;
+        } else {
+            ++at;
+        }
+    }
+    text += DecodeText(body.sliced(start));
+    return text;
+}
+
 // The trimmed answer when it reports success; otherwise the warning is set and there is nothing.
 template <typename Answer>
 std::optional<QString> successfulAnswer(QByteArrayView body, RequestKind kind, Answer& result)
 {
-    const QString answer = TrimLowChars(DecodeText(body)).toString();
+    const QString answer = TrimLowChars(decodeAnswer(body)).toString();
     result.Success = answer.contains(Ok);
     if (!result.Success) {
         result.Warning = warningFor(answer, kind);

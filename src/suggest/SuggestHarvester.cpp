@@ -49,6 +49,10 @@ QCoro::Task<> SuggestHarvester::harvest(QList<RowId> rows)
 {
     if (m_running)
         co_return;
+    if (!m_sourceProblem.isEmpty()) {
+        Q_EMIT cannotStart(m_sourceProblem);
+        co_return;
+    }
     m_stopRequested = false;
     m_running = true;
     QPointer<SuggestHarvester> self(this);

@@ -51,6 +51,9 @@ public:
     void setSaveDelay(std::chrono::milliseconds delay);
     // The service asked: one of today's, or (null, the default) the classic Google Suggest.
     void setSource(std::shared_ptr<const SuggestSource> source) { m_source = std::move(source); }
+    // Why the service cannot be asked at all (its address in the options cannot be used), or empty:
+    // while it is set, a harvest asks nothing and tells it by cannotStart.
+    void setSourceProblem(const QString& problem) { m_sourceProblem = problem; }
     // The pause before each phrase but the first is drawn from these seconds (0 to 7 unless set).
     void setPauseRange(int shortest, int longest);
     // A pause of n seconds is n × 10 of these steps.
@@ -77,6 +80,8 @@ Q_SIGNALS:
     void rowFilled(RowId id);
     // The row's fetch failed (its cells say "N/A"): why, in the exchange's words.
     void fetchFailed(RowId id, const QString& reason);
+    // A harvest was asked for, but its service cannot be asked (setSourceProblem): nothing was done.
+    void cannotStart(const QString& problem);
     // The service kept refusing: the harvest stopped before `nextPhrase`, which keeps its cells.
     void serviceRefused(const QString& service, int statusCode, const QString& nextPhrase);
 
@@ -104,6 +109,7 @@ private:
     DataFileStore& m_tableFile;
     PageFetcher m_fetch;
     std::shared_ptr<const SuggestSource> m_source;
+    QString m_sourceProblem;
     RandomSource& m_random;
     QTimer* m_saveTimer;
     std::chrono::milliseconds m_pauseStep = DefaultPauseStep;

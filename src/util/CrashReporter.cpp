@@ -52,16 +52,26 @@ bool CrashReporter::log(const QString& where, const QString& what)
 void CrashReporter::report(const QString& where, const QString& what)
 {
     const bool logged = log(where, what);
+    const QString outcome = logged ? QStringLiteral("A report was added to %1.").arg(logPath())
+                                   : QStringLiteral("No report could be written to %1.").arg(logPath());
+    showBox(QStringLiteral("Something went wrong and the last action did not finish:\n\n%1\n\n"
+                           "Quillory goes on running. %2")
+                .arg(what, outcome));
+}
+
+void CrashReporter::tell(const QString& where, const QString& what, const QString& text)
+{
+    log(where, what);
+    showBox(text);
+}
+
+void CrashReporter::showBox(const QString& text)
+{
     if (!messageBoxes || boxOpen)
         return;
     boxOpen = true;
     const auto reopen = qScopeGuard([] { boxOpen = false; });
-    const QString outcome = logged ? QStringLiteral("A report was added to %1.").arg(logPath())
-                                   : QStringLiteral("No report could be written to %1.").arg(logPath());
-    messageBoxes->show(QStringLiteral("Something went wrong and the last action did not finish:\n\n%1\n\n"
-                                      "Quillory goes on running. %2")
-                           .arg(what, outcome),
-                       MsgKind::Warning, MsgButtons::Ok);
+    messageBoxes->show(text, MsgKind::Warning, MsgButtons::Ok);
 }
 
 void CrashReporter::guard(const QString& where, const std::function<void()>& handler)

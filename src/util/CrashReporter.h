@@ -17,6 +17,9 @@ public:
 
     // Logs the error and tells the user, unless a box of the reporter is already open.
     static void report(const QString& where, const QString& what);
+    // Logs a failure that ended no action (a save that will be tried again) and shows `text` about it,
+    // under the same rule: no box over a box of the reporter, none while nobody can answer.
+    static void tell(const QString& where, const QString& what, const QString& text);
     // Only logs it (to "crash.log" and stderr); false when "crash.log" could not be written.
     static bool log(const QString& where, const QString& what);
 
@@ -24,6 +27,9 @@ public:
     static void guard(const QString& where, const std::function<void()>& handler);
 
     static QString logPath();
+
+private:
+    static void showBox(const QString& text);
 };
 
 // Wraps a member handler so that its errors reach the reporter, for use in connect().

@@ -1,9 +1,15 @@
 #include "util/ProgramOptions.h"
 
-#include <QRegularExpression>
-#include <QSettings>
-#include <QUrl>
+#include "net/ServiceAddresses.h"
+#include "util/IniLines.h"
+#include "util/TextFile.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <functional>
 #include <optional>
 
 namespace {
@@ -68,25 +74,168 @@ bool isLanguageCode(const QString& code)
     return pattern.match(code).hasMatch();
 }
 
-// A base address: http or https with a host, kept without a trailing slash.
-std::optional<QString> endpointOf(const QString& text)
+QString translated(const char* text)
 {
-    QString address = text.trimmed();
-    while (address.endsWith(u'/'))
-        address.chop(1);
-    const QUrl url(address, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
-        return std::nullopt;
-    return address;
+    return QCoreApplication::translate("ProgramOptions", text);
 }
 
-// QSettings reads a value holding a comma as a list: the text the user wrote, either way.
-QString textOf(const QVariant& value)
+// One choice of the file: its key; how its text is read (as the choice in the words the program
+// writes, or nothing when it cannot be read); how such a choice is taken into the options; the
+// options' choice in those words; and the text written for it.
+struct ChoiceKey {
+    QString group;
+    QString name;
+    std::function<std::optional<QString>(const QString& text)> read;
+    std::function<void(ProgramOptions& options, const QString& choice)> take;
+    std::function<QString(const ProgramOptions& options)> choice;
+    std::function<QByteArray(const ProgramOptions& options)> write;
+};
+
+template <typename Choice>
+ChoiceKey wordKey(const char* group, const char* name, const QList<std::pair<Choice, QString>>* keys,
+                  Choice ProgramOptions::*member)
 {
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(u',');
-    return value.toString();
+    return {QLatin1String(group),
+            QLatin1String(name),
+            [keys](const QString& text) -> std::optional<QString> {
+                if (const auto choice = choiceOf(*keys, text))
+                    return keyOf(*keys, *choice);
+                return std::nullopt;
+            },
+            [keys, member](ProgramOptions& options, const QString& word) {
+                if (const auto choice = choiceOf(*keys, word))
+                    options.*member = *choice;
+            },
+            [keys, member](const ProgramOptions& options) { return keyOf(*keys, options.*member); },
+            [keys, member](const ProgramOptions& options) {
+                return IniValueText(keyOf(*keys, options.*member));
+            }};
+}
+
+// The countries as the options keep them (known codes, upper case, each once), or nothing.
+std::optional<QString> geoOf(const QString& text)
+{
+    QStringList geo;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        const QString code = part.trimmed().toUpper();
+        if (isCountryCode(code) && !geo.contains(code))
+            geo << code;
+    }
+    if (geo.isEmpty())
+        return std::nullopt;
+    return geo.join(u',');
+}
+
+ChoiceKey codeKey(const char* name, QString ProgramOptions::*member, bool language)
+{
+    return {QStringLiteral("Suggest"),
+            QLatin1String(name),
+            [language](const QString& text) -> std::optional<QString> {
+                const QString code = language ? text.trimmed().toLower() : text.trimmed().toUpper();
+                if (language ? isLanguageCode(code) : isCountryCode(code))
+                    return code;
+                return std::nullopt;
+            },
+            [member](ProgramOptions& options, const QString& code) { options.*member = code; },
+            [member](const ProgramOptions& options) { return options.*member; },
+            [member](const ProgramOptions& options) { return IniValueText(options.*member); }};
+}
+
+ChoiceKey pauseKey(const char* name, int ProgramOptions::*member)
+{
+    return {QStringLiteral("Suggest"),
+            QLatin1String(name),
+            [](const QString& text) -> std::optional<QString> {
+                bool read = false;
+                const int seconds = text.trimmed().toInt(&read);
+                if (!read || seconds < 0 || seconds > MaxPauseSeconds)
+                    return std::nullopt;
+                return QString::number(seconds);
+            },
+            [member](ProgramOptions& options, const QString& seconds) { options.*member = seconds.toInt(); },
+            [member](const ProgramOptions& options) { return QString::number(options.*member); },
+            [member](const ProgramOptions& options) { return QByteArray::number(options.*member); }};
+}
+
+// The choices in the order a new file lists them.
+const QList<ChoiceKey>& choiceKeys()
+{
+    static const QList<ChoiceKey> keys{
+        wordKey("HotTrends", "Source", &trendSourceKeys(), &ProgramOptions::trendSource),
+        {QStringLiteral("HotTrends"), QStringLiteral("Geo"), geoOf,
+         [](ProgramOptions& options, const QString& geo) { options.geo = geo.split(u','); },
+         [](const ProgramOptions& options) { return options.geo.join(u','); },
+         [](const ProgramOptions& options) { return IniListText(options.geo); }},
+        wordKey("Suggest", "Engine", &engineKeys(), &ProgramOptions::engine),
+        codeKey("Language", &ProgramOptions::language, true),
+        codeKey("Country", &ProgramOptions::country, false),
+        pauseKey("PauseMin", &ProgramOptions::pauseMin),
+        pauseKey("PauseMax", &ProgramOptions::pauseMax),
+        wordKey("Look", "Theme", &themeKeys(), &ProgramOptions::theme)};
+    return keys;
+}
+
+const QString EndpointsGroup = QStringLiteral("Endpoints");
+
+struct EndpointKey {
+    QString name;
+    QString ServiceEndpoints::*member;
+};
+
+const QList<EndpointKey>& endpointKeys()
+{
+    static const QList<EndpointKey> keys{{QStringLiteral("Trends"), &ServiceEndpoints::trends},
+                                         {QStringLiteral("GoogleSuggest"), &ServiceEndpoints::googleSuggest},
+                                         {QStringLiteral("Bing"), &ServiceEndpoints::bing},
+                                         {QStringLiteral("DuckDuckGo"), &ServiceEndpoints::duckDuckGo},
+                                         {QStringLiteral("Amazon"), &ServiceEndpoints::amazon}};
+    return keys;
+}
+
+// The file's bytes (none when there is no file), or nothing, with the reason, when the file is
+// there but is no text the options can be read from.
+std::optional<QByteArray> fileBytes(const QString& path, QString& problem)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = translated("it cannot be read (%1)").arg(file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (bytes.contains('\0') || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        problem = translated("it is not UTF-8 text (UTF-16 or binary) and cannot be read");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Reads the file, lets `edit` change its lines and writes it at once when they changed.
+QString editFile(const QString& path, const std::function<void(IniLines&)>& edit)
+{
+    QString unreadable;
+    const std::optional<QByteArray> bytes = fileBytes(path, unreadable);
+    if (!bytes)
+        return WriteErrorText(path, translated("%1, so it is left as it is").arg(unreadable));
+    IniLines lines(*bytes);
+    edit(lines);
+    const QByteArray edited = lines.bytes();
+    if (edited == *bytes && QFileInfo::exists(path))
+        return {};
+    if (const QString error = WriteFileAtomic(path, edited); !error.isEmpty())
+        return WriteErrorText(path, error);
+    return {};
+}
+
+// The problem of the address of the service under `name` in [Endpoints], or nothing.
+std::optional<OptionsProblem> addressProblem(const ProgramOptions& options, const QString& name)
+{
+    for (const OptionsProblem& problem : options.problems) {
+        if (problem.key.isEmpty() || problem.key == EndpointsGroup + u'/' + name)
+            return problem;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -110,82 +259,128 @@ ProgramOptions ProgramOptions::defaults(const QLocale& locale)
 ProgramOptions ReadProgramOptions(const QString& path, const QLocale& locale)
 {
     ProgramOptions options = ProgramOptions::defaults(locale);
-    const QSettings file(path, QSettings::IniFormat);
-    const auto text = [&file](const char* key) { return textOf(file.value(QLatin1String(key))); };
-
-    if (const auto source = choiceOf(trendSourceKeys(), text("HotTrends/Source")))
-        options.trendSource = *source;
-    QStringList geo;
-    for (const QString& part : text("HotTrends/Geo").split(u',', Qt::SkipEmptyParts)) {
-        const QString code = part.trimmed().toUpper();
-        if (isCountryCode(code) && !geo.contains(code))
-            geo << code;
+    QString unreadable;
+    const std::optional<QByteArray> bytes = fileBytes(path, unreadable);
+    if (!bytes) {
+        // Nothing of the file can be trusted: the choices are the defaults, and no service is asked at
+        // an address other than the one the user may have written.
+        for (const EndpointKey& key : endpointKeys())
+            options.endpoints.*key.member = QString();
+        options.problems << OptionsProblem{QString(), QString(), unreadable};
+        return options;
     }
-    if (!geo.isEmpty())
-        options.geo = geo;
-
-    if (const auto engine = choiceOf(engineKeys(), text("Suggest/Engine")))
-        options.engine = *engine;
-    if (const QString language = text("Suggest/Language").trimmed().toLower(); isLanguageCode(language))
-        options.language = language;
-    if (const QString country = text("Suggest/Country").trimmed().toUpper(); isCountryCode(country))
-        options.country = country;
-    bool minRead = false;
-    bool maxRead = false;
-    const int pauseMin = text("Suggest/PauseMin").trimmed().toInt(&minRead);
-    const int pauseMax = text("Suggest/PauseMax").trimmed().toInt(&maxRead);
-    if (minRead && pauseMin >= 0 && pauseMin <= MaxPauseSeconds)
-        options.pauseMin = pauseMin;
-    if (maxRead && pauseMax >= 0 && pauseMax <= MaxPauseSeconds)
-        options.pauseMax = pauseMax;
+    const IniLines file(*bytes);
+    for (const ChoiceKey& key : choiceKeys()) {
+        if (const auto text = file.value(key.group, key.name)) {
+            if (const auto choice = key.read(*text))
+                key.take(options, *choice);
+        }
+    }
     if (options.pauseMax < options.pauseMin)
         options.pauseMax = options.pauseMin;
-
-    if (const auto theme = choiceOf(themeKeys(), text("Look/Theme")))
-        options.theme = *theme;
-    const std::pair<const char*, QString ServiceEndpoints::*> endpoints[] = {
-        {"Endpoints/Trends", &ServiceEndpoints::trends},
-        {"Endpoints/GoogleSuggest", &ServiceEndpoints::googleSuggest},
-        {"Endpoints/Bing", &ServiceEndpoints::bing},
-        {"Endpoints/DuckDuckGo", &ServiceEndpoints::duckDuckGo},
-        {"Endpoints/Amazon", &ServiceEndpoints::amazon}};
-    for (const auto& [key, member] : endpoints) {
-        if (const auto address = endpointOf(text(key)))
-            options.endpoints.*member = *address;
+    for (const EndpointKey& key : endpointKeys()) {
+        const QString text = file.value(EndpointsGroup, key.name).value_or(QString());
+        const ServiceBaseAddress read = ReadServiceBaseAddress(text);
+        if (!read.problem.isEmpty()) {
+            options.endpoints.*key.member = QString();
+            options.problems << OptionsProblem{EndpointsGroup + u'/' + key.name, text.trimmed(),
+                                               read.problem};
+        } else if (!read.address.isEmpty()) {
+            options.endpoints.*key.member = read.address;
+        }
     }
     return options;
 }
 
 QString WriteProgramOptions(const QString& path, const ProgramOptions& options)
 {
-    // QSettings writes into a temporary file of the same folder and renames it over the old one.
-    QSettings file(path, QSettings::IniFormat);
-    // Only the options' own groups are written anew: the window's remembered places stay.
-    for (const char* group : {"HotTrends", "Suggest", "Endpoints", "Look"})
-        file.remove(QLatin1String(group));
-    file.setValue(QStringLiteral("HotTrends/Source"), TrendSourceKey(options.trendSource));
-    file.setValue(QStringLiteral("HotTrends/Geo"), options.geo.join(u','));
-    file.setValue(QStringLiteral("Suggest/Engine"), SuggestEngineKey(options.engine));
-    file.setValue(QStringLiteral("Suggest/Language"), options.language);
-    file.setValue(QStringLiteral("Suggest/Country"), options.country);
-    file.setValue(QStringLiteral("Suggest/PauseMin"), options.pauseMin);
-    file.setValue(QStringLiteral("Suggest/PauseMax"), options.pauseMax);
-    file.setValue(QStringLiteral("Look/Theme"), LookThemeKey(options.theme));
-    file.setValue(QStringLiteral("Endpoints/Trends"), options.endpoints.trends);
-    file.setValue(QStringLiteral("Endpoints/GoogleSuggest"), options.endpoints.googleSuggest);
-    file.setValue(QStringLiteral("Endpoints/Bing"), options.endpoints.bing);
-    file.setValue(QStringLiteral("Endpoints/DuckDuckGo"), options.endpoints.duckDuckGo);
-    file.setValue(QStringLiteral("Endpoints/Amazon"), options.endpoints.amazon);
-    file.sync();
-    switch (file.status()) {
-    case QSettings::NoError:
-        return {};
-    case QSettings::AccessError:
-        return QStringLiteral("Could not write \"%1\": access denied").arg(OptionsFileName);
-    case QSettings::FormatError:
+    return editFile(path, [&options](IniLines& file) {
+        const auto writeEndpoints = [&] {
+            for (const EndpointKey& key : endpointKeys()) {
+                // An address that cannot be used reads as none: unless another one is chosen, it stays
+                // for the user to mend.
+                const QString& wanted = options.endpoints.*key.member;
+                const auto text = file.value(EndpointsGroup, key.name);
+                if (wanted.isEmpty() || (text && ReadServiceBaseAddress(*text).address == wanted))
+                    continue;
+                file.setValue(EndpointsGroup, key.name, IniValueText(wanted));
+            }
+        };
+        // A key the file lacks is added, so that the choices made stay when the defaults change
+        // (another language of the desktop); a new file lists its sections in this order.
+        for (const ChoiceKey& key : choiceKeys()) {
+            if (key.group == u"Look")
+                writeEndpoints();
+            // A value that reads as the same choice stays as the user wrote it.
+            const auto text = file.value(key.group, key.name);
+            if (!text || key.read(*text) != key.choice(options))
+                file.setValue(key.group, key.name, key.write(options));
+        }
+    });
+}
+
+QString WriteOptionsValue(const QString& path, const QString& key, const QVariant& value)
+{
+    const qsizetype slash = key.indexOf(u'/');
+    QByteArray text;
+    if (value.typeId() == QMetaType::QStringList)
+        text = IniListText(value.toStringList());
+    else if (value.typeId() == QMetaType::Bool)
+        text = value.toBool() ? "true" : "false";
+    else
+        text = IniValueText(value.toString());
+    return editFile(path, [&](IniLines& file) { file.setValue(key.left(slash), key.mid(slash + 1), text); });
+}
+
+std::optional<OptionsProblem> TrendsAddressProblem(const ProgramOptions& options)
+{
+    if (options.trendSource != TrendSource::Trending)
+        return std::nullopt;
+    return addressProblem(options, QStringLiteral("Trends"));
+}
+
+std::optional<OptionsProblem> SuggestAddressProblem(const ProgramOptions& options)
+{
+    switch (options.engine) {
+    case SuggestEngine::Google:
+    case SuggestEngine::YouTube:
+        return addressProblem(options, QStringLiteral("GoogleSuggest"));
+    case SuggestEngine::Bing:
+        return addressProblem(options, QStringLiteral("Bing"));
+    case SuggestEngine::DuckDuckGo:
+        return addressProblem(options, QStringLiteral("DuckDuckGo"));
+    case SuggestEngine::Amazon:
+        return addressProblem(options, QStringLiteral("Amazon"));
+    case SuggestEngine::Classic:
         break;
     }
-    return QStringLiteral("Could not write \"%1\"").arg(OptionsFileName);
+    return std::nullopt;
+}
+
+QString OptionsProblemText(const OptionsProblem& problem)
+{
+    if (problem.key.isEmpty()) {
+        return translated("%1: %2. No service of its [Endpoints] is asked anything until it is saved as "
+                          "UTF-8 text.")
+            .arg(OptionsFileName, problem.reason);
+    }
+    const qsizetype slash = problem.key.indexOf(u'/');
+    return translated("%1: [%2] %3=%4 is not used: %5. Nothing is sent to that service until it is "
+                      "corrected.")
+        .arg(OptionsFileName, problem.key.left(slash), problem.key.mid(slash + 1), problem.value,
+             problem.reason);
+}
+
+QStringList ChosenServiceAddresses(const ServiceEndpoints& endpoints)
+{
+    static const ServiceEndpoints defaults;
+    QStringList chosen;
+    for (const EndpointKey& key : endpointKeys()) {
+        const QString& address = endpoints.*key.member;
+        if (!address.isEmpty() && address != defaults.*key.member)
+            chosen << address;
+    }
+    return chosen;
 }
 
 QString TrendSourceKey(TrendSource source)

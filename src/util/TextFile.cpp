@@ -4,8 +4,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 QString DecodeWindows1252(QByteArrayView bytes)
 {
@@ -168,13 +174,39 @@ QString writeAll(QIODevice& file, QByteArrayView bytes)
 
 constexpr qsizetype WriterChunk = 256 * 1024;
 
+QString systemReason(int error)
+{
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+// Why QSaveFile could not start the new file, in the system's words. For an existing file it will not
+// replace it has words of its own ("Existing file ... is not writable"), and for a folder in the
+// file's place too: the system's reason is asked for again.
+QString openFailure(const QSaveFile& file)
+{
+    const int failedWith = errno;
+    const QFileInfo target(file.fileName());
+    if (target.isDir())
+        return systemReason(EISDIR);
+    if (file.error() == QFileDevice::WriteError && target.exists()) {
+#ifdef Q_OS_UNIX
+        if (::access(QFile::encodeName(target.filePath()).constData(), W_OK) != 0)
+            return systemReason(errno);
+#endif
+        if (failedWith != 0)
+            return systemReason(failedWith);
+    }
+    return file.errorString();
+}
+
 } // namespace
 
 QString WriteFileAtomic(const QString& path, QByteArrayView bytes)
 {
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(AtomicWriteMode))
-        return file.errorString();
+        return openFailure(file);
     if (const QString error = writeAll(file, bytes); !error.isEmpty()) {
         file.cancelWriting();
         return error;
@@ -219,8 +251,9 @@ AtomicTextFileWriter::AtomicTextFileWriter(const QString& path)
     : m_file(path)
 {
     setDevice(m_file);
+    errno = 0;
     if (!m_file.open(AtomicWriteMode)) {
-        m_error = m_file.errorString();
+        m_error = openFailure(m_file);
         m_openFailed = true;
     }
     m_text.reserve(WriterChunk + 4096);

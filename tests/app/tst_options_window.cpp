@@ -1,7 +1,12 @@
 #include "app/AppFixture.h"
 #include "app/Skin.h"
 #include "app/ui/FOptions.h"
+#include "suggest/SuggestImport.h"
+#include "suggest/SuggestTableModel.h"
+#include "suggest/ui/SuggestPage.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/TestRegistry.h"
+#include "trends/ui/HotTrendsPage.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -9,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
@@ -45,6 +51,9 @@ private Q_SLOTS:
     void countryListIsSearchable();
     void openedFromTheTray();
     void themeFollowsTheChoiceUnlessAResellerSkinIsThere();
+    void unusableAddressIsToldAndAskedNothing_data();
+    void unusableAddressIsToldAndAskedNothing();
+    void savingKeepsTheFilesComments();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -147,9 +156,6 @@ void TestOptionsWindow::openedFromTheTray()
     QCOMPARE(m_fixture->fakes.dialogs->titles, QStringList{u"Options"_s});
 }
 
-QUILLORY_REGISTER_TEST(TestOptionsWindow);
-#include "tst_options_window.moc"
-
 void TestOptionsWindow::themeFollowsTheChoiceUnlessAResellerSkinIsThere()
 {
     const auto windowLightness = [] { return QApplication::palette().color(QPalette::Window).lightness(); };
@@ -184,3 +190,113 @@ void TestOptionsWindow::themeFollowsTheChoiceUnlessAResellerSkinIsThere()
     const auto branded = std::make_unique<TfrmMain>(FakeSeams().take());
     QCOMPARE(qApp->styleSheet(), u"QPushButton { color: #123456; }"_s);
 }
+
+void TestOptionsWindow::unusableAddressIsToldAndAskedNothing_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // the rest of the file, "ADDRESS" standing for the address
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("trends"); // else a harvest
+    QTest::newRow("trends, a query glued to the address")
+        << QByteArray("[HotTrends]\nSource=trending\nGeo=US\n[Endpoints]\nTrends=ADDRESS/feed?x=1\n")
+        << u"[Endpoints] Trends="_s << true;
+    QTest::newRow("bing, a port out of range")
+        << QByteArray("[Suggest]\nEngine=bing\n[Endpoints]\nBing=http://127.0.0.1:99999\n")
+        << u"[Endpoints] Bing="_s << false;
+    QTest::newRow("google, a fragment")
+        << QByteArray("[Suggest]\nEngine=google\n[Endpoints]\nGoogleSuggest=ADDRESS#x\n")
+        << u"[Endpoints] GoogleSuggest="_s << false;
+}
+
+void TestOptionsWindow::unusableAddressIsToldAndAskedNothing()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, key);
+    QFETCH(bool, trends);
+    // Whatever is asked goes to this server: were the value taken as it stands, it would hear of it.
+    ScriptedHttpServer server;
+    qputenv("QUILLORY_GOOGLE_HOST", server.hostAndPort());
+    const auto unsetHost = qScopeGuard([] { qunsetenv("QUILLORY_GOOGLE_HOST"); });
+    const QByteArray file = QByteArray(settings).replace("ADDRESS", "http://" + server.hostAndPort());
+    writeFile(m_fixture->file(u"quillory.ini"_s), file);
+    const auto window = m_fixture->makeWindow();
+
+    // The status bar names the key.
+    QLabel* told = control<QLabel>(*window, "lblOptionsProblem");
+    QVERIFY(!told->isHidden());
+    QVERIFY2(told->text().startsWith(u"quillory.ini: "_s + key), qPrintable(told->text()));
+
+    if (trends) {
+        QCoro::waitFor(window->tmrTimer());
+        control<QPushButton>(*window, "bsSkinButton2")->click(); // Scrap Now
+        QTRY_VERIFY(control<QLabel>(*window, "MainStatusPanel")->text().contains(key));
+    } else {
+        ImportPhrases(*window->suggestTable(), {u"red wine"_s});
+        control<QTableView>(*window, "lvwSuggest")->selectAll();
+        QCoro::waitFor(window->suggestPage()->btnSearchClick());
+        QCOMPARE(m_fixture->fakes.messages->shown.size(), 1);
+        QVERIFY2(m_fixture->fakes.messages->shown[0].text.contains(key),
+                 qPrintable(m_fixture->fakes.messages->shown[0].text));
+        QCOMPARE(window->suggestTable()->record(0).cells[0], u""_s);
+    }
+    QCOMPARE(server.requests().size(), 0);
+    QCOMPARE(server.connectionCount(), 0);
+
+    // The Options window tells it too; saving other choices leaves the value for the user to mend.
+    QString shown;
+    m_fixture->fakes.dialogs->answers.enqueue([&shown](QDialog& dialog) {
+        QLabel* problems = control<QLabel>(dialog, "lblProblems");
+        shown = problems->isHidden() ? QString() : problems->text();
+        chooseData(control<QComboBox>(dialog, "cmbTheme"), int(LookTheme::Dark));
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    QVERIFY2(shown.contains(key), qPrintable(shown));
+    const QByteArray saved = readFile(m_fixture->file(u"quillory.ini"_s));
+    const QByteArray unusableLine = file.split('\n').at(file.count('\n') - 1) + '\n';
+    QVERIFY2(saved.contains("\n[Endpoints]\n" + unusableLine), saved.constData());
+    QVERIFY(saved.contains("Theme=dark"));
+    QVERIFY(!told->isHidden());
+
+    // Mended by hand, it is taken once the options are confirmed again: nothing more is told.
+    writeFile(m_fixture->file(u"quillory.ini"_s), "[Look]\nTheme=dark\n");
+    m_fixture->fakes.dialogs->answers.enqueue([](QDialog& dialog) {
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    QVERIFY(window->options().problems.isEmpty());
+    QVERIFY(told->isHidden());
+}
+
+void TestOptionsWindow::savingKeepsTheFilesComments()
+{
+    const QByteArray file = "; Quillory's settings, kept by hand\r\n"
+                            "[Suggest]\r\n"
+                            "Engine=google            ; google | youtube | bing | duckduckgo | amazon\r\n"
+                            "[window]\r\n"
+                            "historyPanel=false       ; the panel beside the list\r\n";
+    writeFile(m_fixture->file(u"quillory.ini"_s), file);
+    const auto window = m_fixture->makeWindow();
+    m_fixture->fakes.dialogs->answers.enqueue([](QDialog& dialog) {
+        chooseData(control<QComboBox>(dialog, "cmbSuggestEngine"), int(SuggestEngine::Bing));
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    // The window's own keys are written the same way.
+    window->hotTrendsPage()->setHistoryShown(true);
+
+    const QByteArray saved = readFile(m_fixture->file(u"quillory.ini"_s));
+    QVERIFY2(saved.startsWith("; Quillory's settings, kept by hand\r\n"
+                              "[Suggest]\r\n"
+                              "Engine=bing              ; google | youtube | bing | duckduckgo | amazon\r\n"),
+             saved.constData());
+    QVERIFY2(saved.contains("[window]\r\nhistoryPanel=true        ; the panel beside the list\r\n"),
+             saved.constData());
+    QCOMPARE(window->options().engine, SuggestEngine::Bing);
+    QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).engine, SuggestEngine::Bing);
+}
+
+QUILLORY_REGISTER_TEST(TestOptionsWindow);
+#include "tst_options_window.moc"

@@ -3,6 +3,8 @@
 #include "publisher/ui/FNews.h"
 #include "publisher/ui/NewsBalloon.h"
 #include "publisher/ui/OfflineHtmlView.h"
+#include "suggest/ui/FAddKeywords.h"
+#include "support/FakeSeams.h"
 #include "support/TestRegistry.h"
 
 #include <QApplication>
@@ -129,6 +131,8 @@ private Q_SLOTS:
     void aboutOkCloses();
     void aboutTextHasNoBorder_data();
     void aboutTextHasNoBorder();
+    void fixedDialogsOpenCentredOnTheScreen_data();
+    void fixedDialogsOpenCentredOnTheScreen();
 
     void balloonGoesAway_data();
     void balloonGoesAway();
@@ -338,6 +342,49 @@ void TestPublisherWindows::aboutTexts()
     QVERIFY(box.memAbout->isReadOnly());
     QCOMPARE(box.size(), QSize(368, 211));
     QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+}
+
+void TestPublisherWindows::fixedDialogsOpenCentredOnTheScreen_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("about box") << u"about"_s << QSize(368, 211);
+    QTest::newRow("add new keywords") << u"add keywords"_s << QSize(362, 191);
+}
+
+void TestPublisherWindows::fixedDialogsOpenCentredOnTheScreen()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QSize, size);
+    // The main window in a corner of the screen: a dialog placed over it would open there.
+    m_owner = std::make_unique<QWidget>();
+    m_owner->setGeometry(0, 0, 240, 160);
+    m_owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_owner.get()));
+    FakeMessageBoxes messages;
+    std::unique_ptr<QDialog> box;
+    if (dialog == u"about"_s)
+        box = std::make_unique<TfrmAbout>(BrandingSettings(), m_owner.get());
+    else
+        box = std::make_unique<TfrmAddKeywords>(messages, m_owner.get());
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+
+    const QRect screen = box->screen()->availableGeometry();
+    const QPoint offCentre = box->frameGeometry().center() - screen.center();
+    QVERIFY2(offCentre.manhattanLength() <= 2,
+             qPrintable(u"%1, %2 off the centre of the screen"_s.arg(offCentre.x()).arg(offCentre.y())));
+    // A fixed dialog frame: a caption alone, no icon, no title-bar button, a size that does not change.
+    const Qt::WindowFlags flags = box->windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QVERIFY(
+        flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint));
+    QCOMPARE(flags & (Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
+                      Qt::WindowContextHelpButtonHint),
+             Qt::WindowFlags());
+    QCOMPARE(box->minimumSize(), size);
+    QCOMPARE(box->maximumSize(), size);
+    QCOMPARE(box->size(), size);
 }
 
 void TestPublisherWindows::aboutOkCloses()

@@ -17,6 +17,9 @@
 
 #include <csignal>
 #include <memory>
+#include <stdexcept>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -96,6 +99,8 @@ private Q_SLOTS:
 
     void crashReportIsOnDiskBeforeTheBox_data();
     void crashReportIsOnDiskBeforeTheBox();
+    void failedReplaceNamesTheFileAndTheSystemsReason_data();
+    void failedReplaceNamesTheFileAndTheSystemsReason();
     void failedSaveStaysPendingUntilItSucceeds();
     void closeAsksBeforeLosingWhatWasNotSaved_data();
     void closeAsksBeforeLosingWhatWasNotSaved();
@@ -133,8 +138,7 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
 {
     QFETCH(bool, logWritable);
     const auto window = m_fixture->makeWindow();
-    // A folder in the file's place makes the save fail; one in the log's place, the report.
-    QVERIFY(QDir(m_fixture->home()).mkdir(u"dabatase.dat"_s));
+    // A folder in the log's place makes the report fail.
     if (!logWritable)
         QVERIFY(QDir(m_fixture->home()).mkdir(u"crash.log"_s));
     QByteArray logWhileOpen;
@@ -145,20 +149,63 @@ void TestSavesAndEnding::crashReportIsOnDiskBeforeTheBox()
         // An error while the box is open is logged, and no second box opens over the first.
         CrashReporter::report(u"a second handler"_s, u"a second error"_s);
     };
-    messages().answers.enqueue(MsgAnswer::Ok);
 
-    control<QPushButton>(*window, "btnDeleteAll")->click();
+    // An error that escapes a handler.
+    CrashReporter::guard(u"btnBrokenClick"_s, [] { throw std::runtime_error("the list is gone"); });
 
-    QVERIFY(WaitForSaves(*window));
-    QCOMPARE(messages().shown.size(), 2); // the question, then the one report box
-    const QString box = messages().shown[1].text;
-    QVERIFY2(box.contains(u"Could not write \"dabatase.dat\""_s), qPrintable(box));
+    QCOMPARE(messages().shown.size(), 1);
+    const QString box = messages().shown[0].text;
+    QVERIFY2(box.contains(u"the last action did not finish:\n\nthe list is gone"_s), qPrintable(box));
     QCOMPARE(box.contains(u"A report was added"_s), logWritable);
     QCOMPARE(box.contains(u"No report could be written"_s), !logWritable);
     if (logWritable) {
-        QVERIFY2(logWhileOpen.contains("SaveTrendTable: Could not write \"dabatase.dat\""), logWhileOpen);
+        QVERIFY2(logWhileOpen.contains("btnBrokenClick: the list is gone"), logWhileOpen);
         QVERIFY(readFile(file(u"crash.log"_s)).contains("a second handler: a second error"));
     }
+}
+
+void TestSavesAndEnding::failedReplaceNamesTheFileAndTheSystemsReason_data()
+{
+    QTest::addColumn<bool>("folderInPlace"); // else the program folder is read-only
+    QTest::addColumn<QString>("reason");
+    // Without root the read-only folder is one by its permissions: the system then says so.
+    QTest::newRow("read-only folder")
+        << false << (::geteuid() == 0 ? u"Read-only file system"_s : u"Permission denied"_s);
+    QTest::newRow("a folder in the file's place") << true << u"Is a directory"_s;
+}
+
+void TestSavesAndEnding::failedReplaceNamesTheFileAndTheSystemsReason()
+{
+    QFETCH(bool, folderInPlace);
+    QFETCH(QString, reason);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    const auto window = m_fixture->makeWindow();
+    std::unique_ptr<FailingFolder> readOnly;
+    if (folderInPlace) {
+        QVERIFY(QFile::remove(file(u"dabatase.dat"_s)));
+        QVERIFY(QDir(m_fixture->home()).mkpath(u"dabatase.dat/inner"_s));
+    } else {
+        readOnly = std::make_unique<FailingFolder>(m_fixture->home(), FailingFolder::Kind::ReadOnly);
+        QVERIFY2(readOnly->ready(), qPrintable(readOnly->error()));
+    }
+    messages().answers.enqueue(MsgAnswer::Ok);
+    control<QPushButton>(*window, "btnDeleteAll")->click();
+    QVERIFY(WaitForSaves(*window));
+
+    // The deletion is done: the box names the file, the system's reason and what was kept.
+    QCOMPARE(messages().shown.size(), 2);
+    const QString what = u"Could not write \"dabatase.dat\": "_s + reason;
+    QCOMPARE(messages().shown[1].text,
+             what + u"\r\n\r\nThe dabatase.dat on the disk is kept as it was. The changes stay in "
+                    "Quillory, which saves them again with the next change and when it closes."_s);
+    QCOMPARE(messages().shown[1].kind, MsgKind::Warning);
+    QCOMPARE(window->trendTable()->rowCount(), 0);
+    QVERIFY(window->isUnsaved(TfrmMain::DataFile::TrendTable));
+    // The log lies in the same folder: a read-only one keeps it out, and the old file in.
+    if (folderInPlace)
+        QVERIFY(readFile(file(u"crash.log"_s)).contains("SaveTrendTable: " + what.toUtf8()));
+    else
+        QCOMPARE(readFile(file(u"dabatase.dat"_s)), fourRows);
 }
 
 void TestSavesAndEnding::failedSaveStaysPendingUntilItSucceeds()

@@ -184,6 +184,8 @@ private Q_SLOTS:
     void tableCellsHoldNoControlCharacters_data();
     void tableCellsHoldNoControlCharacters();
     void watchTellsEachScrapeInOneLineWithItsOffset();
+    void unusableServiceAddressSendsNothing_data();
+    void unusableServiceAddressSendsNothing();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -829,6 +831,51 @@ void TestCli::watchTellsEachScrapeInOneLineWithItsOffset()
     const QRegularExpression failed(
         u"^quillory-cli: %1 the scrape failed: .*US.*503.*; next try at %1$"_s.arg(time));
     QVERIFY2(failed.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+}
+
+void TestCli::unusableServiceAddressSendsNothing_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // "ADDRESS" stands for the test's server
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("told"); // the start of stderr; empty: the command goes on
+    const QByteArray trending = "[HotTrends]\nSource=trending\nGeo=US\n[Endpoints]\n";
+    QTest::newRow("trends, a query glued to the address")
+        << trending + "Trends=ADDRESS/feed?geo=1\n"
+        << QStringList{u"trends"_s} << QByteArray("quillory-cli: quillory.ini: [Endpoints] Trends=http://");
+    QTest::newRow("watch, a port out of range")
+        << trending + "Trends=http://127.0.0.1:99999\n"
+        << QStringList{u"watch"_s, u"--every"_s, u"1s"_s}
+        << QByteArray("quillory-cli: quillory.ini: [Endpoints] Trends=http://127.0.0.1:99999 is not used: ");
+    QTest::newRow("suggest, ftp") << QByteArray("[Endpoints]\nBing=ftp://ADDRESS\n")
+                                  << QStringList{u"suggest"_s, u"red"_s, u"--engine"_s, u"bing"_s}
+                                  << QByteArray("quillory-cli: quillory.ini: [Endpoints] Bing=ftp://");
+    QByteArray utf16("\xFF\xFE");
+    for (const char c : QByteArray("[Endpoints]\r\nGoogleSuggest=ADDRESS\r\n"))
+        utf16 += QByteArray(1, c) + '\0';
+    QTest::newRow("suggest, a UTF-16 file") << utf16 << QStringList{u"suggest"_s, u"red"_s}
+                                            << QByteArray("quillory-cli: quillory.ini: it is not UTF-8 text");
+    QTest::newRow("table, which asks no service") << QByteArray("[Endpoints]\nTrends=file:///etc\n")
+                                                  << QStringList{u"table"_s, u"trends"_s} << QByteArray();
+}
+
+void TestCli::unusableServiceAddressSendsNothing()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, told);
+    ScriptedHttpServer server;
+    writeFile(m_dir->filePath(u"quillory.ini"_s),
+              settings.replace("ADDRESS", "http://" + server.hostAndPort()));
+    const Run run = RunCli(arguments + QStringList{u"--folder"_s, folder()});
+    if (told.isEmpty()) {
+        QCOMPARE(run.status, 0);
+        return;
+    }
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.startsWith(told) && run.err.count('\n') == 1, run.err.constData());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(server.requests().size(), 0);
+    QCOMPARE(server.connectionCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -4,6 +4,7 @@
 #include "net/HttpResponseParser.h"
 #include "net/PageText.h"
 #include "net/Refusal.h"
+#include "net/ServiceAddresses.h"
 #include "support/ScriptedHttpServer.h"
 
 #include <QCoroTask>
@@ -181,6 +182,12 @@ private Q_SLOTS:
     void abortAllEndsWaitingRequests();
     void clientDestroyedWhileRequestsPending_data();
     void clientDestroyedWhileRequestsPending();
+    void localAddresses_data();
+    void localAddresses();
+    void redirectsFromPublicToLocalAreRefused_data();
+    void redirectsFromPublicToLocalAreRefused();
+    void redirectFromHttpsToHttpIsRefused_data();
+    void redirectFromHttpsToHttpIsRefused();
 };
 
 void TestNet::parserReadsResponses_data()
@@ -1216,6 +1223,147 @@ void TestNet::clientDestroyedWhileRequestsPending()
     QVERIFY(!runningResult.ok && !runningResult.error.isEmpty());
     QVERIFY(!waitingResult.ok && !waitingResult.error.isEmpty());
     QCOMPARE(server.requests().size(), 1);
+}
+
+void TestNet::localAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("local");
+    const QList<std::pair<const char*, bool>> rows{{"127.0.0.1", true},
+                                                   {"127.255.0.9", true},
+                                                   {"10.1.2.3", true},
+                                                   {"172.16.0.1", true},
+                                                   {"172.31.255.254", true},
+                                                   {"172.32.0.1", false},
+                                                   {"192.168.1.1", true},
+                                                   {"169.254.169.254", true},
+                                                   {"100.64.0.1", true},
+                                                   {"100.128.0.1", false},
+                                                   {"0.0.0.0", true},
+                                                   {"0.1.2.3", true},
+                                                   {"::1", true},
+                                                   {"::", true},
+                                                   {"fe80::1", true},
+                                                   {"fc00::1", true},
+                                                   {"fd12:3456::1", true},
+                                                   {"::ffff:127.0.0.1", true},
+                                                   {"::ffff:10.0.0.1", true},
+                                                   {"::ffff:8.8.8.8", false},
+                                                   {"8.8.8.8", false},
+                                                   {"1.1.1.1", false},
+                                                   {"2001:4860::8888", false},
+                                                   {"193.99.144.80", false}};
+    for (const auto& [address, local] : rows)
+        QTest::newRow(address) << QString::fromLatin1(address) << local;
+}
+
+void TestNet::localAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, local);
+    QCOMPARE(IsLocalAddress(QHostAddress(address)), local);
+}
+
+void TestNet::redirectsFromPublicToLocalAreRefused_data()
+{
+    QTest::addColumn<bool>("fromPublic");     // the redirecting server stands for one on the internet
+    QTest::addColumn<QByteArray>("location"); // PORT: the local server's port; ORIGIN: the first server
+    QTest::addColumn<QString>("chosen");      // where the user chose the local server: options, environment
+    QTest::addColumn<bool>("followed");
+
+    // However the local address is written, or what a name resolves to.
+    for (const char* location : {"http://2130706433:PORT/x", "http://0x7f.1:PORT/x", "http://127.1:PORT/x",
+                                 "http://017700000001:PORT/x", "http://[::ffff:127.0.0.1]:PORT/x",
+                                 "http://127.0.0.1:PORT/x", "http://localhost:PORT/x"})
+        QTest::addRow("public to %s", location) << true << QByteArray(location) << QString() << false;
+    QTest::newRow("public to an address the user chose")
+        << true << QByteArray("http://127.0.0.1:PORT/x") << u"options"_s << true;
+    QTest::newRow("public to the address of QUILLORY_GOOGLE_HOST")
+        << true << QByteArray("http://127.0.0.1:PORT/x") << u"environment"_s << true;
+    QTest::newRow("public to public") << true << QByteArray("http://ORIGIN/again") << QString() << true;
+    QTest::newRow("local to local") << false << QByteArray("http://2130706433:PORT/x") << QString() << true;
+    QTest::newRow("local to a local name")
+        << false << QByteArray("http://localhost:PORT/x") << QString() << true;
+}
+
+void TestNet::redirectsFromPublicToLocalAreRefused()
+{
+    QFETCH(bool, fromPublic);
+    QFETCH(QByteArray, location);
+    QFETCH(QString, chosen);
+    QFETCH(bool, followed);
+
+    // 127.0.0.2 is this machine too; the client is told to take it for a public server.
+    const QHostAddress stand(u"127.0.0.2"_s);
+    ScriptedHttpServer origin(ScriptedHttpServer::Transport::Plain,
+                              fromPublic ? stand : QHostAddress(QHostAddress::LocalHost));
+    if (!origin.isListening())
+        QSKIP("127.0.0.2 cannot be listened on here");
+    ScriptedHttpServer local;
+    origin.enqueue(
+        ScriptedHttpServer::redirect(WithPort(location, local).replace("ORIGIN", origin.hostAndPort())));
+    origin.enqueue(ScriptedHttpServer::ok("inside"));
+    local.enqueue(ScriptedHttpServer::ok("inside"));
+    SetChosenServiceAddresses(chosen == u"options"_s ? QStringList{u"http://127.0.0.1:%1"_s.arg(local.port())}
+                                                     : QStringList());
+    if (chosen == u"environment"_s)
+        qputenv("QUILLORY_GOOGLE_HOST", local.hostAndPort());
+    const auto forget = qScopeGuard([] {
+        SetChosenServiceAddresses({});
+        qunsetenv("QUILLORY_GOOGLE_HOST");
+    });
+    HttpClient client;
+    client.setLocalAddressTest(
+        [stand](const QHostAddress& address) { return address != stand && IsLocalAddress(address); });
+
+    const HttpResult result = Run(client.get(origin.url(u"/start"_s)));
+    if (followed) {
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.body, QByteArray("inside"));
+        QCOMPARE(origin.requests().size() + local.requests().size(), 2);
+        return;
+    }
+    QCOMPARE(origin.requests().size(), 1);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.startsWith(u"Refused a redirect "_s) &&
+                 result.error.contains(u"address of this machine or of a private network"_s),
+             qPrintable(result.error));
+    QCOMPARE(local.connectionCount(), 0);
+    QVERIFY(local.requests().isEmpty());
+}
+
+void TestNet::redirectFromHttpsToHttpIsRefused_data()
+{
+    QTest::addColumn<bool>("toHttps");
+    QTest::newRow("https to http") << false;
+    QTest::newRow("https to https") << true;
+}
+
+void TestNet::redirectFromHttpsToHttpIsRefused()
+{
+    QFETCH(bool, toHttps);
+    if (!QSslSocket::supportsSsl())
+        QSKIP("No TLS backend");
+    ScriptedHttpServer secure(ScriptedHttpServer::Transport::Tls);
+    ScriptedHttpServer plain;
+    const QUrl target = toHttps ? secure.url(u"/next"_s) : plain.url(u"/next"_s);
+    secure.enqueue(ScriptedHttpServer::redirect(target.toEncoded()));
+    secure.enqueue(ScriptedHttpServer::ok("secure"));
+    plain.enqueue(ScriptedHttpServer::ok("plain"));
+    HttpClient client;
+    client.setExtraCaCertificates(ScriptedHttpServer::testCaCertificates());
+
+    const HttpResult result = Run(client.get(secure.url(u"/start"_s)));
+    if (toHttps) {
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.body, QByteArray("secure"));
+        return;
+    }
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error,
+             u"Refused a redirect from https to http (%1): the answer would come unencrypted"_s.arg(
+                 target.toString()));
+    QCOMPARE(plain.connectionCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestNet)

@@ -131,7 +131,9 @@ private Q_SLOTS:
     void updateDescription();
     void fixedTexts();
     void updateAddresses();
+    void updaterPath_data();
     void updaterPath();
+    void homeUpdaterOnly();
     void updateQuestions_data();
     void updateQuestions();
     void documentLinks_data();
@@ -275,6 +277,25 @@ void TestPublisher::answers_data()
                                                 << true << "" << QStringList{u"7^T^P"_s};
     QTest::newRow("list in UTF-8") << int(Kind::List) << QByteArray("8^Caf\xC3\xA9^P\xC2\xAFOK") << true << ""
                                    << QStringList{u"8^Café^P"_s};
+    // A UTF-8 server frames its payload with the raw byte all the same.
+    QTest::newRow("list in UTF-8, raw frame bytes")
+        << int(Kind::List)
+        << QByteArray("8^Caf\xC3\xA9 news \xC3\xBC"
+                      "ber alles^P\xAF"
+                      "9^na\xC3\xAFve^Q\xAFOK")
+        << true << "" << QStringList{u"8^Café news über alles^P"_s, u"9^naïve^Q"_s};
+    QTest::newRow("list, Windows-1252 record beside a UTF-8 one")
+        << int(Kind::List)
+        << QByteArray("8^caf\xE9^P\xAF"
+                      "9^caf\xC3\xA9^Q\xAFOK")
+        << true << "" << QStringList{u"8^café^P"_s, u"9^café^Q"_s};
+    QTest::newRow("latest in UTF-8, raw frame byte")
+        << int(Kind::Latest) << QByteArray("12^caf\xC3\xA9 \xC3\xBC\xAFOK") << true << ""
+        << QStringList{u"12"_s, u"café ü"_s};
+    QTest::newRow("body in UTF-8, raw frame byte") << int(Kind::Body)
+                                                   << QByteArray("<p>\xC3\xBC"
+                                                                 "ber</p>\xAFOK")
+                                                   << true << "" << QStringList{u"<p>über</p>"_s};
     QTest::newRow("latest item") << int(Kind::Latest) << QByteArray("12^Big news\xAFOK\r\n") << true << ""
                                  << QStringList{u"12"_s, u"Big news"_s};
     QTest::newRow("latest without title")
@@ -607,29 +628,59 @@ void TestPublisher::updateAddresses()
     QCOMPARE(UpdaterArguments(), (QStringList{u"http://127.0.0.1:8123/lu/"_s, u"2.01"_s, u"A"_s}));
 }
 
+void TestPublisher::updaterPath_data()
+{
+    QTest::addColumn<QStringList>("present"); // the updaters beside the executable
+    QTest::addColumn<QString>("expected");
+#ifdef Q_OS_WIN
+    const QString own = u"Updater.exe"_s;
+#else
+    const QString own = u"Updater"_s;
+#endif
+    QTest::newRow("Updater") << QStringList{u"Updater"_s} << u"Updater"_s;
+    QTest::newRow("Updater.exe alone") << QStringList{u"Updater.exe"_s} << u"Updater.exe"_s;
+    QTest::newRow("both: Updater first") << QStringList{u"Updater.exe"_s, u"Updater"_s} << u"Updater"_s;
+    QTest::newRow("a folder named Updater is none")
+        << QStringList{u"Updater/"_s, u"Updater.exe"_s} << u"Updater.exe"_s;
+    QTest::newRow("none: this system's name") << QStringList{} << own;
+}
+
 void TestPublisher::updaterPath()
 {
-#ifdef Q_OS_WIN
-    const QString name = "Updater.exe";
-#else
-    const QString name = u"Updater"_s;
-#endif
-    // An installation of the test's own, its executable's folder holding an updater.
+    QFETCH(QStringList, present);
+    QFETCH(QString, expected);
+    // An installation of the test's own, its executable's folder holding the updaters.
     QTemporaryDir executableFolder;
-    writeFile(executableFolder.filePath(name), "#!/bin/sh\n");
+    for (const QString& name : present) {
+        if (name.endsWith(u'/'))
+            QVERIFY(QDir(executableFolder.path()).mkdir(name.chopped(1)));
+        else
+            writeFile(executableFolder.filePath(name), "#!/bin/sh\n");
+    }
     SetExecutableFolderForTests(executableFolder.path());
     const auto restore = qScopeGuard([] { SetExecutableFolderForTests(QString()); });
-    {
-        const ScopedEnv noHome("QUILLORY_HOME", QByteArray());
-        QCOMPARE(UpdaterPath(), QDir(executableFolder.path()).filePath(name));
-    }
+    const ScopedEnv noHome("QUILLORY_HOME", QByteArray());
+    QCOMPARE(UpdaterPath(), QDir(executableFolder.path()).filePath(expected));
+}
+
+void TestPublisher::homeUpdaterOnly()
+{
     // QUILLORY_HOME is the one folder for everything: the updater beside the executable does not count.
+    QTemporaryDir executableFolder;
+    writeFile(executableFolder.filePath(u"Updater"_s), "#!/bin/sh\n");
+    SetExecutableFolderForTests(executableFolder.path());
+    const auto restore = qScopeGuard([] { SetExecutableFolderForTests(QString()); });
     QTemporaryDir home;
     const ScopedEnv env("QUILLORY_HOME", home.path().toUtf8());
-    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+#ifdef Q_OS_WIN
+    const QString own = u"Updater.exe"_s;
+#else
+    const QString own = u"Updater"_s;
+#endif
+    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(own));
     QVERIFY(!QFileInfo::exists(UpdaterPath()));
-    writeFile(home.filePath(name), "#!/bin/sh\n");
-    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(name));
+    writeFile(home.filePath(u"Updater.exe"_s), "#!/bin/sh\n");
+    QCOMPARE(UpdaterPath(), QDir(home.path()).absoluteFilePath(u"Updater.exe"_s));
 }
 
 void TestPublisher::updateQuestions_data()

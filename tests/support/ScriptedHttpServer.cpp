@@ -124,14 +124,20 @@ ScriptedHttpServer::ScriptedHttpServer(QObject* parent)
 }
 
 ScriptedHttpServer::ScriptedHttpServer(Transport transport, QObject* parent)
+    : ScriptedHttpServer(transport, QHostAddress(QHostAddress::LocalHost), parent)
+{
+}
+
+ScriptedHttpServer::ScriptedHttpServer(Transport transport, const QHostAddress& address, QObject* parent)
     : QObject(parent)
     , m_transport(transport)
+    , m_address(address)
     , m_server(transport == Transport::Tls ? std::unique_ptr<QTcpServer>(std::make_unique<TlsServer>())
                                            : std::make_unique<QTcpServer>())
     , m_fallback(status(404, "Not Found"))
 {
     connect(m_server.get(), &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
-    m_server->listen(QHostAddress::LocalHost, 0);
+    m_server->listen(m_address, 0);
 }
 
 QList<QSslCertificate> ScriptedHttpServer::testCaCertificates()
@@ -146,13 +152,14 @@ ScriptedHttpServer::~ScriptedHttpServer()
 
 QByteArray ScriptedHttpServer::hostAndPort() const
 {
-    return "127.0.0.1:" + QByteArray::number(port());
+    return m_address.toString().toLatin1() + ':' + QByteArray::number(port());
 }
 
 QUrl ScriptedHttpServer::url(const QString& pathAndQuery) const
 {
     const QString scheme = m_transport == Transport::Tls ? QStringLiteral("https") : QStringLiteral("http");
-    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(port()).arg(pathAndQuery));
+    return QUrl(
+        QStringLiteral("%1://%2:%3%4").arg(scheme, m_address.toString()).arg(port()).arg(pathAndQuery));
 }
 
 void ScriptedHttpServer::enqueue(const Reply& reply)

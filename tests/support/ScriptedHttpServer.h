@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -48,6 +49,9 @@ public:
 
     explicit ScriptedHttpServer(QObject* parent = nullptr);
     explicit ScriptedHttpServer(Transport transport, QObject* parent = nullptr);
+    // On another address of this machine than 127.0.0.1 (127.0.0.2, say: a server a test takes for a
+    // public one).
+    ScriptedHttpServer(Transport transport, const QHostAddress& address, QObject* parent = nullptr);
     ~ScriptedHttpServer() override;
 
     // The certificate of the TLS mode, as a client must trust it.
@@ -96,6 +100,7 @@ private:
     void play(QTcpSocket* socket, const Reply& reply, int step);
 
     Transport m_transport;
+    QHostAddress m_address;
     std::unique_ptr<QTcpServer> m_server;
     QHash<QTcpSocket*, Connection> m_connections;
     QQueue<Reply> m_script;

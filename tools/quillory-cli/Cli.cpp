@@ -4,6 +4,7 @@
 
 #include "net/HttpClient.h"
 #include "net/HttpRequest.h"
+#include "net/ServiceAddresses.h"
 #include "net/StyledFetch.h"
 #include "util/ProgramFolder.h"
 
@@ -172,7 +173,19 @@ QString Command::folderPath() const
 
 ProgramOptions Command::options() const
 {
-    return ReadProgramOptions(QDir(folderPath()).filePath(OptionsFileName));
+    ProgramOptions options = ReadProgramOptions(QDir(folderPath()).filePath(OptionsFileName));
+    SetChosenServiceAddresses(ChosenServiceAddresses(options.endpoints));
+    return options;
+}
+
+bool AddressUsable(const std::optional<OptionsProblem>& problem, int& status)
+{
+    if (!problem)
+        return true;
+    // The folder's file is wrong, not the command: told as bad usage, in one line, before anything is sent.
+    print(stderr, QStringLiteral("quillory-cli: %1\n").arg(OptionsProblemText(*problem)).toUtf8());
+    status = UsageError;
+    return false;
 }
 
 void PrintJsonItems(const QJsonArray& items, OutputFormat format)
@@ -232,6 +245,8 @@ bool TrendSourceOptions::apply(const QCommandLineParser& parser, ProgramOptions&
         options.trendSource =
             name == TrendSourceKey(TrendSource::Classic) ? TrendSource::Classic : TrendSource::Trending;
     }
+    if (!AddressUsable(TrendsAddressProblem(options), status))
+        return false;
     if (!parser.isSet(geo))
         return true;
     // Validated as the options file's Geo is, but a code that is no country is an error here.

@@ -55,6 +55,10 @@ private:
     OutputFormat m_format = OutputFormat::Table;
 };
 
+// True when the service address a command would use can be used; else false after telling, in one
+// line, which key of the options file is wrong, with the status of bad usage.
+bool AddressUsable(const std::optional<OptionsProblem>& problem, int& status);
+
 // An array of objects as one JSON document (Json) or one object a line (JsonLines).
 void PrintJsonItems(const QJsonArray& items, OutputFormat format);
 

@@ -179,6 +179,8 @@ std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& stat
     if (!depthRead || job.depth < 1 || job.depth > 3)
         return bad(QStringLiteral("--depth takes 1, 2 or 3"));
 
+    if (!AddressUsable(SuggestAddressProblem(options), status))
+        return std::nullopt;
     const QStringList seeds = SeedPhrases(parser.positionalArguments());
     if (seeds.isEmpty())
         return bad(QStringLiteral("suggest needs phrases that are not empty, or - to read them from stdin"));

@@ -162,7 +162,15 @@ void TfrmOptions::buildUi()
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancel);
 
+    lblProblems = Named(new QLabel(this), "lblProblems");
+    lblProblems->setWordWrap(true);
+    lblProblems->setTextFormat(Qt::PlainText);
+    lblProblems->setFrameShape(QFrame::StyledPanel);
+    lblProblems->setMargin(6);
+    lblProblems->hide();
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblProblems);
     layout->addWidget(trends);
     layout->addWidget(suggest);
     layout->addWidget(look);
@@ -186,6 +194,11 @@ void TfrmOptions::buildUi()
 
 void TfrmOptions::showOptions(const ProgramOptions& options)
 {
+    QStringList problems;
+    for (const OptionsProblem& problem : options.problems)
+        problems << OptionsProblemText(problem);
+    lblProblems->setText(problems.join(u'\n'));
+    lblProblems->setVisible(!problems.isEmpty());
     cmbTrendSource->setCurrentIndex(cmbTrendSource->findData(int(options.trendSource)));
     QListWidgetItem* firstChecked = nullptr;
     for (int row = 0; row < lstCountries->count(); ++row) {

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -12,8 +13,8 @@ class QSpinBox;
 
 // The Options window: where trends and suggestions come from, for which countries and language,
 // and the pause between the phrases of a harvest. It edits a copy of the options; the caller
-// keeps them when the window is accepted. The service addresses are not shown: they stay as the
-// file has them.
+// keeps them when the window is accepted. The service addresses are not edited here: they stay as
+// the file has them, and one that cannot be used is told at the top, with its key.
 class TfrmOptions final : public QDialog {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ private:
     void followTrendSource();
 
     ProgramOptions m_base;
+    QLabel* lblProblems = nullptr;
     QComboBox* cmbTrendSource = nullptr;
     QComboBox* cmbTheme = nullptr;
     QLineEdit* edtCountryFilter = nullptr;

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 TfrmAbout::TfrmAbout(const BrandingSettings& branding, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent, FixedDialogFrame)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setFixedSize(368, 211);

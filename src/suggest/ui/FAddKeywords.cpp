@@ -2,17 +2,19 @@
 
 #include "util/MessageBoxes.h"
 #include "util/TextFile.h"
+#include "util/ui/WindowHelpers.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent, FixedDialogFrame)
     , m_messages(messages)
 {
     setObjectName(QStringLiteral("frmAddKeywords"));
@@ -82,4 +84,12 @@ void TfrmAddKeywords::btnOkClick()
 void TfrmAddKeywords::btnCancelClick()
 {
     reject();
+}
+
+void TfrmAddKeywords::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Centred on the screen as the other windows are, not where Qt puts a dialog (over its parent).
+    if (!event->spontaneous())
+        CentreOnScreen(*this);
 }

@@ -26,6 +26,9 @@ public:
     void btnOkClick();
     void btnCancelClick();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     MessageBoxes& m_messages;
 };

@@ -13,6 +13,11 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name)
     return widget;
 }
 
+// The frame of a fixed dialog: a caption and nothing else, no icon and no title-bar button, and a
+// border that does not resize (the dialog's size is fixed as well).
+inline constexpr Qt::WindowFlags FixedDialogFrame =
+    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
 // Centres a top-level window on the screen it is on (the primary screen when it has none yet). A
 // window larger than the screen keeps its top-left corner on it, where its title bar can be reached.
 inline void CentreOnScreen(QWidget& window)
