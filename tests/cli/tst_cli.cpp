@@ -75,12 +75,14 @@ Run RunCli(const QStringList& arguments, const QByteArray& input = {})
 // A quillory-cli watch running in the background; its output is read as it comes.
 class Watch {
 public:
-    Watch(const QString& folder, const QString& every = u"1s"_s, const RunSetup& setup = {})
+    Watch(const QString& folder, const QString& every = u"1s"_s, const RunSetup& setup = {},
+          const QStringList& more = {})
     {
         m_cli.setProcessEnvironment(CliEnvironment(setup.environment));
         if (!setup.outputFile.isEmpty())
             m_cli.setStandardOutputFile(setup.outputFile);
-        m_cli.start(QStringLiteral(QUILLORY_CLI), {u"watch"_s, u"--folder"_s, folder, u"--every"_s, every});
+        m_cli.start(QStringLiteral(QUILLORY_CLI),
+                    QStringList{u"watch"_s, u"--folder"_s, folder, u"--every"_s, every} + more);
     }
     ~Watch()
     {
@@ -184,6 +186,9 @@ private Q_SLOTS:
     void tableCellsHoldNoControlCharacters_data();
     void tableCellsHoldNoControlCharacters();
     void watchTellsEachScrapeInOneLineWithItsOffset();
+    void aFolderThatDoesNotExistIsBadUsage_data();
+    void aFolderThatDoesNotExistIsBadUsage();
+    void createMakesTheFolder();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -221,7 +226,7 @@ void TestCli::badUsageAndFailuresSayWhyInOneLine_data()
     QTest::newRow("top not a number") << QStringList{u"table"_s, u"trends"_s, u"--top"_s, u"x"_s} << 2;
     QTest::newRow("unknown option") << QStringList{u"table"_s, u"trends"_s, u"--fast"_s} << 2;
     QTest::newRow("history of nothing") << QStringList{u"history"_s} << 2;
-    QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 1;
+    QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 2;
     // Codes are checked as the options file checks them.
     QTest::newRow("language not a code")
         << QStringList{u"suggest"_s, u"tea"_s, u"--lang"_s, u"english"_s} << 2;
@@ -829,6 +834,58 @@ void TestCli::watchTellsEachScrapeInOneLineWithItsOffset()
     const QRegularExpression failed(
         u"^quillory-cli: %1 the scrape failed: .*US.*503.*; next try at %1$"_s.arg(time));
     QVERIFY2(failed.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+}
+
+void TestCli::aFolderThatDoesNotExistIsBadUsage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("aFile"); // the name is a file's
+    // The classic services: on this machine's closed port, should the folder be taken.
+    QTest::newRow("trends") << QStringList{u"trends"_s, u"--source"_s, u"classic"_s} << false;
+    QTest::newRow("suggest") << QStringList{u"suggest"_s, u"tea"_s, u"--engine"_s, u"classic"_s} << false;
+    QTest::newRow("watch") << QStringList{u"watch"_s, u"--source"_s, u"classic"_s} << false;
+    QTest::newRow("table") << QStringList{u"table"_s, u"trends"_s} << false;
+    QTest::newRow("history") << QStringList{u"history"_s, u"alpha"_s} << false;
+    QTest::newRow("a file, not a folder") << QStringList{u"table"_s, u"trends"_s} << true;
+    QTest::newRow("a file, even with --create") << QStringList{u"watch"_s, u"--create"_s} << true;
+}
+
+void TestCli::aFolderThatDoesNotExistIsBadUsage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, aFile);
+    const QString missing = m_dir->filePath(u"elsewhere/trends"_s);
+    if (aFile) {
+        QVERIFY(QDir(folder()).mkdir(u"elsewhere"_s));
+        writeFile(missing, "not a folder\n");
+    }
+    const Run run = RunCli(arguments + QStringList{u"--folder"_s, missing});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.startsWith("quillory-cli: "), run.err.constData());
+    QVERIFY2(run.err.contains(missing.toUtf8()), run.err.constData());
+    // Nothing was made in its place.
+    QCOMPARE(QFileInfo(missing).isFile(), aFile);
+    QCOMPARE(QFileInfo::exists(missing), aFile);
+}
+
+void TestCli::createMakesTheFolder()
+{
+    // Made, with the folders above it, and read as the empty folder it is.
+    const QString made = m_dir->filePath(u"new/data"_s);
+    const Run table = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, made, u"--create"_s});
+    QCOMPARE(table.status, 0);
+    QCOMPARE(table.out, QByteArray("Keyword,Date,Count\r\n"));
+    QVERIFY(QFileInfo(made).isDir());
+
+    // A watch into a new folder (the classic feed, on this machine's closed port).
+    const QString watched = m_dir->filePath(u"watched"_s);
+    Watch watch(watched, u"60m"_s, {}, {u"--create"_s, u"--source"_s, u"classic"_s});
+    QVERIFY(QTest::qWaitFor([&watch] { return watch.err().contains("the scrape failed"); }, 20000));
+    QCOMPARE(watch.terminate(), 0);
+    QVERIFY(QFileInfo(watched).isDir());
+    QVERIFY(!QFileInfo::exists(QDir(watched).filePath(u"quillory.lock"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
