@@ -186,6 +186,8 @@ private Q_SLOTS:
     void tableCellsHoldNoControlCharacters_data();
     void tableCellsHoldNoControlCharacters();
     void watchTellsEachScrapeInOneLineWithItsOffset();
+    void trendsPrintsTheCountriesReadAndNamesTheOthers_data();
+    void trendsPrintsTheCountriesReadAndNamesTheOthers();
     void aFolderThatDoesNotExistIsBadUsage_data();
     void aFolderThatDoesNotExistIsBadUsage();
     void createMakesTheFolder();
@@ -373,7 +375,9 @@ void TestCli::trendsFetchedOnce()
     const Run failed = RunCli({u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s});
     QCOMPARE(failed.status, 1);
     QVERIFY(failed.out.isEmpty());
-    QVERIFY(failed.err.startsWith("quillory-cli: the trends could not be fetched: US: "));
+    QVERIFY2(failed.err.startsWith("quillory-cli: the trends of US could not be fetched: "),
+             failed.err.constData());
+    QCOMPARE(failed.err.count('\n'), 1);
 }
 
 void TestCli::suggestionsOfPhrases()
@@ -834,6 +838,74 @@ void TestCli::watchTellsEachScrapeInOneLineWithItsOffset()
     const QRegularExpression failed(
         u"^quillory-cli: %1 the scrape failed: .*US.*503.*; next try at %1$"_s.arg(time));
     QVERIFY2(failed.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+}
+
+void TestCli::trendsPrintsTheCountriesReadAndNamesTheOthers_data()
+{
+    QTest::addColumn<QString>("geo");
+    QTest::addColumn<QStringList>("failing"); // "DE 404": DE answers 404; "GB html": a page, no feed
+    QTest::addColumn<QString>("format");
+    QTest::newRow("the last not found, json") << u"US,GB,DE"_s << QStringList{u"DE 404"_s} << u"json"_s;
+    QTest::newRow("the middle unreadable, csv") << u"US,GB,DE"_s << QStringList{u"GB html"_s} << u"csv"_s;
+    QTest::newRow("two failing, json lines")
+        << u"US,GB,DE"_s << QStringList{u"US 404"_s, u"DE 503"_s} << u"jsonl"_s;
+    QTest::newRow("the first failing, table") << u"DE,US"_s << QStringList{u"DE 500"_s} << u"table"_s;
+}
+
+void TestCli::trendsPrintsTheCountriesReadAndNamesTheOthers()
+{
+    QFETCH(QString, geo);
+    QFETCH(QStringList, failing);
+    QFETCH(QString, format);
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    QStringList read;
+    QHash<QString, QString> reasons;
+    for (const QString& country : geo.split(u',')) {
+        const auto failure = std::find_if(failing.cbegin(), failing.cend(), [&country](const QString& entry) {
+            return entry.startsWith(country);
+        });
+        if (failure == failing.cend()) {
+            server.enqueue(ScriptedHttpServer::ok(TrendingFeedBody({{u"kw-"_s + country, u"100+"_s}}),
+                                                  "application/rss+xml"));
+            read << country;
+            continue;
+        }
+        const QString how = failure->section(u' ', 1);
+        if (how == u"html"_s) {
+            server.enqueue(ScriptedHttpServer::ok("<html>busy</html>", "text/html"));
+            reasons.insert(country, u"could not be read"_s);
+        } else {
+            server.enqueue(ScriptedHttpServer::status(how.toInt()));
+            reasons.insert(country, how);
+        }
+    }
+    const Run run = RunCli({u"trends"_s, u"--folder"_s, folder(), u"--geo"_s, geo, u"--format"_s, format});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(server.requestLines().size(), geo.count(u',') + 1);
+    // Every country read is printed, in its order.
+    QStringList printed;
+    const QString out = QString::fromUtf8(run.out);
+    for (const QRegularExpressionMatch& match : QRegularExpression(u"kw-([A-Z]{2})"_s).globalMatch(out))
+        printed << match.captured(1);
+    QCOMPARE(printed, read);
+    if (format == u"json"_s) {
+        QJsonParseError error;
+        QCOMPARE(QJsonDocument::fromJson(run.out, &error).array().size(), read.size());
+        QCOMPARE(error.error, QJsonParseError::NoError);
+    } else if (format == u"csv"_s) {
+        QVERIFY(run.out.startsWith("Keyword,Traffic,Country,News\r\n"));
+    }
+    // Each country that failed is one line, with its reason.
+    const QStringList lines = QString::fromUtf8(run.err).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), reasons.size());
+    for (const QString& line : lines) {
+        const QString country = line.section(u' ', 4, 4);
+        QVERIFY2(line.startsWith(u"quillory-cli: the trends of %1 could not be fetched: "_s.arg(country)),
+                 qPrintable(line));
+        QVERIFY2(reasons.contains(country), qPrintable(line));
+        QVERIFY2(line.contains(reasons.take(country), Qt::CaseInsensitive), qPrintable(line));
+    }
 }
 
 void TestCli::aFolderThatDoesNotExistIsBadUsage_data()
