@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <signal.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -179,6 +182,7 @@ private Q_SLOTS:
     void watchEndsWhenStdoutFails();
     void watchEndsQuietlyWhenItsReaderGoesAway();
     void tableEndsQuietlyWhenItsReaderGoesAway();
+    void suggestEndsQuietlyWhenItsReaderGoesAway();
     void exportsNeedNoTemporaryFolder_data();
     void exportsNeedNoTemporaryFolder();
     void suggestInputIsReadAsTheProgramReadsFiles();
@@ -186,6 +190,8 @@ private Q_SLOTS:
     void tableCellsHoldNoControlCharacters_data();
     void tableCellsHoldNoControlCharacters();
     void watchTellsEachScrapeInOneLineWithItsOffset();
+    void suggestPrintsEachPhraseAndEndsInOrderOnASignal_data();
+    void suggestPrintsEachPhraseAndEndsInOrderOnASignal();
     void trendsPrintsTheCountriesReadAndNamesTheOthers_data();
     void trendsPrintsTheCountriesReadAndNamesTheOthers();
     void aFolderThatDoesNotExistIsBadUsage_data();
@@ -692,12 +698,14 @@ void TestCli::watchEndsWhenStdoutFails()
 
 // quillory-cli with these arguments, its stdout piped into `head` as a shell runs
 // `quillory-cli ... | head ...`; the command's own exit status is written to the file `statusFile`.
-Run RunIntoHead(const QStringList& arguments, const QString& head, const QString& statusFile)
+Run RunIntoHead(const QStringList& arguments, const QString& head, const QString& statusFile,
+                const RunSetup& setup = {})
 {
     const QString script =
         u"status=$1; shift; { \"$0\" \"$@\"; echo $? > \"$status\"; } | head %1"_s.arg(head);
     return RunProgram(u"/bin/sh"_s,
-                      QStringList{u"-c"_s, script, QStringLiteral(QUILLORY_CLI), statusFile} + arguments, {});
+                      QStringList{u"-c"_s, script, QStringLiteral(QUILLORY_CLI), statusFile} + arguments,
+                      setup);
 }
 
 void TestCli::watchEndsQuietlyWhenItsReaderGoesAway()
@@ -734,6 +742,26 @@ void TestCli::tableEndsQuietlyWhenItsReaderGoesAway()
     QCOMPARE(run.out.size(), 100);
     QCOMPARE(readFile(status), QByteArray("1\n"));
     QCOMPARE(run.err, QByteArray());
+}
+
+void TestCli::suggestEndsQuietlyWhenItsReaderGoesAway()
+{
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    server.setFallback(ScriptedHttpServer::ok("[\"x\",[\"x y\"]]", JsonType));
+    // `head` goes once it has the first phrase, while the harvest waits an hour before the second:
+    // the harvest ends as its reader goes.
+    const QString status = m_dir->filePath(u"status"_s);
+    const Run run =
+        RunIntoHead({u"suggest"_s, u"one"_s, u"two"_s, u"--folder"_s, folder(), u"--pause"_s, u"3600-3600"_s,
+                     u"--format"_s, u"jsonl"_s},
+                    u"-n 1"_s, status, RunSetup{{}, {}, {{u"QUILLORY_PAUSE_STEP_MS"_s, u"100"_s}}});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 1);
+    QVERIFY(run.out.startsWith("{\"phrase\":\"one\""));
+    QCOMPARE(readFile(status), QByteArray("1\n"));
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(server.requestLines().size(), 1);
 }
 
 void TestCli::exportsNeedNoTemporaryFolder_data()
@@ -838,6 +866,115 @@ void TestCli::watchTellsEachScrapeInOneLineWithItsOffset()
     const QRegularExpression failed(
         u"^quillory-cli: %1 the scrape failed: .*US.*503.*; next try at %1$"_s.arg(time));
     QVERIFY2(failed.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+}
+
+void TestCli::suggestPrintsEachPhraseAndEndsInOrderOnASignal_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("answered"); // phrases answered before the signal
+    QTest::addColumn<bool>("pausing"); // the signal comes in the pause before the next phrase, not
+                                       // while its fetch is on its way
+    QTest::newRow("json, SIGTERM") << u"json"_s << SIGTERM << 7 << false;
+    QTest::newRow("json lines, SIGINT") << u"jsonl"_s << SIGINT << 7 << false;
+    QTest::newRow("csv, SIGTERM") << u"csv"_s << SIGTERM << 7 << false;
+    QTest::newRow("table, SIGINT") << u"table"_s << SIGINT << 7 << false;
+    QTest::newRow("json, SIGINT in a pause") << u"json"_s << SIGINT << 1 << true;
+    QTest::newRow("one phrase, SIGTERM") << u"jsonl"_s << SIGTERM << 1 << false;
+}
+
+void TestCli::suggestPrintsEachPhraseAndEndsInOrderOnASignal()
+{
+    QFETCH(QString, format);
+    QFETCH(int, signal);
+    QFETCH(int, answered);
+    QFETCH(bool, pausing);
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    // Ten phrases: the first ones answered, then the next one's fetch stays on its way until the
+    // signal, or its pause lasts until the signal.
+    QStringList phrases;
+    for (int phrase = 1; phrase <= 10; ++phrase) {
+        phrases << u"phrase %1"_s.arg(phrase);
+        if (phrase <= answered)
+            server.enqueue(ScriptedHttpServer::ok(
+                u"[\"phrase %1\",[\"phrase %1 more\"]]"_s.arg(phrase).toUtf8(), JsonType));
+    }
+    server.setFallback(ScriptedHttpServer::stalled());
+    QProcess cli;
+    QStringList options{u"--folder"_s, folder(), u"--format"_s, format};
+    if (pausing) {
+        // The pause of the program's own steps, an hour long.
+        cli.setProcessEnvironment(CliEnvironment({{u"QUILLORY_PAUSE_STEP_MS"_s, u"100"_s}}));
+        options << u"--pause"_s << u"3600-3600"_s;
+    } else {
+        cli.setProcessEnvironment(CliEnvironment({}));
+    }
+    cli.start(QStringLiteral(QUILLORY_CLI), QStringList{u"suggest"_s} + phrases + options);
+    QByteArray out;
+    // Each phrase is out as soon as it is harvested.
+    const QByteArray last = u"phrase %1 more"_s.arg(answered).toUtf8();
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     out += cli.readAllStandardOutput();
+                     return out.contains(last);
+                 },
+                 20000),
+             out.constData());
+    if (!pausing)
+        QVERIFY(QTest::qWaitFor([&] { return server.requestLines().size() == answered + 1; }, 20000));
+    QCOMPARE(::kill(pid_t(cli.processId()), signal), 0);
+    QVERIFY(QTest::qWaitFor([&cli] { return cli.state() == QProcess::NotRunning; }, 20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 128 + signal);
+    QCOMPARE(server.requestLines().size(), pausing ? answered : answered + 1);
+    out += cli.readAllStandardOutput();
+    // One line says how far it went.
+    QCOMPARE(cli.readAllStandardError(),
+             u"quillory-cli: stopped by %1 after %2; %3 more were not asked\n"_s
+                 .arg(signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s,
+                      answered == 1 ? u"1 phrase"_s : u"%1 phrases"_s.arg(answered))
+                 .arg(10 - answered)
+                 .toUtf8());
+
+    // What was printed is whole: the phrases answered, each with its suggestion, and no more.
+    QStringList printed;
+    if (format == u"json"_s) {
+        QJsonParseError error;
+        const QJsonArray rows = QJsonDocument::fromJson(out, &error).array();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        for (const QJsonValue& row : rows)
+            printed << row[u"phrase"_s].toString() + u" > "_s +
+                           row[u"suggestions"_s][0][u"suggestion"_s].toString();
+    } else if (format == u"jsonl"_s) {
+        QVERIFY(out.endsWith('\n'));
+        for (const QByteArray& line : out.trimmed().split('\n')) {
+            QJsonParseError error;
+            const QJsonObject row = QJsonDocument::fromJson(line, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            printed << row[u"phrase"_s].toString() + u" > "_s +
+                           row[u"suggestions"_s][0][u"suggestion"_s].toString();
+        }
+    } else if (format == u"csv"_s) {
+        QVERIFY(out.startsWith("Keyword Phrase,Suggestion,Results\r\n"));
+        QVERIFY(out.endsWith("\r\n"));
+        for (const QByteArray& line : out.trimmed().split('\n').mid(1)) {
+            const QList<QByteArray> fields = line.trimmed().split(',');
+            QCOMPARE(fields.size(), 3);
+            if (fields[1] != "N/A") // where the service gave no more
+                printed << QString::fromUtf8(fields[0] + " > " + fields[1]);
+        }
+    } else {
+        QVERIFY(out.endsWith('\n'));
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2 * answered);
+        for (qsizetype line = 0; line < lines.size(); line += 2)
+            printed << QString::fromUtf8(lines[line] + " > " + lines[line + 1].trimmed().split('\t')[0]);
+    }
+    QStringList expected;
+    for (int phrase = 1; phrase <= answered; ++phrase)
+        expected << u"phrase %1 > phrase %1 more"_s.arg(phrase);
+    QCOMPARE(printed, expected);
 }
 
 void TestCli::trendsPrintsTheCountriesReadAndNamesTheOthers_data()
