@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <signal.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -75,12 +78,14 @@ Run RunCli(const QStringList& arguments, const QByteArray& input = {})
 // A quillory-cli watch running in the background; its output is read as it comes.
 class Watch {
 public:
-    Watch(const QString& folder, const QString& every = u"1s"_s, const RunSetup& setup = {})
+    Watch(const QString& folder, const QString& every = u"1s"_s, const RunSetup& setup = {},
+          const QStringList& more = {})
     {
         m_cli.setProcessEnvironment(CliEnvironment(setup.environment));
         if (!setup.outputFile.isEmpty())
             m_cli.setStandardOutputFile(setup.outputFile);
-        m_cli.start(QStringLiteral(QUILLORY_CLI), {u"watch"_s, u"--folder"_s, folder, u"--every"_s, every});
+        m_cli.start(QStringLiteral(QUILLORY_CLI),
+                    QStringList{u"watch"_s, u"--folder"_s, folder, u"--every"_s, every} + more);
     }
     ~Watch()
     {
@@ -177,6 +182,7 @@ private Q_SLOTS:
     void watchEndsWhenStdoutFails();
     void watchEndsQuietlyWhenItsReaderGoesAway();
     void tableEndsQuietlyWhenItsReaderGoesAway();
+    void suggestEndsQuietlyWhenItsReaderGoesAway();
     void exportsNeedNoTemporaryFolder_data();
     void exportsNeedNoTemporaryFolder();
     void suggestInputIsReadAsTheProgramReadsFiles();
@@ -186,6 +192,13 @@ private Q_SLOTS:
     void watchTellsEachScrapeInOneLineWithItsOffset();
     void unusableServiceAddressSendsNothing_data();
     void unusableServiceAddressSendsNothing();
+    void suggestPrintsEachPhraseAndEndsInOrderOnASignal_data();
+    void suggestPrintsEachPhraseAndEndsInOrderOnASignal();
+    void trendsPrintsTheCountriesReadAndNamesTheOthers_data();
+    void trendsPrintsTheCountriesReadAndNamesTheOthers();
+    void aFolderThatDoesNotExistIsBadUsage_data();
+    void aFolderThatDoesNotExistIsBadUsage();
+    void createMakesTheFolder();
 
 private:
     QString folder() const { return m_dir->path(); }
@@ -223,7 +236,7 @@ void TestCli::badUsageAndFailuresSayWhyInOneLine_data()
     QTest::newRow("top not a number") << QStringList{u"table"_s, u"trends"_s, u"--top"_s, u"x"_s} << 2;
     QTest::newRow("unknown option") << QStringList{u"table"_s, u"trends"_s, u"--fast"_s} << 2;
     QTest::newRow("history of nothing") << QStringList{u"history"_s} << 2;
-    QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 1;
+    QTest::newRow("missing folder") << QStringList{u"table"_s, u"trends"_s, u"--folder"_s, none} << 2;
     // Codes are checked as the options file checks them.
     QTest::newRow("language not a code")
         << QStringList{u"suggest"_s, u"tea"_s, u"--lang"_s, u"english"_s} << 2;
@@ -370,7 +383,9 @@ void TestCli::trendsFetchedOnce()
     const Run failed = RunCli({u"trends"_s, u"--folder"_s, folder(), u"--format"_s, u"csv"_s});
     QCOMPARE(failed.status, 1);
     QVERIFY(failed.out.isEmpty());
-    QVERIFY(failed.err.startsWith("quillory-cli: the trends could not be fetched: US: "));
+    QVERIFY2(failed.err.startsWith("quillory-cli: the trends of US could not be fetched: "),
+             failed.err.constData());
+    QCOMPARE(failed.err.count('\n'), 1);
 }
 
 void TestCli::suggestionsOfPhrases()
@@ -685,12 +700,14 @@ void TestCli::watchEndsWhenStdoutFails()
 
 // quillory-cli with these arguments, its stdout piped into `head` as a shell runs
 // `quillory-cli ... | head ...`; the command's own exit status is written to the file `statusFile`.
-Run RunIntoHead(const QStringList& arguments, const QString& head, const QString& statusFile)
+Run RunIntoHead(const QStringList& arguments, const QString& head, const QString& statusFile,
+                const RunSetup& setup = {})
 {
     const QString script =
         u"status=$1; shift; { \"$0\" \"$@\"; echo $? > \"$status\"; } | head %1"_s.arg(head);
     return RunProgram(u"/bin/sh"_s,
-                      QStringList{u"-c"_s, script, QStringLiteral(QUILLORY_CLI), statusFile} + arguments, {});
+                      QStringList{u"-c"_s, script, QStringLiteral(QUILLORY_CLI), statusFile} + arguments,
+                      setup);
 }
 
 void TestCli::watchEndsQuietlyWhenItsReaderGoesAway()
@@ -727,6 +744,26 @@ void TestCli::tableEndsQuietlyWhenItsReaderGoesAway()
     QCOMPARE(run.out.size(), 100);
     QCOMPARE(readFile(status), QByteArray("1\n"));
     QCOMPARE(run.err, QByteArray());
+}
+
+void TestCli::suggestEndsQuietlyWhenItsReaderGoesAway()
+{
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    server.setFallback(ScriptedHttpServer::ok("[\"x\",[\"x y\"]]", JsonType));
+    // `head` goes once it has the first phrase, while the harvest waits an hour before the second:
+    // the harvest ends as its reader goes.
+    const QString status = m_dir->filePath(u"status"_s);
+    const Run run =
+        RunIntoHead({u"suggest"_s, u"one"_s, u"two"_s, u"--folder"_s, folder(), u"--pause"_s, u"3600-3600"_s,
+                     u"--format"_s, u"jsonl"_s},
+                    u"-n 1"_s, status, RunSetup{{}, {}, {{u"QUILLORY_PAUSE_STEP_MS"_s, u"100"_s}}});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 1);
+    QVERIFY(run.out.startsWith("{\"phrase\":\"one\""));
+    QCOMPARE(readFile(status), QByteArray("1\n"));
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(server.requestLines().size(), 1);
 }
 
 void TestCli::exportsNeedNoTemporaryFolder_data()
@@ -876,6 +913,235 @@ void TestCli::unusableServiceAddressSendsNothing()
     QVERIFY(run.out.isEmpty());
     QCOMPARE(server.requests().size(), 0);
     QCOMPARE(server.connectionCount(), 0);
+}
+
+void TestCli::suggestPrintsEachPhraseAndEndsInOrderOnASignal_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("answered"); // phrases answered before the signal
+    QTest::addColumn<bool>("pausing"); // the signal comes in the pause before the next phrase, not
+                                       // while its fetch is on its way
+    QTest::newRow("json, SIGTERM") << u"json"_s << SIGTERM << 7 << false;
+    QTest::newRow("json lines, SIGINT") << u"jsonl"_s << SIGINT << 7 << false;
+    QTest::newRow("csv, SIGTERM") << u"csv"_s << SIGTERM << 7 << false;
+    QTest::newRow("table, SIGINT") << u"table"_s << SIGINT << 7 << false;
+    QTest::newRow("json, SIGINT in a pause") << u"json"_s << SIGINT << 1 << true;
+    QTest::newRow("one phrase, SIGTERM") << u"jsonl"_s << SIGTERM << 1 << false;
+}
+
+void TestCli::suggestPrintsEachPhraseAndEndsInOrderOnASignal()
+{
+    QFETCH(QString, format);
+    QFETCH(int, signal);
+    QFETCH(int, answered);
+    QFETCH(bool, pausing);
+    ScriptedHttpServer server;
+    WriteSuggestSettings(folder(), "http://" + server.hostAndPort());
+    // Ten phrases: the first ones answered, then the next one's fetch stays on its way until the
+    // signal, or its pause lasts until the signal.
+    QStringList phrases;
+    for (int phrase = 1; phrase <= 10; ++phrase) {
+        phrases << u"phrase %1"_s.arg(phrase);
+        if (phrase <= answered)
+            server.enqueue(ScriptedHttpServer::ok(
+                u"[\"phrase %1\",[\"phrase %1 more\"]]"_s.arg(phrase).toUtf8(), JsonType));
+    }
+    server.setFallback(ScriptedHttpServer::stalled());
+    QProcess cli;
+    QStringList options{u"--folder"_s, folder(), u"--format"_s, format};
+    if (pausing) {
+        // The pause of the program's own steps, an hour long.
+        cli.setProcessEnvironment(CliEnvironment({{u"QUILLORY_PAUSE_STEP_MS"_s, u"100"_s}}));
+        options << u"--pause"_s << u"3600-3600"_s;
+    } else {
+        cli.setProcessEnvironment(CliEnvironment({}));
+    }
+    cli.start(QStringLiteral(QUILLORY_CLI), QStringList{u"suggest"_s} + phrases + options);
+    QByteArray out;
+    // Each phrase is out as soon as it is harvested.
+    const QByteArray last = u"phrase %1 more"_s.arg(answered).toUtf8();
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     out += cli.readAllStandardOutput();
+                     return out.contains(last);
+                 },
+                 20000),
+             out.constData());
+    if (!pausing)
+        QVERIFY(QTest::qWaitFor([&] { return server.requestLines().size() == answered + 1; }, 20000));
+    QCOMPARE(::kill(pid_t(cli.processId()), signal), 0);
+    QVERIFY(QTest::qWaitFor([&cli] { return cli.state() == QProcess::NotRunning; }, 20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 128 + signal);
+    QCOMPARE(server.requestLines().size(), pausing ? answered : answered + 1);
+    out += cli.readAllStandardOutput();
+    // One line says how far it went.
+    QCOMPARE(cli.readAllStandardError(),
+             u"quillory-cli: stopped by %1 after %2; %3 more were not asked\n"_s
+                 .arg(signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s,
+                      answered == 1 ? u"1 phrase"_s : u"%1 phrases"_s.arg(answered))
+                 .arg(10 - answered)
+                 .toUtf8());
+
+    // What was printed is whole: the phrases answered, each with its suggestion, and no more.
+    QStringList printed;
+    if (format == u"json"_s) {
+        QJsonParseError error;
+        const QJsonArray rows = QJsonDocument::fromJson(out, &error).array();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        for (const QJsonValue& row : rows)
+            printed << row[u"phrase"_s].toString() + u" > "_s +
+                           row[u"suggestions"_s][0][u"suggestion"_s].toString();
+    } else if (format == u"jsonl"_s) {
+        QVERIFY(out.endsWith('\n'));
+        for (const QByteArray& line : out.trimmed().split('\n')) {
+            QJsonParseError error;
+            const QJsonObject row = QJsonDocument::fromJson(line, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            printed << row[u"phrase"_s].toString() + u" > "_s +
+                           row[u"suggestions"_s][0][u"suggestion"_s].toString();
+        }
+    } else if (format == u"csv"_s) {
+        QVERIFY(out.startsWith("Keyword Phrase,Suggestion,Results\r\n"));
+        QVERIFY(out.endsWith("\r\n"));
+        for (const QByteArray& line : out.trimmed().split('\n').mid(1)) {
+            const QList<QByteArray> fields = line.trimmed().split(',');
+            QCOMPARE(fields.size(), 3);
+            if (fields[1] != "N/A") // where the service gave no more
+                printed << QString::fromUtf8(fields[0] + " > " + fields[1]);
+        }
+    } else {
+        QVERIFY(out.endsWith('\n'));
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2 * answered);
+        for (qsizetype line = 0; line < lines.size(); line += 2)
+            printed << QString::fromUtf8(lines[line] + " > " + lines[line + 1].trimmed().split('\t')[0]);
+    }
+    QStringList expected;
+    for (int phrase = 1; phrase <= answered; ++phrase)
+        expected << u"phrase %1 > phrase %1 more"_s.arg(phrase);
+    QCOMPARE(printed, expected);
+}
+
+void TestCli::trendsPrintsTheCountriesReadAndNamesTheOthers_data()
+{
+    QTest::addColumn<QString>("geo");
+    QTest::addColumn<QStringList>("failing"); // "DE 404": DE answers 404; "GB html": a page, no feed
+    QTest::addColumn<QString>("format");
+    QTest::newRow("the last not found, json") << u"US,GB,DE"_s << QStringList{u"DE 404"_s} << u"json"_s;
+    QTest::newRow("the middle unreadable, csv") << u"US,GB,DE"_s << QStringList{u"GB html"_s} << u"csv"_s;
+    QTest::newRow("two failing, json lines")
+        << u"US,GB,DE"_s << QStringList{u"US 404"_s, u"DE 503"_s} << u"jsonl"_s;
+    QTest::newRow("the first failing, table") << u"DE,US"_s << QStringList{u"DE 500"_s} << u"table"_s;
+}
+
+void TestCli::trendsPrintsTheCountriesReadAndNamesTheOthers()
+{
+    QFETCH(QString, geo);
+    QFETCH(QStringList, failing);
+    QFETCH(QString, format);
+    ScriptedHttpServer server;
+    WriteTrendsSettings(folder(), server);
+    QStringList read;
+    QHash<QString, QString> reasons;
+    for (const QString& country : geo.split(u',')) {
+        const auto failure = std::find_if(failing.cbegin(), failing.cend(), [&country](const QString& entry) {
+            return entry.startsWith(country);
+        });
+        if (failure == failing.cend()) {
+            server.enqueue(ScriptedHttpServer::ok(TrendingFeedBody({{u"kw-"_s + country, u"100+"_s}}),
+                                                  "application/rss+xml"));
+            read << country;
+            continue;
+        }
+        const QString how = failure->section(u' ', 1);
+        if (how == u"html"_s) {
+            server.enqueue(ScriptedHttpServer::ok("<html>busy</html>", "text/html"));
+            reasons.insert(country, u"could not be read"_s);
+        } else {
+            server.enqueue(ScriptedHttpServer::status(how.toInt()));
+            reasons.insert(country, how);
+        }
+    }
+    const Run run = RunCli({u"trends"_s, u"--folder"_s, folder(), u"--geo"_s, geo, u"--format"_s, format});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(server.requestLines().size(), geo.count(u',') + 1);
+    // Every country read is printed, in its order.
+    QStringList printed;
+    const QString out = QString::fromUtf8(run.out);
+    for (const QRegularExpressionMatch& match : QRegularExpression(u"kw-([A-Z]{2})"_s).globalMatch(out))
+        printed << match.captured(1);
+    QCOMPARE(printed, read);
+    if (format == u"json"_s) {
+        QJsonParseError error;
+        QCOMPARE(QJsonDocument::fromJson(run.out, &error).array().size(), read.size());
+        QCOMPARE(error.error, QJsonParseError::NoError);
+    } else if (format == u"csv"_s) {
+        QVERIFY(run.out.startsWith("Keyword,Traffic,Country,News\r\n"));
+    }
+    // Each country that failed is one line, with its reason.
+    const QStringList lines = QString::fromUtf8(run.err).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), reasons.size());
+    for (const QString& line : lines) {
+        const QString country = line.section(u' ', 4, 4);
+        QVERIFY2(line.startsWith(u"quillory-cli: the trends of %1 could not be fetched: "_s.arg(country)),
+                 qPrintable(line));
+        QVERIFY2(reasons.contains(country), qPrintable(line));
+        QVERIFY2(line.contains(reasons.take(country), Qt::CaseInsensitive), qPrintable(line));
+    }
+}
+
+void TestCli::aFolderThatDoesNotExistIsBadUsage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("aFile"); // the name is a file's
+    // The classic services: on this machine's closed port, should the folder be taken.
+    QTest::newRow("trends") << QStringList{u"trends"_s, u"--source"_s, u"classic"_s} << false;
+    QTest::newRow("suggest") << QStringList{u"suggest"_s, u"tea"_s, u"--engine"_s, u"classic"_s} << false;
+    QTest::newRow("watch") << QStringList{u"watch"_s, u"--source"_s, u"classic"_s} << false;
+    QTest::newRow("table") << QStringList{u"table"_s, u"trends"_s} << false;
+    QTest::newRow("history") << QStringList{u"history"_s, u"alpha"_s} << false;
+    QTest::newRow("a file, not a folder") << QStringList{u"table"_s, u"trends"_s} << true;
+    QTest::newRow("a file, even with --create") << QStringList{u"watch"_s, u"--create"_s} << true;
+}
+
+void TestCli::aFolderThatDoesNotExistIsBadUsage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, aFile);
+    const QString missing = m_dir->filePath(u"elsewhere/trends"_s);
+    if (aFile) {
+        QVERIFY(QDir(folder()).mkdir(u"elsewhere"_s));
+        writeFile(missing, "not a folder\n");
+    }
+    const Run run = RunCli(arguments + QStringList{u"--folder"_s, missing});
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.startsWith("quillory-cli: "), run.err.constData());
+    QVERIFY2(run.err.contains(missing.toUtf8()), run.err.constData());
+    // Nothing was made in its place.
+    QCOMPARE(QFileInfo(missing).isFile(), aFile);
+    QCOMPARE(QFileInfo::exists(missing), aFile);
+}
+
+void TestCli::createMakesTheFolder()
+{
+    // Made, with the folders above it, and read as the empty folder it is.
+    const QString made = m_dir->filePath(u"new/data"_s);
+    const Run table = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, made, u"--create"_s});
+    QCOMPARE(table.status, 0);
+    QCOMPARE(table.out, QByteArray("Keyword,Date,Count\r\n"));
+    QVERIFY(QFileInfo(made).isDir());
+
+    // A watch into a new folder (the classic feed, on this machine's closed port).
+    const QString watched = m_dir->filePath(u"watched"_s);
+    Watch watch(watched, u"60m"_s, {}, {u"--create"_s, u"--source"_s, u"classic"_s});
+    QVERIFY(QTest::qWaitFor([&watch] { return watch.err().contains("the scrape failed"); }, 20000));
+    QCOMPARE(watch.terminate(), 0);
+    QVERIFY(QFileInfo(watched).isDir());
+    QVERIFY(!QFileInfo::exists(QDir(watched).filePath(u"quillory.lock"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -119,6 +120,8 @@ Command::Command(const QString& description, QList<OutputFormat> formats)
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."))
     , m_folder(QStringLiteral("folder"), QStringLiteral("The folder of the program's files."),
                QStringLiteral("DIR"))
+    , m_create(QStringLiteral("create"),
+               QStringLiteral("Makes the folder of --folder when it does not exist."))
     , m_formatOption(QStringLiteral("format"),
                      formats.isEmpty() ? QString()
                                        : QStringLiteral("%1 (%2 is the default).")
@@ -129,6 +132,7 @@ Command::Command(const QString& description, QList<OutputFormat> formats)
     parser.setApplicationDescription(description);
     parser.addOption(m_help);
     parser.addOption(m_folder);
+    parser.addOption(m_create);
     if (!m_formats.isEmpty()) {
         parser.addOption(m_formatOption);
         m_format = m_formats.first();
@@ -162,6 +166,38 @@ bool Command::parse(const QStringList& arguments, int& status)
             return false;
         }
         m_format = *named;
+    }
+    return checkFolder(status);
+}
+
+bool Command::checkFolder(int& status) const
+{
+    if (!parser.isSet(m_folder))
+        return true;
+    // A mistyped folder would otherwise be taken for an empty one, with the services' public
+    // addresses in place of its settings (and a watch would start a new table there).
+    const QString given = parser.value(m_folder);
+    if (given.isEmpty()) {
+        status = usageError(QStringLiteral("--folder takes a folder"));
+        return false;
+    }
+    const QString path = QDir::toNativeSeparators(folderPath());
+    const QFileInfo folder(folderPath());
+    if (folder.isDir())
+        return true;
+    if (folder.exists()) {
+        status = usageError(QStringLiteral("%1 is not a folder").arg(path));
+        return false;
+    }
+    if (!parser.isSet(m_create)) {
+        print(stderr,
+              QStringLiteral("quillory-cli: no such folder: %1 (--create makes it)\n").arg(path).toUtf8());
+        status = UsageError;
+        return false;
+    }
+    if (!QDir().mkpath(folderPath())) {
+        status = fail(QStringLiteral("the folder %1 cannot be made").arg(path));
+        return false;
     }
     return true;
 }

@@ -31,11 +31,12 @@ int usageError(const QString& message);
 
 enum class OutputFormat { Table, Csv, Json, JsonLines };
 
-// The parser of one command, with the options every command takes: --help, --folder and, when the
-// command names its choices, --format.
+// The parser of one command, with the options every command takes: --help, --folder, --create and,
+// when the command names its choices, --format.
 struct Command {
     explicit Command(const QString& description, QList<OutputFormat> formats = {});
-    // False with the status to end with (help shown, or bad usage told).
+    // False with the status to end with (help shown, or bad usage told). A --folder that does not
+    // exist is bad usage, unless --create asks for it to be made.
     bool parse(const QStringList& arguments, int& status);
     // The folder of the program's files: --folder, else the program's own rule (QUILLORY_HOME,
     // then the folder beside the executable or the per-user one).
@@ -48,8 +49,11 @@ struct Command {
     QCommandLineParser parser;
 
 private:
+    bool checkFolder(int& status) const;
+
     QCommandLineOption m_help;
     QCommandLineOption m_folder;
+    QCommandLineOption m_create;
     QCommandLineOption m_formatOption;
     QList<OutputFormat> m_formats;
     OutputFormat m_format = OutputFormat::Table;

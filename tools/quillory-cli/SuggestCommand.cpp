@@ -1,5 +1,6 @@
 // quillory-cli suggest: the suggestions of phrases, harvested as the window harvests them.
 #include "Cli.h"
+#include "StandardOutput.h"
 
 #include "net/HttpClient.h"
 #include "net/ServiceAddresses.h"
@@ -14,12 +15,17 @@
 #include "util/DataFileStore.h"
 #include "util/RandomSource.h"
 #include "util/RowFile.h"
+#include "util/TerminationSignals.h"
 #include "util/TextFile.h"
 
+#include <QBuffer>
 #include <QCoroTask>
 #include <QFile>
 #include <QSet>
 #include <QTimer>
+
+#include <csignal>
+#include <utility>
 
 namespace {
 
@@ -219,7 +225,11 @@ public:
             show();
         });
     }
-    ~HarvestProgress() override
+    ~HarvestProgress() override { hide(); }
+
+    // Clears the bar, so that what comes next (a phrase printed on the same terminal) starts a line
+    // of its own; the harvest's next step shows it again.
+    void hide() const
     {
         if (StandardErrorIsTerminal())
             print(stderr, "\r\x1b[K");
@@ -245,49 +255,185 @@ private:
     QTimer m_pause;
 };
 
-// What became of the phrases of a harvest that did not answer.
-struct HarvestFailures {
-    // Why each phrase whose fetch failed (or which the service refused to the end) has no answer.
-    QHash<SuggestTableModel::RowId, QString> failed;
-    // The phrases that were answered or failed; after a refusal the others were never asked.
-    QSet<SuggestTableModel::RowId> asked;
-    QString refusal;
+// The Suggest export's own text for one phrase: its CSV lines without the header, or its JSON
+// object. Made by the export itself, so that the output is the export's byte for byte.
+QByteArray ExportedPhrase(const SuggestRecord& record, const QString& error, ExportFormat format)
+{
+    SuggestRows one;
+    one.append(record);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!WriteSuggestCsv(buffer, one, format, {error}).isEmpty())
+        return {};
+    const QByteArray& text = buffer.data();
+    // Past the header line; or the object between "[" CR LF and CR LF "]" (an object holds no line
+    // break: the export escapes them).
+    const qsizetype start = text.indexOf('\n') + 1;
+    if (format != ExportFormat::Json)
+        return text.sliced(start);
+    const qsizetype end = text.lastIndexOf("\r\n]");
+    return end > start ? text.sliced(start, end - start) : QByteArray();
+}
+
+// Prints the harvest a phrase at a time, as each is done, so that what was harvested is out
+// whatever ends the command: CSV and JSON lines a phrase's lines at once, JSON its array an object
+// at a time (closed at the end, so that what was printed is one whole document), the table a
+// phrase's block. A phrase without an answer has its JSON object with the error; CSV and the table
+// leave it out (stderr says why).
+class PhrasePrinter {
+public:
+    explicit PhrasePrinter(OutputFormat format)
+        : m_format(format)
+    {
+    }
+
+    // The CSV header, the JSON array's opening bracket. False once standard output failed.
+    bool begin()
+    {
+        QString text;
+        if (m_format == OutputFormat::Csv)
+            BeginCsv(text, ExportFormat::Csv, {u"Keyword Phrase", u"Suggestion", u"Results"});
+        else if (m_format == OutputFormat::Json)
+            text = QStringLiteral("[");
+        return write(text.toUtf8());
+    }
+
+    // One phrase, and why it has no answer (empty when it has one).
+    bool phrase(const SuggestRecord& record, const QString& error)
+    {
+        switch (m_format) {
+        case OutputFormat::Table:
+            return error.isEmpty() ? write(TableText(record)) : true;
+        case OutputFormat::Csv:
+            return error.isEmpty() ? write(ExportedPhrase(record, error, ExportFormat::Csv)) : true;
+        case OutputFormat::Json:
+            return write((m_objects++ == 0 ? "\r\n" : ",\r\n") +
+                         ExportedPhrase(record, error, ExportFormat::Json));
+        case OutputFormat::JsonLines:
+            return write(ExportedPhrase(record, error, ExportFormat::Json) + '\n');
+        }
+        return true;
+    }
+
+    // The JSON array's closing bracket.
+    void end()
+    {
+        if (m_format == OutputFormat::Json)
+            write(m_objects == 0 ? "]\r\n" : "\r\n]\r\n");
+    }
+
+private:
+    // The phrase and its suggestions with their figures, for reading.
+    static QByteArray TableText(const SuggestRecord& record)
+    {
+        QString text = record.phrase + u'\n';
+        for (int k = 1; k <= SuggestPairCount; ++k) {
+            const QString& suggestion = record.cells[SuggestionCell(k)];
+            if (!suggestion.isEmpty() && suggestion != NotAvailable)
+                text += QStringLiteral("  %1\t%2\n").arg(suggestion, record.cells[ResultsCell(k)]);
+        }
+        return text.toUtf8();
+    }
+
+    // Out at once, not gathered: the reader has the phrase as soon as it is done.
+    static bool write(const QByteArray& bytes)
+    {
+        return print(stdout, bytes) && StandardOutput::instance().flush();
+    }
+
+    OutputFormat m_format;
+    qsizetype m_objects = 0;
 };
 
-// Harvests the job into `table`, level after level. The phrases the user gave are all harvested;
-// their expansion and the levels below are cut at the limit.
-HarvestFailures Harvest(const SuggestJob& job, SuggestTableModel& table)
+// What became of the phrases of a harvest.
+struct HarvestOutcome {
+    // Why each phrase whose fetch failed (or which the service refused to the end) has no answer.
+    QHash<SuggestTableModel::RowId, QString> failed;
+    // The phrases answered or failed, each printed as it was done; the others were never asked.
+    QSet<SuggestTableModel::RowId> asked;
+    QString refusal;
+    // The termination signal that ended the harvest early (0: none did).
+    int signal = 0;
+    // Standard output failed, or its reader went away: nothing more can be printed.
+    bool outputFailed = false;
+};
+
+// Harvests the job into `table`, level after level, printing each phrase as it is done. The phrases
+// the user gave are all harvested; their expansion and the levels below are cut at the limit. A
+// termination signal, or standard output failing, ends it early: the fetch on its way is given up
+// and nothing more is asked.
+HarvestOutcome Harvest(const SuggestJob& job, SuggestTableModel& table, PhrasePrinter& printer)
 {
+    HarvestOutcome outcome;
+    bool ending = false;
     // The table is the command's own: nothing of it goes to the folder.
     DataFileStore notSaved(SuggestTableFileName,
                            DataFileStore::Writer([](const QString&) { return QString(); }));
     HttpClient client;
     SystemRandom random;
-    SuggestHarvester harvester(table, notSaved, ClientFetcher(client, job.options), random);
+    SuggestHarvester harvester(table, notSaved,
+                               ClientFetcher(client, job.options, [&ending] { return ending; }), random);
     harvester.setSource(MakeSuggestSource(job.options, GoogleWebHost()));
     harvester.setPauseRange(job.options.pauseMin, job.options.pauseMax);
     // Tests shorten every wait (a pause, a refusal's wait) by setting the tenth of a second shorter.
     if (bool valid = false; qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS", &valid) >= 0 && valid)
         harvester.setPauseStep(
             std::chrono::milliseconds(qEnvironmentVariableIntValue("QUILLORY_PAUSE_STEP_MS")));
-    HarvestFailures failures;
+    HarvestProgress progress(harvester);
+
+    const auto end = [&] {
+        if (std::exchange(ending, true))
+            return;
+        harvester.requestStop();
+        // The pause under way (up to seconds long) passes at once: the harvest looks at the stop
+        // only once it is over.
+        harvester.setPauseStep(std::chrono::milliseconds(0));
+        client.abortAll();
+    };
+    const auto printPhrase = [&](SuggestTableModel::RowId id) {
+        const std::optional<SuggestRecord> record = table.recordOfId(id);
+        if (!record || outcome.outputFailed)
+            return;
+        progress.hide();
+        if (!printer.phrase(*record, outcome.failed.value(id))) {
+            outcome.outputFailed = true;
+            end();
+        }
+    };
     SuggestTableModel::RowId fetching = 0;
     QObject::connect(&harvester, &SuggestHarvester::rowFetching,
                      [&fetching](SuggestTableModel::RowId id) { fetching = id; });
-    QObject::connect(&harvester, &SuggestHarvester::rowFilled,
-                     [&failures](SuggestTableModel::RowId id) { failures.asked.insert(id); });
     QObject::connect(&harvester, &SuggestHarvester::fetchFailed,
-                     [&failures](SuggestTableModel::RowId id, const QString& reason) {
-                         failures.failed.insert(id, reason);
+                     [&outcome](SuggestTableModel::RowId id, const QString& reason) {
+                         outcome.failed.insert(id, reason);
                      });
+    QObject::connect(&harvester, &SuggestHarvester::rowFilled, [&](SuggestTableModel::RowId id) {
+        // A fetch cut off by the end is no answer: the phrase was not done.
+        if (table.harvestNote(id) == SuggestTableModel::HarvestNote::Stopped)
+            return;
+        outcome.asked.insert(id);
+        printPhrase(id);
+    });
     QObject::connect(&harvester, &SuggestHarvester::serviceRefused,
-                     [&failures, &fetching](const QString& service, int statusCode, const QString&) {
-                         failures.refusal =
+                     [&](const QString& service, int statusCode, const QString&) {
+                         outcome.refusal =
                              QStringLiteral("%1 refused to answer (HTTP %2)").arg(service).arg(statusCode);
-                         failures.failed.insert(fetching, failures.refusal);
-                         failures.asked.insert(fetching);
+                         outcome.failed.insert(fetching, outcome.refusal);
+                         outcome.asked.insert(fetching);
+                         printPhrase(fetching);
                      });
-    const HarvestProgress progress(harvester);
+    const TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::terminationRequested, [&](int number) {
+        if (outcome.signal == 0)
+            outcome.signal = number;
+        end();
+    });
+    // The reader of a pipe may go while the harvest waits between phrases.
+    QObject readerWatch;
+    StandardOutput::instance().whenReaderGone(&readerWatch, [&] {
+        outcome.outputFailed = true;
+        end();
+    });
 
     const auto dig = [&]() -> QCoro::Task<> {
         // Named, not temporaries of the awaited call: GCC 12 destroys those twice in a coroutine.
@@ -295,7 +441,7 @@ HarvestFailures Harvest(const SuggestJob& job, SuggestTableModel& table)
                                                                                   qsizetype most) {
             return AddNewPhrases(table, phrases, most);
         };
-        std::function<bool()> refused = [&failures] { return !failures.refusal.isEmpty(); };
+        std::function<bool()> stopped = [&outcome, &ending] { return ending || !outcome.refusal.isEmpty(); };
         // Each seed in its place, then as much of its expansion as the limit leaves room for after
         // all the seeds.
         QStringList seeds;
@@ -310,64 +456,34 @@ HarvestFailures Harvest(const SuggestJob& job, SuggestTableModel& table)
             first.rows << grown.rows;
         }
         const qsizetype limit = std::max(job.limit, first.rows.size());
-        const DigOutcome outcome =
-            co_await DigDeeper(harvester, table, std::move(first), job.depth, limit, add, refused);
+        const DigOutcome dug =
+            co_await DigDeeper(harvester, table, std::move(first), job.depth, limit, add, stopped);
         // Every level is harvested here, the last one too.
-        if (!refused())
-            co_await harvester.harvest(outcome.lastLevel);
+        if (!stopped())
+            co_await harvester.harvest(dug.lastLevel);
     };
     QCoro::waitFor(dig());
-    return failures;
+    return outcome;
 }
 
-// The phrases without an answer: why, row by row (empty for a row that has one), and what stderr
-// says of them: a line for each phrase whose fetch failed, and one for those never asked.
-struct Unanswered {
-    QStringList errors;
-    QStringList lines;
-};
-
-Unanswered UnansweredPhrases(const SuggestTableModel& table, const HarvestFailures& failures)
+QString SignalName(int number)
 {
-    Unanswered unanswered;
-    qsizetype notAsked = 0;
-    for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        const SuggestTableModel::RowId id = table.idOfRow(row);
-        if (const auto failed = failures.failed.constFind(id); failed != failures.failed.cend()) {
-            unanswered.errors << failed.value();
-            unanswered.lines << QStringLiteral("\"%1\": %2").arg(table.records().phrase(row), failed.value());
-        } else if (!failures.asked.contains(id)) {
-            unanswered.errors << QStringLiteral("not asked: %1").arg(failures.refusal);
-            ++notAsked;
-        } else {
-            unanswered.errors << QString();
-        }
+    switch (number) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+#ifdef SIGHUP
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+#endif
     }
-    if (notAsked == 1)
-        unanswered.lines << QStringLiteral("1 more phrase was not asked: %1").arg(failures.refusal);
-    else if (notAsked > 1)
-        unanswered.lines << QStringLiteral("%1 more phrases were not asked: %2")
-                                .arg(QString::number(notAsked), failures.refusal);
-    return unanswered;
+    return QStringLiteral("signal %1").arg(number);
 }
 
-// The phrases and their suggestions, for reading; a phrase without an answer is left out (stderr
-// says why).
-void PrintSuggestTable(const SuggestRows& records, const QStringList& errors)
+QString PhrasesText(qsizetype count)
 {
-    QString text;
-    for (qsizetype row = 0; row < records.size(); ++row) {
-        if (!errors[row].isEmpty())
-            continue;
-        text += records.phrase(row);
-        text += u'\n';
-        for (int k = 1; k <= SuggestPairCount; ++k) {
-            const QStringView suggestion = records.recordCell(row, SuggestionCell(k));
-            if (!suggestion.isEmpty() && suggestion != NotAvailable)
-                text += QStringLiteral("  %1\t%2\n").arg(suggestion, records.recordCell(row, ResultsCell(k)));
-        }
-    }
-    print(stdout, text.toUtf8());
+    return count == 1 ? QStringLiteral("1 phrase") : QStringLiteral("%1 phrases").arg(count);
 }
 
 } // namespace
@@ -377,8 +493,10 @@ int suggestCommand(const QStringList& arguments)
     Command command(
         QStringLiteral("Gets the suggestions of the phrases (one argument each, or - to read them "
                        "from stdin, one a line) as the program's harvest does, with its pauses and "
-                       "its handling of a service that refuses. Nothing is written to the folder; "
-                       "its quillory.ini gives the settings, which the options override."),
+                       "its handling of a service that refuses, and prints each phrase as soon as it "
+                       "is done. SIGTERM or Ctrl+C ends it at once, with what was printed whole "
+                       "(a JSON array closed). Nothing is written to the folder; its quillory.ini gives the "
+                       "settings, which the options override."),
         {OutputFormat::Table, OutputFormat::Csv, OutputFormat::Json, OutputFormat::JsonLines});
     const SuggestOptions suggestOptions;
     command.parser.addOptions({suggestOptions.engine, suggestOptions.language, suggestOptions.country,
@@ -391,17 +509,49 @@ int suggestCommand(const QStringList& arguments)
     const std::optional<SuggestJob> job = suggestOptions.read(command, status);
     if (!job)
         return status;
+    // From here on (stdin is read) a termination signal ends the harvest in order.
+    TerminationSignals::install();
 
     SuggestTableModel table;
-    const Unanswered unanswered = UnansweredPhrases(table, Harvest(*job, table));
-    if (command.format() == OutputFormat::Table)
-        PrintSuggestTable(table.records(), unanswered.errors);
-    else
-        status = PrintExport(command.format(), [&table, &unanswered](QIODevice& device, ExportFormat format) {
-            return WriteSuggestCsv(device, table.records(), format, unanswered.errors);
-        });
+    PhrasePrinter printer(command.format());
+    HarvestOutcome outcome;
+    if (printer.begin())
+        outcome = Harvest(*job, table, printer);
+    // The phrases never asked after a refusal, with why; after a signal the output ends where the
+    // harvest did.
+    qsizetype notAsked = 0;
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        const SuggestTableModel::RowId id = table.idOfRow(row);
+        if (outcome.asked.contains(id))
+            continue;
+        ++notAsked;
+        if (outcome.signal == 0 && !outcome.outputFailed && !outcome.refusal.isEmpty())
+            printer.phrase(*table.recordOfId(id), QStringLiteral("not asked: %1").arg(outcome.refusal));
+    }
+    printer.end();
+
     // What was answered is printed; a phrase without an answer fails the job all the same.
-    for (const QString& line : unanswered.lines)
+    QStringList lines;
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (const auto failed = outcome.failed.constFind(table.idOfRow(row)); failed != outcome.failed.cend())
+            lines << QStringLiteral("\"%1\": %2").arg(table.records().phrase(row), failed.value());
+    }
+    if (!outcome.refusal.isEmpty() && notAsked > 0)
+        lines << QStringLiteral("%1 more %2 not asked: %3")
+                     .arg(QString::number(notAsked),
+                          notAsked == 1 ? QStringLiteral("phrase was") : QStringLiteral("phrases were"),
+                          outcome.refusal);
+    if (outcome.signal != 0)
+        lines << QStringLiteral("stopped by %1 after %2")
+                         .arg(SignalName(outcome.signal), PhrasesText(outcome.asked.size())) +
+                     (notAsked > 0 ? QStringLiteral("; %1 more %2 not asked")
+                                         .arg(notAsked)
+                                         .arg(notAsked == 1 ? QStringLiteral("was") : QStringLiteral("were"))
+                                   : QString());
+    for (const QString& line : lines)
         print(stderr, QStringLiteral("quillory-cli: %1\n").arg(line).toUtf8());
-    return unanswered.lines.isEmpty() ? status : Failure;
+    // The shell's status of a command ended by the signal.
+    if (outcome.signal != 0)
+        return 128 + outcome.signal;
+    return lines.isEmpty() ? Success : Failure;
 }
