@@ -1,21 +1,30 @@
-// The history of trends at scale: a ledger filled with SIGHTINGS sightings (10,000,000 unless set
-// in the environment; 100 an hour, keywords drawn from 200,000; written 10,000 at a time to fill
-// it sooner), then
-//   - one more scrape of 100 sightings with three news items each, written (median of 20);
-//   - the history of one keyword, all of it and the last 30 days (median of 20 keywords);
-//   - the rising keywords of the last day and week;
-//   - the file's size per sighting.
-// Goals: a scrape written in under 20 ms, a history in under 50 ms, under 100 bytes a sighting.
+// The history of trends at scale.
+//   ledger_bench [scale]   a ledger filled with SIGHTINGS sightings (10,000,000 unless set in the
+//                          environment; 100 an hour, keywords drawn from 200,000), then
+//     - one more scrape of 100 sightings with three news items each, written (median of 20);
+//     - the history of one keyword, all of it and the last 30 days (median of 20 keywords);
+//     - the rising keywords of the last day and week;
+//     - the file's size per sighting.
+//     Goals: a scrape written in under 20 ms, a history in under 50 ms, under 100 bytes a sighting.
+//   ledger_bench import ROWS   the first start's import of a table of ROWS rows (every keyword
+//                          distinct, in the table's own order) into a new history, timed (wall
+//                          and CPU).
+#include "TrendKeywords.h"
 #include "trends/TrendLedger.h"
+#include "trends/TrendRecord.h"
+#include "util/DateTimeText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -50,11 +59,132 @@ QList<LedgerSighting> Scrape(QRandomGenerator& random, int keywords, int newsPer
     return sightings;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// A table grown over years: every row its own last-seen time, about a minute and a half apart,
+// the rows in no particular order.
+TrendRows TableOf(qsizetype count)
 {
-    QCoreApplication app(argc, argv);
+    QRandomGenerator random(20261210);
+    const QDateTime newest(QDate(2026, 12, 10), QTime(14, 15, 37));
+    QStringList times;
+    times.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        times << DateTimeText(newest.addSecs(-(90 * i + random.bounded(60))));
+    std::shuffle(times.begin(), times.end(), random);
+    TrendRows rows;
+    rows.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        rows.append({TrendKeyword(random, i), times[i], QString::number(1 + random.bounded(500))});
+    return rows;
+}
+
+double CpuSeconds()
+{
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+int Import(qsizetype count)
+{
+    const TrendRows rows = TableOf(count);
+    QTemporaryDir dir;
+    TrendLedger ledger(dir.filePath(QStringLiteral("trends.sqlite")));
+    if (const QString error = ledger.open(); !error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu = CpuSeconds();
+    if (const QString error = ledger.importTable(rows); !error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    std::printf("import of %lld rows into a new history: %.2f s wall, %.2f s CPU, %.2f s per million rows "
+                "(goal <= 5 s); %lld sightings\n",
+                static_cast<long long>(count), seconds, CpuSeconds() - cpu, seconds * 1e6 / double(count),
+                static_cast<long long>(ledger.sightingCount()));
+    return 0;
+}
+
+QString SqlText(QStringView text)
+{
+    QString quoted = text.toString();
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+// The statements of the import into a new history, with the rows' values written out, for the
+// sqlite3 command line to run beside us: the rows by case-folded keyword and time, 200 rows a
+// statement, the indexes dropped first and built after, in one transaction with a larger cache.
+int WriteImportSql(qsizetype count, const QString& folder)
+{
+    const TrendRows rows = TableOf(count);
+    {
+        TrendLedger ledger(folder + QStringLiteral("/empty.sqlite"));
+        if (const QString error = ledger.open(); !error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    struct Entry {
+        QString folded;
+        qint64 at;
+        qsizetype row;
+    };
+    std::vector<Entry> entries;
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        entries.push_back({rows.keyword(row).toString().toCaseFolded(),
+                           ParseDateTimeText(rows.date(row))->toSecsSinceEpoch(), row});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.folded != b.folded ? a.folded < b.folded : a.at < b.at;
+    });
+    QFile file(folder + QStringLiteral("/import.sql"));
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "%s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    QTextStream out(&file);
+    out << "PRAGMA cache_size = -262144;\nBEGIN IMMEDIATE;\nDROP INDEX IF EXISTS keywords_by_first_seen;\n"
+           "DROP INDEX IF EXISTS sightings_by_keyword;\nDROP INDEX IF EXISTS sightings_by_time;\n";
+    constexpr int PerStatement = 200;
+    QStringList keywords;
+    QStringList sightings;
+    const auto flush = [&](bool all) {
+        if (keywords.size() >= PerStatement || (all && !keywords.isEmpty())) {
+            out << "INSERT INTO keywords (id, keyword, folded, first_seen) VALUES " << keywords.join(u',')
+                << ";\n";
+            keywords.clear();
+        }
+        if (sightings.size() >= PerStatement || (all && !sightings.isEmpty())) {
+            out << "INSERT INTO sightings (keyword_id, at, source) VALUES " << sightings.join(u',') << ";\n";
+            sightings.clear();
+        }
+    };
+    qint64 id = 0;
+    for (size_t first = 0; first < entries.size();) {
+        size_t end = first + 1;
+        while (end < entries.size() && entries[end].folded == entries[first].folded)
+            ++end;
+        ++id;
+        keywords << QStringLiteral("(%1,%2,%3,%4)")
+                        .arg(id)
+                        .arg(SqlText(rows.keyword(entries[end - 1].row)), SqlText(entries[first].folded))
+                        .arg(entries[first].at);
+        for (size_t entry = first; entry < end; ++entry)
+            sightings << QStringLiteral("(%1,%2,2)").arg(id).arg(entries[entry].at);
+        flush(false);
+        first = end;
+    }
+    flush(true);
+    out << "CREATE INDEX keywords_by_first_seen ON keywords (first_seen);\n"
+           "CREATE INDEX sightings_by_keyword ON sightings (keyword_id, at);\n"
+           "CREATE INDEX sightings_by_time ON sightings (at);\n"
+           "UPDATE state SET value = 'done' WHERE name = 'import';\nCOMMIT;\n";
+    return 0;
+}
+
+int Scale()
+{
     const qint64 total =
         qEnvironmentVariableIsSet("SIGHTINGS") ? qgetenv("SIGHTINGS").toLongLong() : 10'000'000;
     constexpr int Keywords = 200'000;
@@ -121,4 +251,20 @@ int main(int argc, char** argv)
     std::printf("file %.1f MB, %.1f bytes a sighting (goal < 100)\n", bytes / 1e6,
                 double(bytes) / double(ledger.sightingCount()));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() >= 3 && arguments[1] == QStringLiteral("import"))
+        return Import(arguments[2].toLongLong());
+    if (arguments.size() >= 4 && arguments[1] == QStringLiteral("import-sql"))
+        return WriteImportSql(arguments[2].toLongLong(), arguments[3]);
+    if (arguments.size() <= 1 || arguments[1] == QStringLiteral("scale"))
+        return Scale();
+    std::fprintf(stderr, "usage: ledger_bench [scale | import ROWS]\n");
+    return 2;
 }
