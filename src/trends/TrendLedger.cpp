@@ -570,11 +570,16 @@ QString TrendLedger::open(Access access)
     m_notice.clear();
     m_fault = LedgerFault::None;
     const bool existed = QFile::exists(m_path);
-    QString error = openFile(access, false);
-    if (!error.isEmpty() && access == Access::ReadOnly && existed && m_fault == LedgerFault::Other) {
-        // A history in WAL mode cannot be read in a folder where its shared-memory file cannot be
-        // made (a read-only folder). Nobody can write it there either, so it is read as a file that
-        // does not change; after a clean close its whole history is in the file itself.
+    // A reader leaves nothing behind: SQLite would make the log and shared-memory files beside a
+    // history in WAL mode, and leave them. With no log there, no program has the history open for
+    // writing, and it is read as a file that does not change; with one, it is read as its writer
+    // shares it.
+    const bool quiet = access == Access::ReadOnly && !QFile::exists(m_path + QStringLiteral("-wal"));
+    QString error = openFile(access, quiet);
+    if (!error.isEmpty() && access == Access::ReadOnly && !quiet && existed &&
+        m_fault == LedgerFault::Other) {
+        // The shared-memory file cannot be opened (a read-only folder): nobody can write there
+        // either.
         error = openFile(access, true);
     }
     m_createdNow = error.isEmpty() && !existed;
