@@ -265,7 +265,13 @@ QString TrendHistory::writeWaiting(TrendLedger& ledger)
         if (ledger.fault() == LedgerFault::Damaged)
             ledger.close();
     }
-    if (!m_writeTold && m_usable) {
+    if (!m_usable) {
+        // A history that is not kept at all (told once when it was found so): nothing waits for it.
+        m_waiting.clear();
+        m_waitingCount.storeRelease(0);
+        return error;
+    }
+    if (!m_writeTold) {
         const QString times = waitingTimes();
         tell(
             m_waiting.size() == 1

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
+#include <QtConcurrentRun>
 
 #include <algorithm>
 #include <initializer_list>
@@ -367,6 +368,37 @@ struct ImportEntry {
     qint64 at = 0;
     qsizetype row = 0;
 };
+
+bool ImportOrder(const ImportEntry& a, const ImportEntry& b)
+{
+    const int order = QStringView(a.folded).compare(QStringView(b.folded));
+    return order != 0 ? order < 0 : a.at < b.at;
+}
+
+// The rows from `first` to `end` that go into the history, in import order (nothing more once a
+// stop is asked for).
+std::vector<ImportEntry> SortedEntries(const TrendRows& rows, qsizetype first, qsizetype end,
+                                       const QLocale& locale, const std::stop_token& stop)
+{
+    // A reader serves one thread at a time: one each.
+    const DateTimeTextReader reader(locale);
+    WallClockToUtc utc;
+    std::vector<ImportEntry> entries;
+    entries.reserve(size_t(end - first));
+    for (qsizetype row = first; row < end; ++row) {
+        if (row % 4096 == 0 && stop.stop_requested())
+            return entries;
+        const QStringView keyword = rows.keyword(row);
+        if (!IsKeyword(keyword))
+            continue;
+        const std::optional<qint64> seen = reader.msecsSinceZero(rows.date(row));
+        if (!seen)
+            continue;
+        entries.push_back({keyword.toString().toCaseFolded(), utc.seconds(*seen), row});
+    }
+    std::sort(entries.begin(), entries.end(), ImportOrder);
+    return entries;
+}
 
 // Larger page cache for the time of an import, so that its pages stay in memory until the commit;
 // the cache it had comes back after.
@@ -734,26 +766,22 @@ QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale, s
         return notOpen();
     m_fault = LedgerFault::None;
     // The rows by case-folded keyword, then time: each keyword's rows side by side, and the
-    // keywords' index filled in its own order.
-    const DateTimeTextReader reader(locale);
-    WallClockToUtc utc;
+    // keywords' index filled in its own order. A big table is read in two halves side by side.
     std::vector<ImportEntry> entries;
-    entries.reserve(size_t(rows.size()));
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        if (row % 4096 == 0 && stop.stop_requested())
-            return failed(Stopped());
-        const QStringView keyword = rows.keyword(row);
-        if (!IsKeyword(keyword))
-            continue;
-        const std::optional<qint64> seen = reader.msecsSinceZero(rows.date(row));
-        if (!seen)
-            continue;
-        entries.push_back({keyword.toString().toCaseFolded(), utc.seconds(*seen), row});
+    if (rows.size() < 65536) {
+        entries = SortedEntries(rows, 0, rows.size(), locale, stop);
+    } else {
+        const qsizetype half = rows.size() / 2;
+        QFuture<std::vector<ImportEntry>> later =
+            QtConcurrent::run([&] { return SortedEntries(rows, half, rows.size(), locale, stop); });
+        const std::vector<ImportEntry> first = SortedEntries(rows, 0, half, locale, stop);
+        const std::vector<ImportEntry> second = later.result();
+        entries.reserve(first.size() + second.size());
+        std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(entries),
+                   ImportOrder);
     }
-    std::sort(entries.begin(), entries.end(), [](const ImportEntry& a, const ImportEntry& b) {
-        const int order = QStringView(a.folded).compare(QStringView(b.folded));
-        return order != 0 ? order < 0 : a.at < b.at;
-    });
+    if (stop.stop_requested())
+        return failed(Stopped());
 
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const BiggerCache cache(db);

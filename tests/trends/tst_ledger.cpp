@@ -209,6 +209,7 @@ private Q_SLOTS:
     void closeTriesWaitingSightingsOnceMore();
     void waitingIsBounded();
     void damagedHistorySetAsideAndToldOnce();
+    void newerHistoryToldOnceAndLeftAlone();
     void importCutShortIsFinishedAtTheNextStart();
 
 private:
@@ -909,6 +910,36 @@ void TestLedger::damagedHistorySetAsideAndToldOnce()
     QCOMPARE(SightingsIn(path()), (QStringList{u"alpha@0"_s, u"beta@1"_s}));
     QTest::qWait(0);
     QCOMPARE(told.size(), 1);
+}
+
+void TestLedger::newerHistoryToldOnceAndLeftAlone()
+{
+    RunSql(path(), {u"CREATE TABLE later (x)"_s, u"PRAGMA user_version = 99"_s});
+    const QByteArray before = readFile(path());
+    qputenv("QUILLORY_HOME", QFile::encodeName(m_dir->path()));
+    const auto home = qScopeGuard([] { qunsetenv("QUILLORY_HOME"); });
+    {
+        TrendHistory history(path());
+        history.setWaitingLimit(2);
+        QSignalSpy told(&history, &TrendHistory::problem);
+        TrendRows table;
+        table.append({u"alpha"_s, DateTimeText(T0.toLocalTime()), u"1"_s});
+        history.open(table);
+        for (int hour = 0; hour < 4; ++hour)
+            history.record(T0.addSecs(hour * 3600), LedgerSource::Trending, Seen({u"alpha"_s, u"beta"_s}));
+        (void)history.summaries();
+        history.waitForJobs();
+        QCOMPARE(history.waitingSightings(), 0);
+        QTRY_COMPARE(told.size(), 1);
+        QCOMPARE(told[0][0].toString(),
+                 u"The history of trends is not kept: the history of trends was written by a "
+                 u"newer version of the program"_s);
+        QTest::qWait(0);
+        QCOMPARE(told.size(), 1);
+    }
+    QCOMPARE(readFile(path()), before);
+    QCOMPARE(asideFiles(), QStringList());
+    QVERIFY(!readFile(m_dir->filePath(u"crash.log"_s)).contains("could not be written"));
 }
 
 void TestLedger::importCutShortIsFinishedAtTheNextStart()
