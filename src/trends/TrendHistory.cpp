@@ -272,16 +272,12 @@ QString TrendHistory::writeWaiting(TrendLedger& ledger)
         return error;
     }
     if (!m_writeTold) {
-        const QString times = waitingTimes();
-        tell(
+        const QString what =
             m_waiting.size() == 1
-                ? tr("The sightings of the scrape of %1 could not be kept in the history of trends: %2. They "
-                     "wait and are written at the next chance.")
-                      .arg(times, error)
-                : tr("The sightings of the scrapes of %1 could not be kept in the history of trends: %2. "
-                     "They "
-                     "wait and are written at the next chance.")
-                      .arg(times, error));
+                ? tr("The sightings of the scrape of %1 could not be kept in the history of trends")
+                : tr("The sightings of the scrapes of %1 could not be kept in the history of trends");
+        tell(
+            tr("%1: %2. They wait and are written at the next chance.").arg(what.arg(waitingTimes()), error));
     }
     m_writeTold = true;
     scheduleRetry();

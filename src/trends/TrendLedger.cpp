@@ -70,7 +70,6 @@ constexpr int SqliteLocked = 6;
 constexpr int SqliteIoError = 10;
 constexpr int SqliteCorrupt = 11;
 constexpr int SqliteFull = 13;
-constexpr int SqliteCantOpen = 14;
 constexpr int SqliteNotADatabase = 26;
 
 LedgerFault FaultOf(const QSqlError& error)
