@@ -1,21 +1,35 @@
-// The history of trends at scale: a ledger filled with SIGHTINGS sightings (10,000,000 unless set
-// in the environment; 100 an hour, keywords drawn from 200,000; written 10,000 at a time to fill
-// it sooner), then
-//   - one more scrape of 100 sightings with three news items each, written (median of 20);
-//   - the history of one keyword, all of it and the last 30 days (median of 20 keywords);
-//   - the rising keywords of the last day and week;
-//   - the file's size per sighting.
-// Goals: a scrape written in under 20 ms, a history in under 50 ms, under 100 bytes a sighting.
+// The history of trends at scale.
+//   ledger_bench [scale]   a ledger filled with SIGHTINGS sightings (10,000,000 unless set in the
+//                          environment; 100 an hour, keywords drawn from 200,000), then
+//     - one more scrape of 100 sightings with three news items each, written (median of 20);
+//     - the history of one keyword, all of it and the last 30 days (median of 20 keywords);
+//     - the rising keywords of the last day and week;
+//     - the file's size per sighting.
+//     Goals: a scrape written in under 20 ms, a history in under 50 ms, under 100 bytes a sighting.
+//   ledger_bench import ROWS   the first start's import of a table of ROWS rows (every keyword
+//                          distinct, in the table's own order) into a new history, timed (wall
+//                          and CPU); goal: at most 5 s per million rows.
+//   ledger_bench import-sql ROWS FOLDER   writes FOLDER/empty.sqlite (a new history) and
+//                          FOLDER/import.sql, the same statements for the same rows, for the sqlite3
+//                          command line (bench/ledger.sh runs both).
+//   ledger_bench content FILE   what a history holds, in brief, to compare two imports.
+#include "TrendKeywords.h"
 #include "trends/TrendLedger.h"
+#include "trends/TrendRecord.h"
+#include "util/DateTimeText.h"
+#include "util/DateTimeTextReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -50,11 +64,152 @@ QList<LedgerSighting> Scrape(QRandomGenerator& random, int keywords, int newsPer
     return sightings;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// A table grown over years: every row its own last-seen time, about a minute and a half apart,
+// the rows in no particular order.
+TrendRows TableOf(qsizetype count)
 {
-    QCoreApplication app(argc, argv);
+    QRandomGenerator random(20261210);
+    const QDateTime newest(QDate(2026, 12, 10), QTime(14, 15, 37));
+    QStringList times;
+    times.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        times << DateTimeText(newest.addSecs(-(90 * i + random.bounded(60))));
+    std::shuffle(times.begin(), times.end(), random);
+    TrendRows rows;
+    rows.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        rows.append({TrendKeyword(random, i), times[i], QString::number(1 + random.bounded(500))});
+    return rows;
+}
+
+double CpuSeconds()
+{
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// What a history holds, in brief, so that two imports can be compared.
+int PrintContent(TrendLedger& ledger, const QString& path)
+{
+    if (const QString error = ledger.open(); !error.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(error));
+        return 1;
+    }
+    const QHash<QString, KeywordSummary> keywords = ledger.summaries();
+    qint64 firstSeen = 0;
+    for (const KeywordSummary& summary : keywords)
+        firstSeen += summary.firstSeen.toSecsSinceEpoch() % 1000;
+    std::printf("content: %lld sightings, %lld keywords, first-seen check %lld\n",
+                static_cast<long long>(ledger.sightingCount()), static_cast<long long>(keywords.size()),
+                static_cast<long long>(firstSeen));
+    return 0;
+}
+
+int Import(qsizetype count)
+{
+    const TrendRows rows = TableOf(count);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trends.sqlite"));
+    TrendLedger ledger(path);
+    if (const QString error = ledger.open(); !error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu = CpuSeconds();
+    if (const QString error = ledger.importTable(rows); !error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    std::printf("import of %lld rows into a new history: %.2f s wall, %.2f s CPU, %.2f s per million rows "
+                "(goal <= 5 s)\n",
+                static_cast<long long>(count), seconds, CpuSeconds() - cpu, seconds * 1e6 / double(count));
+    ledger.close();
+    return PrintContent(ledger, path);
+}
+
+QString SqlText(QStringView text)
+{
+    QString quoted = text.toString();
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+// The statements of the import into a new history, with the rows' values written out, for the
+// sqlite3 command line to run beside us: the rows by case-folded keyword and time, 200 rows a
+// statement, a rollback journal and a larger cache for the time of the import, the indexes dropped
+// first and built after, all in one transaction.
+int WriteImportSql(qsizetype count, const QString& folder)
+{
+    const TrendRows rows = TableOf(count);
+    {
+        TrendLedger ledger(folder + QStringLiteral("/empty.sqlite"));
+        if (const QString error = ledger.open(); !error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    struct Entry {
+        QString folded;
+        qint64 at;
+        qsizetype row;
+    };
+    const DateTimeTextReader reader;
+    std::vector<Entry> entries;
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        entries.push_back({rows.keyword(row).toString().toCaseFolded(),
+                           reader.read(rows.date(row))->toSecsSinceEpoch(), row});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.folded != b.folded ? a.folded < b.folded : a.at < b.at;
+    });
+    QFile file(folder + QStringLiteral("/import.sql"));
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "%s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    QTextStream out(&file);
+    out << "PRAGMA journal_mode = DELETE;\nPRAGMA cache_size = -262144;\nBEGIN IMMEDIATE;\n"
+           "DROP INDEX IF EXISTS sightings_by_keyword;\nDROP INDEX IF EXISTS sightings_by_time;\n";
+    constexpr int PerStatement = 200;
+    QStringList keywords;
+    QStringList later;
+    const auto flush = [&](QStringList& values, const char* head, bool all) {
+        if (values.size() >= PerStatement || (all && !values.isEmpty())) {
+            out << head << values.join(u',') << ";\n";
+            values.clear();
+        }
+    };
+    const char* keywordHead = "INSERT INTO keywords (keyword, folded, first_seen) VALUES ";
+    const char* laterHead = "INSERT INTO sightings (keyword_id, at, source) VALUES ";
+    qint64 id = 0;
+    for (size_t first = 0; first < entries.size();) {
+        size_t end = first + 1;
+        while (end < entries.size() && entries[end].folded == entries[first].folded)
+            ++end;
+        ++id;
+        keywords << QStringLiteral("(%1,%2,%3)")
+                        .arg(SqlText(rows.keyword(entries[end - 1].row)), SqlText(entries[first].folded))
+                        .arg(entries[first].at);
+        flush(keywords, keywordHead, false);
+        for (size_t entry = first + 1; entry < end; ++entry) {
+            later << QStringLiteral("(%1,%2,2)").arg(id).arg(entries[entry].at);
+            flush(later, laterHead, false);
+        }
+        first = end;
+    }
+    flush(keywords, keywordHead, true);
+    out << "INSERT INTO sightings (keyword_id, at, source) SELECT id, first_seen, 2 FROM keywords ORDER BY "
+           "id;\n";
+    flush(later, laterHead, true);
+    out << "CREATE INDEX sightings_by_keyword ON sightings (keyword_id, at);\n"
+           "CREATE INDEX sightings_by_time ON sightings (at);\n"
+           "UPDATE state SET value = 'done' WHERE name = 'import';\nCOMMIT;\nPRAGMA journal_mode = WAL;\n";
+    return 0;
+}
+
+int Scale()
+{
     const qint64 total =
         qEnvironmentVariableIsSet("SIGHTINGS") ? qgetenv("SIGHTINGS").toLongLong() : 10'000'000;
     constexpr int Keywords = 200'000;
@@ -80,6 +235,22 @@ int main(int argc, char** argv)
     }
     std::printf("filled with %lld sightings in %.1f s\n", static_cast<long long>(ledger.sightingCount()),
                 filling.nsecsElapsed() / 1e9);
+    {
+        // A program's first open of its history looks at the whole file once (quick_check).
+        ledger.close();
+        TrendLedger first(path);
+        QElapsedTimer opening;
+        opening.start();
+        if (const QString error = first.open(); !error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("first open of the history, with its check of the whole file: %.2f s\n",
+                    opening.nsecsElapsed() / 1e9);
+        first.close();
+        if (const QString error = ledger.open(); !error.isEmpty())
+            return 1;
+    }
 
     QList<double> writes;
     for (int n = 0; n < 20; ++n, at = at.addSecs(3600)) {
@@ -121,4 +292,25 @@ int main(int argc, char** argv)
     std::printf("file %.1f MB, %.1f bytes a sighting (goal < 100)\n", bytes / 1e6,
                 double(bytes) / double(ledger.sightingCount()));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() >= 3 && arguments[1] == QStringLiteral("import"))
+        return Import(arguments[2].toLongLong());
+    if (arguments.size() >= 4 && arguments[1] == QStringLiteral("import-sql"))
+        return WriteImportSql(arguments[2].toLongLong(), arguments[3]);
+    if (arguments.size() >= 3 && arguments[1] == QStringLiteral("content")) {
+        TrendLedger ledger(arguments[2]);
+        return PrintContent(ledger, arguments[2]);
+    }
+    if (arguments.size() <= 1 || arguments[1] == QStringLiteral("scale"))
+        return Scale();
+    std::fprintf(stderr,
+                 "usage: ledger_bench [scale | import ROWS | import-sql ROWS FOLDER | content FILE]\n");
+    return 2;
 }

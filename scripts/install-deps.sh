@@ -11,11 +11,12 @@ set -euo pipefail
 # qt6-svg-dev draws the program's icon. dpkg-dev (dpkg-shlibdeps), desktop-file-utils and appstream
 # make and check the Debian package.
 # clang with its runtime (libclang-rt-14-dev) builds the fuzz targets with libFuzzer; clang-format
-# checks the layout of the sources.
+# checks the layout of the sources. sqlite3 (the command line) runs the history's import beside ours
+# in bench/ledger.sh, as the reference of that benchmark.
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev libssl-dev libicu-dev
           libgl-dev fonts-dejavu-core fonts-liberation2 python3 openssl p7zip-full libqt6sql6-sqlite
           qt6-charts-dev libqt6opengl6-dev qt6-svg-dev clang libclang-rt-14-dev clang-format
-          dpkg-dev desktop-file-utils appstream)
+          dpkg-dev desktop-file-utils appstream sqlite3)
 
 # Packages named on the command line are wanted too (make screenshots asks for its own).
 packages+=("$@")

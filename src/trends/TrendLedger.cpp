@@ -8,13 +8,23 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
+#include <QtConcurrentRun>
 
+#include <algorithm>
 #include <initializer_list>
 #include <iterator>
 #include <limits>
+#include <vector>
 
 namespace {
+
+// The indexes that only speed up reading: an import into an empty history builds them after its
+// rows are in, which is much faster than keeping them up to date row by row.
+const QString SightingsByKeyword =
+    QStringLiteral("CREATE INDEX sightings_by_keyword ON sightings (keyword_id, at)");
+const QString SightingsByTime = QStringLiteral("CREATE INDEX sightings_by_time ON sightings (at)");
 
 // The steps from one schema version to the next: step n makes version n + 1. Times are seconds
 // since 1970 in UTC; a keyword is kept once, by its case-folded form.
@@ -27,36 +37,120 @@ const QStringList Migrations[] = {
         QStringLiteral("CREATE TABLE sightings (id INTEGER PRIMARY KEY, keyword_id INTEGER NOT NULL, "
                        "at INTEGER NOT NULL, source INTEGER NOT NULL, country TEXT NOT NULL DEFAULT '', "
                        "traffic TEXT NOT NULL DEFAULT '', traffic_min INTEGER, rank INTEGER)"),
-        QStringLiteral("CREATE INDEX sightings_by_keyword ON sightings (keyword_id, at)"),
+        SightingsByKeyword,
     },
     {
-        QStringLiteral("CREATE INDEX sightings_by_time ON sightings (at)"),
+        SightingsByTime,
         QStringLiteral("CREATE TABLE news (id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, "
                        "title TEXT NOT NULL, source TEXT NOT NULL)"),
         QStringLiteral("CREATE TABLE sighting_news (sighting_id INTEGER NOT NULL, news_id INTEGER NOT NULL, "
                        "PRIMARY KEY (sighting_id, news_id)) WITHOUT ROWID"),
+    },
+    {
+        // What the ledger must remember beyond its sightings: whether the table's import is done.
+        // A history of before holds imported sightings when its import was done; one without any
+        // either had an empty table or was cut short, and an import into it adds only what its
+        // scrapes did not see.
+        QStringLiteral(
+            "CREATE TABLE state (name TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL) WITHOUT ROWID"),
+        QStringLiteral("INSERT INTO state (name, value) SELECT 'import', CASE WHEN EXISTS (SELECT 1 FROM "
+                       "sightings WHERE source = 2) THEN 'done' ELSE 'pending' END"),
+        // No query looks keywords up by their first sighting; keeping the index only cost every
+        // write.
+        QStringLiteral("DROP INDEX keywords_by_first_seen"),
     },
 };
 static_assert(std::size(Migrations) == TrendLedger::SchemaVersion);
 
 constexpr qint64 SecondsPerDay = 24 * 60 * 60;
 
-QString ErrorOf(const QSqlQuery& query)
+// SQLite's primary result codes that decide what becomes of the file.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
+constexpr int SqliteIoError = 10;
+constexpr int SqliteCorrupt = 11;
+constexpr int SqliteFull = 13;
+constexpr int SqliteNotADatabase = 26;
+
+LedgerFault FaultOf(const QSqlError& error)
 {
-    return query.lastError().text();
+    bool read = false;
+    // The low byte is the primary code also when SQLite gives an extended one.
+    const int code = error.nativeErrorCode().toInt(&read) & 0xff;
+    if (!read)
+        return LedgerFault::Other;
+    switch (code) {
+    case SqliteBusy:
+    case SqliteLocked:
+        return LedgerFault::Busy;
+    case SqliteIoError:
+    case SqliteFull:
+        return LedgerFault::Disk;
+    case SqliteCorrupt:
+    case SqliteNotADatabase:
+        return LedgerFault::Damaged;
+    default:
+        return LedgerFault::Other;
+    }
 }
 
-// Runs a statement that returns the id of its row (RETURNING id) with these values; false when it
-// failed (ErrorOf says why).
-bool RowIdOf(QSqlQuery& query, std::initializer_list<QVariant> values, qint64& id)
-{
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec() || !query.next())
+// A statement prepared once and run many times; preparing is checked, so that a failure says
+// SQLite's reason and not the driver's ("Parameter count mismatch").
+class Statement {
+public:
+    Statement(const QSqlDatabase& db, const QString& text)
+        : m_query(db)
+    {
+        m_prepared = m_query.prepare(text);
+        if (!m_prepared)
+            m_error = m_query.lastError();
+    }
+
+    // Runs it with these values; false when it failed (error() says why).
+    bool run(std::initializer_list<QVariant> values)
+    {
+        int index = 0;
+        for (const QVariant& value : values)
+            m_query.bindValue(index++, value);
+        return run();
+    }
+    bool run()
+    {
+        if (!m_prepared)
+            return false;
+        if (m_query.exec())
+            return true;
+        m_error = m_query.lastError();
         return false;
-    id = query.value(0).toLongLong();
-    query.finish();
-    return true;
+    }
+    // Runs a statement that returns the id of its row (RETURNING id) with these values.
+    bool runForId(std::initializer_list<QVariant> values, qint64& id)
+    {
+        if (!run(values))
+            return false;
+        if (!m_query.next()) {
+            m_error = m_query.lastError();
+            return false;
+        }
+        id = m_query.value(0).toLongLong();
+        m_query.finish();
+        return true;
+    }
+    void bind(int index, const QVariant& value) { m_query.bindValue(index, value); }
+    QSqlQuery& query() { return m_query; }
+    const QSqlError& error() const { return m_error; }
+
+private:
+    QSqlQuery m_query;
+    bool m_prepared = false;
+    QSqlError m_error;
+};
+
+// Runs one statement; an invalid error when it succeeded.
+QSqlError Exec(const QSqlDatabase& db, const QString& statement)
+{
+    QSqlQuery query(db);
+    return query.exec(statement) ? QSqlError() : query.lastError();
 }
 
 // A text as SQL has it: an empty one is '' (a null QString would be NULL).
@@ -80,79 +174,383 @@ QDateTime TimeOf(const QVariant& seconds)
     return QDateTime::fromSecsSinceEpoch(seconds.toLongLong(), Qt::UTC);
 }
 
+// A feed item without a keyword (empty link text, a bare "<li>") is not a keyword.
+bool IsKeyword(QStringView keyword)
+{
+    return !keyword.trimmed().isEmpty();
+}
+
 // The statements that add one sighting, prepared once for a whole transaction.
 class SightingWriter {
 public:
     explicit SightingWriter(const QSqlDatabase& db)
-        : m_keyword(db)
-        , m_sighting(db)
-        , m_news(db)
-        , m_link(db)
+        : m_keyword(db, QStringLiteral("INSERT INTO keywords (keyword, folded, first_seen) VALUES (?, ?, ?) "
+                                       "ON CONFLICT (folded) DO UPDATE SET keyword = excluded.keyword, "
+                                       "first_seen = MIN(first_seen, excluded.first_seen) RETURNING id"))
+        , m_sighting(db, QStringLiteral("INSERT INTO sightings (keyword_id, at, source, country, traffic, "
+                                        "traffic_min, rank) VALUES (?, ?, ?, ?, ?, ?, ?)"))
+        , m_news(db, QStringLiteral(
+                         "INSERT INTO news (url, title, source) VALUES (?, ?, ?) ON CONFLICT (url) "
+                         "DO UPDATE SET title = excluded.title, source = excluded.source RETURNING id"))
+        , m_link(db,
+                 QStringLiteral("INSERT OR IGNORE INTO sighting_news (sighting_id, news_id) VALUES (?, ?)"))
+        , m_known(db,
+                  QStringLiteral("SELECT EXISTS (SELECT 1 FROM keywords k JOIN sightings s ON s.keyword_id = "
+                                 "k.id WHERE k.folded = ? AND (s.source = 2 OR s.at = ?))"))
     {
-        m_keyword.prepare(QStringLiteral("INSERT INTO keywords (keyword, folded, first_seen) VALUES (?, ?, "
-                                         "?) ON CONFLICT (folded) DO UPDATE "
-                                         "SET keyword = excluded.keyword, first_seen = MIN(first_seen, "
-                                         "excluded.first_seen) RETURNING id"));
-        m_sighting.prepare(QStringLiteral("INSERT INTO sightings (keyword_id, at, source, country, traffic, "
-                                          "traffic_min, rank) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        m_news.prepare(
-            QStringLiteral("INSERT INTO news (url, title, source) VALUES (?, ?, ?) ON CONFLICT (url) "
-                           "DO UPDATE SET title = excluded.title, source = excluded.source RETURNING id"));
-        m_link.prepare(
-            QStringLiteral("INSERT OR IGNORE INTO sighting_news (sighting_id, news_id) VALUES (?, ?)"));
     }
 
-    // Returns what went wrong, empty when nothing did.
-    QString add(qint64 at, LedgerSource source, const LedgerSighting& sighting)
+    // Returns what went wrong, an invalid error when nothing did.
+    QSqlError add(qint64 at, LedgerSource source, const LedgerSighting& sighting)
     {
+        const QString folded = sighting.keyword.toCaseFolded();
+        if (source == LedgerSource::Imported) {
+            // Imported once per keyword, and never beside a sighting of a scrape at that time.
+            if (!m_known.run({folded, at}) || !m_known.query().next())
+                return m_known.error();
+            const bool known = m_known.query().value(0).toBool();
+            m_known.query().finish();
+            if (known)
+                return {};
+        }
         qint64 keywordId = 0;
-        if (!RowIdOf(m_keyword, {sighting.keyword, sighting.keyword.toCaseFolded(), at}, keywordId))
-            return ErrorOf(m_keyword);
-
-        m_sighting.addBindValue(keywordId);
-        m_sighting.addBindValue(at);
-        m_sighting.addBindValue(int(source));
-        m_sighting.addBindValue(Text(sighting.country));
-        m_sighting.addBindValue(Text(sighting.traffic));
-        m_sighting.addBindValue(OptionalNumber(TrafficLowerBound(sighting.traffic)));
-        m_sighting.addBindValue(sighting.rank > 0 ? QVariant(sighting.rank)
-                                                  : QVariant(QMetaType::fromType<int>()));
-        if (!m_sighting.exec())
-            return ErrorOf(m_sighting);
-        const qint64 sightingId = m_sighting.lastInsertId().toLongLong();
+        if (!m_keyword.runForId({sighting.keyword, folded, at}, keywordId))
+            return m_keyword.error();
+        if (!m_sighting.run(
+                {keywordId, at, int(source), Text(sighting.country), Text(sighting.traffic),
+                 OptionalNumber(TrafficLowerBound(sighting.traffic)),
+                 sighting.rank > 0 ? QVariant(sighting.rank) : QVariant(QMetaType::fromType<int>())}))
+            return m_sighting.error();
+        const qint64 sightingId = m_sighting.query().lastInsertId().toLongLong();
 
         for (const TrendingNews& news : sighting.news) {
             if (news.url.isEmpty())
                 continue;
             qint64 newsId = 0;
-            if (!RowIdOf(m_news, {news.url, Text(news.title), Text(news.source)}, newsId))
-                return ErrorOf(m_news);
-            m_link.addBindValue(sightingId);
-            m_link.addBindValue(newsId);
-            if (!m_link.exec())
-                return ErrorOf(m_link);
+            if (!m_news.runForId({news.url, Text(news.title), Text(news.source)}, newsId))
+                return m_news.error();
+            if (!m_link.run({sightingId, newsId}))
+                return m_link.error();
         }
         return {};
     }
 
 private:
-    QSqlQuery m_keyword;
-    QSqlQuery m_sighting;
-    QSqlQuery m_news;
-    QSqlQuery m_link;
+    Statement m_keyword;
+    Statement m_sighting;
+    Statement m_news;
+    Statement m_link;
+    Statement m_known;
 };
 
-// Runs `write` in one transaction: all of it is kept, or nothing.
-template <typename Write> QString InTransaction(QSqlDatabase db, const Write& write)
+// Inserts many rows with few statements: VALUES lists of up to `Rows` rows, each statement
+// prepared once, so that the cost of a statement is shared by many rows.
+class BulkInsert {
+public:
+    static constexpr int Rows = 200;
+
+    // `head`: "INSERT INTO table (columns) VALUES"; `row`: one row's values, as "(?, ?, 2)".
+    BulkInsert(const QSqlDatabase& db, const QString& head, const QString& row)
+        : m_db(db)
+        , m_head(head)
+        , m_row(row)
+        , m_full(db, statementText(Rows))
+    {
+    }
+
+    // Adds one row; an invalid error unless a statement failed.
+    QSqlError add(std::initializer_list<QVariant> values)
+    {
+        for (const QVariant& value : values)
+            m_full.bind(m_values++, value);
+        if (++m_held < Rows)
+            return {};
+        m_held = 0;
+        m_values = 0;
+        return m_full.run() ? QSqlError() : m_full.error();
+    }
+    // Writes the rows still held.
+    QSqlError finish()
+    {
+        if (m_held == 0)
+            return {};
+        Statement rest(m_db, statementText(m_held));
+        QSqlQuery& full = m_full.query();
+        for (int index = 0; index < m_values; ++index)
+            rest.bind(index, full.boundValue(index));
+        m_held = 0;
+        m_values = 0;
+        return rest.run() ? QSqlError() : rest.error();
+    }
+
+private:
+    QString statementText(int rows) const
+    {
+        QString text = m_head;
+        text.reserve(m_head.size() + rows * (m_row.size() + 1));
+        for (int row = 0; row < rows; ++row) {
+            text += row == 0 ? u' ' : u',';
+            text += m_row;
+        }
+        return text;
+    }
+
+    QSqlDatabase m_db;
+    QString m_head;
+    QString m_row;
+    Statement m_full;
+    int m_held = 0;   // rows bound to the full statement, not yet written
+    int m_values = 0; // values bound
+};
+
+// Runs `write` in one transaction that holds the write lock from its start (a lock that another
+// program holds is waited for as long as the busy timeout says): all of it is kept, or nothing.
+template <typename Write> QSqlError InTransaction(const QSqlDatabase& db, const Write& write)
 {
-    if (!db.transaction())
-        return db.lastError().text();
-    QString error = write();
-    if (error.isEmpty() && !db.commit())
-        error = db.lastError().text();
-    if (!error.isEmpty())
-        db.rollback();
+    if (QSqlError error = Exec(db, QStringLiteral("BEGIN IMMEDIATE")); error.isValid())
+        return error;
+    QSqlError error = write();
+    if (!error.isValid())
+        error = Exec(db, QStringLiteral("COMMIT"));
+    if (error.isValid())
+        (void)Exec(db, QStringLiteral("ROLLBACK")); // SQLite may have rolled it back already
     return error;
+}
+
+// An error of our own, for a stop asked for: not SQLite's.
+QSqlError Stopped()
+{
+    return QSqlError(QString(), QStringLiteral("stopped"), QSqlError::UnknownError);
+}
+
+// Wall-clock times of this machine's zone as seconds since 1970 in UTC, as QDateTime makes them, but
+// with the zone's offset looked up once an hour of wall-clock time rather than once a row: each
+// look-up may read the zone's file, microseconds that a million rows add up to seconds.
+class WallClockToUtc {
+public:
+    qint64 seconds(qint64 msecsSinceZero)
+    {
+        constexpr qint64 MsecsPerHour = 3'600'000;
+        const qint64 hour = msecsSinceZero / MsecsPerHour - (msecsSinceZero % MsecsPerHour < 0 ? 1 : 0);
+        auto offset = m_offsets.constFind(hour);
+        if (offset == m_offsets.cend()) {
+            const QDateTime start = local(hour * MsecsPerHour);
+            const QDateTime end = local(hour * MsecsPerHour + MsecsPerHour - 1);
+            const bool steady =
+                start.isValid() && end.isValid() && start.offsetFromUtc() == end.offsetFromUtc();
+            offset =
+                m_offsets.insert(hour, steady ? std::optional<int>(start.offsetFromUtc()) : std::nullopt);
+        }
+        // The hour in which the clock is changed: each time on its own.
+        if (!*offset)
+            return local(msecsSinceZero).toSecsSinceEpoch();
+        return (msecsSinceZero - ZeroToEpochMsecs) / 1000 - **offset;
+    }
+
+private:
+    static constexpr qint64 MsecsPerDay = 86'400'000;
+    static constexpr qint64 ZeroToEpochMsecs = 25'569 * MsecsPerDay; // 30 December 1899 to 1 January 1970
+
+    static QDateTime local(qint64 msecsSinceZero)
+    {
+        const qint64 days = msecsSinceZero / MsecsPerDay - (msecsSinceZero % MsecsPerDay < 0 ? 1 : 0);
+        return QDateTime(QDate(1899, 12, 30).addDays(days),
+                         QTime::fromMSecsSinceStartOfDay(int(msecsSinceZero - days * MsecsPerDay)));
+    }
+
+    QHash<qint64, std::optional<int>> m_offsets;
+};
+
+// One row of a table on its way into the history.
+struct ImportEntry {
+    QString folded;
+    qint64 at = 0;
+    qsizetype row = 0;
+};
+
+bool ImportOrder(const ImportEntry& a, const ImportEntry& b)
+{
+    const int order = QStringView(a.folded).compare(QStringView(b.folded));
+    return order != 0 ? order < 0 : a.at < b.at;
+}
+
+// The rows from `first` to `end` that go into the history, in import order (nothing more once a
+// stop is asked for).
+std::vector<ImportEntry> SortedEntries(const TrendRows& rows, qsizetype first, qsizetype end,
+                                       const QLocale& locale, const std::stop_token& stop)
+{
+    // A reader serves one thread at a time: one each.
+    const DateTimeTextReader reader(locale);
+    WallClockToUtc utc;
+    std::vector<ImportEntry> entries;
+    entries.reserve(size_t(end - first));
+    for (qsizetype row = first; row < end; ++row) {
+        if (row % 4096 == 0 && stop.stop_requested())
+            return entries;
+        const QStringView keyword = rows.keyword(row);
+        if (!IsKeyword(keyword))
+            continue;
+        const std::optional<qint64> seen = reader.msecsSinceZero(rows.date(row));
+        if (!seen)
+            continue;
+        entries.push_back({keyword.toString().toCaseFolded(), utc.seconds(*seen), row});
+    }
+    std::sort(entries.begin(), entries.end(), ImportOrder);
+    return entries;
+}
+
+// Larger page cache for the time of an import, so that its pages stay in memory until the commit;
+// the cache it had comes back after.
+class BiggerCache {
+public:
+    explicit BiggerCache(const QSqlDatabase& db)
+        : m_db(db)
+    {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("PRAGMA cache_size")) && query.next())
+            m_before = query.value(0).toLongLong();
+        // In KiB when negative: 256 MiB.
+        (void)Exec(db, QStringLiteral("PRAGMA cache_size = -262144"));
+    }
+    ~BiggerCache() { (void)Exec(m_db, QStringLiteral("PRAGMA cache_size = %1").arg(m_before)); }
+    BiggerCache(const BiggerCache&) = delete;
+    BiggerCache& operator=(const BiggerCache&) = delete;
+
+private:
+    QSqlDatabase m_db;
+    qint64 m_before = -2000;
+};
+
+// For an import into an empty history: its rows are written once, straight into the file, under a
+// rollback journal, which has to keep only the few pages the file had; in WAL mode every page
+// would be written twice (to the log, then into the file). WAL mode comes back after. Another
+// connection to the file (a reader) keeps it in WAL mode, which only takes longer.
+class RollbackJournal {
+public:
+    explicit RollbackJournal(const QSqlDatabase& db)
+        : m_db(db)
+    {
+        QSqlQuery query(db);
+        m_switched = query.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) && query.next() &&
+                     query.value(0).toString() == QLatin1String("delete");
+    }
+    ~RollbackJournal()
+    {
+        // Should this fail, the next open sets WAL mode again.
+        if (m_switched)
+            (void)Exec(m_db, QStringLiteral("PRAGMA journal_mode = WAL"));
+    }
+    RollbackJournal(const RollbackJournal&) = delete;
+    RollbackJournal& operator=(const RollbackJournal&) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_switched = false;
+};
+
+// Into an empty history: the keywords with ids of their own in folded order, their sightings, and
+// then the indexes.
+QSqlError ImportIntoEmpty(const QSqlDatabase& db, const TrendRows& rows,
+                          const std::vector<ImportEntry>& entries, const std::stop_token& stop)
+{
+    for (const QString& index :
+         {QStringLiteral("sightings_by_keyword"), QStringLiteral("sightings_by_time")}) {
+        if (QSqlError error = Exec(db, QStringLiteral("DROP INDEX IF EXISTS %1").arg(index)); error.isValid())
+            return error;
+    }
+    // The keywords table is empty and takes them in order: their ids are 1, 2, 3...
+    BulkInsert keywords(db, QStringLiteral("INSERT INTO keywords (keyword, folded, first_seen) VALUES"),
+                        QStringLiteral("(?,?,?)"));
+    BulkInsert later(db, QStringLiteral("INSERT INTO sightings (keyword_id, at, source) VALUES"),
+                     QStringLiteral("(?,?,2)"));
+    qint64 id = 0;
+    for (size_t first = 0; first < entries.size();) {
+        if (stop.stop_requested())
+            return Stopped();
+        // One keyword: its rows by time, the last one giving its text as last seen.
+        size_t end = first + 1;
+        while (end < entries.size() && entries[end].folded == entries[first].folded)
+            ++end;
+        ++id;
+        const ImportEntry& last = entries[end - 1];
+        if (QSqlError error =
+                keywords.add({rows.keyword(last.row).toString(), last.folded, entries[first].at});
+            error.isValid())
+            return error;
+        // A keyword's first sighting is at its first-seen time, and comes from the keywords below;
+        // only a keyword in several rows (its letter case differing) has more.
+        for (size_t entry = first + 1; entry < end; ++entry) {
+            if (QSqlError error = later.add({id, entries[entry].at}); error.isValid())
+                return error;
+        }
+        first = end;
+    }
+    if (QSqlError error = keywords.finish(); error.isValid())
+        return error;
+    if (QSqlError error = Exec(db, QStringLiteral("INSERT INTO sightings (keyword_id, at, source) SELECT id, "
+                                                  "first_seen, 2 FROM keywords ORDER BY id"));
+        error.isValid())
+        return error;
+    if (QSqlError error = later.finish(); error.isValid())
+        return error;
+    for (const QString& index : {SightingsByKeyword, SightingsByTime}) {
+        if (stop.stop_requested())
+            return Stopped();
+        if (QSqlError error = Exec(db, index); error.isValid())
+            return error;
+    }
+    return {};
+}
+
+// Into a history that already holds sightings: the rows go through a table of their own, which
+// drops those the history has (a keyword imported already, or seen at the row's time by a
+// scrape), and then join the history's keywords.
+QSqlError ImportBeside(const QSqlDatabase& db, const TrendRows& rows, const std::vector<ImportEntry>& entries,
+                       const std::stop_token& stop)
+{
+    const QStringList statements[] = {
+        {QStringLiteral("DROP TABLE IF EXISTS temp.import_rows"),
+         QStringLiteral(
+             "CREATE TEMP TABLE import_rows (folded TEXT NOT NULL, at INTEGER NOT NULL, keyword TEXT "
+             "NOT NULL, PRIMARY KEY (folded, at)) WITHOUT ROWID")},
+        {QStringLiteral(
+             "DELETE FROM temp.import_rows WHERE EXISTS (SELECT 1 FROM keywords k JOIN sightings s ON "
+             "s.keyword_id = k.id WHERE k.folded = import_rows.folded AND (s.source = 2 OR s.at = "
+             "import_rows.at))"),
+         QStringLiteral(
+             "INSERT INTO keywords (keyword, folded, first_seen) SELECT (SELECT j.keyword FROM "
+             "temp.import_rows j WHERE j.folded = i.folded ORDER BY j.at DESC LIMIT 1), i.folded, "
+             "MIN(i.at) FROM temp.import_rows i WHERE true GROUP BY i.folded ON CONFLICT (folded) DO "
+             "UPDATE SET first_seen = MIN(first_seen, excluded.first_seen)"),
+         QStringLiteral(
+             "INSERT INTO sightings (keyword_id, at, source) SELECT k.id, i.at, 2 FROM temp.import_rows "
+             "i JOIN keywords k ON k.folded = i.folded"),
+         QStringLiteral("DROP TABLE temp.import_rows")},
+    };
+    for (const QString& statement : statements[0]) {
+        if (QSqlError error = Exec(db, statement); error.isValid())
+            return error;
+    }
+    BulkInsert insert(db,
+                      QStringLiteral("INSERT OR IGNORE INTO temp.import_rows (folded, at, keyword) VALUES"),
+                      QStringLiteral("(?,?,?)"));
+    for (size_t entry = 0; entry < entries.size(); ++entry) {
+        if (entry % 4096 == 0 && stop.stop_requested())
+            return Stopped();
+        const ImportEntry& row = entries[entry];
+        if (QSqlError error = insert.add({row.folded, row.at, rows.keyword(row.row).toString()});
+            error.isValid())
+            return error;
+    }
+    if (QSqlError error = insert.finish(); error.isValid())
+        return error;
+    for (const QString& statement : statements[1]) {
+        if (stop.stop_requested())
+            return Stopped();
+        if (QSqlError error = Exec(db, statement); error.isValid())
+            return error;
+    }
+    return {};
 }
 
 } // namespace
@@ -182,80 +580,141 @@ bool TrendLedger::isOpen() const
     return QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen();
 }
 
-QString TrendLedger::exec(const QString& statement) const
+QString TrendLedger::failed(const QSqlError& error) const
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    return query.exec(statement) ? QString() : ErrorOf(query);
+    m_fault = FaultOf(error);
+    if (m_fault == LedgerFault::Damaged)
+        const_cast<TrendLedger*>(this)->m_checked = false; // the next open looks at the whole file
+    // SQLite's own words ("database is locked"); the driver's ("Unable to fetch row") say nothing.
+    const QString words = error.databaseText().trimmed();
+    return words.isEmpty() ? error.text().trimmed() : words;
 }
 
-QString TrendLedger::open(bool setAside)
+QString TrendLedger::notOpen() const
+{
+    m_fault = LedgerFault::Other;
+    return tr("the history of trends is not open");
+}
+
+QString TrendLedger::open(Access access)
 {
     m_notice.clear();
+    m_fault = LedgerFault::None;
     const bool existed = QFile::exists(m_path);
-    QString error = openFile();
+    // A reader leaves nothing behind: SQLite would make the log and shared-memory files beside a
+    // history in WAL mode, and leave them. With no log there, no program has the history open for
+    // writing, and it is read as a file that does not change; with one, it is read as its writer
+    // shares it.
+    const bool quiet = access == Access::ReadOnly && !QFile::exists(m_path + QStringLiteral("-wal"));
+    QString error = openFile(access, quiet);
+    if (!error.isEmpty() && access == Access::ReadOnly && !quiet && existed &&
+        m_fault == LedgerFault::Other) {
+        // The shared-memory file cannot be opened (a read-only folder): nobody can write there
+        // either.
+        error = openFile(access, true);
+    }
     m_createdNow = error.isEmpty() && !existed;
-    if (error.isEmpty() || !existed)
-        return error;
-    if (!setAside) {
-        close();
-        return error.startsWith(QLatin1String("newer:")) ? error.mid(6) : error;
-    }
-    if (error.startsWith(QLatin1String("newer:"))) {
-        close();
-        return error.mid(6);
-    }
-    // What cannot be read is kept for the user, under another name, and a new ledger begins.
+    if (error.isEmpty())
+        return {};
     close();
-    const QString aside = m_path + QStringLiteral(".unreadable-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-        if (QFile::exists(m_path + suffix) && !QFile::rename(m_path + suffix, aside + suffix))
-            return QStringLiteral("%1 (it could not be renamed aside either)").arg(error);
-    }
-    m_notice =
-        QStringLiteral("The history of trends could not be read (%1); it was renamed %2 and a new one begun.")
-            .arg(error, aside.section(u'/', -1));
-    error = openFile();
-    m_createdNow = error.isEmpty();
-    return error;
+    if (access == Access::ReadOnly || !existed || m_fault != LedgerFault::Damaged)
+        return error;
+    return setAside(error);
 }
 
-QString TrendLedger::openFile()
+QString TrendLedger::setAside(const QString& error)
+{
+    // SQLite says the file is damaged or no database at all: it is kept for the user, under
+    // another name, and a new history begins.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = m_path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = m_path + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
+    for (const QString& suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        QFile file(m_path + suffix);
+        if (file.exists() && !file.rename(aside + suffix)) {
+            m_fault = LedgerFault::Damaged;
+            return tr("%1; it could not be renamed aside: %2").arg(error, file.errorString());
+        }
+    }
+    m_notice = tr("The history of trends could not be read (%1); it was renamed %2 and a new one begun.")
+                   .arg(error, aside.section(u'/', -1));
+    const QString again = openFile(Access::ReadWrite, false);
+    m_createdNow = again.isEmpty();
+    if (!again.isEmpty())
+        close();
+    return again;
+}
+
+QString TrendLedger::openFile(Access access, bool immutable)
 {
     close();
+    m_version = 0;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    QStringList options{QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs)};
+    if (access == Access::ReadOnly)
+        options << QStringLiteral("QSQLITE_OPEN_READONLY");
+    if (immutable) {
+        options << QStringLiteral("QSQLITE_OPEN_URI");
+        db.setDatabaseName(QUrl::fromLocalFile(m_path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?immutable=1"));
+    } else {
+        db.setDatabaseName(m_path);
+    }
+    db.setConnectOptions(options.join(u';'));
     if (!db.open())
-        return db.lastError().text();
+        return failed(db.lastError());
     QSqlQuery version(db);
     if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
-        return ErrorOf(version);
+        return failed(version.lastError());
     const int found = version.value(0).toInt();
     version.finish();
-    if (found > SchemaVersion)
-        return QStringLiteral("newer:the history of trends was written by a newer version of the program");
+    if (found > SchemaVersion) {
+        m_fault = LedgerFault::Newer;
+        return tr("the history of trends was written by a newer version of the program");
+    }
+    m_version = found;
+    if (access == Access::ReadOnly)
+        return {};
     for (const QString& pragma :
          {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")}) {
-        if (QString error = exec(pragma); !error.isEmpty())
-            return error;
+        if (const QSqlError error = Exec(db, pragma); error.isValid())
+            return failed(error);
     }
-    return migrate(found);
+    if (!m_checked && found > 0) {
+        // Damage beyond the first pages shows only when they are read: the whole file is looked at
+        // once, when this object first opens it, rather than failing scrape after scrape later.
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("PRAGMA quick_check(1)")) || !check.next())
+            return failed(check.lastError());
+        const QString verdict = check.value(0).toString();
+        check.finish();
+        if (verdict != QLatin1String("ok")) {
+            m_fault = LedgerFault::Damaged;
+            return tr("the file is damaged (%1)").arg(verdict);
+        }
+    }
+    m_checked = true;
+    if (QString error = migrate(found); !error.isEmpty())
+        return error;
+    m_version = SchemaVersion;
+    return {};
 }
 
 QString TrendLedger::migrate(int from)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     for (int version = from; version < SchemaVersion; ++version) {
-        const QString error = InTransaction(db, [&] {
+        const QSqlError error = InTransaction(db, [&] {
             for (const QString& statement : Migrations[version]) {
-                if (QString failed = exec(statement); !failed.isEmpty())
+                if (QSqlError failed = Exec(db, statement); failed.isValid())
                     return failed;
             }
-            return exec(QStringLiteral("PRAGMA user_version = %1").arg(version + 1));
+            return Exec(db, QStringLiteral("PRAGMA user_version = %1").arg(version + 1));
         });
-        if (!error.isEmpty())
-            return error;
+        if (error.isValid())
+            return failed(error);
     }
     return {};
 }
@@ -263,50 +722,95 @@ QString TrendLedger::migrate(int from)
 QString TrendLedger::recordScrape(const QDateTime& at, LedgerSource source,
                                   const QList<LedgerSighting>& sightings)
 {
-    if (!isOpen())
-        return QStringLiteral("the history of trends is not open");
+    return recordScrapes({{at, source, sightings}});
+}
+
+QString TrendLedger::recordScrapes(QList<LedgerScrape> scrapes)
+{
+    if (!isOpen() || m_version < SchemaVersion)
+        return notOpen();
+    m_fault = LedgerFault::None;
+    // Scrapes that waited go in before later ones, as if they had been written at their time.
+    std::stable_sort(scrapes.begin(), scrapes.end(),
+                     [](const LedgerScrape& a, const LedgerScrape& b) { return a.at < b.at; });
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    return InTransaction(db, [&] {
+    const QSqlError error = InTransaction(db, [&] {
         SightingWriter writer(db);
-        for (const LedgerSighting& sighting : sightings) {
-            if (QString error = writer.add(at.toSecsSinceEpoch(), source, sighting); !error.isEmpty())
-                return error;
+        for (const LedgerScrape& scrape : scrapes) {
+            for (const LedgerSighting& sighting : scrape.sightings) {
+                if (!IsKeyword(sighting.keyword))
+                    continue;
+                if (QSqlError failed = writer.add(scrape.at.toSecsSinceEpoch(), scrape.source, sighting);
+                    failed.isValid())
+                    return failed;
+            }
         }
-        return QString();
+        return QSqlError();
     });
+    return error.isValid() ? failed(error) : QString();
+}
+
+bool TrendLedger::importPending() const
+{
+    if (!isOpen() || m_version < SchemaVersion)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    return query.exec(QStringLiteral("SELECT value FROM state WHERE name = 'import'")) && query.next() &&
+           query.value(0).toString() == QLatin1String("pending");
 }
 
 QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale, std::stop_token stop)
 {
-    if (!isOpen())
-        return QStringLiteral("the history of trends is not open");
-    const DateTimeTextReader reader(locale);
+    if (!isOpen() || m_version < SchemaVersion)
+        return notOpen();
+    m_fault = LedgerFault::None;
+    // The rows by case-folded keyword, then time: each keyword's rows side by side, and the
+    // keywords' index filled in its own order. A big table is read in two halves side by side.
+    std::vector<ImportEntry> entries;
+    if (rows.size() < 65536) {
+        entries = SortedEntries(rows, 0, rows.size(), locale, stop);
+    } else {
+        const qsizetype half = rows.size() / 2;
+        QFuture<std::vector<ImportEntry>> later =
+            QtConcurrent::run([&] { return SortedEntries(rows, half, rows.size(), locale, stop); });
+        const std::vector<ImportEntry> first = SortedEntries(rows, 0, half, locale, stop);
+        const std::vector<ImportEntry> second = later.result();
+        entries.reserve(first.size() + second.size());
+        std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(entries),
+                   ImportOrder);
+    }
+    if (stop.stop_requested())
+        return failed(Stopped());
+
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    return InTransaction(db, [&] {
-        SightingWriter writer(db);
-        for (qsizetype row = 0; row < rows.size(); ++row) {
-            if (row % 1024 == 0 && stop.stop_requested())
-                return QStringLiteral("stopped");
-            const std::optional<QDateTime> seen = reader.read(rows.date(row));
-            if (!seen)
-                continue;
-            const QString error = writer.add(seen->toSecsSinceEpoch(), LedgerSource::Imported,
-                                             {rows.keyword(row).toString(), {}, {}, 0, {}});
-            if (!error.isEmpty())
-                return error;
-        }
-        return QString();
+    const BiggerCache cache(db);
+    std::optional<RollbackJournal> journal;
+    if (!hasSightings())
+        journal.emplace(db);
+    const QSqlError error = InTransaction(db, [&] {
+        QSqlQuery empty(db);
+        if (!empty.exec(QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM keywords)")) || !empty.next())
+            return empty.lastError();
+        const bool intoEmpty = empty.value(0).toBool();
+        empty.finish();
+        if (QSqlError failed =
+                intoEmpty ? ImportIntoEmpty(db, rows, entries, stop) : ImportBeside(db, rows, entries, stop);
+            failed.isValid())
+            return failed;
+        return Exec(db, QStringLiteral("UPDATE state SET value = 'done' WHERE name = 'import'"));
     });
+    return error.isValid() ? failed(error) : QString();
 }
 
 std::optional<KeywordHistory> TrendLedger::history(const QString& keyword, const QDateTime& since,
                                                    int newsItems) const
 {
-    if (!isOpen())
+    if (!isOpen() || m_version < 1)
         return std::nullopt;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id, keyword FROM keywords WHERE folded = ?"));
+    if (!query.prepare(QStringLiteral("SELECT id, keyword FROM keywords WHERE folded = ?")))
+        return std::nullopt;
     query.addBindValue(keyword.toCaseFolded());
     if (!query.exec() || !query.next())
         return std::nullopt;
@@ -316,7 +820,8 @@ std::optional<KeywordHistory> TrendLedger::history(const QString& keyword, const
 
     const auto run = [&](const QString& statement, const QVariantList& values) {
         query.finish();
-        query.prepare(statement);
+        if (!query.prepare(statement))
+            return false;
         for (const QVariant& value : values)
             query.addBindValue(value);
         return query.exec();
@@ -349,7 +854,9 @@ std::optional<KeywordHistory> TrendLedger::history(const QString& keyword, const
             history.days.append({day, query.value(1).toLongLong(), NumberOf(query.value(2))});
         }
     }
-    if (run(QStringLiteral(
+    // A history of the first version, read as it is, has no news.
+    if (m_version >= 2 &&
+        run(QStringLiteral(
                 "SELECT n.title, n.url, n.source FROM sighting_news l JOIN sightings s ON s.id = "
                 "l.sighting_id JOIN news n ON n.id = l.news_id WHERE s.keyword_id = ? GROUP BY n.id "
                 "ORDER BY MAX(s.at) DESC, n.id DESC LIMIT ?"),
@@ -364,12 +871,12 @@ std::optional<KeywordHistory> TrendLedger::history(const QString& keyword, const
 QList<RisingKeyword> TrendLedger::rising(const QDateTime& now) const
 {
     QList<RisingKeyword> rising;
-    if (!isOpen())
+    if (!isOpen() || m_version < 1)
         return rising;
     const qint64 end = now.toSecsSinceEpoch();
     const qint64 week = end - 7 * SecondsPerDay;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral(
+    const bool prepared = query.prepare(QStringLiteral(
         "SELECT k.keyword, k.first_seen, SUM(s.at >= :week) AS last_week, SUM(s.at < :week) AS week_before, "
         "MAX(CASE WHEN s.at >= :week THEN s.traffic_min END) AS peak FROM sightings s JOIN keywords k ON "
         "k.id = "
@@ -381,7 +888,7 @@ QList<RisingKeyword> TrendLedger::rising(const QDateTime& now) const
     query.bindValue(QStringLiteral(":twoWeeks"), week - 7 * SecondsPerDay);
     query.bindValue(QStringLiteral(":end"), end);
     query.bindValue(QStringLiteral(":day"), end - SecondsPerDay);
-    if (!query.exec())
+    if (!prepared || !query.exec())
         return rising;
     while (query.next()) {
         rising.append({query.value(0).toString(), TimeOf(query.value(1)), query.value(2).toLongLong(),
@@ -392,7 +899,7 @@ QList<RisingKeyword> TrendLedger::rising(const QDateTime& now) const
 
 bool TrendLedger::hasSightings() const
 {
-    if (!isOpen())
+    if (!isOpen() || m_version < 1)
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     return query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM sightings)")) && query.next() &&
@@ -401,7 +908,7 @@ bool TrendLedger::hasSightings() const
 
 qint64 TrendLedger::sightingCount() const
 {
-    if (!isOpen())
+    if (!isOpen() || m_version < 1)
         return 0;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     return query.exec(QStringLiteral("SELECT COUNT(*) FROM sightings")) && query.next()
@@ -412,7 +919,7 @@ qint64 TrendLedger::sightingCount() const
 QHash<QString, KeywordSummary> TrendLedger::summaries(const QStringList& foldedKeywords) const
 {
     QHash<QString, KeywordSummary> found;
-    if (!isOpen())
+    if (!isOpen() || m_version < 1)
         return found;
     const QString all = QStringLiteral("SELECT k.folded, k.first_seen, MAX(s.traffic_min), "
                                        "GROUP_CONCAT(DISTINCT NULLIF(s.country, '')) FROM "
@@ -436,7 +943,8 @@ QHash<QString, KeywordSummary> TrendLedger::summaries(const QStringList& foldedK
     for (qsizetype first = 0; first < foldedKeywords.size(); first += PerQuery) {
         const QStringList part = foldedKeywords.mid(first, PerQuery);
         QStringList marks(part.size(), QStringLiteral("?"));
-        query.prepare(all.arg(QStringLiteral("WHERE k.folded IN (%1)").arg(marks.join(u','))));
+        if (!query.prepare(all.arg(QStringLiteral("WHERE k.folded IN (%1)").arg(marks.join(u',')))))
+            return found;
         for (const QString& keyword : part)
             query.addBindValue(keyword);
         if (query.exec())

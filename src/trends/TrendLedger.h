@@ -2,6 +2,7 @@
 
 #include "trends/TrendingFeed.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <stop_token>
 
+class QSqlError;
 class TrendRows;
 
 // What one scrape saw of one keyword.
@@ -26,6 +28,24 @@ struct LedgerSighting {
 // Where a sighting came from: a scrape of either feed, or a row of the table from before the
 // ledger (one sighting at the row's last-seen time).
 enum class LedgerSource { Classic = 0, Trending = 1, Imported = 2 };
+
+// The sightings of one scrape, or one imported sighting, at one time.
+struct LedgerScrape {
+    QDateTime at;
+    LedgerSource source = LedgerSource::Trending;
+    QList<LedgerSighting> sightings;
+};
+
+// Why the ledger could not do what it was asked, by SQLite's own result code. Only a damaged file
+// is ever set aside: a lock or a full disk passes, and the file is what holds the history.
+enum class LedgerFault {
+    None,
+    Busy,    // another program holds a lock on the file (SQLITE_BUSY, SQLITE_LOCKED)
+    Disk,    // the disk is full, or reading or writing it failed (SQLITE_FULL, SQLITE_IOERR)
+    Damaged, // not a database, or a damaged one (SQLITE_NOTADB, SQLITE_CORRUPT, a failed quick_check)
+    Newer,   // written by a newer version of the program, which this one cannot read
+    Other,   // anything else (a folder that cannot be written, ...): the file stays as it is
+};
 
 // What the ledger knows of one keyword.
 struct KeywordHistory {
@@ -66,24 +86,34 @@ struct RisingKeyword {
 //
 // One connection, to be used on one thread only. The database is in WAL mode: a kill at any moment
 // leaves it as of its last whole transaction, and one scrape is one transaction. Its schema version
-// is its user_version; an older one is brought up to date step by step when it opens.
+// is its user_version; an older one is brought up to date step by step when it opens for writing.
+//
+// What fails returns SQLite's reason ("database is locked"), and fault() says what kind of failure
+// it was; the caller says what could not be done.
 class TrendLedger {
+    Q_DECLARE_TR_FUNCTIONS(TrendLedger)
+
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
+
+    enum class Access {
+        ReadWrite, // creates the file or brings it up to date; a damaged one is set aside
+        ReadOnly,  // for readers: never creates, updates or renames anything
+    };
 
     explicit TrendLedger(QString path);
     ~TrendLedger();
     TrendLedger(const TrendLedger&) = delete;
     TrendLedger& operator=(const TrendLedger&) = delete;
 
-    // Opens the database, creating or updating its tables. A file that is not a readable ledger
-    // (damaged, locked by another program) is renamed aside with the time in its name
-    // ("trends.sqlite.unreadable-20261211-021500") and a new one started; a ledger of a newer
-    // version of the program is left as it is and not used. Returns what went wrong, empty when
-    // nothing did; notice() then tells what was done about it.
-    // `setAside` false: a file that cannot be used is only told of, never renamed (for readers that
-    // must not change the folder).
-    QString open(bool setAside = true);
+    // Opens the database. For writing, it creates or updates its tables; a file that SQLite finds
+    // damaged or not a database at all is renamed aside with the time in its name
+    // ("trends.sqlite.unreadable-20261211-021500") and a new one begun (notice() tells so); a file
+    // locked by another program, or on a full disk, is left as it is: open fails and may be tried
+    // again later. A ledger of a newer version of the program is left as it is and not used.
+    // Read-only, a ledger of an older version is read as it is (version 1 has no news).
+    // Returns what went wrong, empty when nothing did.
+    QString open(Access access = Access::ReadWrite);
     bool isOpen() const;
     // Closes the database (open() opens it again).
     void close();
@@ -91,15 +121,30 @@ public:
     QString notice() const { return m_notice; }
     // The file was made by open(): there is no history yet, not even an imported one.
     bool createdNow() const { return m_createdNow; }
+    // What kind of failure the last one was (None after a success).
+    LedgerFault fault() const { return m_fault; }
+    // The schema version of the file open (older ones are read as they are when read-only).
+    int version() const { return m_version; }
+    // How long a lock held by another program is waited for before an operation fails.
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
-    // Records the sightings of one scrape at `at` (one transaction). Returns what went wrong,
-    // empty when nothing did.
+    // Records the sightings of one scrape at `at` (one transaction). Sightings without a keyword
+    // are not sightings and are left out. Returns what went wrong, empty when nothing did.
     QString recordScrape(const QDateTime& at, LedgerSource source, const QList<LedgerSighting>& sightings);
-    // One imported sighting for each row of a table of old, at its last-seen time read under
-    // `locale` (rows whose time cannot be read are left out). All of them or none: a stop asked
-    // for keeps none.
+    // Records several scrapes in one transaction, in the order of their times. An imported
+    // sighting goes in only for a keyword that has none yet and no sighting at that time.
+    QString recordScrapes(QList<LedgerScrape> scrapes);
+    // The first start's import: one imported sighting for each row of a table of old, at its
+    // last-seen time read under `locale` (rows whose time cannot be read, or without a keyword, are
+    // left out). All of them or none, in one transaction that also marks the import done: a stop
+    // asked for keeps none. Into a history that already holds sightings, a row goes in only when
+    // its keyword has no imported sighting yet and no sighting at the row's time (a scrape made
+    // it), so that an import finished late ends as one done at once would have.
     QString importTable(const TrendRows& rows, const QLocale& locale = QLocale(), std::stop_token stop = {});
-    // Whether any sighting is kept (a new ledger, or one whose import was cut short, has none).
+    // Whether the table's import is still to be done (a new ledger, or one whose import was cut
+    // short).
+    bool importPending() const;
+    // Whether any sighting is kept.
     bool hasSightings() const;
 
     // The history of `keyword` (letter case aside), its days counted from `since` on (all of them
@@ -115,12 +160,19 @@ public:
     QHash<QString, KeywordSummary> summaries(const QStringList& foldedKeywords = {}) const;
 
 private:
-    QString exec(const QString& statement) const;
+    QString openFile(Access access, bool immutable);
     QString migrate(int from);
-    QString openFile();
+    QString setAside(const QString& error);
+    // Notes the kind of `error` and returns SQLite's words for it.
+    QString failed(const QSqlError& error) const;
+    QString notOpen() const;
 
     QString m_path;
     QString m_connection;
     QString m_notice;
     bool m_createdNow = false;
+    bool m_checked = false; // quick_check found the file whole since it was opened by this object
+    int m_version = 0;
+    int m_busyTimeoutMs = 5000;
+    mutable LedgerFault m_fault = LedgerFault::None;
 };

@@ -21,6 +21,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QItemSelectionModel>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void deleteSelected();
     void findBoxNarrowsTheList();
     void historyPanelShowsTheKeyword();
+    void historyTroubleShowsInTheStatusBar();
     void deleteAll_data();
     void deleteAll();
     void exportTrends_data();
@@ -448,6 +450,7 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     {
         TrendLedger ledger(file(u"trends.sqlite"_s));
         QCOMPARE(ledger.open(), QString());
+        QCOMPARE(ledger.importTable({}), QString()); // begun with an empty table: nothing more to import
         const QDateTime now = QDateTime::currentDateTimeUtc();
         const QList<TrendingNews> news{{u"Alpha wins"_s, u"https://news.example/a"_s, u"Example"_s},
                                        {u"Not a page"_s, u"javascript:alert(1)"_s, u"x"_s}};
@@ -520,6 +523,23 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     list = control<QTableView>(*window, "lvwItems");
     QVERIFY(!list->isColumnHidden(TrendTableModel::CountriesColumn));
     QTRY_COMPARE(list->model()->index(0, TrendTableModel::CountriesColumn).data().toString(), u"GB, US"_s);
+}
+
+void TestMainWindow::historyTroubleShowsInTheStatusBar()
+{
+    // A history that SQLite finds is no database is set aside; the window says so once, with the
+    // file's new name, and logs it.
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    writeFile(file(u"trends.sqlite"_s), QByteArray("no history in here\n").repeated(300));
+    auto window = makeWindow();
+    auto* status = control<QLabel>(*window, "MainStatusPanel");
+    QTRY_VERIFY(QDir(m_fixture->home()).entryList({u"trends.sqlite.unreadable-*"_s}).size() == 1);
+    const QString aside = QDir(m_fixture->home()).entryList({u"trends.sqlite.unreadable-*"_s})[0];
+    const QString told =
+        u"The history of trends could not be read (file is not a database); it was renamed %1 "
+        u"and a new one begun."_s.arg(aside);
+    QTRY_COMPARE(status->text(), told);
+    QVERIFY(readFile(file(u"crash.log"_s)).contains(told.toUtf8()));
 }
 
 void TestMainWindow::deleteSelected()

@@ -1,3 +1,4 @@
+#include "support/FailingFolder.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestFiles.h"
 #include "support/TrendingFeedBody.h"
@@ -8,6 +9,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -154,6 +157,53 @@ void WriteTrendsSettings(const QString& folder, const ScriptedHttpServer& server
                   "\n");
 }
 
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> FilesOf(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        files.insert(name, readFile(QDir(folder).filePath(name)));
+    return files;
+}
+
+// A history of trends as the program's first version wrote it (no news tables), with alpha seen
+// twice; `version` 2 adds the news tables.
+void WriteOlderHistory(const QString& path, int version)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"older"_s);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QStringList statements = {
+            u"PRAGMA journal_mode = WAL"_s,
+            u"CREATE TABLE keywords (id INTEGER PRIMARY KEY, keyword TEXT NOT NULL, folded TEXT NOT NULL "
+            u"UNIQUE, "
+            u"first_seen INTEGER NOT NULL)"_s,
+            u"CREATE INDEX keywords_by_first_seen ON keywords (first_seen)"_s,
+            u"CREATE TABLE sightings (id INTEGER PRIMARY KEY, keyword_id INTEGER NOT NULL, at INTEGER NOT "
+            u"NULL, "
+            u"source INTEGER NOT NULL, country TEXT NOT NULL DEFAULT '', traffic TEXT NOT NULL DEFAULT '', "
+            u"traffic_min INTEGER, rank INTEGER)"_s,
+            u"CREATE INDEX sightings_by_keyword ON sightings (keyword_id, at)"_s,
+            u"INSERT INTO keywords VALUES (1, 'Alpha', 'alpha', 1796119200)"_s,
+            u"INSERT INTO sightings VALUES (1, 1, 1796119200, 1, 'US', '200+', 200, 1)"_s,
+            u"INSERT INTO sightings VALUES (2, 1, 1796205600, 1, 'GB', '5K+', 5000, 2)"_s,
+        };
+        if (version >= 2)
+            statements
+                << u"CREATE INDEX sightings_by_time ON sightings (at)"_s
+                << u"CREATE TABLE news (id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, title TEXT NOT "
+                   u"NULL, source TEXT NOT NULL)"_s
+                << u"CREATE TABLE sighting_news (sighting_id INTEGER NOT NULL, news_id INTEGER NOT NULL, "
+                   u"PRIMARY KEY (sighting_id, news_id)) WITHOUT ROWID"_s;
+        statements << u"PRAGMA user_version = %1"_s.arg(version);
+        QSqlQuery query(db);
+        for (const QString& statement : statements)
+            QVERIFY2(query.exec(statement), qPrintable(statement));
+    }
+    QSqlDatabase::removeDatabase(u"older"_s);
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -167,6 +217,8 @@ private Q_SLOTS:
     void trendsTable();
     void suggestTable();
     void keywordHistory();
+    void historyIsReadWithoutWriting_data();
+    void historyIsReadWithoutWriting();
     void trendsFetchedOnce();
     void suggestionsOfPhrases();
     void suggestionsDigDeeper();
@@ -353,6 +405,65 @@ void TestCli::keywordHistory()
     const Run damaged = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder()});
     QCOMPARE(damaged.status, 1);
     QCOMPARE(readFile(m_dir->filePath(u"trends.sqlite"_s)), QByteArray("not a database\n").repeated(100));
+}
+
+void TestCli::historyIsReadWithoutWriting_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // on stdout when it succeeds, on stderr when it fails
+    QTest::newRow("zero-length file") << u"empty"_s << 1 << QByteArray("the history of trends in ");
+    QTest::newRow("version 1, read as it is") << u"version 1"_s << 0 << QByteArray("\"sightings\": 2");
+    QTest::newRow("version 2, read as it is") << u"version 2"_s << 0 << QByteArray("\"sightings\": 2");
+    QTest::newRow("newer version") << u"newer"_s << 1
+                                   << QByteArray(
+                                          "quillory-cli: the history of trends cannot be read: the history "
+                                          "of trends was written by a newer version of the program\n");
+    QTest::newRow("read-only folder") << u"read-only"_s << 0 << QByteArray("\"sightings\": 1");
+}
+
+void TestCli::historyIsReadWithoutWriting()
+{
+    // A reading command never makes, updates or renames the history, whatever it finds.
+    QFETCH(QString, kind);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    const QString file = m_dir->filePath(u"trends.sqlite"_s);
+    if (kind == u"empty"_s) {
+        writeFile(file, {});
+    } else if (kind == u"version 1"_s) {
+        WriteOlderHistory(file, 1);
+    } else if (kind == u"version 2"_s) {
+        WriteOlderHistory(file, 2);
+    } else if (kind == u"newer"_s) {
+        WriteOlderHistory(file, 99);
+    } else {
+        TrendLedger ledger(file);
+        QCOMPARE(ledger.open(), QString());
+        QCOMPARE(ledger.recordScrape(QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC),
+                                     LedgerSource::Trending, {{u"Alpha"_s, u"US"_s, u"2000+"_s, 1, {}}}),
+                 QString());
+    }
+    std::unique_ptr<FailingFolder> readOnly;
+    if (kind == u"read-only"_s) {
+        readOnly = std::make_unique<FailingFolder>(folder(), FailingFolder::Kind::ReadOnly);
+        if (!readOnly->ready())
+            QSKIP(qPrintable(readOnly->error()));
+    }
+    const QMap<QString, QByteArray> before = FilesOf(folder());
+    const Run run = RunCli({u"history"_s, u"alpha"_s, u"--folder"_s, folder(), u"--format"_s, u"json"_s});
+    QCOMPARE(run.status, status);
+    if (status == 0) {
+        QVERIFY2(run.out.contains(said), run.out.constData());
+        QVERIFY2(run.out.contains("\"news\": [\n    ]") || run.out.contains("\"news\": []"),
+                 run.out.constData());
+        QVERIFY(run.err.isEmpty());
+    } else {
+        QVERIFY2(run.err.startsWith("quillory-cli: " + said.mid(said.startsWith("quillory-cli: ") ? 14 : 0)),
+                 run.err.constData());
+        QCOMPARE(run.err.count('\n'), 1);
+    }
+    QCOMPARE(FilesOf(folder()), before);
 }
 
 void TestCli::trendsFetchedOnce()

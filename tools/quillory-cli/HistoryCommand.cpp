@@ -63,9 +63,13 @@ int historyCommand(const QStringList& arguments)
         return fail(
             QStringLiteral("no history of trends in %1").arg(QDir::toNativeSeparators(command.folderPath())));
     TrendLedger ledger(path);
-    // A reader leaves an unreadable history as it is: the program sets it aside at its next start.
-    if (const QString error = ledger.open(false); !error.isEmpty())
+    // Reading changes nothing: no schema is made or brought up to date (an older history is read as
+    // it is), and an unreadable history is left for the program to set aside at its next start.
+    if (const QString error = ledger.open(TrendLedger::Access::ReadOnly); !error.isEmpty())
         return fail(QStringLiteral("the history of trends cannot be read: %1").arg(error));
+    if (ledger.version() == 0)
+        return fail(QStringLiteral("the history of trends in %1 is empty")
+                        .arg(QDir::toNativeSeparators(command.folderPath())));
     const QDateTime since = dayCount > 0 ? QDateTime::currentDateTimeUtc().addDays(-dayCount) : QDateTime();
     const std::optional<KeywordHistory> history = ledger.history(positional[0], since);
     if (!history)
