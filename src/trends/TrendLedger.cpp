@@ -786,10 +786,15 @@ QString TrendLedger::importTable(const TrendRows& rows, const QLocale& locale, s
         return failed(Stopped());
 
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const BiggerCache cache(db);
+    // Worth it for a big table only: switching the journal costs a few writes of its own.
+    constexpr size_t BigTable = 50'000;
+    std::optional<BiggerCache> cache;
     std::optional<RollbackJournal> journal;
-    if (!hasSightings())
-        journal.emplace(db);
+    if (entries.size() >= BigTable) {
+        cache.emplace(db);
+        if (!hasSightings())
+            journal.emplace(db);
+    }
     const QSqlError error = InTransaction(db, [&] {
         QSqlQuery empty(db);
         if (!empty.exec(QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM keywords)")) || !empty.next())
