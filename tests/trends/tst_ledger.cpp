@@ -187,6 +187,7 @@ private Q_SLOTS:
     void scrapesMakeAHistory();
     void risingKeywords();
     void oldTableImported();
+    void bigTableImported();
     void importBesideAHistory();
     void importStateOfAnOlderHistory_data();
     void importStateOfAnOlderHistory();
@@ -347,6 +348,29 @@ void TestLedger::oldTableImported()
     QCOMPARE(again.open(), QString());
     QVERIFY(!again.createdNow());
     QVERIFY(!again.importPending());
+}
+
+void TestLedger::bigTableImported()
+{
+    // A table big enough to be written under a rollback journal: WAL mode comes back after.
+    TrendRows rows;
+    for (int n = 0; n < 60'000; ++n)
+        rows.append(
+            {u"keyword %1"_s.arg(59'999 - n), DateTimeText(T0.addSecs(-n * 60).toLocalTime()), u"1"_s});
+    rows.append({u"KEYWORD 7"_s, DateTimeText(T0.addSecs(3600).toLocalTime()), u"1"_s});
+    TrendLedger ledger(path());
+    QCOMPARE(ledger.open(), QString());
+    QCOMPARE(ledger.importTable(rows), QString());
+    QCOMPARE(ledger.sightingCount(), 60'001);
+    const std::optional<KeywordHistory> seven = ledger.history(u"keyword 7"_s);
+    QVERIFY(seven);
+    QCOMPARE(seven->keyword, u"KEYWORD 7"_s);
+    QCOMPARE(seven->sightings, 2);
+    QCOMPARE(seven->firstSeen, T0.addSecs(-59'992 * 60));
+    QCOMPARE(ledger.history(u"keyword 59999"_s)->lastSeen, T0);
+    QCOMPARE(Rows(path(), u"PRAGMA journal_mode"_s), QStringList{u"wal"_s});
+    QCOMPARE(Rows(path(), u"PRAGMA integrity_check"_s), QStringList{u"ok"_s});
+    QVERIFY(!ledger.importPending());
 }
 
 void TestLedger::importBesideAHistory()
