@@ -6,18 +6,25 @@
 //                              ms) and pastes them, and presses Select All, Delete Selected and Export
 //                              Results on the rows found; then, with the box emptied, presses in turn Select
 //                              All, Delete Selected on scattered blocks of rows, Delete Selected
-//                              on half the rows, and Export Results
+//                              on half the rows, and Export Results; and Send to Suggest of every
+//                              row, with a Suggest page beside it as in the window
 // Goals: no stand-still over 100 ms at a million rows; the rows found show within 100 ms of the
 // last key. The page saves the table in a temporary
 // data folder after each deletion, as the window does.
 #include "StallMeter.h"
 #include "net/PageFetch.h"
+#include "suggest/SuggestFiles.h"
+#include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestTableModel.h"
+#include "suggest/ui/SuggestPage.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
 #include "trends/ui/HotTrendsPage.h"
 #include "util/Clock.h"
+#include "util/DataFileStore.h"
 #include "util/MessageBoxes.h"
+#include "util/RandomSource.h"
 #include "util/RowFilterModel.h"
 #include "util/ui/DialogSeams.h"
 #include "util/ui/PageSeams.h"
@@ -66,6 +73,11 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
+class NoRandom final : public RandomSource {
+public:
+    int bounded(int) override { return 0; }
+};
+
 // Runs `action` with the timer ticking until `done()` holds, and prints what the window's thread
 // spent in the click and the longest it stood still.
 double measure(const char* name, const std::function<void()>& action, const std::function<bool()>& done)
@@ -112,6 +124,26 @@ int main(int argc, char** argv)
     table.setRows(ReadTrendTable(args[1]).rows);
     page.resize(800, 600);
     page.show();
+    // The Suggest page beside it: the window turns to it once the keywords are in.
+    SuggestTableModel suggestTable;
+    DataFileStore suggestFile(SuggestTableFileName, DataFileStore::Snapshot([&suggestTable] {
+                                  return DataFileStore::Job(
+                                      [rows = suggestTable.records()](const QString& path) {
+                                          return WriteSuggestTable(path, rows);
+                                      });
+                              }));
+    NoRandom random;
+    SuggestHarvester harvester(
+        suggestTable, suggestFile,
+        [](QString, FetchStyle) -> QCoro::Task<PageFetch> { co_return PageFetch{}; }, random);
+    SuggestPage suggestPage(suggestTable, suggestFile, harvester, PageSeams{messages, saveDialog, dialogs});
+    suggestPage.resize(page.size());
+    QObject::connect(&page, &HotTrendsPage::sendToSuggest, &suggestPage, [&](const QStringList& keywords) {
+        if (suggestPage.takePhrases(keywords)) {
+            page.hide();
+            suggestPage.show();
+        }
+    });
     auto* list = page.findChild<QTableView*>();
     const int rows = table.rowCount();
     std::printf("rows %d\n", rows);
@@ -166,6 +198,13 @@ int main(int argc, char** argv)
                                 "Find box emptied", [&] { box->clear(); }, found));
     worst = std::max(worst, measure(
                                 "Select All", [&] { page.btnSelectAllClick(); }, always));
+    worst = std::max(worst, measure(
+                                "Send to Suggest of every row", [&] { page.btnSendToSuggestClick(); },
+                                [&] { return suggestPage.isVisible(); }));
+    std::printf("    %d phrases on the Suggest page\n", suggestTable.rowCount());
+    suggestPage.hide();
+    page.show();
+    page.btnSelectAllClick();
     worst =
         std::max(worst, measure(
                             "Delete Selected, 100 scattered blocks",

@@ -30,6 +30,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -39,9 +40,12 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+
+#include <memory>
 
 namespace {
 
@@ -183,13 +187,25 @@ QCoro::Task<> TfrmMain::Timer1Timer()
 void TfrmMain::wirePages()
 {
     connect(m_hotTrendsPage, &HotTrendsPage::statusChanged, MainStatusPanel, &QLabel::setText);
-    connect(m_hotTrendsPage, &HotTrendsPage::countChanged, panSecondary, &QLabel::setText);
+    // The counter shows the count of the page shown; each page's latest count is kept for when the
+    // user turns to it, so a hidden page's change never overwrites the shown page's.
+    const auto counts = std::make_shared<QHash<const QWidget*, QString>>();
+    const auto takeCount = [this, counts](const QWidget* page, const QString& text) {
+        counts->insert(page, text);
+        if (pgcMain->currentWidget() == page)
+            panSecondary->setText(text);
+    };
+    connect(m_hotTrendsPage, &HotTrendsPage::countChanged, this,
+            [this, takeCount](const QString& text) { takeCount(m_hotTrendsPage, text); });
+    connect(m_suggestPage, &SuggestPage::countChanged, this,
+            [this, takeCount](const QString& text) { takeCount(m_suggestPage, text); });
+    connect(pgcMain, &QTabWidget::currentChanged, this,
+            [this, counts] { panSecondary->setText(counts->value(pgcMain->currentWidget())); });
     connect(m_hotTrendsPage, &HotTrendsPage::sendToSuggest, this, [this](const QStringList& keywords) {
         if (m_suggestPage->takePhrases(keywords))
             pgcMain->setCurrentWidget(m_suggestPage);
     });
     connect(m_suggestPage, &SuggestPage::statusChanged, MainStatusPanel, &QLabel::setText);
-    connect(m_suggestPage, &SuggestPage::countChanged, panSecondary, &QLabel::setText);
     connect(m_suggestPage, &SuggestPage::harvestStarting, this, [this] { StopRequested = false; });
     // However the harvest ends, an error included, a stop request ends with the harvest it stopped:
     // left raised it would refuse every later download, the hourly Hot Trends scrape among them.

@@ -33,15 +33,17 @@ public:
     MsgAnswer show(const QString& text, MsgKind kind, MsgButtons buttons) override
     {
         const bool warning = kind == MsgKind::Warning;
+        const QMessageBox::StandardButton yes =
+            buttons == MsgButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok;
+        const QMessageBox::StandardButton no =
+            buttons == MsgButtons::YesNo ? QMessageBox::No : QMessageBox::Cancel;
         CentredMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
                               warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
-                              buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                              : QMessageBox::Ok,
-                              QApplication::activeWindow());
-        box.setDefaultButton(QMessageBox::Ok);
-        if (buttons == MsgButtons::OkCancel)
-            box.setEscapeButton(QMessageBox::Cancel);
-        return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+                              buttons == MsgButtons::Ok ? yes : yes | no, QApplication::activeWindow());
+        box.setDefaultButton(yes);
+        if (buttons != MsgButtons::Ok)
+            box.setEscapeButton(no);
+        return box.exec() == yes ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
 };
 

@@ -3,7 +3,8 @@
 #include <QString>
 
 enum class MsgKind { Warning, Information };
-enum class MsgButtons { Ok, OkCancel };
+// YesNo: Yes answers Ok, No answers Cancel.
+enum class MsgButtons { Ok, OkCancel, YesNo };
 enum class MsgAnswer { Ok, Cancel };
 
 // The main window's message-box component: a modal box centred on the screen, its caption and icon

@@ -10,6 +10,7 @@
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
+#include "trends/ui/HotTrendsPage.h"
 #include "util/ui/TableExporter.h"
 
 #include <QCheckBox>
@@ -82,6 +83,9 @@ private Q_SLOTS:
     void importSkipsDuplicates();
     void expandAddsNewPhrases();
     void trendsSentToSuggest();
+    void manyTrendsSentToSuggest_data();
+    void manyTrendsSentToSuggest();
+    void itemCounterFollowsThePageShown();
     void suggestionsAddedAsPhrases();
     void expandDigsDeeper();
     void selectAndDelete();
@@ -217,6 +221,7 @@ void TestSuggestWindow::addKeywordsDialogKeys()
 void TestSuggestWindow::importSkipsDuplicates()
 {
     makeWindow(storedRow("RED§WINE"));
+    control<QTabWidget>(*m_window, "pgcMain")->setCurrentWidget(m_window->suggestPage());
     m_fakes->dialogs->answers.enqueue(
         typeKeywords(u"red wine\n  Red Wine  \nred wine glasses\ncheap flights\ncheap flights"_s));
     control<QPushButton>(*m_window, "btnAdd")->click();
@@ -301,6 +306,103 @@ void TestSuggestWindow::trendsSentToSuggest()
     QVERIFY(readFile(m_fixture->file(u"dbsuggest.dat"_s)).endsWith(storedRow("c")));
 }
 
+void TestSuggestWindow::manyTrendsSentToSuggest_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("yes");
+
+    const int bar = int(HotTrendsPage::LargeSendToSuggest);
+    QTest::newRow("at the bar: sent unasked") << bar << false << true;
+    QTest::newRow("above the bar, Yes") << bar + 1 << true << true;
+    QTest::newRow("above the bar, No") << bar + 1 << true << false;
+}
+
+// A big send asks first; what it sends is selected as a few ranges, not one per row (the view
+// walks the ranges on every paint).
+void TestSuggestWindow::manyTrendsSentToSuggest()
+{
+    QFETCH(int, count);
+    QFETCH(bool, asked);
+    QFETCH(bool, yes);
+
+    QByteArray trendRows;
+    QStringList keywords;
+    for (int row = 0; row < count; ++row) {
+        const QByteArray keyword = "kw" + QByteArray::number(row).rightJustified(5, '0');
+        trendRows += keyword + "|d|1|\r\n";
+        keywords << QString::fromLatin1(keyword);
+    }
+    writeFile(m_fixture->file(u"dabatase.dat"_s), trendRows);
+    // Two of the keywords are there already, around a phrase of the user's own.
+    makeWindow(storedRow("kw00003") + storedRow("mine") + storedRow("kw00007"));
+    auto* pages = control<QTabWidget>(*m_window, "pgcMain");
+    auto* trends = control<QTableView>(*m_window, "lvwItems");
+    QCOMPARE(trends->model()->rowCount(), count);
+    trends->selectAll();
+    // Unasked, the send must not take the scripted answer either.
+    m_fakes->messages->answers.enqueue(yes ? MsgAnswer::Ok : MsgAnswer::Cancel);
+    const QWidget* shownBefore = pages->currentWidget();
+    control<QPushButton>(*m_window, "btnSendToSuggest")->click();
+
+    QCOMPARE(m_fakes->messages->shown.size(), asked ? 1 : 0);
+    if (asked) {
+        QCOMPARE(m_fakes->messages->shown.first().text, u"Send 10,001 keywords to Suggest?"_s);
+        QVERIFY(m_fakes->messages->shown.first().buttons == MsgButtons::YesNo);
+    }
+    if (!yes) {
+        QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"kw00003"_s, u"mine"_s, u"kw00007"_s}));
+        QCOMPARE(pages->currentWidget(), shownBefore);
+        return;
+    }
+    QCOMPARE(pages->currentWidget(), m_window->suggestPage());
+    QCOMPARE(m_window->suggestTable()->rowCount(), count + 1);
+    // Rows 0 and 2..: the two sent that were there and the new ones after them, in two ranges.
+    const QItemSelectionModel* selection = control<QTableView>(*m_window, "lvwSuggest")->selectionModel();
+    QCOMPARE(selection->selection().size(), 2);
+    const QModelIndexList selectedRows = selection->selectedRows();
+    QCOMPARE(selectedRows.size(), count);
+    QStringList selected;
+    for (const QModelIndex& index : selectedRows)
+        selected << index.data().toString();
+    selected.sort();
+    QCOMPARE(selected, keywords);
+    QVERIFY(!selection->isRowSelected(1));
+}
+
+// The counter shows the count of the page shown; a hidden page's change waits until it is shown.
+void TestSuggestWindow::itemCounterFollowsThePageShown()
+{
+    writeFile(m_fixture->file(u"dabatase.dat"_s), "a|d|1|\r\nb|d|2|\r\nc|d|3|\r\nd|d|4|\r\n");
+    makeWindow(storedRow("x") + storedRow("y"));
+    auto* pages = control<QTabWidget>(*m_window, "pgcMain");
+    const auto* counter = control<QLabel>(*m_window, "panSecondary");
+    pages->setCurrentWidget(m_window->hotTrendsPage());
+    QCOMPARE(counter->text(), u"4 items"_s);
+    pages->setCurrentWidget(m_window->suggestPage());
+    QCOMPARE(counter->text(), u"2 keywords"_s);
+
+    // The Suggest list grows while Hot Trends is shown.
+    pages->setCurrentWidget(m_window->hotTrendsPage());
+    QCOMPARE(counter->text(), u"4 items"_s);
+    QVERIFY(m_window->suggestPage()->takePhrases({u"z"_s}));
+    QCOMPARE(m_window->suggestTable()->rowCount(), 3);
+    QCOMPARE(counter->text(), u"4 items"_s);
+
+    // The trends shrink while Suggest is shown.
+    pages->setCurrentWidget(m_window->suggestPage());
+    QCOMPARE(counter->text(), u"3 keywords"_s);
+    auto* trends = control<QTableView>(*m_window, "lvwItems");
+    trends->selectionModel()->select(trends->model()->index(0, 0),
+                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+    m_window->hotTrendsPage()->btnDeleteClick();
+    QCOMPARE(m_window->trendTable()->rowCount(), 3);
+    QCOMPARE(counter->text(), u"3 keywords"_s);
+    pages->setCurrentWidget(m_window->hotTrendsPage());
+    QCOMPARE(counter->text(), u"3 items"_s);
+}
+
 void TestSuggestWindow::suggestionsAddedAsPhrases()
 {
     makeWindow("red|red§wine|45|N/A|N/A|TEA|1|" + QByteArray("|").repeated(14) + "\r\n" + storedRow("tea"));
@@ -353,6 +455,7 @@ void TestSuggestWindow::selectAndDelete()
 {
     makeWindow(storedRow("a") + storedRow("b") + storedRow("c") + storedRow("d") + storedRow("e") +
                storedRow("f"));
+    control<QTabWidget>(*m_window, "pgcMain")->setCurrentWidget(m_window->suggestPage());
     control<QPushButton>(*m_window, "bsSkinButton4")->click();
     QCOMPARE(control<QTableView>(*m_window, "lvwSuggest")->selectionModel()->selectedRows().size(), 6);
     control<QPushButton>(*m_window, "bsSkinButton5")->click();

@@ -327,19 +327,30 @@ bool SuggestPage::takePhrases(const QStringList& phrases)
     QHash<size_t, QStringList> wanted;
     for (const QString& phrase : phrases)
         wanted[KeywordIndex::caseFoldedHash(phrase)] << phrase;
+    // Runs of neighbouring rows become one range each: the view and its header walk the ranges on
+    // every paint, and a million sent phrases are mostly one run.
     QItemSelection rows;
     const RowFilterModel& list = *m_find->filter(); // shows every row, row for row
     const SuggestRows& records = m_table.records();
+    qsizetype runStart = -1;
+    const auto endRun = [&](qsizetype end) {
+        if (runStart >= 0)
+            rows.append(QItemSelectionRange(list.index(int(runStart), 0),
+                                            list.index(int(end - 1), list.columnCount() - 1)));
+        runStart = -1;
+    };
     for (qsizetype row = 0; row < records.size(); ++row) {
         const auto found = wanted.constFind(KeywordIndex::caseFoldedHash(records.phrase(row)));
-        if (found == wanted.cend())
-            continue;
-        const bool same = std::any_of(found->cbegin(), found->cend(), [&](const QString& phrase) {
-            return records.phrase(row).compare(phrase, Qt::CaseInsensitive) == 0;
-        });
-        if (same)
-            rows.select(list.index(int(row), 0), list.index(int(row), list.columnCount() - 1));
+        const bool same =
+            found != wanted.cend() && std::any_of(found->cbegin(), found->cend(), [&](const QString& phrase) {
+                return records.phrase(row).compare(phrase, Qt::CaseInsensitive) == 0;
+            });
+        if (!same)
+            endRun(row);
+        else if (runStart < 0)
+            runStart = row;
     }
+    endRun(records.size());
     lvwSuggest->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
         lvwSuggest->scrollTo(rows.first().topLeft());

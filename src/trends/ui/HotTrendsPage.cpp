@@ -25,6 +25,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
@@ -227,6 +228,11 @@ void HotTrendsPage::btnSendToSuggestClick()
                               MsgButtons::Ok);
         return;
     }
+    // A big send fills the Suggest list for good: one look before it goes.
+    if (rows.size() > LargeSendToSuggest &&
+        m_seams.messages.show(tr("Send %1 keywords to Suggest?").arg(QLocale().toString(rows.size())),
+                              MsgKind::Information, MsgButtons::YesNo) != MsgAnswer::Ok)
+        return;
     QStringList keywords;
     keywords.reserve(rows.size());
     for (const qsizetype row : rows)

@@ -33,6 +33,9 @@ public:
     QCoro::Task<> bsSkinButton2Click();
     // Writes the file on a worker thread (see TableExporter).
     QCoro::Task<> bsSkinButton3Click();
+    // More keywords than this at once are sent only after a Yes.
+    static constexpr qsizetype LargeSendToSuggest = 10000;
+
     // Hands the selected keywords to the Suggest page (sendToSuggest()).
     void btnSendToSuggestClick();
     void btnSelectAllClick();
