@@ -1,5 +1,7 @@
 #include "util/IniLines.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace {
@@ -72,7 +74,9 @@ QString readValue(const QByteArray& text, qsizetype from)
     // QSettings' word for an empty list.
     if (!anyQuoted && all == "@Invalid()")
         return {};
-    return QString::fromUtf8(all);
+    // A value may begin with U+FEFF: it is kept, not taken for a byte-order mark.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(all);
 }
 
 } // namespace
