@@ -26,6 +26,7 @@
 //   feed_fold_bench scrape|on-thread|page-text bare|real MB    one run, in this process
 // Goals: no stand-still over 50 ms while the page folds; peak memory under 3x the page's size;
 // the program ends within 1 s of SIGTERM while it folds.
+#include "Figures.h"
 #include "StallMeter.h"
 #include "TrendKeywords.h"
 #include "net/PageFetch.h"
@@ -56,28 +57,6 @@
 #include <signal.h>
 
 namespace {
-
-struct Figures {
-    QList<double> values;
-
-    void add(double value) { values.append(value); }
-    double min() const { return *std::min_element(values.begin(), values.end()); }
-    double median() const
-    {
-        QList<double> sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        const qsizetype n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-    void print(const char* what, const char* unit, const char* goal = "") const
-    {
-        if (values.isEmpty()) {
-            std::printf("  %-58s not measured\n", what);
-            return;
-        }
-        std::printf("  %-58s min %9.1f %s, median %9.1f %s %s\n", what, min(), unit, median(), unit, goal);
-    }
-};
 
 QString barePage(qint64 bytes)
 {

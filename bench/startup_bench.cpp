@@ -10,6 +10,7 @@
 //                                            table costs while a background save still reads it
 // The program tells its start on stderr with QT_LOGGING_RULES=quillory.startup.info=true; a build
 // that does not is measured by other lines (STARTUP_WINDOW_MARK, STARTUP_LOADED_MARK).
+#include "Figures.h"
 #include "suggest/SuggestFiles.h"
 #include "trends/TrendFiles.h"
 #include "trends/TrendTableModel.h"
@@ -32,28 +33,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Figures {
-    QList<double> values;
-
-    void add(double value) { values.append(value); }
-    double min() const { return *std::min_element(values.begin(), values.end()); }
-    double median() const
-    {
-        QList<double> sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        const qsizetype n = sorted.size();
-        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-    void print(const char* what, const char* unit = "ms") const
-    {
-        if (values.isEmpty()) {
-            std::printf("  %-52s not seen\n", what);
-            return;
-        }
-        std::printf("  %-52s min %8.1f %s, median %8.1f %s\n", what, min(), unit, median(), unit);
-    }
-};
 
 int writeSuggestTable(const QString& path, qsizetype count)
 {
