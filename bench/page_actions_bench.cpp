@@ -23,6 +23,7 @@
 #include "trends/ui/HotTrendsPage.h"
 #include "util/Clock.h"
 #include "util/DataFileStore.h"
+#include "util/DetachedTask.h"
 #include "util/MessageBoxes.h"
 #include "util/RandomSource.h"
 #include "util/RowFilterModel.h"
@@ -138,11 +139,14 @@ int main(int argc, char** argv)
         [](QString, FetchStyle) -> QCoro::Task<PageFetch> { co_return PageFetch{}; }, random);
     SuggestPage suggestPage(suggestTable, suggestFile, harvester, PageSeams{messages, saveDialog, dialogs});
     suggestPage.resize(page.size());
-    QObject::connect(&page, &HotTrendsPage::sendToSuggest, &suggestPage, [&](const QStringList& keywords) {
-        if (suggestPage.takePhrases(keywords)) {
+    const auto sendToSuggest = [&](QStringList keywords) -> QCoro::Task<> {
+        if (co_await suggestPage.takePhrases(std::move(keywords))) {
             page.hide();
             suggestPage.show();
         }
+    };
+    QObject::connect(&page, &HotTrendsPage::sendToSuggest, &suggestPage, [&](const QStringList& keywords) {
+        RunDetached(QStringLiteral("send"), sendToSuggest(keywords));
     });
     auto* list = page.findChild<QTableView*>();
     const int rows = table.rowCount();
@@ -199,7 +203,8 @@ int main(int argc, char** argv)
     worst = std::max(worst, measure(
                                 "Select All", [&] { page.btnSelectAllClick(); }, always));
     worst = std::max(worst, measure(
-                                "Send to Suggest of every row", [&] { page.btnSendToSuggestClick(); },
+                                "Send to Suggest of every row",
+                                [&] { RunDetached(QStringLiteral("click"), page.btnSendToSuggestClick()); },
                                 [&] { return suggestPage.isVisible(); }));
     std::printf("    %d phrases on the Suggest page\n", suggestTable.rowCount());
     suggestPage.hide();

@@ -201,10 +201,8 @@ void TfrmMain::wirePages()
             [this, takeCount](const QString& text) { takeCount(m_suggestPage, text); });
     connect(pgcMain, &QTabWidget::currentChanged, this,
             [this, counts] { panSecondary->setText(counts->value(pgcMain->currentWidget())); });
-    connect(m_hotTrendsPage, &HotTrendsPage::sendToSuggest, this, [this](const QStringList& keywords) {
-        if (m_suggestPage->takePhrases(keywords))
-            pgcMain->setCurrentWidget(m_suggestPage);
-    });
+    connect(m_hotTrendsPage, &HotTrendsPage::sendToSuggest, this,
+            GuardedAsync(this, &TfrmMain::sendToSuggest, "sendToSuggest"));
     connect(m_suggestPage, &SuggestPage::statusChanged, MainStatusPanel, &QLabel::setText);
     connect(m_suggestPage, &SuggestPage::harvestStarting, this, [this] { StopRequested = false; });
     // However the harvest ends, an error included, a stop request ends with the harvest it stopped:
@@ -214,6 +212,13 @@ void TfrmMain::wirePages()
             StopRequested = false;
     });
     connect(m_suggestPage, &SuggestPage::stopClicked, this, &TfrmMain::stopDownloads);
+}
+
+QCoro::Task<> TfrmMain::sendToSuggest(QStringList keywords)
+{
+    const QPointer<TfrmMain> self(this);
+    if (co_await m_suggestPage->takePhrases(std::move(keywords)) && self)
+        pgcMain->setCurrentWidget(m_suggestPage);
 }
 
 // ---- Life cycle -------------------------------------------------------------------------------

@@ -128,6 +128,8 @@ private:
     void wireMonitor();
     void wireHarvester();
     void wirePages();
+    // Hot Trends' keywords into the Suggest table; the window turns to it once they are in.
+    QCoro::Task<> sendToSuggest(QStringList keywords);
     void wirePublisher();
     // "Loading dabatase.dat…" and a moving gauge while a table loads; taken back once all are in.
     void showLoading();

@@ -5,6 +5,8 @@
 #include "util/RowFile.h"
 #include "util/TrimText.h"
 
+#include <vector>
+
 QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
 {
     // Every phrase known so far, the table's then the new ones, indexed without regard to case.
@@ -24,6 +26,38 @@ QStringList NewImportPhrases(const SuggestRows& table, const QStringList& lines)
         index.add(known.size() - 1);
     }
     return known.mid(tableSize);
+}
+
+SentPhrases PlanSentPhrases(const SuggestRows& table, const QStringList& phrases)
+{
+    SentPhrases sent;
+    const qsizetype tableSize = table.size();
+    const auto phraseAt = [&](qsizetype row) {
+        return row < tableSize ? table.phrase(row) : sent.fresh.phrase(row - tableSize);
+    };
+    KeywordIndex index(phraseAt);
+    index.rebuild(tableSize);
+    std::vector<bool> chosen(size_t(tableSize), false);
+    for (const QString& line : phrases) {
+        const QString phrase = CleanCellText(TrimLowChars(line).toString());
+        qsizetype row = index.find(phrase);
+        if (row < 0) {
+            sent.fresh.appendPhrase(phrase);
+            row = tableSize + sent.fresh.size() - 1;
+            index.add(row);
+            chosen.push_back(false);
+        }
+        chosen[size_t(row)] = true;
+    }
+    for (qsizetype row = 0; row < qsizetype(chosen.size()); ++row) {
+        if (!chosen[size_t(row)])
+            continue;
+        if (!sent.runs.isEmpty() && sent.runs.last().second == row - 1)
+            sent.runs.last().second = row;
+        else
+            sent.runs.append({row, row});
+    }
+    return sent;
 }
 
 qsizetype ImportPhrases(SuggestTableModel& table, const QStringList& lines)

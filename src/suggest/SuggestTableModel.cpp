@@ -7,6 +7,12 @@
 SuggestTableModel::SuggestTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
 {
+    const auto moved = [this] { ++m_rowsRevision; };
+    connect(this, &QAbstractItemModel::rowsInserted, this, moved);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, moved);
+    connect(this, &QAbstractItemModel::rowsMoved, this, moved);
+    connect(this, &QAbstractItemModel::layoutChanged, this, moved);
+    connect(this, &QAbstractItemModel::modelReset, this, moved);
 }
 
 QString SuggestTableModel::columnCaption(int column) const
@@ -141,6 +147,26 @@ void SuggestTableModel::appendPhrases(const QStringList& phrases)
     for (const QString& phrase : phrases) {
         m_records.appendPhrase(phrase);
         appendId();
+    }
+    endInsertRows();
+}
+
+void SuggestTableModel::appendRows(const SuggestRows& rows)
+{
+    if (rows.isEmpty())
+        return;
+    const qsizetype first = m_records.size();
+    beginInsertRows({}, int(first), int(first + rows.size() - 1));
+    m_records.appendAll(rows);
+    m_ids.resize(m_records.size());
+    std::iota(m_ids.begin() + first, m_ids.end(), m_nextId);
+    m_nextId += RowId(rows.size());
+    // A few rows go into the lookup by id; for many it is built again when first needed.
+    if (m_rowOfIdCurrent && rows.size() <= 10'000) {
+        for (qsizetype row = first; row < m_ids.size(); ++row)
+            m_rowOfId.insert(m_ids[row], row);
+    } else {
+        m_rowOfIdCurrent = false;
     }
     endInsertRows();
 }

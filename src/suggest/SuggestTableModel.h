@@ -51,6 +51,11 @@ public:
     RowId appendRecord(SuggestRecord record);
     // Appends one row per phrase, each with empty cells.
     void appendPhrases(const QStringList& phrases);
+    // Appends rows built elsewhere (on a worker), sharing their text: a million rows join at once.
+    void appendRows(const SuggestRows& rows);
+    // Goes up whenever rows are inserted, removed, reordered or replaced: work done beside the
+    // window on a copy of the rows knows by it whether its row numbers still hold.
+    quint64 rowsRevision() const { return m_rowsRevision; }
     // Replaces the cells of a row; false when the row is gone.
     bool setCells(RowId id, const SuggestCells& cells);
     // Removes the rows listed (any order; repeated and out-of-range rows ignored) in one pass.
@@ -70,6 +75,7 @@ private:
     void appendId();
 
     SuggestRows m_records;
+    quint64 m_rowsRevision = 0;
     QList<RowId> m_ids; // beside m_records, row by row
     RowId m_nextId = 1;
     // Row of each id; rebuilt on the first lookup after rows moved or went away.

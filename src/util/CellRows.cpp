@@ -134,6 +134,17 @@ void CellRows::append(std::span<const QStringView> cells)
     m_rows.append(position);
 }
 
+void CellRows::appendAll(const CellRows& other)
+{
+    if (other.m_cellCount != m_cellCount)
+        throw std::invalid_argument("rows of another cell count");
+    const Position firstBlock = Position(m_blocks.size()) << 32;
+    m_blocks.append(other.m_blocks);
+    m_rows.reserve(m_rows.size() + other.m_rows.size());
+    for (const Position position : other.m_rows)
+        m_rows.append(position + firstBlock);
+}
+
 void CellRows::replace(qsizetype row, std::span<const QStringView> cells)
 {
     const Position position = write(cells);

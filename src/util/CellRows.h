@@ -38,6 +38,9 @@ public:
     // cells of these rows.
     void append(std::span<const QStringView> cells);
     void append(std::initializer_list<QStringView> cells) { append(std::span(cells.begin(), cells.size())); }
+    // Appends every row of `other` (same cell count) without copying its text: its blocks become
+    // blocks of these rows too. How rows built beside the window join a big table at once.
+    void appendAll(const CellRows& other);
     // Rewrites row `row` with new cells (same rule as append).
     void replace(qsizetype row, std::span<const QStringView> cells);
     void replace(qsizetype row, std::initializer_list<QStringView> cells)

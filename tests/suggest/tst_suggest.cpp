@@ -267,6 +267,8 @@ private Q_SLOTS:
     void expandPhrase_data();
     void expandPhrase();
     void importAppendsToModel();
+    void sentPhrases_data();
+    void sentPhrases();
     void enteredCellsSurviveReload();
 
     void parseFile_data();
@@ -547,6 +549,47 @@ void TestSuggest::importAppendsToModel()
     QCOMPARE(model.record(0).cells[0], u"b1"_s);
     QCOMPARE(ImportPhrases(model, {u"A"_s, u"C"_s}), 0);
     QCOMPARE(model.rowCount(), 3);
+}
+
+void TestSuggest::sentPhrases_data()
+{
+    QTest::addColumn<QStringList>("table");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QStringList>("fresh");
+    QTest::addColumn<QString>("runs"); // first-last of each run of rows to select
+
+    QTest::newRow("all new, one run")
+        << QStringList{u"a"_s} << QStringList{u"b"_s, u"c"_s} << QStringList{u"b"_s, u"c"_s} << u"1-2"_s;
+    QTest::newRow("known in any case, cleaned")
+        << QStringList{u"a"_s, u"Red Wine"_s, u"z"_s} << QStringList{u"  red wine\r"_s, u"new\tone"_s}
+        << QStringList{u"new one"_s} << u"1-1 3-3"_s;
+    QTest::newRow("sent twice, once added")
+        << QStringList{} << QStringList{u"x"_s, u"X"_s, u"x"_s} << QStringList{u"x"_s} << u"0-0"_s;
+    QTest::newRow("neighbours of the table and the new rows merge")
+        << QStringList{u"a"_s, u"b"_s} << QStringList{u"b"_s, u"c"_s, u"a"_s} << QStringList{u"c"_s}
+        << u"0-2"_s;
+    QTest::newRow("nothing sent") << QStringList{u"a"_s} << QStringList{} << QStringList{} << u""_s;
+}
+
+void TestSuggest::sentPhrases()
+{
+    QFETCH(QStringList, table);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, fresh);
+    QFETCH(QString, runs);
+    SuggestRows rows;
+    for (const QString& phrase : table)
+        rows.appendPhrase(phrase);
+    const SentPhrases plan = PlanSentPhrases(rows, sent);
+    QStringList freshPhrases;
+    for (qsizetype row = 0; row < plan.fresh.size(); ++row)
+        freshPhrases << plan.fresh.phrase(row).toString();
+    QCOMPARE(freshPhrases, fresh);
+    QStringList runTexts;
+    for (const auto& [first, last] : plan.runs)
+        runTexts << u"%1-%2"_s.arg(first).arg(last);
+    QCOMPARE(runTexts.join(u' '), runs);
+    QCOMPARE(rows.size(), table.size()); // the table's copy is left as it was
 }
 
 void TestSuggest::enteredCellsSurviveReload()

@@ -414,6 +414,20 @@ void TestUtil::cellRowsKeepEveryCell()
     reordered.appendRowOf(rows, 1);
     reordered.appendRowOf(rows, 0);
     QCOMPARE(cellsOf(reordered), (QList<QStringList>{expected[3], expected[1]}));
+
+    // Rows built elsewhere join by their blocks; what is written after them lands after them.
+    CellRows built(3);
+    built.append({u"x"_s, u"y"_s});
+    built.append({hugeCell});
+    reordered.appendAll(built);
+    reordered.append({u"after"_s});
+    QCOMPARE(cellsOf(reordered), (QList<QStringList>{expected[3],
+                                                     expected[1],
+                                                     {u"x"_s, u"y"_s, u""_s},
+                                                     {hugeCell, u""_s, u""_s},
+                                                     {u"after"_s, u""_s, u""_s}}));
+    QCOMPARE(built.size(), 2);
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, reordered.appendAll(CellRows(2)));
 }
 
 void TestUtil::cellRowsCopiesNeverWriteOverEachOther()

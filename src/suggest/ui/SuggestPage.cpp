@@ -11,7 +11,6 @@
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
-#include "util/KeywordIndex.h"
 #include "util/MessageBoxes.h"
 #include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
@@ -22,16 +21,17 @@
 #include "util/ui/TableExporter.h"
 #include "util/ui/TableLoadHold.h"
 
+#include <QCoroFuture>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QPushButton>
-#include <QSet>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QtConcurrentRun>
 
 SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, SuggestHarvester& harvester,
                          PageSeams seams, QWidget* parent)
@@ -313,50 +313,53 @@ void SuggestPage::btnAddSuggestionsClick()
     SaveSuggestTable();
 }
 
-bool SuggestPage::takePhrases(const QStringList& phrases)
+QCoro::Task<bool> SuggestPage::takePhrases(QStringList phrases)
 {
     if (m_tableFile.isLoading()) {
         Q_EMIT statusChanged(
             tr("The Suggest table is still loading; send the keywords again once it is in."));
-        return false;
+        co_return false;
     }
+    const QPointer<SuggestPage> self(this);
+    const qsizetype sentCount = phrases.size();
+    // Worked out on a copy of the rows; should the rows move meanwhile (a sort, a deletion, a
+    // load), their numbers no longer hold and the work is done again on the rows as they are.
+    // (The future is named: a lambda with captures inside a co_await expression is destroyed twice
+    // by some compilers.)
+    std::optional<SentPhrases> sent;
+    while (!sent) {
+        const quint64 revision = m_table.rowsRevision();
+        QFuture<SentPhrases> planning =
+            QtConcurrent::run([rows = m_table.records(), phrases] { return PlanSentPhrases(rows, phrases); });
+        SentPhrases planned = co_await planning;
+        if (!self)
+            co_return false;
+        if (revision == m_table.rowsRevision())
+            sent = std::move(planned);
+    }
+    // A million strings take a while to free: not on the window's thread.
+    (void)QtConcurrent::run([doomed = std::move(phrases)] { Q_UNUSED(doomed); });
     // The phrases are to show, whatever the find box held.
     m_find->clear();
-    const qsizetype added = addPhrases(phrases, phrases.size()).rows.size();
-    // The rows of the phrases, found by the phrase's hash first (a big table is read once).
-    QHash<size_t, QStringList> wanted;
-    for (const QString& phrase : phrases)
-        wanted[KeywordIndex::caseFoldedHash(phrase)] << phrase;
-    // Runs of neighbouring rows become one range each: the view and its header walk the ranges on
-    // every paint, and a million sent phrases are mostly one run.
+    {
+        const auto busy = markBusy();
+        m_table.appendRows(sent->fresh);
+        showCount();
+    }
+    // One range per run of neighbouring rows: the view and its header walk the ranges on every
+    // paint, and a million sent phrases are mostly one run.
     QItemSelection rows;
     const RowFilterModel& list = *m_find->filter(); // shows every row, row for row
-    const SuggestRows& records = m_table.records();
-    qsizetype runStart = -1;
-    const auto endRun = [&](qsizetype end) {
-        if (runStart >= 0)
-            rows.append(QItemSelectionRange(list.index(int(runStart), 0),
-                                            list.index(int(end - 1), list.columnCount() - 1)));
-        runStart = -1;
-    };
-    for (qsizetype row = 0; row < records.size(); ++row) {
-        const auto found = wanted.constFind(KeywordIndex::caseFoldedHash(records.phrase(row)));
-        const bool same =
-            found != wanted.cend() && std::any_of(found->cbegin(), found->cend(), [&](const QString& phrase) {
-                return records.phrase(row).compare(phrase, Qt::CaseInsensitive) == 0;
-            });
-        if (!same)
-            endRun(row);
-        else if (runStart < 0)
-            runStart = row;
-    }
-    endRun(records.size());
+    for (const auto& [first, last] : std::as_const(sent->runs))
+        rows.append(
+            QItemSelectionRange(list.index(int(first), 0), list.index(int(last), list.columnCount() - 1)));
     lvwSuggest->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
         lvwSuggest->scrollTo(rows.first().topLeft());
-    Q_EMIT statusChanged(tr("Sent %1 keywords to Suggest; %2 of them new.").arg(phrases.size()).arg(added));
+    Q_EMIT statusChanged(
+        tr("Sent %1 keywords to Suggest; %2 of them new.").arg(sentCount).arg(sent->fresh.size()));
     SaveSuggestTable();
-    return true;
+    co_return true;
 }
 
 void SuggestPage::bsSkinButton4Click()

@@ -51,8 +51,9 @@ public:
     // Adds the harvested suggestions of the selected rows as new phrases.
     void btnAddSuggestionsClick();
     // Adds `phrases` as the add dialog adds them and selects their rows (new or already there);
-    // false, with a status text, while the table is still loading.
-    bool takePhrases(const QStringList& phrases);
+    // false, with a status text, while the table is still loading. The matching runs on a worker
+    // (a million phrases take seconds); the rows join the table at once when it is done.
+    QCoro::Task<bool> takePhrases(QStringList phrases);
     // The language the Suggest service answers in: the expansion's words follow it.
     void setSuggestLanguage(const QString& language) { m_language = language; }
     QCoro::Task<> btnSearchClick();

@@ -20,6 +20,7 @@
 #include "util/ui/TableExporter.h"
 #include "util/ui/TableLoadHold.h"
 
+#include <QCoroFuture>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -27,12 +28,14 @@
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtConcurrentRun>
 
 HotTrendsPage::HotTrendsPage(TrendTableModel& table, HotTrendsMonitor& monitor, PageSeams seams,
                              QWidget* parent, TrendHistory* history)
@@ -136,7 +139,8 @@ void HotTrendsPage::wireHandlers()
             GuardedAsync(this, &HotTrendsPage::bsSkinButton2Click, "bsSkinButton2Click"));
     connect(bsSkinButton3, &QPushButton::clicked, this,
             GuardedAsync(this, &HotTrendsPage::bsSkinButton3Click, "bsSkinButton3Click"));
-    connect(btnSendToSuggest, &QPushButton::clicked, this, HANDLER(btnSendToSuggestClick));
+    connect(btnSendToSuggest, &QPushButton::clicked, this,
+            GuardedAsync(this, &HotTrendsPage::btnSendToSuggestClick, "btnSendToSuggestClick"));
     if (m_history) {
         connect(btnHistory, &QPushButton::toggled, this, HANDLER(setHistoryShown));
         connect(btnRising, &QPushButton::clicked, this, HANDLER(btnRisingClick));
@@ -220,24 +224,32 @@ QCoro::Task<> HotTrendsPage::bsSkinButton3Click()
     co_await m_exporter->exportWith(std::move(write));
 }
 
-void HotTrendsPage::btnSendToSuggestClick()
+QCoro::Task<> HotTrendsPage::btnSendToSuggestClick()
 {
     const QList<qsizetype> rows = SelectedRows(*lvwItems);
     if (rows.isEmpty()) {
         m_seams.messages.show(tr("Please select the keywords to send first."), MsgKind::Information,
                               MsgButtons::Ok);
-        return;
+        co_return;
     }
     // A big send fills the Suggest list for good: one look before it goes.
     if (rows.size() > LargeSendToSuggest &&
         m_seams.messages.show(tr("Send %1 keywords to Suggest?").arg(QLocale().toString(rows.size())),
                               MsgKind::Information, MsgButtons::YesNo) != MsgAnswer::Ok)
-        return;
-    QStringList keywords;
-    keywords.reserve(rows.size());
-    for (const qsizetype row : rows)
-        keywords << m_table.rows().keyword(row).toString();
-    Q_EMIT sendToSuggest(keywords);
+        co_return;
+    const QPointer<HotTrendsPage> self(this);
+    // The future is named: a lambda with captures inside a co_await expression is destroyed twice
+    // by some compilers.
+    QFuture<QStringList> reading = QtConcurrent::run([table = m_table.rows(), rows] {
+        QStringList keywords;
+        keywords.reserve(rows.size());
+        for (const qsizetype row : rows)
+            keywords << table.keyword(row).toString();
+        return keywords;
+    });
+    const QStringList keywords = co_await reading;
+    if (self)
+        Q_EMIT sendToSuggest(keywords);
 }
 
 void HotTrendsPage::btnSelectAllClick()

@@ -37,7 +37,8 @@ public:
     static constexpr qsizetype LargeSendToSuggest = 10000;
 
     // Hands the selected keywords to the Suggest page (sendToSuggest()).
-    void btnSendToSuggestClick();
+    // The keywords are read on a worker: a million of them take most of a second.
+    QCoro::Task<> btnSendToSuggestClick();
     void btnSelectAllClick();
     void btnClearAllClick();
     void btnDeleteClick();

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,6 +25,10 @@ FindBar::FindBar(QTableView* list, RowListModel& table, QWidget* parent)
 {
     setObjectName(list->objectName() + QStringLiteral("FindBar"));
     list->setModel(m_filter);
+    // The column header asks the selection, for each column it paints, whether every row of the
+    // column is selected: a walk over the rows of each selected range, on every paint. The lists
+    // select whole rows, never a column, so the header gets a selection of its own that stays empty.
+    list->horizontalHeader()->setSelectionModel(new QItemSelectionModel(m_filter, list->horizontalHeader()));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
