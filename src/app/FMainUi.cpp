@@ -145,6 +145,12 @@ void TfrmMain::buildUi()
     topBar->addWidget(btnNews);
     topBar->addWidget(btnUpdate);
     topBar->addWidget(btnHelp);
+    // Tab goes along the bar as it reads, left to right (the buttons were made in another order).
+    setTabOrder(btnMakeMoney, btnAbout);
+    setTabOrder(btnAbout, btnOptions);
+    setTabOrder(btnOptions, btnNews);
+    setTabOrder(btnNews, btnUpdate);
+    setTabOrder(btnUpdate, btnHelp);
 
     // The banner pictures are placed by hand: they are centred in the panel, clipped when larger.
     panBanner = MakePanel(stsMain, "panBanner", 65, true);

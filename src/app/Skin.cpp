@@ -15,7 +15,7 @@ struct ToneColor {
 constexpr ToneColor ToneColors[] = {
     {"text", "#1d2430", "#e3e7ed"},         {"window", "#f4f6f9", "#1b1f26"},
     {"surface", "#ffffff", "#242a33"},      {"alternate", "#f7f9fc", "#2a313b"},
-    {"border", "#d5dbe4", "#3a4350"},       {"control", "#c3ccd8", "#4b5666"},
+    {"border", "#d5dbe4", "#3a4350"},       {"control", "#76808f", "#808a9a"},
     {"bar", "#e9edf2", "#2b323c"},          {"header", "#eef1f5", "#2e353f"},
     {"headerHover", "#e1e9f5", "#35435a"},  {"grid", "#e3e8ef", "#343c47"},
     {"hover", "#eef4fc", "#2d3b50"},        {"pressed", "#d9e7fa", "#35496b"},

@@ -292,7 +292,7 @@ QCoro::Task<> HotTrendsMonitor::scrapeTrending()
                 const Sighting& sighting = read->items.at(i);
                 read->tally.add(sighting.item.keyword);
                 read->ledger.append({sighting.item.keyword, sighting.geo, sighting.item.traffic,
-                                     ++ranks[sighting.geo], sighting.item.news});
+                                     ++ranks[sighting.geo], sighting.item.news, sighting.item.published});
             }
             read->notes = TrafficNotes(read->items);
             return read;

@@ -321,6 +321,24 @@ QFuture<QHash<QString, KeywordSummary>> TrendHistory::summaries(const QStringLis
     });
 }
 
+QFuture<QSet<QString>> TrendHistory::keywordsSeen(const QDateTime& since, const QString& country)
+{
+    return run([this, since, country](TrendLedger& ledger) {
+        if (!readable(ledger))
+            return QSet<QString>();
+        return ledger.keywordsSeen(since, country);
+    });
+}
+
+QFuture<QStringList> TrendHistory::countries()
+{
+    return run([this](TrendLedger& ledger) {
+        if (!readable(ledger))
+            return QStringList();
+        return ledger.countries();
+    });
+}
+
 void TrendHistory::waitForJobs()
 {
     m_thread.waitForDone();

@@ -46,6 +46,9 @@ public:
     QFuture<QList<RisingKeyword>> rising(const QDateTime& now);
     // See TrendLedger::summaries.
     QFuture<QHash<QString, KeywordSummary>> summaries(const QStringList& foldedKeywords = {});
+    // See TrendLedger::keywordsSeen and TrendLedger::countries.
+    QFuture<QSet<QString>> keywordsSeen(const QDateTime& since, const QString& country = {});
+    QFuture<QStringList> countries();
     // Waits for the jobs given so far (for tests and the end of the program).
     void waitForJobs();
     // Opened, and no job waiting or running: the file is closed.

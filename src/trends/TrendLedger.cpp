@@ -58,6 +58,10 @@ const QStringList Migrations[] = {
         // write.
         QStringLiteral("DROP INDEX keywords_by_first_seen"),
     },
+    {
+        // When the feed says the trend began (seconds, UTC); NULL where it did not say.
+        QStringLiteral("ALTER TABLE sightings ADD COLUMN started INTEGER"),
+    },
 };
 static_assert(std::size(Migrations) == TrendLedger::SchemaVersion);
 
@@ -187,7 +191,7 @@ public:
                                        "ON CONFLICT (folded) DO UPDATE SET keyword = excluded.keyword, "
                                        "first_seen = MIN(first_seen, excluded.first_seen) RETURNING id"))
         , m_sighting(db, QStringLiteral("INSERT INTO sightings (keyword_id, at, source, country, traffic, "
-                                        "traffic_min, rank) VALUES (?, ?, ?, ?, ?, ?, ?)"))
+                                        "traffic_min, rank, started) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"))
         , m_news(db, QStringLiteral(
                          "INSERT INTO news (url, title, source) VALUES (?, ?, ?) ON CONFLICT (url) "
                          "DO UPDATE SET title = excluded.title, source = excluded.source RETURNING id"))
@@ -218,7 +222,9 @@ public:
         if (!m_sighting.run(
                 {keywordId, at, int(source), Text(sighting.country), Text(sighting.traffic),
                  OptionalNumber(TrafficLowerBound(sighting.traffic)),
-                 sighting.rank > 0 ? QVariant(sighting.rank) : QVariant(QMetaType::fromType<int>())}))
+                 sighting.rank > 0 ? QVariant(sighting.rank) : QVariant(QMetaType::fromType<int>()),
+                 sighting.started.isValid() ? QVariant(sighting.started.toSecsSinceEpoch())
+                                            : QVariant(QMetaType::fromType<qint64>())}))
             return m_sighting.error();
         const qint64 sightingId = m_sighting.query().lastInsertId().toLongLong();
 
@@ -929,15 +935,27 @@ QHash<QString, KeywordSummary> TrendLedger::summaries(const QStringList& foldedK
     QHash<QString, KeywordSummary> found;
     if (!isOpen() || m_version < 1)
         return found;
+    // A keyword is still in the feed when the newest scrape saw it; its start is the one the feed
+    // gave at its latest sighting that had one (a history of before has none).
+    const QString started = m_version >= 4 ? QStringLiteral("(SELECT s2.started FROM sightings s2 WHERE "
+                                                            "s2.keyword_id = k.id AND s2.started IS NOT NULL "
+                                                            "ORDER BY s2.at DESC LIMIT 1)")
+                                           : QStringLiteral("NULL");
     const QString all = QStringLiteral("SELECT k.folded, k.first_seen, MAX(s.traffic_min), "
-                                       "GROUP_CONCAT(DISTINCT NULLIF(s.country, '')) FROM "
-                                       "keywords k JOIN sightings s ON s.keyword_id = k.id %1 GROUP BY k.id");
+                                       "GROUP_CONCAT(DISTINCT NULLIF(s.country, '')), MAX(s.at), %2, "
+                                       "MAX(s.at) >= (SELECT MAX(at) FROM sightings WHERE source <> 2) FROM "
+                                       "keywords k JOIN sightings s ON s.keyword_id = k.id %1 GROUP BY k.id")
+                            .arg(QStringLiteral("%1"), started);
     const auto read = [&](QSqlQuery& query) {
         while (query.next()) {
             QStringList countries = query.value(3).toString().split(u',', Qt::SkipEmptyParts);
             countries.sort();
-            found.insert(query.value(0).toString(),
-                         {TimeOf(query.value(1)), NumberOf(query.value(2)), countries});
+            KeywordSummary summary{TimeOf(query.value(1)), NumberOf(query.value(2)), countries};
+            summary.lastSeen = TimeOf(query.value(4));
+            if (!query.value(5).isNull())
+                summary.started = TimeOf(query.value(5));
+            summary.active = query.value(6).toBool();
+            found.insert(query.value(0).toString(), summary);
         }
     };
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
@@ -958,5 +976,40 @@ QHash<QString, KeywordSummary> TrendLedger::summaries(const QStringList& foldedK
         if (query.exec())
             read(query);
     }
+    return found;
+}
+
+QSet<QString> TrendLedger::keywordsSeen(const QDateTime& since, const QString& country) const
+{
+    QSet<QString> seen;
+    if (!isOpen() || m_version < 1)
+        return seen;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    const QString text = QStringLiteral("SELECT DISTINCT k.folded FROM sightings s JOIN keywords k ON k.id = "
+                                        "s.keyword_id WHERE s.at >= ?%1")
+                             .arg(country.isEmpty() ? QString() : QStringLiteral(" AND s.country = ?"));
+    if (!query.prepare(text))
+        return seen;
+    query.addBindValue(since.isValid() ? since.toSecsSinceEpoch() : std::numeric_limits<qint64>::min());
+    if (!country.isEmpty())
+        query.addBindValue(country);
+    if (!query.exec())
+        return seen;
+    while (query.next())
+        seen.insert(query.value(0).toString());
+    return seen;
+}
+
+QStringList TrendLedger::countries() const
+{
+    QStringList found;
+    if (!isOpen() || m_version < 1)
+        return found;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(
+            QStringLiteral("SELECT DISTINCT country FROM sightings WHERE country <> '' ORDER BY country")))
+        return found;
+    while (query.next())
+        found << query.value(0).toString();
     return found;
 }

@@ -7,22 +7,37 @@
 #include <QHash>
 #include <QList>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <stop_token>
+#include <utility>
 
 class QSqlError;
 class TrendRows;
 
 // What one scrape saw of one keyword.
 struct LedgerSighting {
+    // Not an aggregate: most places give the first fields only, the start last of all.
+    LedgerSighting(QString keyword = {}, QString country = {}, QString traffic = {}, int rank = 0,
+                   QList<TrendingNews> news = {}, QDateTime started = {})
+        : keyword(std::move(keyword))
+        , country(std::move(country))
+        , traffic(std::move(traffic))
+        , rank(rank)
+        , news(std::move(news))
+        , started(std::move(started))
+    {
+    }
+
     QString keyword;
     QString country; // empty for the classic feed
     QString traffic; // as the feed wrote it ("2000+"); empty when it gave none
     int rank = 0;    // 1 for the feed's first item
     QList<TrendingNews> news;
+    QDateTime started; // when the feed says the trend began; invalid when it did not say
 };
 
 // Where a sighting came from: a scrape of either feed, or a row of the table from before the
@@ -66,9 +81,21 @@ struct KeywordHistory {
 
 // The history of a keyword in brief, as the Hot Trends list's columns show it.
 struct KeywordSummary {
+    // Not an aggregate: most places give the first three only.
+    KeywordSummary(QDateTime firstSeen = {}, std::optional<qint64> peakTraffic = {},
+                   QStringList countries = {})
+        : firstSeen(std::move(firstSeen))
+        , peakTraffic(peakTraffic)
+        , countries(std::move(countries))
+    {
+    }
+
     QDateTime firstSeen;
     std::optional<qint64> peakTraffic; // the highest lower bound of its traffic
     QStringList countries;             // in order
+    QDateTime lastSeen;
+    QDateTime started;   // when the feed said the trend began, at its latest sighting that said
+    bool active = false; // the newest scrape saw it: it is still in the feed
 };
 
 // A keyword on the rise: first seen lately, or seen more in the last seven days than in the seven
@@ -94,7 +121,7 @@ class TrendLedger {
     Q_DECLARE_TR_FUNCTIONS(TrendLedger)
 
 public:
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
     enum class Access {
         ReadWrite, // creates the file or brings it up to date; a damaged one is set aside
@@ -158,6 +185,11 @@ public:
     // The summaries of the keywords listed (case-folded), or of every keyword when the list is
     // empty, by case-folded keyword.
     QHash<QString, KeywordSummary> summaries(const QStringList& foldedKeywords = {}) const;
+    // The keywords (case-folded) seen at `since` or later (at any time when invalid), in `country`
+    // only when one is named.
+    QSet<QString> keywordsSeen(const QDateTime& since, const QString& country = {}) const;
+    // The countries of every sighting, A to Z.
+    QStringList countries() const;
 
 private:
     QString openFile(Access access, bool immutable);

@@ -2,6 +2,9 @@
 
 #include "util/RowFilter.h"
 
+#include <algorithm>
+#include <numeric>
+
 TrendTableModel::TrendTableModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
     , m_knownKeywords([this](qsizetype row) { return m_rows.keyword(row); })
@@ -69,9 +72,32 @@ QStringView TrendTableModel::historyCell(const HistoryCellMap* cells, QStringVie
         return found->firstSeen;
     case PeakTrafficColumn:
         return found->peakTraffic;
+    case StartedColumn:
+        return found->started;
+    case StatusColumn:
+        return found->status;
     default:
         return found->countries;
     }
+}
+
+QString TrendTableModel::feedStatusText(const KeywordSummary& summary, const QDateTime& now)
+{
+    if (summary.active)
+        return tr("active");
+    if (!summary.lastSeen.isValid())
+        return {};
+    const qint64 minutes = std::max<qint64>(0, summary.lastSeen.secsTo(now) / 60);
+    if (minutes < 60)
+        return tr("ended %1 min ago").arg(minutes);
+    if (minutes < 48 * 60)
+        return tr("ended %1 h ago").arg(minutes / 60);
+    return tr("ended %1 days ago").arg(minutes / (24 * 60));
+}
+
+bool TrendTableModel::rowPasses(qsizetype row) const
+{
+    return !m_gate || m_gate->contains(m_rows.keyword(row).toString().toCaseFolded());
 }
 
 void TrendTableModel::setKeywordSummaries(const QHash<QString, KeywordSummary>& summaries)
@@ -84,10 +110,13 @@ void TrendTableModel::updateKeywordSummaries(const QHash<QString, KeywordSummary
 {
     // A copy: a sort's worker may be reading the map shown now.
     auto cells = std::make_shared<HistoryCellMap>(m_summaries ? *m_summaries : HistoryCellMap());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (auto it = summaries.cbegin(); it != summaries.cend(); ++it) {
         cells->insert(it.key(), {DateTimeText(it->firstSeen.toLocalTime()),
                                  it->peakTraffic ? QString::number(*it->peakTraffic) : QString(),
-                                 it->countries.join(QStringLiteral(", "))});
+                                 it->countries.join(QStringLiteral(", ")),
+                                 it->started.isValid() ? DateTimeText(it->started.toLocalTime()) : QString(),
+                                 feedStatusText(*it, now)});
     }
     showKeywordSummaries(std::move(cells));
 }
@@ -102,7 +131,29 @@ void TrendTableModel::showKeywordSummaries(std::shared_ptr<const HistoryCellMap>
 
 RowListModel::RowFinder TrendTableModel::rowFinder(const QString& needle) const
 {
-    return CellRowsFinder(m_rows, needle);
+    RowFinder cells = needle.isEmpty() ? RowFinder() : CellRowsFinder(m_rows, needle);
+    if (!m_gate)
+        return cells;
+    return [cells = std::move(cells), rows = m_rows, gate = m_gate](const QList<qsizetype>* among,
+                                                                    std::stop_token stop) {
+        QList<qsizetype> found;
+        if (cells) {
+            found = cells(among, stop);
+        } else if (among) {
+            found = *among;
+        } else {
+            found.resize(rows.size());
+            std::iota(found.begin(), found.end(), qsizetype(0));
+        }
+        QList<qsizetype> kept;
+        for (qsizetype at = 0; at < found.size(); ++at) {
+            if (at % 4096 == 0 && stop.stop_requested())
+                return QList<qsizetype>();
+            if (gate->contains(rows.keyword(found[at]).toString().toCaseFolded()))
+                kept << found[at];
+        }
+        return kept;
+    };
 }
 
 QString TrendTableModel::columnCaption(int column) const
@@ -118,6 +169,10 @@ QString TrendTableModel::columnCaption(int column) const
         return tr("First seen");
     case PeakTrafficColumn:
         return tr("Peak traffic");
+    case StartedColumn:
+        return tr("Started");
+    case StatusColumn:
+        return tr("In the feed");
     default:
         return tr("Countries");
     }
@@ -128,6 +183,7 @@ SortKind TrendTableModel::columnSortKind(int column) const
     switch (column) {
     case DateColumn:
     case FirstSeenColumn:
+    case StartedColumn:
         return SortKind::DateTime;
     case CountColumn:
     case PeakTrafficColumn:

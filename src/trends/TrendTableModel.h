@@ -6,6 +6,7 @@
 #include "util/RowListModel.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,8 @@ public:
         FirstSeenColumn,
         PeakTrafficColumn,
         CountriesColumn,
+        StartedColumn, // when the feed says the trend began
+        StatusColumn,  // "active" while the newest scrape saw it, else "ended 3 h ago"
         ColumnCount
     };
     static constexpr int FirstHistoryColumn = FirstSeenColumn;
@@ -80,6 +83,8 @@ public:
     void setKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
     void updateKeywordSummaries(const QHash<QString, KeywordSummary>& summaries);
     bool hasKeywordSummaries() const { return m_summaries != nullptr; }
+    // "active", or how long ago the feed last listed the keyword ("ended 3 h ago").
+    static QString feedStatusText(const KeywordSummary& summary, const QDateTime& now);
     // A keyword's text in a history column as the table shows it now, for a worker (an export):
     // the texts stay as they are for as long as the function lives.
     std::function<QStringView(QStringView keyword, int column)> historyCells() const
@@ -88,6 +93,13 @@ public:
             return historyCell(cells.get(), keyword, column);
         };
     }
+
+    // Narrows the lists of the table to the keywords listed (case-folded), as a country or a time
+    // window picks them from the history; null lets every row through. The lists over the table
+    // find their rows anew (RowFilterModel::refilter).
+    void setRowGate(std::shared_ptr<const QSet<QString>> keywords) { m_gate = std::move(keywords); }
+    bool narrowsRows() const override { return m_gate != nullptr; }
+    bool rowPasses(qsizetype row) const override;
 
     // What the last scrape said of its keywords ("About 2000+ searches in US"), shown as the
     // keyword's tooltip; keyed by the keyword case-folded. A new scrape replaces them all.
@@ -105,6 +117,8 @@ private:
         QString firstSeen;
         QString peakTraffic;
         QString countries;
+        QString started;
+        QString status;
     };
     using HistoryCellMap = QHash<QString, HistoryCells>;
     void showKeywordSummaries(std::shared_ptr<const HistoryCellMap> cells);
@@ -112,6 +126,7 @@ private:
 
     TrendRows m_rows;
     std::shared_ptr<const HistoryCellMap> m_summaries; // shared with a sort's worker
+    std::shared_ptr<const QSet<QString>> m_gate;       // shared with a search's worker
     class SortableTrendRows;
     KeywordIndex m_knownKeywords;
     quint64 m_rowsVersion = 0;

@@ -167,7 +167,19 @@ void RowFilterModel::setNeedle(const QString& needle)
     if (needle == m_needle)
         return;
     m_needle = needle;
-    if (!needle.isEmpty()) {
+    applyNeedle();
+}
+
+void RowFilterModel::refilter()
+{
+    // The rows shown were narrowed otherwise: they no longer bound the search.
+    m_shownRowsComplete = false;
+    applyNeedle();
+}
+
+void RowFilterModel::applyNeedle()
+{
+    if (!m_needle.isEmpty() || m_table.narrowsRows()) {
         startSearch();
         return;
     }

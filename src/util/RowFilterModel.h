@@ -50,6 +50,8 @@ public:
     // Shows the rows that contain `needle` once they are found; every row at once when it is empty.
     void setNeedle(const QString& needle);
     QString needle() const { return m_needle; }
+    // Finds the rows anew after the table's own narrowing changed (RowListModel::narrowsRows).
+    void refilter();
 
 Q_SIGNALS:
     // Around the reset that shows the rows of a new needle (or every row again).
@@ -62,6 +64,7 @@ private:
 
     // Mapped rows: the table's rows that show, ascending.
     qsizetype firstShownAtOrAfter(qsizetype tableRow) const;
+    void applyNeedle();
     void startSearch();
     void dropSearch();
     void takeSearchOutcome(const std::shared_ptr<Search>& search);

@@ -345,6 +345,10 @@ RowListModel::RowFinder RowListModel::rowFinder(const QString& needle) const
 
 bool RowListModel::rowMatches(qsizetype row, const QString& foldedNeedle) const
 {
+    if (!rowPasses(row))
+        return false;
+    if (foldedNeedle.isEmpty())
+        return true;
     for (int column = 0; column < searchedColumnCount(); ++column) {
         if (CellMatches(cellText(row, column), foldedNeedle))
             return true;

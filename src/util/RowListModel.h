@@ -83,8 +83,17 @@ public:
     using RowFinder = std::function<QList<qsizetype>(const QList<qsizetype>* among, std::stop_token)>;
     virtual RowFinder rowFinder(const QString& needle) const;
     // Whether a cell of `row` contains `foldedNeedle` (made by FoldForSearch), among the columns the
-    // finder searches.
+    // finder searches, and the row passes the model's own narrowing (an empty needle: it passes).
     bool rowMatches(qsizetype row, const QString& foldedNeedle) const;
+    // A model may narrow its lists beyond the find box (the Hot Trends list's country and time
+    // window): while it does, its finder leaves out the rows that do not pass, an empty needle
+    // included.
+    virtual bool narrowsRows() const { return false; }
+    virtual bool rowPasses(qsizetype row) const
+    {
+        Q_UNUSED(row);
+        return true;
+    }
     // The first columns, which the finder searches (all of them unless told).
     virtual int searchedColumnCount() const { return m_columnCount; }
 

@@ -4,6 +4,7 @@
 #include "app/Skin.h"
 #include "crypto/CipherFiles.h"
 #include "suggest/SuggestHarvester.h"
+#include "suggest/SuggestTableModel.h"
 #include "support/Gate.h"
 #include "support/TestRegistry.h"
 #include "trends/HotTrendsMonitor.h"
@@ -20,7 +21,9 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
@@ -31,11 +34,14 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStyleOptionButton>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -43,8 +49,11 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +61,52 @@ namespace {
 
 const QByteArray fourRows =
     "alpha|3/5/2009|1|\r\nbeta|3/5/2009|2|\r\ngamma|3/5/2009|3|\r\ndelta|3/5/2009|4|\r\n";
+
+// The contrast of two colours as the WCAG defines it: 1 (the same) to 21 (black on white).
+double contrastRatio(const QColor& one, const QColor& other)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double a = luminance(one);
+    const double b = luminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The declarations of every rule of `sheet` whose selector list names `selector` exactly, later
+// ones over earlier ones, as the style sheet itself cascades.
+QHash<QString, QString> declarationsOf(const QString& sheet, const QString& selector)
+{
+    QString text = sheet;
+    text.remove(QRegularExpression(u"/\\*.*?\\*/"_s, QRegularExpression::DotMatchesEverythingOption));
+    QHash<QString, QString> declarations;
+    static const QRegularExpression rule(u"([^{}]+)\\{([^}]*)\\}"_s);
+    for (const QRegularExpressionMatch& match : rule.globalMatch(text)) {
+        const QStringList selectors = match.captured(1).split(u',');
+        const bool named = std::any_of(selectors.begin(), selectors.end(),
+                                       [&](const QString& one) { return one.trimmed() == selector; });
+        if (!named)
+            continue;
+        for (const QString& declaration : match.captured(2).split(u';')) {
+            const qsizetype colon = declaration.indexOf(u':');
+            if (colon > 0)
+                declarations.insert(declaration.left(colon).trimmed(), declaration.mid(colon + 1).trimmed());
+        }
+    }
+    return declarations;
+}
+
+// The colour of a border declaration ("1px solid #123456") or of a colour value.
+QColor colourIn(const QString& value)
+{
+    static const QRegularExpression hex(u"#[0-9a-fA-F]{6}\\b"_s);
+    const QRegularExpressionMatch match = hex.match(value);
+    return match.hasMatch() ? QColor(match.captured()) : QColor();
+}
 
 } // namespace
 
@@ -75,11 +130,24 @@ private Q_SLOTS:
     void selectAndClear();
     void tableKeysAndMenu();
     void buttonsHaveKeyLetters();
+    void topBarTabOrderFollowsTheLayout();
+    void iconButtonsShowTheirFocus_data();
+    void iconButtonsShowTheirFocus();
+    void rowMenuOpensFromTheKeyboard_data();
+    void rowMenuOpensFromTheKeyboard();
+    void risingDoubleClickGoesToTheKeyword_data();
+    void risingDoubleClickGoesToTheKeyword();
+    void risingSendsToSuggest();
+    void risingExports_data();
+    void risingExports();
     void deleteSelected_data();
     void deleteSelected();
     void findBoxNarrowsTheList();
     void historyPanelShowsTheKeyword();
     void historyTroubleShowsInTheStatusBar();
+    void feedFactsFilterTheList_data();
+    void feedFactsFilterTheList();
+    void feedFactsShowAsColumns();
     void deleteAll_data();
     void deleteAll();
     void exportTrends_data();
@@ -93,6 +161,10 @@ private Q_SLOTS:
     void buttonBarsAlignAlike();
     void lastScrapeShowsWholeAtTheDesignSize();
     void emptyBannerWearsTheWindowColour();
+    void controlEdgesStandOutInTheSheet_data();
+    void controlEdgesStandOutInTheSheet();
+    void controlEdgesStandOutWhenDrawn_data();
+    void controlEdgesStandOutWhenDrawn();
     void everyControlIsNamedForAssistiveTools_data();
     void everyControlIsNamedForAssistiveTools();
     void longTextsElideInsteadOfWidening_data();
@@ -348,9 +420,9 @@ void TestMainWindow::tableKeysAndMenu()
     QStringList texts;
     for (const QAction* action : menu->actions())
         texts << action->text();
-    QCOMPARE(texts,
-             (QStringList{u"Copy"_s, u""_s, u"&Scrap Now"_s, u"&Export Results"_s, u"Send &to Suggest"_s,
-                          u"Select &All"_s, u"&Clear Selection"_s, u"&Delete Selected"_s, u"Delete A&ll"_s}));
+    QCOMPARE(texts, (QStringList{u"Copy"_s, u""_s, u"&Scrap Now"_s, u"&Export Results"_s,
+                                 u"Send &to Suggest"_s, u"Select &All"_s, u"&Clear Selection"_s,
+                                 u"&Delete Selected"_s, u"Delete A&ll"_s, u""_s, u"Columns…"_s}));
     menu->actions()[5]->trigger(); // Select All
     QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
 }
@@ -375,6 +447,275 @@ void TestMainWindow::buttonsHaveKeyLetters()
     }
     // (Alt and the letter press the button: Qt's offscreen platform does not take key letters, so
     // that is seen under a real display.)
+}
+
+void TestMainWindow::topBarTabOrderFollowsTheLayout()
+{
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QList<QAbstractButton*> bar;
+    for (QAbstractButton* button :
+         control<QFrame>(*window, "bsSkinPanel1")->findChildren<QAbstractButton*>()) {
+        if (button->isVisible())
+            bar << button;
+    }
+    std::sort(bar.begin(), bar.end(), [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+    QStringList shown;
+    for (const QWidget* button : bar)
+        shown << button->objectName();
+    QCOMPARE(shown, (QStringList{u"btnMakeMoney"_s, u"btnAbout"_s, u"btnOptions"_s, u"btnNews"_s,
+                                 u"btnUpdate"_s, u"btnHelp"_s}));
+
+    // Tab from the first goes along the bar as it reads, Shift+Tab back.
+    bar.first()->setFocus(Qt::TabFocusReason);
+    QStringList reached{bar.first()->objectName()};
+    for (qsizetype step = 1; step < bar.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached, shown);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), bar[bar.size() - 2]);
+}
+
+void TestMainWindow::iconButtonsShowTheirFocus_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("before");
+    QTest::newRow("news") << u"btnNews"_s << u"btnOptions"_s;
+    QTest::newRow("updates") << u"btnUpdate"_s << u"btnNews"_s;
+    QTest::newRow("help") << u"btnHelp"_s << u"btnUpdate"_s;
+}
+
+void TestMainWindow::iconButtonsShowTheirFocus()
+{
+    // Reached by Tab, an icon button wears the accent round its edge; left, it does not.
+    QFETCH(QString, name);
+    QFETCH(QString, before);
+    ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto* button = window->findChild<QAbstractButton*>(name);
+    auto* previous = window->findChild<QAbstractButton*>(before);
+    QVERIFY(button && previous);
+    const auto edge = [button] {
+        const QImage shot = button->grab().toImage();
+        return shot.pixelColor(1, shot.height() / 2);
+    };
+    const QColor accent = AccentColor(SkinTone::Light);
+    previous->setFocus(Qt::TabFocusReason);
+    QVERIFY(edge() != accent);
+    QTest::keyClick(previous, Qt::Key_Tab);
+    QVERIFY(button->hasFocus());
+    QCOMPARE(edge(), accent);
+    QTest::keyClick(button, Qt::Key_Backtab);
+    QVERIFY(edge() != accent);
+}
+
+void TestMainWindow::rowMenuOpensFromTheKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << Qt::KeyboardModifiers();
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+}
+
+void TestMainWindow::rowMenuOpensFromTheKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    list->setFocus();
+    const QModelIndex current = list->model()->index(2, 0);
+    list->setCurrentIndex(current);
+
+    // The row menu opens under the current row, as a right click's does.
+    QTest::keyClick(list, Qt::Key(key), modifiers);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    const auto closeMenu = qScopeGuard([menu] { menu->close(); });
+    QCOMPARE(menu->objectName(), u"lvwItemsMenu"_s);
+    QCOMPARE(menu->pos(), list->viewport()->mapToGlobal(list->visualRect(current).bottomLeft()));
+    QCOMPARE(menu->actions().value(0) ? menu->actions()[0]->text() : QString(), u"Copy"_s);
+
+    // The header's column menu is in it, and works as the header's does.
+    QAction* columnsEntry = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->text() == u"Columns…"_s)
+            columnsEntry = action;
+    }
+    QVERIFY(columnsEntry && columnsEntry->menu());
+    QStringList columns;
+    QAction* countries = nullptr;
+    for (QAction* action : columnsEntry->menu()->actions()) {
+        columns << action->text();
+        if (action->text() == u"Countries"_s)
+            countries = action;
+    }
+    QStringList headerColumns;
+    const std::unique_ptr<QMenu> headerMenu(window->hotTrendsPage()->historyColumnMenu());
+    for (const QAction* action : headerMenu->actions())
+        headerColumns << action->text();
+    QCOMPARE(columns, headerColumns);
+    QVERIFY(countries);
+    QVERIFY(list->isColumnHidden(TrendTableModel::CountriesColumn));
+    countries->trigger();
+    QVERIFY(!list->isColumnHidden(TrendTableModel::CountriesColumn));
+}
+
+namespace {
+
+// A Hot Trends table of 300 keywords, "zeta" far down, and a history where zeta and kw3 rose in the
+// last hours: what the Rising tests start from.
+QDateTime writeRisingFolder(const AppFixture& fixture)
+{
+    QByteArray rows;
+    for (int row = 0; row < 300; ++row)
+        rows += (row == 280 ? QByteArray("zeta") : "kw" + QByteArray::number(row)) + "|3/5/2009|1|\r\n";
+    writeFile(fixture.file(u"dabatase.dat"_s), rows);
+    TrendLedger ledger(fixture.file(u"trends.sqlite"_s));
+    if (!ledger.open().isEmpty() || !ledger.importTable({}).isEmpty())
+        return {};
+    // Whole seconds, as the history keeps them.
+    const QDateTime at =
+        QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 2 * 3600, Qt::UTC);
+    const QString recorded =
+        ledger.recordScrape(at, LedgerSource::Trending,
+                            {{u"zeta"_s, u"US"_s, u"5000+"_s, 1, {}}, {u"kw3"_s, u"GB"_s, u"200+"_s, 2, {}}});
+    return recorded.isEmpty() ? at : QDateTime();
+}
+
+// The row of the Rising list that shows `keyword`.
+QModelIndex risingRow(const TfrmRising& dialog, const QString& keyword)
+{
+    const QAbstractItemModel& rows = *dialog.lvwRising->model();
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (rows.index(row, TfrmRising::KeywordColumn).data().toString() == keyword)
+            return rows.index(row, TfrmRising::KeywordColumn);
+    }
+    return {};
+}
+
+} // namespace
+
+void TestMainWindow::risingDoubleClickGoesToTheKeyword_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::newRow("every row shown") << QString();
+    QTest::newRow("hidden by the find box") << u"kw1"_s;
+}
+
+void TestMainWindow::risingDoubleClickGoesToTheKeyword()
+{
+    QFETCH(QString, find);
+    QVERIFY(writeRisingFolder(*m_fixture).isValid());
+    const auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    if (!find.isEmpty()) {
+        auto* box = window->hotTrendsPage()->findChild<QLineEdit*>();
+        QVERIFY(box);
+        box->setText(find);
+        QTRY_VERIFY(list->model()->rowCount() < 300);
+    }
+    m_fakes->dialogs->answers.enqueue([](QDialog& dialog) {
+        auto& rising = static_cast<TfrmRising&>(dialog);
+        if (!QTest::qWaitFor([&] { return risingRow(rising, u"zeta"_s).isValid(); }))
+            return -1;
+        Q_EMIT rising.lvwRising->doubleClicked(risingRow(rising, u"zeta"_s));
+        return rising.result();
+    });
+    control<QPushButton>(*window, "btnRising")->click();
+    QVERIFY(m_fakes->dialogs->answers.isEmpty());
+
+    // The keyword is the current row, selected alone, and in view.
+    const QModelIndex current = list->currentIndex();
+    QCOMPARE(current.siblingAtColumn(0).data().toString(), u"zeta"_s);
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(list->selectionModel()->selectedRows()[0].row(), current.row());
+    QVERIFY(list->viewport()->rect().contains(list->visualRect(current)));
+}
+
+void TestMainWindow::risingSendsToSuggest()
+{
+    QVERIFY(writeRisingFolder(*m_fixture).isValid());
+    const auto window = makeWindow();
+    QStringList menuTexts;
+    m_fakes->dialogs->answers.enqueue([&menuTexts](QDialog& dialog) {
+        auto& rising = static_cast<TfrmRising&>(dialog);
+        if (!QTest::qWaitFor([&] { return rising.lvwRising->model()->rowCount() == 2; }))
+            return -1;
+        auto* send = rising.findChild<QPushButton*>(u"btnRisingToSuggest"_s);
+        if (!send || send->isEnabled()) // nothing selected yet: nothing to send
+            return -2;
+        for (const QString& keyword : {u"zeta"_s, u"kw3"_s})
+            rising.lvwRising->selectionModel()->select(
+                risingRow(rising, keyword), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // The row menu offers what the buttons do.
+        std::unique_ptr<QMenu> menu(rising.lvwRising->findChild<TableActions*>()->contextMenu());
+        for (const QAction* action : menu->actions())
+            menuTexts << action->text();
+        send->click();
+        return rising.result();
+    });
+    control<QPushButton>(*window, "btnRising")->click();
+    QCOMPARE(menuTexts, (QStringList{u"Copy"_s, QString(), u"Send &to Suggest"_s, u"&Export Results"_s}));
+    // In the order shown: the biggest traffic first.
+    const SuggestTableModel& phrases = *window->suggestTable();
+    QCOMPARE(phrases.rowCount(), 2);
+    QCOMPARE(phrases.cellText(0, 0).toString(), u"zeta"_s);
+    QCOMPARE(phrases.cellText(1, 0).toString(), u"kw3"_s);
+    QCOMPARE(control<QTabWidget>(*window, "pgcMain")->currentWidget(),
+             control<QWidget>(*window, "bsSkinTabSheet2"));
+}
+
+void TestMainWindow::risingExports_data()
+{
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected"); // %1: the time the two were first seen
+    QTest::newRow("own lines") << 0 << u"rising.csv"_s << u"zeta|%1|1|0|5000|\r\nkw3|%1|1|0|200|\r\n"_s;
+    QTest::newRow("csv") << 1 << u"rising.csv"_s
+                         << u"Keyword,First seen,Last 7 days,7 days before,Peak traffic\r\n"
+                            u"zeta,%1,1,0,5000\r\nkw3,%1,1,0,200\r\n"_s;
+    QTest::newRow("json")
+        << 3 << u"rising.json"_s
+        << u"[\r\n{\"keyword\":\"zeta\",\"firstSeen\":\"%1\",\"lastWeek\":1,\"weekBefore\":0,"
+           u"\"peakTraffic\":5000},\r\n{\"keyword\":\"kw3\",\"firstSeen\":\"%1\",\"lastWeek\":1,"
+           u"\"weekBefore\":0,\"peakTraffic\":200}\r\n]\r\n"_s;
+}
+
+void TestMainWindow::risingExports()
+{
+    QFETCH(int, choice);
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    const QDateTime at = writeRisingFolder(*m_fixture);
+    QVERIFY(at.isValid());
+    const auto window = makeWindow();
+    m_fakes->saveDialog->answers.enqueue({file(name), choice});
+    m_fakes->dialogs->answers.enqueue([](QDialog& dialog) {
+        auto& rising = static_cast<TfrmRising&>(dialog);
+        if (!QTest::qWaitFor([&] { return rising.lvwRising->model()->rowCount() == 2; }))
+            return -1;
+        rising.findChild<QPushButton*>(u"btnRisingExport"_s)->click();
+        return int(QDialog::Rejected);
+    });
+    control<QPushButton>(*window, "btnRising")->click();
+    // The export goes on after the dialog closed; the page's exporter writes it.
+    QTRY_COMPARE(QString::fromUtf8(readFile(file(name))), expected.arg(at.toString(Qt::ISODate)));
 }
 
 void TestMainWindow::deleteSelected_data()
@@ -504,7 +845,7 @@ void TestMainWindow::historyPanelShowsTheKeyword()
 
     // The history columns, shown from the header's menu.
     QMenu* columns = window->hotTrendsPage()->historyColumnMenu();
-    QCOMPARE(columns->actions().size(), 3);
+    QCOMPARE(columns->actions().size(), 5);
     columns->actions()[1]->trigger(); // "Peak traffic"
     columns->actions()[2]->trigger(); // "Countries"
     delete columns;
@@ -524,6 +865,122 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     list = control<QTableView>(*window, "lvwItems");
     QVERIFY(!list->isColumnHidden(TrendTableModel::CountriesColumn));
     QTRY_COMPARE(list->model()->index(0, TrendTableModel::CountriesColumn).data().toString(), u"GB, US"_s);
+}
+
+namespace {
+
+// A history where alpha trended 2 hours ago in US, beta 30 hours ago in GB, gamma 3 days ago in US
+// and delta 10 days ago in DE; the table also holds "epsilon", which the history never saw.
+void writeFeedFactsFolder(const AppFixture& fixture)
+{
+    writeFile(fixture.file(u"dabatase.dat"_s), QByteArray(fourRows) + "epsilon|3/5/2009|5|\r\n");
+    TrendLedger ledger(fixture.file(u"trends.sqlite"_s));
+    QCOMPARE(ledger.open(), QString());
+    QCOMPARE(ledger.importTable({}), QString());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::tuple<const char*, const char*, qint64> seen[] = {
+        {"alpha", "US", 2}, {"beta", "GB", 30}, {"gamma", "US", 72}, {"delta", "DE", 240}};
+    for (const auto& [keyword, country, hoursAgo] : seen) {
+        LedgerSighting sighting{QString::fromLatin1(keyword), QString::fromLatin1(country), u"100+"_s, 1, {}};
+        sighting.started = now.addSecs(-hoursAgo * 3600 - 600);
+        QCOMPARE(ledger.recordScrape(now.addSecs(-hoursAgo * 3600), LedgerSource::Trending, {sighting}),
+                 QString());
+    }
+}
+
+QStringList shownKeywords(const QTableView& list)
+{
+    QStringList keywords;
+    for (int row = 0; row < list.model()->rowCount(); ++row)
+        keywords << list.model()->index(row, TrendTableModel::KeywordColumn).data().toString();
+    keywords.sort();
+    return keywords;
+}
+
+} // namespace
+
+void TestMainWindow::feedFactsFilterTheList_data()
+{
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QStringList>("shown");
+    const QStringList all{u"alpha"_s, u"beta"_s, u"delta"_s, u"epsilon"_s, u"gamma"_s};
+    QTest::newRow("everything") << QString() << 0 << QString() << all;
+    QTest::newRow("4 hours") << QString() << 4 << QString() << QStringList{u"alpha"_s};
+    QTest::newRow("24 hours") << QString() << 24 << QString() << QStringList{u"alpha"_s};
+    QTest::newRow("48 hours") << QString() << 48 << QString() << QStringList{u"alpha"_s, u"beta"_s};
+    QTest::newRow("7 days") << QString() << 168 << QString()
+                            << QStringList{u"alpha"_s, u"beta"_s, u"gamma"_s};
+    QTest::newRow("US") << u"US"_s << 0 << QString() << QStringList{u"alpha"_s, u"gamma"_s};
+    QTest::newRow("US, 48 hours") << u"US"_s << 48 << QString() << QStringList{u"alpha"_s};
+    QTest::newRow("DE, 7 days") << u"DE"_s << 168 << QString() << QStringList{};
+    QTest::newRow("7 days and the find box") << QString() << 168 << u"mm"_s << QStringList{u"gamma"_s};
+}
+
+void TestMainWindow::feedFactsFilterTheList()
+{
+    QFETCH(QString, country);
+    QFETCH(int, hours);
+    QFETCH(QString, find);
+    QFETCH(QStringList, shown);
+    writeFeedFactsFolder(*m_fixture);
+    const auto window = makeWindow();
+    auto* list = control<QTableView>(*window, "lvwItems");
+    auto* countries = control<QComboBox>(*window, "cmbTrendCountry");
+    auto* span = control<QComboBox>(*window, "cmbTrendWindow");
+    QCOMPARE(shownKeywords(*list).size(), 5);
+    // The countries come from the history.
+    QTRY_COMPARE(countries->count(), 4);
+    QCOMPARE(countries->itemData(1).toString(), u"DE"_s);
+    QCOMPARE(span->count(), 5);
+    if (!find.isEmpty()) {
+        window->hotTrendsPage()->findChild<QLineEdit*>()->setText(find);
+        QTRY_COMPARE(list->model()->rowCount(), 1); // gamma
+    }
+
+    // Narrowed first to something else, so that every choice is seen to change the list.
+    QSignalSpy applied(window->hotTrendsPage(), &HotTrendsPage::factsFilterApplied);
+    countries->setCurrentIndex(countries->findData(u"GB"_s));
+    QVERIFY(applied.wait(10000));
+    QTRY_COMPARE(shownKeywords(*list), find.isEmpty() ? QStringList{u"beta"_s} : QStringList{});
+    applied.clear();
+    const int countryIndex = country.isEmpty() ? 0 : countries->findData(country);
+    QVERIFY(countryIndex >= 0);
+    countries->setCurrentIndex(countryIndex);
+    span->setCurrentIndex(span->findData(hours));
+    // Only the newest choice is applied; no row's choice leaves the list as the step between.
+    QTRY_COMPARE(shownKeywords(*list), shown);
+}
+
+void TestMainWindow::feedFactsShowAsColumns()
+{
+    writeFeedFactsFolder(*m_fixture);
+    const QByteArray table = readFile(file(u"dabatase.dat"_s));
+    const auto window = makeWindow();
+    auto* list = control<QTableView>(*window, "lvwItems");
+    for (const int column : {TrendTableModel::StartedColumn, TrendTableModel::StatusColumn})
+        QVERIFY(list->isColumnHidden(column));
+    window->hotTrendsPage()->setHistoryColumnsShown({u"started"_s, u"status"_s, u"countries"_s});
+    QVERIFY(!list->isColumnHidden(TrendTableModel::StatusColumn));
+    const auto cell = [list](const QString& keyword, int column) {
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            if (list->model()->index(row, 0).data().toString() == keyword)
+                return list->model()->index(row, column).data().toString();
+        }
+        return QString();
+    };
+    // The newest scrape saw alpha; the others ended when they were last seen.
+    QTRY_COMPARE(cell(u"alpha"_s, TrendTableModel::StatusColumn), u"active"_s);
+    QCOMPARE(cell(u"beta"_s, TrendTableModel::StatusColumn), u"ended 30 h ago"_s);
+    QCOMPARE(cell(u"delta"_s, TrendTableModel::StatusColumn), u"ended 10 days ago"_s);
+    QCOMPARE(cell(u"epsilon"_s, TrendTableModel::StatusColumn), QString());
+    QCOMPARE(cell(u"gamma"_s, TrendTableModel::CountriesColumn), u"US"_s);
+    QVERIFY(!cell(u"gamma"_s, TrendTableModel::StartedColumn).isEmpty());
+    QCOMPARE(list->model()->headerData(TrendTableModel::StatusColumn, Qt::Horizontal).toString(),
+             u"In the feed"_s);
+    // Showing them changes nothing of the table's file.
+    QCOMPARE(readFile(file(u"dabatase.dat"_s)), table);
 }
 
 void TestMainWindow::historyTroubleShowsInTheStatusBar()
@@ -911,6 +1368,120 @@ void TestMainWindow::emptyBannerWearsTheWindowColour()
     // The top bar's middle, between its buttons, is bare window.
     QCOMPARE(colourAt(control<QFrame>(*window, "panBanner")),
              colourAt(control<QFrame>(*window, "bsSkinPanel1")));
+}
+
+void TestMainWindow::controlEdgesStandOutInTheSheet_data()
+{
+    QTest::addColumn<SkinTone>("tone");
+    QTest::addColumn<QString>("selector");
+    const std::pair<const char*, SkinTone> tones[] = {{"light", SkinTone::Light}, {"dark", SkinTone::Dark}};
+    for (const auto& [toneName, tone] : tones) {
+        for (const char* selector : {"QPushButton", "QLineEdit", "QAbstractSpinBox", "QComboBox", "QListView",
+                                     "QTreeView", "QCheckBox::indicator", "QRadioButton::indicator",
+                                     "QListView::indicator", "QTreeView::indicator", "QGroupBox::indicator",
+                                     "QProgressBar", "QMenu", "QLineEdit:focus", "QPushButton:hover"})
+            QTest::addRow("%s %s", toneName, selector) << tone << QString::fromLatin1(selector);
+    }
+}
+
+void TestMainWindow::controlEdgesStandOutInTheSheet()
+{
+    // A control's edge tells it from its own fill and from whatever it sits on: the window, a
+    // panel's surface or a bar (WCAG's 3:1 for the parts of a control).
+    QFETCH(SkinTone, tone);
+    QFETCH(QString, selector);
+    const QString sheet = BuiltInSkin(tone);
+    QVERIFY(!sheet.isEmpty());
+    // A state ("QLineEdit:focus") wears the control's own rule with its own over it.
+    const bool subControl = selector.contains(u"::"_s);
+    const QString kind = subControl ? selector : selector.section(u':', 0, 0);
+    QHash<QString, QString> declarations = declarationsOf(sheet, kind);
+    if (kind != selector)
+        declarations.insert(declarationsOf(sheet, selector));
+    QColor edge = colourIn(declarations.value(u"border"_s));
+    if (declarations.contains(u"border-color"_s))
+        edge = colourIn(declarations.value(u"border-color"_s));
+    QVERIFY2(edge.isValid(), "the control has no edge of its own");
+
+    const QPalette palette = SkinPalette(tone);
+    QList<std::pair<QString, QColor>> grounds = {{u"window"_s, palette.color(QPalette::Window)},
+                                                 {u"surface"_s, palette.color(QPalette::Base)},
+                                                 {u"bar"_s, palette.color(QPalette::Midlight)}};
+    const QColor fill = colourIn(declarations.value(u"background"_s));
+    if (fill.isValid())
+        grounds.append({u"its fill"_s, fill});
+    for (const auto& [where, ground] : grounds) {
+        const double ratio = contrastRatio(edge, ground);
+        QVERIFY2(ratio >= 3.0,
+                 qPrintable(
+                     u"%1 on %2 (%3): %4:1"_s.arg(edge.name(), ground.name(), where).arg(ratio, 0, 'f', 2)));
+    }
+}
+
+void TestMainWindow::controlEdgesStandOutWhenDrawn_data()
+{
+    QTest::addColumn<SkinTone>("tone");
+    QTest::addColumn<QString>("kind");
+    const std::pair<const char*, SkinTone> tones[] = {{"light", SkinTone::Light}, {"dark", SkinTone::Dark}};
+    for (const auto& [toneName, tone] : tones) {
+        for (const char* kind : {"check box", "radio button", "line edit"})
+            QTest::addRow("%s %s", toneName, kind) << tone << QString::fromLatin1(kind);
+    }
+}
+
+void TestMainWindow::controlEdgesStandOutWhenDrawn()
+{
+    // The same, as the style draws it: the darkest or lightest pixel across the left edge of an
+    // unticked box or an empty field, against the middle of the control and against the window
+    // beside it.
+    QFETCH(SkinTone, tone);
+    QFETCH(QString, kind);
+    const QPalette before = QApplication::palette();
+    ApplyBuiltInSkin(tone);
+    const auto reset = qScopeGuard([&] {
+        qApp->setStyleSheet(QString());
+        QApplication::setPalette(before);
+    });
+    QWidget window;
+    window.setAttribute(Qt::WA_StyledBackground);
+    window.setObjectName(u"window"_s);
+    QWidget* control = nullptr;
+    if (kind == u"check box"_s)
+        control = new QCheckBox(u"Germany"_s, &window);
+    else if (kind == u"radio button"_s)
+        control = new QRadioButton(u"Light"_s, &window);
+    else
+        control = new QLineEdit(&window);
+    control->move(20, 20);
+    control->resize(160, control->sizeHint().height());
+    window.resize(220, 80);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage shot = window.grab().toImage();
+
+    QRect box = control->geometry();
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const auto element =
+            kind == u"check box"_s ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator;
+        box = button->style()->subElementRect(element, &option, button).translated(button->pos());
+    }
+    QVERIFY(box.width() > 6 && box.height() > 6);
+    const QColor inside = shot.pixelColor(box.center());
+    const QColor outside = shot.pixelColor(box.left() - 3, box.center().y());
+    double bestInside = 1.0;
+    double bestOutside = 1.0;
+    for (int x = box.left() - 1; x <= box.left() + 2; ++x) {
+        const QColor pixel = shot.pixelColor(x, box.center().y());
+        bestInside = std::max(bestInside, contrastRatio(pixel, inside));
+        bestOutside = std::max(bestOutside, contrastRatio(pixel, outside));
+    }
+    QVERIFY2(bestInside >= 3.0,
+             qPrintable(u"against %1: %2:1"_s.arg(inside.name()).arg(bestInside, 0, 'f', 2)));
+    QVERIFY2(bestOutside >= 3.0,
+             qPrintable(u"against %1: %2:1"_s.arg(outside.name()).arg(bestOutside, 0, 'f', 2)));
 }
 
 void TestMainWindow::everyControlIsNamedForAssistiveTools_data()

@@ -186,6 +186,10 @@ private Q_SLOTS:
     void init();
     void scrapesMakeAHistory();
     void risingKeywords();
+    void feedFactsOfEachKeyword_data();
+    void feedFactsOfEachKeyword();
+    void keywordsSeenInAWindow_data();
+    void keywordsSeenInAWindow();
     void oldTableImported();
     void bigTableImported();
     void importBesideAHistory();
@@ -301,6 +305,120 @@ void TestLedger::risingKeywords()
     QCOMPARE(rising[1].lastWeek, 2);
     QCOMPARE(rising[1].weekBefore, 1);
     QCOMPARE(rising[0].firstSeen, now.addSecs(-3 * 3600));
+}
+
+namespace {
+
+// Three scrapes, an hour apart; the feed gives a start for most items. The last is the newest scrape.
+void recordFeedFacts(TrendLedger& ledger)
+{
+    const auto sighting = [](const QString& keyword, const QString& country, const QDateTime& started) {
+        LedgerSighting seen{keyword, country, u"200+"_s, 1, {}};
+        seen.started = started;
+        return seen;
+    };
+    QCOMPARE(ledger.recordScrape(T0, LedgerSource::Trending,
+                                 {sighting(u"Alpha"_s, u"US"_s, T0.addSecs(-1800)),
+                                  sighting(u"Beta"_s, u"GB"_s, T0.addSecs(-7200))}),
+             QString());
+    QCOMPARE(ledger.recordScrape(T0.addSecs(3600), LedgerSource::Trending,
+                                 {sighting(u"alpha"_s, u"US"_s, T0.addSecs(-1800)),
+                                  sighting(u"Gamma"_s, u"US"_s, QDateTime())}),
+             QString());
+    QCOMPARE(ledger.recordScrape(T0.addSecs(7200), LedgerSource::Trending,
+                                 {sighting(u"alpha"_s, u"GB"_s, T0.addSecs(5400)),
+                                  sighting(u"Delta"_s, u"DE"_s, T0.addSecs(6000))}),
+             QString());
+}
+
+} // namespace
+
+void TestLedger::feedFactsOfEachKeyword_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QDateTime>("started");
+    QTest::addColumn<QDateTime>("lastSeen");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QStringList>("countries");
+    QTest::newRow("trending again, with a new start")
+        << u"alpha"_s << T0.addSecs(5400) << T0.addSecs(7200) << true << QStringList{u"GB"_s, u"US"_s};
+    QTest::newRow("ended") << u"beta"_s << T0.addSecs(-7200) << T0 << false << QStringList{u"GB"_s};
+    QTest::newRow("no start given") << u"gamma"_s << QDateTime() << T0.addSecs(3600) << false
+                                    << QStringList{u"US"_s};
+    QTest::newRow("new in the newest scrape")
+        << u"delta"_s << T0.addSecs(6000) << T0.addSecs(7200) << true << QStringList{u"DE"_s};
+}
+
+void TestLedger::feedFactsOfEachKeyword()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QDateTime, started);
+    QFETCH(QDateTime, lastSeen);
+    QFETCH(bool, active);
+    QFETCH(QStringList, countries);
+    TrendLedger ledger(path());
+    QCOMPARE(ledger.open(), QString());
+    recordFeedFacts(ledger);
+    // The start and the status do not depend on which keywords are asked for.
+    for (const QStringList& asked : {QStringList(), QStringList{keyword}}) {
+        const QHash<QString, KeywordSummary> summaries = ledger.summaries(asked);
+        QVERIFY(summaries.contains(keyword));
+        const KeywordSummary& summary = summaries[keyword];
+        QCOMPARE(summary.started, started);
+        QCOMPARE(summary.lastSeen, lastSeen);
+        QCOMPARE(summary.active, active);
+        QCOMPARE(summary.countries, countries);
+    }
+    QCOMPARE(ledger.countries(), (QStringList{u"DE"_s, u"GB"_s, u"US"_s}));
+
+    // Read again from the file, as another program reads it.
+    ledger.close();
+    TrendLedger reader(path());
+    QCOMPARE(reader.open(TrendLedger::Access::ReadOnly), QString());
+    QCOMPARE(reader.summaries({keyword}).value(keyword).started, started);
+}
+
+void TestLedger::keywordsSeenInAWindow_data()
+{
+    QTest::addColumn<QDateTime>("since");
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<QStringList>("seen");
+    const QStringList all{u"alpha"_s, u"beta"_s, u"delta"_s, u"gamma"_s};
+    QTest::newRow("any time, every country") << QDateTime() << QString() << all;
+    QTest::newRow("since the second scrape")
+        << T0.addSecs(3600) << QString() << QStringList{u"alpha"_s, u"delta"_s, u"gamma"_s};
+    QTest::newRow("a second after it")
+        << T0.addSecs(3601) << QString() << QStringList{u"alpha"_s, u"delta"_s};
+    QTest::newRow("any time in US") << QDateTime() << u"US"_s << QStringList{u"alpha"_s, u"gamma"_s};
+    // Alpha was in GB only in the newest scrape, Beta only in the first.
+    QTest::newRow("lately in GB") << T0.addSecs(1) << u"GB"_s << QStringList{u"alpha"_s};
+    QTest::newRow("any time in GB") << QDateTime() << u"GB"_s << QStringList{u"alpha"_s, u"beta"_s};
+    QTest::newRow("a country never seen") << QDateTime() << u"FR"_s << QStringList();
+    QTest::newRow("after the newest scrape") << T0.addSecs(7201) << QString() << QStringList();
+}
+
+void TestLedger::keywordsSeenInAWindow()
+{
+    QFETCH(QDateTime, since);
+    QFETCH(QString, country);
+    QFETCH(QStringList, seen);
+    TrendLedger ledger(path());
+    QCOMPARE(ledger.open(), QString());
+    recordFeedFacts(ledger);
+    QStringList found = ledger.keywordsSeen(since, country).values();
+    found.sort();
+    QCOMPARE(found, seen);
+
+    // The same through the history, on its own thread.
+    ledger.close();
+    TrendHistory history(path());
+    history.open({});
+    // Waited for by looking, not by waitForFinished(), which may run the job on this thread.
+    const QFuture<QSet<QString>> answer = history.keywordsSeen(since, country);
+    QTRY_VERIFY_WITH_TIMEOUT(answer.isFinished(), 20000);
+    found = answer.result().values();
+    found.sort();
+    QCOMPARE(found, seen);
 }
 
 void TestLedger::oldTableImported()

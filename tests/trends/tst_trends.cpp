@@ -79,6 +79,10 @@ private Q_SLOTS:
     void removeRows_data();
     void removeRows();
     void historyColumns();
+    void feedStatusText_data();
+    void feedStatusText();
+    void rowGateNarrowsTheList_data();
+    void rowGateNarrowsTheList();
     void findFollowsTheTable();
     void findKeepsUpWithBulkChanges();
     void foldFeed_data();
@@ -391,6 +395,81 @@ void TestTrends::historyColumns()
     table.updateKeywordSummaries({{u"c"_s, {seen, 100, {}}}});
     QVERIFY(!filter.isSearching());
     QCOMPARE(filter.rowCount(), 1);
+}
+
+void TestTrends::feedStatusText_data()
+{
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<qint64>("minutesAgo"); // -1: never seen
+    QTest::addColumn<QString>("text");
+    QTest::newRow("in the newest scrape") << true << qint64(5) << u"active"_s;
+    QTest::newRow("minutes") << false << qint64(40) << u"ended 40 min ago"_s;
+    QTest::newRow("an hour") << false << qint64(60) << u"ended 1 h ago"_s;
+    QTest::newRow("hours") << false << qint64(3 * 60 + 59) << u"ended 3 h ago"_s;
+    QTest::newRow("just under two days") << false << qint64(48 * 60 - 1) << u"ended 47 h ago"_s;
+    QTest::newRow("days") << false << qint64(5 * 24 * 60 + 70) << u"ended 5 days ago"_s;
+    QTest::newRow("never seen") << false << qint64(-1) << QString();
+}
+
+void TestTrends::feedStatusText()
+{
+    QFETCH(bool, active);
+    QFETCH(qint64, minutesAgo);
+    QFETCH(QString, text);
+    const QDateTime now(QDate(2026, 12, 11), QTime(9, 0), Qt::UTC);
+    KeywordSummary summary;
+    summary.active = active;
+    if (minutesAgo >= 0)
+        summary.lastSeen = now.addSecs(-minutesAgo * 60);
+    QCOMPARE(TrendTableModel::feedStatusText(summary, now), text);
+}
+
+void TestTrends::rowGateNarrowsTheList_data()
+{
+    QTest::addColumn<bool>("gated");
+    QTest::addColumn<QStringList>("gate");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("gate alone") << true << QStringList{u"cafe au lait"_s, u"tea"_s} << QString()
+                                << QStringList{u"tea"_s, u"CAFE au lait"_s};
+    QTest::newRow("gate and needle") << true << QStringList{u"cafe au lait"_s, u"tea"_s} << u"cafe"_s
+                                     << QStringList{u"CAFE au lait"_s};
+    QTest::newRow("empty gate") << true << QStringList{} << QString() << QStringList{};
+    QTest::newRow("needle alone") << false << QStringList{} << u"cafe"_s
+                                  << QStringList{u"Café Paris"_s, u"CAFE au lait"_s};
+}
+
+void TestTrends::rowGateNarrowsTheList()
+{
+    QFETCH(bool, gated);
+    QFETCH(QStringList, gate);
+    QFETCH(QString, needle);
+    QFETCH(QStringList, shown);
+    TrendTableModel table;
+    table.setRows(keywordsOnly({u"Café Paris"_s, u"tea"_s, u"CAFE au lait"_s, u"coffee"_s}));
+    RowFilterModel filter(table);
+    const QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    filter.setNeedle(needle);
+    if (gated) {
+        table.setRowGate(std::make_shared<const QSet<QString>>(gate.begin(), gate.end()));
+        filter.refilter();
+    }
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(shownKeywords(filter), shown);
+    QCOMPARE(filter.isFiltering(), gated || !needle.isEmpty());
+
+    // A row added later shows only when it passes both.
+    table.appendRow({u"milk"_s, u"d"_s, u"1"_s});
+    QCOMPARE(shownKeywords(filter), shown);
+    table.appendRow({u"Tea"_s, u"d"_s, u"1"_s});
+    const bool teaShows = (!gated || gate.contains(u"tea"_s)) && needle.isEmpty();
+    QCOMPARE(shownKeywords(filter), teaShows ? shown + QStringList{u"Tea"_s} : shown);
+
+    // Without the gate, the needle alone decides again.
+    table.setRowGate(nullptr);
+    filter.refilter();
+    QTRY_VERIFY(!filter.isSearching());
+    QCOMPARE(filter.rowCount(), needle.isEmpty() ? 6 : 2);
 }
 
 void TestTrends::findFollowsTheTable()

@@ -9,6 +9,7 @@
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
+#include "util/DetachedTask.h"
 #include "util/MessageBoxes.h"
 #include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
@@ -20,16 +21,19 @@
 #include "util/ui/TableExporter.h"
 #include "util/ui/TableLoadHold.h"
 
+#include <QComboBox>
 #include <QCoroFuture>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -63,13 +67,30 @@ void HotTrendsPage::build()
     auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
     lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
     m_find = new FindBar(lvwItems, m_table, research);
-    SetColumnWidths(lvwItems, {200, 190, 240, 150, 90, 120});
+    SetColumnWidths(lvwItems, {200, 190, 240, 150, 90, 120, 150, 110});
     for (int column = TrendTableModel::FirstHistoryColumn; column < TrendTableModel::ColumnCount; ++column)
         lvwItems->setColumnHidden(column, true);
 
     auto* researchRow = new QHBoxLayout(research);
     researchRow->setContentsMargins(4, 2, 4, 2);
     researchRow->addWidget(m_find);
+    if (m_history) {
+        // The feed's facts narrow the list: where and how lately a keyword was trending.
+        cmbTrendCountry = Named(new QComboBox(research), "cmbTrendCountry");
+        cmbTrendCountry->setAccessibleName(tr("Country"));
+        cmbTrendCountry->setToolTip(tr("Shows only the keywords seen trending in this country"));
+        cmbTrendCountry->addItem(tr("All countries"), QString());
+        cmbTrendWindow = Named(new QComboBox(research), "cmbTrendWindow");
+        cmbTrendWindow->setAccessibleName(tr("Time window"));
+        cmbTrendWindow->setToolTip(tr("Shows only the keywords seen trending within this time"));
+        cmbTrendWindow->addItem(tr("Any time"), 0);
+        cmbTrendWindow->addItem(tr("Last 4 hours"), 4);
+        cmbTrendWindow->addItem(tr("Last 24 hours"), 24);
+        cmbTrendWindow->addItem(tr("Last 48 hours"), 48);
+        cmbTrendWindow->addItem(tr("Last 7 days"), 7 * 24);
+        researchRow->addWidget(cmbTrendCountry);
+        researchRow->addWidget(cmbTrendWindow);
+    }
     researchRow->addStretch();
     if (m_history) {
         btnHistory =
@@ -151,12 +172,20 @@ void HotTrendsPage::wireHandlers()
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->popup(header->mapToGlobal(at));
         });
-        // The scraped keywords' summaries anew, after the history has them (see below).
+        // The scraped keywords' summaries anew, after the history has them (see below); all of
+        // them while the feed's status shows, since a keyword the scrape left out has ended.
         connect(
             &m_monitor, &HotTrendsMonitor::sightingsSaved, this,
             [this](const QDateTime&, LedgerSource, const QList<LedgerSighting>& sightings) {
+                loadCountries();
+                if (isFactsFilterOn())
+                    applyFactsFilter();
                 if (!m_table.hasKeywordSummaries())
                     return;
+                if (!lvwItems->isColumnHidden(TrendTableModel::StatusColumn)) {
+                    loadKeywordSummaries({});
+                    return;
+                }
                 QStringList keywords;
                 for (const LedgerSighting& sighting : sightings)
                     keywords << sighting.keyword.toCaseFolded();
@@ -168,6 +197,9 @@ void HotTrendsPage::wireHandlers()
                 HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::spanChanged, this, HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::newsLinkActivated, this, &HotTrendsPage::openLink);
+        for (QComboBox* facts : {cmbTrendCountry, cmbTrendWindow})
+            connect(facts, &QComboBox::currentIndexChanged, this, HANDLER(applyFactsFilter));
+        loadCountries();
         // After the history has the scrape: its job follows the scrape's in the history's queue.
         connect(&m_monitor, &HotTrendsMonitor::sightingsSaved, this, HANDLER(showHistoryOfCurrent),
                 Qt::QueuedConnection);
@@ -179,9 +211,11 @@ void HotTrendsPage::wireHandlers()
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, HANDLER(lvwItemsColumnClick));
     connect(&m_monitor, &HotTrendsMonitor::lastScrapeTextChanged, lblLastParsed, &QLabel::setText);
     connect(&m_monitor, &HotTrendsMonitor::rowCountChanged, this, &HotTrendsPage::showCount);
-    new TableActions(
+    auto* actions = new TableActions(
         lvwItems, btnDelete,
         {bsSkinButton2, bsSkinButton3, btnSendToSuggest, btnSelectAll, btnClearAll, btnDelete, btnDeleteAll});
+    if (m_history)
+        actions->setColumnMenu([this] { return historyColumnMenu(); });
     new TableLoadHold(m_monitor.tableFile(),
                       {lvwItems, bsSkinButton2, bsSkinButton3, btnSendToSuggest, btnSelectAll, btnClearAll,
                        btnDelete, btnDeleteAll},
@@ -298,7 +332,9 @@ namespace {
 // The history columns and their keys in the options file.
 const std::pair<int, const char*> HistoryColumnKeys[] = {{TrendTableModel::FirstSeenColumn, "firstSeen"},
                                                          {TrendTableModel::PeakTrafficColumn, "peakTraffic"},
-                                                         {TrendTableModel::CountriesColumn, "countries"}};
+                                                         {TrendTableModel::CountriesColumn, "countries"},
+                                                         {TrendTableModel::StartedColumn, "started"},
+                                                         {TrendTableModel::StatusColumn, "status"}};
 
 } // namespace
 
@@ -358,7 +394,45 @@ void HotTrendsPage::loadKeywordSummaries(const QStringList& foldedKeywords)
 void HotTrendsPage::btnRisingClick()
 {
     TfrmRising dialog(m_history->rising(QDateTime::currentDateTimeUtc()), this);
+    connect(&dialog, &TfrmRising::goToKeyword, this, &HotTrendsPage::goToKeyword);
+    connect(&dialog, &TfrmRising::sendToSuggest, this, &HotTrendsPage::sendToSuggest);
+    connect(&dialog, &TfrmRising::exportRows, this, [this](const QList<RisingKeyword>& rows) {
+        RunDetached(QStringLiteral("exportRising"), exportRising(rows));
+    });
     m_seams.dialogs.run(dialog);
+}
+
+QCoro::Task<> HotTrendsPage::exportRising(QList<RisingKeyword> rows)
+{
+    TableExporter::Write write = [rows = std::move(rows)](const QString& fileName, ExportFormat format) {
+        return ExportRisingKeywords(fileName, rows, format);
+    };
+    co_await m_exporter->exportWith(std::move(write));
+}
+
+bool HotTrendsPage::goToKeyword(const QString& keyword)
+{
+    const qsizetype tableRow = m_table.knownKeywords().find(keyword);
+    if (tableRow < 0) {
+        Q_EMIT statusChanged(tr("\"%1\" is no longer in the Hot Trends list.").arg(keyword));
+        return false;
+    }
+    RowFilterModel& shown = *m_find->filter();
+    QModelIndex at = shown.mapFromSource(m_table.index(int(tableRow), TrendTableModel::KeywordColumn));
+    if (!at.isValid() && shown.isFiltering()) {
+        // The find box hides it: the list shows every row again rather than leave the user lost.
+        m_find->box()->clear();
+        at = shown.mapFromSource(m_table.index(int(tableRow), TrendTableModel::KeywordColumn));
+    }
+    if (!at.isValid()) {
+        Q_EMIT statusChanged(tr("\"%1\" is hidden by the list's filters.").arg(keyword));
+        return false;
+    }
+    lvwItems->setCurrentIndex(at);
+    lvwItems->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lvwItems->scrollTo(at, QAbstractItemView::PositionAtCenter);
+    lvwItems->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void HotTrendsPage::setHistoryShown(bool shown)
@@ -404,6 +478,57 @@ void HotTrendsPage::showHistoryOfCurrent()
                 tr("\"%1\" has not been seen by a scrape since the history began.").arg(keyword));
     });
     answer->setFuture(m_history->history(keyword, m_historyPanel->since(QDateTime::currentDateTimeUtc())));
+}
+
+bool HotTrendsPage::isFactsFilterOn() const
+{
+    return cmbTrendCountry && (!cmbTrendCountry->currentData().toString().isEmpty() ||
+                               cmbTrendWindow->currentData().toInt() > 0);
+}
+
+void HotTrendsPage::applyFactsFilter()
+{
+    const quint64 asked = ++m_factsAsked;
+    if (!isFactsFilterOn()) {
+        m_table.setRowGate(nullptr);
+        m_find->filter()->refilter();
+        Q_EMIT factsFilterApplied();
+        return;
+    }
+    const int hours = cmbTrendWindow->currentData().toInt();
+    const QDateTime since =
+        hours > 0 ? QDateTime::currentDateTimeUtc().addSecs(-qint64(hours) * 3600) : QDateTime();
+    // The history answers on its own thread; only the newest choice is applied.
+    auto* answer = new QFutureWatcher<QSet<QString>>(this);
+    connect(answer, &QFutureWatcherBase::finished, this, [this, answer, asked] {
+        answer->deleteLater();
+        if (asked != m_factsAsked)
+            return;
+        m_table.setRowGate(std::make_shared<const QSet<QString>>(answer->result()));
+        m_find->filter()->refilter();
+        Q_EMIT factsFilterApplied();
+    });
+    answer->setFuture(m_history->keywordsSeen(since, cmbTrendCountry->currentData().toString()));
+}
+
+void HotTrendsPage::loadCountries()
+{
+    auto* answer = new QFutureWatcher<QStringList>(this);
+    connect(answer, &QFutureWatcherBase::finished, this, [this, answer] {
+        answer->deleteLater();
+        const QString chosen = cmbTrendCountry->currentData().toString();
+        QStringList countries = answer->result();
+        if (!chosen.isEmpty() && !countries.contains(chosen))
+            countries << chosen;
+        // Rebuilt without a change of the choice, so that the list is not narrowed anew.
+        const QSignalBlocker quiet(cmbTrendCountry);
+        while (cmbTrendCountry->count() > 1)
+            cmbTrendCountry->removeItem(1);
+        for (const QString& country : countries)
+            cmbTrendCountry->addItem(country, country);
+        cmbTrendCountry->setCurrentIndex(std::max(0, cmbTrendCountry->findData(chosen)));
+    });
+    answer->setFuture(m_history->countries());
 }
 
 void HotTrendsPage::saveTable()

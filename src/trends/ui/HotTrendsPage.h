@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class FindBar;
+class QComboBox;
 class HotTrendsMonitor;
 class QLabel;
 class QPushButton;
@@ -47,6 +48,13 @@ public:
     void resetSort();
     // The keywords on the rise, from the history.
     void btnRisingClick();
+    // Selects the keyword's row and scrolls to it (the find box emptied when it hides it); false,
+    // with a status text, when the list does not hold it.
+    bool goToKeyword(const QString& keyword);
+    // Narrows the list to the keywords seen trending in the chosen country and time window (from
+    // the history, off the window's thread); factsFilterApplied() follows.
+    void applyFactsFilter();
+    bool isFactsFilterOn() const;
     // The list's columns from the history of trends ("firstSeen", "peakTraffic", "countries"),
     // hidden until the user shows them from the header's menu.
     void setHistoryColumnsShown(const QStringList& keys);
@@ -65,6 +73,8 @@ Q_SIGNALS:
     void sendToSuggest(const QStringList& keywords);
     void historyShownChanged(bool shown);
     void historyColumnsChanged(const QStringList& keys);
+    // The list took the country and time window chosen over (its rows follow once found).
+    void factsFilterApplied();
     // A news link of the history panel was clicked (http or https).
     void openLink(const QUrl& url);
 
@@ -79,6 +89,9 @@ private:
     // Asks the history for the summaries of these keywords (case-folded; all when empty) for the
     // history columns.
     void loadKeywordSummaries(const QStringList& foldedKeywords);
+    QCoro::Task<> exportRising(QList<RisingKeyword> rows);
+    // Fills the country filter with the countries of the history.
+    void loadCountries();
 
     TrendTableModel& m_table;
     HotTrendsMonitor& m_monitor;
@@ -87,6 +100,7 @@ private:
     TableExporter* m_exporter;
     TrendHistory* m_history;
     quint64 m_historyAsked = 0; // the newest question: older answers are dropped
+    quint64 m_factsAsked = 0;
 
     QTableView* lvwItems = nullptr;
     FindBar* m_find = nullptr;
@@ -94,6 +108,8 @@ private:
     TrendHistoryPanel* m_historyPanel = nullptr;
     QPushButton* btnHistory = nullptr;
     QPushButton* btnRising = nullptr;
+    QComboBox* cmbTrendCountry = nullptr;
+    QComboBox* cmbTrendWindow = nullptr;
     QLabel* lblLastParsed = nullptr;
     QPushButton* bsSkinButton2 = nullptr; // "Scrap Now"
     QPushButton* bsSkinButton3 = nullptr; // "Export Results"

@@ -30,7 +30,7 @@ QMenu* TableActions::contextMenu() const
 {
     auto* menu = new QMenu(m_table);
     menu->setObjectName(m_table->objectName() + QStringLiteral("Menu"));
-    QAction* copy = menu->addAction(QStringLiteral("Copy"), this, &TableActions::copySelectedRows);
+    QAction* copy = menu->addAction(tr("Copy"), this, &TableActions::copySelectedRows);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(m_table->selectionModel()->hasSelection());
     if (!m_pageButtons.isEmpty())
@@ -41,19 +41,54 @@ QMenu* TableActions::contextMenu() const
         if (button == m_deleteButton)
             action->setShortcut(QKeySequence::Delete);
     }
+    if (m_columnMenu) {
+        QMenu* columns = m_columnMenu();
+        columns->setParent(menu, columns->windowFlags());
+        columns->setTitle(tr("Columns…"));
+        menu->addSeparator();
+        menu->addMenu(columns);
+    }
     return menu;
+}
+
+void TableActions::popupMenu(const QPoint& globalPos) const
+{
+    QMenu* menu = contextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
+}
+
+QPoint TableActions::keyboardMenuPos() const
+{
+    const QRect cell = m_table->visualRect(m_table->currentIndex());
+    const QRect shown = m_table->viewport()->rect();
+    const QPoint at = cell.isValid() && shown.intersects(cell) ? cell.bottomLeft() : shown.topLeft();
+    return m_table->viewport()->mapToGlobal(at);
 }
 
 bool TableActions::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ContextMenu && watched == m_table->viewport()) {
-        QMenu* menu = contextMenu();
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        popupMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
         return true;
     }
     if (watched != m_table)
         return false;
+    // The platform may turn the Menu key into a context menu event of the list itself.
+    if (event->type() == QEvent::ContextMenu) {
+        popupMenu(keyboardMenuPos());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        const bool menuKey = key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier;
+        const bool shiftF10 = key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier;
+        if (menuKey || shiftF10) {
+            popupMenu(keyboardMenuPos());
+            return true;
+        }
+    }
     // The list's own handling of these keys (copying one cell) is replaced, and no shortcut of the
     // window takes them from it.
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
