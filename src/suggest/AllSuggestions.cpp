@@ -89,11 +89,11 @@ void writeCsv(TextDeviceWriter& writer, const AllSuggestionRows& rows, ExportFor
 {
     BeginCsv(writer.text(), format, {u"Suggestion", u"Phrase", u"Level", u"Position", u"Service"});
     for (qsizetype row = 0; row < rows.size(); ++row) {
-        AppendCsvRecord(writer.text(),
-                        {rows.cell(row, AllSuggestionRows::SuggestionCell),
-                         rows.cell(row, AllSuggestionRows::PhraseCell), rows.cell(row, AllSuggestionRows::LevelCell),
-                         rows.cell(row, AllSuggestionRows::PositionCell),
-                         rows.cell(row, AllSuggestionRows::ServiceCell)});
+        AppendCsvRecord(writer.text(), {rows.cell(row, AllSuggestionRows::SuggestionCell),
+                                        rows.cell(row, AllSuggestionRows::PhraseCell),
+                                        rows.cell(row, AllSuggestionRows::LevelCell),
+                                        rows.cell(row, AllSuggestionRows::PositionCell),
+                                        rows.cell(row, AllSuggestionRows::ServiceCell)});
         if (!writer.flushIfFull())
             return;
     }
@@ -169,5 +169,6 @@ ExportResult WriteAllSuggestions(const QString& path, const AllSuggestionRows& r
 QString WriteAllSuggestions(QIODevice& device, const AllSuggestionRows& rows, ExportFormat format)
 {
     const ExportFill csv = csvFill(rows, format);
-    return WriteExport(device, format, csv, csv, [&rows](TextDeviceWriter& writer) { writeJson(writer, rows); });
+    return WriteExport(device, format, csv, csv,
+                       [&rows](TextDeviceWriter& writer) { writeJson(writer, rows); });
 }

@@ -1,7 +1,7 @@
-#include "support/SortWait.h"
-#include "support/TestFiles.h"
 #include "suggest/AllSuggestions.h"
 #include "suggest/AllSuggestionsModel.h"
+#include "support/SortWait.h"
+#include "support/TestFiles.h"
 #include "util/RowFilterModel.h"
 
 #include <QBuffer>
@@ -67,8 +67,8 @@ void TestAllSuggestions::collect_data()
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("empty table") << QList<SuggestRecord>{} << QStringList{};
-    QTest::newRow("never harvested, nothing found") << QList<SuggestRecord>{
-        row(u"red"_s, {}), row(u"blue"_s, {u"N/A"_s, u"N/A"_s})} << QStringList{};
+    QTest::newRow("never harvested, nothing found")
+        << QList<SuggestRecord>{row(u"red"_s, {}), row(u"blue"_s, {u"N/A"_s, u"N/A"_s})} << QStringList{};
     QTest::newRow("one phrase, by place")
         << QList<SuggestRecord>{row(u"red"_s, {u"red wine"_s, u"red dress"_s})}
         << QStringList{u"red wine|red|1|1|Bing"_s, u"red dress|red|1|2|Bing"_s};
@@ -87,7 +87,8 @@ void TestAllSuggestions::collect_data()
                        u"red dress|red wine|2|2|Bing"_s, u"red wine glasses set|red wine glasses|3|1|Bing"_s};
     // Met first at the shallower level, even where a deeper phrase comes first in the table.
     QTest::newRow("the shallowest phrase keeps a suggestion")
-        << QList<SuggestRecord>{row(u"red wine"_s, {u"cheap wine"_s}), row(u"red"_s, {u"red wine"_s, u"cheap wine"_s})}
+        << QList<SuggestRecord>{row(u"red wine"_s, {u"cheap wine"_s}),
+                                row(u"red"_s, {u"red wine"_s, u"cheap wine"_s})}
         << QStringList{u"red wine|red|1|1|Bing"_s, u"cheap wine|red|1|2|Bing"_s};
     // Phrases that suggest each other: the first in the table starts.
     QTest::newRow("phrases suggesting each other")
@@ -149,20 +150,20 @@ void TestAllSuggestions::modelSortsAndFinds_data()
 
     // Twelve levels deep: "s2" under "s1" and so on, so that level 10 follows level 9 as a number.
     QTest::newRow("as collected") << -1 << Qt::AscendingOrder << QString()
-                                  << QStringList{u"s1"_s, u"x1"_s, u"s2"_s, u"s3"_s, u"s4"_s, u"s5"_s,
+                                  << QStringList{u"s1"_s, u"x1"_s, u"s2"_s, u"s3"_s, u"s4"_s,  u"s5"_s,
                                                  u"s6"_s, u"s7"_s, u"s8"_s, u"s9"_s, u"s10"_s, u"s11"_s};
-    QTest::newRow("level, deepest first") << int(AllSuggestionsModel::LevelColumn) << Qt::DescendingOrder
-                                          << QString()
-                                          << QStringList{u"s11"_s, u"s10"_s, u"s9"_s, u"s8"_s, u"s7"_s,
-                                                         u"s6"_s, u"s5"_s, u"s4"_s, u"s3"_s, u"s2"_s,
-                                                         u"s1"_s, u"x1"_s};
+    QTest::newRow("level, deepest first")
+        << int(AllSuggestionsModel::LevelColumn) << Qt::DescendingOrder << QString()
+        << QStringList{u"s11"_s, u"s10"_s, u"s9"_s, u"s8"_s, u"s7"_s, u"s6"_s,
+                       u"s5"_s,  u"s4"_s,  u"s3"_s, u"s2"_s, u"s1"_s, u"x1"_s};
     QTest::newRow("position, then collected order")
         << int(AllSuggestionsModel::PositionColumn) << Qt::DescendingOrder << QString()
-        << QStringList{u"x1"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s, u"s5"_s, u"s6"_s, u"s7"_s, u"s8"_s,
-                       u"s9"_s, u"s10"_s, u"s11"_s};
-    QTest::newRow("found by phrase") << -1 << Qt::AscendingOrder << u"S10"_s << QStringList{u"s10"_s, u"s11"_s};
-    QTest::newRow("found by suggestion, sorted")
-        << int(AllSuggestionsModel::SuggestionColumn) << Qt::DescendingOrder << u"x"_s << QStringList{u"x1"_s};
+        << QStringList{u"x1"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s,  u"s5"_s,
+                       u"s6"_s, u"s7"_s, u"s8"_s, u"s9"_s, u"s10"_s, u"s11"_s};
+    QTest::newRow("found by phrase") << -1 << Qt::AscendingOrder << u"S10"_s
+                                     << QStringList{u"s10"_s, u"s11"_s};
+    QTest::newRow("found by suggestion, sorted") << int(AllSuggestionsModel::SuggestionColumn)
+                                                 << Qt::DescendingOrder << u"x"_s << QStringList{u"x1"_s};
 }
 
 void TestAllSuggestions::modelSortsAndFinds()
