@@ -1,5 +1,6 @@
 #include "trends/ui/FRising.h"
 
+#include "trends/ui/TrendHistoryPanel.h"
 #include "util/ui/Controls.h"
 
 #include <QDialogButtonBox>
@@ -25,6 +26,14 @@ QStandardItem* Cell(const QString& shown, const QVariant& value)
 QStandardItem* NumberCell(qint64 number)
 {
     QStandardItem* cell = Cell(QLocale().toString(number), number);
+    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return cell;
+}
+
+// Traffic as the other views show it ("20,000+"), sorted by its number.
+QStandardItem* TrafficCell(qint64 lowerBound)
+{
+    QStandardItem* cell = Cell(TrafficText(lowerBound), lowerBound);
     cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return cell;
 }
@@ -77,6 +86,9 @@ void TfrmRising::show(const QList<RisingKeyword>& rising)
              Cell(QLocale().toString(keyword.firstSeen.toLocalTime(), QLocale::ShortFormat),
                   keyword.firstSeen),
              NumberCell(keyword.lastWeek), NumberCell(keyword.weekBefore),
-             keyword.peakTraffic ? NumberCell(*keyword.peakTraffic) : Cell(QString(), qint64(-1))});
+             keyword.peakTraffic ? TrafficCell(*keyword.peakTraffic) : Cell(QString(), qint64(-1))});
     }
+    // A few hundred rows at most: the columns take what their captions and cells need, whole.
+    lvwRising->resizeColumnsToContents();
+    FitColumnsToCaptions(lvwRising);
 }
