@@ -549,6 +549,12 @@ void TestSuggestWindow::previewFollowsTheCurrentRow_data()
     QTest::newRow("Ctrl+Space unselects it") << "ctrl space"
                                              << ""
                                              << "No phrase selected.";
+    QTest::newRow("Shift+Down") << "shift down"
+                                << "blue"
+                                << "";
+    QTest::newRow("Shift+Down, then Ctrl+Space") << "shift down|ctrl space"
+                                                 << ""
+                                                 << "Click a selected phrase to see its suggestions.";
     QTest::newRow("sorted away") << "sort"
                                  << "red"
                                  << "";
@@ -591,6 +597,9 @@ void TestSuggestWindow::previewFollowsTheCurrentRow()
             QTRY_VERIFY(!shownRows->isSearching() && !shownRows->isFiltering());
         } else if (step == u"clear selection") {
             control<QPushButton>(*m_window, "bsSkinButton5")->click();
+        } else if (step == u"shift down") {
+            QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+            QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
         } else if (step == u"ctrl space") {
             QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
         } else if (step == u"sort") {

@@ -504,8 +504,12 @@ void SuggestPage::showPreviewOfCurrent()
         m_previewRowId = 0;
         if (m_preview->rowCount() > 0)
             m_preview->clear();
-        lblPreviewNote->setText(m_find->isFiltering() ? tr("No phrase selected among those shown.")
-                                                      : tr("No phrase selected."));
+        // Rows selected without the one the user is at (sent from Hot Trends, Ctrl+Space): a click
+        // picks which of them to show.
+        lblPreviewNote->setText(selection->hasSelection()
+                                    ? tr("Click a selected phrase to see its suggestions.")
+                                : m_find->isFiltering() ? tr("No phrase selected among those shown.")
+                                                        : tr("No phrase selected."));
         lblPreviewNote->show();
         return;
     }
