@@ -390,6 +390,8 @@ void TfrmMain::applyOptions(const ProgramOptions& options)
     m_harvester->setSourceProblem(suggestProblem ? OptionsProblemText(*suggestProblem) : QString());
     m_harvester->setPauseRange(options.pauseMin, options.pauseMax);
     m_suggestPage->setSuggestLanguage(options.language);
+    m_suggestPage->setSuggestService(options.engine, MakeSuggestSource(options, GoogleWebHost())->name());
+    pgcMain->setTabText(pgcMain->indexOf(m_suggestPage), m_suggestPage->caption());
     applyLook(options.theme);
 }
 

@@ -1,5 +1,7 @@
 #include "suggest/PreviewModel.h"
 
+#include "suggest/SuggestSource.h"
+
 PreviewModel::PreviewModel(QObject* parent)
     : RowListModel(ColumnCount, parent)
 {
@@ -7,7 +9,24 @@ PreviewModel::PreviewModel(QObject* parent)
 
 QString PreviewModel::columnCaption(int column) const
 {
-    return column == SuggestionColumn ? tr("Suggestions") : tr("Results");
+    if (column == SuggestionColumn)
+        return tr("Suggestions");
+    return m_figures == SuggestFigures::Relevance ? tr("Relevance") : tr("Results");
+}
+
+void PreviewModel::setFigures(SuggestFigures figures)
+{
+    if (figures == m_figures)
+        return;
+    m_figures = figures;
+    Q_EMIT headerDataChanged(Qt::Horizontal, ResultsColumn, ResultsColumn);
+}
+
+QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && section == ResultsColumn)
+        return FiguresToolTip(m_figures);
+    return RowListModel::headerData(section, orientation, role);
 }
 
 QStringView PreviewModel::cellText(qsizetype row, int column) const

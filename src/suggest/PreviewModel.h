@@ -17,6 +17,10 @@ public:
     // Suggestions: text; results: number.
     SortKind columnSortKind(int column) const override;
 
+    // The figure column's title and tooltip follow what the service's figures hold.
+    void setFigures(SuggestFigures figures);
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
     // Shows the ten pairs of `record`, empty cells included.
     void showRecord(const SuggestRecord& record);
     void clear();
@@ -29,4 +33,5 @@ private:
 
     using Rows = QList<std::array<QString, ColumnCount>>;
     Rows m_rows;
+    SuggestFigures m_figures = SuggestFigures::Results;
 };

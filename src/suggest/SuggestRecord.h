@@ -51,6 +51,10 @@ public:
     const_iterator end() const { return {this, size()}; }
 };
 
+// What the figure of a pair holds, by service: the classic service's result counts, Google's
+// relevance (a rank among its answers, not a search volume), or nothing.
+enum class SuggestFigures { Results, Relevance, None };
+
 // What a cell holds where a harvest found nothing.
 inline const QString NotAvailable = QStringLiteral("N/A");
 

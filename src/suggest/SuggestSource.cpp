@@ -1,5 +1,7 @@
 #include "suggest/SuggestSource.h"
 
+#include <QCoreApplication>
+
 #include "net/PageText.h"
 #include "util/ProgramOptions.h"
 #include "util/RowFile.h"
@@ -244,4 +246,32 @@ std::unique_ptr<SuggestSource> MakeSuggestSource(const ProgramOptions& options, 
         break;
     }
     return std::make_unique<ClassicSource>(classicHost);
+}
+
+SuggestFigures FiguresOf(SuggestEngine engine)
+{
+    switch (engine) {
+    case SuggestEngine::Classic:
+        return SuggestFigures::Results;
+    case SuggestEngine::Google:
+        return SuggestFigures::Relevance;
+    default:
+        return SuggestFigures::None;
+    }
+}
+
+QString FiguresToolTip(SuggestFigures figures)
+{
+    switch (figures) {
+    case SuggestFigures::Results:
+        return QCoreApplication::translate("SuggestSource", "How many results the service counted for the "
+                                                            "suggestion");
+    case SuggestFigures::Relevance:
+        return QCoreApplication::translate("SuggestSource",
+                                           "Google's relevance of the suggestion: how high it ranks among "
+                                           "the answers, not how often it is searched (no search volume)");
+    case SuggestFigures::None:
+        break;
+    }
+    return {};
 }

@@ -10,6 +10,7 @@
 #include <optional>
 
 struct ProgramOptions;
+enum class SuggestEngine;
 
 // What a source needs of an answer.
 struct SuggestReply {
@@ -37,3 +38,8 @@ public:
 // The source of the user's engine, with its language, country and base address. `classicHost` is
 // the Google web host of the classic service (host or host:port).
 std::unique_ptr<SuggestSource> MakeSuggestSource(const ProgramOptions& options, const QString& classicHost);
+
+// What the figures of `engine`'s pairs hold.
+SuggestFigures FiguresOf(SuggestEngine engine);
+// The tooltip of a figure column: what it holds, and that relevance is not search volume.
+QString FiguresToolTip(SuggestFigures figures);

@@ -1,5 +1,6 @@
 #include "suggest/SuggestTableModel.h"
 
+#include "suggest/SuggestSource.h"
 #include "util/RowFilter.h"
 
 #include <numeric>
@@ -20,7 +21,24 @@ QString SuggestTableModel::columnCaption(int column) const
     if (column == PhraseColumn)
         return tr("Keyword Phrase");
     const int pair = (column + 1) / 2;
-    return column % 2 == 1 ? tr("Suggest %1").arg(pair) : tr("Results %1").arg(pair);
+    if (column % 2 == 1)
+        return tr("Suggest %1").arg(pair);
+    return m_figures == SuggestFigures::Relevance ? tr("Relevance %1").arg(pair) : tr("Results %1").arg(pair);
+}
+
+void SuggestTableModel::setFigures(SuggestFigures figures)
+{
+    if (figures == m_figures)
+        return;
+    m_figures = figures;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+QVariant SuggestTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && section > 0 && section % 2 == 0)
+        return FiguresToolTip(m_figures);
+    return RowListModel::headerData(section, orientation, role);
 }
 
 namespace {

@@ -37,6 +37,11 @@ public:
     // The phrase and the suggestions compare as text, the result counts as numbers.
     SortKind columnSortKind(int column) const override;
 
+    // The figure columns' titles and tooltips follow what the service's figures hold.
+    void setFigures(SuggestFigures figures);
+    SuggestFigures figures() const { return m_figures; }
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
     const SuggestRows& records() const { return m_records; }
     SuggestRecord record(qsizetype row) const { return m_records.at(row); }
 
@@ -76,6 +81,7 @@ private:
 
     SuggestRows m_records;
     quint64 m_rowsRevision = 0;
+    SuggestFigures m_figures = SuggestFigures::Results;
     QList<RowId> m_ids; // beside m_records, row by row
     RowId m_nextId = 1;
     // Row of each id; rebuilt on the first lookup after rows moved or went away.

@@ -36,23 +36,25 @@ void writeLines(TextDeviceWriter& writer, const TrendRows& rows)
 
 void writeCsv(TextDeviceWriter& writer, const TrendRows& rows, ExportFormat format)
 {
+    const ExportDates dates;
     BeginCsv(writer.text(), format, {u"Keyword", u"Date", u"Count"});
     for (qsizetype row = 0; row < rows.size(); ++row) {
-        AppendCsvRecord(writer.text(), {rows.keyword(row), rows.date(row), rows.count(row)});
+        AppendCsvRecord(writer.text(), {rows.keyword(row), dates.iso(rows.date(row)), rows.count(row)});
         if (!writer.flushIfFull())
             return;
     }
 }
 
 // The history fields of a row's object, for the history columns shown.
-void appendHistoryFields(QString& text, const TrendHistoryFields& history, QStringView keyword)
+void appendHistoryFields(QString& text, const TrendHistoryFields& history, QStringView keyword,
+                         const ExportDates& dates)
 {
     for (const int column : history.columns) {
         const QStringView cell = history.cell(keyword, column);
         switch (column) {
         case TrendTableModel::FirstSeenColumn:
             text += QLatin1String(",\"firstSeen\":");
-            AppendJsonString(text, cell);
+            AppendJsonString(text, cell.isEmpty() ? QString() : dates.iso(cell));
             break;
         case TrendTableModel::PeakTrafficColumn:
             text += QLatin1String(",\"peakTraffic\":");
@@ -80,11 +82,12 @@ void appendHistoryFields(QString& text, const TrendHistoryFields& history, QStri
 
 void writeJson(TextDeviceWriter& writer, const TrendRows& rows, const TrendHistoryFields& history)
 {
-    WriteJsonArray(writer, rows.size(), [&rows, &history](QString& text, qsizetype row) {
+    const ExportDates dates;
+    WriteJsonArray(writer, rows.size(), [&rows, &history, &dates](QString& text, qsizetype row) {
         text += QLatin1String("{\"keyword\":");
         AppendJsonString(text, rows.keyword(row));
         text += QLatin1String(",\"date\":");
-        AppendJsonString(text, rows.date(row));
+        AppendJsonString(text, dates.iso(rows.date(row)));
         text += QLatin1String(",\"count\":");
         const QStringView count = rows.count(row);
         if (isPlainWholeNumber(count))
@@ -92,7 +95,7 @@ void writeJson(TextDeviceWriter& writer, const TrendRows& rows, const TrendHisto
         else
             AppendJsonString(text, count);
         if (history.cell)
-            appendHistoryFields(text, history, rows.keyword(row));
+            appendHistoryFields(text, history, rows.keyword(row), dates);
         text += u'}';
     });
 }

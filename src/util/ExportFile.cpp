@@ -157,3 +157,20 @@ void WriteJsonArray(TextDeviceWriter& writer, qsizetype count,
     }
     writer.text() += count == 0 ? QLatin1String("]\r\n") : QLatin1String("\r\n]\r\n");
 }
+
+ExportDates::ExportDates(const QLocale& locale)
+    : m_reader(locale)
+{
+}
+
+QString ExportDates::iso(QStringView stored) const
+{
+    const std::optional<QDateTime> when = m_reader.read(stored);
+    return when ? IsoDateTimeText(*when) : stored.toString();
+}
+
+QString IsoDateTimeText(const QDateTime& when)
+{
+    const QDateTime local = when.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/DateTimeTextReader.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -75,3 +77,21 @@ void AppendJsonString(QString& text, QStringView value);
 // A JSON export's text: an array of `count` objects, one a line, each written by `object`.
 void WriteJsonArray(TextDeviceWriter& writer, qsizetype count,
                     const std::function<void(QString& text, qsizetype index)>& object);
+
+// The dates of the exports meant for other programs (both CSV formats and JSON): ISO 8601, whatever
+// the locale that wrote the table; the page's own lines keep the table's text.
+class ExportDates {
+public:
+    explicit ExportDates(const QLocale& locale = QLocale());
+    // A table's date-time text (see DateTimeText) as ISO 8601 in local time with its offset from
+    // UTC ("2009-03-05T14:15:00-05:00"); a text that does not read as a date stays as it is, so
+    // that nothing is lost. One thread at a time.
+    QString iso(QStringView stored) const;
+
+private:
+    DateTimeTextReader m_reader;
+};
+
+// `when` as ISO 8601 in local time with its offset from UTC, as every export and the command line
+// write a moment.
+QString IsoDateTimeText(const QDateTime& when);

@@ -12,8 +12,10 @@
 #include "trends/TrendLedger.h"
 #include "trends/TrendTableModel.h"
 #include "trends/ui/FRising.h"
+#include "trends/ui/TrendHistoryPanel.h"
 #include "util/CrashReporter.h"
 #include "util/KeywordIndex.h"
+#include "util/RowFilterModel.h"
 #include "util/ui/ClickableLabel.h"
 #include "util/ui/ElidedLabel.h"
 #include "util/ui/TableActions.h"
@@ -22,11 +24,13 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QChartView>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QGraphicsTextItem>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +51,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
+
 #include <QtTest>
 
 #include <algorithm>
@@ -144,6 +149,10 @@ private Q_SLOTS:
     void deleteSelected();
     void findBoxNarrowsTheList();
     void historyPanelShowsTheKeyword();
+    void historyChartKeepsItsLabelsWhole_data();
+    void historyChartKeepsItsLabelsWhole();
+    void historyPanelFollowsTheList_data();
+    void historyPanelFollowsTheList();
     void historyTroubleShowsInTheStatusBar();
     void feedFactsFilterTheList_data();
     void feedFactsFilterTheList();
@@ -356,6 +365,11 @@ void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded_data()
     QTest::newRow("rows, then an empty Suggest file") << fourRows << empty << "4 items";
     // The window opens on Hot Trends: its count, not the Suggest page's.
     QTest::newRow("both with rows") << fourRows << onePhrase << "4 items";
+    // Digit groups, as the find box counts ("1,204 of 1,204").
+    QByteArray many;
+    for (int row = 0; row < 1204; ++row)
+        many += "k" + QByteArray::number(row) + "|3/5/2009|1|\r\n";
+    QTest::newRow("thousands") << many << QByteArray() << "1,204 items";
 }
 
 void TestMainWindow::itemCounterShowsOnlyWhatWasLoaded()
@@ -819,7 +833,7 @@ void TestMainWindow::historyPanelShowsTheKeyword()
     QTRY_COMPARE(control<QLabel>(*window, "lblSightings")->text(), u"2"_s);
     QCOMPARE(control<QLabel>(*window, "lblHistoryKeyword")->text(), u"alpha"_s);
     QCOMPARE(control<QLabel>(*window, "lblCountries")->text(), u"GB, US"_s);
-    QCOMPARE(control<QLabel>(*window, "lblPeakTraffic")->text(), u"20K+"_s);
+    QCOMPARE(control<QLabel>(*window, "lblPeakTraffic")->text(), u"20,000+"_s); // "20K+" in the feed
     // News open in the browser, web addresses only.
     auto* news = control<QTextBrowser>(*window, "txtHistoryNews");
     QVERIFY(news->toHtml().contains(u"https://news.example/a"_s));
@@ -841,7 +855,7 @@ void TestMainWindow::historyPanelShowsTheKeyword()
         return int(QDialog::Rejected);
     });
     control<QPushButton>(*window, "btnRising")->click();
-    QCOMPARE(rising, (QStringList{u"alpha"_s, QLocale().toString(20000)}));
+    QCOMPARE(rising, (QStringList{u"alpha"_s, u"20,000+"_s}));
 
     // The history columns, shown from the header's menu.
     QMenu* columns = window->hotTrendsPage()->historyColumnMenu();
@@ -981,6 +995,118 @@ void TestMainWindow::feedFactsShowAsColumns()
              u"In the feed"_s);
     // Showing them changes nothing of the table's file.
     QCOMPARE(readFile(file(u"dabatase.dat"_s)), table);
+void TestMainWindow::historyChartKeepsItsLabelsWhole_data()
+{
+    QTest::addColumn<int>("width");   // 0: the panel's narrowest
+    QTest::addColumn<qreal>("scale"); // of the font
+    QTest::newRow("narrowest") << 0 << 1.0;
+    QTest::newRow("narrowest, 1.5 times the text") << 0 << 1.5;
+    QTest::newRow("its own width") << 380 << 1.0;
+    QTest::newRow("its own width, 1.5 times the text") << 380 << 1.5;
+    QTest::newRow("wide") << 700 << 1.0;
+}
+
+void TestMainWindow::historyChartKeepsItsLabelsWhole()
+{
+    QFETCH(int, width);
+    QFETCH(qreal, scale);
+    TrendHistoryPanel panel;
+    QFont font = panel.font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    panel.setFont(font);
+    panel.resize(width > 0 ? width : panel.minimumWidth(), 700);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    KeywordHistory history;
+    history.keyword = u"alpha"_s;
+    history.firstSeen = QDateTime(QDate(2026, 11, 1), QTime(10, 0), Qt::UTC);
+    history.lastSeen = QDateTime(QDate(2026, 12, 10), QTime(10, 0), Qt::UTC);
+    history.sightings = 400;
+    for (int day = 0; day < 40; ++day)
+        history.days.append({QDate(2026, 11, 1).addDays(day), 10 + day % 7, 200000 + day * 1000});
+    panel.showHistory(history);
+    auto* chart = panel.findChild<QChartView*>(u"chvHistory"_s);
+    QVERIFY(chart);
+    // Every label the chart draws, once it has laid itself out.
+    const auto labels = [chart] {
+        QStringList texts;
+        for (const QGraphicsItem* item : chart->scene()->items()) {
+            if (const auto* text = dynamic_cast<const QGraphicsTextItem*>(item); text && text->isVisible())
+                texts << text->toPlainText();
+        }
+        return texts;
+    };
+    const QRegularExpression day(u"^[A-Z][a-z]{2} \\d{1,2}$"_s);
+    QTRY_VERIFY(labels().filter(day).size() >= 2);
+    for (const QString& label : labels()) {
+        QVERIFY2(!label.contains(u"…"_s) && !label.contains(u"..."_s), qPrintable(label));
+    }
+}
+
+void TestMainWindow::historyPanelFollowsTheList_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("keyword"); // the keyword whose history shows; empty: none
+    QTest::addColumn<QString>("text");    // else the panel's word why
+    QTest::newRow("Down") << "down"
+                          << "beta"
+                          << "";
+    QTest::newRow("find box hides it") << "find gam"
+                                       << ""
+                                       << "Select one of the keywords shown to see its history.";
+    QTest::newRow("find box keeps it") << "find alp"
+                                       << "alpha"
+                                       << "";
+    QTest::newRow("find box, then Down into the list") << "find gam|down"
+                                                       << "gamma"
+                                                       << "";
+    QTest::newRow("Clear Selection") << "clear selection"
+                                     << ""
+                                     << "Select a keyword to see its history.";
+    QTest::newRow("deleted") << "delete"
+                             << ""
+                             << "Select a keyword to see its history.";
+}
+
+void TestMainWindow::historyPanelFollowsTheList()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, keyword);
+    QFETCH(QString, text);
+    writeFile(file(u"dabatase.dat"_s), fourRows);
+    auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    auto* box = control<QLineEdit>(*window, "lvwItemsFind");
+    const auto* shownRows = static_cast<const RowFilterModel*>(list->model());
+    auto* label = control<QLabel>(*window, "lblHistoryKeyword");
+    control<QPushButton>(*window, "btnHistory")->click();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+    QTRY_VERIFY(list->hasFocus());
+    // The table's keywords are in the history from the start: the panel names the one it shows.
+    QTRY_COMPARE(label->text(), u"alpha"_s);
+
+    for (const QString& step : action.split(u'|')) {
+        if (step == u"down") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        } else if (step.startsWith(u"find ")) {
+            QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+            QTRY_VERIFY(box->hasFocus());
+            QTest::keyClicks(box, step.mid(5));
+            QTRY_VERIFY(!shownRows->isSearching() && shownRows->isFiltering());
+        } else if (step == u"clear selection") {
+            control<QPushButton>(*window, "btnClearAll")->click();
+        } else if (step == u"delete") {
+            m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+            control<QPushButton>(*window, "btnDelete")->click();
+            QCOMPARE(window->trendTable()->rowCount(), 3);
+        } else {
+            QFAIL(qPrintable(u"unknown step "_s + step));
+        }
+    }
+    QTRY_COMPARE(label->text(), keyword.isEmpty() ? text : keyword);
 }
 
 void TestMainWindow::historyTroubleShowsInTheStatusBar()
@@ -1079,8 +1205,10 @@ void TestMainWindow::exportTrends_data()
     // The status names the file written (%1) and its folder (%2).
     const QString finished = u"Process finished! Written to %1 in %2"_s;
     const QByteArray lines = "new york|3/5/2009|4|\r\nfoo|3/6/2009|1|\r\n";
-    const QByteArray json = "[\r\n{\"keyword\":\"new york\",\"date\":\"3/5/2009\",\"count\":4},\r\n"
-                            "{\"keyword\":\"foo\",\"date\":\"3/6/2009\",\"count\":1}\r\n]\r\n";
+    // Other programs get ISO 8601 dates (the tests run with TZ=UTC); the page's own lines keep the table's.
+    const QByteArray json =
+        "[\r\n{\"keyword\":\"new york\",\"date\":\"2009-03-05T00:00:00Z\",\"count\":4},\r\n"
+        "{\"keyword\":\"foo\",\"date\":\"2009-03-06T00:00:00Z\",\"count\":1}\r\n]\r\n";
     QTest::newRow("csv added") << "out" << 0 << "out.csv" << lines << finished << "";
     QTest::newRow("other extension") << "out.txt" << 0 << "out.txt.csv" << lines << finished << "";
     QTest::newRow("upper-case extension kept") << "OUT.CSV" << 0 << "OUT.CSV" << lines << finished << "";
@@ -1091,7 +1219,9 @@ void TestMainWindow::exportTrends_data()
         << "OUT.JSON" << 3 << "OUT.JSON" << json << finished << "";
     QTest::newRow("csv chosen for a json name")
         << "out.json" << 1 << "out.json.csv"
-        << QByteArray("Keyword,Date,Count\r\nnew york,3/5/2009,4\r\nfoo,3/6/2009,1\r\n") << finished << "";
+        << QByteArray(
+               "Keyword,Date,Count\r\nnew york,2009-03-05T00:00:00Z,4\r\nfoo,2009-03-06T00:00:00Z,1\r\n")
+        << finished << "";
     QTest::newRow("cancelled") << "" << 0 << "" << QByteArray() << ""
                                << "";
     QTest::newRow("cannot replace")

@@ -13,6 +13,7 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolTip>
 #include <QtTest>
@@ -65,6 +66,8 @@ private Q_SLOTS:
     void lastColumnFillsTheWidth();
     void sortIndicatorFollowsTheClicks();
     void sortIndicatorLeavesTheCaptionFree();
+    void captionsFitWhereThereIsRoom_data();
+    void captionsFitWhereThereIsRoom();
     void sortKeepsTheSelectionInSight_data();
     void sortKeepsTheSelectionInSight();
     void sortShowsItsProgress();
@@ -245,6 +248,47 @@ void TestReportLists::sortIndicatorLeavesTheCaptionFree()
     QVERIFY(!arrow.isEmpty());
     QVERIFY(option.rect.contains(arrow));
     QVERIFY2(!caption.intersects(arrow), "the sort indicator covers the caption");
+}
+
+void TestReportLists::captionsFitWhereThereIsRoom_data()
+{
+    QTest::addColumn<bool>("skin");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("caption");
+    for (const bool skin : {true, false}) {
+        const char* look = skin ? "skin" : "plain";
+        QTest::addRow("%s: keyword", look) << skin << "lvwItems" << 0 << "Keyword";
+        QTest::addRow("%s: date", look) << skin << "lvwItems" << 1 << "Date Keyword Was Last Scraped";
+        QTest::addRow("%s: appearances (the last)", look)
+            << skin << "lvwItems" << 2 << "Number of Appearances In The Top 100 List";
+        QTest::addRow("%s: phrase", look) << skin << "lvwSuggest" << 0 << "Keyword Phrase";
+        QTest::addRow("%s: a result", look) << skin << "lvwSuggest" << 20 << "Results 10";
+        QTest::addRow("%s: preview", look) << skin << "lvwPreview" << 0 << "Suggestions";
+    }
+}
+
+void TestReportLists::captionsFitWhereThereIsRoom()
+{
+    QFETCH(bool, skin);
+    QFETCH(QString, list);
+    QFETCH(int, column);
+    QFETCH(QString, caption);
+    if (skin)
+        ApplySkin(BuiltInSkin());
+    const auto resetSkin = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    showWindow(trendRows(3), "red|a|45,100,000" + QByteArray(19, '|') + "\r\n");
+    QTabWidget* pages = m_window->findChild<QTabWidget*>(u"pgcMain"_s);
+    pages->setCurrentIndex(list == u"lvwItems" ? 0 : 1);
+    QHeaderView* header = this->list(list)->horizontalHeader();
+    QTRY_VERIFY(header->isVisible());
+    QCOMPARE(header->model()->headerData(column, Qt::Horizontal).toString(), caption);
+    // The captions are drawn bold; whole, with the skin's room for the sort indicator beside them.
+    QFont bold = header->font();
+    bold.setBold(true);
+    const int text = QFontMetrics(bold).horizontalAdvance(caption) + (skin ? 6 + 16 : 0);
+    QTRY_VERIFY2(header->sectionSize(column) >= text,
+                 qPrintable(u"%1 wide for %2"_s.arg(header->sectionSize(column)).arg(text)));
 }
 
 void TestReportLists::sortKeepsTheSelectionInSight_data()

@@ -1,4 +1,5 @@
 #include "app/AppFixture.h"
+#include "suggest/AllSuggestionsModel.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestTableModel.h"
@@ -11,9 +12,11 @@
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendTableModel.h"
 #include "trends/ui/HotTrendsPage.h"
+#include "util/RowFilterModel.h"
 #include "util/ui/TableExporter.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +94,8 @@ private Q_SLOTS:
     void expandDigsDeeper();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
+    void previewFollowsTheCurrentRow_data();
+    void previewFollowsTheCurrentRow();
     void harvestOneRow();
     void harvestSelectedRowsInOrder();
     void harvestShowsWhereItIsAndWhatCameOfEachRow();
@@ -107,6 +112,9 @@ private Q_SLOTS:
     void exportSuggestions_data();
     void exportSuggestions();
     void columnClicksSort();
+    void captionsFollowTheService_data();
+    void captionsFollowTheService();
+    void allSuggestionsView();
 
 private:
     void makeWindow(const QByteArray& table = {});
@@ -144,11 +152,12 @@ void TestSuggestWindow::makeWindow(const QByteArray& table)
 
 void TestSuggestWindow::select(const QList<int>& rows)
 {
+    // As Ctrl+clicks would: each row clicked becomes the current one.
     const auto* list = control<QTableView>(*m_window, "lvwSuggest");
     list->selectionModel()->clearSelection();
     for (const int row : rows)
-        list->selectionModel()->select(list->model()->index(row, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TestSuggestWindow::addKeywordsDialog_data()
@@ -502,7 +511,7 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete all?"_s);
     QCOMPARE(m_window->suggestTable()->rowCount(), 0);
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"0 keywords"_s);
-    QCOMPARE(m_window->preview()->rowCount(), 10); // left as it was by Delete All
+    QCOMPARE(m_window->preview()->rowCount(), 0); // no row left to show
     QVERIFY(WaitForSaves(*m_window));
     QCOMPARE(QFileInfo(m_fixture->file(u"dbsuggest.dat"_s)).size(), 0);
 }
@@ -517,15 +526,121 @@ void TestSuggestWindow::previewShowsTheSelectedRow()
     QCOMPARE(preview->cellText(0, 1), u"45,100,000"_s);
     QCOMPARE(preview->cellText(1, 0), u"N/A"_s);
     QCOMPARE(preview->cellText(2, 0), u""_s);
-    // Select All and unselecting leave the preview as it is.
+    QVERIFY(control<QLabel>(*m_window, "lblPreviewNote")->isHidden());
+    // Select All keeps the current row, and so the preview.
     control<QPushButton>(*m_window, "bsSkinButton4")->click();
     QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
+    // Unselecting another row leaves it too.
     const auto* phrases = control<QTableView>(*m_window, "lvwSuggest");
-    phrases->selectionModel()->select(phrases->model()->index(0, 0),
+    phrases->selectionModel()->select(phrases->model()->index(1, 0),
                                       QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QCOMPARE(preview->cellText(0, 0), u"red wine"_s);
     select({1});
     QCOMPARE(preview->cellText(0, 0), u""_s);
+}
+
+void TestSuggestWindow::previewFollowsTheCurrentRow_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("shown"); // the phrase whose first suggestion shows; empty: none
+    QTest::addColumn<QString>("note");
+    QTest::newRow("Down") << "down"
+                          << "blue"
+                          << "";
+    QTest::newRow("Up at the top stays") << "up"
+                                         << "red"
+                                         << "";
+    QTest::newRow("find box hides it") << "find blu"
+                                       << ""
+                                       << "No phrase selected among those shown.";
+    QTest::newRow("find box keeps it") << "find re"
+                                       << "red"
+                                       << "";
+    QTest::newRow("find box, then Down into the list") << "find blu|down"
+                                                       << "blue"
+                                                       << "";
+    QTest::newRow("find box emptied again") << "find blu|clear find"
+                                            << ""
+                                            << "No phrase selected.";
+    QTest::newRow("Clear Selection") << "clear selection"
+                                     << ""
+                                     << "No phrase selected.";
+    QTest::newRow("Ctrl+Space unselects it") << "ctrl space"
+                                             << ""
+                                             << "No phrase selected.";
+    QTest::newRow("Shift+Down") << "shift down"
+                                << "blue"
+                                << "";
+    QTest::newRow("Shift+Down, then Ctrl+Space") << "shift down|ctrl space"
+                                                 << ""
+                                                 << "Click a selected phrase to see its suggestions.";
+    QTest::newRow("sorted away") << "sort"
+                                 << "red"
+                                 << "";
+    QTest::newRow("deleted") << "delete"
+                             << ""
+                             << "No phrase selected.";
+}
+
+void TestSuggestWindow::previewFollowsTheCurrentRow()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, shown);
+    QFETCH(QString, note);
+    // Each phrase's first suggestion names it: "red" → "red 1" (the file keeps a space as "§").
+    makeWindow("red|red§1|1|||||||||||||||||||\r\nblue|blue§1|2|||||||||||||||||||\r\n"
+               "green|green§1|3|||||||||||||||||||\r\n");
+    control<QTabWidget>(*m_window, "pgcMain")->setCurrentWidget(m_window->suggestPage());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto* list = control<QTableView>(*m_window, "lvwSuggest");
+    auto* box = control<QLineEdit>(*m_window, "lvwSuggestFind");
+    const auto* shownRows = static_cast<const RowFilterModel*>(list->model());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+    QTRY_VERIFY(list->hasFocus());
+    const PreviewModel* preview = m_window->preview();
+    QCOMPARE(preview->cellText(0, 0), u"red 1"_s);
+
+    for (const QString& step : action.split(u'|')) {
+        if (step == u"down" || step == u"up") {
+            // To whatever has the focus: the list, or the find box that hands on to it.
+            QTest::keyClick(QApplication::focusWidget(), step == u"down" ? Qt::Key_Down : Qt::Key_Up);
+        } else if (step.startsWith(u"find ")) {
+            QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+            QTRY_VERIFY(box->hasFocus());
+            QTest::keyClicks(box, step.mid(5));
+            QTRY_VERIFY(!shownRows->isSearching() && shownRows->isFiltering());
+        } else if (step == u"clear find") {
+            QTest::keyClick(box, Qt::Key_Escape);
+            QTRY_VERIFY(!shownRows->isSearching() && !shownRows->isFiltering());
+        } else if (step == u"clear selection") {
+            control<QPushButton>(*m_window, "bsSkinButton5")->click();
+        } else if (step == u"shift down") {
+            QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+            QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
+        } else if (step == u"ctrl space") {
+            QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        } else if (step == u"sort") {
+            m_window->suggestPage()->lvwSuggestColumnClick(0); // blue, green, red
+            QVERIFY(SortDone(*m_window->suggestTable()));
+            QCOMPARE(list->model()->index(2, 0).data().toString(), u"red"_s);
+        } else if (step == u"delete") {
+            m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
+            control<QPushButton>(*m_window, "bsSkinButton6")->click();
+            QCOMPARE(m_window->suggestTable()->rowCount(), 2);
+        } else {
+            QFAIL(qPrintable(u"unknown step "_s + step));
+        }
+    }
+    if (shown.isEmpty())
+        QCOMPARE(preview->rowCount(), 0);
+    else
+        QCOMPARE(preview->cellText(0, 0), shown + u" 1"_s);
+    auto* noteLabel = control<QLabel>(*m_window, "lblPreviewNote");
+    QCOMPARE(noteLabel->isHidden(), note.isEmpty());
+    if (!note.isEmpty())
+        QCOMPARE(noteLabel->text(), note);
 }
 
 void TestSuggestWindow::harvestOneRow()
@@ -882,4 +997,146 @@ void TestSuggestWindow::columnClicksSort()
 }
 
 QUILLORY_REGISTER_TEST(TestSuggestWindow);
+void TestSuggestWindow::captionsFollowTheService_data()
+{
+    QTest::addColumn<QByteArray>("engine");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<QString>("figures"); // the first figure column's title; empty: hidden
+    QTest::addColumn<QString>("preview"); // the preview's figure column; empty: hidden
+    QTest::addColumn<QString>("tip");     // a word of the figure columns' tooltip
+
+    QTest::newRow("classic") << QByteArray("classic") << "Google Suggest"
+                             << "Results 1"
+                             << "Results"
+                             << "results";
+    QTest::newRow("google") << QByteArray("google") << "Google Suggest"
+                            << "Relevance 1"
+                            << "Relevance"
+                            << "not how often it is searched";
+    QTest::newRow("youtube") << QByteArray("youtube") << "Suggest — YouTube"
+                             << ""
+                             << ""
+                             << "";
+    QTest::newRow("bing") << QByteArray("bing") << "Suggest — Bing"
+                          << ""
+                          << ""
+                          << "";
+    QTest::newRow("duckduckgo") << QByteArray("duckduckgo") << "Suggest — DuckDuckGo"
+                                << ""
+                                << ""
+                                << "";
+    QTest::newRow("amazon") << QByteArray("amazon") << "Suggest — Amazon"
+                            << ""
+                            << ""
+                            << "";
+}
+
+void TestSuggestWindow::captionsFollowTheService()
+{
+    QFETCH(QByteArray, engine);
+    QFETCH(QString, tab);
+    QFETCH(QString, figures);
+    QFETCH(QString, preview);
+    QFETCH(QString, tip);
+    writeFile(m_fixture->file(u"quillory.ini"_s),
+              "[HotTrends]\nSource=classic\n[Suggest]\nEngine=" + engine + "\n");
+    makeWindow(storedRow("red"));
+    const auto* tabs = control<QTabWidget>(*m_window, "pgcMain");
+    QCOMPARE(tabs->tabText(tabs->indexOf(m_window->suggestPage())), tab);
+    const auto* phrases = control<QTableView>(*m_window, "lvwSuggest");
+    const auto* pairs = control<QTableView>(*m_window, "lvwPreview");
+    // The suggestion columns keep their titles; every figure column is titled alike, or hidden alike.
+    QCOMPARE(phrases->model()->headerData(1, Qt::Horizontal).toString(), u"Suggest 1"_s);
+    for (int column = 2; column <= 20; column += 2) {
+        QCOMPARE(phrases->isColumnHidden(column), figures.isEmpty());
+        QVERIFY(!phrases->isColumnHidden(column - 1));
+    }
+    QCOMPARE(pairs->isColumnHidden(PreviewModel::ResultsColumn), preview.isEmpty());
+    if (!figures.isEmpty()) {
+        QCOMPARE(phrases->model()->headerData(2, Qt::Horizontal).toString(), figures);
+        QCOMPARE(phrases->model()->headerData(20, Qt::Horizontal).toString(), figures.chopped(1) + u"10"_s);
+        QCOMPARE(pairs->model()->headerData(PreviewModel::ResultsColumn, Qt::Horizontal).toString(), preview);
+        for (const QAbstractItemModel* model : {phrases->model(), pairs->model()}) {
+            const int column = model == phrases->model() ? 2 : int(PreviewModel::ResultsColumn);
+            QVERIFY2(model->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString().contains(tip),
+                     qPrintable(model->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString()));
+        }
+    }
+}
+
+void TestSuggestWindow::allSuggestionsView()
+{
+    makeWindow("red|red§wine|1|red§dress|2|||||||||||||||||\r\n"
+               "red§wine|red§wine§glasses|3|red§dress|4|||||||||||||||||\r\n");
+    control<QTabWidget>(*m_window, "pgcMain")->setCurrentWidget(m_window->suggestPage());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    SuggestPage* page = m_window->suggestPage();
+    const AllSuggestionsModel* all = page->allSuggestions();
+    auto* list = control<QTableView>(*m_window, "lvwAllSuggestions");
+    QVERIFY(!list->isVisible());
+    const auto shown = [list] {
+        QStringList lines;
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < AllSuggestionsModel::ColumnCount; ++column)
+                cells << list->model()->index(row, column).data().toString();
+            lines << cells.join(u'|');
+        }
+        return lines;
+    };
+
+    // Built once it is asked for, in place of the phrases.
+    QSignalSpy built(page, &SuggestPage::allSuggestionsBuilt);
+    control<QPushButton>(*m_window, "btnAllSuggestions")->click();
+    QVERIFY(list->isVisible());
+    QVERIFY(!control<QTableView>(*m_window, "lvwSuggest")->isVisible());
+    QVERIFY(built.wait(20000));
+    QCOMPARE(shown(),
+             (QStringList{u"red wine|red|1|1|Google (classic)"_s, u"red dress|red|1|2|Google (classic)"_s,
+                          u"red wine glasses|red wine|2|1|Google (classic)"_s}));
+
+    // A change of the table shows at once.
+    m_fakes->dialogs->answers.enqueue(typeKeywords(u"blue"_s));
+    control<QPushButton>(*m_window, "btnAdd")->click();
+    QCOMPARE(m_window->suggestTable()->rowCount(), 3);
+    const auto id = m_window->suggestTable()->idOfRow(2);
+    SuggestCells cells;
+    cells[0] = u"blue sky"_s;
+    QVERIFY(m_window->suggestTable()->setCells(id, cells));
+    QTRY_COMPARE(all->rowCount(), 4);
+    // A phrase typed is of level 1: among the first level, in table order.
+    QCOMPARE(shown(),
+             (QStringList{u"red wine|red|1|1|Google (classic)"_s, u"red dress|red|1|2|Google (classic)"_s,
+                          u"blue sky|blue|1|1|Google (classic)"_s,
+                          u"red wine glasses|red wine|2|1|Google (classic)"_s}));
+
+    // Sortable: the first click on a level sorts by its number.
+    QTest::mouseClick(
+        list->horizontalHeader()->viewport(), Qt::LeftButton, {},
+        QPoint(list->horizontalHeader()->sectionViewportPosition(AllSuggestionsModel::LevelColumn) + 5,
+               list->horizontalHeader()->height() / 2));
+    QVERIFY(SortDone(*all));
+    QStringList levels;
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        levels << list->model()->index(row, AllSuggestionsModel::LevelColumn).data().toString();
+    QCOMPARE(levels, (QStringList{u"1"_s, u"1"_s, u"1"_s, u"2"_s}));
+
+    // Findable, and the export writes the rows found.
+    auto* box = control<QLineEdit>(*m_window, "lvwAllSuggestionsFind");
+    box->setText(u"glasses"_s);
+    QTRY_COMPARE(list->model()->rowCount(), 1);
+    m_fakes->saveDialog->answers.enqueue({m_fixture->file(u"all"_s), int(ExportFormat::Csv)});
+    control<QPushButton>(*m_window, "btnExport")->click();
+    QTRY_VERIFY(!page->findChild<TableExporter*>()->isRunning());
+    QCOMPARE(readFile(m_fixture->file(u"all.csv"_s)),
+             QByteArray("Suggestion,Phrase,Level,Position,Service\r\nred wine glasses,red wine,2,1,Google "
+                        "(classic)\r\n"));
+
+    // Back to the phrases.
+    control<QPushButton>(*m_window, "btnAllSuggestions")->click();
+    QVERIFY(!list->isVisible());
+    QVERIFY(control<QTableView>(*m_window, "lvwSuggest")->isVisible());
+}
+
 #include "tst_suggest_window.moc"

@@ -216,6 +216,8 @@ private Q_SLOTS:
     void versionAndHelp();
     void trendsTable();
     void suggestTable();
+    void allSuggestionsTable_data();
+    void allSuggestionsTable();
     void keywordHistory();
     void historyIsReadWithoutWriting_data();
     void historyIsReadWithoutWriting();
@@ -355,11 +357,14 @@ void TestCli::trendsTable()
     }
     QCOMPARE(QJsonDocument::fromJson(objects[1]).object().value(u"keyword"_s).toString(), u"beta, co"_s);
 
+    // Dates in ISO 8601, as `history` writes them (the tests run with TZ=UTC).
+    QCOMPARE(rows[0].toObject().value(u"date"_s).toString(), u"2009-03-06T14:15:00Z"_s);
+
     // CSV by default, as RFC 4180 has it; by date, newest first.
     const Run csv = RunCli({u"table"_s, u"trends"_s, u"--folder"_s, folder(), u"--sort"_s, u"date"_s});
     QCOMPARE(csv.status, 0);
-    QCOMPARE(csv.out, QByteArray("Keyword,Date,Count\r\n\"beta, co\",3/6/2009 2:15:00 PM,9\r\n"
-                                 "alpha,3/5/2009 2:15:00 PM,4\r\ngamma,3/4/2009 2:15:00 PM,1\r\n"));
+    QCOMPARE(csv.out, QByteArray("Keyword,Date,Count\r\n\"beta, co\",2009-03-06T14:15:00Z,9\r\n"
+                                 "alpha,2009-03-05T14:15:00Z,4\r\ngamma,2009-03-04T14:15:00Z,1\r\n"));
 }
 
 void TestCli::suggestTable()
@@ -369,6 +374,47 @@ void TestCli::suggestTable()
     const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].toObject().value(u"phrase"_s).toString(), u"red wine"_s);
+}
+
+void TestCli::allSuggestionsTable_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("out");
+
+    // "red wine" was dug from "red": one level below; "Red Dress" is met twice and listed once.
+    const QByteArray csv = "Suggestion,Phrase,Level,Position,Service\r\n"
+                           "red wine,red,1,1,Bing\r\nRed Dress,red,1,2,Bing\r\n"
+                           "red wine glasses,red wine,2,1,Bing\r\n";
+    QTest::newRow("csv") << QStringList{} << csv;
+    QTest::newRow("top 2") << QStringList{u"--top"_s, u"2"_s}
+                           << QByteArray("Suggestion,Phrase,Level,Position,Service\r\n"
+                                         "red wine,red,1,1,Bing\r\nRed Dress,red,1,2,Bing\r\n");
+    QTest::newRow("json lines")
+        << QStringList{u"--format"_s, u"jsonl"_s}
+        << QByteArray("{\"suggestion\":\"red wine\",\"phrase\":\"red\",\"level\":1,\"position\":1,"
+                      "\"service\":\"Bing\"}\n"
+                      "{\"suggestion\":\"Red Dress\",\"phrase\":\"red\",\"level\":1,\"position\":2,"
+                      "\"service\":\"Bing\"}\n"
+                      "{\"suggestion\":\"red wine glasses\",\"phrase\":\"red wine\",\"level\":2,"
+                      "\"position\":1,\"service\":\"Bing\"}\n");
+}
+
+void TestCli::allSuggestionsTable()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, out);
+    const QByteArray empty = QByteArray("|").repeated(16);
+    writeFile(m_dir->filePath(u"dbsuggest.dat"_s),
+              "red\xc2\xa7wine|red\xc2\xa7wine\xc2\xa7glasses||red\xc2\xa7"
+              "dress||" +
+                  empty + "\r\n" +
+                  "red|red\xc2\xa7wine||Red\xc2\xa7"
+                  "Dress||N/A|" +
+                  QByteArray("|").repeated(14) + "\r\n");
+    const Run run = RunCli(QStringList{u"table"_s, u"suggestions"_s, u"--folder"_s, folder()} + options);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, out);
 }
 
 void TestCli::keywordHistory()

@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -101,6 +102,8 @@ private Q_SLOTS:
     void exportFormats();
     void jsonExportReadsBack_data();
     void jsonExportReadsBack();
+    void exportDatesAreIso_data();
+    void exportDatesAreIso();
     void jsonExportCarriesTheHistoryColumnsShown();
     void exportKeepsWhatCannotBeReplaced();
 };
@@ -867,7 +870,8 @@ void TestTrends::exportFormats_data()
 
     const TrendRows rows{{u"new york"_s, u"3/5/2009 2:15:00 PM"_s, u"4"_s},
                          {u"a,b"_s, u"say \"hi\""_s, u"1,000"_s}};
-    const QByteArray csv = "Keyword,Date,Count\r\nnew york,3/5/2009 2:15:00 PM,4\r\n"
+    // Dates for other programs in ISO 8601 (the tests run with TZ=UTC); a text that is no date stays.
+    const QByteArray csv = "Keyword,Date,Count\r\nnew york,2009-03-05T14:15:00Z,4\r\n"
                            "\"a,b\",\"say \"\"hi\"\"\",\"1,000\"\r\n";
     QTest::newRow("the page's lines")
         << ExportFormat::PageLines << rows
@@ -876,7 +880,7 @@ void TestTrends::exportFormats_data()
     QTest::newRow("excel csv") << ExportFormat::ExcelCsv << rows << "\xef\xbb\xbf" + csv;
     QTest::newRow("json")
         << ExportFormat::Json << rows
-        << QByteArray("[\r\n{\"keyword\":\"new york\",\"date\":\"3/5/2009 2:15:00 PM\",\"count\":4},\r\n"
+        << QByteArray("[\r\n{\"keyword\":\"new york\",\"date\":\"2009-03-05T14:15:00Z\",\"count\":4},\r\n"
                       "{\"keyword\":\"a,b\",\"date\":\"say \\\"hi\\\"\",\"count\":\"1,000\"}\r\n]\r\n");
     QTest::newRow("empty table: the page's lines") << ExportFormat::PageLines << TrendRows() << QByteArray();
     QTest::newRow("empty table: csv")
@@ -891,6 +895,9 @@ void TestTrends::exportFormats()
     QFETCH(ExportFormat, format);
     QFETCH(TrendRows, rows);
     QFETCH(QByteArray, bytes);
+    const QLocale wasDefault;
+    const auto restore = qScopeGuard([wasDefault] { QLocale::setDefault(wasDefault); });
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QTemporaryDir dir;
     const QString path = dir.filePath(u"out"_s);
     writeFile(path, "an older and longer export\r\n");
@@ -934,6 +941,66 @@ void TestTrends::jsonExportReadsBack()
     QCOMPARE(document.array(), expected);
 }
 
+void TestTrends::exportDatesAreIso_data()
+{
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QLocale>("locale"); // the one that wrote the table, and exports it
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("date"); // the date column of the export
+
+    const QDateTime afternoon(QDate(2009, 3, 5), QTime(14, 15));
+    const QDateTime midnight(QDate(2026, 12, 11), QTime(0, 0));
+    const QList<std::pair<const char*, QLocale>> locales{
+        {"en_US", QLocale(QLocale::English, QLocale::UnitedStates)},
+        {"de_DE", QLocale(QLocale::German, QLocale::Germany)},
+        {"C", QLocale::c()},
+        {"ja_JP", QLocale(QLocale::Japanese, QLocale::Japan)}};
+    const QList<std::pair<const char*, ExportFormat>> formats{
+        {"csv", ExportFormat::Csv}, {"excel csv", ExportFormat::ExcelCsv}, {"json", ExportFormat::Json}};
+    for (const auto& [formatName, format] : formats) {
+        for (const auto& [localeName, locale] : locales) {
+            QTest::addRow("%s, %s", formatName, localeName)
+                << format << locale << afternoon << u"2009-03-05T14:15:00Z"_s;
+            QTest::addRow("%s, %s, midnight", formatName, localeName)
+                << format << locale << midnight << u"2026-12-11T00:00:00Z"_s;
+        }
+    }
+    // The page's own lines keep the table's text.
+    for (const auto& [localeName, locale] : locales)
+        QTest::addRow("page lines, %s", localeName)
+            << ExportFormat::PageLines << locale << afternoon << DateTimeText(afternoon, locale);
+}
+
+void TestTrends::exportDatesAreIso()
+{
+    QFETCH(ExportFormat, format);
+    QFETCH(QLocale, locale);
+    QFETCH(QDateTime, when);
+    QFETCH(QString, date);
+    const QLocale wasDefault;
+    const auto restore = qScopeGuard([wasDefault] { QLocale::setDefault(wasDefault); });
+    QLocale::setDefault(locale);
+    const QString stored = DateTimeText(when, locale);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"out"_s);
+    QCOMPARE(ExportTrendTable(path, {{u"alpha"_s, stored, u"3"_s}}, format).outcome, ExportOutcome::Written);
+    const QByteArray bytes = readFile(path);
+    QString written;
+    if (format == ExportFormat::Json) {
+        const QJsonArray rows = QJsonDocument::fromJson(bytes).array();
+        QCOMPARE(rows.size(), 1);
+        written = rows[0].toObject().value(u"date"_s).toString();
+    } else {
+        const QList<QByteArray> lines = bytes.split('\n');
+        const QList<QByteArray> fields = lines.value(format == ExportFormat::PageLines ? 0 : 1)
+                                             .split(format == ExportFormat::PageLines ? '|' : ',');
+        QCOMPARE(fields.value(0), "alpha");
+        // A date with a comma (some locales write one) would be quoted: none of these has one.
+        written = QString::fromUtf8(fields.value(1));
+    }
+    QCOMPARE(written, date);
+}
+
 void TestTrends::jsonExportCarriesTheHistoryColumnsShown()
 {
     TrendTableModel table;
@@ -953,6 +1020,13 @@ void TestTrends::jsonExportCarriesTheHistoryColumnsShown()
     QCOMPARE(rows[1].toObject().value(u"peakTraffic"_s), QJsonValue(5000));
     QCOMPARE(rows[1].toObject().value(u"countries"_s), QJsonValue(QJsonArray{u"GB"_s, u"US"_s}));
     QVERIFY(!rows[1].toObject().contains(u"firstSeen"_s));
+    // Shown, the first sighting is written in ISO 8601 as the dates are.
+    const TrendHistoryFields withFirstSeen{table.historyCells(), {TrendTableModel::FirstSeenColumn}};
+    QCOMPARE(ExportTrendTable(path, table.rows(), ExportFormat::Json, withFirstSeen).outcome,
+             ExportOutcome::Written);
+    const QJsonArray withDates = QJsonDocument::fromJson(readFile(path)).array();
+    QCOMPARE(withDates[0].toObject().value(u"firstSeen"_s), QJsonValue(QString()));
+    QCOMPARE(withDates[1].toObject().value(u"firstSeen"_s), QJsonValue(u"2026-12-01T10:00:00Z"_s));
     // The page's own format keeps its three cells.
     QCOMPARE(ExportTrendTable(path, table.rows(), ExportFormat::PageLines, history).outcome,
              ExportOutcome::Written);

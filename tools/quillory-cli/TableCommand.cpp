@@ -1,8 +1,11 @@
 // quillory-cli table: the program's tables, as its exports write them.
 #include "Cli.h"
 
+#include "net/ServiceAddresses.h"
+#include "suggest/AllSuggestions.h"
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
+#include "suggest/SuggestSource.h"
 #include "trends/TrendExport.h"
 #include "trends/TrendFiles.h"
 #include "util/CellRows.h"
@@ -14,9 +17,10 @@
 
 int tableCommand(const QStringList& arguments)
 {
-    Command command(QStringLiteral("Prints the Hot Trends table (trends) or the Suggest table (suggest), csv "
-                                   "as RFC 4180."),
-                    {OutputFormat::Csv, OutputFormat::Json, OutputFormat::JsonLines});
+    Command command(
+        QStringLiteral("Prints the Hot Trends table (trends), the Suggest table (suggest) or every "
+                       "suggestion once (suggestions), csv as RFC 4180."),
+        {OutputFormat::Csv, OutputFormat::Json, OutputFormat::JsonLines});
     QCommandLineOption sort(
         QStringLiteral("sort"),
         QStringLiteral("Hot Trends rows by keyword (A to Z), date or count (newest, most first)."),
@@ -24,13 +28,15 @@ int tableCommand(const QStringList& arguments)
     QCommandLineOption top(QStringLiteral("top"), QStringLiteral("Only the first N rows."),
                            QStringLiteral("N"));
     command.parser.addOptions({sort, top});
-    command.parser.addPositionalArgument(QStringLiteral("table"), QStringLiteral("trends or suggest"));
+    command.parser.addPositionalArgument(QStringLiteral("table"),
+                                         QStringLiteral("trends, suggest or suggestions"));
     if (int status = Success; !command.parse(arguments, status))
         return status;
     const QStringList positional = command.parser.positionalArguments();
     const QString which = positional.value(0);
-    if (positional.size() != 1 || (which != QLatin1String("trends") && which != QLatin1String("suggest")))
-        return usageError(QStringLiteral("table needs one of: trends, suggest"));
+    const bool suggestTable = which == QLatin1String("suggest") || which == QLatin1String("suggestions");
+    if (positional.size() != 1 || (which != QLatin1String("trends") && !suggestTable))
+        return usageError(QStringLiteral("table needs one of: trends, suggest, suggestions"));
     bool topRead = true;
     const qsizetype limit = command.parser.isSet(top) ? command.parser.value(top).toLongLong(&topRead) : -1;
     if (!topRead || (command.parser.isSet(top) && limit < 0))
@@ -39,12 +45,22 @@ int tableCommand(const QStringList& arguments)
     if (!folder.exists())
         return fail(QStringLiteral("no such folder: %1").arg(QDir::toNativeSeparators(folder.path())));
 
-    if (which == QLatin1String("suggest")) {
+    if (suggestTable) {
         if (command.parser.isSet(sort))
             return usageError(QStringLiteral("--sort is for the trends table"));
         SuggestTableRead read = ReadSuggestTable(folder.filePath(SuggestTableFileName));
         if (!read.error.isEmpty())
             return fail(read.error);
+        if (which == QLatin1String("suggestions")) {
+            // The list the window's "All suggestions" view shows; the service is the one chosen.
+            const QString service = MakeSuggestSource(command.options(), GoogleWebHost())->name();
+            AllSuggestionRows all = CollectAllSuggestions(read.rows, service);
+            if (limit >= 0 && limit < all.size())
+                all.remove(limit, all.size() - limit);
+            return PrintExport(command.format(), [&all](QIODevice& device, ExportFormat format) {
+                return WriteAllSuggestions(device, all, format);
+            });
+        }
         if (limit >= 0 && limit < read.rows.size())
             read.rows = RowsAt(read.rows, [&] {
                 QList<qsizetype> first(limit);

@@ -1,10 +1,12 @@
 #include "suggest/ui/SuggestPage.h"
 
+#include "suggest/AllSuggestionsModel.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestCsv.h"
 #include "suggest/SuggestFiles.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/SuggestImport.h"
+#include "suggest/SuggestSource.h"
 #include "suggest/ui/FAddKeywords.h"
 #include "suggest/ui/FExpand.h"
 #include "suggest/ui/HarvestNoteDelegate.h"
@@ -23,15 +25,18 @@
 
 #include <QCoroFuture>
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QtConcurrentRun>
+#include <QtConcurrent>
 
 SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, SuggestHarvester& harvester,
                          PageSeams seams, QWidget* parent)
@@ -45,6 +50,7 @@ SuggestPage::SuggestPage(SuggestTableModel& table, DataFileStore& tableFile, Sug
           seams.saveDialog, seams.messages, [this](const QString& text) { Q_EMIT statusChanged(text); },
           this))
 {
+    m_allSuggestions = new AllSuggestionsModel(this);
     build();
     wireHandlers();
 }
@@ -77,6 +83,12 @@ void SuggestPage::build()
     SetColumnWidths(lvwSuggest, suggestWidths);
     researchRow->addWidget(m_find);
     researchRow->addStretch();
+    btnAllSuggestions =
+        MakeButton(research, "btnAllSuggestions", QStringLiteral("All Suggestio&ns"), 0,
+                   QStringLiteral("Shows every suggestion of the table once, with its phrase, "
+                                  "level, position and service"));
+    btnAllSuggestions->setCheckable(true);
+    researchRow->addWidget(btnAllSuggestions);
     researchRow->addWidget(btnAddSuggestions);
     lvwSuggest->setItemDelegate(new HarvestNoteDelegate(lvwSuggest));
 
@@ -90,7 +102,13 @@ void SuggestPage::build()
     m_previewFind = new FindBar(lvwPreview, *m_preview, previewPanel);
     m_previewFind->setContentsMargins(4, 2, 4, 0);
     SetColumnWidths(lvwPreview, {200, 120});
+    // Says why the preview is empty, so that an empty list is never taken for a phrase without
+    // suggestions.
+    lblPreviewNote = Named(new QLabel(previewPanel), "lblPreviewNote");
+    lblPreviewNote->setContentsMargins(4, 0, 4, 0);
+    lblPreviewNote->setWordWrap(true);
     previewLayout->addWidget(m_previewFind);
+    previewLayout->addWidget(lblPreviewNote);
     previewLayout->addWidget(lvwPreview);
 
     bsSkinSplitter1->addWidget(lvwSuggest);
@@ -122,7 +140,21 @@ void SuggestPage::build()
          {&bsSkinButton7, "bsSkinButton7", QStringLiteral("Delete A&ll"), 103,
           QStringLiteral("Deletes every phrase")}});
 
+    // Every suggestion once, in place of the phrases and the preview while it is chosen.
+    panAllSuggestions = Named(new QFrame(this), "panAllSuggestions");
+    auto* allLayout = new QVBoxLayout(panAllSuggestions);
+    allLayout->setContentsMargins(0, 0, 0, 0);
+    allLayout->setSpacing(2);
+    lvwAllSuggestions = MakeReportList(panAllSuggestions, "lvwAllSuggestions", tr("All suggestions"));
+    m_allFind = new FindBar(lvwAllSuggestions, *m_allSuggestions, panAllSuggestions);
+    m_allFind->setContentsMargins(4, 2, 4, 0);
+    SetColumnWidths(lvwAllSuggestions, {260, 200, 60, 70, 120});
+    allLayout->addWidget(m_allFind);
+    allLayout->addWidget(lvwAllSuggestions);
+    panAllSuggestions->hide();
+
     layout->addWidget(bsSkinSplitter1, 1);
+    layout->addWidget(panAllSuggestions, 1);
     layout->addWidget(bar);
 
     m_find->setFilteredToolTips(
@@ -130,7 +162,7 @@ void SuggestPage::build()
          {bsSkinButton4, tr("Selects every phrase the find box shows")},
          {bsSkinButton6, tr("Deletes the selected phrases; those the find box hides stay")},
          {bsSkinButton7, tr("Deletes every phrase of the table, those the find box hides too")}});
-    AddFindShortcut(this, {m_find, m_previewFind});
+    AddFindShortcut(this, {m_find, m_previewFind, m_allFind});
 }
 
 // A handler is connected under its own name, which a crash report then carries.
@@ -158,6 +190,15 @@ void SuggestPage::wireHandlers()
             HANDLER(lvwSuggestColumnClick));
     connect(lvwPreview->horizontalHeader(), &QHeaderView::sectionClicked, this,
             HANDLER(lvwPreviewColumnClick));
+    // The preview follows the current row however it changes: a key, a click, the find box hiding
+    // it (the filter resets the list quietly), a deletion or a sort.
+    connect(lvwSuggest->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            HANDLER(showPreviewOfCurrent));
+    const RowFilterModel* shown = m_find->filter();
+    connect(shown, &RowFilterModel::filterChanged, this, HANDLER(showPreviewOfCurrent));
+    connect(shown, &QAbstractItemModel::modelReset, this, HANDLER(showPreviewOfCurrent));
+    connect(shown, &QAbstractItemModel::rowsRemoved, this, HANDLER(showPreviewOfCurrent));
+    connect(shown, &QAbstractItemModel::layoutChanged, this, HANDLER(showPreviewOfCurrent));
 
     // The row at work stays in sight.
     connect(&m_harvester, &SuggestHarvester::rowFetching, this, [this](SuggestTableModel::RowId id) {
@@ -170,6 +211,17 @@ void SuggestPage::wireHandlers()
         if (id == m_previewRowId)
             m_preview->showRecord(*m_table.recordOfId(id));
     });
+    showPreviewOfCurrent();
+
+    connect(btnAllSuggestions, &QPushButton::toggled, this, HANDLER(setAllSuggestionsShown));
+    connect(lvwAllSuggestions->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { SortByColumnClick(*lvwAllSuggestions, lvwAllSuggestionsSort, column); });
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_table, changed, this, &SuggestPage::allSuggestionsOutdated);
+    connect(&m_table, &QAbstractItemModel::modelReset, this, &SuggestPage::allSuggestionsOutdated);
+    connect(&m_table, &QAbstractItemModel::dataChanged, this, &SuggestPage::allSuggestionsOutdated);
+    connect(&m_table, &QAbstractItemModel::layoutChanged, this, &SuggestPage::allSuggestionsOutdated);
+    new TableActions(lvwAllSuggestions, nullptr, {btnExport});
 
     new TableActions(lvwSuggest, bsSkinButton6,
                      {btnAdd, btnExpand, btnAddSuggestions, btnSearch, btnStop, btnExport, bsSkinButton4,
@@ -185,7 +237,8 @@ void SuggestPage::wireHandlers()
 
 void SuggestPage::showCount()
 {
-    Q_EMIT countChanged(QString::number(m_table.rowCount()) + QStringLiteral(" keywords"));
+    // In digit groups, as the find box counts.
+    Q_EMIT countChanged(QLocale().toString(m_table.rowCount()) + QStringLiteral(" keywords"));
 }
 
 void SuggestPage::LoadSuggestTable(QFuture<void> after)
@@ -382,8 +435,6 @@ void SuggestPage::bsSkinButton6Click()
     {
         const auto busy = markBusy();
         m_table.removeRowList(SelectedRows(*lvwSuggest));
-        m_preview->clear();
-        m_previewRowId = 0;
         showCount();
     }
     SaveSuggestTable();
@@ -439,20 +490,56 @@ void SuggestPage::btnStopClick()
     Q_EMIT stopClicked();
 }
 
-void SuggestPage::lvwSuggestSelectItem(const QItemSelection& selected)
+void SuggestPage::lvwSuggestSelectItem(const QItemSelection&)
 {
-    if (m_busy || selected.isEmpty())
+    // Selecting or unselecting the current row shows or empties the preview.
+    showPreviewOfCurrent();
+}
+
+void SuggestPage::showPreviewOfCurrent()
+{
+    // The current row as the list shows it, when it is selected: the row the user is at. A row
+    // unselected (Clear Selection, Ctrl+click) or hidden by the find box is not shown any longer.
+    const QItemSelectionModel* selection = lvwSuggest->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !selection->isSelected(current)) {
+        m_previewRowId = 0;
+        if (m_preview->rowCount() > 0)
+            m_preview->clear();
+        // Rows selected without the one the user is at (sent from Hot Trends, Ctrl+Space): a click
+        // picks which of them to show.
+        lblPreviewNote->setText(selection->hasSelection()
+                                    ? tr("Click a selected phrase to see its suggestions.")
+                                : m_find->isFiltering() ? tr("No phrase selected among those shown.")
+                                                        : tr("No phrase selected."));
+        lblPreviewNote->show();
         return;
-    // Of the rows that became selected together, the preview shows the one the user acted on.
-    const QModelIndex current = lvwSuggest->selectionModel()->currentIndex();
-    const qsizetype row =
-        m_find->filter()->tableRow(selected.contains(current) ? current.row() : selected.last().bottom());
+    }
+    const qsizetype row = m_find->filter()->tableRow(current.row());
+    const SuggestTableModel::RowId id = m_table.idOfRow(row);
+    lblPreviewNote->hide();
+    // The same row again (a selection grown around it) keeps the preview's sort and find.
+    if (id == m_previewRowId && m_preview->rowCount() > 0)
+        return;
     m_preview->showRecord(m_table.record(row));
-    m_previewRowId = m_table.idOfRow(row);
+    m_previewRowId = id;
 }
 
 QCoro::Task<> SuggestPage::btnExportClick()
 {
+    if (isAllSuggestionsShown()) {
+        // The list shown, as the find box shows it, in its order.
+        const RowFilterModel& shownAll = *m_allFind->filter();
+        QList<qsizetype> order(shownAll.rowCount());
+        for (qsizetype row = 0; row < order.size(); ++row)
+            order[row] = shownAll.tableRow(row);
+        AllSuggestionRows all = RowsAt(m_allSuggestions->rows(), order);
+        TableExporter::Write writeAll = [all = std::move(all)](const QString& fileName, ExportFormat format) {
+            return WriteAllSuggestions(fileName, all, format);
+        };
+        co_await m_exporter->exportWith(std::move(writeAll));
+        co_return;
+    }
     // With the find box in use, what it shows.
     const RowFilterModel& shown = *m_find->filter();
     SuggestRows rows =
@@ -478,4 +565,81 @@ void SuggestPage::resetSort()
 {
     lvwSuggestSort.reset();
     lvwPreviewSort.reset();
+}
+
+void SuggestPage::setSuggestService(SuggestEngine engine, const QString& name)
+{
+    m_engine = engine;
+    m_serviceName = name;
+    showFigureColumns();
+    allSuggestionsOutdated();
+}
+
+QString SuggestPage::caption() const
+{
+    // Google's services keep the page's old name.
+    if (m_engine == SuggestEngine::Google || m_engine == SuggestEngine::Classic)
+        return tr("Google Suggest");
+    return tr("Suggest — %1").arg(m_serviceName);
+}
+
+void SuggestPage::showFigureColumns()
+{
+    const SuggestFigures figures = FiguresOf(m_engine);
+    m_table.setFigures(figures);
+    m_preview->setFigures(figures);
+    // A service without figures leaves their cells empty: no column for them.
+    const bool hidden = figures == SuggestFigures::None;
+    for (int k = 1; k <= SuggestPairCount; ++k)
+        lvwSuggest->setColumnHidden(1 + ResultsCell(k), hidden);
+    lvwPreview->setColumnHidden(PreviewModel::ResultsColumn, hidden);
+    FitColumnsToCaptions(lvwSuggest);
+    FitColumnsToCaptions(lvwPreview);
+    btnSearch->setToolTip(tr("Gets the suggestions of %1 for the selected phrases").arg(m_serviceName));
+}
+
+void SuggestPage::setAllSuggestionsShown(bool shown)
+{
+    btnAllSuggestions->setChecked(shown);
+    bsSkinSplitter1->setVisible(!shown);
+    panAllSuggestions->setVisible(shown);
+    if (shown && m_allSuggestionsOutdated)
+        buildAllSuggestions();
+}
+
+bool SuggestPage::isAllSuggestionsShown() const
+{
+    return !panAllSuggestions->isHidden();
+}
+
+void SuggestPage::allSuggestionsOutdated()
+{
+    m_allSuggestionsOutdated = true;
+    if (isAllSuggestionsShown())
+        buildAllSuggestions();
+}
+
+void SuggestPage::buildAllSuggestions()
+{
+    // One build at a time: changes meanwhile are taken up by the next one, once this one is in.
+    if (m_allSuggestionsBuilding)
+        return;
+    m_allSuggestionsBuilding = true;
+    m_allSuggestionsOutdated = false;
+    auto* built = new QFutureWatcher<AllSuggestionRows>(this);
+    connect(built, &QFutureWatcherBase::finished, this, [this, built] {
+        built->deleteLater();
+        m_allSuggestionsBuilding = false;
+        if (m_allSuggestionsOutdated) {
+            if (isAllSuggestionsShown())
+                buildAllSuggestions();
+            return;
+        }
+        lvwAllSuggestionsSort.reset();
+        lvwAllSuggestions->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        m_allSuggestions->setRows(built->result());
+        Q_EMIT allSuggestionsBuilt();
+    });
+    // A copy that shares the rows: the worker reads it while the table goes on changing here.
+    built->setFuture(QtConcurrent::run(&CollectAllSuggestions, m_table.records(), m_serviceName));
 }

@@ -3,6 +3,7 @@
 #include "suggest/PhraseDigging.h"
 #include "suggest/SuggestTableModel.h"
 #include "util/ListSort.h"
+#include "util/ProgramOptions.h"
 #include "util/ui/PageSeams.h"
 
 #include <QCoroTask>
@@ -10,10 +11,12 @@
 #include <QScopeGuard>
 #include <QWidget>
 
+class AllSuggestionsModel;
 class DataFileStore;
 class FindBar;
 class PreviewModel;
 class QItemSelection;
+class QLabel;
 class TableExporter;
 class QPushButton;
 class QSplitter;
@@ -56,6 +59,15 @@ public:
     QCoro::Task<bool> takePhrases(QStringList phrases);
     // The language the Suggest service answers in: the expansion's words follow it.
     void setSuggestLanguage(const QString& language) { m_language = language; }
+    // The service chosen and its name ("Bing"): the page's caption, the titles of the figure
+    // columns (hidden where the service gives no figure) and the service of "All suggestions".
+    void setSuggestService(SuggestEngine engine, const QString& name);
+    // "Google Suggest" for Google's services, else "Suggest — Bing" and so on.
+    QString caption() const;
+    // The "All suggestions" view in place of the phrases and the preview.
+    void setAllSuggestionsShown(bool shown);
+    bool isAllSuggestionsShown() const;
+    AllSuggestionsModel* allSuggestions() const { return m_allSuggestions; }
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
     // Writes the file on a worker thread (see TableExporter).
@@ -65,12 +77,16 @@ public:
     void bsSkinButton6Click();
     void bsSkinButton7Click();
     void lvwSuggestSelectItem(const QItemSelection& selected);
+    // The preview shows the current row of the list as shown, or nothing with a word why.
+    void showPreviewOfCurrent();
     void lvwSuggestColumnClick(int column);
     void lvwPreviewColumnClick(int column);
     void resetSort();
 
 Q_SIGNALS:
     void statusChanged(const QString& text);
+    // "All suggestions" holds the table as it is now.
+    void allSuggestionsBuilt();
     // "n keywords", after a change of the number of phrases.
     void countChanged(const QString& text);
     // A harvest is about to start, and has ended however it ended: the window's downloads are
@@ -84,6 +100,10 @@ private:
     void build();
     void wireHandlers();
     void showCount();
+    void showFigureColumns();
+    // Builds "All suggestions" anew on a worker thread once the table changed, while it shows.
+    void allSuggestionsOutdated();
+    void buildAllSuggestions();
 
     SuggestTableModel& m_table;
     DataFileStore& m_tableFile;
@@ -92,6 +112,11 @@ private:
     PreviewModel* m_preview;
     TableExporter* m_exporter;
     QString m_language = QStringLiteral("en");
+    SuggestEngine m_engine = SuggestEngine::Google;
+    QString m_serviceName = QStringLiteral("Google");
+    AllSuggestionsModel* m_allSuggestions = nullptr;
+    bool m_allSuggestionsOutdated = true;
+    bool m_allSuggestionsBuilding = false;
     bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
 
     // Adds `lines` as the add dialog adds them, at most `limit` of them.
@@ -107,6 +132,12 @@ private:
     FindBar* m_previewFind = nullptr;
     QSplitter* bsSkinSplitter1 = nullptr;
     QTableView* lvwPreview = nullptr;
+    QLabel* lblPreviewNote = nullptr;
+    QPushButton* btnAllSuggestions = nullptr;
+    QTableView* lvwAllSuggestions = nullptr;
+    FindBar* m_allFind = nullptr;
+    QWidget* panAllSuggestions = nullptr;
+    ListSortState lvwAllSuggestionsSort;
     QPushButton* btnAdd = nullptr;
     QPushButton* btnExpand = nullptr;
     QPushButton* btnAddSuggestions = nullptr;

@@ -1,5 +1,6 @@
 #include "trends/ui/FRising.h"
 
+#include "trends/ui/TrendHistoryPanel.h"
 #include "util/ExportFile.h"
 #include "util/TextFile.h"
 #include "util/ui/Controls.h"
@@ -48,6 +49,14 @@ QString IsoTime(const QDateTime& time)
 QString PeakText(const RisingKeyword& row)
 {
     return row.peakTraffic ? QString::number(*row.peakTraffic) : QString();
+}
+
+// Traffic as the other views show it ("20,000+"), sorted by its number.
+QStandardItem* TrafficCell(qint64 lowerBound)
+{
+    QStandardItem* cell = Cell(TrafficText(lowerBound), lowerBound);
+    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return cell;
 }
 
 } // namespace
@@ -157,8 +166,11 @@ void TfrmRising::show(const QList<RisingKeyword>& rising)
              Cell(QLocale().toString(keyword.firstSeen.toLocalTime(), QLocale::ShortFormat),
                   keyword.firstSeen),
              NumberCell(keyword.lastWeek), NumberCell(keyword.weekBefore),
-             keyword.peakTraffic ? NumberCell(*keyword.peakTraffic) : Cell(QString(), qint64(-1))});
+             keyword.peakTraffic ? TrafficCell(*keyword.peakTraffic) : Cell(QString(), qint64(-1))});
     }
+    // A few hundred rows at most: the columns take what their captions and cells need, whole.
+    lvwRising->resizeColumnsToContents();
+    FitColumnsToCaptions(lvwRising);
     enableButtons();
 }
 

@@ -195,6 +195,18 @@ void HotTrendsPage::wireHandlers()
             Qt::QueuedConnection);
         connect(lvwItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 HANDLER(showHistoryOfCurrent));
+        // Unselected (Clear Selection, Ctrl+click), the current row is no longer the one shown.
+        connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                    const QModelIndex current = lvwItems->currentIndex();
+                    if (selected.contains(current) || deselected.contains(current))
+                        showHistoryOfCurrent();
+                });
+        // The find box resets the list without a word to the selection: the panel asks anew.
+        const RowFilterModel* shown = m_find->filter();
+        connect(shown, &RowFilterModel::filterChanged, this, HANDLER(showHistoryOfCurrent));
+        connect(shown, &QAbstractItemModel::modelReset, this, HANDLER(showHistoryOfCurrent));
+        connect(shown, &QAbstractItemModel::rowsRemoved, this, HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::spanChanged, this, HANDLER(showHistoryOfCurrent));
         connect(m_historyPanel, &TrendHistoryPanel::newsLinkActivated, this, &HotTrendsPage::openLink);
         for (QComboBox* facts : {cmbTrendCountry, cmbTrendWindow})
@@ -461,8 +473,11 @@ void HotTrendsPage::showHistoryOfCurrent()
         return;
     const quint64 asked = ++m_historyAsked;
     const QModelIndex current = lvwItems->currentIndex();
-    if (!current.isValid()) {
-        m_historyPanel->showText(tr("Select a keyword to see its history."));
+    // An answer under way for a keyword no longer current is dropped (see `asked`).
+    if (!current.isValid() || !lvwItems->selectionModel()->isSelected(current)) {
+        m_historyPanel->showText(m_find->isFiltering()
+                                     ? tr("Select one of the keywords shown to see its history.")
+                                     : tr("Select a keyword to see its history."));
         return;
     }
     const QString keyword = m_table.rows().keyword(m_find->filter()->tableRow(current.row())).toString();
@@ -538,5 +553,6 @@ void HotTrendsPage::saveTable()
 
 void HotTrendsPage::showCount()
 {
-    Q_EMIT countChanged(QString::number(m_table.rowCount()) + QStringLiteral(" items"));
+    // In digit groups, as the find box counts.
+    Q_EMIT countChanged(QLocale().toString(m_table.rowCount()) + QStringLiteral(" items"));
 }

@@ -1,5 +1,6 @@
 #include "trends/ui/TrendHistoryPanel.h"
 
+#include "trends/TrendingFeed.h"
 #include "util/ui/Controls.h"
 
 #include <QChart>
@@ -18,6 +19,17 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+QString TrafficText(qint64 lowerBound)
+{
+    return QLocale().toString(lowerBound) + u'+';
+}
+
+QString TrafficText(const QString& feedText)
+{
+    const std::optional<qint64> bound = TrafficLowerBound(feedText);
+    return bound ? TrafficText(*bound) : feedText;
+}
 
 namespace {
 
@@ -133,7 +145,8 @@ void TrendHistoryPanel::showHistory(const KeywordHistory& history)
     lblSightings->setText(QLocale().toString(history.sightings));
     lblCountries->setText(history.countries.isEmpty() ? tr("none told")
                                                       : history.countries.join(QStringLiteral(", ")));
-    lblPeakTraffic->setText(history.peakTraffic.isEmpty() ? tr("not told") : history.peakTraffic);
+    lblPeakTraffic->setText(history.peakTraffic.isEmpty() ? tr("not told")
+                                                          : TrafficText(history.peakTraffic));
     QStringList links;
     for (const TrendingNews& news : history.news) {
         const QUrl url(news.url);
@@ -171,7 +184,7 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     // Big figures in thousands, so that the axis has room for them.
     const qreal trafficUnit = mostTraffic >= 10000 ? 1000 : 1;
     if (trafficUnit > 1)
-        traffic->setName(tr("Peak traffic (thousands)"));
+        traffic->setName(tr("Peak traffic (K)")); // short: the legend has the panel's width
     for (const KeywordHistory::Day& day : history.days) {
         const qreal at = qreal(QDateTime(day.day, QTime(12, 0), Qt::UTC).toMSecsSinceEpoch());
         sightings->append(at, qreal(day.sightings));
@@ -186,7 +199,9 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     const QDate first = history.days.isEmpty() ? QDate::currentDate() : history.days.first().day;
     const QDate last = history.days.isEmpty() ? first : history.days.last().day;
     // A day a tick at most: a short history has no day twice on the axis.
-    days->setTickCount(int(std::min<qint64>(5, first.daysTo(last) + 3)));
+    m_mostDayTicks = int(std::min<qint64>(5, first.daysTo(last) + 3));
+    m_days = days;
+    days->setTickCount(m_mostDayTicks);
     days->setRange(QDateTime(first.addDays(-1), QTime(12, 0), Qt::UTC),
                    QDateTime(last.addDays(1), QTime(12, 0), Qt::UTC));
     chart->addAxis(days, Qt::AlignBottom);
@@ -218,4 +233,21 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     QChart* old = chvHistory->chart();
     chvHistory->setChart(chart);
     delete old;
+    // As the panel narrows, fewer days on the axis rather than labels cut to "…".
+    connect(chart, &QChart::plotAreaChanged, this, &TrendHistoryPanel::fitDayTicks);
+    fitDayTicks();
+}
+
+void TrendHistoryPanel::fitDayTicks()
+{
+    if (!m_days)
+        return;
+    const QFontMetrics metrics(m_days->labelsFont());
+    // The widest label of the format, and as much again between two labels.
+    const int label = metrics.horizontalAdvance(QLocale().toString(QDate(2026, 9, 30), m_days->format()));
+    const qreal width = chvHistory->chart()->plotArea().width();
+    const int room = width > 0 ? int(width / (label * 1.6)) + 1 : m_mostDayTicks;
+    const int ticks = std::clamp(room, 2, std::max(2, m_mostDayTicks));
+    if (m_days->tickCount() != ticks)
+        m_days->setTickCount(ticks);
 }

@@ -2,13 +2,21 @@
 
 #include "trends/TrendLedger.h"
 
+#include <QDateTimeAxis>
 #include <QFrame>
+#include <QPointer>
 
 class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
 class QTextBrowser;
+
+// A keyword's traffic as every view shows it: the lower bound the feed told, in digit groups, with
+// "+" ("1,000,000+").
+QString TrafficText(qint64 lowerBound);
+// The same of a feed's own text ("1M+", "20K+"); the text as it is when it cannot be read.
+QString TrafficText(const QString& feedText);
 
 // The history of one keyword beside the Hot Trends list: when it was first and last seen, how often,
 // in which countries and how big, a chart of its sightings and peak traffic per day over a chosen
@@ -36,6 +44,8 @@ Q_SIGNALS:
 
 private:
     void showChart(const KeywordHistory& history);
+    // As many day ticks as the chart's width shows whole.
+    void fitDayTicks();
 
     QLabel* lblHistoryKeyword;
     QLabel* lblFirstSeen;
@@ -47,4 +57,6 @@ private:
     QChartView* chvHistory;
     QTextBrowser* txtHistoryNews;
     QWidget* m_details;
+    QPointer<QDateTimeAxis> m_days; // of the chart shown
+    int m_mostDayTicks = 5;
 };

@@ -1,5 +1,6 @@
 #include "util/ui/Controls.h"
 
+#include "util/EventHook.h"
 #include "util/ExportFile.h"
 #include "util/MessageBoxes.h"
 #include "util/ProgramFolder.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QToolButton>
 
@@ -70,6 +72,12 @@ QTableView* MakeReportList(QWidget* parent, const char* name, const QString& acc
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The captions are bold (the skin draws them so): measured bold too, a caption that does not
+    // fit is cut with "…" where it ends, never in the middle of a letter.
+    QFont bold = header->font();
+    bold.setBold(true);
+    header->setFont(bold);
+    header->setTextElideMode(Qt::ElideRight);
     // The last column takes what the window has to spare.
     header->setStretchLastSection(true);
     // The lists start unsorted; a click on a header shows its column and direction.
@@ -79,10 +87,61 @@ QTableView* MakeReportList(QWidget* parent, const char* name, const QString& acc
     return list;
 }
 
+namespace {
+
+// Set once the list's header is watched for new styles and fonts.
+const char FitsCaptionsProperty[] = "quilloryFitsCaptions";
+
+} // namespace
+
 void SetColumnWidths(QTableView* list, const QList<int>& widths)
 {
+    const bool hooked = list->property(FitsCaptionsProperty).toBool();
+    list->setProperty(FitsCaptionsProperty, true);
     for (int column = 0; column < widths.size(); ++column)
         list->setColumnWidth(column, widths[column]);
+    FitColumnsToCaptions(list);
+    if (hooked)
+        return;
+    // A new style or font (the skin, a larger scale) measures the captions anew.
+    QHeaderView* header = list->horizontalHeader();
+    for (const QEvent::Type type : {QEvent::StyleChange, QEvent::FontChange, QEvent::Polish}) {
+        HookEvent(header, type, [list](QEvent*) {
+            QMetaObject::invokeMethod(
+                list, [list] { FitColumnsToCaptions(list); }, Qt::QueuedConnection);
+            return false;
+        });
+    }
+}
+
+void FitColumnsToCaptions(QTableView* list)
+{
+    const QHeaderView* header = list->horizontalHeader();
+    // The last column stretches over what is left anyway.
+    for (int column = 0; column < header->count() - 1; ++column) {
+        if (list->isColumnHidden(column))
+            continue;
+        const int needed = CaptionWidth(*header, column);
+        if (list->columnWidth(column) < needed)
+            list->setColumnWidth(column, needed);
+    }
+}
+
+int CaptionWidth(const QHeaderView& header, int column)
+{
+    const QAbstractItemModel* model = header.model();
+    if (!model)
+        return 0;
+    QStyleOptionHeader option;
+    option.initFrom(&header);
+    option.section = column;
+    option.text = model->headerData(column, Qt::Horizontal).toString();
+    option.fontMetrics = header.fontMetrics();
+    const QSize text(option.fontMetrics.horizontalAdvance(option.text), option.fontMetrics.height());
+    QSize size = header.style()->sizeFromContents(QStyle::CT_HeaderSection, &option, text, &header);
+    // Room for the sort indicator, which the header shows on any column clicked.
+    size.rwidth() += header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
+    return size.width();
 }
 
 QHBoxLayout* MakeButtonBar(QFrame* bar)

@@ -10,6 +10,7 @@
 class MessageBoxes;
 class QFrame;
 class QHBoxLayout;
+class QHeaderView;
 class QIcon;
 class QPushButton;
 class QTableView;
@@ -39,7 +40,14 @@ QFrame* MakePanel(QWidget* parent, const char* name, int height, bool framed);
 // unsorted until a click on a header.
 QTableView* MakeReportList(QWidget* parent, const char* name, const QString& accessibleName);
 
+// The design widths of a list's columns; a column whose caption needs more room gets it, now and
+// whenever the header's style or font changes (see FitColumnsToCaptions).
 void SetColumnWidths(QTableView* list, const QList<int>& widths);
+// Widens the columns whose captions do not fit (a service's other titles, a column shown again);
+// no column gets narrower.
+void FitColumnsToCaptions(QTableView* list);
+// The width a header section needs for its caption, margins and sort indicator whole.
+int CaptionWidth(const QHeaderView& header, int column);
 
 // One button of a page's button bar: where it is kept, its object name, caption, design width and
 // tooltip.

@@ -166,9 +166,11 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
     }
     if (key != Qt::Key_Escape && key != Qt::Key_Down && key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    // To the rows found: the first of them is at hand when none is current yet.
+    // To the rows found: the first of them is at hand, selected, when none is current yet. Asked
+    // before the focus moves: the list makes its first row current, unselected, as it gets the focus.
+    const bool noneCurrent = !m_list->currentIndex().isValid();
     m_list->setFocus(Qt::OtherFocusReason);
-    if (key != Qt::Key_Escape && !m_list->currentIndex().isValid() && m_filter->rowCount() > 0)
+    if (key != Qt::Key_Escape && noneCurrent && m_filter->rowCount() > 0)
         m_list->selectionModel()->setCurrentIndex(m_filter->index(0, 0), QItemSelectionModel::ClearAndSelect |
                                                                              QItemSelectionModel::Rows);
     return true;

@@ -17,16 +17,24 @@
 
 namespace {
 
-// The tooltip of a header section: its caption when the section is narrower than the caption needs.
+// The tooltip of a header section: its caption when the section is narrower than the caption needs,
+// and what the column holds where the model says.
 bool showHeaderToolTip(const QHeaderView& header, const QHelpEvent& event)
 {
     const int section = header.logicalIndexAt(event.pos());
-    if (section < 0 || header.sectionSize(section) >= header.sectionSizeHint(section)) {
-        QToolTip::hideText();
-        return true;
+    QStringList lines;
+    if (section >= 0 && header.sectionSize(section) < header.sectionSizeHint(section))
+        lines << header.model()->headerData(section, header.orientation()).toString();
+    if (section >= 0) {
+        if (const QString note =
+                header.model()->headerData(section, header.orientation(), Qt::ToolTipRole).toString();
+            !note.isEmpty())
+            lines << note;
     }
-    const QString caption = header.model()->headerData(section, header.orientation()).toString();
-    QToolTip::showText(event.globalPos(), caption, header.viewport());
+    if (lines.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event.globalPos(), lines.join(u'\n'), header.viewport());
     return true;
 }
 
