@@ -9,6 +9,7 @@
 #include "trends/ui/HotTrendsPage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -49,6 +50,8 @@ private Q_SLOTS:
     void cancelChangesNothing();
     void trendingNeedsACountry();
     void countryListIsSearchable();
+    void countriesTickedByKeyboard_data();
+    void countriesTickedByKeyboard();
     void openedFromTheTray();
     void themeFollowsTheChoiceUnlessAResellerSkinIsThere();
     void unusableAddressIsToldAndAskedNothing_data();
@@ -147,6 +150,74 @@ void TestOptionsWindow::countryListIsSearchable()
     QCOMPARE(shown, QStringList{u"DE"_s});
     control<QLineEdit>(dialog, "edtCountryFilter")->clear();
     QVERIFY(!countryItem(dialog, u"JP"_s)->isHidden());
+}
+
+void TestOptionsWindow::countriesTickedByKeyboard_data()
+{
+    // What the user does in the Options window, step by step: "find:TEXT" types TEXT into the filter
+    // in place of what it held; any other step is a key pressed where the focus is.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("geo"); // what the file holds after OK
+    QTest::addColumn<QString>("ticked");  // the line above the list then
+    QTest::newRow("two countries found and ticked with Tab and Space")
+        << QStringList{u"find:germ"_s, u"Tab"_s, u"Space"_s, u"find:united k"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"US"_s, u"DE"_s, u"GB"_s} << u"Ticked: US, DE, GB"_s;
+    QTest::newRow("Down from the filter goes into the list")
+        << QStringList{u"find:germ"_s, u"Down"_s, u"Space"_s} << QStringList{u"US"_s, u"DE"_s}
+        << u"Ticked: US, DE"_s;
+    QTest::newRow("the current row kept while the filter shows it")
+        << QStringList{u"find:united s"_s, u"Tab"_s, u"Space"_s, u"find:germ"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"DE"_s} << u"Ticked: DE"_s;
+    QTest::newRow("nothing shown, nothing ticked")
+        << QStringList{u"find:germ"_s, u"Tab"_s, u"Space"_s, u"find:zzz"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"US"_s, u"DE"_s} << u"Ticked: US, DE"_s;
+    QTest::newRow("Space twice takes the tick back")
+        << QStringList{u"find:fran"_s, u"Tab"_s, u"Space"_s, u"Space"_s} << QStringList{u"US"_s}
+        << u"Ticked: US"_s;
+}
+
+void TestOptionsWindow::countriesTickedByKeyboard()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, geo);
+    QFETCH(QString, ticked);
+    writeFile(m_fixture->file(u"quillory.ini"_s), "[HotTrends]\nGeo=US\n");
+    const auto window = m_fixture->makeWindow();
+
+    bool active = false;
+    QStringList hiddenToggled;
+    QString tickedShown;
+    m_fixture->fakes.dialogs->answers.enqueue([&](QDialog& dialog) {
+        dialog.show();
+        dialog.activateWindow();
+        active = QTest::qWaitForWindowActive(&dialog);
+        auto* filter = control<QLineEdit>(dialog, "edtCountryFilter");
+        auto* list = control<QListWidget>(dialog, "lstCountries");
+        QObject::connect(list, &QListWidget::itemChanged, &dialog, [&](QListWidgetItem* item) {
+            if (item->isHidden())
+                hiddenToggled << item->data(Qt::UserRole).toString();
+        });
+        static const QHash<QString, Qt::Key> keys{
+            {u"Tab"_s, Qt::Key_Tab}, {u"Space"_s, Qt::Key_Space}, {u"Down"_s, Qt::Key_Down}};
+        for (const QString& step : steps) {
+            if (step.startsWith(u"find:"_s)) {
+                filter->setFocus(Qt::ShortcutFocusReason);
+                filter->selectAll();
+                QTest::keyClicks(filter, step.mid(5));
+            } else {
+                QTest::keyClick(QApplication::focusWidget(), keys.value(step));
+            }
+        }
+        tickedShown = control<QLabel>(dialog, "lblTicked")->text();
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    QVERIFY(active);
+    QCOMPARE(hiddenToggled, QStringList());
+    QCOMPARE(tickedShown, ticked);
+    QCOMPARE(window->options().geo, geo);
+    QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).geo, geo);
 }
 
 void TestOptionsWindow::openedFromTheTray()
