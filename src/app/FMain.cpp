@@ -21,6 +21,7 @@
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
+#include "util/DefaultBrowser.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 #include "util/ui/ClickableLabel.h"
@@ -127,8 +128,10 @@ void TfrmMain::wireHandlers()
             [remember](bool shown) { remember(QStringLiteral("window/historyPanel"), shown); });
     connect(m_hotTrendsPage, &HotTrendsPage::historyColumnsChanged, this,
             [remember](const QStringList& keys) { remember(QStringLiteral("window/historyColumns"), keys); });
-    connect(m_hotTrendsPage, &HotTrendsPage::openLink, this,
-            [this](const QUrl& url) { m_seams.launcher->openUrl(url); });
+    connect(m_hotTrendsPage, &HotTrendsPage::openLink, this, [this](const QUrl& url) {
+        if (!m_seams.launcher->openUrl(url))
+            msgMain->show(LinkNotOpenedText(url.toString()), MsgKind::Warning, MsgButtons::Ok);
+    });
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
