@@ -229,6 +229,9 @@ void TfrmMain::FormCreate()
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
     applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
+    // The folder's dates are read in the locales that wrote them, this one recorded among them.
+    if (const QString error = UseDataFolderLocales(ProgramFile(OptionsFileName)); !error.isEmpty())
+        CrashReporter::log(QStringLiteral("RecordDataLocale"), error);
     // Both tables are read side by side, and come in as they did one after the other.
     m_monitor->load();
     m_suggestPage->LoadSuggestTable(m_monitor->tableFile().whenLoaded());

@@ -6,6 +6,7 @@
 #include "suggest/ui/SuggestPage.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/ui/HotTrendsPage.h"
 
 #include <QAction>
@@ -57,6 +58,8 @@ private Q_SLOTS:
     void unusableAddressIsToldAndAskedNothing_data();
     void unusableAddressIsToldAndAskedNothing();
     void savingKeepsTheFilesComments();
+    void datesWrittenUnderAnotherLocaleRead_data();
+    void datesWrittenUnderAnotherLocaleRead();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -367,6 +370,49 @@ void TestOptionsWindow::savingKeepsTheFilesComments()
              saved.constData());
     QCOMPARE(window->options().engine, SuggestEngine::Bing);
     QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).engine, SuggestEngine::Bing);
+}
+
+void TestOptionsWindow::datesWrittenUnderAnotherLocaleRead_data()
+{
+    // The window reads under en_US (the fixture's); the folder was written by `quillory-cli watch`
+    // or another window under the recorded locale.
+    QTest::addColumn<QByteArray>("recorded"); // the [Data] Locale= value; empty: no record
+    QTest::addColumn<QString>("written");     // the date-time as that locale wrote it
+    QTest::addColumn<bool>("read");
+    QTest::newRow("a service without regional settings (C)")
+        << QByteArray("C") << u"11 Dec 2026 07:29:04"_s << true;
+    QTest::newRow("German regional settings") << QByteArray("de_DE") << u"11.12.2026 07:29:04"_s << true;
+    QTest::newRow("the C locale's forms, nothing recorded")
+        << QByteArray() << u"11 Dec 2026 07:29:04"_s << true;
+    QTest::newRow("German, nothing recorded") << QByteArray() << u"11.12.2026 07:29:04"_s << false;
+}
+
+void TestOptionsWindow::datesWrittenUnderAnotherLocaleRead()
+{
+    QFETCH(QByteArray, recorded);
+    QFETCH(QString, written);
+    QFETCH(bool, read);
+    if (!recorded.isEmpty())
+        writeFile(m_fixture->file(u"quillory.ini"_s), "[Data]\r\nLocale=" + recorded + "\r\n");
+    writeFile(m_fixture->file(u"config.dat"_s),
+              "<%%LastParsed%%>" + written.toUtf8() + "<%%/LastParsed%%>\r\n");
+    // The table keeps the spaces of a cell as "§", as it writes them.
+    writeFile(m_fixture->file(u"dabatase.dat"_s),
+              "red wine|" + QString(written).replace(u' ', u'\u00a7').toUtf8() + "|1|\r\n");
+    m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 11), QTime(7, 40));
+    const auto window = m_fixture->makeWindow();
+
+    const QDateTime when(QDate(2026, 12, 11), QTime(7, 29, 4));
+    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(),
+             read ? u"Last scrapped on:"_s + written : u"Last scrapped on:"_s);
+    // Read, the hour has not passed: no scrape before 08:29:04.
+    QCOMPARE(window->monitor()->lastScrapeTime() == when, read);
+    QCOMPARE(window->monitor()->hourPassed(), !read);
+    // The window records its own locale beside the one that wrote the folder.
+    const QList<QLocale> locales = ReadDataLocales(m_fixture->file(u"quillory.ini"_s));
+    QCOMPARE(locales.last().name(), u"en_US"_s);
+    if (!recorded.isEmpty())
+        QCOMPARE(locales.first().name(), QString::fromLatin1(recorded));
 }
 
 QUILLORY_REGISTER_TEST(TestOptionsWindow);
