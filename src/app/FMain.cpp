@@ -84,6 +84,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     CrashReporter::setMessageBoxes(msgMain);
     SetDetachedTaskErrorHandler(&CrashReporter::report);
     FormCreate();
+    m_placeRestored = restoreWindowPlace();
     // The monitor's ticks pass over a table that is still loading.
     tmr->start();
 }
@@ -228,10 +229,10 @@ void TfrmMain::FormCreate()
     describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
-    applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
     // The folder's dates are read in the locales that wrote them, this one recorded among them.
     if (const QString error = UseDataFolderLocales(ProgramFile(OptionsFileName)); !error.isEmpty())
         CrashReporter::log(QStringLiteral("RecordDataLocale"), error);
+    applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
     // Both tables are read side by side, and come in as they did one after the other.
     m_monitor->load();
     m_suggestPage->LoadSuggestTable(m_monitor->tableFile().whenLoaded());
@@ -289,6 +290,7 @@ bool TfrmMain::FormCloseQuery()
 
 bool TfrmMain::FormClose()
 {
+    rememberPlace();
     m_closing = true;
     StopRequested = true;
     m_harvester->requestStop();
@@ -442,7 +444,12 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        CentreOnScreen(*this);
+        if (m_placeRestored)
+            keepOnScreen();
+        else
+            CentreOnScreen(*this);
+        // Once the layout has taken the window's size: the splitters share out what they are given.
+        QTimer::singleShot(0, this, &TfrmMain::restoreInnerPlace);
         CrashReporter::guard(QStringLiteral("FormShow"), [this] { FormShow(); });
     }
 }
