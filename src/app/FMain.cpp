@@ -21,6 +21,7 @@
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
+#include "util/DefaultBrowser.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 #include "util/ui/ClickableLabel.h"
@@ -83,6 +84,7 @@ TfrmMain::TfrmMain(Seams seams, QWidget* parent)
     CrashReporter::setMessageBoxes(msgMain);
     SetDetachedTaskErrorHandler(&CrashReporter::report);
     FormCreate();
+    m_placeRestored = restoreWindowPlace();
     // The monitor's ticks pass over a table that is still loading.
     tmr->start();
 }
@@ -127,8 +129,10 @@ void TfrmMain::wireHandlers()
             [remember](bool shown) { remember(QStringLiteral("window/historyPanel"), shown); });
     connect(m_hotTrendsPage, &HotTrendsPage::historyColumnsChanged, this,
             [remember](const QStringList& keys) { remember(QStringLiteral("window/historyColumns"), keys); });
-    connect(m_hotTrendsPage, &HotTrendsPage::openLink, this,
-            [this](const QUrl& url) { m_seams.launcher->openUrl(url); });
+    connect(m_hotTrendsPage, &HotTrendsPage::openLink, this, [this](const QUrl& url) {
+        if (!m_seams.launcher->openUrl(url))
+            msgMain->show(LinkNotOpenedText(url.toString()), MsgKind::Warning, MsgButtons::Ok);
+    });
     connect(bsSkinButton1, &QPushButton::clicked, this, HANDLER(bsSkinButton1Click));
     connect(Restore1, &QAction::triggered, this, HANDLER(Restore1Click));
     connect(actExit1, &QAction::triggered, this, HANDLER(actExit1Click));
@@ -230,6 +234,9 @@ void TfrmMain::FormCreate()
     describeBrandedControls();
     if (Branding.WelcomePage.isEmpty())
         Timer1->start();
+    // The folder's dates are read in the locales that wrote them, this one recorded among them.
+    if (const QString error = UseDataFolderLocales(ProgramFile(OptionsFileName)); !error.isEmpty())
+        CrashReporter::log(QStringLiteral("RecordDataLocale"), error);
     applyOptions(ReadProgramOptions(ProgramFile(OptionsFileName)));
     // Both tables are read side by side, and come in as they did one after the other.
     m_monitor->load();
@@ -288,6 +295,7 @@ bool TfrmMain::FormCloseQuery()
 
 bool TfrmMain::FormClose()
 {
+    rememberPlace();
     m_closing = true;
     StopRequested = true;
     m_harvester->requestStop();
@@ -443,7 +451,12 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        CentreOnScreen(*this);
+        if (m_placeRestored)
+            keepOnScreen();
+        else
+            CentreOnScreen(*this);
+        // Once the layout has taken the window's size: the splitters share out what they are given.
+        QTimer::singleShot(0, this, &TfrmMain::restoreInnerPlace);
         CrashReporter::guard(QStringLiteral("FormShow"), [this] { FormShow(); });
     }
 }

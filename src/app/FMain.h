@@ -141,6 +141,12 @@ private:
     void applyLook(LookTheme theme);
     void centreBanner();
     void showBanner(int bannerNumber);
+    // The size and position the window had when it was last closed, within the screen (false when
+    // none are remembered), and its splitters and column widths; remembered when it closes.
+    bool restoreWindowPlace();
+    void keepOnScreen();
+    void restoreInnerPlace();
+    void rememberPlace();
     void hideToTray();
     // Stop and the close: every request of `clients` ends, those waiting their turn unsent, and the
     // downloads among them report the abort.
@@ -236,6 +242,7 @@ private:
     // The status text of the tables' loading, while it shows.
     QString m_loadingText;
     bool m_shownOnce = false;
+    bool m_placeRestored = false;
     bool m_closing = false;
     bool m_terminating = false;
 };

@@ -227,12 +227,13 @@ void TfrmMain::describeBrandedControls()
         for (ClickableLabel* banner : {imgBanner, gifBanner})
             banner->setToolTip(QStringLiteral("Opens %1 in your web browser").arg(Branding.BannerURL));
     }
-    // Without a banner the panel stays, in the window's colour: a white band would look like a
-    // field to type into.
+    // Without a banner there is no band: it would only take room from the lists.
     const bool noBanner = imgBanner->pixmap().isNull() && !gifBanner->movie();
     panBanner->setProperty("empty", noBanner);
     panBanner->style()->unpolish(panBanner);
     panBanner->style()->polish(panBanner);
+    if (noBanner)
+        panBanner->hide();
 }
 
 void TfrmMain::buildTray()

@@ -41,6 +41,8 @@ public:
                               warning ? QStringLiteral("Warning") : QStringLiteral("Information"), text,
                               buttons == MsgButtons::Ok ? yes : yes | no, QApplication::activeWindow());
         box.setDefaultButton(yes);
+        // What a box says can be copied: an address that could not be opened, a file's path.
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         if (buttons != MsgButtons::Ok)
             box.setEscapeButton(no);
         return box.exec() == yes ? MsgAnswer::Ok : MsgAnswer::Cancel;

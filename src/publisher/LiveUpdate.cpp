@@ -7,6 +7,7 @@
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -95,6 +96,19 @@ QString UpdateOfferQuestion(const QString& serverVersion)
 {
     return QStringLiteral("There is a new update: (version ") + serverVersion +
            QStringLiteral(") available for your application!. Do you want download this update now?");
+}
+
+QString UpdateCheckFailedText(const QString& reason)
+{
+    return QCoreApplication::translate("LiveUpdate",
+                                       "The check for updates failed: %1. Please try again later.")
+        .arg(reason);
+}
+
+void TellUpdateCheckFailed(const QString& reason, bool quiet, MessageBoxes& messages)
+{
+    if (!quiet)
+        messages.show(UpdateCheckFailedText(reason), MsgKind::Warning, MsgButtons::Ok);
 }
 
 QString UpdaterPath()

@@ -35,6 +35,12 @@ inline const QString UpdaterMissingWarning =
     QStringLiteral("The updater module is missing. Please reinstall again the current version!");
 inline const QString NoUpdateMessage = QStringLiteral("There's no new updates for this application!");
 
+// What the user is told when the update description could not be fetched (an HTTP error, the
+// server not reached, the file not written): the check failed and why, never that nothing is new.
+QString UpdateCheckFailedText(const QString& reason);
+// Tells it, unless the check is the quiet one after start-up.
+void TellUpdateCheckFailed(const QString& reason, bool quiet, MessageBoxes& messages);
+
 // The updater program, "Updater" or else "Updater.exe", on any system. It belongs to the
 // installation and is looked for where the installation's files are (FindInstallFile); when it is
 // nowhere, the path of this system's name ("Updater.exe" on Windows) in the first of those folders.

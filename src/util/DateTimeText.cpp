@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -154,6 +155,49 @@ QString StoredTimeFormat(const QLocale& locale)
     while (std::optional<QString> shorter = withoutFirstTimeZone(format))
         format = *shorter;
     return format.trimmed();
+}
+
+namespace {
+
+std::mutex folderWritersLock;
+QList<QLocale>& folderWriters()
+{
+    static QList<QLocale> locales;
+    return locales;
+}
+
+} // namespace
+
+void SetFolderWriterLocales(const QList<QLocale>& locales)
+{
+    const std::lock_guard lock(folderWritersLock);
+    folderWriters() = locales;
+}
+
+QList<QLocale> OtherDateTimeLocales(const QLocale& locale)
+{
+    QList<QLocale> writers;
+    {
+        const std::lock_guard lock(folderWritersLock);
+        writers = folderWriters();
+    }
+    writers << QLocale::c();
+    // A locale's forms are known by its formats: one that writes as the reading locale adds nothing.
+    const auto sameForms = [](const QLocale& a, const QLocale& b) {
+        return a.dateFormat(QLocale::ShortFormat) == b.dateFormat(QLocale::ShortFormat) &&
+               a.timeFormat(QLocale::LongFormat) == b.timeFormat(QLocale::LongFormat) &&
+               a.timeFormat(QLocale::ShortFormat) == b.timeFormat(QLocale::ShortFormat) &&
+               a.amText() == b.amText() && a.pmText() == b.pmText() && a.zeroDigit() == b.zeroDigit() &&
+               a.monthName(1, QLocale::ShortFormat) == b.monthName(1, QLocale::ShortFormat);
+    };
+    QList<QLocale> others;
+    for (const QLocale& writer : std::as_const(writers)) {
+        if (sameForms(writer, locale) || std::any_of(others.cbegin(), others.cend(),
+                                                     [&](const QLocale& o) { return sameForms(o, writer); }))
+            continue;
+        others << writer;
+    }
+    return others;
 }
 
 QDateTime ZeroDateTime()

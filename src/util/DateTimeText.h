@@ -22,6 +22,13 @@ std::optional<QDateTime> ParseDateTimeText(QStringView text, const QLocale& loca
                                            QDate today = QDate::currentDate(),
                                            DateTimeCommas commas = DateTimeCommas::Kept);
 
+// The locales whose texts a data folder holds besides the reading locale's: those recorded as having
+// written it (a service may run without regional settings, another user may have another locale).
+// Every reader made afterwards also accepts their forms and the C locale's, after its own.
+void SetFolderWriterLocales(const QList<QLocale>& locales);
+// The locales a reader under `locale` tries after its own, in order: the folder's writers, then C.
+QList<QLocale> OtherDateTimeLocales(const QLocale& locale);
+
 // The zero of the program's date-time values: midnight of 30 December 1899.
 QDateTime ZeroDateTime();
 

@@ -302,6 +302,15 @@ const QDate ZeroDay(1899, 12, 30);
 } // namespace
 
 DateTimeTextReader::DateTimeTextReader(const QLocale& locale, DateTimeCommas commas, QDate today)
+    : DateTimeTextReader(locale, commas, today, OwnFormsOnly{})
+{
+    for (const QLocale& other : OtherDateTimeLocales(locale))
+        m_others.push_back(std::unique_ptr<DateTimeTextReader>(
+            new DateTimeTextReader(other, commas, today, OwnFormsOnly{})));
+}
+
+DateTimeTextReader::DateTimeTextReader(const QLocale& locale, DateTimeCommas commas, QDate today,
+                                       OwnFormsOnly)
     : m_locale(locale)
     , m_commas(commas)
     , m_today(today)
@@ -393,6 +402,22 @@ QStringView DateTimeTextReader::textToRead(QStringView text, QString& storage) c
 
 std::optional<QDateTime> DateTimeTextReader::read(QStringView text) const
 {
+    std::optional<QDateTime> read = readOwn(text);
+    for (size_t other = 0; !read && other < m_others.size(); ++other)
+        read = m_others[other]->readOwn(text);
+    return read;
+}
+
+std::optional<qint64> DateTimeTextReader::msecsSinceZero(QStringView text) const
+{
+    std::optional<qint64> read = msecsOwn(text);
+    for (size_t other = 0; !read && other < m_others.size(); ++other)
+        read = m_others[other]->msecsOwn(text);
+    return read;
+}
+
+std::optional<QDateTime> DateTimeTextReader::readOwn(QStringView text) const
+{
     QString storage;
     const QStringView toRead = textToRead(text, storage);
     const Reading compiled = readCompiled(toRead);
@@ -407,7 +432,7 @@ std::optional<QDateTime> DateTimeTextReader::read(QStringView text) const
     return readWithLocale(toRead);
 }
 
-std::optional<qint64> DateTimeTextReader::msecsSinceZero(QStringView text) const
+std::optional<qint64> DateTimeTextReader::msecsOwn(QStringView text) const
 {
     QString storage;
     const QStringView toRead = textToRead(text, storage);

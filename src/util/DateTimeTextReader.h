@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,8 @@
 // literal text and AM/PM texts that read the program's own texts directly. Whatever they cannot
 // decide (month names, a form they do not know, a day on which the clock is changed for summer
 // time, any unusual text) is read with QLocale, so every text reads as ParseDateTimeText reads it.
+// A text its locale does not read is read under the other locales a data folder's texts may
+// follow (OtherDateTimeLocales), so a date written under another locale is never lost.
 // A reader remembers what it learns on the way and serves one thread at a time.
 class DateTimeTextReader {
 public:
@@ -30,6 +33,11 @@ public:
     struct Fields;
 
 private:
+    struct OwnFormsOnly {};
+    DateTimeTextReader(const QLocale& locale, DateTimeCommas commas, QDate today, OwnFormsOnly);
+    std::optional<QDateTime> readOwn(QStringView text) const;
+    std::optional<qint64> msecsOwn(QStringView text) const;
+
     struct WallClock {
         QDate date;
         QTime time;
@@ -55,4 +63,5 @@ private:
     std::vector<std::optional<CompiledForm>> m_compiled; // beside m_forms; nothing: not compiled
     mutable QHash<qint64, bool> m_clockChangesOn;        // by Julian day
     mutable QHash<QString, std::optional<QDateTime>> m_readWithLocale; // each such text read once
+    std::vector<std::unique_ptr<DateTimeTextReader>> m_others;         // under the other locales, in order
 };

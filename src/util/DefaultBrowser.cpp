@@ -3,6 +3,7 @@
 #include "util/Launcher.h"
 #include "util/UUtils.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,8 +18,15 @@ bool OpenInDefaultBrowser(const QString& url, Launcher& launcher)
     if (browser.isEmpty())
         return false;
     // No address, no argument: the browser opens on its own start page rather than on an empty one.
-    launcher.startProgram(browser, url.isEmpty() ? QStringList() : QStringList{url});
-    return true;
+    return launcher.startProgram(browser, url.isEmpty() ? QStringList() : QStringList{url});
+}
+
+QString LinkNotOpenedText(const QString& url)
+{
+    return QCoreApplication::translate("DefaultBrowser",
+                                       "The link could not be opened: no web browser is set up to open "
+                                       "it.\n\n%1\n\nCopy the address into a browser to open it.")
+        .arg(url);
 }
 
 QString ProgramOfDesktopExec(const QString& exec)

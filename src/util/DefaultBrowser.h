@@ -9,3 +9,7 @@ QString RegisteredHttpBrowser();
 
 // The program part of a desktop entry's Exec value: its first word, with quoting removed.
 QString ProgramOfDesktopExec(const QString& exec);
+
+// What the user is told when a link could not be opened (no browser registered, or it could not
+// be started): the address on a line of its own, to be copied into a browser by hand.
+QString LinkNotOpenedText(const QString& url);

@@ -1,6 +1,7 @@
 #include "util/ProgramOptions.h"
 
 #include "net/ServiceAddresses.h"
+#include "util/DateTimeText.h"
 #include "util/IniLines.h"
 #include "util/TextFile.h"
 
@@ -321,15 +322,73 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options)
 
 QString WriteOptionsValue(const QString& path, const QString& key, const QVariant& value)
 {
-    const qsizetype slash = key.indexOf(u'/');
-    QByteArray text;
-    if (value.typeId() == QMetaType::QStringList)
-        text = IniListText(value.toStringList());
-    else if (value.typeId() == QMetaType::Bool)
-        text = value.toBool() ? "true" : "false";
-    else
-        text = IniValueText(value.toString());
-    return editFile(path, [&](IniLines& file) { file.setValue(key.left(slash), key.mid(slash + 1), text); });
+    return WriteOptionsValues(path, {{key, value}});
+}
+
+QString WriteOptionsValues(const QString& path, const QList<std::pair<QString, QVariant>>& values)
+{
+    return editFile(path, [&](IniLines& file) {
+        for (const auto& [key, value] : values) {
+            const qsizetype slash = key.indexOf(u'/');
+            QByteArray text;
+            if (value.typeId() == QMetaType::QStringList)
+                text = IniListText(value.toStringList());
+            else if (value.typeId() == QMetaType::Bool)
+                text = value.toBool() ? "true" : "false";
+            else
+                text = IniValueText(value.toString());
+            file.setValue(key.left(slash), key.mid(slash + 1), text);
+        }
+    });
+}
+
+namespace {
+
+const QString DataGroup = QStringLiteral("Data");
+const QString LocaleKey = QStringLiteral("Locale");
+
+QStringList recordedLocaleNames(const IniLines& file)
+{
+    QStringList names;
+    for (const QString& part : file.value(DataGroup, LocaleKey).value_or(QString()).split(u',')) {
+        const QString name = part.trimmed();
+        // QLocale takes any text and falls back to C: only a name it knows as such is kept.
+        if (!name.isEmpty() && !names.contains(name) &&
+            (name == u"C" || QLocale(name).language() != QLocale::C))
+            names << name;
+    }
+    return names;
+}
+
+} // namespace
+
+QList<QLocale> ReadDataLocales(const QString& path)
+{
+    QString unreadable;
+    const std::optional<QByteArray> bytes = fileBytes(path, unreadable);
+    QList<QLocale> locales;
+    if (!bytes)
+        return locales;
+    for (const QString& name : recordedLocaleNames(IniLines(*bytes)))
+        locales << QLocale(name);
+    return locales;
+}
+
+QString RecordDataLocale(const QString& path, const QLocale& writer)
+{
+    return editFile(path, [&writer](IniLines& file) {
+        QStringList names = recordedLocaleNames(file);
+        if (names.contains(writer.name()))
+            return;
+        names << writer.name();
+        file.setValue(DataGroup, LocaleKey, IniListText(names));
+    });
+}
+
+QString UseDataFolderLocales(const QString& path, const QLocale& writer)
+{
+    SetFolderWriterLocales(ReadDataLocales(path));
+    return RecordDataLocale(path, writer);
 }
 
 std::optional<OptionsProblem> TrendsAddressProblem(const ProgramOptions& options)

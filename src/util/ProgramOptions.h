@@ -80,6 +80,19 @@ QString WriteProgramOptions(const QString& path, const ProgramOptions& options);
 // Writes one value of the window's own ("window/historyPanel") the same way; lists are written as
 // QSettings writes them. The reason when it could not, else empty.
 QString WriteOptionsValue(const QString& path, const QString& key, const QVariant& value);
+// Several of them at once, in one write of the file.
+QString WriteOptionsValues(const QString& path, const QList<std::pair<QString, QVariant>>& values);
+
+// The locales recorded in the file ([Data] Locale=) as having written the data folder's files, the
+// first writer first; none when the file names none it can read.
+QList<QLocale> ReadDataLocales(const QString& path);
+// Records `writer` as a locale that writes the data folder, once: a locale already recorded leaves
+// the file as it is. The reason when it could not, else empty.
+QString RecordDataLocale(const QString& path, const QLocale& writer);
+// Takes the locales recorded for the folder as the ones its dates are read in (SetFolderWriterLocales)
+// and records `writer` among them, before anything of the folder is read or written. The reason when
+// the record could not be written, else empty.
+QString UseDataFolderLocales(const QString& path, const QLocale& writer = QLocale());
 
 // The problem of the address that the trends scrape reads (trending now; the classic feed has no
 // address in the file), or nothing.

@@ -16,6 +16,5 @@ void SplitByChar(QChar separator, const QString& text, QStringList& list);
 QString DecodeDollarHex(const QString& text);
 
 // Starts the web browser registered for http addresses with `url` as its only argument, or with no
-// argument when `url` is empty. False when no browser is registered; true once a launch was
-// attempted, whether or not it succeeded.
+// argument when `url` is empty. False when no browser is registered or it could not be started.
 bool OpenInDefaultBrowser(const QString& url, Launcher& launcher);

@@ -6,9 +6,11 @@
 #include "suggest/ui/SuggestPage.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestRegistry.h"
+#include "trends/HotTrendsMonitor.h"
 #include "trends/ui/HotTrendsPage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -49,11 +51,15 @@ private Q_SLOTS:
     void cancelChangesNothing();
     void trendingNeedsACountry();
     void countryListIsSearchable();
+    void countriesTickedByKeyboard_data();
+    void countriesTickedByKeyboard();
     void openedFromTheTray();
     void themeFollowsTheChoiceUnlessAResellerSkinIsThere();
     void unusableAddressIsToldAndAskedNothing_data();
     void unusableAddressIsToldAndAskedNothing();
     void savingKeepsTheFilesComments();
+    void datesWrittenUnderAnotherLocaleRead_data();
+    void datesWrittenUnderAnotherLocaleRead();
 
 private:
     std::unique_ptr<AppFixture> m_fixture;
@@ -147,6 +153,74 @@ void TestOptionsWindow::countryListIsSearchable()
     QCOMPARE(shown, QStringList{u"DE"_s});
     control<QLineEdit>(dialog, "edtCountryFilter")->clear();
     QVERIFY(!countryItem(dialog, u"JP"_s)->isHidden());
+}
+
+void TestOptionsWindow::countriesTickedByKeyboard_data()
+{
+    // What the user does in the Options window, step by step: "find:TEXT" types TEXT into the filter
+    // in place of what it held; any other step is a key pressed where the focus is.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("geo"); // what the file holds after OK
+    QTest::addColumn<QString>("ticked");  // the line above the list then
+    QTest::newRow("two countries found and ticked with Tab and Space")
+        << QStringList{u"find:germ"_s, u"Tab"_s, u"Space"_s, u"find:united k"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"US"_s, u"DE"_s, u"GB"_s} << u"Ticked: US, DE, GB"_s;
+    QTest::newRow("Down from the filter goes into the list")
+        << QStringList{u"find:germ"_s, u"Down"_s, u"Space"_s} << QStringList{u"US"_s, u"DE"_s}
+        << u"Ticked: US, DE"_s;
+    QTest::newRow("the current row kept while the filter shows it")
+        << QStringList{u"find:united s"_s, u"Tab"_s, u"Space"_s, u"find:germ"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"DE"_s} << u"Ticked: DE"_s;
+    QTest::newRow("nothing shown, nothing ticked")
+        << QStringList{u"find:germ"_s, u"Tab"_s, u"Space"_s, u"find:zzz"_s, u"Tab"_s, u"Space"_s}
+        << QStringList{u"US"_s, u"DE"_s} << u"Ticked: US, DE"_s;
+    QTest::newRow("Space twice takes the tick back")
+        << QStringList{u"find:fran"_s, u"Tab"_s, u"Space"_s, u"Space"_s} << QStringList{u"US"_s}
+        << u"Ticked: US"_s;
+}
+
+void TestOptionsWindow::countriesTickedByKeyboard()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, geo);
+    QFETCH(QString, ticked);
+    writeFile(m_fixture->file(u"quillory.ini"_s), "[HotTrends]\nGeo=US\n");
+    const auto window = m_fixture->makeWindow();
+
+    bool active = false;
+    QStringList hiddenToggled;
+    QString tickedShown;
+    m_fixture->fakes.dialogs->answers.enqueue([&](QDialog& dialog) {
+        dialog.show();
+        dialog.activateWindow();
+        active = QTest::qWaitForWindowActive(&dialog);
+        auto* filter = control<QLineEdit>(dialog, "edtCountryFilter");
+        auto* list = control<QListWidget>(dialog, "lstCountries");
+        QObject::connect(list, &QListWidget::itemChanged, &dialog, [&](QListWidgetItem* item) {
+            if (item->isHidden())
+                hiddenToggled << item->data(Qt::UserRole).toString();
+        });
+        static const QHash<QString, Qt::Key> keys{
+            {u"Tab"_s, Qt::Key_Tab}, {u"Space"_s, Qt::Key_Space}, {u"Down"_s, Qt::Key_Down}};
+        for (const QString& step : steps) {
+            if (step.startsWith(u"find:"_s)) {
+                filter->setFocus(Qt::ShortcutFocusReason);
+                filter->selectAll();
+                QTest::keyClicks(filter, step.mid(5));
+            } else {
+                QTest::keyClick(QApplication::focusWidget(), keys.value(step));
+            }
+        }
+        tickedShown = control<QLabel>(dialog, "lblTicked")->text();
+        control<QPushButton>(dialog, "btnOk")->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*window, "btnOptions")->click();
+    QVERIFY(active);
+    QCOMPARE(hiddenToggled, QStringList());
+    QCOMPARE(tickedShown, ticked);
+    QCOMPARE(window->options().geo, geo);
+    QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).geo, geo);
 }
 
 void TestOptionsWindow::openedFromTheTray()
@@ -296,6 +370,49 @@ void TestOptionsWindow::savingKeepsTheFilesComments()
              saved.constData());
     QCOMPARE(window->options().engine, SuggestEngine::Bing);
     QCOMPARE(ReadProgramOptions(m_fixture->file(u"quillory.ini"_s)).engine, SuggestEngine::Bing);
+}
+
+void TestOptionsWindow::datesWrittenUnderAnotherLocaleRead_data()
+{
+    // The window reads under en_US (the fixture's); the folder was written by `quillory-cli watch`
+    // or another window under the recorded locale.
+    QTest::addColumn<QByteArray>("recorded"); // the [Data] Locale= value; empty: no record
+    QTest::addColumn<QString>("written");     // the date-time as that locale wrote it
+    QTest::addColumn<bool>("read");
+    QTest::newRow("a service without regional settings (C)")
+        << QByteArray("C") << u"11 Dec 2026 07:29:04"_s << true;
+    QTest::newRow("German regional settings") << QByteArray("de_DE") << u"11.12.2026 07:29:04"_s << true;
+    QTest::newRow("the C locale's forms, nothing recorded")
+        << QByteArray() << u"11 Dec 2026 07:29:04"_s << true;
+    QTest::newRow("German, nothing recorded") << QByteArray() << u"11.12.2026 07:29:04"_s << false;
+}
+
+void TestOptionsWindow::datesWrittenUnderAnotherLocaleRead()
+{
+    QFETCH(QByteArray, recorded);
+    QFETCH(QString, written);
+    QFETCH(bool, read);
+    if (!recorded.isEmpty())
+        writeFile(m_fixture->file(u"quillory.ini"_s), "[Data]\r\nLocale=" + recorded + "\r\n");
+    writeFile(m_fixture->file(u"config.dat"_s),
+              "<%%LastParsed%%>" + written.toUtf8() + "<%%/LastParsed%%>\r\n");
+    // The table keeps the spaces of a cell as "§", as it writes them.
+    writeFile(m_fixture->file(u"dabatase.dat"_s),
+              "red wine|" + QString(written).replace(u' ', u'\u00a7').toUtf8() + "|1|\r\n");
+    m_fixture->fakes.clock->current = QDateTime(QDate(2026, 12, 11), QTime(7, 40));
+    const auto window = m_fixture->makeWindow();
+
+    const QDateTime when(QDate(2026, 12, 11), QTime(7, 29, 4));
+    QCOMPARE(control<QLabel>(*window, "lblLastParsed")->text(),
+             read ? u"Last scrapped on:"_s + written : u"Last scrapped on:"_s);
+    // Read, the hour has not passed: no scrape before 08:29:04.
+    QCOMPARE(window->monitor()->lastScrapeTime() == when, read);
+    QCOMPARE(window->monitor()->hourPassed(), !read);
+    // The window records its own locale beside the one that wrote the folder.
+    const QList<QLocale> locales = ReadDataLocales(m_fixture->file(u"quillory.ini"_s));
+    QCOMPARE(locales.last().name(), u"en_US"_s);
+    if (!recorded.isEmpty())
+        QCOMPARE(locales.first().name(), QString::fromLatin1(recorded));
 }
 
 QUILLORY_REGISTER_TEST(TestOptionsWindow);

@@ -66,12 +66,15 @@ private Q_SLOTS:
     void readOnlyInstallationKeepsTheNewsReadInTheDataFolder();
     void update_data();
     void update();
-    void updateDownloadFailureLeavesNoFile();
+    void failedUpdateCheckSaysItFailed_data();
+    void failedUpdateCheckSaysItFailed();
     void updaterBesideReadOnlyExecutable();
     void aboutBox();
     void outboundLinks();
     void emptyAddressOpensTheBrowserBare_data();
     void emptyAddressOpensTheBrowserBare();
+    void linkNotOpenedIsToldWithItsAddress_data();
+    void linkNotOpenedIsToldWithItsAddress();
 
 private:
     // Writes the branding file, into the program folder unless `path` names another place.
@@ -417,15 +420,45 @@ void TestPublisherFlows::update()
     QVERIFY(readFile(m_fixture->file(u"mainappupdate.inf"_s)).contains("Version=" + version));
 }
 
-void TestPublisherFlows::updateDownloadFailureLeavesNoFile()
+void TestPublisherFlows::failedUpdateCheckSaysItFailed_data()
 {
+    QTest::addColumn<int>("status"); // 0: the connection is closed without an answer
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QString>("reason"); // what the box says of it; empty: no box
+    QTest::newRow("not found") << 404 << false << u"404 Not Found"_s;
+    QTest::newRow("server error") << 500 << false << u"500"_s;
+    QTest::newRow("no answer") << 0 << false << u"closed the connection"_s;
+    QTest::newRow("not found, quiet after start-up") << 404 << true << QString();
+}
+
+void TestPublisherFlows::failedUpdateCheckSaysItFailed()
+{
+    QFETCH(int, status);
+    QFETCH(bool, quiet);
+    QFETCH(QString, reason);
+    // An old description with a newer version: were it read, an update would be offered.
     writeFile(m_fixture->file(u"mainappupdate.inf"_s), "[APPLICATION]\r\nVersion=9.0\r\n");
     makeWindow();
-    m_server->enqueue(ScriptedHttpServer::status(404));
-    QCoro::waitFor(m_window->publisher()->btnUpdateClick());
-    QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, u"There's no new updates for this application!"_s);
+    m_server->enqueue(status ? ScriptedHttpServer::status(status, "[APPLICATION]\r\nVersion=9.0\r\n")
+                             : ScriptedHttpServer::raw(QByteArray()));
+    if (quiet)
+        QCoro::waitFor(m_window->publisher()->CheckForUpdate(true));
+    else
+        QCoro::waitFor(m_window->publisher()->btnUpdateClick());
+    QCOMPARE(m_server->requestLines(),
+             QList<QByteArray>{"GET /liveupdate/quillory/mainappupdate.inf HTTP/1.1"});
     QVERIFY(!QFile::exists(m_fixture->file(u"mainappupdate.inf"_s))); // the old version is not read again
+    QVERIFY(m_fakes->launcher->started.isEmpty());
+    if (reason.isEmpty()) {
+        QCOMPARE(m_fakes->messages->shown.size(), 0);
+        return;
+    }
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    const ShownMessage& told = m_fakes->messages->shown[0];
+    QVERIFY2(told.text.startsWith(u"The check for updates failed: "_s), qPrintable(told.text));
+    QVERIFY2(told.text.contains(reason), qPrintable(told.text));
+    QVERIFY(!told.text.contains(u"no new updates"_s));
+    QCOMPARE(told.kind, MsgKind::Warning);
 }
 
 void TestPublisherFlows::updaterBesideReadOnlyExecutable()
@@ -535,6 +568,59 @@ void TestPublisherFlows::emptyAddressOpensTheBrowserBare()
     QCOMPARE(m_fakes->launcher->started.size(), 1);
     QCOMPARE(m_fakes->launcher->started[0].first, browser);
     QCOMPARE(m_fakes->launcher->started[0].second, QStringList());
+}
+
+void TestPublisherFlows::linkNotOpenedIsToldWithItsAddress_data()
+{
+    QTest::addColumn<QString>("control"); // what the user clicks
+    QTest::addColumn<bool>("browserRegistered");
+    QTest::addColumn<bool>("launchFails"); // the browser or the desktop's opener cannot start
+    QTest::addColumn<QString>("told");     // the address in the box; empty: no box
+    QTest::newRow("help, no browser registered") << "btnHelp" << false << false << "http://help.example/";
+    QTest::newRow("make money, the browser does not start")
+        << "btnMakeMoney" << true << true << "http://aff.example/?id=42";
+    QTest::newRow("link label, the desktop opens nothing")
+        << "lblLink1URL" << true << true << "http://blog.example/";
+    QTest::newRow("help, opened") << "btnHelp" << true << false << QString();
+    QTest::newRow("link label, opened") << "lblLink1URL" << false << false << QString();
+}
+
+void TestPublisherFlows::linkNotOpenedIsToldWithItsAddress()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, browserRegistered);
+    QFETCH(bool, launchFails);
+    QFETCH(QString, told);
+    if (browserRegistered) {
+        registerBrowser();
+    } else {
+        // Folders of the test's own, with no handler of http addresses in them.
+        for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            qputenv(variable, m_fixture->file(u"empty"_s).toUtf8());
+    }
+    const QString text = tag(u"AffiliateURL"_s, u"http://aff.example/?id=%%AFFILIATEID%%"_s) +
+                         tag(u"AffiliateID"_s, u"42"_s) + tag(u"AppHelpURL"_s, u"http://help.example/"_s) +
+                         u"<%%Link1%%>Blog^http://blog.example/<%%/Link1%%>"_s;
+    QVERIFY(EncryptToFile(text.toUtf8(), m_fixture->file(u"dbsettings.dat"_s)));
+    makeWindow();
+    m_fakes->launcher->startFails = launchFails;
+    m_fakes->launcher->openFails = launchFails;
+    if (auto* label = m_window->findChild<ClickableLabel*>(control))
+        Q_EMIT label->clicked();
+    else
+        m_window->findChild<QAbstractButton*>(control)->click();
+
+    if (told.isEmpty()) {
+        QCOMPARE(m_fakes->messages->shown.size(), 0);
+        QCOMPARE(m_fakes->launcher->started.size() + m_fakes->launcher->opened.size(), 1);
+        return;
+    }
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    const ShownMessage& box = m_fakes->messages->shown[0];
+    QVERIFY2(box.text.startsWith(u"The link could not be opened"_s), qPrintable(box.text));
+    // The address stands on a line of its own, whole, to be copied.
+    QVERIFY2(box.text.split(u'\n').contains(told), qPrintable(box.text));
+    QCOMPARE(box.kind, MsgKind::Warning);
 }
 
 QUILLORY_REGISTER_TEST(TestPublisherFlows);

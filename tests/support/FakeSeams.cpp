@@ -45,13 +45,13 @@ int FakeRandom::bounded(int bound)
 bool FakeLauncher::startProgram(const QString& program, const QStringList& arguments)
 {
     started.append({program, arguments});
-    return true;
+    return !startFails;
 }
 
 bool FakeLauncher::openUrl(const QUrl& url)
 {
     opened.append(url);
-    return true;
+    return !openFails;
 }
 
 FakeSeams::FakeSeams()

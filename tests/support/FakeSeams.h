@@ -70,6 +70,9 @@ public:
 
     QList<QPair<QString, QStringList>> started;
     QList<QUrl> opened;
+    // Whether starting a program or opening an address fails (it is still recorded).
+    bool startFails = false;
+    bool openFails = false;
 };
 
 class FakeTray final : public TrayAvailability {

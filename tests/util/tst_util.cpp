@@ -7,6 +7,7 @@
 #include "util/Launcher.h"
 #include "util/ListSort.h"
 #include "util/ProgramFolder.h"
+#include "util/ProgramOptions.h"
 #include "util/RowFile.h"
 #include "util/RowFilter.h"
 #include "util/TaggedValue.h"
@@ -141,6 +142,8 @@ private Q_SLOTS:
     void dateTimeTextForms_data();
     void dateTimeTextForms();
     void everyLocaleReadsBackItsDateTimes();
+    void datesReadWhicheverLocaleWroteTheFolder_data();
+    void datesReadWhicheverLocaleWroteTheFolder();
     void earlierTimeTextsStillRead_data();
     void earlierTimeTextsStillRead();
     void readerReadsAsQLocale_data();
@@ -609,6 +612,72 @@ void TestUtil::everyLocaleReadsBackItsDateTimes()
              qPrintable(u"%1 texts do not read back (listed above)"_s.arg(failures.size())));
 }
 
+void TestUtil::datesReadWhicheverLocaleWroteTheFolder_data()
+{
+    // QLocale objects rather than the process's locale: the machine need not have these installed,
+    // and the forms are Qt's own either way. C stands for C.UTF-8 (a service without regional
+    // settings), whose QLocale is the C locale.
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<QString>("reader");
+    const QStringList names{u"C"_s, u"de_DE"_s, u"en_US"_s};
+    for (const QString& writer : names) {
+        for (const QString& reader : names)
+            QTest::addRow("written under %s, read under %s", qPrintable(writer), qPrintable(reader))
+                << writer << reader;
+    }
+}
+
+void TestUtil::datesReadWhicheverLocaleWroteTheFolder()
+{
+    QFETCH(QString, writer);
+    QFETCH(QString, reader);
+    const auto localeOf = [](const QString& name) { return name == u"C"_s ? QLocale::c() : QLocale(name); };
+    const QLocale writing = localeOf(writer);
+    const QLocale reading = localeOf(reader);
+    const auto forget = qScopeGuard([] { SetFolderWriterLocales({}); });
+    QTemporaryDir folder;
+    const QString ini = folder.filePath(u"quillory.ini"_s);
+    writeFile(ini, "; kept by hand\r\n[HotTrends]\r\nGeo=US ; the first\r\n");
+
+    // Morning, afternoon (AM/PM where the locale has it) and midnight (the date alone).
+    const QList<QDateTime> moments = {QDateTime(QDate(2026, 12, 11), QTime(7, 29, 4)),
+                                      QDateTime(QDate(2009, 3, 5), QTime(14, 15, 0)),
+                                      QDateTime(QDate(2026, 12, 10), QTime(0, 0))};
+    QStringList texts;
+    for (const QDateTime& when : moments)
+        texts << DateTimeText(when, writing);
+    if (writer == u"C"_s)
+        QCOMPARE(texts[0], u"11 Dec 2026 07:29:04"_s); // the writer's own form, as before
+
+    // Another locale's texts do not read as such: only the record of the writer makes them read.
+    SetFolderWriterLocales({});
+    if (writer == u"de_DE"_s && reader != writer)
+        QCOMPARE(DateTimeTextReader(reading).read(texts[0]), std::nullopt);
+
+    // Whoever writes the folder records its locale once, keeping the file's lines.
+    QCOMPARE(UseDataFolderLocales(ini, writing), QString());
+    QCOMPARE(UseDataFolderLocales(ini, writing), QString());
+    const QByteArray recorded =
+        "; kept by hand\r\n[HotTrends]\r\nGeo=US ; the first\r\n\r\n[Data]\r\nLocale=" + writer.toLatin1() +
+        "\r\n";
+    QCOMPARE(readFile(ini), recorded);
+
+    // The reader opens the folder: its own locale is recorded beside, and every text reads back.
+    QCOMPARE(UseDataFolderLocales(ini, reading), QString());
+    QCOMPARE(ReadDataLocales(ini).first().name(), writing.name());
+    if (reader != writer)
+        QCOMPARE(ReadDataLocales(ini).last().name(), reading.name());
+    const DateTimeTextReader read(reading);
+    const DateTimeTextReader sortRead(reading, DateTimeCommas::Removed);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        QCOMPARE(ParseDateTimeText(texts[i], reading), moments[i]);
+        QCOMPARE(read.read(texts[i]), moments[i]);
+        QCOMPARE(sortRead.msecsSinceZero(texts[i]), msecsSinceZero(moments[i]));
+        // What the reader writes itself still reads, beside the writer's texts.
+        QCOMPARE(read.read(DateTimeText(moments[i], reading)), moments[i]);
+    }
+}
+
 // Texts written before the time-zone field left with its separator keep reading.
 void TestUtil::earlierTimeTextsStillRead_data()
 {
@@ -649,10 +718,16 @@ QStringList readerDifferences(const QLocale& locale, const QStringList& texts)
             return QLocaleMisreadsAmPm(form.format, locale);
         });
         for (const QString& text : texts) {
-            const std::optional<QDateTime> expected =
+            std::optional<QDateTime> expected =
                 ReadDateTimeWithLocale(DateTimeTextToRead(text, locale, commas), locale, forms, today);
             if (someFormsUnread && !expected)
                 continue;
+            // What the locale does not read is read in the forms of the folder's other locales.
+            for (const QLocale& other : OtherDateTimeLocales(locale)) {
+                if (!expected)
+                    expected = ReadDateTimeWithLocale(DateTimeTextToRead(text, other, commas), other,
+                                                      DateTimeForms(other, commas), today);
+            }
             const std::optional<QDateTime> read = reader.read(text);
             const std::optional<qint64> msecs = reader.msecsSinceZero(text);
             if (read != expected ||

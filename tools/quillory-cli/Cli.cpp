@@ -6,7 +6,9 @@
 #include "net/HttpRequest.h"
 #include "net/ServiceAddresses.h"
 #include "net/StyledFetch.h"
+#include "util/DateTimeText.h"
 #include "util/ProgramFolder.h"
+#include "util/ProgramOptions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -167,7 +169,11 @@ bool Command::parse(const QStringList& arguments, int& status)
         }
         m_format = *named;
     }
-    return checkFolder(status);
+    if (!checkFolder(status))
+        return false;
+    // The folder's dates are read in every locale recorded as having written them.
+    SetFolderWriterLocales(ReadDataLocales(QDir(folderPath()).filePath(OptionsFileName)));
+    return true;
 }
 
 bool Command::checkFolder(int& status) const

@@ -278,6 +278,9 @@ int watchCommand(const QStringList& arguments)
                         .arg(QDir::toNativeSeparators(folder), lock.error()));
     // The program's files are found through its folder rule, which the chosen folder now answers.
     qputenv("QUILLORY_HOME", folder.toLocal8Bit());
+    // The dates the watch writes follow this locale: the folder says so for whoever reads it next.
+    if (const QString error = UseDataFolderLocales(QDir(folder).filePath(OptionsFileName)); !error.isEmpty())
+        print(stderr, QStringLiteral("quillory-cli: %1\n").arg(error).toUtf8());
 
     print(stderr,
           QStringLiteral("quillory-cli: watching the trends into %1 every %2; SIGTERM or Ctrl+C ends it\n")

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -103,6 +104,11 @@ void TfrmOptions::buildUi()
     lstCountries = Named(new QListWidget(trends), "lstCountries");
     lstCountries->setAccessibleName(QStringLiteral("Countries whose trends are read"));
     lstCountries->setMinimumHeight(160);
+    lstCountries->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The ticked countries at a glance, without scrolling through every country.
+    lblTicked = Named(new QLabel(trends), "lblTicked");
+    lblTicked->setTextFormat(Qt::PlainText);
+    lblTicked->setWordWrap(true);
     for (const auto& entry : countries()) {
         auto* item = new QListWidgetItem(entryText(entry), lstCountries);
         item->setData(Qt::UserRole, entry.first);
@@ -112,6 +118,7 @@ void TfrmOptions::buildUi()
     auto* trendsLayout = new QFormLayout(trends);
     trendsLayout->addRow(QStringLiteral("&Source:"), cmbTrendSource);
     trendsLayout->addRow(QStringLiteral("Co&untries:"), edtCountryFilter);
+    trendsLayout->addRow(QString(), lblTicked);
     trendsLayout->addRow(QString(), lstCountries);
 
     auto* suggest = new QGroupBox(QStringLiteral("Suggestions"), this);
@@ -180,7 +187,9 @@ void TfrmOptions::buildUi()
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(edtCountryFilter, &QLineEdit::textChanged, this, &TfrmOptions::filterCountries);
     connect(cmbTrendSource, &QComboBox::currentIndexChanged, this, &TfrmOptions::followTrendSource);
-    connect(lstCountries, &QListWidget::itemChanged, this, &TfrmOptions::followTrendSource);
+    connect(lstCountries, &QListWidget::itemChanged, this, &TfrmOptions::followTicks);
+    edtCountryFilter->installEventFilter(this);
+    lstCountries->installEventFilter(this);
     // The longest pause is never shorter than the shortest.
     connect(spnPauseMin, &QSpinBox::valueChanged, this, [this](int value) {
         if (spnPauseMax->value() < value)
@@ -201,6 +210,11 @@ void TfrmOptions::showOptions(const ProgramOptions& options)
     lblProblems->setVisible(!problems.isEmpty());
     cmbTrendSource->setCurrentIndex(cmbTrendSource->findData(int(options.trendSource)));
     QListWidgetItem* firstChecked = nullptr;
+    m_ticked.clear();
+    for (const QString& code : options.geo) {
+        if (!m_ticked.contains(code))
+            m_ticked << code;
+    }
     for (int row = 0; row < lstCountries->count(); ++row) {
         QListWidgetItem* item = lstCountries->item(row);
         const bool checked = options.geo.contains(item->data(Qt::UserRole).toString());
@@ -208,14 +222,17 @@ void TfrmOptions::showOptions(const ProgramOptions& options)
         if (checked && !firstChecked)
             firstChecked = item;
     }
-    if (firstChecked)
+    if (firstChecked) {
+        lstCountries->setCurrentItem(firstChecked);
         lstCountries->scrollToItem(firstChecked);
+    }
     cmbSuggestEngine->setCurrentIndex(cmbSuggestEngine->findData(int(options.engine)));
     selectCode(cmbLanguage, options.language);
     selectCode(cmbCountry, options.country);
     spnPauseMin->setValue(options.pauseMin);
     spnPauseMax->setValue(options.pauseMax);
     cmbTheme->setCurrentIndex(cmbTheme->findData(int(options.theme)));
+    showTicked();
     followTrendSource();
 }
 
@@ -223,22 +240,8 @@ ProgramOptions TfrmOptions::options() const
 {
     ProgramOptions options = m_base;
     options.trendSource = TrendSource(cmbTrendSource->currentData().toInt());
-    // The countries in the order of the file first, then the ones ticked here.
-    QStringList ticked;
-    for (int row = 0; row < lstCountries->count(); ++row) {
-        const QListWidgetItem* item = lstCountries->item(row);
-        if (item->checkState() == Qt::Checked)
-            ticked << item->data(Qt::UserRole).toString();
-    }
-    QStringList geo;
-    for (const QString& code : m_base.geo) {
-        if (ticked.contains(code))
-            geo << code;
-    }
-    for (const QString& code : ticked) {
-        if (!geo.contains(code))
-            geo << code;
-    }
+    // The countries in the order of the file first, then the ones ticked here, as they were ticked.
+    const QStringList& geo = m_ticked;
     // Without a country ticked (the classic feed needs none) the countries stay as they were.
     options.geo = geo.isEmpty() ? m_base.geo : geo;
     options.engine = SuggestEngine(cmbSuggestEngine->currentData().toInt());
@@ -259,10 +262,70 @@ void TfrmOptions::btnOkClick()
 void TfrmOptions::filterCountries(const QString& text)
 {
     const QString wanted = text.trimmed();
+    QListWidgetItem* firstShown = nullptr;
     for (int row = 0; row < lstCountries->count(); ++row) {
         QListWidgetItem* item = lstCountries->item(row);
-        item->setHidden(!wanted.isEmpty() && !item->text().contains(wanted, Qt::CaseInsensitive));
+        const bool hidden = !wanted.isEmpty() && !item->text().contains(wanted, Qt::CaseInsensitive);
+        item->setHidden(hidden);
+        if (!hidden && !firstShown)
+            firstShown = item;
     }
+    // A key pressed in the list acts on its current row: that row is always one the user sees, and
+    // it is highlighted. With nothing shown there is no current row at all.
+    QListWidgetItem* current = lstCountries->currentItem();
+    if (!current || current->isHidden()) {
+        lstCountries->setCurrentItem(firstShown);
+        if (!firstShown)
+            lstCountries->setCurrentRow(-1);
+    } else {
+        lstCountries->setCurrentItem(current);
+    }
+    if (lstCountries->currentItem())
+        lstCountries->scrollToItem(lstCountries->currentItem());
+}
+
+void TfrmOptions::followTicks(QListWidgetItem* item)
+{
+    const QString code = item->data(Qt::UserRole).toString();
+    if (item->checkState() == Qt::Checked) {
+        if (!m_ticked.contains(code))
+            m_ticked << code;
+    } else {
+        m_ticked.removeAll(code);
+    }
+    showTicked();
+    followTrendSource();
+}
+
+void TfrmOptions::showTicked()
+{
+    lblTicked->setText(m_ticked.isEmpty() ? tr("Ticked: none") : tr("Ticked: %1").arg(m_ticked.join(u", ")));
+}
+
+bool TfrmOptions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == edtCountryFilter && key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {
+        // Down leaves the filter for the rows it left, on the highlighted one.
+        lstCountries->setFocus(Qt::TabFocusReason);
+        if (!lstCountries->currentItem() || lstCountries->currentItem()->isHidden())
+            filterCountries(edtCountryFilter->text());
+        if (QListWidgetItem* current = lstCountries->currentItem())
+            lstCountries->setCurrentItem(current);
+        return true;
+    }
+    if (watched == lstCountries && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Select)) {
+        // Space ticks the row shown and highlighted, never one the filter hides.
+        QListWidgetItem* current = lstCountries->currentItem();
+        if (current && !current->isHidden() && lstCountries->isEnabled()) {
+            lstCountries->setCurrentItem(current);
+            current->setCheckState(current->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmOptions::followTrendSource()

@@ -8,6 +8,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QSpinBox;
 
@@ -31,6 +32,12 @@ private:
     void showOptions(const ProgramOptions& options);
     void filterCountries(const QString& text);
     void followTrendSource();
+    void followTicks(QListWidgetItem* item);
+    void showTicked();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The ticked countries in the order they were ticked (the file's order first).
+    QStringList m_ticked;
 
     ProgramOptions m_base;
     QLabel* lblProblems = nullptr;
@@ -38,6 +45,7 @@ private:
     QComboBox* cmbTheme = nullptr;
     QLineEdit* edtCountryFilter = nullptr;
     QListWidget* lstCountries = nullptr;
+    QLabel* lblTicked = nullptr;
     QComboBox* cmbSuggestEngine = nullptr;
     QComboBox* cmbLanguage = nullptr;
     QComboBox* cmbCountry = nullptr;

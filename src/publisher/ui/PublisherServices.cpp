@@ -166,26 +166,33 @@ QCoro::Task<> PublisherServices::btnNewsClick()
     m_seams.dialogs.run(news);
 }
 
-QCoro::Task<bool> PublisherServices::DownloadToFile(QString url, QString path)
+QCoro::Task<QString> PublisherServices::DownloadToFile(QString url, QString path)
 {
     // An old copy goes first, so that a failed download never leaves an old version to be read;
     // the new copy appears only once it is complete.
     QFile::remove(path);
     QPointer<PublisherServices> self(this);
     const HttpResult result = co_await IdHTTP1.get(HttpUrlFromText(url));
-    if (!self || !result.ok)
-        co_return false;
-    co_return WriteFileAtomic(path, result.body).isEmpty();
+    if (!self)
+        co_return QString();
+    if (!result.ok)
+        co_return result.error.isEmpty() ? tr("no answer from %1").arg(url) : result.error;
+    co_return WriteFileAtomic(path, result.body);
 }
 
 QCoro::Task<> PublisherServices::CheckForUpdate(bool quiet)
 {
     const QString path = ProgramFile(UpdateDescriptionFileName);
     QPointer<PublisherServices> self(this);
-    const bool downloaded = co_await DownloadToFile(UpdateDescriptionUrl(), path);
+    const QString failure = co_await DownloadToFile(UpdateDescriptionUrl(), path);
     if (!self)
         co_return;
-    const QString version = downloaded ? ReadUpdateVersion(path) : QString();
+    // A server that could not be asked has not said that nothing is new.
+    if (!failure.isEmpty()) {
+        TellUpdateCheckFailed(failure, quiet, m_seams.messages);
+        co_return;
+    }
+    const QString version = ReadUpdateVersion(path);
     // The user still confirms the close.
     if (AskToUpdate(version, quiet, m_seams.messages, m_seams.launcher))
         Q_EMIT closeRequested();
@@ -202,20 +209,28 @@ void PublisherServices::btnAboutClick()
     m_seams.dialogs.run(about);
 }
 
+void PublisherServices::openLink(const QString& url, bool registeredBrowser)
+{
+    const bool opened =
+        registeredBrowser ? OpenInDefaultBrowser(url, m_seams.launcher) : m_seams.launcher.openUrl(QUrl(url));
+    if (!opened)
+        m_seams.messages.show(LinkNotOpenedText(url), MsgKind::Warning, MsgButtons::Ok);
+}
+
 void PublisherServices::btnHelpClick()
 {
-    OpenInDefaultBrowser(m_branding.AppHelpURL, m_seams.launcher);
+    openLink(m_branding.AppHelpURL, true);
 }
 
 void PublisherServices::btnMakeMoneyClick()
 {
-    OpenInDefaultBrowser(m_branding.AffiliateURL, m_seams.launcher);
+    openLink(m_branding.AffiliateURL, true);
 }
 
 void PublisherServices::imgBannerClick()
 {
     if (!m_branding.BannerURL.isEmpty())
-        OpenInDefaultBrowser(m_branding.BannerURL, m_seams.launcher);
+        openLink(m_branding.BannerURL, true);
 }
 
 void PublisherServices::gifBannerClick()
@@ -226,5 +241,5 @@ void PublisherServices::gifBannerClick()
 void PublisherServices::openDocumentLink(const QUrl& url)
 {
     if (IsSafeDocumentLink(url))
-        m_seams.launcher.openUrl(url);
+        openLink(url.toString(), false);
 }

@@ -62,7 +62,10 @@ private:
     QCoro::Task<std::optional<LatestNewsAnswer>> RequestLatestNews(NewsTier tier, bool quiet);
     QCoro::Task<std::optional<QString>> RequestNewsBody(QString newsId);
     void ShowNewsAnnouncement(const QString& text);
-    QCoro::Task<bool> DownloadToFile(QString url, QString path);
+    // The reason when the file could not be fetched and written, else empty.
+    QCoro::Task<QString> DownloadToFile(QString url, QString path);
+    // Opens an address in the browser, or says in a box that it could not, with the address to copy.
+    void openLink(const QString& url, bool registeredBrowser);
 
     const BrandingSettings& m_branding;
     HttpClient& IdHTTP1;
