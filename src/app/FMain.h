@@ -15,6 +15,7 @@
 
 class ClickableLabel;
 class DataFileStore;
+class HarvestPanel;
 class HotTrendsMonitor;
 class TrendHistory;
 class HotTrendsPage;
@@ -147,6 +148,8 @@ private:
     void useRequestStyle(FetchStyle style);
     // Back to the gauge's 0 to 100 range when a body without a length has left it showing activity.
     void leaveBusyGauge();
+    // While a harvest runs the gauge shows its phrases, not each download.
+    bool harvestOwnsGauge() const;
     void IdHTTP2WorkBegin(qint64 expected);
     void IdHTTP2Work(qint64 received);
     void IdHTTP2WorkEnd();
@@ -186,6 +189,7 @@ private:
     QLabel* lblNextTry = nullptr;
     // "Phrase n of m" while a harvest runs; hidden otherwise.
     QLabel* lblHarvestProgress = nullptr;
+    HarvestPanel* m_harvestPanel = nullptr;
     // A value of the options file that cannot be used, and so a service that is asked nothing; hidden
     // while there is none.
     QLabel* lblOptionsProblem = nullptr;

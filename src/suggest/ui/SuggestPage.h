@@ -67,6 +67,11 @@ public:
     void lvwSuggestColumnClick(int column);
     void lvwPreviewColumnClick(int column);
     void resetSort();
+    // Where quillory.ini keeps the words whose suggestions Expand leaves out, and those words.
+    static inline const QString ExcludedWordsKey = QStringLiteral("Suggest/ExcludedWords");
+    static QStringList ReadExcludedWords();
+    // What a dig did, level by level: how many phrases of each were harvested and how many remain.
+    static QString DigOutcomeText(const DigOutcome& outcome, int depth, qsizetype limit);
 
 Q_SIGNALS:
     void statusChanged(const QString& text);
@@ -92,6 +97,15 @@ private:
     TableExporter* m_exporter;
     QString m_language = QStringLiteral("en");
     bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
+    bool m_digging = false;    // an expansion with a depth runs, between its harvests too
+    bool m_tableGone = false;
+    QString m_searchToolTip;
+    QString m_stopToolTip;
+    // Why Get Suggestions cannot act now (empty when it can), in the program's own words.
+    QString whySearchCannotAct() const;
+    void updateHarvestButtons();
+    // Selects these rows (the find box shows every row), neighbours as one range.
+    void selectRows(const QList<SuggestTableModel::RowId>& ids);
 
     // Adds `lines` as the add dialog adds them, at most `limit` of them.
     PhrasesAdded addPhrases(const QStringList& lines, qsizetype limit);
