@@ -235,6 +235,7 @@ private:
     // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
     // even once the stop request has been lowered again.
     quint64 m_stops = 0;
+    int m_downloadsUnderWay = 0;
     // The status text of the tables' loading, while it shows.
     QString m_loadingText;
     bool m_shownOnce = false;

@@ -5,6 +5,7 @@
 #include "net/StyledFetch.h"
 #include "suggest/SuggestHarvester.h"
 #include "suggest/ui/HarvestPanel.h"
+#include "suggest/ui/SuggestPage.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendHistory.h"
 #include "util/AsyncHandler.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <QThreadPool>
@@ -51,6 +53,14 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
         co_return PageFetch{std::nullopt, {}, {}, problem};
     }
     const quint64 stopsAtStart = m_stops;
+    // Stop can act while any download is under way, a harvest or not.
+    QPointer<TfrmMain> self(this);
+    ++m_downloadsUnderWay;
+    m_suggestPage->setDownloadsUnderWay(true);
+    const auto counted = qScopeGuard([self, page = QPointer<SuggestPage>(m_suggestPage)] {
+        if (self && --self->m_downloadsUnderWay == 0 && page)
+            page->setDownloadsUnderWay(false);
+    });
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
     if (!harvestOwnsGauge())
         MainGauge->setValue(0);
@@ -58,7 +68,6 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
 
     // The client serves one request at a time: a download that finds it busy waits its turn. Stop
     // ends it there too, before it is sent (abortRequests).
-    QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};

@@ -137,7 +137,8 @@ void TestTableLoading::controlsWaitForTheirTable()
     m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
     control<QPushButton>(*window, qPrintable(deleteAll))->click();
     QCOMPARE(m_fakes->messages->shown.size(), 1);
-    QCOMPARE(m_fakes->messages->shown[0].text, u"Are you sure to delete all?"_s);
+    // The question, then (on the Suggest page) how many rows go.
+    QVERIFY(m_fakes->messages->shown[0].text.startsWith(u"Are you sure to delete all?"_s));
 }
 
 void TestTableLoading::closeWhileLoadingKeepsTheFiles_data()

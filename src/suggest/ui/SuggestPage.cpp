@@ -566,9 +566,17 @@ void SuggestPage::updateHarvestButtons()
     const QString why = whySearchCannotAct();
     btnSearch->setEnabled(why.isEmpty());
     btnSearch->setToolTip(why.isEmpty() ? m_searchToolTip : why);
-    const bool running = m_harvester.isRunning() || m_digging;
-    btnStop->setEnabled(running);
-    btnStop->setToolTip(running ? m_stopToolTip : tr("No suggestions are being gathered now"));
+    const bool harvesting = m_harvester.isRunning() || m_digging;
+    btnStop->setEnabled(harvesting || m_downloading);
+    btnStop->setToolTip(harvesting      ? m_stopToolTip
+                        : m_downloading ? tr("Stops the downloads under way")
+                                        : tr("Nothing is being downloaded now"));
+}
+
+void SuggestPage::setDownloadsUnderWay(bool underWay)
+{
+    m_downloading = underWay;
+    updateHarvestButtons();
 }
 
 void SuggestPage::btnStopClick()

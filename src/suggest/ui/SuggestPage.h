@@ -57,6 +57,8 @@ public:
     void setSuggestLanguage(const QString& language) { m_language = language; }
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
+    // Whether the window has downloads under way (the hourly scrape's too): Stop ends them.
+    void setDownloadsUnderWay(bool underWay);
     // Writes the file on a worker thread (see TableExporter).
     QCoro::Task<> btnExportClick();
     void bsSkinButton4Click();
@@ -99,6 +101,7 @@ private:
     bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
     bool m_digging = false;    // an expansion with a depth runs, between its harvests too
     bool m_tableGone = false;
+    bool m_downloading = false;
     QString m_searchToolTip;
     QString m_stopToolTip;
     // Why Get Suggestions cannot act now (empty when it can), in the program's own words.
