@@ -268,10 +268,34 @@ void TestHarvester::progressFollowsThePhrases()
     makeHarvester({u"a"_s, u"b"_s, u"c"_s});
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
     QSignalSpy gauge(m_harvester.get(), &SuggestHarvester::gaugeReset);
+    QSignalSpy started(m_harvester.get(), &SuggestHarvester::started);
+    QSignalSpy done(m_harvester.get(), &SuggestHarvester::phrasesDone);
+    QSignalSpy ended(m_harvester.get(), &SuggestHarvester::ended);
+    bool runningWhenEnded = true;
+    connect(m_harvester.get(), &SuggestHarvester::ended, this,
+            [this, &runningWhenEnded] { runningWhenEnded = m_harvester->isRunning(); });
+    QSignalSpy countdown(m_harvester.get(), &SuggestHarvester::pauseLeft);
+    m_random.draws << 3 << 0; // three seconds before "b", none before "c"
     harvest({0, 1, 2});
     QCOMPARE(textsOf(progress),
              (QStringList{u"Phrase 1 of 3"_s, u"Phrase 2 of 3"_s, u"Phrase 3 of 3"_s, u""_s}));
     QCOMPARE(gauge.size(), 3);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started[0][0].value<qsizetype>(), qsizetype(3));
+    QList<qsizetype> doneCounts;
+    for (const QList<QVariant>& signal : done) {
+        doneCounts << signal[0].value<qsizetype>();
+        QCOMPARE(signal[1].value<qsizetype>(), qsizetype(3));
+        QVERIFY(signal[2].value<qint64>() >= 0);
+    }
+    QCOMPARE(doneCounts, (QList<qsizetype>{1, 2, 3}));
+    // The pause before "b" counted down a second at a time; none before "c".
+    QList<int> secondsLeft;
+    for (const QList<QVariant>& signal : countdown)
+        secondsLeft << signal[0].toInt();
+    QCOMPARE(secondsLeft, (QList<int>{3, 2, 1}));
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(!runningWhenEnded); // told once the next harvest may start
 }
 
 void TestHarvester::rowsDeletedMeanwhileArePassedOver()
@@ -280,6 +304,7 @@ void TestHarvester::rowsDeletedMeanwhileArePassedOver()
     m_fetch.answers << FakeFetch::page(answer({{"for a", "1"}})) << FakeFetch::page(answer({{"for b", "1"}}))
                     << FakeFetch::page(answer({{"for c", "1"}}));
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
+    QSignalSpy done(m_harvester.get(), &SuggestHarvester::phrasesDone);
     const QList<SuggestTableModel::RowId> rows = ids({0, 1, 2, 3});
     // While "a" is fetched "gone" is deleted and the rows are sorted; "b" goes during its own fetch.
     m_fetch.whileFetching = [&](const QString& url) {
@@ -298,6 +323,11 @@ void TestHarvester::rowsDeletedMeanwhileArePassedOver()
     // "gone" was passed over.
     QCOMPARE(textsOf(progress),
              (QStringList{u"Phrase 1 of 4"_s, u"Phrase 3 of 4"_s, u"Phrase 4 of 4"_s, u""_s}));
+    // A row passed over is done all the same: the count reaches the end.
+    QList<qsizetype> doneCounts;
+    for (const QList<QVariant>& signal : done)
+        doneCounts << signal[0].value<qsizetype>();
+    QCOMPARE(doneCounts, (QList<qsizetype>{1, 2, 3, 4}));
 }
 
 void TestHarvester::harvestedRowsAreSavedSoon()

@@ -12,6 +12,9 @@ HarvestPanel::HarvestPanel(SuggestHarvester& harvester, QLabel* panel, QProgress
     , m_gauge(gauge)
 {
     connect(&harvester, &SuggestHarvester::started, this, [this](qsizetype count) {
+        // Nothing to count: the gauge stays the downloads' (a range of 0 to 0 would show activity).
+        if (count == 0)
+            return;
         m_running = true;
         m_turn = 0;
         m_count = count;
