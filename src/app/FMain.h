@@ -15,6 +15,7 @@
 
 class ClickableLabel;
 class DataFileStore;
+class HarvestPanel;
 class HotTrendsMonitor;
 class TrendHistory;
 class HotTrendsPage;
@@ -155,6 +156,8 @@ private:
     void useRequestStyle(FetchStyle style);
     // Back to the gauge's 0 to 100 range when a body without a length has left it showing activity.
     void leaveBusyGauge();
+    // While a harvest runs the gauge shows its phrases, not each download.
+    bool harvestOwnsGauge() const;
     void IdHTTP2WorkBegin(qint64 expected);
     void IdHTTP2Work(qint64 received);
     void IdHTTP2WorkEnd();
@@ -194,6 +197,7 @@ private:
     QLabel* lblNextTry = nullptr;
     // "Phrase n of m" while a harvest runs; hidden otherwise.
     QLabel* lblHarvestProgress = nullptr;
+    HarvestPanel* m_harvestPanel = nullptr;
     // A value of the options file that cannot be used, and so a service that is asked nothing; hidden
     // while there is none.
     QLabel* lblOptionsProblem = nullptr;
@@ -239,6 +243,7 @@ private:
     // How often Stop or the close cut the downloads off: a download tells by it that it was cut off,
     // even once the stop request has been lowered again.
     quint64 m_stops = 0;
+    int m_downloadsUnderWay = 0;
     // The status text of the tables' loading, while it shows.
     QString m_loadingText;
     bool m_shownOnce = false;

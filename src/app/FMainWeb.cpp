@@ -4,6 +4,8 @@
 #include "net/HttpClient.h"
 #include "net/StyledFetch.h"
 #include "suggest/SuggestHarvester.h"
+#include "suggest/ui/HarvestPanel.h"
+#include "suggest/ui/SuggestPage.h"
 #include "trends/HotTrendsMonitor.h"
 #include "trends/TrendHistory.h"
 #include "util/AsyncHandler.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <QThreadPool>
@@ -50,18 +53,27 @@ QCoro::Task<PageFetch> TfrmMain::FetchPage(QString url, FetchStyle style)
         co_return PageFetch{std::nullopt, {}, {}, problem};
     }
     const quint64 stopsAtStart = m_stops;
+    // Stop can act while any download is under way, a harvest or not.
+    QPointer<TfrmMain> self(this);
+    ++m_downloadsUnderWay;
+    m_suggestPage->setDownloadsUnderWay(true);
+    const auto counted = qScopeGuard([self, page = QPointer<SuggestPage>(m_suggestPage)] {
+        if (self && --self->m_downloadsUnderWay == 0 && page)
+            page->setDownloadsUnderWay(false);
+    });
     MainStatusPanel->setText(QStringLiteral("Getting URL: ") + url + QStringLiteral("..."));
-    MainGauge->setValue(0);
+    if (!harvestOwnsGauge())
+        MainGauge->setValue(0);
     useRequestStyle(style);
 
     // The client serves one request at a time: a download that finds it busy waits its turn. Stop
     // ends it there too, before it is sent (abortRequests).
-    QPointer<TfrmMain> self(this);
     const HttpResult result = co_await IdHTTP2->get(HttpUrlFromText(url));
     if (!self)
         co_return PageFetch{std::nullopt, {}, {}, PageFetchStopped};
     // A body cut off before its end leaves no busy gauge behind.
-    leaveBusyGauge();
+    if (!harvestOwnsGauge())
+        leaveBusyGauge();
 
     // Stop with no harvest running lowers the stop request at once: the count still tells.
     const bool stopped = StopRequested || m_stops != stopsAtStart;
@@ -97,15 +109,23 @@ void TfrmMain::stopDownloads()
     StopRequested = true;
     abortRequests({IdHTTP2});
     MainStatusPanel->setText(QStringLiteral("Proccess aborted by user."));
-    MainGauge->setValue(0);
+    if (!harvestOwnsGauge())
+        MainGauge->setValue(0);
     // With no harvest to end it, a raised request would refuse every later download; the downloads
     // cut off here still report the abort.
     if (!m_harvester->isRunning())
         StopRequested = false;
 }
 
+bool TfrmMain::harvestOwnsGauge() const
+{
+    return m_harvestPanel && m_harvestPanel->ownsGauge();
+}
+
 void TfrmMain::IdHTTP2WorkBegin(qint64 expected)
 {
+    if (harvestOwnsGauge())
+        return;
     // A body that runs until the connection closes has no length: the gauge then shows activity
     // (a range of 0 to 0) until the body ends.
     MainGauge->setRange(0, int(std::clamp<qint64>(expected, 0, INT_MAX)));
@@ -116,11 +136,15 @@ void TfrmMain::IdHTTP2Work(qint64 received)
 {
     if (StopRequested)
         IdHTTP2->disconnect();
+    if (harvestOwnsGauge())
+        return;
     MainGauge->setValue(int(std::clamp<qint64>(received, MainGauge->minimum(), MainGauge->maximum())));
 }
 
 void TfrmMain::IdHTTP2WorkEnd()
 {
+    if (harvestOwnsGauge())
+        return;
     leaveBusyGauge();
     MainGauge->setValue(MainGauge->maximum());
 }
@@ -161,15 +185,7 @@ QCoro::Task<> TfrmMain::tmrTimer()
 void TfrmMain::wireHarvester()
 {
     connect(m_harvester, &SuggestHarvester::statusChanged, MainStatusPanel, &QLabel::setText);
-    connect(m_harvester, &SuggestHarvester::gaugeReset, this, [this] { MainGauge->setValue(0); });
-    connect(m_harvester, &SuggestHarvester::progressTextChanged, this, [this](const QString& text) {
-        if (text.isEmpty()) {
-            lblHarvestProgress->hide();
-            return;
-        }
-        lblHarvestProgress->setText(text);
-        lblHarvestProgress->show();
-    });
+    m_harvestPanel = new HarvestPanel(*m_harvester, lblHarvestProgress, MainGauge, this);
     connect(m_harvester, &SuggestHarvester::cannotStart, this, [this](const QString& problem) {
         MainStatusPanel->setText(problem);
         msgMain->show(tr("No suggestions were asked for:\r\n%1").arg(problem), MsgKind::Warning,

@@ -70,6 +70,12 @@ QStringList ExpandPhrase(const QString& seed, Expansions sets, const QString& la
         for (char16_t c = u'0'; c <= u'9'; ++c)
             phrases << seed + u' ' + QChar(c);
     }
+    if (sets & Expansion::AlphabetBefore) {
+        for (char16_t c = u'a'; c <= u'z'; ++c)
+            phrases << QChar(c) + u' ' + seed;
+        for (char16_t c = u'0'; c <= u'9'; ++c)
+            phrases << QChar(c) + u' ' + seed;
+    }
     const Words& words = wordsOf(language);
     if (sets & Expansion::Questions) {
         for (const QString& word : words.questions)

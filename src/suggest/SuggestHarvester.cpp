@@ -57,6 +57,13 @@ QCoro::Task<> SuggestHarvester::harvest(QList<RowId> rows)
     m_running = true;
     QPointer<SuggestHarvester> self(this);
     {
+        // Told last, once the next harvest may start.
+        const auto hideProgress = qScopeGuard([self] {
+            if (!self)
+                return;
+            Q_EMIT self->progressTextChanged(QString());
+            Q_EMIT self->ended();
+        });
         // However the harvest ends, an error included, the next one may start, and a stop request
         // ends with the harvest it stopped.
         const auto lower = qScopeGuard([self] {
@@ -65,10 +72,8 @@ QCoro::Task<> SuggestHarvester::harvest(QList<RowId> rows)
             self->m_running = false;
             self->m_stopRequested = false;
         });
-        const auto hideProgress = qScopeGuard([self] {
-            if (self)
-                Q_EMIT self->progressTextChanged(QString());
-        });
+        m_elapsed.start();
+        Q_EMIT started(rows.size());
         co_await harvestRows(std::move(rows));
     }
     if (self)
@@ -84,8 +89,10 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         Q_EMIT gaugeReset();
         if (m_stopRequested)
             co_return;
-        if (!m_table.recordOfId(id))
+        if (!m_table.recordOfId(id)) {
+            turnDone(turn, rows.size());
             continue;
+        }
         Q_EMIT progressTextChanged(QStringLiteral("Phrase %1 of %2").arg(turn + 1).arg(rows.size()));
         Q_EMIT turnStarted(turn, rows.size());
         if (!first) {
@@ -93,14 +100,16 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
                                  m_table.recordOfId(id)->phrase + QStringLiteral("..."));
             const int pause = m_shortestPause + m_random.bounded(m_longestPause - m_shortestPause + 1);
             Q_EMIT pausing(pause);
-            co_await pauseSeconds(pause);
+            co_await pauseSeconds(pause, true);
             if (!self || m_stopRequested)
                 co_return;
         }
         first = false;
         std::optional<SuggestRecord> record = m_table.recordOfId(id);
-        if (!record)
+        if (!record) {
+            turnDone(turn, rows.size());
             continue;
+        }
         Q_EMIT statusChanged(QStringLiteral("Getting suggestion of: ") + record->phrase +
                              QStringLiteral("..."));
         m_table.setHarvestNote(id, SuggestTableModel::HarvestNote::Fetching);
@@ -116,8 +125,10 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
         }
         const Fetched& fetched = *answered;
         record = m_table.recordOfId(id);
-        if (!record)
+        if (!record) {
+            turnDone(turn, rows.size());
             continue;
+        }
         SuggestCells cells = record->cells;
         ApplySuggestionPairs(cells, fetched.pairs, fetched.figures);
         m_table.setCells(id, cells);
@@ -126,14 +137,26 @@ QCoro::Task<> SuggestHarvester::harvestRows(QList<RowId> rows)
             Q_EMIT fetchFailed(id, fetched.failure);
         Q_EMIT rowFilled(id);
         saveSoon();
+        turnDone(turn, rows.size());
     }
 }
 
-QCoro::Task<> SuggestHarvester::pauseSeconds(int seconds)
+void SuggestHarvester::turnDone(qsizetype turn, qsizetype count)
+{
+    const qsizetype done = turn + 1;
+    // The pace so far, pauses included, for the rest.
+    const qint64 secondsLeft = m_elapsed.elapsed() * (count - done) / done / 1000;
+    Q_EMIT phrasesDone(done, count, secondsLeft);
+}
+
+QCoro::Task<> SuggestHarvester::pauseSeconds(int seconds, bool countDown)
 {
     QPointer<SuggestHarvester> self(this);
-    for (int step = 0; step < seconds * 10 && self; ++step)
+    for (int step = 0; step < seconds * 10 && self; ++step) {
+        if (countDown && step % 10 == 0)
+            Q_EMIT pauseLeft(seconds - step / 10);
         co_await QCoro::sleepFor(m_pauseStep);
+    }
 }
 
 QCoro::Task<std::optional<SuggestHarvester::Fetched>> SuggestHarvester::fetchPatiently(QString phrase)

@@ -6,6 +6,7 @@
 #include "suggest/SuggestTableModel.h"
 
 #include <QCoroTask>
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <chrono>
@@ -74,6 +75,14 @@ Q_SIGNALS:
     void turnStarted(qsizetype turn, qsizetype count);
     // The pause before the phrase begins, `seconds` long.
     void pausing(int seconds);
+    // The pause under way has `seconds` left (told at each whole second, down to 1).
+    void pauseLeft(int seconds);
+    // A harvest of `count` phrases starts; it ends with `ended`, however it ends.
+    void started(qsizetype count);
+    void ended();
+    // `done` of `count` phrases are done (harvested, failed or passed over); at this pace the rest
+    // takes about `secondsLeft` more.
+    void phrasesDone(qsizetype done, qsizetype count, qint64 secondsLeft);
     // The row's phrase is being fetched.
     void rowFetching(RowId id);
     // The row's cells have been filled (with "N/A" where the fetch gave nothing).
@@ -95,7 +104,10 @@ private:
     };
 
     QCoro::Task<> harvestRows(QList<RowId> rows);
-    QCoro::Task<> pauseSeconds(int seconds);
+    // The turn at `turn` of `count` is over.
+    void turnDone(qsizetype turn, qsizetype count);
+    // With `countDown`, the seconds left are told (pauseLeft).
+    QCoro::Task<> pauseSeconds(int seconds, bool countDown = false);
     QCoro::Task<Fetched> fetchSuggestions(QString phrase);
     // The answer for `phrase`, asked again after each refusal; nothing when the service refused to
     // the end or the user stopped meanwhile.
@@ -115,6 +127,7 @@ private:
     std::chrono::milliseconds m_pauseStep = DefaultPauseStep;
     int m_shortestPause = 0;
     int m_longestPause = 7;
+    QElapsedTimer m_elapsed;
     bool m_running = false;
     bool m_stopRequested = false;
 };

@@ -5,6 +5,7 @@
 #include "suggest/SuggestTableModel.h"
 #include "suggest/ui/FAddKeywords.h"
 #include "suggest/ui/FExpand.h"
+#include "suggest/ui/FHarvestChoice.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/SortWait.h"
 #include "support/SuggestAnswerBody.h"
@@ -91,7 +92,11 @@ private Q_SLOTS:
     void sentPhrasesFollowRowsThatMove();
     void itemCounterFollowsThePageShown();
     void suggestionsAddedAsPhrases();
+    void expandDigsDeeper_data();
     void expandDigsDeeper();
+    void expandLeavesOutExcludedWords();
+    void searchOffersToSkipHarvestedPhrases_data();
+    void searchOffersToSkipHarvestedPhrases();
     void selectAndDelete();
     void previewShowsTheSelectedRow();
     void previewFollowsTheCurrentRow_data();
@@ -99,10 +104,15 @@ private Q_SLOTS:
     void harvestOneRow();
     void harvestSelectedRowsInOrder();
     void harvestShowsWhereItIsAndWhatCameOfEachRow();
+    void harvestPanelAndGaugeFollowThePhrases();
     void failedFetchFillsNotAvailable();
     void secondHarvestKeepsOlderCells();
-    void searchRefusals_data();
-    void searchRefusals();
+    void searchAndStopSayWhyTheyCannotAct_data();
+    void searchAndStopSayWhyTheyCannotAct();
+    void deleteQuestionsCountTheRows_data();
+    void deleteQuestionsCountTheRows();
+    void addKeywordsFromFile_data();
+    void addKeywordsFromFile();
     void stopDuringTransfer();
     void stopDuringPause();
     void stopWithoutHarvestLeavesNoStopBehind();
@@ -119,6 +129,8 @@ private Q_SLOTS:
 private:
     void makeWindow(const QByteArray& table = {});
     void select(const QList<int>& rows);
+    // The rows selected in the Suggest list, top to bottom.
+    QList<int> selectedRows() const;
     void harvest() { QCoro::waitFor(m_window->suggestPage()->btnSearchClick()); }
 
     std::unique_ptr<AppFixture> m_fixture;
@@ -158,6 +170,16 @@ void TestSuggestWindow::select(const QList<int>& rows)
     for (const int row : rows)
         list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QList<int> TestSuggestWindow::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index :
+         control<QTableView>(*m_window, "lvwSuggest")->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void TestSuggestWindow::addKeywordsDialog_data()
@@ -239,7 +261,10 @@ void TestSuggestWindow::importSkipsDuplicates()
     QCOMPARE(phrasesOf(m_window->suggestTable()),
              (QStringList{u"RED WINE"_s, u"red wine glasses"_s, u"cheap flights"_s}));
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"3 keywords"_s);
-    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Process finished!"_s);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"Process finished! 2 new phrases added, 1 already in the table."_s);
+    // The phrases added are selected, and only they.
+    QCOMPARE(selectedRows(), (QList<int>{1, 2}));
     // The import is kept at once, not only at close.
     QVERIFY(WaitForSaves(*m_window));
     QCOMPARE(readFile(m_fixture->file(u"dbsuggest.dat"_s)),
@@ -248,6 +273,69 @@ void TestSuggestWindow::importSkipsDuplicates()
     // A cancelled dialog adds nothing.
     control<QPushButton>(*m_window, "btnAdd")->click();
     QCOMPARE(m_window->suggestTable()->rowCount(), 3);
+}
+
+void TestSuggestWindow::addKeywordsFromFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<int>("known");
+    QTest::addColumn<QString>("message"); // a box instead, with the file's name for %1
+
+    QTest::newRow("UTF-8, blank lines skipped")
+        << QByteArray("caf\xc3\xa9 au lait\r\n\r\n   \r\nred wine\nRED WINE\n")
+        << QStringList{u"café au lait"_s} << 1 << "";
+    QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbftea\r\n") << QStringList{u"tea"_s} << 0 << "";
+    // One line of an old Windows file among UTF-8 ones: each line is read by its own encoding.
+    QTest::newRow("Windows-1252 line among UTF-8")
+        << QByteArray("na\xc3\xafve\r\nfa\xe7"
+                      "ade \x80 price\r\nlast")
+        << QStringList{u"naïve"_s, u"façade € price"_s, u"last"_s} << 0 << "";
+    QTest::newRow("only blank lines") << QByteArray("\r\n  \r\n") << QStringList{} << 0
+                                      << "%1 holds no phrases: each line of the file is one.";
+    QTest::newRow("no such file") << QByteArray() << QStringList{} << 0
+                                  << "%1 could not be read: No such file or directory";
+}
+
+// Add Keywords → From file: one phrase a line, each line by the rule of the program's text files;
+// the phrases added are selected and counted.
+void TestSuggestWindow::addKeywordsFromFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, added);
+    QFETCH(int, known);
+    QFETCH(QString, message);
+    makeWindow(storedRow("red§wine"));
+    const QString path = m_fixture->file(u"phrases.txt"_s);
+    if (!bytes.isNull())
+        writeFile(path, bytes);
+    bool stillOpen = false;
+    m_fakes->dialogs->answers.enqueue([&](QDialog& dialog) {
+        auto& keywords = static_cast<TfrmAddKeywords&>(dialog);
+        keywords.askFileName = [&path](QWidget&) { return path; };
+        keywords.btnFromFile->click();
+        stillOpen = dialog.result() != QDialog::Accepted;
+        if (stillOpen)
+            keywords.btnCancel->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*m_window, "btnAdd")->click();
+    QCOMPARE(phrasesOf(m_window->suggestTable()), QStringList{u"red wine"_s} + added);
+    if (!message.isEmpty()) {
+        QVERIFY(stillOpen); // the user may type phrases or pick another file
+        QCOMPARE(m_fakes->messages->shown.size(), 1);
+        QCOMPARE(m_fakes->messages->shown.last().text, message.arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    QVERIFY(m_fakes->messages->shown.isEmpty());
+    QList<int> rows;
+    for (int row = 1; row <= added.size(); ++row)
+        rows << row;
+    QCOMPARE(selectedRows(), rows);
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(),
+             u"Process finished! %1 new phrases added from phrases.txt, %2 already in the table."_s
+                 .arg(added.size())
+                 .arg(known));
 }
 
 void TestSuggestWindow::expandAddsNewPhrases()
@@ -447,36 +535,179 @@ void TestSuggestWindow::suggestionsAddedAsPhrases()
              u"Added 1 suggestions as new phrases, 1 already in the table."_s);
 }
 
+void TestSuggestWindow::expandDigsDeeper_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<QStringList>("phrases");
+    QTest::addColumn<QString>("status");
+
+    const QStringList expansion{u"red for"_s,  u"red with"_s, u"red without"_s, u"red vs"_s,
+                                u"red near"_s, u"red to"_s,   u"red like"_s};
+    QTest::newRow("depth 0: added, nothing asked")
+        << 0 << QStringList{} << QStringList{u"red"_s} + expansion
+        << u"Expanded: 7 new phrases added, 0 already in the table."_s;
+    QTest::newRow("depth 1: the seed and its expansion harvested")
+        << 1 << QStringList{u"red"_s} + expansion << QStringList{u"red"_s} + expansion
+        << u"Expanded 1 of 1 levels deep: 7 new phrases added (at most 9); level 1: 8 of 8 harvested."_s;
+    // The limit leaves room for two of the second level, and both are harvested.
+    QTest::newRow("depth 2: every phrase added is harvested")
+        << 2 << QStringList{u"red"_s} + expansion + QStringList{u"red wine"_s, u"red for one"_s}
+        << QStringList{u"red"_s} + expansion + QStringList{u"red wine"_s, u"red for one"_s}
+        << u"Expanded 2 of 2 levels deep: 9 new phrases added (at most 9); level 1: 8 of 8 harvested; level 2: 2 of 2 harvested."_s;
+}
+
+// Expand's depth means what the command line's does: the seed and every level down to the depth are
+// harvested, the last one too, and the status counts each level.
 void TestSuggestWindow::expandDigsDeeper()
 {
-    // Depth 2: the seven preposition phrases are harvested, and their suggestions added until the
-    // limit of nine new phrases is reached.
+    QFETCH(int, depth);
+    QFETCH(QStringList, asked);
+    QFETCH(QStringList, phrases);
+    QFETCH(QString, status);
+
     makeWindow(storedRow("red"));
     select({0});
-    for (int i = 0; i < 7; ++i)
-        m_server->enqueue(
-            ScriptedHttpServer::ok(answer({{"red", "1"}, {"found " + QByteArray::number(i), "2"}})));
+    QStringList requested;
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
+        const QByteArray line = request.left(request.indexOf("\r\n"));
+        const qsizetype start = line.indexOf("qu=") + 3;
+        const QString phrase =
+            QUrl::fromPercentEncoding(line.mid(start, line.indexOf(' ', start) - start).replace('+', ' '));
+        requested << phrase;
+        m_server->enqueue(ScriptedHttpServer::ok(phrase == u"red"_s
+                                                     ? answer({{"red", "1"}, {"red wine", "2"}})
+                                                     : answer({{phrase.toUtf8() + " one", "2"}})));
+    });
     int limitOffered = 0;
-    m_fakes->dialogs->answers.enqueue([&limitOffered](QDialog& dialog) {
+    int depthOffered = -1;
+    m_fakes->dialogs->answers.enqueue([&](QDialog& dialog) {
         auto& expand = static_cast<TfrmExpand&>(dialog);
         limitOffered = expand.spnLimit->value();
+        depthOffered = expand.spnDepth->value();
         expand.chkAlphabet->setChecked(false);
         expand.chkPrepositions->setChecked(true);
-        expand.spnDepth->setValue(2);
+        expand.spnDepth->setValue(depth);
         expand.spnLimit->setValue(9);
         expand.btnOk->click();
         return dialog.result();
     });
     control<QPushButton>(*m_window, "btnExpand")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(*m_window, "MainStatusPanel")->text(),
-                              u"Expanded 2 of 2 levels deep: 9 new phrases added (at most 9)."_s, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(*m_window, "MainStatusPanel")->text(), status, 20000);
     QCOMPARE(limitOffered, TfrmExpand::DefaultLimit);
-    QCOMPARE(m_server->requestLines().size(), 7);
-    QCOMPARE(m_server->requestLines().first(), "GET /complete/search?hl=en&js=true&qu=red+for HTTP/1.1");
-    QCOMPARE(phrasesOf(m_window->suggestTable()),
-             (QStringList{u"red"_s, u"red for"_s, u"red with"_s, u"red without"_s, u"red vs"_s, u"red near"_s,
-                          u"red to"_s, u"red like"_s, u"found 0"_s, u"found 1"_s}));
+    QCOMPARE(depthOffered, 0);
+    QCOMPARE(requested, asked);
+    QCOMPARE(phrasesOf(m_window->suggestTable()), phrases);
+    // Every phrase asked has its suggestions in the table.
+    for (qsizetype row = 0; row < asked.size(); ++row)
+        QVERIFY2(!m_window->suggestTable()->record(row).cells[0].isEmpty(), qPrintable(phrases[row]));
     QVERIFY(!m_window->harvester()->isRunning());
+}
+
+// Letters before the phrase are offered, and suggestions holding an excluded word are not added;
+// the words are kept in the folder's quillory.ini, its other lines as they were.
+void TestSuggestWindow::expandLeavesOutExcludedWords()
+{
+    // Beside the fixture's settings, a comment of the user's own.
+    QByteArray settings = readFile(m_fixture->file(u"quillory.ini"_s));
+    settings.replace("[Suggest]\n", "[Suggest]\n; mine\nExcludedWords=wine ; no wine\n");
+    writeFile(m_fixture->file(u"quillory.ini"_s), settings);
+    makeWindow(storedRow("red"));
+    select({0});
+    QStringList requested;
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
+        const QByteArray line = request.left(request.indexOf("\r\n"));
+        const qsizetype start = line.indexOf("qu=") + 3;
+        const QString phrase =
+            QUrl::fromPercentEncoding(line.mid(start, line.indexOf(' ', start) - start).replace('+', ' '));
+        requested << phrase;
+        m_server->enqueue(ScriptedHttpServer::ok(
+            phrase == u"red"_s
+                ? answer({{"red wine", "1"}, {"red DRESS", "2"}, {"red shoes", "3"}, {"redwine", "4"}})
+                : answer({})));
+    });
+    QString offered;
+    m_fakes->dialogs->answers.enqueue([&](QDialog& dialog) {
+        auto& expand = static_cast<TfrmExpand&>(dialog);
+        offered = expand.edtExcluded->text();
+        expand.chkAlphabet->setChecked(false);
+        expand.chkAlphabetBefore->setChecked(true);
+        expand.edtExcluded->setText(u"wine, dress"_s);
+        expand.spnDepth->setValue(2);
+        expand.btnOk->click();
+        return dialog.result();
+    });
+    control<QPushButton>(*m_window, "btnExpand")->click();
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        control<QLabel>(*m_window, "MainStatusPanel")->text().startsWith(u"Expanded 2 of 2"_s),
+        qPrintable(control<QLabel>(*m_window, "MainStatusPanel")->text()), 20000);
+    QCOMPARE(offered, u"wine"_s);
+    const QStringList phrases = phrasesOf(m_window->suggestTable());
+    QCOMPARE(phrases.size(), 1 + 36 + 2);
+    QCOMPARE(phrases.mid(0, 3), (QStringList{u"red"_s, u"a red"_s, u"b red"_s}));
+    QCOMPARE(phrases.last(2), (QStringList{u"red shoes"_s, u"redwine"_s}));
+    QCOMPARE(requested.size(), phrases.size()); // each harvested, the seed first
+    QCOMPARE(requested.first(), u"red"_s);
+    settings.replace("ExcludedWords=wine ;", "ExcludedWords=wine, dress ;");
+    QCOMPARE(readFile(m_fixture->file(u"quillory.ini"_s)), settings);
+
+    // The next Expand offers them again.
+    select({0});
+    m_fakes->dialogs->answers.enqueue([&](QDialog& dialog) {
+        offered = static_cast<TfrmExpand&>(dialog).edtExcluded->text();
+        return int(QDialog::Rejected);
+    });
+    control<QPushButton>(*m_window, "btnExpand")->click();
+    QCOMPARE(offered, u"wine, dress"_s);
+}
+
+void TestSuggestWindow::searchOffersToSkipHarvestedPhrases_data()
+{
+    QTest::addColumn<bool>("answered"); // Ok, or Cancel
+    QTest::addColumn<bool>("skip");
+    QTest::addColumn<QList<QByteArray>>("asked");
+    QTest::newRow("skipped, the default") << true << true << QList<QByteArray>{"b", "d"};
+    QTest::newRow("asked again") << true << false << QList<QByteArray>{"a", "b", "c", "d"};
+    QTest::newRow("cancelled") << false << true << QList<QByteArray>{};
+}
+
+// With harvested phrases among those selected, Get Suggestions asks whether to skip them; with
+// none, it asks nothing.
+void TestSuggestWindow::searchOffersToSkipHarvestedPhrases()
+{
+    QFETCH(bool, answered);
+    QFETCH(bool, skip);
+    QFETCH(QList<QByteArray>, asked);
+    // "a" and "c" have suggestions; "b" has only "N/A" (asked, nothing came), "d" nothing yet.
+    makeWindow("a|a1|1|" + QByteArray(18, '|') + "\r\nb|N/A|N/A|" + QByteArray(18, '|') + "\r\nc|c1|1|" +
+               QByteArray(18, '|') + "\r\n" + storedRow("d") + storedRow("e"));
+    select({0, 1, 2, 3});
+    m_server->setFallback(ScriptedHttpServer::ok(answer({{"new", "1"}})));
+    QString prompt;
+    bool offeredSkip = false;
+    m_fakes->dialogs->answers.enqueue([&](QDialog& dialog) {
+        auto& choice = static_cast<TfrmHarvestChoice&>(dialog);
+        prompt = choice.lblPrompt->text();
+        offeredSkip = choice.chkSkipHarvested->isChecked();
+        choice.chkSkipHarvested->setChecked(skip);
+        (answered ? choice.btnOk : choice.btnCancel)->click();
+        return dialog.result();
+    });
+    harvest();
+    QCOMPARE(m_fakes->dialogs->titles, QStringList{u"Get Suggestions"_s});
+    QCOMPARE(prompt, u"2 of the 4 selected phrases have suggestions already."_s);
+    QVERIFY(offeredSkip);
+    QList<QByteArray> requested;
+    for (const QByteArray& line : m_server->requestLines())
+        requested << line.mid(line.indexOf("qu=") + 3).chopped(9);
+    QCOMPARE(requested, asked);
+
+    // Nothing harvested among the selection: no question.
+    m_fakes->dialogs->titles.clear();
+    select({4});
+    harvest();
+    QVERIFY(m_fakes->dialogs->titles.isEmpty());
+    QCOMPARE(m_server->requestLines().size(), asked.size() + 1);
 }
 
 void TestSuggestWindow::selectAndDelete()
@@ -497,7 +728,8 @@ void TestSuggestWindow::selectAndDelete()
     QCOMPARE(m_window->suggestTable()->rowCount(), 6);
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "bsSkinButton6")->click();
-    QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete selected items?"_s);
+    QCOMPARE(m_fakes->messages->shown.last().text,
+             u"Are you sure to delete selected items?\r\nDelete 2 selected items?"_s);
     QCOMPARE(phrasesOf(m_window->suggestTable()), (QStringList{u"a"_s, u"c"_s, u"d"_s, u"f"_s}));
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"4 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 0); // emptied by Delete Selected
@@ -508,7 +740,7 @@ void TestSuggestWindow::selectAndDelete()
     select({0});
     m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
     control<QPushButton>(*m_window, "bsSkinButton7")->click();
-    QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete all?"_s);
+    QCOMPARE(m_fakes->messages->shown.last().text, u"Are you sure to delete all?\r\nDelete all 4 items?"_s);
     QCOMPARE(m_window->suggestTable()->rowCount(), 0);
     QCOMPARE(control<QLabel>(*m_window, "panSecondary")->text(), u"0 keywords"_s);
     QCOMPARE(m_window->preview()->rowCount(), 0); // no row left to show
@@ -684,7 +916,7 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
     QStringList progress;
     QList<Note> notesAtWork;
     connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&] {
-        progress << control<QLabel>(*m_window, "lblHarvestProgress")->text();
+        progress << control<QLabel>(*m_window, "lblHarvestProgress")->text().section(u" · "_s, 0, 0);
         const int row = int(progress.size()) - 1;
         notesAtWork << table->harvestNote(table->idOfRow(row));
         if (row == 3)
@@ -711,6 +943,53 @@ void TestSuggestWindow::harvestShowsWhereItIsAndWhatCameOfEachRow()
         QCOMPARE(table->record(row).cells, allNotAvailable());
     // The preview showed "red" and shows its new pairs without another click.
     QCOMPARE(m_window->preview()->cellText(0, 0), u"red wine"_s);
+}
+
+// The status bar's harvest panel says which phrase is at work, counts the pause down and tells the
+// time left once a phrase is done; the gauge counts the phrases done, whatever each download does.
+void TestSuggestWindow::harvestPanelAndGaugeFollowThePhrases()
+{
+    makeWindow(storedRow("a") + storedRow("b") + storedRow("c"));
+    select({0, 1, 2});
+    for (const char* suggestion : {"a1", "b1", "c1"})
+        m_server->enqueue(ScriptedHttpServer::ok(answer({{suggestion, "1"}})));
+    m_fakes->random->draws.enqueue(2); // two seconds before "b"
+    m_fakes->random->draws.enqueue(0); // none before "c"
+    m_window->harvester()->setPauseStep(std::chrono::milliseconds(5));
+    const auto* panel = control<QLabel>(*m_window, "lblHarvestProgress");
+    const auto* gauge = control<QProgressBar>(*m_window, "MainGauge");
+    QStringList atRequests;
+    QList<int> gaugeAtRequests;
+    QStringList duringPause;
+    connect(m_server.get(), &ScriptedHttpServer::requestArrived, this, [&] {
+        atRequests << panel->text();
+        gaugeAtRequests << gauge->value();
+        QCOMPARE(gauge->maximum(), 3);
+    });
+    connect(m_window->harvester(), &SuggestHarvester::pauseLeft, this, [&] { duringPause << panel->text(); });
+    harvest();
+
+    QCOMPARE(gaugeAtRequests, (QList<int>{0, 1, 2}));
+    QCOMPARE(gauge->value(), 3);
+    QCOMPARE(atRequests.size(), 3);
+    QCOMPARE(atRequests[0], u"Phrase 1 of 3"_s);
+    QVERIFY2(QRegularExpression(u"^Phrase 2 of 3 · about .+ left$"_s).match(atRequests[1]).hasMatch(),
+             qPrintable(atRequests[1]));
+    QVERIFY2(QRegularExpression(u"^Phrase 3 of 3 · about .+ left$"_s).match(atRequests[2]).hasMatch(),
+             qPrintable(atRequests[2]));
+    QCOMPARE(duringPause.size(), 2);
+    QVERIFY2(duringPause[0].startsWith(u"Phrase 2 of 3 · next phrase in 2 s · about "_s),
+             qPrintable(duringPause[0]));
+    QVERIFY2(duringPause[1].startsWith(u"Phrase 2 of 3 · next phrase in 1 s · about "_s),
+             qPrintable(duringPause[1]));
+    QVERIFY(panel->isHidden());
+    // Each download still tells its own end.
+    QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Download completed!"_s);
+    // Once the harvest is over the downloads have the gauge again.
+    m_server->enqueue(ScriptedHttpServer::ok("page"));
+    QVERIFY(QCoro::waitFor(m_window->DownloadPage(m_server->url(u"/"_s).toString())));
+    QCOMPARE(gauge->value(), gauge->maximum());
+    QCOMPARE(gauge->maximum(), 4); // the page's length
 }
 
 void TestSuggestWindow::harvestSelectedRowsInOrder()
@@ -751,36 +1030,57 @@ void TestSuggestWindow::secondHarvestKeepsOlderCells()
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"a", "1"}, {"b", "2"}, {"c", "3"}})));
     m_server->enqueue(ScriptedHttpServer::ok(answer({{"x", "9"}})));
     harvest();
+    // Asked again on purpose: the phrase has its suggestions already.
+    m_fakes->dialogs->answers.enqueue([](QDialog& dialog) {
+        auto& choice = static_cast<TfrmHarvestChoice&>(dialog);
+        choice.chkSkipHarvested->setChecked(false);
+        choice.btnOk->click();
+        return dialog.result();
+    });
     harvest();
     const SuggestCells& cells = m_window->suggestTable()->record(0).cells;
     QCOMPARE(QStringList(cells.begin(), cells.begin() + 8),
              (QStringList{u"x"_s, u"9"_s, u"b"_s, u"2"_s, u"c"_s, u"3"_s, u"N/A"_s, u"N/A"_s}));
 }
 
-void TestSuggestWindow::searchRefusals_data()
+void TestSuggestWindow::searchAndStopSayWhyTheyCannotAct_data()
 {
     QTest::addColumn<QString>("meanwhile");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("why"); // empty: Get Suggestions can act
     // Each check comes before the next one: a running harvest is named last.
-    QTest::newRow("no rows") << "Delete All"
-                             << "You  first need add some keywords to gather data.";
+    QTest::newRow("no rows") << "Delete All" << true << "You  first need add some keywords to gather data.";
     QTest::newRow("nothing selected, harvest running")
-        << "Clear Selection"
-        << "You need to select at least one keyword to gather data.";
-    QTest::newRow("harvest running") << ""
+        << "Clear Selection" << true << "You need to select at least one keyword to gather data.";
+    QTest::newRow("harvest running") << "" << true
                                      << "You can't start a new search while you are getting data. Please "
                                         "stop the search or wait until process finish.";
+    QTest::newRow("nothing selected, no harvest")
+        << "Clear Selection" << false << "You need to select at least one keyword to gather data.";
+    QTest::newRow("rows selected, no harvest") << "" << false << "";
 }
 
-void TestSuggestWindow::searchRefusals()
+// Get Suggestions and Stop are disabled, saying why, when they cannot act; no box answers a press.
+void TestSuggestWindow::searchAndStopSayWhyTheyCannotAct()
 {
     QFETCH(QString, meanwhile);
-    QFETCH(QString, message);
+    QFETCH(bool, running);
+    QFETCH(QString, why);
     makeWindow(storedRow("a"));
     select({0});
+    auto* search = control<QPushButton>(*m_window, "btnSearch");
+    auto* stop = control<QPushButton>(*m_window, "btnStop");
+    QVERIFY(search->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(!stop->toolTip().isEmpty());
+    const QString searchTip = search->toolTip();
     m_server->enqueue(ScriptedHttpServer::stalled("window.google"));
-    auto running = m_window->suggestPage()->btnSearchClick();
-    QTRY_COMPARE(m_server->requests().size(), 1);
+    std::optional<QCoro::Task<>> harvesting;
+    if (running) {
+        harvesting = m_window->suggestPage()->btnSearchClick();
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        QVERIFY(stop->isEnabled());
+    }
     if (meanwhile == u"Delete All"_s) {
         m_fakes->messages->answers.enqueue(MsgAnswer::Ok);
         control<QPushButton>(*m_window, "bsSkinButton7")->click();
@@ -789,13 +1089,59 @@ void TestSuggestWindow::searchRefusals()
     }
     const qsizetype shownBefore = m_fakes->messages->shown.size();
 
-    harvest();
-    QCOMPARE(m_fakes->messages->shown.size(), shownBefore + 1);
-    QCOMPARE(m_fakes->messages->shown.last().text, message);
-    QCOMPARE(m_fakes->messages->shown.last().kind, MsgKind::Information);
-    QCOMPARE(m_server->requests().size(), 1);
-    control<QPushButton>(*m_window, "btnStop")->click();
-    QCoro::waitFor(running);
+    QCOMPARE(search->isEnabled(), why.isEmpty());
+    QCOMPARE(search->toolTip(), why.isEmpty() ? searchTip : why);
+    QCOMPARE(stop->isEnabled(), running);
+    if (!why.isEmpty()) {
+        // Called all the same (a shortcut, the row menu): it says why in the status bar, asks nothing.
+        harvest();
+        QCOMPARE(m_fakes->messages->shown.size(), shownBefore);
+        QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), why);
+        QCOMPARE(m_server->requests().size(), running ? 1 : 0);
+    }
+    if (running) {
+        stop->click();
+        QCoro::waitFor(*harvesting);
+        QVERIFY(!stop->isEnabled());
+    }
+}
+
+void TestSuggestWindow::deleteQuestionsCountTheRows_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("one selected") << 3 << 1 << "bsSkinButton6"
+                                  << "Are you sure to delete selected items?\r\nDelete 1 selected item?";
+    QTest::newRow("digit groups") << 1300 << 1204 << "bsSkinButton6"
+                                  << "Are you sure to delete selected items?\r\nDelete 1,204 selected items?";
+    QTest::newRow("all, one row") << 1 << 1 << "bsSkinButton7"
+                                  << "Are you sure to delete all?\r\nDelete the 1 item?";
+    QTest::newRow("all") << 1300 << 2 << "bsSkinButton7"
+                         << "Are you sure to delete all?\r\nDelete all 1,300 items?";
+}
+
+// The question before a delete keeps its words and says how many rows go.
+void TestSuggestWindow::deleteQuestionsCountTheRows()
+{
+    QFETCH(int, rows);
+    QFETCH(int, selected);
+    QFETCH(QString, button);
+    QFETCH(QString, question);
+    QByteArray table;
+    for (int row = 0; row < rows; ++row)
+        table += storedRow("p" + QByteArray::number(row));
+    makeWindow(table);
+    auto* list = control<QTableView>(*m_window, "lvwSuggest");
+    list->selectionModel()->select(
+        QItemSelection(list->model()->index(0, 0), list->model()->index(selected - 1, 0)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_fakes->messages->answers.enqueue(MsgAnswer::Cancel);
+    control<QPushButton>(*m_window, qPrintable(button))->click();
+    QCOMPARE(m_fakes->messages->shown.size(), 1);
+    QCOMPARE(m_fakes->messages->shown.last().text, question);
+    QCOMPARE(m_window->suggestTable()->rowCount(), rows); // cancelled: nothing goes
 }
 
 void TestSuggestWindow::stopDuringTransfer()
@@ -844,7 +1190,8 @@ void TestSuggestWindow::stopWithoutHarvestLeavesNoStopBehind()
 {
     makeWindow();
     control<QProgressBar>(*m_window, "MainGauge")->setValue(50);
-    control<QPushButton>(*m_window, "btnStop")->click();
+    QVERIFY(!control<QPushButton>(*m_window, "btnStop")->isEnabled());
+    m_window->suggestPage()->btnStopClick();
     QCOMPARE(control<QLabel>(*m_window, "MainStatusPanel")->text(), u"Proccess aborted by user."_s);
     QCOMPARE(control<QProgressBar>(*m_window, "MainGauge")->value(), 0);
     QVERIFY(!m_window->stopRequested());

@@ -1,6 +1,10 @@
+#include "net/HttpClient.h"
+#include "net/StyledFetch.h"
+#include "suggest/PhraseDigging.h"
 #include "suggest/SuggestHarvester.h"
 #include "support/FakeFetch.h"
 #include "support/FakeSeams.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/SuggestAnswerBody.h"
 #include "support/TaskEnd.h"
 #include "support/TestFiles.h"
@@ -45,6 +49,34 @@ SuggestCells allNotAvailable()
     return cells;
 }
 
+// The phrase a Suggest request asks for.
+QString askedPhrase(const QByteArray& request)
+{
+    const QByteArray line = request.left(request.indexOf("\r\n"));
+    const qsizetype start = line.indexOf("qu=") + 3;
+    QByteArray phrase = line.mid(start, line.indexOf(' ', start) - start);
+    phrase.replace('+', ' ');
+    return QUrl::fromPercentEncoding(phrase);
+}
+
+// A fetcher that asks the scripted server through the real exchange.
+PageFetcher serverFetcher(HttpClient& client)
+{
+    return [&client](QString url, FetchStyle style) -> QCoro::Task<PageFetch> {
+        const HttpResult result = co_await client.get(HttpUrlFromText(url));
+        co_return PageFetchOf(result, style, false);
+    };
+}
+
+// Each level of a dig as "phrases/harvested", levels separated by spaces.
+QString levelsText(const DigOutcome& outcome)
+{
+    QStringList levels;
+    for (const DigLevel& level : outcome.levels)
+        levels << u"%1/%2"_s.arg(level.phrases).arg(level.harvested);
+    return levels.join(u' ');
+}
+
 } // namespace
 
 // The harvest without a window: a scripted fetch, the random seam, a pause of 1 ms steps.
@@ -68,6 +100,8 @@ private Q_SLOTS:
     void refusalIsAskedAgainLater();
     void refusalToTheEndStopsTheHarvest();
     void stopWhileWaitingAfterARefusal();
+    void digHarvestsEveryLevel_data();
+    void digHarvestsEveryLevel();
 
 private:
     // A table of these phrases and the harvester over it.
@@ -234,10 +268,34 @@ void TestHarvester::progressFollowsThePhrases()
     makeHarvester({u"a"_s, u"b"_s, u"c"_s});
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
     QSignalSpy gauge(m_harvester.get(), &SuggestHarvester::gaugeReset);
+    QSignalSpy started(m_harvester.get(), &SuggestHarvester::started);
+    QSignalSpy done(m_harvester.get(), &SuggestHarvester::phrasesDone);
+    QSignalSpy ended(m_harvester.get(), &SuggestHarvester::ended);
+    bool runningWhenEnded = true;
+    connect(m_harvester.get(), &SuggestHarvester::ended, this,
+            [this, &runningWhenEnded] { runningWhenEnded = m_harvester->isRunning(); });
+    QSignalSpy countdown(m_harvester.get(), &SuggestHarvester::pauseLeft);
+    m_random.draws << 3 << 0; // three seconds before "b", none before "c"
     harvest({0, 1, 2});
     QCOMPARE(textsOf(progress),
              (QStringList{u"Phrase 1 of 3"_s, u"Phrase 2 of 3"_s, u"Phrase 3 of 3"_s, u""_s}));
     QCOMPARE(gauge.size(), 3);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started[0][0].value<qsizetype>(), qsizetype(3));
+    QList<qsizetype> doneCounts;
+    for (const QList<QVariant>& signal : done) {
+        doneCounts << signal[0].value<qsizetype>();
+        QCOMPARE(signal[1].value<qsizetype>(), qsizetype(3));
+        QVERIFY(signal[2].value<qint64>() >= 0);
+    }
+    QCOMPARE(doneCounts, (QList<qsizetype>{1, 2, 3}));
+    // The pause before "b" counted down a second at a time; none before "c".
+    QList<int> secondsLeft;
+    for (const QList<QVariant>& signal : countdown)
+        secondsLeft << signal[0].toInt();
+    QCOMPARE(secondsLeft, (QList<int>{3, 2, 1}));
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(!runningWhenEnded); // told once the next harvest may start
 }
 
 void TestHarvester::rowsDeletedMeanwhileArePassedOver()
@@ -246,6 +304,7 @@ void TestHarvester::rowsDeletedMeanwhileArePassedOver()
     m_fetch.answers << FakeFetch::page(answer({{"for a", "1"}})) << FakeFetch::page(answer({{"for b", "1"}}))
                     << FakeFetch::page(answer({{"for c", "1"}}));
     QSignalSpy progress(m_harvester.get(), &SuggestHarvester::progressTextChanged);
+    QSignalSpy done(m_harvester.get(), &SuggestHarvester::phrasesDone);
     const QList<SuggestTableModel::RowId> rows = ids({0, 1, 2, 3});
     // While "a" is fetched "gone" is deleted and the rows are sorted; "b" goes during its own fetch.
     m_fetch.whileFetching = [&](const QString& url) {
@@ -264,6 +323,11 @@ void TestHarvester::rowsDeletedMeanwhileArePassedOver()
     // "gone" was passed over.
     QCOMPARE(textsOf(progress),
              (QStringList{u"Phrase 1 of 4"_s, u"Phrase 3 of 4"_s, u"Phrase 4 of 4"_s, u""_s}));
+    // A row passed over is done all the same: the count reaches the end.
+    QList<qsizetype> doneCounts;
+    for (const QList<QVariant>& signal : done)
+        doneCounts << signal[0].value<qsizetype>();
+    QCOMPARE(doneCounts, (QList<qsizetype>{1, 2, 3, 4}));
 }
 
 void TestHarvester::harvestedRowsAreSavedSoon()
@@ -382,3 +446,90 @@ void TestHarvester::stopWhileWaitingAfterARefusal()
 
 QTEST_GUILESS_MAIN(TestHarvester)
 #include "tst_harvester.moc"
+
+void TestHarvester::digHarvestsEveryLevel_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("failing"); // answered 404
+    QTest::addColumn<QString>("stopAt");  // Stop while this phrase is fetched
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<QString>("levels");
+    QTest::addColumn<int>("added");
+
+    const QStringList first{u"red"_s, u"red a"_s};
+    const QStringList second{u"red x"_s, u"red y"_s, u"red a x"_s};
+    const QStringList third{u"deep 1"_s, u"deep 2"_s, u"deep 3"_s};
+    QTest::newRow("depth 1: the seed and its expansion") << 1 << 100 << ""
+                                                         << "" << first << "2/2" << 1;
+    QTest::newRow("depth 2: the last level harvested too") << 2 << 100 << ""
+                                                           << "" << first + second << "2/2 3/3" << 4;
+    QTest::newRow("depth 3") << 3 << 100 << ""
+                             << "" << first + second + third << "2/2 3/3 3/3" << 7;
+    QTest::newRow("the limit cuts a level and ends the dig")
+        << 3 << 3 << ""
+        << "" << first + second.mid(0, 2) << "2/2 2/2" << 3;
+    QTest::newRow("a failed phrase remains") << 2 << 100 << "red a"
+                                             << "" << first + second.mid(0, 2) << "2/1 2/2" << 3;
+    QTest::newRow("stop in the middle of a level") << 3 << 100 << ""
+                                                   << "red y" << first + second.mid(0, 2) << "2/2 3/2" << 4;
+}
+
+// The dig behind "depth" against the real exchange: every level is harvested, the seed's and the
+// last one included, and the outcome counts what each level had and what of it was harvested.
+void TestHarvester::digHarvestsEveryLevel()
+{
+    QFETCH(int, depth);
+    QFETCH(int, limit);
+    QFETCH(QString, failing);
+    QFETCH(QString, stopAt);
+    QFETCH(QStringList, asked);
+    QFETCH(QString, levels);
+    QFETCH(int, added);
+
+    ScriptedHttpServer server;
+    qputenv("QUILLORY_GOOGLE_HOST", server.hostAndPort());
+    const QHash<QString, QList<QPair<QByteArray, QByteArray>>> answers{
+        {u"red"_s, {{"red x", "1"}, {"red y", "2"}}},
+        {u"red a"_s, {{"red a x", "1"}, {"RED X", "2"}}}, // the same phrase in other letters
+        {u"red x"_s, {{"deep 1", "1"}}},
+        {u"red y"_s, {{"deep 2", "1"}, {"red", "2"}}}, // a phrase the table holds
+        {u"red a x"_s, {{"deep 3", "1"}}},
+        {u"deep 1"_s, {{"deeper", "1"}}},
+    };
+    QStringList requested;
+    bool stopped = false;
+    connect(&server, &ScriptedHttpServer::requestArrived, this, [&](const QByteArray& request) {
+        const QString phrase = askedPhrase(request);
+        requested << phrase;
+        if (phrase == stopAt) {
+            stopped = true;
+            m_harvester->requestStop();
+        }
+        server.enqueue(phrase == failing ? ScriptedHttpServer::status(404)
+                                         : ScriptedHttpServer::ok(SuggestAnswerBody(answers.value(phrase))));
+    });
+    HttpClient client;
+    makeHarvester({u"red"_s});
+    m_harvester = std::make_unique<SuggestHarvester>(*m_table, *m_file, serverFetcher(client), m_random);
+    m_harvester->setPauseStep(1ms);
+
+    const PhrasesAdded expansion = AddNewPhrases(*m_table, {u"red a"_s}, limit);
+    std::function<PhrasesAdded(const QStringList&, qsizetype)> add =
+        [this](const QStringList& phrases, qsizetype most) { return AddNewPhrases(*m_table, phrases, most); };
+    std::function<bool()> isStopped = [&stopped] { return stopped; };
+    const DigOutcome outcome =
+        QCoro::waitFor(DigDeeper(*m_harvester, *m_table, QList{m_table->idOfRow(0)} + expansion.rows,
+                                 expansion.rows.size(), depth, limit, add, isStopped));
+    QCOMPARE(requested, asked);
+    QCOMPARE(levelsText(outcome), levels);
+    QCOMPARE(outcome.added, qsizetype(added));
+    QCOMPARE(m_table->rowCount(), 1 + added);
+    // No phrase is left added but never asked, unless the dig was stopped.
+    if (stopAt.isEmpty()) {
+        for (qsizetype row = 0; row < m_table->rowCount(); ++row)
+            QVERIFY2(requested.contains(m_table->records().phrase(row).toString()),
+                     qPrintable(m_table->records().phrase(row).toString()));
+    }
+    QVERIFY(!m_harvester->isRunning());
+}

@@ -1,3 +1,4 @@
+#include "suggest/PhraseDigging.h"
 #include "suggest/PhraseExpansion.h"
 #include "suggest/PreviewModel.h"
 #include "suggest/SuggestAnswer.h"
@@ -266,6 +267,8 @@ private Q_SLOTS:
     void import();
     void expandPhrase_data();
     void expandPhrase();
+    void excludedWords_data();
+    void excludedWords();
     void importAppendsToModel();
     void sentPhrases_data();
     void sentPhrases();
@@ -492,7 +495,13 @@ void TestSuggest::expandPhrase_data()
     const QStringList english = {u"how red"_s,  u"what red"_s, u"why red"_s,   u"where red"_s,
                                  u"when red"_s, u"who red"_s,  u"which red"_s, u"can red"_s,
                                  u"is red"_s,   u"are red"_s,  u"will red"_s};
+    QStringList before;
+    for (const char c : QByteArray("abcdefghijklmnopqrstuvwxyz0123456789"))
+        before << QLatin1Char(c) + u" red"_s;
     QTest::newRow("alphabet") << int(Expansion::Alphabet) << u"en"_s << alphabet;
+    QTest::newRow("alphabet before") << int(Expansion::AlphabetBefore) << u"en"_s << before;
+    QTest::newRow("alphabet after, then before")
+        << int(Expansion::Alphabet | Expansion::AlphabetBefore) << u"en"_s << alphabet + before;
     QTest::newRow("questions") << int(Expansion::Questions) << u"en"_s << english;
     QTest::newRow("unknown language: English") << int(Expansion::Questions) << u"ja"_s << english;
     QTest::newRow("German prepositions")
@@ -508,6 +517,45 @@ void TestSuggest::expandPhrase_data()
         << int(Expansion::Alphabet | Expansion::Questions | Expansion::Prepositions) << u"en"_s
         << alphabet + english + QStringList{u"red for"_s,  u"red with"_s, u"red without"_s, u"red vs"_s,
                                             u"red near"_s, u"red to"_s,   u"red like"_s};
+}
+
+void TestSuggest::excludedWords_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QStringList>("kept");
+
+    const QStringList suggestions{u"red wine"_s,         u"winery tours"_s, u"Red WINE glasses"_s,
+                                  u"wine-tasting"_s,     u"rosé"_s,         u"cheap  red   dress"_s,
+                                  u"vin rosé de loire"_s};
+    QTest::newRow("nothing excluded") << "" << QStringList{} << suggestions;
+    QTest::newRow("a whole word, any case")
+        << "wine" << QStringList{u"wine"_s}
+        << QStringList{u"winery tours"_s, u"rosé"_s, u"cheap  red   dress"_s, u"vin rosé de loire"_s};
+    QTest::newRow("several, blanks and repeats dropped")
+        << " dress , ,DRESS, rosé" << QStringList{u"dress"_s, u"rosé"_s}
+        << QStringList{u"red wine"_s, u"winery tours"_s, u"Red WINE glasses"_s, u"wine-tasting"_s};
+    QTest::newRow("an entry of several words, spaces as typed")
+        << "red  dress" << QStringList{u"red dress"_s}
+        << QStringList{u"red wine"_s,     u"winery tours"_s, u"Red WINE glasses"_s,
+                       u"wine-tasting"_s, u"rosé"_s,         u"vin rosé de loire"_s};
+    // An accented letter belongs to its word: "ros" is no word of "rosé".
+    QTest::newRow("no part of a word") << "ros, tour" << QStringList{u"ros"_s, u"tour"_s} << suggestions;
+    QTest::newRow("characters of patterns are plain")
+        << "r.d, (vin" << QStringList{u"r.d"_s, u"(vin"_s} << suggestions;
+}
+
+// The words whose suggestions Expand leaves out: whole words, without regard to letter case.
+void TestSuggest::excludedWords()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, kept);
+    QCOMPARE(ExcludedWordsOf(typed), words);
+    const QStringList suggestions{u"red wine"_s,         u"winery tours"_s, u"Red WINE glasses"_s,
+                                  u"wine-tasting"_s,     u"rosé"_s,         u"cheap  red   dress"_s,
+                                  u"vin rosé de loire"_s};
+    QCOMPARE(WithoutExcludedWords(suggestions, words), kept);
 }
 
 void TestSuggest::expandPhrase()

@@ -97,7 +97,8 @@ struct SuggestOptions {
                                QStringLiteral("CC")};
     QCommandLineOption expand{
         QStringLiteral("expand"),
-        QStringLiteral("Grow each phrase first: alphabet, questions, prepositions (comma-separated)."),
+        QStringLiteral("Grow each phrase first: alphabet (letters after it), alphabet-before, questions, "
+                       "prepositions (comma-separated)."),
         QStringLiteral("SETS")};
     QCommandLineOption depth{
         QStringLiteral("depth"),
@@ -169,12 +170,14 @@ std::optional<SuggestJob> SuggestOptions::read(const Command& command, int& stat
     for (const QString& name : parser.value(expand).split(u',', Qt::SkipEmptyParts)) {
         if (name == QLatin1String("alphabet"))
             sets |= Expansion::Alphabet;
+        else if (name == QLatin1String("alphabet-before"))
+            sets |= Expansion::AlphabetBefore;
         else if (name == QLatin1String("questions"))
             sets |= Expansion::Questions;
         else if (name == QLatin1String("prepositions"))
             sets |= Expansion::Prepositions;
         else
-            return bad(QStringLiteral("--expand takes alphabet, questions, prepositions"));
+            return bad(QStringLiteral("--expand takes alphabet, alphabet-before, questions, prepositions"));
     }
     bool limitRead = false;
     job.limit = parser.value(limit).toLongLong(&limitRead);
@@ -456,11 +459,8 @@ HarvestOutcome Harvest(const SuggestJob& job, SuggestTableModel& table, PhrasePr
             first.rows << grown.rows;
         }
         const qsizetype limit = std::max(job.limit, first.rows.size());
-        const DigOutcome dug =
-            co_await DigDeeper(harvester, table, std::move(first), job.depth, limit, add, stopped);
-        // Every level is harvested here, the last one too.
-        if (!stopped())
-            co_await harvester.harvest(dug.lastLevel);
+        const qsizetype added = first.rows.size();
+        co_await DigDeeper(harvester, table, std::move(first.rows), added, job.depth, limit, add, stopped);
     };
     QCoro::waitFor(dig());
     return outcome;

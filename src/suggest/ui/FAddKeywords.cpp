@@ -1,9 +1,14 @@
 #include "suggest/ui/FAddKeywords.h"
 
 #include "util/MessageBoxes.h"
+#include "util/RowFile.h"
 #include "util/TextFile.h"
 #include "util/ui/WindowHelpers.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -33,7 +38,11 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton* button : {btnOk, btnCancel}) {
+    // After Ok and Cancel, in the order of Tab too.
+    btnFromFile = new QPushButton(tr("From &file…"), this);
+    btnFromFile->setObjectName(QStringLiteral("btnFromFile"));
+    btnFromFile->setToolTip(tr("Adds the phrases of a text file, one a line"));
+    for (QPushButton* button : {btnFromFile, btnOk, btnCancel}) {
         button->setFixedSize(82, 23);
         button->setAutoDefault(false);
     }
@@ -42,6 +51,7 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(btnOk);
     buttons->addWidget(btnCancel);
+    buttons->addWidget(btnFromFile);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -49,6 +59,11 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
     layout->addWidget(memAddKeyword, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);
 
+    askFileName = [](QWidget& parent) {
+        return QFileDialog::getOpenFileName(&parent, tr("Add Keywords From a File"), QString(),
+                                            tr("Text files (*.txt *.csv);;All files (*)"));
+    };
+    connect(btnFromFile, &QPushButton::clicked, this, &TfrmAddKeywords::btnFromFileClick);
     connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmAddKeywords::btnCancelClick);
     // Return starts a new line in the text box, so Ctrl+Return is the key for "Ok"; Escape
@@ -61,6 +76,8 @@ TfrmAddKeywords::TfrmAddKeywords(MessageBoxes& messages, QWidget* parent)
 
 QStringList TfrmAddKeywords::lines() const
 {
+    if (!m_fileName.isEmpty())
+        return m_fileLines;
     // The raw text keeps what was typed (a non-breaking space stays one); only the breaks between
     // lines, which the text box keeps as separators of its own, become line breaks.
     QString text = memAddKeyword->document()->toRawText();
@@ -78,6 +95,41 @@ void TfrmAddKeywords::btnOkClick()
         memAddKeyword->setFocus();
         return;
     }
+    accept();
+}
+
+void TfrmAddKeywords::btnFromFileClick()
+{
+    const QString name = askFileName ? askFileName(*this) : QString();
+    if (name.isEmpty())
+        return;
+    QFile file(name);
+    QStringList phrases;
+    // Each line by the rule of the program's text files: UTF-8 when it is valid UTF-8, else
+    // Windows-1252, so a file saved by any editor reads, and a damaged line damages no other.
+    bool first = true;
+    const bool read = file.open(QIODevice::ReadOnly) && ForEachRowLine(file, [&](QByteArrayView line) {
+                          // A byte-order mark begins the file, not its first phrase.
+                          if (std::exchange(first, false) && line.startsWith("\xEF\xBB\xBF"))
+                              line = line.sliced(3);
+                          QString phrase = DecodeLine(line);
+                          if (!phrase.trimmed().isEmpty())
+                              phrases << std::move(phrase);
+                      });
+    if (!read) {
+        m_messages.show(
+            tr("%1 could not be read: %2").arg(QDir::toNativeSeparators(name), file.errorString()),
+            MsgKind::Warning, MsgButtons::Ok);
+        return;
+    }
+    if (phrases.isEmpty()) {
+        m_messages.show(
+            tr("%1 holds no phrases: each line of the file is one.").arg(QDir::toNativeSeparators(name)),
+            MsgKind::Information, MsgButtons::Ok);
+        return;
+    }
+    m_fileName = name;
+    m_fileLines = std::move(phrases);
     accept();
 }
 

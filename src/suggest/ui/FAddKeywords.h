@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <functional>
+
 class MessageBoxes;
 class QLabel;
 class QPlainTextEdit;
@@ -15,14 +17,22 @@ class TfrmAddKeywords final : public QDialog {
 public:
     explicit TfrmAddKeywords(MessageBoxes& messages, QWidget* parent = nullptr);
 
-    // The lines of the text box as typed (a line break at the very end starts no further line).
+    // The lines of the text box as typed (a line break at the very end starts no further line), or
+    // the phrases of the file chosen by "From file…".
     QStringList lines() const;
+    // The file the phrases came from (empty when they were typed).
+    QString fileName() const { return m_fileName; }
+    // Asks which file to read; the system's open dialog unless replaced. Empty: none.
+    std::function<QString(QWidget& parent)> askFileName;
 
     QLabel* lblPrompt = nullptr;
     QPlainTextEdit* memAddKeyword = nullptr;
+    QPushButton* btnFromFile = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
+    // Reads the phrases of a text file, one a line, blank lines passed over, and takes them.
+    void btnFromFileClick();
     void btnOkClick();
     void btnCancelClick();
 
@@ -31,4 +41,6 @@ protected:
 
 private:
     MessageBoxes& m_messages;
+    QString m_fileName;
+    QStringList m_fileLines;
 };

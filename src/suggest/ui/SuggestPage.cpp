@@ -9,11 +9,16 @@
 #include "suggest/SuggestSource.h"
 #include "suggest/ui/FAddKeywords.h"
 #include "suggest/ui/FExpand.h"
+#include "suggest/ui/FHarvestChoice.h"
 #include "suggest/ui/HarvestNoteDelegate.h"
 #include "util/AsyncHandler.h"
 #include "util/CrashReporter.h"
 #include "util/DataFileStore.h"
+#include "util/IniLines.h"
+#include "util/KeywordIndex.h"
 #include "util/MessageBoxes.h"
+#include "util/ProgramFolder.h"
+#include "util/ProgramOptions.h"
 #include "util/RowFilterModel.h"
 #include "util/ui/Controls.h"
 #include "util/ui/DialogSeams.h"
@@ -24,6 +29,8 @@
 #include "util/ui/TableLoadHold.h"
 
 #include <QCoroFuture>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -231,6 +238,22 @@ void SuggestPage::wireHandlers()
                       {lvwSuggest, btnAdd, btnExpand, btnAddSuggestions, btnSearch, btnStop, btnExport,
                        bsSkinButton4, bsSkinButton5, bsSkinButton6, bsSkinButton7},
                       this);
+
+    // Get Suggestions and Stop are enabled only when they can act, and say why not; after the
+    // table's hold, so that the end of a load is followed by the state of the table loaded.
+    m_searchToolTip = btnSearch->toolTip();
+    m_stopToolTip = btnStop->toolTip();
+    const auto update = [this] { updateHarvestButtons(); };
+    connect(&m_tableFile, &DataFileStore::loadingChanged, this, update);
+    connect(&m_table, &QAbstractItemModel::rowsInserted, this, update);
+    connect(&m_table, &QAbstractItemModel::rowsRemoved, this, update);
+    connect(&m_table, &QAbstractItemModel::modelReset, this, update);
+    connect(lvwSuggest->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
+    // The window may end the table before its page.
+    connect(&m_table, &QObject::destroyed, this, [this] { m_tableGone = true; });
+    connect(&m_harvester, &SuggestHarvester::started, this, update);
+    connect(&m_harvester, &SuggestHarvester::ended, this, update);
+    updateHarvestButtons();
 }
 
 #undef HANDLER
@@ -268,13 +291,42 @@ void SuggestPage::btnAddClick()
     if (m_seams.dialogs.run(dialog) != QDialog::Accepted)
         return;
     Q_EMIT statusChanged(QStringLiteral("Importing items..."));
-    {
-        const auto busy = markBusy();
-        ImportPhrases(m_table, dialog.lines());
-        showCount();
-    }
-    Q_EMIT statusChanged(QStringLiteral("Process finished!"));
+    // The phrases added are to show, whatever the find box held.
+    m_find->clear();
+    const PhrasesAdded added = addPhrases(dialog.lines(), dialog.lines().size());
+    selectRows(added.rows);
+    const QString from =
+        dialog.fileName().isEmpty() ? QString() : tr(" from %1").arg(QFileInfo(dialog.fileName()).fileName());
+    Q_EMIT statusChanged(
+        QStringLiteral("Process finished!") + u' ' +
+        tr("%1 new phrases added%2, %3 already in the table.")
+            .arg(QLocale().toString(added.rows.size()), from, QLocale().toString(added.known)));
     SaveSuggestTable();
+}
+
+void SuggestPage::selectRows(const QList<SuggestTableModel::RowId>& ids)
+{
+    // Runs of neighbouring rows become one range each (the view walks the ranges on every paint).
+    QList<qsizetype> rows;
+    rows.reserve(ids.size());
+    for (const SuggestTableModel::RowId id : ids)
+        rows << m_table.rowOfId(id);
+    std::sort(rows.begin(), rows.end());
+    const RowFilterModel& list = *m_find->filter();
+    QItemSelection selection;
+    for (qsizetype start = 0; start < rows.size();) {
+        qsizetype end = start + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+            ++end;
+        const QModelIndex top = list.mapFromSource(m_table.index(int(rows[start]), 0));
+        const QModelIndex bottom = list.mapFromSource(m_table.index(int(rows[end - 1]), 0));
+        if (top.isValid() && bottom.isValid())
+            selection.append(QItemSelectionRange(top, list.index(bottom.row(), list.columnCount() - 1)));
+        start = end;
+    }
+    lvwSuggest->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty())
+        lvwSuggest->scrollTo(selection.first().topLeft());
 }
 
 PhrasesAdded SuggestPage::addPhrases(const QStringList& lines, qsizetype limit)
@@ -294,55 +346,101 @@ QCoro::Task<> SuggestPage::btnExpandClick()
         co_return;
     }
     TfrmExpand dialog(rows.size(), m_language, this);
+    const QStringList excludedBefore = ReadExcludedWords();
+    dialog.setExcludedWords(excludedBefore);
     if (m_seams.dialogs.run(dialog) != QDialog::Accepted)
         co_return;
+    const QStringList excluded = dialog.excludedWords();
+    // Kept for this data folder, beside its other settings.
+    if (excluded != excludedBefore) {
+        if (const QString error = WriteOptionsValue(ProgramFile(OptionsFileName), ExcludedWordsKey, excluded);
+            !error.isEmpty())
+            Q_EMIT statusChanged(error);
+    }
     const int depth = dialog.depth();
     const qsizetype limit = dialog.limit();
-    if (depth > 1 && m_harvester.isRunning()) {
-        m_seams.messages.show(tr("A deeper expansion gets suggestions: stop the harvest under way or wait "
-                                 "until it ends."),
+    if (depth > 0 && (m_harvester.isRunning() || m_digging)) {
+        m_seams.messages.show(tr("Expanding with a depth gets suggestions: stop the harvest under way or "
+                                 "wait until it ends."),
                               MsgKind::Information, MsgButtons::Ok);
         co_return;
     }
     // The rows are read after the answer: the table may have changed while the dialog was open.
+    const QList<qsizetype> seedRows = SelectedRows(*lvwSuggest);
     QStringList lines;
-    for (const qsizetype row : SelectedRows(*lvwSuggest))
+    for (const qsizetype row : seedRows)
         lines << ExpandPhrase(m_table.records().phrase(row).toString(), dialog.chosen(), m_language);
+    const QList<SuggestTableModel::RowId> seeds = m_table.idsOfRows(seedRows);
     PhrasesAdded added = addPhrases(lines, limit);
     SaveSuggestTable();
-    if (depth == 1) {
+    if (depth == 0) {
         Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
                                  .arg(added.rows.size())
                                  .arg(added.known));
         co_return;
     }
 
-    // Deeper: the new phrases are harvested as "Get Suggestions!" would, and their suggestions
-    // become phrases in turn, until the depth, the limit, Stop or a refusing service ends it.
+    // The seeds and their new phrases are harvested as "Get Suggestions!" would, and their
+    // suggestions become phrases in turn, harvested too, until the depth, the limit, Stop or a
+    // refusing service ends it: the meaning of the command line's --depth.
     m_digStopped = false;
+    m_digging = true;
     Q_EMIT harvestStarting();
     QPointer<SuggestPage> self(this);
     const auto ended = qScopeGuard([self] {
-        if (self)
-            Q_EMIT self->harvestEnded();
+        if (!self)
+            return;
+        self->m_digging = false;
+        self->updateHarvestButtons();
+        Q_EMIT self->harvestEnded();
     });
+    updateHarvestButtons();
     // Named, not temporaries of the awaited call: GCC 12 destroys those twice in a coroutine.
-    std::function<PhrasesAdded(const QStringList&, qsizetype)> addLevel = [this](const QStringList& phrases,
-                                                                                 qsizetype most) {
-        PhrasesAdded more = addPhrases(phrases, most);
-        SaveSuggestTable();
-        return more;
-    };
+    std::function<PhrasesAdded(const QStringList&, qsizetype)> addLevel =
+        [this, excluded](const QStringList& phrases, qsizetype most) {
+            PhrasesAdded more = addPhrases(WithoutExcludedWords(phrases, excluded), most);
+            SaveSuggestTable();
+            return more;
+        };
     std::function<bool()> stopped = [self, this] { return !self || m_digStopped; };
-    const DigOutcome outcome =
-        co_await DigDeeper(m_harvester, m_table, std::move(added), depth, limit, addLevel, stopped);
+    QList<SuggestTableModel::RowId> firstLevel = seeds + added.rows;
+    const qsizetype newPhrases = added.rows.size();
+    const DigOutcome outcome = co_await DigDeeper(m_harvester, m_table, std::move(firstLevel), newPhrases,
+                                                  depth, limit, addLevel, stopped);
     if (!self)
         co_return;
-    Q_EMIT statusChanged(tr("Expanded %1 of %2 levels deep: %3 new phrases added (at most %4).")
-                             .arg(outcome.level)
-                             .arg(depth)
-                             .arg(outcome.added)
-                             .arg(limit));
+    Q_EMIT statusChanged(DigOutcomeText(outcome, depth, limit));
+}
+
+QStringList SuggestPage::ReadExcludedWords()
+{
+    QFile file(ProgramFile(OptionsFileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qsizetype slash = ExcludedWordsKey.indexOf(u'/');
+    const std::optional<QString> value =
+        IniLines(file.readAll()).value(ExcludedWordsKey.left(slash), ExcludedWordsKey.mid(slash + 1));
+    // A list reads back as its entries joined by commas.
+    return value ? ExcludedWordsOf(*value) : QStringList();
+}
+
+QString SuggestPage::DigOutcomeText(const DigOutcome& outcome, int depth, qsizetype limit)
+{
+    QStringList levels;
+    for (qsizetype level = 0; level < outcome.levels.size(); ++level) {
+        const DigLevel& each = outcome.levels[level];
+        QString text = tr("level %1: %2 of %3 harvested")
+                           .arg(level + 1)
+                           .arg(QLocale().toString(each.harvested), QLocale().toString(each.phrases));
+        if (each.remaining() > 0)
+            text += tr(", %1 left").arg(QLocale().toString(each.remaining()));
+        levels << text;
+    }
+    return tr("Expanded %1 of %2 levels deep: %3 new phrases added (at most %4); %5.")
+        .arg(outcome.levels.size())
+        .arg(depth)
+        .arg(QLocale().toString(outcome.added), QLocale().toString(limit))
+        .arg(levels.join(QStringLiteral("; ")));
 }
 
 void SuggestPage::btnAddSuggestionsClick()
@@ -429,8 +527,12 @@ void SuggestPage::bsSkinButton5Click()
 
 void SuggestPage::bsSkinButton6Click()
 {
-    if (m_seams.messages.show(QStringLiteral("Are you sure to delete selected items?"), MsgKind::Warning,
-                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+    const qsizetype count = SelectedRows(*lvwSuggest).size();
+    if (m_seams.messages.show(
+            QStringLiteral("Are you sure to delete selected items?") + QStringLiteral("\r\n") +
+                (count == 1 ? tr("Delete 1 selected item?")
+                            : tr("Delete %1 selected items?").arg(QLocale().toString(count))),
+            MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
     {
         const auto busy = markBusy();
@@ -442,8 +544,11 @@ void SuggestPage::bsSkinButton6Click()
 
 void SuggestPage::bsSkinButton7Click()
 {
-    if (m_seams.messages.show(QStringLiteral("Are you sure to delete all?"), MsgKind::Warning,
-                              MsgButtons::OkCancel) != MsgAnswer::Ok)
+    const qsizetype count = m_table.rowCount();
+    if (m_seams.messages.show(QStringLiteral("Are you sure to delete all?") + QStringLiteral("\r\n") +
+                                  (count == 1 ? tr("Delete the 1 item?")
+                                              : tr("Delete all %1 items?").arg(QLocale().toString(count))),
+                              MsgKind::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
     {
         const auto busy = markBusy();
@@ -455,22 +560,34 @@ void SuggestPage::bsSkinButton7Click()
 
 QCoro::Task<> SuggestPage::btnSearchClick()
 {
-    const auto refuse = [this](const QString& text) {
-        m_seams.messages.show(text, MsgKind::Information, MsgButtons::Ok);
-    };
-    if (m_table.rowCount() == 0) {
-        refuse(QStringLiteral("You  first need add some keywords to gather data."));
+    // The button is disabled, with why, whenever it cannot act (updateHarvestButtons).
+    if (const QString why = whySearchCannotAct(); !why.isEmpty()) {
+        Q_EMIT statusChanged(why);
         co_return;
     }
-    if (!lvwSuggest->selectionModel()->hasSelection()) {
-        refuse(QStringLiteral("You need to select at least one keyword to gather data."));
-        co_return;
+    const QList<qsizetype> rows = SelectedRows(*lvwSuggest);
+    QList<SuggestTableModel::RowId> ids = m_table.idsOfRows(rows);
+    // Phrases with suggestions already may be passed over: asked only when there are some.
+    QList<SuggestTableModel::RowId> fresh;
+    for (qsizetype at = 0; at < rows.size(); ++at) {
+        if (!HasSuggestions(m_table.records(), rows[at]))
+            fresh << ids[at];
     }
-    if (m_harvester.isRunning()) {
-        refuse(
-            QStringLiteral("You can't start a new search while you are getting data. Please stop the search "
-                           "or wait until process finish."));
-        co_return;
+    if (fresh.size() < ids.size()) {
+        TfrmHarvestChoice choice(ids.size(), ids.size() - fresh.size(), this);
+        if (m_seams.dialogs.run(choice) != QDialog::Accepted)
+            co_return;
+        if (choice.skipHarvested())
+            ids = std::move(fresh);
+        if (ids.isEmpty()) {
+            Q_EMIT statusChanged(tr("Every selected phrase has its suggestions already: nothing to ask."));
+            co_return;
+        }
+        // The table may have changed while the question was open.
+        if (const QString why = whySearchCannotAct(); !why.isEmpty()) {
+            Q_EMIT statusChanged(why);
+            co_return;
+        }
     }
     Q_EMIT harvestStarting();
     QPointer<SuggestPage> self(this);
@@ -480,7 +597,41 @@ QCoro::Task<> SuggestPage::btnSearchClick()
         if (self)
             Q_EMIT self->harvestEnded();
     });
-    co_await m_harvester.harvest(m_table.idsOfRows(SelectedRows(*lvwSuggest)));
+    co_await m_harvester.harvest(std::move(ids));
+}
+
+QString SuggestPage::whySearchCannotAct() const
+{
+    if (m_table.rowCount() == 0)
+        return QStringLiteral("You  first need add some keywords to gather data.");
+    if (!lvwSuggest->selectionModel()->hasSelection())
+        return QStringLiteral("You need to select at least one keyword to gather data.");
+    if (m_harvester.isRunning() || m_digging)
+        return QStringLiteral(
+            "You can't start a new search while you are getting data. Please stop the search "
+            "or wait until process finish.");
+    return {};
+}
+
+void SuggestPage::updateHarvestButtons()
+{
+    // While the table loads, its hold has the buttons.
+    if (m_tableGone || m_tableFile.isLoading())
+        return;
+    const QString why = whySearchCannotAct();
+    btnSearch->setEnabled(why.isEmpty());
+    btnSearch->setToolTip(why.isEmpty() ? m_searchToolTip : why);
+    const bool harvesting = m_harvester.isRunning() || m_digging;
+    btnStop->setEnabled(harvesting || m_downloading);
+    btnStop->setToolTip(harvesting      ? m_stopToolTip
+                        : m_downloading ? tr("Stops the downloads under way")
+                                        : tr("Nothing is being downloaded now"));
+}
+
+void SuggestPage::setDownloadsUnderWay(bool underWay)
+{
+    m_downloading = underWay;
+    updateHarvestButtons();
 }
 
 void SuggestPage::btnStopClick()

@@ -70,6 +70,8 @@ public:
     AllSuggestionsModel* allSuggestions() const { return m_allSuggestions; }
     QCoro::Task<> btnSearchClick();
     void btnStopClick();
+    // Whether the window has downloads under way (the hourly scrape's too): Stop ends them.
+    void setDownloadsUnderWay(bool underWay);
     // Writes the file on a worker thread (see TableExporter).
     QCoro::Task<> btnExportClick();
     void bsSkinButton4Click();
@@ -82,6 +84,11 @@ public:
     void lvwSuggestColumnClick(int column);
     void lvwPreviewColumnClick(int column);
     void resetSort();
+    // Where quillory.ini keeps the words whose suggestions Expand leaves out, and those words.
+    static inline const QString ExcludedWordsKey = QStringLiteral("Suggest/ExcludedWords");
+    static QStringList ReadExcludedWords();
+    // What a dig did, level by level: how many phrases of each were harvested and how many remain.
+    static QString DigOutcomeText(const DigOutcome& outcome, int depth, qsizetype limit);
 
 Q_SIGNALS:
     void statusChanged(const QString& text);
@@ -118,6 +125,16 @@ private:
     bool m_allSuggestionsOutdated = true;
     bool m_allSuggestionsBuilding = false;
     bool m_digStopped = false; // Stop, or a refusal, during a deeper expansion
+    bool m_digging = false;    // an expansion with a depth runs, between its harvests too
+    bool m_tableGone = false;
+    bool m_downloading = false;
+    QString m_searchToolTip;
+    QString m_stopToolTip;
+    // Why Get Suggestions cannot act now (empty when it can), in the program's own words.
+    QString whySearchCannotAct() const;
+    void updateHarvestButtons();
+    // Selects these rows (the find box shows every row), neighbours as one range.
+    void selectRows(const QList<SuggestTableModel::RowId>& ids);
 
     // Adds `lines` as the add dialog adds them, at most `limit` of them.
     PhrasesAdded addPhrases(const QStringList& lines, qsizetype limit);
