@@ -995,6 +995,8 @@ void TestMainWindow::feedFactsShowAsColumns()
              u"In the feed"_s);
     // Showing them changes nothing of the table's file.
     QCOMPARE(readFile(file(u"dabatase.dat"_s)), table);
+}
+
 void TestMainWindow::historyChartKeepsItsLabelsWhole_data()
 {
     QTest::addColumn<int>("width");   // 0: the panel's narrowest

@@ -649,7 +649,9 @@ void TestSuggestWindow::expandLeavesOutExcludedWords()
     QCOMPARE(requested.size(), phrases.size()); // each harvested, the seed first
     QCOMPARE(requested.first(), u"red"_s);
     settings.replace("ExcludedWords=wine ;", "ExcludedWords=wine, dress ;");
-    QCOMPARE(readFile(m_fixture->file(u"quillory.ini"_s)), settings);
+    // Only the line of the words changed (the window adds its locale's record after what was there).
+    QVERIFY2(readFile(m_fixture->file(u"quillory.ini"_s)).startsWith(settings),
+             readFile(m_fixture->file(u"quillory.ini"_s)).constData());
 
     // The next Expand offers them again.
     select({0});
