@@ -23,8 +23,8 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QCheckBox>
 #include <QChartView>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
