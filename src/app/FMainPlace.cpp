@@ -6,6 +6,7 @@
 #include "util/CrashReporter.h"
 #include "util/ProgramFolder.h"
 #include "util/ProgramOptions.h"
+#include "util/ui/Controls.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -118,8 +119,10 @@ void TfrmMain::restoreInnerPlace()
     for (QTableView* list : findChildren<QTableView*>()) {
         const QList<int> widths = numbers(settings.value(columnsKey(*list)));
         QHeaderView* header = list->horizontalHeader();
+        // The last column shown keeps stretching over what the list has left.
+        const int stretched = header->stretchLastSection() ? LastShownColumn(*header) : -1;
         for (int column = 0; column < std::min<qsizetype>(widths.size(), header->count()); ++column) {
-            if (widths[column] > 0)
+            if (widths[column] > 0 && column != stretched)
                 header->resizeSection(column, widths[column]);
         }
     }

@@ -1000,23 +1000,28 @@ void TestMainWindow::feedFactsShowAsColumns()
 void TestMainWindow::historyChartKeepsItsLabelsWhole_data()
 {
     QTest::addColumn<int>("width");   // 0: the panel's narrowest
+    QTest::addColumn<int>("height");  // of the panel
     QTest::addColumn<qreal>("scale"); // of the font
-    QTest::newRow("narrowest") << 0 << 1.0;
-    QTest::newRow("narrowest, 1.5 times the text") << 0 << 1.5;
-    QTest::newRow("its own width") << 380 << 1.0;
-    QTest::newRow("its own width, 1.5 times the text") << 380 << 1.5;
-    QTest::newRow("wide") << 700 << 1.0;
+    QTest::newRow("narrowest") << 0 << 700 << 1.0;
+    QTest::newRow("narrowest, 1.5 times the text") << 0 << 700 << 1.5;
+    QTest::newRow("its own width") << 380 << 700 << 1.0;
+    QTest::newRow("its own width, 1.5 times the text") << 380 << 700 << 1.5;
+    QTest::newRow("wide") << 700 << 700 << 1.0;
+    // A short panel leaves the chart a few lines: fewer steps on the value axes.
+    QTest::newRow("short") << 380 << 330 << 1.0;
+    QTest::newRow("short, 1.5 times the text") << 380 << 330 << 1.5;
 }
 
 void TestMainWindow::historyChartKeepsItsLabelsWhole()
 {
     QFETCH(int, width);
+    QFETCH(int, height);
     QFETCH(qreal, scale);
     TrendHistoryPanel panel;
     QFont font = panel.font();
     font.setPointSizeF(font.pointSizeF() * scale);
     panel.setFont(font);
-    panel.resize(width > 0 ? width : panel.minimumWidth(), 700);
+    panel.resize(width > 0 ? width : panel.minimumWidth(), height);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     KeywordHistory history;

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void placeComesBackAfterAClose();
+    void lastColumnKeepsStretching();
     void placeIsBroughtOntoTheScreen_data();
     void placeIsBroughtOntoTheScreen();
     void bannerBandOnlyForABanner_data();
@@ -108,6 +109,23 @@ void TestWindowPlace::placeComesBackAfterAClose()
     // list keeps its width.
     QTRY_COMPARE(control<QSplitter>(*again, "splHotTrends")->sizes().last(), splitterSizes.last());
     QTRY_COMPARE(control<QTableView>(*again, "lvwItems")->horizontalHeader()->sectionSize(1), columnWidth);
+}
+
+// A width remembered for the last column shown must not push its right-aligned figures out of the
+// list: it stretches over what the list has left, whatever the file says.
+void TestWindowPlace::lastColumnKeepsStretching()
+{
+    writeFile(m_fixture->file(u"quillory.ini"_s), "[window]\r\nlvwItemsColumns=200, 150, 2000, 0, 0\r\n");
+    const auto window = m_fixture->makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* list = control<QTableView>(*window, "lvwItems");
+    const QHeaderView* header = list->horizontalHeader();
+    QTRY_COMPARE(header->sectionSize(1), 150);
+    QTRY_VERIFY2(header->sectionViewportPosition(2) + header->sectionSize(2) <= list->viewport()->width(),
+                 qPrintable(u"%1 + %2 > %3"_s.arg(header->sectionViewportPosition(2))
+                                .arg(header->sectionSize(2))
+                                .arg(list->viewport()->width())));
 }
 
 void TestWindowPlace::placeIsBroughtOntoTheScreen_data()

@@ -374,9 +374,9 @@ QCoro::Task<> SuggestPage::btnExpandClick()
     PhrasesAdded added = addPhrases(lines, limit);
     SaveSuggestTable();
     if (depth == 0) {
-        Q_EMIT statusChanged(tr("Expanded: %1 new phrases added, %2 already in the table.")
-                                 .arg(added.rows.size())
-                                 .arg(added.known));
+        Q_EMIT statusChanged(
+            tr("Expanded: %1 new phrases added, %2 already in the table.")
+                .arg(QLocale().toString(added.rows.size()), QLocale().toString(added.known)));
         co_return;
     }
 
@@ -459,8 +459,7 @@ void SuggestPage::btnAddSuggestionsClick()
     }
     const PhrasesAdded added = addPhrases(suggestions, suggestions.size());
     Q_EMIT statusChanged(tr("Added %1 suggestions as new phrases, %2 already in the table.")
-                             .arg(added.rows.size())
-                             .arg(added.known));
+                             .arg(QLocale().toString(added.rows.size()), QLocale().toString(added.known)));
     SaveSuggestTable();
 }
 
@@ -507,8 +506,8 @@ QCoro::Task<bool> SuggestPage::takePhrases(QStringList phrases)
     lvwSuggest->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
         lvwSuggest->scrollTo(rows.first().topLeft());
-    Q_EMIT statusChanged(
-        tr("Sent %1 keywords to Suggest; %2 of them new.").arg(sentCount).arg(sent->fresh.size()));
+    Q_EMIT statusChanged(tr("Sent %1 keywords to Suggest; %2 of them new.")
+                             .arg(QLocale().toString(sentCount), QLocale().toString(sent->fresh.size())));
     SaveSuggestTable();
     co_return true;
 }

@@ -205,18 +205,14 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     days->setRange(QDateTime(first.addDays(-1), QTime(12, 0), Qt::UTC),
                    QDateTime(last.addDays(1), QTime(12, 0), Qt::UTC));
     chart->addAxis(days, Qt::AlignBottom);
-    // Whole numbers at round steps (1, 2 or 5 times a power of ten) on both sides, five at most.
+    m_values.clear();
     const auto valueAxis = [&](qreal most, Qt::Alignment side) {
-        qreal step = 1;
-        for (qreal power = 1; most / step > 5; power *= 10)
-            step = most / (2 * power) <= 5 ? 2 * power : most / (5 * power) <= 5 ? 5 * power : 10 * power;
         auto* axis = new QValueAxis;
-        axis->setRange(0, std::max<qreal>(std::ceil(most / step), 1) * step);
         axis->setTickType(QValueAxis::TicksDynamic);
         axis->setTickAnchor(0);
-        axis->setTickInterval(step);
         axis->setLabelFormat(QStringLiteral("%.0f"));
         chart->addAxis(axis, side);
+        m_values.append({axis, most});
         return axis;
     };
     sightings->attachAxis(days);
@@ -233,21 +229,49 @@ void TrendHistoryPanel::showChart(const KeywordHistory& history)
     QChart* old = chvHistory->chart();
     chvHistory->setChart(chart);
     delete old;
-    // As the panel narrows, fewer days on the axis rather than labels cut to "…".
-    connect(chart, &QChart::plotAreaChanged, this, &TrendHistoryPanel::fitDayTicks);
-    fitDayTicks();
+    connect(chart, &QChart::plotAreaChanged, this, &TrendHistoryPanel::fitTicks);
+    fitTicks();
 }
 
-void TrendHistoryPanel::fitDayTicks()
+namespace {
+
+// The step of a value axis from 0 to `most`: whole, round (1, 2 or 5 times a power of ten), and big
+// enough for at most `ticks` steps.
+qreal RoundStep(qreal most, int ticks)
+{
+    for (qreal power = 1;; power *= 10) {
+        for (const qreal step : {power, 2 * power, 5 * power}) {
+            if (most / step <= ticks)
+                return step;
+        }
+    }
+}
+
+} // namespace
+
+void TrendHistoryPanel::fitTicks()
 {
     if (!m_days)
         return;
+    const QRectF plot = chvHistory->chart()->plotArea();
     const QFontMetrics metrics(m_days->labelsFont());
     // The widest label of the format, and as much again between two labels.
     const int label = metrics.horizontalAdvance(QLocale().toString(QDate(2026, 9, 30), m_days->format()));
-    const qreal width = chvHistory->chart()->plotArea().width();
-    const int room = width > 0 ? int(width / (label * 1.6)) + 1 : m_mostDayTicks;
+    const int room = plot.width() > 0 ? int(plot.width() / (label * 1.6)) + 1 : m_mostDayTicks;
     const int ticks = std::clamp(room, 2, std::max(2, m_mostDayTicks));
     if (m_days->tickCount() != ticks)
         m_days->setTickCount(ticks);
+    // A label a line high, and half a line between two: a short chart gets fewer steps (a label
+    // taller than its step is drawn as "…").
+    const int rows = plot.height() > 0 ? int(plot.height() / (metrics.height() * 1.5)) : 5;
+    for (const auto& [axis, most] : std::as_const(m_values)) {
+        if (!axis)
+            continue;
+        const qreal step = RoundStep(most, std::clamp(rows, 1, 5));
+        const qreal top = std::max<qreal>(std::ceil(most / step), 1) * step;
+        if (axis->tickInterval() != step || axis->max() != top) {
+            axis->setRange(0, top);
+            axis->setTickInterval(step);
+        }
+    }
 }

@@ -5,6 +5,7 @@
 #include <QDateTimeAxis>
 #include <QFrame>
 #include <QPointer>
+#include <QValueAxis>
 
 class QChart;
 class QChartView;
@@ -45,7 +46,8 @@ Q_SIGNALS:
 private:
     void showChart(const KeywordHistory& history);
     // As many day ticks as the chart's width shows whole.
-    void fitDayTicks();
+    // As the chart narrows or shortens, fewer ticks rather than labels cut to "…".
+    void fitTicks();
 
     QLabel* lblHistoryKeyword;
     QLabel* lblFirstSeen;
@@ -59,4 +61,6 @@ private:
     QWidget* m_details;
     QPointer<QDateTimeAxis> m_days; // of the chart shown
     int m_mostDayTicks = 5;
+    // The value axes of the chart shown, each with the biggest value it has to reach.
+    QList<std::pair<QPointer<QValueAxis>, qreal>> m_values;
 };

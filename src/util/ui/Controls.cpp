@@ -117,14 +117,25 @@ void SetColumnWidths(QTableView* list, const QList<int>& widths)
 void FitColumnsToCaptions(QTableView* list)
 {
     const QHeaderView* header = list->horizontalHeader();
-    // The last column stretches over what is left anyway.
-    for (int column = 0; column < header->count() - 1; ++column) {
-        if (list->isColumnHidden(column))
+    // The last column shown stretches over what is left anyway; widened past the list, its
+    // right-aligned figures would be out of sight.
+    const int lastShown = LastShownColumn(*header);
+    for (int column = 0; column < header->count(); ++column) {
+        if (column == lastShown || list->isColumnHidden(column))
             continue;
         const int needed = CaptionWidth(*header, column);
         if (list->columnWidth(column) < needed)
             list->setColumnWidth(column, needed);
     }
+}
+
+int LastShownColumn(const QHeaderView& header)
+{
+    for (int visual = header.count() - 1; visual >= 0; --visual) {
+        if (!header.isSectionHidden(header.logicalIndex(visual)))
+            return header.logicalIndex(visual);
+    }
+    return -1;
 }
 
 int CaptionWidth(const QHeaderView& header, int column)

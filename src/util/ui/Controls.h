@@ -48,6 +48,8 @@ void SetColumnWidths(QTableView* list, const QList<int>& widths);
 void FitColumnsToCaptions(QTableView* list);
 // The width a header section needs for its caption, margins and sort indicator whole.
 int CaptionWidth(const QHeaderView& header, int column);
+// The column shown last, which stretches over what the list has left (-1: none shown).
+int LastShownColumn(const QHeaderView& header);
 
 // One button of a page's button bar: where it is kept, its object name, caption, design width and
 // tooltip.
