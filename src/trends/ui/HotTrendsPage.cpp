@@ -67,9 +67,11 @@ void HotTrendsPage::build()
     auto* research = MakePanel(this, "panHotTrendsResearch", 30, false);
     lvwItems = MakeReportList(this, "lvwItems", QStringLiteral("Hot Trends keywords"));
     m_find = new FindBar(lvwItems, m_table, research);
-    SetColumnWidths(lvwItems, {200, 190, 240, 150, 90, 120, 150, 110});
+    // The columns on demand are hidden first: the last column shown stretches, and is not widened
+    // to its caption.
     for (int column = TrendTableModel::FirstHistoryColumn; column < TrendTableModel::ColumnCount; ++column)
         lvwItems->setColumnHidden(column, true);
+    SetColumnWidths(lvwItems, {200, 190, 240, 150, 90, 120, 150, 110});
 
     auto* researchRow = new QHBoxLayout(research);
     researchRow->setContentsMargins(4, 2, 4, 2);
