@@ -2,6 +2,8 @@
 
 #include "util/RowFilter.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <numeric>
 
@@ -296,6 +298,14 @@ void TrendTableModel::setLastScrapeNotes(QHash<QString, QString> notes)
 
 QVariant TrendTableModel::data(const QModelIndex& index, int role) const
 {
+    // Traffic shows as everywhere else ("20,000+"); the cell keeps the bare figure that sorts,
+    // finds and exports.
+    if (role == Qt::DisplayRole && index.isValid() && index.column() == PeakTrafficColumn) {
+        bool figure = false;
+        const qint64 traffic = cellText(index.row(), PeakTrafficColumn).toLongLong(&figure);
+        if (figure)
+            return QString(QLocale().toString(traffic) + u'+');
+    }
     if (role == Qt::ToolTipRole && index.isValid() && index.column() == KeywordColumn &&
         index.row() < m_rows.size() && !m_lastScrapeNotes.isEmpty())
         return m_lastScrapeNotes.value(m_rows.keyword(index.row()).toString().toCaseFolded());
