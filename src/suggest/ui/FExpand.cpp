@@ -2,6 +2,8 @@
 
 #include "suggest/PhraseDigging.h"
 
+#include "util/ui/Controls.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -67,16 +69,7 @@ TfrmExpand::TfrmExpand(qsizetype seedCount, const QString& language, QWidget* pa
     form->addRow(tr("At &most, new phrases:"), spnLimit);
     form->addRow(tr("Leave out &suggestions with:"), edtExcluded);
 
-    btnOk = new QPushButton(tr("Ok"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(tr("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
+    auto* buttons = MakeOkCancelRow(this, tr("Ok"), tr("Cancel"), btnOk, btnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPrompt);
     for (QCheckBox* box : {chkAlphabet, chkAlphabetBefore, chkQuestions, chkPrepositions}) {

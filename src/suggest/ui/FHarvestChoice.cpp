@@ -1,5 +1,7 @@
 #include "suggest/ui/FHarvestChoice.h"
 
+#include "util/ui/Controls.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,16 +22,7 @@ TfrmHarvestChoice::TfrmHarvestChoice(qsizetype selected, qsizetype harvested, QW
     chkSkipHarvested = new QCheckBox(tr("&Skip the phrases already harvested"), this);
     chkSkipHarvested->setObjectName(QStringLiteral("chkSkipHarvested"));
     chkSkipHarvested->setChecked(true);
-    btnOk = new QPushButton(tr("Ok"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(tr("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
+    auto* buttons = MakeOkCancelRow(this, tr("Ok"), tr("Cancel"), btnOk, btnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblPrompt);
     layout->addWidget(chkSkipHarvested);

@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QStyleOptionHeader>
 #include <QTableView>
 #include <QToolButton>
@@ -153,6 +154,21 @@ int CaptionWidth(const QHeaderView& header, int column)
     // Room for the sort indicator, which the header shows on any column clicked.
     size.rwidth() += header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
     return size.width();
+}
+
+QHBoxLayout* MakeOkCancelRow(QWidget* dialog, const QString& okText, const QString& cancelText,
+                             QPushButton*& ok, QPushButton*& cancel)
+{
+    ok = new QPushButton(okText, dialog);
+    ok->setObjectName(QStringLiteral("btnOk"));
+    ok->setDefault(true);
+    cancel = new QPushButton(cancelText, dialog);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 QHBoxLayout* MakeButtonBar(QFrame* bar)

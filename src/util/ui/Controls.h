@@ -64,6 +64,10 @@ struct BarButton {
 // A page's bar of buttons at the right edge; the free room goes to the left. The buttons are made
 // and added in their order after what `row` already holds.
 QHBoxLayout* MakeButtonBar(QFrame* bar);
+// A dialog's row of its two answers at the right: `ok` (the default button) and `cancel`, named
+// btnOk and btnCancel.
+QHBoxLayout* MakeOkCancelRow(QWidget* dialog, const QString& okText, const QString& cancelText,
+                             QPushButton*& ok, QPushButton*& cancel);
 void AddButtons(QFrame* bar, QHBoxLayout* row, const QList<BarButton>& buttons);
 
 // The table's rows selected in a list (through its find box's filter, if any), top to bottom.
