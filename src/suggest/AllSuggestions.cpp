@@ -27,9 +27,8 @@ std::vector<int> phraseLevels(const SuggestRows& rows)
     for (qsizetype row = 0; row < count; ++row)
         rowsOfPhrase[rows.phrase(row).toString().toCaseFolded()].append(row);
 
-    // Which rows another row suggested.
-    std::vector<bool> suggested(size_t(count), false);
-    for (qsizetype row = 0; row < count; ++row) {
+    // Calls `reached` with each row whose phrase is one of the suggestions of `row`.
+    const auto forEachSuggestedRow = [&](qsizetype row, const auto& reached) {
         for (int k = 1; k <= SuggestPairCount; ++k) {
             const QStringView cell = rows.recordCell(row, SuggestionCell(k));
             if (!isSuggestion(cell))
@@ -37,11 +36,18 @@ std::vector<int> phraseLevels(const SuggestRows& rows)
             const auto found = rowsOfPhrase.constFind(cell.toString().toCaseFolded());
             if (found == rowsOfPhrase.cend())
                 continue;
-            for (const qsizetype other : *found) {
-                if (other != row)
-                    suggested[size_t(other)] = true;
-            }
+            for (const qsizetype other : *found)
+                reached(other);
         }
+    };
+
+    // Which rows another row suggested.
+    std::vector<bool> suggested(size_t(count), false);
+    for (qsizetype row = 0; row < count; ++row) {
+        forEachSuggestedRow(row, [&](qsizetype other) {
+            if (other != row)
+                suggested[size_t(other)] = true;
+        });
     }
 
     std::vector<int> levels(size_t(count), 0);
@@ -51,20 +57,12 @@ std::vector<int> phraseLevels(const SuggestRows& rows)
         // Breadth first from queue[from]: each row reached gets its parent's level plus one.
         for (qsizetype at = from; at < queue.size(); ++at) {
             const qsizetype row = queue[at];
-            for (int k = 1; k <= SuggestPairCount; ++k) {
-                const QStringView cell = rows.recordCell(row, SuggestionCell(k));
-                if (!isSuggestion(cell))
-                    continue;
-                const auto found = rowsOfPhrase.constFind(cell.toString().toCaseFolded());
-                if (found == rowsOfPhrase.cend())
-                    continue;
-                for (const qsizetype child : *found) {
-                    if (levels[size_t(child)] == 0) {
-                        levels[size_t(child)] = levels[size_t(row)] + 1;
-                        queue.append(child);
-                    }
+            forEachSuggestedRow(row, [&](qsizetype child) {
+                if (levels[size_t(child)] == 0) {
+                    levels[size_t(child)] = levels[size_t(row)] + 1;
+                    queue.append(child);
                 }
-            }
+            });
         }
     };
     for (qsizetype row = 0; row < count; ++row) {
